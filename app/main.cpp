@@ -1,0 +1,21 @@
+#include <QApplication>
+#include <QDialog>
+
+#include "app/Windows.h"
+#include "core/AppContext.h"
+#include "core/Dialogs.h"
+#include "core/Quormailm.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(appTitle());
+  QApplication::setApplicationDisplayName(appTitle());
+
+  AppContext ctx(QCoreApplication::applicationDirPath().toStdString());
+  TForm1 mainForm(ctx);
+  mainForm.FormCreate();
+  auto windows = createWindows(ctx);
+
+  mainForm.show();
+  return app.exec();
+}

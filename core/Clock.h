@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The one clock of the program. Tests pin the local date and time and drive the
+// millisecond tick; the program reads both through here.
+namespace Clock {
+
+// Current local date and time as "yyyymmddhhnnss".
+std::string Now_Stamp();
+
+// Milliseconds since an arbitrary start, never going backwards.
+std::uint64_t GetTickCount();
+
+// Fixes Now_Stamp to the given 14 digits; an empty text lets the real clock run again.
+void setFixedStamp(const std::string& stamp);
+
+}  // namespace Clock

@@ -1,0 +1,485 @@
+#include "core/Database.h"
+
+#include <firebird/Interface.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/mystd.h"
+
+using namespace Firebird;
+
+namespace {
+
+// The embedded engine keeps its lock files in /tmp/firebird unless told otherwise;
+// when another user made that folder first, nobody else can open a database. Every
+// user gets a folder of their own, the same for all of that user's processes.
+IMaster* master() {
+  static IMaster* m = [] {
+    if (!std::getenv("FIREBIRD_LOCK")) {
+      const std::string dir = "/tmp/quormail-firebird-" + std::to_string(getuid());
+      ::mkdir(dir.c_str(), 0700);
+      ::setenv("FIREBIRD_LOCK", dir.c_str(), 0);
+    }
+    return fb_get_master_interface();
+  }();
+  return m;
+}
+
+std::string statusText(const IStatus* status) {
+  char buf[2048];
+  master()->getUtilInterface()->formatStatus(buf, sizeof buf, const_cast<IStatus*>(status));
+  return buf;
+}
+
+// Runs an API call, turning the engine's failure into a DbError with its message.
+template <typename F>
+auto guarded(F&& f) -> decltype(f(std::declval<ThrowStatusWrapper&>())) {
+  ThrowStatusWrapper status(master()->getStatus());
+  try {
+    return f(status);
+  } catch (const FbException& e) {
+    std::string text = statusText(e.getStatus());
+    status.dispose();
+    throw DbError(text);
+  }
+}
+
+template <typename T>
+void release(T*& p) {
+  if (p) {
+    p->release();
+    p = nullptr;
+  }
+}
+
+std::string upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+}  // namespace
+
+struct Database::Impl {
+  std::vector<std::string> params;
+  IAttachment* attachment = nullptr;
+  unsigned dialect = 3;
+
+  ~Impl() { detach(); }
+
+  void detach() {
+    if (!attachment) return;
+    ThrowStatusWrapper status(master()->getStatus());
+    try {
+      attachment->detach(&status);
+      attachment = nullptr;
+    } catch (const FbException&) {
+      release(attachment);
+    }
+    status.dispose();
+  }
+};
+
+Database::Database() : d(std::make_unique<Impl>()) {}
+Database::~Database() = default;
+
+void Database::setParams(std::vector<std::string> params) { d->params = std::move(params); }
+const std::vector<std::string>& Database::params() const { return d->params; }
+
+std::string Database::param(const std::string& key) const {
+  for (const std::string& line : d->params) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos && upper(line.substr(0, eq)) == upper(key)) return line.substr(eq + 1);
+  }
+  return std::string();
+}
+
+bool Database::connected() const { return d->attachment != nullptr; }
+
+void Database::open() {
+  if (d->attachment) return;
+  const std::string path = param("Database");
+  d->dialect = static_cast<unsigned>(StrToIntDef(param("SQLDialect"), 3));
+  // The tables use the character set NONE and the program speaks CP932 bytes; the
+  // engine's Japanese set SJIS_0208 refuses CP932-only characters such as "①", so
+  // the connection passes bytes through unchanged.
+  std::string charset = param("ServerCharSet");
+  if (charset.empty() || upper(charset) == "SJIS_0208") charset = "NONE";
+  d->attachment = guarded([&](ThrowStatusWrapper& st) {
+    IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+    struct Disposer {
+      IXpbBuilder* b;
+      ~Disposer() { b->dispose(); }
+    } disposer{dpb};
+    dpb->insertString(&st, isc_dpb_user_name, param("User_Name").c_str());
+    dpb->insertString(&st, isc_dpb_password, param("Password").c_str());
+    dpb->insertString(&st, isc_dpb_lc_ctype, charset.c_str());
+    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(d->dialect));
+    const std::string role = param("RoleName");
+    if (!role.empty()) dpb->insertString(&st, isc_dpb_sql_role_name, role.c_str());
+    IProvider* provider = master()->getDispatcher();
+    struct Releaser {
+      IProvider* p;
+      ~Releaser() { p->release(); }
+    } releaser{provider};
+    return provider->attachDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
+  });
+}
+
+void Database::close() { d->detach(); }
+
+namespace {
+const unsigned char kReadTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version,
+                                  isc_tpb_wait};
+const unsigned char kWriteTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
+                                   isc_tpb_wait};
+
+struct Column {
+  std::string name;
+  unsigned type = 0;
+  unsigned length = 0;
+  unsigned offset = 0;
+  unsigned nullOffset = 0;
+  int scale = 0;
+};
+
+// Replaces ":name" outside string literals by "?" and returns the names in order.
+std::string positionalSql(const std::string& sql, std::vector<std::string>& names) {
+  std::string out;
+  out.reserve(sql.size());
+  bool quoted = false;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'') quoted = !quoted;
+    if (!quoted && c == ':' && i + 1 < sql.size() &&
+        (std::isalpha(static_cast<unsigned char>(sql[i + 1])) || sql[i + 1] == '_')) {
+      size_t j = i + 1;
+      while (j < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_')) ++j;
+      names.push_back(upper(sql.substr(i + 1, j - i - 1)));
+      out += '?';
+      i = j - 1;
+      continue;
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::string scaled(long long v, int scale) {
+  if (scale >= 0) {
+    std::string s = std::to_string(v);
+    if (v != 0) s.append(static_cast<size_t>(scale), '0');
+    return s;
+  }
+  const bool negative = v < 0;
+  std::string digits = std::to_string(negative ? -v : v);
+  const size_t places = static_cast<size_t>(-scale);
+  if (digits.size() <= places) digits.insert(0, places - digits.size() + 1, '0');
+  digits.insert(digits.size() - places, ".");
+  return negative ? "-" + digits : digits;
+}
+}  // namespace
+
+struct Statement::Impl {
+  Database& db;
+  std::string sql;
+  std::vector<std::pair<std::string, std::string>> params;  // upper-case name, value
+
+  ITransaction* transaction = nullptr;
+  IStatement* statement = nullptr;
+  IResultSet* cursor = nullptr;
+  IMessageMetadata* outMeta = nullptr;
+  IMessageMetadata* inMeta = nullptr;
+  std::vector<unsigned char> inBuffer;
+  std::vector<unsigned char> row;
+  std::vector<Column> columns;
+  bool atEnd = true;
+  long rowNumber = 0;
+
+  explicit Impl(Database& database) : db(database) {}
+  ~Impl() { reset(); }
+
+  IAttachment* attachment() {
+    if (!db.d->attachment) db.open();
+    return db.d->attachment;
+  }
+
+  // Releases everything of the last statement and ends its transaction: committed
+  // after success, rolled back after a failure.
+  void reset(bool commit = true) {
+    ThrowStatusWrapper status(master()->getStatus());
+    if (cursor) {
+      try {
+        cursor->close(&status);
+        cursor = nullptr;
+      } catch (const FbException&) {
+        release(cursor);
+      }
+    }
+    if (statement) {
+      try {
+        statement->free(&status);
+        statement = nullptr;
+      } catch (const FbException&) {
+        release(statement);
+      }
+    }
+    if (transaction) {
+      try {
+        if (commit)
+          transaction->commit(&status);
+        else
+          transaction->rollback(&status);
+        transaction = nullptr;
+      } catch (const FbException&) {
+        try {
+          transaction->rollback(&status);
+          transaction = nullptr;
+        } catch (const FbException&) {
+          release(transaction);
+        }
+      }
+    }
+    status.dispose();
+    release(outMeta);
+    release(inMeta);
+    columns.clear();
+    atEnd = true;
+    rowNumber = 0;
+  }
+
+  // Prepares the text in the current transaction and fills the parameter buffer.
+  void prepare(ThrowStatusWrapper& st) {
+    std::vector<std::string> names;
+    const std::string text = positionalSql(sql, names);
+    statement = attachment()->prepare(&st, transaction, 0, text.c_str(), db.d->dialect,
+                                      IStatement::PREPARE_PREFETCH_METADATA);
+    if (names.empty()) return;
+    IMessageMetadata* declared = statement->getInputMetadata(&st);
+    IMetadataBuilder* builder = declared->getBuilder(&st);
+    declared->release();
+    std::vector<const std::string*> values;
+    for (size_t i = 0; i < names.size(); ++i) {
+      const std::string* value = nullptr;
+      for (const auto& p : params)
+        if (p.first == names[i]) value = &p.second;
+      if (!value) {
+        builder->release();
+        throw DbError("No value given for the parameter " + names[i]);
+      }
+      values.push_back(value);
+      builder->setType(&st, static_cast<unsigned>(i), SQL_VARYING + 1);
+      builder->setCharSet(&st, static_cast<unsigned>(i), 0);
+      builder->setLength(&st, static_cast<unsigned>(i), static_cast<unsigned>(std::max<size_t>(1, value->size())));
+    }
+    inMeta = builder->getMetadata(&st);
+    builder->release();
+    inBuffer.assign(inMeta->getMessageLength(&st), 0);
+    for (size_t i = 0; i < values.size(); ++i) {
+      unsigned char* field = inBuffer.data() + inMeta->getOffset(&st, static_cast<unsigned>(i));
+      const auto len = static_cast<unsigned short>(values[i]->size());
+      std::memcpy(field, &len, sizeof len);
+      std::memcpy(field + sizeof len, values[i]->data(), len);
+      short notNull = 0;
+      std::memcpy(inBuffer.data() + inMeta->getNullOffset(&st, static_cast<unsigned>(i)), &notNull, sizeof notNull);
+    }
+  }
+
+  void describe(ThrowStatusWrapper& st) {
+    outMeta = statement->getOutputMetadata(&st);
+    const unsigned count = outMeta->getCount(&st);
+    columns.resize(count);
+    for (unsigned i = 0; i < count; ++i) {
+      Column& c = columns[i];
+      c.name = upper(outMeta->getAlias(&st, i));
+      c.type = outMeta->getType(&st, i) & ~1u;
+      c.length = outMeta->getLength(&st, i);
+      c.offset = outMeta->getOffset(&st, i);
+      c.nullOffset = outMeta->getNullOffset(&st, i);
+      c.scale = outMeta->getScale(&st, i);
+    }
+    row.assign(outMeta->getMessageLength(&st), 0);
+  }
+
+  void fetch(ThrowStatusWrapper& st) {
+    atEnd = cursor->fetchNext(&st, row.data()) != IStatus::RESULT_OK;
+    if (!atEnd) ++rowNumber;
+  }
+
+  std::string readBlob(ISC_QUAD id) {
+    return guarded([&](ThrowStatusWrapper& st) {
+      std::string out;
+      IBlob* blob = attachment()->openBlob(&st, transaction, &id, 0, nullptr);
+      try {
+        char chunk[32768];
+        for (;;) {
+          unsigned got = 0;
+          const int rc = blob->getSegment(&st, sizeof chunk, chunk, &got);
+          if (rc == IStatus::RESULT_OK || rc == IStatus::RESULT_SEGMENT)
+            out.append(chunk, got);
+          else
+            break;
+        }
+        blob->close(&st);
+      } catch (...) {
+        blob->release();
+        throw;
+      }
+      return out;
+    });
+  }
+
+  std::string value(const Column& c) {
+    const unsigned char* p = row.data() + c.offset;
+    short isNull = 0;
+    std::memcpy(&isNull, row.data() + c.nullOffset, sizeof isNull);
+    if (isNull) return std::string();
+    switch (c.type) {
+      case SQL_TEXT:
+        return std::string(reinterpret_cast<const char*>(p), c.length);
+      case SQL_VARYING: {
+        unsigned short len = 0;
+        std::memcpy(&len, p, sizeof len);
+        return std::string(reinterpret_cast<const char*>(p) + sizeof len, len);
+      }
+      case SQL_SHORT: {
+        short v;
+        std::memcpy(&v, p, sizeof v);
+        return scaled(v, c.scale);
+      }
+      case SQL_LONG: {
+        int v;
+        std::memcpy(&v, p, sizeof v);
+        return scaled(v, c.scale);
+      }
+      case SQL_INT64: {
+        long long v;
+        std::memcpy(&v, p, sizeof v);
+        return scaled(v, c.scale);
+      }
+      case SQL_DOUBLE: {
+        double v;
+        std::memcpy(&v, p, sizeof v);
+        return std::to_string(v);
+      }
+      case SQL_FLOAT: {
+        float v;
+        std::memcpy(&v, p, sizeof v);
+        return std::to_string(v);
+      }
+      case SQL_BLOB: {
+        ISC_QUAD id;
+        std::memcpy(&id, p, sizeof id);
+        return readBlob(id);
+      }
+      default:
+        throw DbError("Unsupported column type of " + c.name);
+    }
+  }
+};
+
+Statement::Statement(Database& db) : d(std::make_unique<Impl>(db)) {}
+Statement::~Statement() = default;
+
+void Statement::close() { d->reset(); }
+
+void Statement::setCommandText(const std::string& sql) {
+  d->reset();
+  d->sql = sql;
+  d->params.clear();
+}
+
+const std::string& Statement::commandText() const { return d->sql; }
+
+void Statement::setParam(const std::string& name, const std::string& value) {
+  const std::string key = upper(name);
+  for (auto& p : d->params)
+    if (p.first == key) {
+      p.second = value;
+      return;
+    }
+  d->params.emplace_back(key, value);
+}
+
+void Statement::open() {
+  d->reset();
+  IAttachment* att = d->attachment();
+  try {
+    guarded([&](ThrowStatusWrapper& st) {
+      d->transaction = att->startTransaction(&st, sizeof kReadTpb, kReadTpb);
+      d->prepare(st);
+      d->describe(st);
+      d->cursor = d->statement->openCursor(&st, d->transaction, d->inMeta, d->inMeta ? d->inBuffer.data() : nullptr,
+                                           d->outMeta, 0);
+      d->fetch(st);
+    });
+  } catch (...) {
+    d->reset(false);
+    throw;
+  }
+}
+
+void Statement::first() {
+  if (!d->cursor || d->rowNumber <= 1) return;
+  guarded([&](ThrowStatusWrapper& st) {
+    d->cursor->close(&st);
+    d->cursor = nullptr;
+    d->rowNumber = 0;
+    d->cursor = d->statement->openCursor(&st, d->transaction, d->inMeta, d->inMeta ? d->inBuffer.data() : nullptr,
+                                         d->outMeta, 0);
+    d->fetch(st);
+  });
+}
+
+bool Statement::eof() const { return d->atEnd; }
+
+void Statement::next() {
+  if (!d->cursor || d->atEnd) return;
+  guarded([&](ThrowStatusWrapper& st) { d->fetch(st); });
+}
+
+std::string Statement::fieldByName(const std::string& name) const {
+  const Column* found = nullptr;
+  for (const Column& c : d->columns) {
+    if (c.name.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < name.size() && same; ++i) {
+      char a = name[i];
+      if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+      same = a == c.name[i];
+    }
+    if (same) {
+      found = &c;
+      break;
+    }
+  }
+  if (!found) throw DbError("Field '" + name + "' not found");
+  if (d->atEnd) return std::string();
+  return d->value(*found);
+}
+
+void Statement::execute() {
+  d->reset();
+  IAttachment* att = d->attachment();
+  try {
+    guarded([&](ThrowStatusWrapper& st) {
+      d->transaction = att->startTransaction(&st, sizeof kWriteTpb, kWriteTpb);
+      d->prepare(st);
+      d->statement->execute(&st, d->transaction, d->inMeta, d->inMeta ? d->inBuffer.data() : nullptr, nullptr,
+                            nullptr);
+      d->statement->free(&st);
+      d->statement = nullptr;
+      d->transaction->commit(&st);
+      d->transaction = nullptr;
+    });
+  } catch (...) {
+    d->reset(false);
+    throw;
+  }
+  d->reset();
+}

@@ -1,0 +1,65 @@
+#pragma once
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Every failure of the database client, carrying the engine's own message text.
+class DbError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The one connection of the program. Parameters are "key=value" lines; what the
+// engine needs is taken from them (Database, User_Name, Password, RoleName,
+// SQLDialect, ServerCharSet), the others are kept as given for the record.
+class Database {
+ public:
+  Database();
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  void setParams(std::vector<std::string> params);
+  const std::vector<std::string>& params() const;
+  // Value of a parameter line, empty when absent.
+  std::string param(const std::string& key) const;
+
+  void open();
+  void close();
+  bool connected() const;
+
+ private:
+  friend class Statement;
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+// The one statement object, bound to the connection. Each use closes it, sets a
+// complete SQL text, then opens (SELECT) or executes (anything else). Results are
+// read forward; every value is text, an SQL NULL reads as "".
+class Statement {
+ public:
+  explicit Statement(Database& db);
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  void close();
+  void setCommandText(const std::string& sql);
+  const std::string& commandText() const;
+  // Binds a named parameter (":pID" in the text) as text.
+  void setParam(const std::string& name, const std::string& value);
+
+  void open();
+  void first();
+  bool eof() const;
+  void next();
+  std::string fieldByName(const std::string& name) const;
+  // Runs a statement that returns no rows, committed on its own.
+  void execute();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,76 @@
+#include "core/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+class WidgetDialogs : public Dialogs {
+ public:
+  MsgResult message(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons) override {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+      case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+      case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+      case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+      case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+      case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (buttons) {
+      case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+      case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+      case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+      case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+      case QMessageBox::Yes: return MsgResult::Yes;
+      case QMessageBox::No: return MsgResult::No;
+      case QMessageBox::Ok: return MsgResult::Ok;
+      default: return MsgResult::Cancel;
+    }
+  }
+
+  QString openFile(const QString& title, const QString& dir, const QString& filter) override {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, dir, filter);
+  }
+
+  QString saveFile(const QString& title, const QString& dir, const QString& fileName,
+                   const QString& filter) override {
+    const QString start = fileName.isEmpty() ? dir : dir + "/" + fileName;
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, start, filter);
+  }
+
+  QString chooseFolder(const QString& title, const QString& dir) override {
+    // Qt's own folder dialog offers "Create New Folder".
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, dir,
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  }
+};
+
+WidgetDialogs g_widgetDialogs;
+Dialogs* g_installed = nullptr;
+
+}  // namespace
+
+Dialogs& Dialogs::instance() { return g_installed ? *g_installed : g_widgetDialogs; }
+
+void Dialogs::install(Dialogs* service) { g_installed = service; }
+
+QString appTitle() { return QStringLiteral("クオル"); }
+
+void ShowMessage(const QString& text) {
+  Dialogs::instance().message(appTitle(), text, MsgIcon::None, MsgButtons::Ok);
+}
+
+void ShowError(const QString& text) {
+  Dialogs::instance().message(appTitle(), text, MsgIcon::Error, MsgButtons::Ok);
+}
+
+bool AskYesNo(const QString& text, MsgIcon icon, const QString& title) {
+  return Dialogs::instance().message(title, text, icon, MsgButtons::YesNo) == MsgResult::Yes;
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <QString>
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+// Every message box and file dialog of the program goes through here, so tests can
+// answer them and read what was shown. The installed service is used by all windows.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  static Dialogs& instance();
+  // Replaces the service (tests); nullptr brings back the real boxes. Not owned.
+  static void install(Dialogs* service);
+
+  virtual MsgResult message(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons) = 0;
+  // File and folder choosers answer an empty text when the operator cancels.
+  virtual QString openFile(const QString& title, const QString& dir, const QString& filter) = 0;
+  virtual QString saveFile(const QString& title, const QString& dir, const QString& fileName,
+                           const QString& filter) = 0;
+  virtual QString chooseFolder(const QString& title, const QString& dir) = 0;
+};
+
+// The application title, caption of the standard boxes.
+QString appTitle();
+
+// A plain box with OK under the application title.
+void ShowMessage(const QString& text);
+// The error box: error icon, OK, application title.
+void ShowError(const QString& text);
+// A Yes/No question; true for Yes.
+bool AskYesNo(const QString& text, MsgIcon icon = MsgIcon::Question, const QString& title = appTitle());

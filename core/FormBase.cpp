@@ -1,0 +1,65 @@
+#include "core/FormBase.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+
+FormBase::FormBase(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx) {
+  qApp->installEventFilter(this);
+}
+
+FormBase::~FormBase() = default;
+
+void FormBase::applyButtonMask(const std::string& mask) {
+  for (size_t i = 0; i < m_fkeys.size() && i < mask.size(); ++i) {
+    QPushButton* b = m_fkeys[i];
+    if (!b) continue;
+    switch (mask[i]) {
+      case '0':
+        b->setVisible(true);
+        b->setEnabled(false);
+        break;
+      case '1':
+        b->setVisible(true);
+        b->setEnabled(true);
+        break;
+      case '9':
+        b->setVisible(false);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+bool FormBase::pressFunctionKey(int qtKey) {
+  if (qtKey < Qt::Key_F1 || qtKey > Qt::Key_F12) return false;
+  QPushButton* b = m_fkeys[static_cast<size_t>(qtKey - Qt::Key_F1)];
+  if (b && b->isEnabled() && b->isVisible()) b->click();
+  return true;
+}
+
+bool FormBase::FormKeyDown(QKeyEvent* event) { return pressFunctionKey(event->key()); }
+
+bool FormBase::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType() && isVisible()) {
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->window() == this) return FormKeyDown(static_cast<QKeyEvent*>(event));
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+bool FormBase::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) FormActivate();
+  return QDialog::event(event);
+}
+
+void FormBase::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Also when the platform does not activate windows (offscreen tests); the init
+  // flags make a second call harmless.
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible()) FormActivate();
+  });
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds QuorMail and starts it. The program and its database live in build/.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash tools/deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build --target quormail -j"$(nproc)"
+exec build/quormail
