@@ -1,0 +1,57 @@
+#pragma once
+#include <string>
+
+class Statement;
+
+// A reader of USERLIST: the 14 text columns in table order.
+struct ReaderRow {
+  std::string ID, MAILADDRESS, TOUROKUDATE, TOUROKUTIME, NAME, SYORIKBN, NEXTSTORY, SNDFASTDATE, SNDFASTTIME,
+      SNDLASTDATE, SNDLASTTIME, BIKO1, BIKO2, BIKO3;
+};
+
+// A story mail of STORYLIST.
+struct StoryRow {
+  std::string STORYNO, SUBJECT, STORY;
+};
+
+// The SQL texts of the two tables. Every value becomes a quoted literal with its single
+// quotes doubled; keys are passed already zero-filled.
+namespace Sql {
+
+std::string quoted(const std::string& value);
+
+std::string allReaders();                             // 1
+std::string readerById(const std::string& id);        // 2
+std::string readerAfter(const std::string& id);       // 3
+std::string readerBefore(const std::string& id);      // 4
+std::string readersByName(const std::string& text);   // 5
+std::string readersByAddress(const std::string& text);// 6
+std::string maxReaderId();                            // 7
+std::string insertReader(const ReaderRow& r);         // 8
+std::string updateReader(const ReaderRow& r);         // 9
+std::string deleteReader();                           // 10, parameter "pID"
+
+std::string allStories();                             // 11
+std::string storyByNo(const std::string& no);         // 12
+std::string storyAfter(const std::string& no);        // 13
+// 14: from a current number, or (empty number) the mail numbered lastNo.
+std::string storyBefore(const std::string& no, const std::string& lastNo);
+std::string storiesFrom(const std::string& no);       // 15
+std::string maxStoryNo();                             // 16
+std::string insertStory(const StoryRow& s);           // 17
+std::string updateStory(const StoryRow& s);           // 18
+std::string deleteStory();                            // 19, parameter "pSTORYNO"
+
+}  // namespace Sql
+
+// Reads the current row of the statement into a reader, each column cut to its width
+// (the address to addressWidth).
+ReaderRow readReader(const Statement& q, size_t addressWidth = 50);
+
+// Looks the key up and inserts the reader when absent, else updates it.
+void writeReader(Statement& q, const ReaderRow& r);
+// The same for a story mail.
+void writeStory(Statement& q, const StoryRow& s);
+
+// Runs a one-value query (MAX) and returns the trimmed "MAX" column.
+std::string readMax(Statement& q, const std::string& sql);

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include "core/Tables.h"
+#include "tests/support/TestProgram.h"
+
+namespace {
+
+ReaderRow sampleReader(const std::string& id) {
+  ReaderRow r;
+  r.ID = id;
+  r.MAILADDRESS = "taro@example.com";
+  r.TOUROKUDATE = "20240507";
+  r.TOUROKUTIME = "123456";
+  r.NAME = sj("山田　太郎");
+  r.SYORIKBN = "01";
+  r.NEXTSTORY = "00001";
+  r.SNDFASTDATE = "00000000";
+  r.SNDFASTTIME = "000000";
+  r.SNDLASTDATE = "00000000";
+  r.SNDLASTTIME = "000000";
+  return r;
+}
+
+TEST(Database, StoresCp932QuotesAndFullWidthBytesUnchanged) {
+  TestProgram p;
+  ReaderRow r = sampleReader("00001");
+  r.NAME = sj("①～O'Brien　髙橋") + std::string(60 - sj("①～O'Brien　髙橋").size(), 'x');
+  r.BIKO1 = "it's";
+  writeReader(p.sql(), r);
+  auto rows = p.rows(Sql::readerById("00001"), {"NAME", "BIKO1", "MAILADDRESS"});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], r.NAME);
+  EXPECT_EQ(rows[0][1], "it's" + std::string(56, ' '));  // CHAR columns come back blank-padded
+  EXPECT_EQ(rows[0][2].substr(0, 16), "taro@example.com");
+}
+
+TEST(Database, MaxOfEmptyTableIsEmptyAndReadsAsMax) {
+  TestProgram p;
+  EXPECT_EQ(readMax(p.sql(), Sql::maxReaderId()), "");
+  EXPECT_EQ(readMax(p.sql(), Sql::maxStoryNo()), "");
+  writeReader(p.sql(), sampleReader("00009"));
+  writeReader(p.sql(), sampleReader("00010"));
+  EXPECT_EQ(readMax(p.sql(), Sql::maxReaderId()), "00010");
+}
+
+TEST(Database, WriteReaderInsertsThenUpdates) {
+  TestProgram p;
+  ReaderRow r = sampleReader("00003");
+  writeReader(p.sql(), r);
+  r.NEXTSTORY = "00002";
+  writeReader(p.sql(), r);
+  auto rows = p.rows(Sql::allReaders(), {"ID", "NEXTSTORY"});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1], "00002");
+}
+
+TEST(Database, NavigationOrdersZeroFilledKeys) {
+  TestProgram p;
+  for (const char* id : {"00010", "00009", "00011"}) writeReader(p.sql(), sampleReader(id));
+  EXPECT_EQ(p.rows(Sql::readerAfter("00009"), {"ID"}).front()[0], "00010");
+  EXPECT_EQ(p.rows(Sql::readerBefore("00010"), {"ID"}).front()[0], "00009");
+  auto all = p.rows(Sql::allReaders(), {"ID"});
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0][0], "00009");
+  EXPECT_EQ(all[2][0], "00011");
+}
+
+TEST(Database, NamedParameterDeletesOneRow) {
+  TestProgram p;
+  writeReader(p.sql(), sampleReader("00001"));
+  writeReader(p.sql(), sampleReader("00002"));
+  Statement& q = p.sql();
+  q.close();
+  q.setCommandText(Sql::deleteReader());
+  q.setParam("pID", "00001");
+  q.execute();
+  auto rows = p.rows(Sql::allReaders(), {"ID"});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "00002");
+}
+
+TEST(Database, StoryBodyIsABlobReadBackWhole) {
+  TestProgram p;
+  StoryRow s{"00001", sj("件名 'テスト'"), std::string()};
+  for (int i = 0; i < 2000; ++i) s.STORY += sj("本文です。##readername##\r\n");
+  writeStory(p.sql(), s);
+  auto rows = p.rows(Sql::storyByNo("00001"), {"STORY", "SUBJECT"});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], s.STORY);
+  EXPECT_EQ(rows[0][1], s.SUBJECT);
+  // Going back from an empty number field lands on the last mail.
+  writeStory(p.sql(), StoryRow{"00002", "b", "c"});
+  EXPECT_EQ(p.rows(Sql::storyBefore("", readMax(p.sql(), Sql::maxStoryNo())), {"STORYNO"}).front()[0], "00002");
+}
+
+TEST(Database, FailingStatementCarriesEngineMessageAndLeavesRowsAsTheyWere) {
+  TestProgram p;
+  writeReader(p.sql(), sampleReader("00001"));
+  Statement& q = p.sql();
+  q.close();
+  q.setCommandText(Sql::insertReader(sampleReader("00001")));
+  try {
+    q.execute();
+    FAIL() << "duplicate key accepted";
+  } catch (const DbError& e) {
+    EXPECT_NE(std::string(e.what()).find("PRIMARY or UNIQUE KEY"), std::string::npos) << e.what();
+  }
+  q.close();
+  q.setCommandText(" SELECT NOSUCH FROM USERLIST");
+  EXPECT_THROW(q.open(), DbError);
+  q.close();
+  EXPECT_EQ(p.rows(Sql::allReaders(), {"ID"}).size(), 1u);
+}
+
+TEST(Database, MissingFileRaisesClientError) {
+  TestProgram p(false);
+  try {
+    p.ctx().openDatabase();
+    FAIL() << "opened a missing database";
+  } catch (const DbError& e) {
+    EXPECT_NE(std::string(e.what()).find("QUORMAIL.GDB"), std::string::npos) << e.what();
+  }
+  // Later statements fail with the same kind of error instead of crashing.
+  p.sql().setCommandText(Sql::allReaders());
+  EXPECT_THROW(p.sql().open(), DbError);
+}
+
+TEST(Database, FirstRewindsToFirstRow) {
+  TestProgram p;
+  for (const char* id : {"00001", "00002"}) writeReader(p.sql(), sampleReader(id));
+  Statement& q = p.sql();
+  q.setCommandText(Sql::allReaders());
+  q.open();
+  q.next();
+  EXPECT_EQ(q.fieldByName("ID"), "00002");
+  q.first();
+  EXPECT_EQ(q.fieldByName("id"), "00001");
+  q.next();
+  q.next();
+  EXPECT_TRUE(q.eof());
+  q.close();
+}
+
+}  // namespace
