@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/Windows.h"
+#include "core/Quormailm.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestProgram.h"
+
+namespace {
+
+// Stands in for a working window: records the flags it saw when opened, then closes.
+class ProbeWindow : public QDialog {
+ public:
+  ProbeWindow(std::function<void()> onOpen) : m_onOpen(std::move(onOpen)) {}
+  int exec() override {
+    m_onOpen();
+    return QDialog::Rejected;
+  }
+
+ private:
+  std::function<void()> m_onOpen;
+};
+
+struct MainMenu : ::testing::Test {
+  TestProgram program;
+  ScriptedDialogs boxes;
+  std::vector<std::unique_ptr<ProbeWindow>> probes;
+  std::vector<std::string> opened;
+  bool menuVisibleWhileOpen = true;
+  std::unique_ptr<TForm1> form;
+
+  void SetUp() override {
+    form = std::make_unique<TForm1>(program.ctx());
+    const char* names[] = {"EnvSet", "FtpRcv", "Password", "StorySearch", "UserMnt",
+                           "UserSearch", "Send", "Story", "Html", "Csv"};
+    for (int i = 0; i < static_cast<int>(WindowId::Count); ++i) {
+      std::string name = names[i];
+      probes.push_back(std::make_unique<ProbeWindow>([this, name] {
+        AppContext& c = program.ctx();
+        menuVisibleWhileOpen = form->isVisible();
+        opened.push_back(name + flags(c));
+      }));
+      program.ctx().setWindow(static_cast<WindowId>(i), probes.back().get());
+    }
+    form->show();
+  }
+
+  static std::string flags(const AppContext& c) {
+    return " env" + std::to_string(c.Env_Init_Flg) + " page" + std::to_string(c.Env_Page_No) + " ftp" +
+           std::to_string(c.Ftp_Init_Flg) + " user" + std::to_string(c.User_Init_Flg) + " story" +
+           std::to_string(c.Story_Init_Flg) + " html" + std::to_string(c.Html_Init_Flg) + " csv" +
+           std::to_string(c.Csv_Init_Flg) + " snd" + std::to_string(c.Snd_Init_Flg) + " rcvOnly" +
+           std::to_string(c.Rcv_Only_Flg) + " sndOnly" + std::to_string(c.Snd_Only_Flg);
+  }
+};
+
+TEST_F(MainMenu, ShowsItsNineButtonsInOrder) {
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("クオル Ver1.5"));
+  const QPushButton* buttons[] = {form->BRcv_Only, form->BSnd_Only, form->BRcv_To_Snd,
+                                  form->BEnv_Mnt,  form->BStory,    form->BUser_Mnt,
+                                  form->SpeedButton1, form->SpeedButton2, form->Bend};
+  const char* captions[] = {"読者情報受信", "メール送信のみ", "読者情報受信後、メール送信",
+                            "FTP、Mail 設定", "ストーリーメンテナンス", "読者マスターメンテナンス",
+                            "読者登録フォーム出力", "ＣＳＶファイルから読者情報を登録", "終　了"};
+  int lastY = -1;
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(buttons[i]->text(), QString::fromUtf8(captions[i]));
+    EXPECT_EQ(buttons[i]->size(), QSize(217, 35));
+    EXPECT_GT(buttons[i]->y(), lastY);
+    lastY = buttons[i]->y();
+  }
+}
+
+TEST_F(MainMenu, EachButtonRaisesItsFlagsAndHidesTheMenuWhileTheWindowIsOpen) {
+  form->BStory->click();
+  EXPECT_EQ(opened.back(), "Story env0 page0 ftp0 user0 story1 html0 csv0 snd0 rcvOnly0 sndOnly0");
+  EXPECT_FALSE(menuVisibleWhileOpen);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(program.ctx().Story_Init_Flg, 0);
+
+  form->BUser_Mnt->click();
+  EXPECT_EQ(opened.back(), "UserMnt env0 page0 ftp0 user1 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
+  form->SpeedButton1->click();
+  EXPECT_EQ(opened.back(), "Html env0 page0 ftp0 user0 story0 html1 csv0 snd0 rcvOnly0 sndOnly0");
+  form->SpeedButton2->click();
+  EXPECT_EQ(opened.back(), "Csv env0 page0 ftp0 user0 story0 html0 csv1 snd0 rcvOnly0 sndOnly0");
+
+  program.ctx().Env_Page_No = 1;
+  form->BEnv_Mnt->click();
+  EXPECT_EQ(opened.back(), "EnvSet env1 page0 ftp0 user0 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
+  EXPECT_EQ(opened.size(), 5u);
+}
+
+TEST_F(MainMenu, ModeFlagsOfSingleTasksAndTheChain) {
+  form->BRcv_Only->click();
+  EXPECT_EQ(opened.back(), "FtpRcv env0 page0 ftp1 user0 story0 html0 csv0 snd0 rcvOnly1 sndOnly0");
+  EXPECT_EQ(program.ctx().Ftp_Init_Flg, 0);
+
+  form->BSnd_Only->click();
+  // The receive-only flag keeps the value it had.
+  EXPECT_EQ(opened.back(), "Send env0 page0 ftp0 user0 story0 html0 csv0 snd1 rcvOnly1 sndOnly1");
+  EXPECT_EQ(program.ctx().Snd_Init_Flg, 1);
+
+  opened.clear();
+  form->BRcv_To_Snd->click();
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0], "FtpRcv env0 page0 ftp1 user0 story0 html0 csv0 snd1 rcvOnly0 sndOnly1");
+  EXPECT_EQ(opened[1], "Send env0 page0 ftp0 user0 story0 html0 csv0 snd1 rcvOnly0 sndOnly0");
+  EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainMenu, EndButtonClosesTheProgram) {
+  form->Bend->click();
+  EXPECT_FALSE(form->isVisible());
+}
+
+TEST(StartUp, CreatesTheTenWindowsWithTheirCaptions) {
+  TestProgram program;
+  auto windows = createWindows(program.ctx());
+  ASSERT_EQ(windows.size(), 10u);
+  const char* captions[] = {"FTP、Mail 設定", "クオル　読者情報受信", "クオル", "クオル　ストーリ検索",
+                            "クオル 読者マスターメンテナンス", "クオル 読者マスターメンテナンス 検索",
+                            "クオル メール送信", "クオル　ストーリーメンテナンス",
+                            "クオル　読者登録フォーム出力", "クオル　ＣＳＶファイルから読者情報を登録"};
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(program.ctx().window(static_cast<WindowId>(i)), windows[static_cast<size_t>(i)].get());
+    EXPECT_EQ(windows[static_cast<size_t>(i)]->windowTitle(), QString::fromUtf8(captions[i]));
+    EXPECT_FALSE(windows[static_cast<size_t>(i)]->isVisible());
+  }
+}
+
+TEST(StartUp, MissingDatabaseShowsTheClientErrorAndTheMenuStillAppears) {
+  TestProgram program(false);
+  ScriptedDialogs boxes;
+  TForm1 form(program.ctx());
+  form.FormCreate();
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("クオル"));
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("QUORMAIL.GDB"))) << boxes.shown()[0].text.toStdString();
+  form.show();
+  EXPECT_TRUE(form.isVisible());
+}
+
+TEST(StartUp, ExistingDatabaseOpensWithoutAnyBox) {
+  TestProgram program(true, false);
+  ScriptedDialogs boxes;
+  TForm1 form(program.ctx());
+  form.FormCreate();
+  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_TRUE(program.ctx().SQLConnection1.connected());
+  EXPECT_EQ(program.ctx().SQLConnection1.param("ServerCharSet"), "SJIS_0208");
+  EXPECT_EQ(program.ctx().SQLConnection1.params().size(), 14u);
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// Opens QUORMAIL.GDB in the given folder the way the program does, writes one reader
+// and reads it back. Exit 0 and "ok" on success; the client's error text otherwise.
+// Used to show that an ordinary user, not only root, can work with the database.
+#include <iostream>
+
+#include "core/AppContext.h"
+#include "core/Tables.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  try {
+    AppContext ctx(argv[1]);
+    ctx.openDatabase();
+    ReaderRow r;
+    r.ID = "00001";
+    r.MAILADDRESS = "probe@example.com";
+    writeReader(ctx.SQLDataSet1, r);
+    if (readMax(ctx.SQLDataSet1, Sql::maxReaderId()) != "00001") return 1;
+    std::cout << "ok" << std::endl;
+    return 0;
+  } catch (const std::exception& e) {
+    std::cout << e.what() << std::endl;
+    return 1;
+  }
+}
