@@ -255,8 +255,10 @@ struct Statement::Impl {
 
   // Prepares the text in the current transaction and fills the parameter buffer.
   void prepare(ThrowStatusWrapper& st) {
+    // Only a statement with bound values has its ":name" markers replaced; others (PSQL
+    // blocks referring to their own variables) reach the engine as written.
     std::vector<std::string> names;
-    const std::string text = positionalSql(sql, names);
+    const std::string text = params.empty() ? sql : positionalSql(sql, names);
     statement = attachment()->prepare(&st, transaction, 0, text.c_str(), db.d->dialect,
                                       IStatement::PREPARE_PREFETCH_METADATA);
     if (names.empty()) return;

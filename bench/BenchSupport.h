@@ -1,0 +1,50 @@
+#pragma once
+// Shared set-up of the benchmarks: a program folder with a fresh database and fast
+// bulk filling of readers and story mails.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "core/AppContext.h"
+#include "core/Database.h"
+
+namespace bench {
+
+inline std::filesystem::path freshProgramDir(const std::string& name) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("quormail-bench-" + name + "-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::copy_file(QUORMAIL_BINARY_DIR "/tests/template/QUORMAIL.GDB", dir / "QUORMAIL.GDB");
+  return dir;
+}
+
+// Inserts readers 00001..count in one statement (one transaction), all due story 00001.
+inline void fillReaders(Statement& q, int count, int firstId = 1) {
+  q.close();
+  q.setCommandText(
+      "EXECUTE BLOCK AS DECLARE I INTEGER = " + std::to_string(firstId) +
+      "; BEGIN WHILE (:I < " + std::to_string(firstId + count) +
+      ") DO BEGIN INSERT INTO USERLIST VALUES (LPAD(:I, 5, '0'), 'reader' || :I || '@example.com', '20240101', "
+      "'120000', 'Reader ' || :I, '01', '00001', '00000000', '000000', '00000000', '000000', '', '', ''); "
+      "I = :I + 1; END END");
+  q.execute();
+  q.close();
+}
+
+inline double seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Resident set size of this process in MB.
+inline double residentMb() {
+  std::ifstream in("/proc/self/statm");
+  long pages = 0, resident = 0;
+  in >> pages >> resident;
+  return resident * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+}  // namespace bench
