@@ -1,0 +1,34 @@
+#include "sending/SendLog.h"
+
+#include <cstdio>
+
+void SendLog::Log_Del() {
+  Log_Head_Flg = true;
+  std::error_code ec;
+  std::filesystem::remove(m_path, ec);
+}
+
+std::string joinCells(const std::vector<std::string>& cells) {
+  std::string line;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) line += ',';
+    line += cells[i];
+  }
+  return line;
+}
+
+void SendLog::log_write_main(const std::vector<std::string>& header, const std::vector<std::string>& cells) {
+  if (Log_Head_Flg) {
+    Log_Head_Flg = false;
+    LogWrite(joinCells(header));
+  }
+  LogWrite(joinCells(cells));
+}
+
+bool SendLog::LogWrite(const std::string& text) {
+  std::FILE* f = std::fopen(m_path.c_str(), "ab");
+  if (!f) return false;
+  const std::string line = text + "\r\n";
+  const bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+  return std::fclose(f) == 0 && written;
+}
