@@ -9,7 +9,6 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(appTitle());
-  QApplication::setApplicationDisplayName(appTitle());
 
   AppContext ctx(QCoreApplication::applicationDirPath().toStdString());
   TForm1 mainForm(ctx);
