@@ -1,0 +1,91 @@
+#include "net/MailEncoding.h"
+
+#include <cstdint>
+
+namespace mailEncoding {
+
+namespace {
+
+using Byte = unsigned char;
+
+bool isLeadByte(Byte c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+bool needsEncoding(const std::string& word) {
+  for (Byte c : word)
+    if (c < 0x20 || c >= 0x7F) return true;
+  return false;
+}
+
+bool isWordBreak(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+}  // namespace
+
+std::string base64(const std::string& bytes) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (Byte c : bytes) {
+    bits = bits << 8 | c;
+    if (++count == 3) {
+      for (int shift = 18; shift >= 0; shift -= 6) out.push_back(kAlphabet[(bits >> shift) & 63]);
+      bits = 0;
+      count = 0;
+    }
+  }
+  if (count > 0) {
+    bits <<= 8 * (3 - count);
+    for (int k = 0; k < 4; ++k) out.push_back(k <= count ? kAlphabet[(bits >> (18 - 6 * k)) & 63] : '=');
+  }
+  return out;
+}
+
+std::string sjisToJis(const std::string& line) {
+  std::string out;
+  out.reserve(line.size() + 8);
+  bool kanji = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    Byte b1 = Byte(line[i]);
+    if (!isLeadByte(b1) || i + 1 >= line.size()) {
+      if (kanji) out.append("\x1b(B");
+      kanji = false;
+      out.push_back(char(b1));
+      continue;
+    }
+    if (!kanji) out.append("\x1b$B");
+    kanji = true;
+    Byte b2 = Byte(line[++i]);
+    b1 = Byte((b1 - (b1 < 0xA0 ? 0x70 : 0xB0)) * 2);
+    if (b2 < 0x9F) {
+      b1 = Byte(b1 - 1);
+      b2 = Byte(b2 - (b2 <= 0x7F ? 0x1F : 0x20));
+    } else {
+      b2 = Byte(b2 - 0x7E);
+    }
+    out.push_back(char(b1));
+    out.push_back(char(b2));
+  }
+  if (kanji) out.append("\x1b(B");
+  return out;
+}
+
+std::string encodeHeader(const std::string& text) {
+  const std::string jis = sjisToJis(text);
+  std::string out;
+  std::size_t i = 0;
+  while (i < jis.size()) {
+    if (isWordBreak(jis[i])) {
+      out.push_back(jis[i++]);
+      continue;
+    }
+    std::size_t end = i;
+    while (end < jis.size() && !isWordBreak(jis[end])) ++end;
+    const std::string word = jis.substr(i, end - i);
+    out += needsEncoding(word) ? "=?ISO-2022-JP?B?" + base64(word) + "?=" : word;
+    i = end;
+  }
+  return out;
+}
+
+}  // namespace mailEncoding

@@ -1,0 +1,200 @@
+#include "net/Socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "net/IdException.h"
+
+namespace {
+
+// Error numbers and descriptions as the operator knows them from Windows Sockets.
+[[noreturn]] void throwSocketError(int err) {
+  struct Known {
+    int errnoValue;
+    int code;
+    const char* text;
+  };
+  static const Known known[] = {
+      {ECONNREFUSED, 10061, "Connection refused."},
+      {ETIMEDOUT, 10060, "Connection timed out."},
+      {ECONNRESET, 10054, "Connection reset by peer."},
+      {ECONNABORTED, 10053, "Software caused connection abort."},
+      {EPIPE, 10058, "Cannot send after socket shutdown."},
+      {ENETUNREACH, 10051, "Network is unreachable."},
+      {EHOSTUNREACH, 10065, "No route to host."},
+      {EADDRINUSE, 10048, "Address already in use."},
+      {EADDRNOTAVAIL, 10049, "Cannot assign requested address."},
+  };
+  for (const Known& k : known)
+    if (k.errnoValue == err) throw EIdSocketError(k.code, k.text);
+  throw EIdSocketError(err, std::strerror(err));
+}
+
+sockaddr_in makeAddress(const std::string& address, int port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<uint16_t>(port));
+  if (inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1) throw EIdSocketError(11001, "Host not found.");
+  return sa;
+}
+
+// Waits for the events on fd; false when timeoutMs passed first (timeoutMs <= 0: no limit).
+bool waitFor(int fd, short events, int timeoutMs) {
+  pollfd p{fd, events, 0};
+  for (;;) {
+    const int rc = ::poll(&p, 1, timeoutMs > 0 ? timeoutMs : -1);
+    if (rc > 0) return true;
+    if (rc == 0) return false;
+    if (errno != EINTR) throwSocketError(errno);
+  }
+}
+
+int newTcpSocket() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throwSocketError(errno);
+  return fd;
+}
+
+}  // namespace
+
+Socket::~Socket() { close(); }
+
+Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+  if (this != &other) {
+    close();
+    m_fd = other.m_fd;
+    other.m_fd = -1;
+  }
+  return *this;
+}
+
+bool Socket::isNumericAddress(const std::string& host) {
+  in_addr a{};
+  return inet_pton(AF_INET, host.c_str(), &a) == 1;
+}
+
+std::string Socket::resolve(const std::string& host) {
+  if (isNumericAddress(host)) return host;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
+    throw EIdSocketError(11001, "Host not found.");
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, text, sizeof text);
+  ::freeaddrinfo(found);
+  return text;
+}
+
+std::string Socket::localHostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "localhost";
+  return name;
+}
+
+void Socket::connect(const std::string& address, int port, int timeoutMs) {
+  close();
+  const sockaddr_in sa = makeAddress(address, port);
+  m_fd = newTcpSocket();
+  const int flags = ::fcntl(m_fd, F_GETFL);
+  ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
+  if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    const int err = errno;
+    if (err != EINPROGRESS) {
+      close();
+      throwSocketError(err);
+    }
+    if (!waitFor(m_fd, POLLOUT, timeoutMs)) {
+      close();
+      throw EIdConnectTimeout();
+    }
+    int soError = 0;
+    socklen_t len = sizeof soError;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &soError, &len);
+    if (soError != 0) {
+      close();
+      throwSocketError(soError);
+    }
+  }
+  ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+  const int one = 1;
+  ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+void Socket::sendAll(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t sent = ::send(m_fd, data, size, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EINTR) continue;
+      throwSocketError(errno);
+    }
+    data += sent;
+    size -= static_cast<std::size_t>(sent);
+  }
+}
+
+std::size_t Socket::receive(char* buffer, std::size_t capacity, int timeoutMs) {
+  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw EIdReadTimeout();
+  for (;;) {
+    const ssize_t got = ::recv(m_fd, buffer, capacity, 0);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) throwSocketError(errno);
+  }
+}
+
+void Socket::listenOn(const std::string& address, int backlog) {
+  close();
+  const sockaddr_in sa = makeAddress(address, 0);
+  m_fd = newTcpSocket();
+  if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 || ::listen(m_fd, backlog) != 0) {
+    const int err = errno;
+    close();
+    throwSocketError(err);
+  }
+}
+
+Socket Socket::accept(int timeoutMs) {
+  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw EIdReadTimeout();
+  const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) throwSocketError(errno);
+  return Socket(fd);
+}
+
+std::string Socket::localAddress() const {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text);
+  return text;
+}
+
+int Socket::localPort() const {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
+  return ntohs(sa.sin_port);
+}
+
+void Socket::shutdownWrite() {
+  if (m_fd >= 0) ::shutdown(m_fd, SHUT_WR);
+}
+
+void Socket::close() {
+  if (m_fd >= 0) {
+    ::close(m_fd);
+    m_fd = -1;
+  }
+}

@@ -1,0 +1,34 @@
+#include "net/TIdPOP3.h"
+
+#include "net/IdException.h"
+
+TIdPOP3::TIdPOP3() { Port = 110; }
+
+void TIdPOP3::ReadReply() {
+  TIdTCPClient::ReadReply();
+  if (LastCmdResult.TextCode == "+OK") {
+    LastCmdResult.NumericCode = OK;
+  } else if (LastCmdResult.TextCode == "-ERR") {
+    LastCmdResult.NumericCode = ERR;
+  } else {
+    const std::string line = LastCmdResult.TextCode + (LastCmdResult.Text.empty() ? "" : " " + LastCmdResult.Text[0]);
+    throw EIdException("Unrecognized POP3 Response Header:\n\"" + line + "\"");
+  }
+}
+
+void TIdPOP3::Connect(int timeoutMs) {
+  TIdTCPClient::Connect(timeoutMs);
+  try {
+    GetResponse({OK});
+    SendCommand("USER " + Username, {OK});
+    SendCommand("PASS " + Password, {OK});
+  } catch (...) {
+    Disconnect();
+    throw;
+  }
+}
+
+void TIdPOP3::Disconnect() {
+  quitWithoutReply();
+  TIdTCPClient::Disconnect();
+}

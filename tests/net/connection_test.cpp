@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+#include <memory>
+
+#include <chrono>
+#include <thread>
+
+#include "net/IdException.h"
+#include "net/TIdRFCReply.h"
+#include "net/TIdTCPClient.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/Servers.h"
+
+namespace {
+
+// Replies from a list of lines; raises when they run out.
+TIdRFCReply parse(std::vector<std::string> lines) {
+  std::size_t next = 0;
+  TIdRFCReply reply;
+  reply.ReadFrom([&]() -> std::string {
+    if (next == lines.size()) throw std::runtime_error("read past the reply");
+    return lines[next++];
+  });
+  return reply;
+}
+
+struct StatusLog {
+  std::vector<std::pair<int, std::string>> entries;
+  void attach(TIdTCPConnection& c) {
+    c.OnStatus = [this](TIdTCPConnection&, TIdStatus s, const std::string& t) {
+      entries.emplace_back(static_cast<int>(s), t);
+    };
+  }
+};
+
+std::unique_ptr<TIdTCPClient> clientFor(int port) {
+  auto c = std::make_unique<TIdTCPClient>();
+  c->Host = "127.0.0.1";
+  c->Port = port;
+  return c;
+}
+
+}  // namespace
+
+TEST(TIdRFCReply, SingleAndMultiLineShapes) {
+  TIdRFCReply r = parse({"250 ok"});
+  EXPECT_EQ(r.NumericCode, 250);
+  EXPECT_EQ(r.TextCode, "250");
+  EXPECT_EQ(r.Text, std::vector<std::string>({"ok"}));
+
+  r = parse({"250-first", "250-second", "250 last", "unread"});
+  EXPECT_EQ(r.NumericCode, 250);
+  EXPECT_EQ(r.Text, std::vector<std::string>({"first", "second", "last"}));
+  EXPECT_EQ(r.TextWithLineEnds(), "first\r\nsecond\r\nlast\r\n");
+
+  // Empty lines are skipped and lines trimmed; continuation lines of another shape
+  // belong to the reply until the closing line.
+  r = parse({"", "  220-hello  ", "   ", "free text", "220 done"});
+  EXPECT_EQ(r.NumericCode, 220);
+  EXPECT_EQ(r.Text, std::vector<std::string>({"hello", " text", "done"}));
+
+  // A short line ends a multi-line reply.
+  r = parse({"211-status", "211", "next"});
+  EXPECT_EQ(r.Text.size(), 2u);
+
+  // Non-numeric codes give 0; POP3 style text codes are kept.
+  r = parse({"+OK Logged in."});
+  EXPECT_EQ(r.NumericCode, 0);
+  EXPECT_EQ(r.TextCode, "+OK");
+  EXPECT_EQ(r.Text[0], "Logged in.");
+  r = parse({"-ERR [AUTH] Authentication failed."});
+  EXPECT_EQ(r.TextCode, "-ERR");
+  EXPECT_EQ(r.Text[0], " [AUTH] Authentication failed.");
+}
+
+TEST(TIdTCPConnection, ReadsRepliesAcrossPacketsAndChecksCodes) {
+  ScriptedServer server([](ScriptedServer::Peer& p) {
+    p.send("220-Welcome\r\n220-");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    p.send("still here\n220 ready\r\n");
+    p.readLine();
+    p.send("550 No such user\r\n");
+    p.readLine();
+  });
+  auto cp = clientFor(server.port());
+    auto& c = *cp;
+  c.ReadTimeout = 5000;
+  c.Connect();
+  EXPECT_EQ(c.GetResponse({220}), 220);
+  EXPECT_EQ(c.LastCmdResult.Text.size(), 3u);
+  try {
+    c.SendCommand("VRFY x", {250, 251});
+    FAIL() << "550 accepted";
+  } catch (const EIdProtocolReplyError& e) {
+    EXPECT_EQ(e.ReplyErrorCode(), 550);
+    EXPECT_STREQ(e.what(), "No such user\r\n");
+  }
+  c.Disconnect();
+  server.join();
+  EXPECT_EQ(server.received(), std::vector<std::string>({"VRFY x"}));
+}
+
+TEST(TIdTCPConnection, FaultsRaiseTheirExactTexts) {
+  {  // silence
+    ScriptedServer server([](ScriptedServer::Peer& p) { p.readLine(); });
+    auto cp = clientFor(server.port());
+    auto& c = *cp;
+    c.ReadTimeout = 200;
+    c.Connect();
+    const auto t0 = std::chrono::steady_clock::now();
+    try {
+      c.ReadReply();
+      FAIL();
+    } catch (const EIdReadTimeout& e) {
+      EXPECT_STREQ(e.what(), "Read Timeout");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+    c.Disconnect();
+  }
+  {  // closed in the middle of a multi-line reply
+    ScriptedServer server([](ScriptedServer::Peer& p) { p.send("250-one\r\n250-tw"); });
+    auto cp = clientFor(server.port());
+    auto& c = *cp;
+    c.Connect();
+    try {
+      c.ReadReply();
+      FAIL();
+    } catch (const EIdConnClosedGracefully& e) {
+      EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+    }
+    EXPECT_FALSE(c.Connected());
+  }
+  {  // an endless line
+    ScriptedServer server([](ScriptedServer::Peer& p) {
+      p.send("220 " + std::string(20000, 'x') + "\r\n");
+      p.readLine();
+    });
+    auto cp = clientFor(server.port());
+    auto& c = *cp;
+    c.Connect();
+    try {
+      c.ReadReply();
+      FAIL();
+    } catch (const EIdMaxLineLengthExceeded& e) {
+      EXPECT_STREQ(e.what(), "Max line length exceeded.");
+    }
+    c.Disconnect();
+  }
+  {  // exactly the longest line allowed is fine
+    ScriptedServer server([](ScriptedServer::Peer& p) { p.send("220 " + std::string(16380, 'x') + "\r\n"); });
+    auto cp = clientFor(server.port());
+    auto& c = *cp;
+    c.Connect();
+    c.ReadReply();
+    EXPECT_EQ(c.LastCmdResult.Text[0].size(), 16380u);
+  }
+}
+
+TEST(TIdTCPConnection, ConnectFailuresAndStates) {
+  auto rp = clientFor(freeLocalPort());
+  auto& refused = *rp;
+  try {
+    refused.Connect();
+    FAIL();
+  } catch (const EIdSocketError& e) {
+    EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+  }
+  TIdTCPClient unknown;
+  unknown.Host = "no-such-host.invalid";
+  unknown.Port = 25;
+  StatusLog log;
+  log.attach(unknown);
+  try {
+    unknown.Connect();
+    FAIL();
+  } catch (const EIdSocketError& e) {
+    EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+  }
+  ASSERT_EQ(log.entries.size(), 1u);
+  EXPECT_EQ(log.entries[0], std::make_pair(0, std::string("Resolving hostname no-such-host.invalid.")));
+
+  TIdTCPClient idle;
+  EXPECT_THROW(idle.WriteLine("NOOP"), EIdNotConnected);
+  EXPECT_THROW(idle.ReadLn(), EIdNotConnected);
+
+  ScriptedServer server([](ScriptedServer::Peer& p) { p.readLine(); });
+  auto cp = clientFor(server.port());
+    auto& c = *cp;
+  StatusLog statuses;
+  statuses.attach(c);
+  int connected = 0, disconnected = 0;
+  c.OnConnected = [&](TIdTCPConnection&) { ++connected; };
+  c.OnDisconnected = [&](TIdTCPConnection&) { ++disconnected; };
+  c.Connect();
+  EXPECT_THROW(c.Connect(), EIdAlreadyConnected);
+  EXPECT_THROW(c.WriteLine("MAIL FROM:<a@b>\r\nRCPT TO:<x@y>"), EIdUnsafeText);
+  c.Disconnect();
+  c.Disconnect();
+  EXPECT_EQ(connected, 1);
+  EXPECT_EQ(disconnected, 2);
+  const std::vector<std::pair<int, std::string>> expected = {
+      {1, "Connecting to 127.0.0.1."}, {2, "Connected."},    {3, "Disconnecting."},
+      {4, "Disconnected."},            {3, "Disconnecting."}, {4, "Disconnected."}};
+  EXPECT_EQ(statuses.entries, expected);
+  server.join();
+  EXPECT_TRUE(server.received().empty()) << "the refused line reached the server";
+}

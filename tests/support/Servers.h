@@ -1,0 +1,74 @@
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+
+// A server program run for one test on 127.0.0.1 and a free port: started in the
+// constructor (which waits until the port accepts and fails early if the program
+// died), stopped by PID with SIGTERM in the destructor.
+class ServerProcess {
+ public:
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+  virtual ~ServerProcess();
+
+  int port() const { return m_port; }
+  const std::string& folder() const { return m_dir.path(); }
+  std::string log() const;
+  void stop();
+
+ protected:
+  ServerProcess();
+  void start(const std::vector<std::string>& argv);
+
+  TempDir m_dir;
+  int m_port;
+
+ private:
+  pid_t m_pid = -1;
+};
+
+// A port nobody listens on right now.
+int freeLocalPort();
+
+// aiosmtpd storing every message; see smtp_server.py.
+class SmtpTestServer : public ServerProcess {
+ public:
+  struct Options {
+    std::vector<std::string> rejectRecipients;
+    bool refuseEhlo = false;
+  };
+  SmtpTestServer() : SmtpTestServer(Options{}) {}
+  explicit SmtpTestServer(const Options& options);
+
+  struct Message {
+    std::string data;      // raw DATA bytes
+    std::string envelope;  // JSON: mail_from, rcpt_tos, host_name, extended_smtp
+    std::string emlPath;
+  };
+  // Complete messages so far, in arrival order.
+  std::vector<Message> messages() const;
+  // Waits until count messages are complete (false after a few seconds).
+  bool waitForMessages(std::size_t count) const;
+};
+
+// pyftpdlib with one user; home is created inside the server's folder.
+class FtpTestServer : public ServerProcess {
+ public:
+  FtpTestServer(const std::string& user, const std::string& password);
+  std::string home() const { return folder() + "/home"; }
+};
+
+// dovecot POP3 with one user, in the foreground, with its own configuration.
+class Pop3TestServer : public ServerProcess {
+ public:
+  Pop3TestServer(const std::string& user, const std::string& password);
+};
+
+// Debian's Python, which has the server packages.
+extern const char kPython[];
+// Runs a shell command and returns its standard output; exitCode gets the status.
+std::string runCommand(const std::string& command, int* exitCode = nullptr);

@@ -1,0 +1,33 @@
+"""FTP server for the tests: pyftpdlib with one user and a home folder."""
+import argparse
+import signal
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--port", type=int, required=True)
+    p.add_argument("--user", required=True)
+    p.add_argument("--password", required=True)
+    p.add_argument("--home", required=True)
+    p.add_argument("--passive-ports", default="")
+    a = p.parse_args()
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(a.user, a.password, a.home, perm="elradfmwMT")
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    handler.auth_failed_timeout = 0
+    if a.passive_ports:
+        lo, hi = (int(x) for x in a.passive_ports.split("-"))
+        handler.passive_ports = range(lo, hi + 1)
+    server = FTPServer(("127.0.0.1", a.port), handler)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
