@@ -573,7 +573,7 @@ bool TFSsnd::Pop3_Snd() {
   LSyoriIng2->hide();
   TIdPOP3& pop = *IdPOP31;
   pop.Host = Trim(settings.Pop_Saver);
-  pop.Port = 110;
+  pop.Port = Pop3Port;
   pop.Username = settings.Pop_UsrName;
   pop.Password = settings.password;
   try {

@@ -66,6 +66,7 @@ class TFSsnd : public FormBase {
   int Wait_Len = 0;
   int Wait_Kind = 0;
   SendLog sendLog;
+  int Pop3Port = 110;  // POP before SMTP always uses the standard port; tests point it elsewhere
 
   // Controls.
   TStringGridEx* SG_USER;
