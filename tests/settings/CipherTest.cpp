@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "settings/BlowFish.h"
+#include "settings/CryptCBC.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes hex(const std::string& h) {
+  Bytes out;
+  for (size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+struct EcbVector {
+  const char* key;
+  const char* plain;
+  const char* cipher;
+};
+
+// Schneier's published set of Blowfish test vectors (8-byte keys).
+const EcbVector kEcbVectors[] = {
+    {"0000000000000000", "0000000000000000", "4EF997456198DD78"},
+    {"FFFFFFFFFFFFFFFF", "FFFFFFFFFFFFFFFF", "51866FD5B85ECB8A"},
+    {"3000000000000000", "1000000000000001", "7D856F9A613063F2"},
+    {"1111111111111111", "1111111111111111", "2466DD878B963C9D"},
+    {"0123456789ABCDEF", "1111111111111111", "61F9C3802281B096"},
+    {"1111111111111111", "0123456789ABCDEF", "7D0CC630AFDA1EC7"},
+    {"0000000000000000", "0000000000000000", "4EF997456198DD78"},
+    {"FEDCBA9876543210", "0123456789ABCDEF", "0ACEAB0FC6A0A28D"},
+    {"7CA110454A1A6E57", "01A1D6D039776742", "59C68245EB05282B"},
+    {"0131D9619DC1376E", "5CD54CA83DEF57DA", "B1B8CC0B250F09A0"},
+    {"07A1133E4A0B2686", "0248D43806F67172", "1730E5778BEA1DA4"},
+    {"3849674C2602319E", "51454B582DDF440A", "A25E7856CF2651EB"},
+    {"04B915BA43FEB5B6", "42FD443059577FA2", "353882B109CE8F1A"},
+    {"0113B970FD34F2CE", "059B5E0851CF143A", "48F4D0884C379918"},
+    {"0170F175468FB5E6", "0756D8E0774761D2", "432193B78951FC98"},
+    {"43297FAD38E373FE", "762514B829BF486A", "13F04154D69D1AE5"},
+    {"07A7137045DA2A16", "3BDD119049372802", "2EEDDA93FFD39C79"},
+    {"04689104C2FD3B2F", "26955F6835AF609A", "D887E0393C2DA6E3"},
+    {"37D06BB516CB7546", "164D5E404F275232", "5F99D04F5B163969"},
+    {"1F08260D1AC2465E", "6B056E18759F5CCA", "4A057A3B24D3977B"},
+    {"584023641ABA6176", "004BD6EF09176062", "452031C1E4FADA8E"},
+    {"025816164629B007", "480D39006EE762F2", "7555AE39F59B87BD"},
+    {"49793EBC79B3258F", "437540C8698F3CFA", "53C55F9CB49FC019"},
+    {"4FB05E1515AB73A7", "072D43A077075292", "7A8E7BFA937E89A3"},
+    {"49E95D6D4CA229BF", "02FE55778117F12A", "CF9C5D7A4986ADB5"},
+    {"018310DC409B26D6", "1D9D5C5018F728C2", "D1ABB290658BC778"},
+    {"1C587F1C13924FEF", "305532286D6F295A", "55CB3774D13EF201"},
+    {"0101010101010101", "0123456789ABCDEF", "FA34EC4847B268B2"},
+    {"1F1F1F1F0E0E0E0E", "0123456789ABCDEF", "A790795108EA3CAE"},
+    {"E0FEE0FEF1FEF1FE", "0123456789ABCDEF", "C39E072D9FAC631D"},
+    {"0000000000000000", "FFFFFFFFFFFFFFFF", "014933E0CDAFF6E4"},
+    {"FFFFFFFFFFFFFFFF", "0000000000000000", "F21E9A77B71C49BC"},
+    {"0123456789ABCDEF", "0000000000000000", "245946885754369A"},
+    {"FEDCBA9876543210", "FFFFFFFFFFFFFFFF", "6B5C5A9C5D9E0A5A"},
+};
+
+const std::uint8_t kIv[8] = {0x3C, 0xA1, 0x07, 0x5E, 0x92, 0xD4, 0x6B, 0x18};
+
+TCryptCBC makeCrypt(TPadMode mode, const std::string& key = "qowtue7mlrx") {
+  return TCryptCBC(key, true, mode, 8, kIv, new TBlowFish);
+}
+
+Bytes encrypt(TCrypt& c, const Bytes& in) {
+  Bytes out(static_cast<size_t>(c.OutputSize(static_cast<int>(in.size()))));
+  const int n = c.Encrypt(in.data(), out.data(), static_cast<int>(in.size()));
+  EXPECT_EQ(n, static_cast<int>(out.size()));
+  return out;
+}
+
+Bytes decrypt(TCrypt& c, const Bytes& in) {
+  Bytes out(in.size());
+  const int n = c.Decrypt(in.data(), out.data(), static_cast<int>(in.size()));
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return out;
+}
+
+// A cipher that tells when it is destroyed.
+class TracedCipher : public TCipher {
+ public:
+  explicit TracedCipher(bool* destroyed) : m_destroyed(destroyed) {}
+  ~TracedCipher() override { *m_destroyed = true; }
+  std::string CipherName() const override { return "Traced"; }
+  int BlockSize() const override { return 8; }
+  void SetKey(const std::uint8_t*, int length) override {
+    if (length == 0) throw EAssertionFailed();
+  }
+  void EncryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
+  void DecryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
+
+ private:
+  bool* m_destroyed;
+};
+
+}  // namespace
+
+TEST(BlowFish, ReproducesThePublishedEcbVectorsBothWays) {
+  for (const EcbVector& v : kEcbVectors) {
+    TBlowFish bf;
+    const Bytes key = hex(v.key);
+    bf.SetKey(key.data(), static_cast<int>(key.size()));
+    Bytes block = hex(v.plain);
+    bf.Encipher(block.data(), block.data());
+    EXPECT_EQ(block, hex(v.cipher)) << v.key << " " << v.plain;
+    bf.Decipher(block.data(), block.data());
+    EXPECT_EQ(block, hex(v.plain)) << v.key << " " << v.plain;
+  }
+  EXPECT_EQ(TBlowFish().CipherName(), "BlowFish");
+  EXPECT_EQ(TBlowFish().BlockSize(), 8);
+}
+
+TEST(BlowFish, KeyLongerThanEightBytesIsUsedCyclically) {
+  // The 16-byte key of the published CBC vector, and an 8-byte key repeated to 16.
+  const Bytes k8 = hex("0123456789ABCDEF");
+  const Bytes k16 = hex("0123456789ABCDEF0123456789ABCDEF");
+  TBlowFish a, b;
+  a.SetKey(k8.data(), 8);
+  b.SetKey(k16.data(), 16);
+  Bytes x = hex("1111111111111111"), y = x;
+  a.Encipher(x.data(), x.data());
+  b.Encipher(y.data(), y.data());
+  EXPECT_EQ(x, y);
+  EXPECT_THROW(a.SetKey(k8.data(), 0), EAssertionFailed);
+}
+
+TEST(CryptCBC, ReproducesThePublishedCbcVector) {
+  const Bytes key = hex("0123456789ABCDEFF0E1D2C3B4A59687");
+  const Bytes iv = hex("FEDCBA9876543210");
+  const Bytes plain = hex("37363534333231204E6F77206973207468652074696D6520666F722000000000");
+  TCryptCBC c(key.data(), true, Pad_None, 8, iv.data(), new TBlowFish, 16);
+  const Bytes out = encrypt(c, plain);
+  EXPECT_EQ(out, hex("6B77B4D63006DEE605B156E27403979358DEB9E7154616D959F1652BD5FF92CC"));
+  EXPECT_EQ(decrypt(c, out), plain);
+}
+
+TEST(CryptCBC, EmptyTextGivesTheEncipheredVectorXorEights) {
+  TCryptCBC c = makeCrypt(Pad_Count);
+  Bytes expected(8);
+  for (int i = 0; i < 8; ++i) expected[i] = kIv[i] ^ 8;
+  TBlowFish bf;
+  bf.SetKey(reinterpret_cast<const std::uint8_t*>("qowtue7mlrx"), 11);
+  bf.Encipher(expected.data(), expected.data());
+  EXPECT_EQ(encrypt(c, {}), expected);
+}
+
+TEST(CryptCBC, OutputSizesAndRepeatability) {
+  TCryptCBC c = makeCrypt(Pad_Count);
+  EXPECT_EQ(c.OutputSize(0), 8);
+  EXPECT_EQ(c.OutputSize(7), 8);
+  EXPECT_EQ(c.OutputSize(8), 16);
+  EXPECT_EQ(c.OutputSize(9), 16);
+  const Bytes text = {'s', 'e', 'c', 'r', 'e', 't', '1', '2', '3'};
+  EXPECT_EQ(encrypt(c, text), encrypt(c, text));  // every call starts from the vector
+  TCryptCBC none = makeCrypt(Pad_None);
+  EXPECT_EQ(none.OutputSize(16), 16);
+}
+
+TEST(CryptCBC, EveryPaddingModeRoundTripsEveryLength) {
+  for (TPadMode mode : {Pad_Count, Pad_OneZero, Pad_Zero, Pad_Space, Pad_None}) {
+    for (int len = 0; len <= 40; ++len) {
+      if (mode == Pad_None && len % 8 != 0) continue;
+      Bytes text;
+      for (int i = 0; i < len; ++i) text.push_back(static_cast<std::uint8_t>(0x81 + i * 7));  // never 0 or blank
+      TCryptCBC c = makeCrypt(mode);
+      const Bytes enc = encrypt(c, text);
+      EXPECT_EQ(decrypt(c, enc), text) << "mode " << int(mode) << " length " << len;
+    }
+  }
+}
+
+TEST(CryptCBC, PaddingBytesAreThoseOfTheMode) {
+  // Deciphering without dropping anything shows the filled last block.
+  auto lastBlock = [](TPadMode mode, int len) {
+    Bytes text(static_cast<size_t>(len), 'A');
+    TCryptCBC enc = makeCrypt(mode);
+    const Bytes e = encrypt(enc, text);
+    TCryptCBC raw = makeCrypt(Pad_None);
+    Bytes d(e.size());
+    raw.Decrypt(e.data(), d.data(), static_cast<int>(e.size()));
+    return Bytes(d.end() - 8, d.end());
+  };
+  EXPECT_EQ(lastBlock(Pad_Count, 5), (Bytes{'A', 'A', 'A', 'A', 'A', 3, 3, 3}));
+  EXPECT_EQ(lastBlock(Pad_Count, 8), Bytes(8, 8));
+  EXPECT_EQ(lastBlock(Pad_OneZero, 5), (Bytes{'A', 'A', 'A', 'A', 'A', 0x80, 0, 0}));
+  EXPECT_EQ(lastBlock(Pad_Zero, 6), (Bytes{'A', 'A', 'A', 'A', 'A', 'A', 0, 0}));
+  EXPECT_EQ(lastBlock(Pad_Space, 7), (Bytes{'A', 'A', 'A', 'A', 'A', 'A', 'A', ' '}));
+}
+
+TEST(CryptCBC, DecipheringForeignDataFollowsTheMode) {
+  TCryptCBC none = makeCrypt(Pad_None);
+  Bytes block(8, 0);
+  // Plaintext whose last block is all zeros: no 0x80 marker, all zeros, count 0.
+  Bytes zeros(8, 0), cipherText(8);
+  none.Encrypt(zeros.data(), cipherText.data(), 8);
+
+  TCryptCBC oneZero = makeCrypt(Pad_OneZero);
+  try {
+    oneZero.Decrypt(cipherText.data(), block.data(), 8);
+    FAIL() << "no error";
+  } catch (const ECryptError& e) {
+    EXPECT_STREQ(e.what(), "Crypt Error");
+  }
+  TCryptCBC zero = makeCrypt(Pad_Zero);
+  EXPECT_EQ(zero.Decrypt(cipherText.data(), block.data(), 8), 0);
+  TCryptCBC count = makeCrypt(Pad_Count);
+  EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 8), 8);  // last byte 0 drops nothing
+
+  Bytes big(8, 200);
+  none.Encrypt(big.data(), cipherText.data(), 8);
+  EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 8), 8 - 200);
+  EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 0), 0);
+}
+
+TEST(CryptCBC, LengthsThatAreNotWholeBlocksAreAssertionFailures) {
+  TCryptCBC c = makeCrypt(Pad_Count);
+  Bytes buf(16);
+  try {
+    c.Decrypt(buf.data(), buf.data(), 12);
+    FAIL() << "no error";
+  } catch (const EAssertionFailed& e) {
+    EXPECT_STREQ(e.what(), "Assertion failure");
+  }
+  TCryptCBC none = makeCrypt(Pad_None);
+  EXPECT_THROW(none.Encrypt(buf.data(), buf.data(), 12), EAssertionFailed);
+}
+
+TEST(CryptCBC, WorksInPlaceAndWithAShortVector) {
+  const Bytes text = {'p', 'a', 's', 's', 'w', 'o', 'r', 'd', '!', '?'};
+  TCryptCBC c = makeCrypt(Pad_Count);
+  const Bytes expected = encrypt(c, text);
+  Bytes buf = text;
+  buf.resize(16);
+  c.Encrypt(buf.data(), buf.data(), static_cast<int>(text.size()));
+  EXPECT_EQ(buf, expected);
+  EXPECT_EQ(c.Decrypt(buf.data(), buf.data(), 16), 10);
+  EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 10), text);
+
+  const std::uint8_t shortIv[3] = {1, 2, 3};
+  const std::uint8_t padded[8] = {1, 2, 3, 0, 0, 0, 0, 0};
+  TCryptCBC a("k", true, Pad_Count, 3, shortIv, new TBlowFish);
+  TCryptCBC b("k", true, Pad_Count, 8, padded, new TBlowFish);
+  EXPECT_EQ(encrypt(a, text), encrypt(b, text));
+}
+
+TEST(CryptCBC, OwnedCipherIsDestroyedWithTheModeEvenWhenTheKeyFails) {
+  bool destroyed = false;
+  { TCryptCBC c("key", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)); }
+  EXPECT_TRUE(destroyed);
+
+  destroyed = false;
+  EXPECT_THROW(TCryptCBC("", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)), EAssertionFailed);
+  EXPECT_TRUE(destroyed);
+
+  destroyed = false;
+  TracedCipher borrowed(&destroyed);
+  { TCryptCBC c("key", false, Pad_Count, 8, kIv, &borrowed); }
+  EXPECT_FALSE(destroyed);
+}
