@@ -4,6 +4,7 @@
 
 #include "core/AppContext.h"
 #include "core/FormBase.h"
+#include "sending/QuorSnd.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   add(WindowId::StorySearch, emptyWindow(ctx, QStringLiteral("クオル　ストーリ検索")));
   add(WindowId::UserMnt, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス")));
   add(WindowId::UserSearch, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス 検索")));
-  add(WindowId::Send, emptyWindow(ctx, QStringLiteral("クオル メール送信")));
+  add(WindowId::Send, std::make_unique<TFSsnd>(ctx));
   add(WindowId::Story, emptyWindow(ctx, QStringLiteral("クオル　ストーリーメンテナンス")));
   add(WindowId::Html, emptyWindow(ctx, QStringLiteral("クオル　読者登録フォーム出力")));
   add(WindowId::Csv, emptyWindow(ctx, QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録")));

@@ -29,6 +29,7 @@
 #include "net/TIdSMTP.h"
 #include "sending/MailBody.h"
 #include "settings/PasForm.h"
+#include "settings/SettingsDialogs.h"
 #include "sending/jconvert.h"
 
 namespace {
@@ -423,23 +424,16 @@ void TFSsnd::Main_Part() {
   }
   if (!Chk_Part()) {
     if (Env_Err_Flg) {
-      m_ctx.Env_Init_Flg = 1;
-      m_ctx.Env_Page_No = 1;
-      if (QDialog* env = m_ctx.window(WindowId::EnvSet)) env->exec();
+      // Corrected settings take effect at the window's next opening, not in this one.
+      openSettingsWindow(m_ctx, 1);
       m_ctx.Env_Init_Flg = 0;
     }
     return;
   }
   if (settings.PasSave == 0) {
-    std::string entered;
-    for (;;) {
-      const std::optional<std::string> answer = askPassword(m_ctx, u8("POP3のパスワードを入力して下さい。"));
-      if (!answer) return;
-      entered = *answer;
-      if (Pas_Chk(entered)) break;
-    }
-    if (Trim(entered).empty()) return;
-    settings.password = entered;
+    const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Pop3);
+    if (!entered || Trim(*entered).empty()) return;
+    settings.password = *entered;
   }
   RunStart();
 }

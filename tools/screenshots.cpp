@@ -1,0 +1,51 @@
+// Renders the main menu and the send window, filled with sample readers, into PNG files
+// for the README:  cmake --build build --target screenshots && build/screenshots docs
+#include <QApplication>
+#include <QDialog>
+#include <QPixmap>
+#include <filesystem>
+
+#include "app/Windows.h"
+#include "core/AppContext.h"
+#include "core/Quormailm.h"
+#include "core/Sjis.h"
+#include "core/Tables.h"
+#include "core/mystd.h"
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const std::string out = argc > 1 ? argv[1] : ".";
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "quormail-screenshots";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::copy_file(QUORMAIL_BINARY_DIR "/tests/template/QUORMAIL.GDB", dir / "QUORMAIL.GDB");
+
+  AppContext ctx(dir);
+  TForm1 menu(ctx);
+  menu.FormCreate();
+  auto windows = createWindows(ctx);
+  writeStory(ctx.SQLDataSet1, StoryRow{"00001", Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
+  writeStory(ctx.SQLDataSet1, StoryRow{"00002", Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});
+  const char* names[] = {"山田 太郎", "佐藤 花子", "鈴木 一郎", "高橋 美咲", "田中 健"};
+  for (int i = 0; i < 5; ++i) {
+    ReaderRow r{Zero_Fill(std::to_string(i + 1), 5), "reader" + std::to_string(i + 1) + "@example.com", "20241201",
+                "101500", Sjis::fromUtf8(names[i]), "01", i == 4 ? "00002" : "00001", "00000000", "000000",
+                "00000000", "000000", "", "", ""};
+    writeReader(ctx.SQLDataSet1, r);
+  }
+
+  menu.show();
+  QApplication::processEvents();
+  menu.grab().save(QString::fromStdString(out + "/main-menu.png"));
+
+  ctx.Snd_Only_Flg = 1;
+  ctx.Snd_Init_Flg = 1;
+  QDialog* send = ctx.window(WindowId::Send);
+  send->show();
+  QApplication::processEvents();
+  QApplication::processEvents();
+  send->grab().save(QString::fromStdString(out + "/send-window.png"));
+  return 0;
+}
