@@ -1,0 +1,17 @@
+#pragma once
+#include <optional>
+#include <string>
+
+class AppContext;
+
+// What other windows use of the settings windows.
+
+enum class PasswordFor { Ftp, Pop3 };
+
+// Asks for the FTP or POP3 password with the password prompt until Pas_Chk accepts it;
+// the trimmed password, or nothing when the operator cancels.
+std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which);
+
+// Opens the settings window modally on a page (0 FTP, 1 Mail) with its settings
+// reloaded; returns the dialog's result.
+int openSettingsWindow(AppContext& ctx, int page);
