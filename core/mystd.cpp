@@ -30,7 +30,9 @@ std::string TrimLeft(const std::string& s) {
 }
 
 int StrToIntDef(const std::string& s, int def) {
+  // Leading blanks are skipped, so numbers shown with their zeros blanked read back.
   size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
   int base = 10;

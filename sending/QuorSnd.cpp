@@ -1,5 +1,6 @@
 #include "sending/QuorSnd.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>

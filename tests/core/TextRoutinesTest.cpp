@@ -41,6 +41,9 @@ TEST(StrToIntDef, AcceptsSignedDecimalAndHexWithinInt32) {
   EXPECT_EQ(StrToIntDef("$1F", 0), 31);
   EXPECT_EQ(StrToIntDef("0x10", 0), 16);
   EXPECT_EQ(StrToIntDef("", -1), -1);
+  EXPECT_EQ(StrToIntDef("   12", -1), 12);  // as Zero_Suppress shows it
+  EXPECT_EQ(StrToIntDef("12 ", -1), -1);
+  EXPECT_EQ(StrToIntDef("   ", -1), -1);
   EXPECT_EQ(StrToIntDef("12a", -1), -1);
   EXPECT_EQ(StrToIntDef("20240507123456", -1), -1);  // a 14-digit stamp is no number
   EXPECT_EQ(StrToIntDef("2147483647", 0), 2147483647);

@@ -10,6 +10,7 @@
 #include "core/Clock.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
+#include "core/mystd.h"
 #include "sending/QuorSnd.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/Servers.h"
@@ -33,7 +34,7 @@ struct SendWindow : ::testing::Test {
   void settings(const std::string& extra, int smtpPort) {
     TestProgram::writeFile(program.file("QuorMail.env"),
                            "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=owner@example.com\r\nMail1_Wait_Second=0\r\n"
-                           "PasSave=0\r\nPOP_before_SMTP=0\r\nLogWrt=1\r\nMax_Moji=80\r\nNothing_UserName=" +
+                           "PasSave=2\r\nPOP_before_SMTP=0\r\nLogWrt=1\r\nMax_Moji=80\r\nNothing_UserName=" +
                                sj("読者") + "\r\nSMTPPORT=" + std::to_string(smtpPort) + "\r\n" + extra);
   }
 
@@ -172,7 +173,7 @@ TEST_F(SendWindow, SavedPasswordMissingFailsTheCheck) {
 TEST_F(SendWindow, SendsEachMarkedReaderItsNextStoryAndAdvancesIt) {
   SmtpTestServer smtp;
   settings("", smtp.port());
-  story("00001", sj("第1話 ご挨拶   "), "##readername##" + sj("様\r\nようこそ。"));
+  story("00001", sj("第1話ご挨拶   "), "##readername##" + sj("様\r\nようこそ。"));
   story("00002", sj("第2話"), sj("二通目です。"));
   reader("00001", sj("山田　太郎"), "00001");
   reader("00002", "", "00002");
@@ -187,7 +188,7 @@ TEST_F(SendWindow, SendsEachMarkedReaderItsNextStoryAndAdvancesIt) {
   ASSERT_EQ(messages.size(), 2u);
   const std::string first = runCommand(std::string(kPython) + " " QUORMAIL_SOURCE_DIR
                                        "/tests/support/decode_mail.py " + messages[0].emlPath);
-  EXPECT_NE(first.find("Subject: 第1話 ご挨拶\n"), std::string::npos) << first;
+  EXPECT_NE(first.find("Subject: 第1話ご挨拶\n"), std::string::npos) << first;
   EXPECT_NE(first.find("To: reader00001@example.com"), std::string::npos) << first;
   EXPECT_NE(first.find("山田　太郎様\r\nようこそ。\r\n"), std::string::npos) << first;
   const std::string second = runCommand(std::string(kPython) + " " QUORMAIL_SOURCE_DIR
