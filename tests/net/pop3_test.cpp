@@ -14,6 +14,21 @@ void point(TIdPOP3& pop, int port, const std::string& user, const std::string& p
   pop.Password = password;
 }
 
+// A login against a scripted server that must fail with E and exactly message.
+template <typename E>
+void expectLoginFails(ScriptedServer::Script script, const char* message) {
+  ScriptedServer server(std::move(script));
+  TIdPOP3 pop;
+  point(pop, server.port(), "who", "pw");
+  try {
+    pop.Connect(-1);
+    ADD_FAILURE() << "login succeeded";
+  } catch (const E& e) {
+    EXPECT_STREQ(e.what(), message);
+  }
+  EXPECT_FALSE(pop.Connected());
+}
+
 }  // namespace
 
 TEST(TIdPOP3, LoginAndLogoutAgainstDovecot) {
@@ -60,34 +75,18 @@ TEST(TIdPOP3, ExchangeAndOddReplies) {
     server.join();
     EXPECT_EQ(server.received(), std::vector<std::string>({"USER who"}));
   }
-  {  // a reply that is neither +OK nor -ERR
-    ScriptedServer server([](ScriptedServer::Peer& p) {
-      p.send("* OK IMAP4 ready\r\n");
-      p.readAll();
-    });
-    TIdPOP3 pop;
-    point(pop, server.port(), "who", "pw");
-    try {
-      pop.Connect(-1);
-      FAIL();
-    } catch (const EIdException& e) {
-      EXPECT_STREQ(e.what(), "Unrecognized POP3 Response Header:\n\"* OK IMAP4 ready\"");
-    }
-  }
-  {  // closed during login
-    ScriptedServer server([](ScriptedServer::Peer& p) {
-      p.send("+OK hi\r\n");
-      p.readLine();
-    });
-    TIdPOP3 pop;
-    point(pop, server.port(), "who", "pw");
-    try {
-      pop.Connect(-1);
-      FAIL();
-    } catch (const EIdConnClosedGracefully& e) {
-      EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
-    }
-  }
+  expectLoginFails<EIdException>(
+      [](ScriptedServer::Peer& p) {
+        p.send("* OK IMAP4 ready\r\n");
+        p.readAll();
+      },
+      "Unrecognized POP3 Response Header:\n\"* OK IMAP4 ready\"");
+  expectLoginFails<EIdConnClosedGracefully>(
+      [](ScriptedServer::Peer& p) {
+        p.send("+OK hi\r\n");
+        p.readLine();
+      },
+      "Connection Closed Gracefully.");
   {  // the full exchange of a successful call; the server never answers QUIT
     ScriptedServer server([](ScriptedServer::Peer& p) {
       p.send("+OK ready\r\n");
