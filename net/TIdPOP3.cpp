@@ -11,8 +11,7 @@ void TIdPOP3::ReadReply() {
   } else if (LastCmdResult.TextCode == "-ERR") {
     LastCmdResult.NumericCode = ERR;
   } else {
-    const std::string line = LastCmdResult.TextCode + (LastCmdResult.Text.empty() ? "" : " " + LastCmdResult.Text[0]);
-    throw EIdException("Unrecognized POP3 Response Header:\n\"" + line + "\"");
+    throw EIdException("Unrecognized POP3 Response Header:\n\"" + LastCmdResult.FirstLine + "\"");
   }
 }
 

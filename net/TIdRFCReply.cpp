@@ -31,6 +31,7 @@ int toNumber(const std::string& code) {
 void TIdRFCReply::ReadFrom(const std::function<std::string()>& nextLine) {
   Clear();
   const std::string first = nextNonEmpty(nextLine);
+  FirstLine = first;
   Text.push_back(textPart(first));
   const bool continues = first.size() >= 4 && first[3] == '-';
   if (continues) {
@@ -55,4 +56,5 @@ void TIdRFCReply::Clear() {
   NumericCode = 0;
   TextCode.clear();
   Text.clear();
+  FirstLine.clear();
 }

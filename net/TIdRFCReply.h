@@ -9,6 +9,7 @@ class TIdRFCReply {
   int NumericCode = 0;
   std::string TextCode;
   std::vector<std::string> Text;
+  std::string FirstLine;  // the first line whole, code included
 
   // Reads one reply from nextLine, which yields received lines without their line end
   // (and raises when none can come). Lines are trimmed; empty lines are skipped.

@@ -10,7 +10,7 @@ packages=(
   fonts-noto-cjk
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-aiosmtpd python3-pyftpdlib dovecot-pop3d
-  libssl-dev curl clang
+  libssl-dev curl clang libclang-rt-14-dev
 )
 
 missing=()

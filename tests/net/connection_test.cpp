@@ -99,52 +99,39 @@ TEST(TIdTCPConnection, ReadsRepliesAcrossPacketsAndChecksCodes) {
   EXPECT_EQ(server.received(), std::vector<std::string>({"VRFY x"}));
 }
 
+// Plays script, reads one reply with the given time limit, and expects exception E
+// with exactly message; answers how long the read took.
+template <typename E>
+std::chrono::steady_clock::duration expectReadFails(ScriptedServer::Script script, int readTimeout,
+                                                    const char* message) {
+  ScriptedServer server(std::move(script));
+  auto cp = clientFor(server.port());
+  cp->ReadTimeout = readTimeout;
+  cp->Connect();
+  const auto t0 = std::chrono::steady_clock::now();
+  try {
+    cp->ReadReply();
+    ADD_FAILURE() << "no exception";
+  } catch (const E& e) {
+    EXPECT_STREQ(e.what(), message);
+  }
+  const auto took = std::chrono::steady_clock::now() - t0;
+  cp->Disconnect();
+  return took;
+}
+
 TEST(TIdTCPConnection, FaultsRaiseTheirExactTexts) {
-  {  // silence
-    ScriptedServer server([](ScriptedServer::Peer& p) { p.readLine(); });
-    auto cp = clientFor(server.port());
-    auto& c = *cp;
-    c.ReadTimeout = 200;
-    c.Connect();
-    const auto t0 = std::chrono::steady_clock::now();
-    try {
-      c.ReadReply();
-      FAIL();
-    } catch (const EIdReadTimeout& e) {
-      EXPECT_STREQ(e.what(), "Read Timeout");
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
-    c.Disconnect();
-  }
-  {  // closed in the middle of a multi-line reply
-    ScriptedServer server([](ScriptedServer::Peer& p) { p.send("250-one\r\n250-tw"); });
-    auto cp = clientFor(server.port());
-    auto& c = *cp;
-    c.Connect();
-    try {
-      c.ReadReply();
-      FAIL();
-    } catch (const EIdConnClosedGracefully& e) {
-      EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
-    }
-    EXPECT_FALSE(c.Connected());
-  }
-  {  // an endless line
-    ScriptedServer server([](ScriptedServer::Peer& p) {
-      p.send("220 " + std::string(20000, 'x') + "\r\n");
-      p.readLine();
-    });
-    auto cp = clientFor(server.port());
-    auto& c = *cp;
-    c.Connect();
-    try {
-      c.ReadReply();
-      FAIL();
-    } catch (const EIdMaxLineLengthExceeded& e) {
-      EXPECT_STREQ(e.what(), "Max line length exceeded.");
-    }
-    c.Disconnect();
-  }
+  const auto silence = expectReadFails<EIdReadTimeout>([](ScriptedServer::Peer& p) { p.readLine(); }, 200,
+                                                       "Read Timeout");
+  EXPECT_LT(silence, std::chrono::seconds(3));
+  expectReadFails<EIdConnClosedGracefully>([](ScriptedServer::Peer& p) { p.send("250-one\r\n250-tw"); }, 0,
+                                           "Connection Closed Gracefully.");
+  expectReadFails<EIdMaxLineLengthExceeded>(
+      [](ScriptedServer::Peer& p) {
+        p.send("220 " + std::string(20000, 'x') + "\r\n");
+        p.readLine();
+      },
+      0, "Max line length exceeded.");
   {  // exactly the longest line allowed is fine
     ScriptedServer server([](ScriptedServer::Peer& p) { p.send("220 " + std::string(16380, 'x') + "\r\n"); });
     auto cp = clientFor(server.port());

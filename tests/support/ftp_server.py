@@ -1,11 +1,32 @@
 """FTP server for the tests: pyftpdlib with one user and a home folder."""
 import argparse
+import fnmatch
+import os
 import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import BufferedIteratorProducer
 from pyftpdlib.servers import FTPServer
+
+
+class GlobHandler(FTPHandler):
+    """Accepts a wildcard mask in LIST ("LIST *.*"), as common Unix servers do."""
+
+    def ftp_LIST(self, path):
+        folder, mask = os.path.split(path)
+        if not any(c in mask for c in "*?["):
+            return FTPHandler.ftp_LIST(self, path)
+        try:
+            names = self.run_as_current_user(self.fs.listdir, folder)
+            names = sorted(fnmatch.filter(names, mask))
+            iterator = self.fs.format_list(folder, names)
+        except OSError as err:
+            self.respond("550 %s." % err.strerror)
+            return None
+        self.push_dtp_data(BufferedIteratorProducer(iterator), isproducer=True, cmd="LIST")
+        return path
 
 
 def main():
@@ -18,7 +39,7 @@ def main():
     a = p.parse_args()
     authorizer = DummyAuthorizer()
     authorizer.add_user(a.user, a.password, a.home, perm="elradfmwMT")
-    handler = FTPHandler
+    handler = GlobHandler
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0
     if a.passive_ports:

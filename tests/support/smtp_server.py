@@ -9,6 +9,7 @@ import asyncio
 import json
 import os
 import signal
+import socket
 
 from aiosmtpd.smtp import SMTP
 
@@ -59,8 +60,10 @@ def main():
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
     handler = StoringHandler(a.folder, a.reject, a.refuse_ehlo)
+    # Looked up once: aiosmtpd would otherwise ask the resolver on every connection.
+    fqdn = socket.getfqdn()
     server = loop.run_until_complete(
-        loop.create_server(lambda: SMTP(handler, enable_SMTPUTF8=True), "127.0.0.1", a.port))
+        loop.create_server(lambda: SMTP(handler, hostname=fqdn, enable_SMTPUTF8=True), "127.0.0.1", a.port))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     try:
         loop.run_forever()

@@ -1,0 +1,16 @@
+// The PASV reply parser on arbitrary text.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "net/IdException.h"
+#include "net/PassiveReply.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  try {
+    const PassiveAddress a = parsePassiveReply(std::string(reinterpret_cast<const char*>(data), size));
+    if (a.Port < 0 || a.Port > 65535) __builtin_trap();
+  } catch (const EIdException&) {
+  }
+  return 0;
+}

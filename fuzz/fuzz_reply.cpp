@@ -1,0 +1,29 @@
+// The numbered-reply reader and the header folding on arbitrary lines.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "net/TIdHeaderList.h"
+#include "net/TIdRFCReply.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string s(reinterpret_cast<const char*>(data), size);
+  std::size_t pos = 0;
+  TIdRFCReply reply;
+  try {
+    reply.ReadFrom([&]() -> std::string {
+      if (pos >= s.size()) throw std::out_of_range("end of input");
+      std::size_t lf = s.find('\n', pos);
+      if (lf == std::string::npos) lf = s.size();
+      std::string line = s.substr(pos, lf - pos);
+      pos = lf + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return line;
+    });
+    reply.TextWithLineEnds();
+  } catch (const std::out_of_range&) {
+  }
+  foldHeaderLine(s);
+  return 0;
+}
