@@ -4,6 +4,8 @@
 
 #include "core/AppContext.h"
 #include "core/FormBase.h"
+#include "maintenance/QuorStory.h"
+#include "maintenance/QuorStorySerch.h"
 
 namespace {
 
@@ -26,11 +28,11 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   add(WindowId::EnvSet, emptyWindow(ctx, QStringLiteral("FTP、Mail 設定")));
   add(WindowId::FtpRcv, emptyWindow(ctx, QStringLiteral("クオル　読者情報受信")));
   add(WindowId::Password, emptyWindow(ctx, QStringLiteral("クオル")));
-  add(WindowId::StorySearch, emptyWindow(ctx, QStringLiteral("クオル　ストーリ検索")));
+  add(WindowId::StorySearch, std::make_unique<TForm3>(ctx));
   add(WindowId::UserMnt, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス")));
   add(WindowId::UserSearch, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス 検索")));
   add(WindowId::Send, emptyWindow(ctx, QStringLiteral("クオル メール送信")));
-  add(WindowId::Story, emptyWindow(ctx, QStringLiteral("クオル　ストーリーメンテナンス")));
+  add(WindowId::Story, std::make_unique<TForm5>(ctx));
   add(WindowId::Html, emptyWindow(ctx, QStringLiteral("クオル　読者登録フォーム出力")));
   add(WindowId::Csv, emptyWindow(ctx, QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録")));
   return windows;
