@@ -6,6 +6,8 @@
 #include "core/FormBase.h"
 #include "maintenance/QuorStory.h"
 #include "maintenance/QuorStorySerch.h"
+#include "maintenance/QuorUserMnt.h"
+#include "maintenance/QuorUserMntSub.h"
 
 namespace {
 
@@ -29,8 +31,8 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   add(WindowId::FtpRcv, emptyWindow(ctx, QStringLiteral("クオル　読者情報受信")));
   add(WindowId::Password, emptyWindow(ctx, QStringLiteral("クオル")));
   add(WindowId::StorySearch, std::make_unique<TForm3>(ctx));
-  add(WindowId::UserMnt, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス")));
-  add(WindowId::UserSearch, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス 検索")));
+  add(WindowId::UserMnt, std::make_unique<TForm4>(ctx));
+  add(WindowId::UserSearch, std::make_unique<TFormQuorUserMntSub>(ctx));
   add(WindowId::Send, emptyWindow(ctx, QStringLiteral("クオル メール送信")));
   add(WindowId::Story, std::make_unique<TForm5>(ctx));
   add(WindowId::Html, emptyWindow(ctx, QStringLiteral("クオル　読者登録フォーム出力")));

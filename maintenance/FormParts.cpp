@@ -1,6 +1,8 @@
 #include "maintenance/FormParts.h"
 
+#include <QApplication>
 #include <QBoxLayout>
+#include <QKeyEvent>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,6 +61,11 @@ void limitTyping(QLineEdit* edit, int maxChars) {
   const QRegularExpression upTo(QStringLiteral("^.{0,%1}$").arg(maxChars),
                                 QRegularExpression::DotMatchesEverythingOption);
   edit->setValidator(new QRegularExpressionValidator(upTo, edit));
+}
+
+bool isEnterIn(const QKeyEvent* event, const QWidget* widget) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  return enter && QApplication::focusWidget() == widget;
 }
 
 void setInputMethodOpen(QWidget* w, bool open) {

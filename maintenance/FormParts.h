@@ -4,6 +4,7 @@
 #include <functional>
 
 class QBoxLayout;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -28,6 +29,9 @@ void runGuarded(const std::function<void()>& action);
 // Limits what can be typed to maxChars characters while text set by the program may be
 // longer (the checks then judge it), as an edit box's length limit does.
 void limitTyping(QLineEdit* edit, int maxChars);
+
+// Whether the key is Enter and the widget has the focus.
+bool isEnterIn(const QKeyEvent* event, const QWidget* widget);
 
 // Closed: half-width entry; open: the Japanese input method.
 void setInputMethodOpen(QWidget* w, bool open);

@@ -1,6 +1,5 @@
 #include "maintenance/QuorStory.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -361,9 +360,8 @@ void TForm5::BSerClick() {
 void TForm5::BcanClick() { close(); }
 
 bool TForm5::FormKeyDown(QKeyEvent* event) {
-  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   // The subject is checked, then the memo still takes its line break.
-  if (enter && QApplication::focusWidget() == Estory) {
+  if (FormParts::isEnterIn(event, Estory)) {
     EstoryEnter();
     return false;
   }

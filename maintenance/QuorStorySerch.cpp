@@ -1,6 +1,5 @@
 #include "maintenance/QuorStorySerch.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -78,8 +77,7 @@ void TForm3::BokClick() {
 void TForm3::BEndClick() { done(QMessageBox::No); }
 
 bool TForm3::FormKeyDown(QKeyEvent* event) {
-  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (enter && QApplication::focusWidget() == SG1) {
+  if (FormParts::isEnterIn(event, SG1)) {
     BokClick();
     return true;
   }

@@ -36,12 +36,18 @@ void setupSearchGrid(TStringGridEx* grid, const std::vector<SearchColumn>& colum
   };
 }
 
-void resetSearchGrid(TStringGridEx* grid) {
+namespace {
+void emptyRows(TStringGridEx* grid, int rows) {
   grid->BeginUpdate();
   grid->setRowCount(1);
-  grid->setRowCount(kInitialRows);
+  grid->setRowCount(rows);
   grid->EndUpdate();
 }
+}  // namespace
+
+void resetSearchGrid(TStringGridEx* grid) { emptyRows(grid, kInitialRows); }
+
+void emptySearchGrid(TStringGridEx* grid) { emptyRows(grid, grid->RowCount()); }
 
 bool searchRowFilled(const TStringGridEx* grid, int row) {
   return !(grid->Cells(0, row) + grid->Cells(1, row)).trimmed().isEmpty();

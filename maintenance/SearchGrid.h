@@ -19,6 +19,8 @@ void setupSearchGrid(TStringGridEx* grid, const std::vector<SearchColumn>& colum
 
 // Back to 31 rows (title and 30 data rows) with every data cell empty.
 void resetSearchGrid(TStringGridEx* grid);
+// Every data cell empty, the number of rows kept.
+void emptySearchGrid(TStringGridEx* grid);
 
 // Paints over a data cell whose row holds data: blue with window-coloured text for the
 // selected row, otherwise the stripe pattern with black text.
