@@ -1,6 +1,8 @@
 // Reader maintenance against 99,999 readers: the reader search that lists 10,000 hits
 // (Enter to filled grid) and one step of next / previous, each beside the bare
 // statement work of the same query as the reference.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "controls/CBEditEx.h"
@@ -25,9 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // The best of several runs, in seconds.
 template <typename F>
@@ -42,8 +41,8 @@ double best(int runs, F&& f) {
 }
 
 void print(const char* what, double ours, double reference, const char* unit, double scale) {
-  std::printf("%-44s ours %9.3f %s   reference %9.3f %s   ratio %.2f\n", what, ours * scale, unit,
-              reference * scale, unit, ours / reference);
+  std::printf("%-44s ours %9.3f %s   reference %9.3f %s   ratio %.2f\n", what, ours * scale, unit, reference * scale,
+              unit, ours / reference);
 }
 
 // 99,999 readers in one statement; every tenth name (10,000 of them) begins with "佐藤".

@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QBoxLayout>
-#include <QKeyEvent>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QUrl>
 
 #include "core/Database.h"
@@ -43,7 +43,8 @@ QLabel* makeVendorPanel(QWidget* parent) {
   panel->setFrameShape(QFrame::StyledPanel);
   panel->setAlignment(Qt::AlignCenter);
   panel->setTextFormat(Qt::RichText);
-  panel->setText(QStringLiteral("<b>QuorMail クオル Ver1.5</b><br><a href=\"https://example.com/quormail\">製品情報</a>"));
+  panel->setText(
+      QStringLiteral("<b>QuorMail クオル Ver1.5</b><br><a href=\"https://example.com/quormail\">製品情報</a>"));
   QObject::connect(panel, &QLabel::linkActivated, panel,
                    [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
   return panel;
@@ -63,13 +64,17 @@ void limitTyping(QLineEdit* edit, int maxChars) {
   edit->setValidator(new QRegularExpressionValidator(upTo, edit));
 }
 
+void reportFailure(QLabel* messageLine, const QString& prefix, const char* what) {
+  const QString text = prefix + Sjis::toQ(what);
+  messageLine->setText(text);
+  ShowError(text);
+}
+
 bool isEnterIn(const QKeyEvent* event, const QWidget* widget) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   return enter && QApplication::focusWidget() == widget;
 }
 
-void setInputMethodOpen(QWidget* w, bool open) {
-  w->setInputMethodHints(open ? Qt::ImhNone : Qt::ImhPreferLatin);
-}
+void setInputMethodOpen(QWidget* w, bool open) { w->setInputMethodHints(open ? Qt::ImhNone : Qt::ImhPreferLatin); }
 
 }  // namespace FormParts

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPushButton>
 #include <QString>
 #include <array>
 #include <functional>
@@ -7,7 +8,6 @@ class QBoxLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QWidget;
 
 // Pieces the maintenance screens share.
@@ -30,8 +30,19 @@ void runGuarded(const std::function<void()>& action);
 // longer (the checks then judge it), as an edit box's length limit does.
 void limitTyping(QLineEdit* edit, int maxChars);
 
+// A failed write: the prefix and the database client's text in the message line and
+// in the error box.
+void reportFailure(QLabel* messageLine, const QString& prefix, const char* what);
+
 // Whether the key is Enter and the widget has the focus.
 bool isEnterIn(const QKeyEvent* event, const QWidget* widget);
+
+// A button whose click runs the window's handler under runGuarded.
+template <typename Window>
+void connectGuarded(QPushButton* button, Window* window, void (Window::*handler)()) {
+  QObject::connect(button, &QPushButton::clicked, window,
+                   [window, handler] { runGuarded([window, handler] { (window->*handler)(); }); });
+}
 
 // Closed: half-width entry; open: the Japanese input method.
 void setInputMethodOpen(QWidget* w, bool open);

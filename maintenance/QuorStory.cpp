@@ -79,8 +79,7 @@ TForm5::TForm5(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
   layout->addWidget(LMsg);
 
   const auto bar = FormParts::makeFunctionBar(
-      this, layout,
-      {"BOk", "BNext", "Bbfr", "BKanrisya_Add", "B5", "BClr", "B7", "Bdel", "B9", "BSer", "B11", "Bcan"},
+      this, layout, {"BOk", "BNext", "Bbfr", "BKanrisya_Add", "B5", "BClr", "B7", "Bdel", "B9", "BSer", "B11", "Bcan"},
       {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("読者名挿入"),
        QStringLiteral("F5"), QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"),
        QStringLiteral("F-9"), QStringLiteral("検索"), QStringLiteral("F-11"), QStringLiteral("ｷｬﾝｾﾙ")});
@@ -97,17 +96,14 @@ TForm5::TForm5(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
   setTabOrder(EstoryNo, ESubject);
   setTabOrder(ESubject, Estory);
 
-  auto wire = [this](QPushButton* b, void (TForm5::*handler)()) {
-    connect(b, &QPushButton::clicked, this, [this, handler] { FormParts::runGuarded([this, handler] { (this->*handler)(); }); });
-  };
-  wire(BOk, &TForm5::BOkClick);
-  wire(BNext, &TForm5::BNextClick);
-  wire(Bbfr, &TForm5::BbfrClick);
-  wire(BKanrisya_Add, &TForm5::BKanrisya_AddClick);
-  wire(BClr, &TForm5::BClrClick);
-  wire(Bdel, &TForm5::BdelClick);
-  wire(BSer, &TForm5::BSerClick);
-  wire(Bcan, &TForm5::BcanClick);
+  FormParts::connectGuarded(BOk, this, &TForm5::BOkClick);
+  FormParts::connectGuarded(BNext, this, &TForm5::BNextClick);
+  FormParts::connectGuarded(Bbfr, this, &TForm5::BbfrClick);
+  FormParts::connectGuarded(BKanrisya_Add, this, &TForm5::BKanrisya_AddClick);
+  FormParts::connectGuarded(BClr, this, &TForm5::BClrClick);
+  FormParts::connectGuarded(Bdel, this, &TForm5::BdelClick);
+  FormParts::connectGuarded(BSer, this, &TForm5::BSerClick);
+  FormParts::connectGuarded(Bcan, this, &TForm5::BcanClick);
   connect(EstoryNo, &TCBEditEx::keyPressed, this, [this](int ch) {
     if (ch == 13) FormParts::runGuarded([this] { EstoryNoEnter(); });
   });
@@ -129,12 +125,6 @@ void TForm5::focusNumber() {
   if (!EstoryNo->isEnabled()) return;
   EstoryNo->selectAll();
   EstoryNo->setFocus();
-}
-
-void TForm5::failed(const QString& prefix, const char* what) {
-  const QString text = prefix + Sjis::toQ(what);
-  LMsg->setText(text);
-  ShowError(text);
 }
 
 void TForm5::FormActivate() {
@@ -243,7 +233,8 @@ bool TForm5::Story_Write() {
   try {
     StoryBook(m_ctx.SQLDataSet1).write(s, kind);
   } catch (const DbError& e) {
-    failed(kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
+    FormParts::reportFailure(
+        LMsg, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
     m_ctx.SQLDataSet1.close();
     return false;
   }
@@ -277,14 +268,7 @@ void TForm5::BNextClick() {
   const std::string no = Zero_Fill(numberText(), 5);
   setNumberText(no);
   const std::optional<StoryRow> row = StoryBook(m_ctx.SQLDataSet1).after(no);
-  if (row) {
-    B_To_E(*row);
-  } else {
-    EstoryNo->clear();
-    Story_Clr();
-  }
-  Bdel->setEnabled(row.has_value());
-  focusNumber();
+  showBrowsed(row);
 }
 
 void TForm5::BbfrClick() {
@@ -295,6 +279,10 @@ void TForm5::BbfrClick() {
   const std::string no = Zero_Fill(numberText(), 5);
   setNumberText(no);
   const std::optional<StoryRow> row = book.before(fromEmpty ? std::string() : no, no);
+  showBrowsed(row);
+}
+
+void TForm5::showBrowsed(const std::optional<StoryRow>& row) {
   if (row) {
     B_To_E(*row);
   } else {
@@ -333,7 +321,7 @@ void TForm5::BdelClick() {
   try {
     StoryBook(m_ctx.SQLDataSet1).remove(no);
   } catch (const DbError& e) {
-    failed(QStringLiteral("DELETE 失敗 "), e.what());
+    FormParts::reportFailure(LMsg, QStringLiteral("DELETE 失敗 "), e.what());
   }
   m_ctx.SQLDataSet1.close();
   Story_Clr();

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "core/FormBase.h"
@@ -63,6 +64,7 @@ class TForm5 : public FormBase {
   std::string numberText() const;
   void setNumberText(const std::string& text);
   void focusNumber();
-  void failed(const QString& prefix, const char* what);
+  // A mail shown by next or previous, or the empty screen past either end.
+  void showBrowsed(const std::optional<StoryRow>& row);
   bool m_writing = false;
 };

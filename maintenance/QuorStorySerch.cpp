@@ -22,8 +22,8 @@ TForm3::TForm3(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
 
   SG1 = new TStringGridEx(this);
   SG1->setObjectName(QStringLiteral("SG1"));
-  setupSearchGrid(SG1, {{QStringLiteral("ｽﾄｰﾘｰ番号"), Qt::AlignHCenter, 79},
-                        {QStringLiteral("subject"), Qt::AlignLeft, 486}});
+  setupSearchGrid(
+      SG1, {{QStringLiteral("ｽﾄｰﾘｰ番号"), Qt::AlignHCenter, 79}, {QStringLiteral("subject"), Qt::AlignLeft, 486}});
   layout->addWidget(SG1, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -36,8 +36,8 @@ TForm3::TForm3(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
   buttons->addWidget(BEnd);
   layout->addLayout(buttons);
 
-  setFunctionButtons({Bok, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                      BEnd});
+  setFunctionButtons(
+      {Bok, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, BEnd});
   connect(Bok, &QPushButton::clicked, this, &TForm3::BokClick);
   connect(BEnd, &QPushButton::clicked, this, &TForm3::BEndClick);
   connect(SG1, &QAbstractItemView::doubleClicked, this, &TForm3::SG1DblClick);

@@ -1,10 +1,10 @@
 #include "maintenance/QuorUserMnt.h"
 
 #include <QGridLayout>
-#include <functional>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "controls/CBEditEx.h"
 #include "core/AppContext.h"
@@ -19,8 +19,7 @@
 
 namespace {
 
-const NumberMessages kIdMessages{QStringLiteral("読者IDを入力して下さい。"),
-                                 QStringLiteral("読者IDに誤りがあります。"),
+const NumberMessages kIdMessages{QStringLiteral("読者IDを入力して下さい。"), QStringLiteral("読者IDに誤りがあります。"),
                                  QStringLiteral("読者IDにゼロは入力できません。")};
 const NumberMessages kStatusMessages{QStringLiteral("送信区分を入力して下さい。"),
                                      QStringLiteral("送信区分に誤りがあります。"), QString()};
@@ -105,9 +104,9 @@ TForm4::TForm4(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
 
   const auto bar = FormParts::makeFunctionBar(
       this, layout, {"Badd", "BNxt", "BBfr", "B4", "B5", "BClr", "B7", "Bdel", "B9", "BSar", "B11", "Bend"},
-      {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("F-4"),
-       QStringLiteral("F5"), QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"),
-       QStringLiteral("F-9"), QStringLiteral("検 索"), QStringLiteral("F-11"), QStringLiteral("終了")});
+      {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("F-4"), QStringLiteral("F5"),
+       QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"), QStringLiteral("F-9"),
+       QStringLiteral("検 索"), QStringLiteral("F-11"), QStringLiteral("終了")});
   Badd = bar[0];
   BNxt = bar[1];
   BBfr = bar[2];
@@ -117,17 +116,13 @@ TForm4::TForm4(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
   Bend = bar[11];
   setFunctionButtons(bar);
 
-  auto wire = [this](QPushButton* b, void (TForm4::*handler)()) {
-    connect(b, &QPushButton::clicked, this,
-            [this, handler] { FormParts::runGuarded([this, handler] { (this->*handler)(); }); });
-  };
-  wire(Badd, &TForm4::BaddClick);
-  wire(BNxt, &TForm4::BNxtClick);
-  wire(BBfr, &TForm4::BBfrClick);
-  wire(BClr, &TForm4::BClrClick);
-  wire(Bdel, &TForm4::BdelClick);
-  wire(BSar, &TForm4::BSarClick);
-  wire(Bend, &TForm4::BendClick);
+  FormParts::connectGuarded(Badd, this, &TForm4::BaddClick);
+  FormParts::connectGuarded(BNxt, this, &TForm4::BNxtClick);
+  FormParts::connectGuarded(BBfr, this, &TForm4::BBfrClick);
+  FormParts::connectGuarded(BClr, this, &TForm4::BClrClick);
+  FormParts::connectGuarded(Bdel, this, &TForm4::BdelClick);
+  FormParts::connectGuarded(BSar, this, &TForm4::BSarClick);
+  FormParts::connectGuarded(Bend, this, &TForm4::BendClick);
 
   Data_Clear();
   Data_Enabled(false);
@@ -144,12 +139,6 @@ void TForm4::setText(TCBEditEx* field, const std::string& value) { field->setTex
 void TForm4::focusId() {
   EID->selectAll();
   EID->setFocus();
-}
-
-void TForm4::fail(const QString& prefix, const char* what) {
-  const QString message = prefix + Sjis::toQ(what);
-  LMsg->setText(message);
-  ShowError(message);
 }
 
 void TForm4::FormActivate() {
@@ -210,12 +199,26 @@ bool TForm4::Chk_Part(int Mode) {
         return true;
       },
       [&] { return checkAddress(); },
-      [&] { return take(ESNDFASTDATE, checkDate(text(ESNDFASTDATE), QStringLiteral("初回送信日に誤りがあります。")), false); },
-      [&] { return take(ESNDFASTTIME, checkTime(text(ESNDFASTTIME), QStringLiteral("初回送信時間に誤りがあります。")), false); },
-      [&] { return take(ESNDLASTDATE, checkDate(text(ESNDLASTDATE), QStringLiteral("前回送信日に誤りがあります。")), false); },
-      [&] { return take(ESNDLASTTIME, checkTime(text(ESNDLASTTIME), QStringLiteral("前回送信時間に誤りがあります。")), false); },
-      [&] { return take(ETourokuDate, checkDate(text(ETourokuDate), QStringLiteral("登録日に誤りがあります。")), false); },
-      [&] { return take(ETourokuTime, checkTime(text(ETourokuTime), QStringLiteral("登録時間に誤りがあります。")), false); },
+      [&] {
+        return take(ESNDFASTDATE, checkDate(text(ESNDFASTDATE), QStringLiteral("初回送信日に誤りがあります。")), false);
+      },
+      [&] {
+        return take(ESNDFASTTIME, checkTime(text(ESNDFASTTIME), QStringLiteral("初回送信時間に誤りがあります。")),
+                    false);
+      },
+      [&] {
+        return take(ESNDLASTDATE, checkDate(text(ESNDLASTDATE), QStringLiteral("前回送信日に誤りがあります。")), false);
+      },
+      [&] {
+        return take(ESNDLASTTIME, checkTime(text(ESNDLASTTIME), QStringLiteral("前回送信時間に誤りがあります。")),
+                    false);
+      },
+      [&] {
+        return take(ETourokuDate, checkDate(text(ETourokuDate), QStringLiteral("登録日に誤りがあります。")), false);
+      },
+      [&] {
+        return take(ETourokuTime, checkTime(text(ETourokuTime), QStringLiteral("登録時間に誤りがあります。")), false);
+      },
   };
   // A single mode ends after its own step; 99 runs them all and stops at a refusal.
   for (int mode = 1; mode <= 11; ++mode) {
@@ -332,7 +335,8 @@ void TForm4::User_Write() {
   try {
     ReaderBook(m_ctx.SQLDataSet1).write(r, kind);
   } catch (const DbError& e) {
-    fail(kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
+    FormParts::reportFailure(
+        LMsg, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
   }
   m_ctx.SQLDataSet1.close();
   setText(EID, Zero_Suppress(text(EID)));
@@ -361,7 +365,7 @@ void TForm4::BdelClick() {
   try {
     ReaderBook(m_ctx.SQLDataSet1).remove(id);
   } catch (const DbError& e) {
-    fail(QStringLiteral("DELETE 失敗 "), e.what());
+    FormParts::reportFailure(LMsg, QStringLiteral("DELETE 失敗 "), e.what());
   }
   m_ctx.SQLDataSet1.close();
   clearKeepingMessage();

@@ -69,7 +69,6 @@ class TForm4 : public FormBase {
   bool take(TCBEditEx* field, const FieldCheck& check, bool focusOnlyIfEnabled);
   bool checkAddress();
   void focusId();
-  void fail(const QString& prefix, const char* what);
   // Data_Clear that keeps a write failure readable in the message line.
   void clearKeepingMessage();
   void browse(bool forward);

@@ -69,8 +69,8 @@ TFormQuorUserMntSub::TFormQuorUserMntSub(AppContext& ctx, QWidget* parent) : For
   }
   layout->addLayout(buttons);
 
-  setFunctionButtons({Bok, nullptr, nullptr, nullptr, nullptr, BClr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                      BEnd});
+  setFunctionButtons(
+      {Bok, nullptr, nullptr, nullptr, nullptr, BClr, nullptr, nullptr, nullptr, nullptr, nullptr, BEnd});
   connect(Bok, &QPushButton::clicked, this, &TFormQuorUserMntSub::BokClick);
   connect(BClr, &QPushButton::clicked, this, &TFormQuorUserMntSub::BClrClick);
   connect(BEnd, &QPushButton::clicked, this, &TFormQuorUserMntSub::BEndClick);

@@ -19,14 +19,7 @@ std::optional<ReaderRow> ReaderBook::before(const std::string& id) {
   return RowQuery::first(m_q, Sql::readerBefore(id), readRow);
 }
 
-void ReaderBook::write(const ReaderRow& r, WriteKind& kind) {
-  try {
-    writeReader(m_q, r, &kind);
-  } catch (...) {
-    m_q.close();
-    throw;
-  }
-}
+void ReaderBook::write(const ReaderRow& r, WriteKind& kind) { writeReader(m_q, r, &kind); }
 
 void ReaderBook::remove(const std::string& id) { RowQuery::executeWith(m_q, Sql::deleteReader(), "pID", id); }
 

@@ -6,9 +6,7 @@
 
 namespace {
 // The first count characters, a double-byte character never split.
-std::string firstChars(const std::string& text, int count) {
-  return text.empty() ? text : Char_Copy(text, 1, count);
-}
+std::string firstChars(const std::string& text, int count) { return text.empty() ? text : Char_Copy(text, 1, count); }
 }  // namespace
 
 StoryRow StoryBook::read(const Statement& q) {
@@ -31,7 +29,9 @@ int StoryBook::count() {
 
 std::string StoryBook::lastNo() { return readMax(m_q, Sql::maxStoryNo()).substr(0, 5); }
 
-std::optional<StoryRow> StoryBook::find(const std::string& no) { return RowQuery::first(m_q, Sql::storyByNo(no), read); }
+std::optional<StoryRow> StoryBook::find(const std::string& no) {
+  return RowQuery::first(m_q, Sql::storyByNo(no), read);
+}
 
 std::optional<StoryRow> StoryBook::after(const std::string& no) {
   return RowQuery::first(m_q, Sql::storyAfter(no), read);
@@ -53,13 +53,6 @@ std::vector<StoryRow> StoryBook::listFrom(const std::string& no) {
   return rows;
 }
 
-void StoryBook::write(const StoryRow& s, WriteKind& kind) {
-  try {
-    writeStory(m_q, s, &kind);
-  } catch (...) {
-    m_q.close();
-    throw;
-  }
-}
+void StoryBook::write(const StoryRow& s, WriteKind& kind) { writeStory(m_q, s, &kind); }
 
 void StoryBook::remove(const std::string& no) { RowQuery::executeWith(m_q, Sql::deleteStory(), "pSTORYNO", no); }

@@ -81,11 +81,11 @@ TEST_F(ReaderWindow, IdChecksAndLookupOfANewReader) {
   enter(w.EID, QStringLiteral("1a"));
   enter(w.EID, QStringLiteral("-1"));
   enter(w.EID, QStringLiteral("$1F"));  // a pasted hexadecimal number never becomes a key
-  EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("読者IDを入力して下さい。"),
-                                                   QStringLiteral("読者IDにゼロは入力できません。"),
-                                                   QStringLiteral("読者IDに誤りがあります。"),
-                                                   QStringLiteral("読者IDに誤りがあります。"),
-                                                   QStringLiteral("読者IDに誤りがあります。")}));
+  EXPECT_EQ(dialogs.texts(),
+            (std::vector<QString>{
+                QStringLiteral("読者IDを入力して下さい。"), QStringLiteral("読者IDにゼロは入力できません。"),
+                QStringLiteral("読者IDに誤りがあります。"), QStringLiteral("読者IDに誤りがあります。"),
+                QStringLiteral("読者IDに誤りがあります。")}));
   EXPECT_FALSE(editMode());
   EXPECT_EQ(w.EID->text(), QString());
 
@@ -138,14 +138,12 @@ TEST_F(ReaderWindow, FieldChecksNormaliseOrRefuse) {
   enter(w.EMAILADDRESS, QString(60, QLatin1Char('a')));
 
   EXPECT_EQ(dialogs.texts(),
-            (std::vector<QString>{QStringLiteral("送信区分に誤りがあります。"),
-                                  QStringLiteral("次回ｽﾄｰﾘｰ番号に誤りがあります。"),
-                                  QStringLiteral("前回送信日に誤りがあります。"),
-                                  QStringLiteral("登録日に誤りがあります。"),
-                                  QStringLiteral("前回送信時間に誤りがあります。"),
-                                  QStringLiteral("登録時間に誤りがあります。"),
-                                  QStringLiteral("メールアドレスを入力して下さい。"),
-                                  QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。")}));
+            (std::vector<QString>{
+                QStringLiteral("送信区分に誤りがあります。"), QStringLiteral("次回ｽﾄｰﾘｰ番号に誤りがあります。"),
+                QStringLiteral("前回送信日に誤りがあります。"), QStringLiteral("登録日に誤りがあります。"),
+                QStringLiteral("前回送信時間に誤りがあります。"), QStringLiteral("登録時間に誤りがあります。"),
+                QStringLiteral("メールアドレスを入力して下さい。"),
+                QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。")}));
 }
 
 TEST_F(ReaderWindow, SaveAsksFirstThenStoresTheFieldsAsChecked) {
@@ -162,8 +160,8 @@ TEST_F(ReaderWindow, SaveAsksFirstThenStoresTheFieldsAsChecked) {
   EXPECT_TRUE(editMode());
 
   w.BaddClick();
-  EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("更新してもいいですか？"),
-                                                   QStringLiteral("更新してもいいですか？")}));
+  EXPECT_EQ(dialogs.texts(),
+            (std::vector<QString>{QStringLiteral("更新してもいいですか？"), QStringLiteral("更新してもいいですか？")}));
   EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Warning);
   const auto rows = stored({"ID", "NAME", "SYORIKBN", "NEXTSTORY", "TOUROKUDATE", "SNDFASTDATE", "BIKO1"});
   ASSERT_EQ(rows.size(), 1u);

@@ -7,6 +7,6 @@
 // "refused by test", so a window's failure path runs against the real engine.
 inline void refuseWrites(TestProgram& p, const std::string& table, const std::string& event) {
   p.exec("CREATE EXCEPTION E_REFUSED_" + event + " 'refused by test'");
-  p.exec("CREATE TRIGGER T_REFUSE_" + event + " FOR " + table + " BEFORE " + event +
-         " AS BEGIN EXCEPTION E_REFUSED_" + event + "; END");
+  p.exec("CREATE TRIGGER T_REFUSE_" + event + " FOR " + table + " BEFORE " + event + " AS BEGIN EXCEPTION E_REFUSED_" +
+         event + "; END");
 }

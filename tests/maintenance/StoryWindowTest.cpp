@@ -98,7 +98,7 @@ TEST_F(StoryWindow, SavesAndLoadsDifficultTextUnchanged) {
   open();
   const std::string subject = sj("①ご案内 O'Reilly　～髙橋様～　");
   std::string body;
-  const std::string line = sj("全角　と ' と ㈱ ");  // 11 characters
+  const std::string line = sj("全角　と ' と ㈱ ");                  // 11 characters
   while (Char_Count(body) + 11 + 1 <= 16382) body += line + "\r\n";  // CR LF counts two characters
   while (Char_Count(body) < 16382) body += sj("あ");
   ASSERT_EQ(Char_Count(body), 16382);
