@@ -4,6 +4,10 @@
 
 #include "core/AppContext.h"
 #include "core/FormBase.h"
+#include "maintenance/QuorStory.h"
+#include "maintenance/QuorStorySerch.h"
+#include "maintenance/QuorUserMnt.h"
+#include "maintenance/QuorUserMntSub.h"
 #include "sending/QuorSnd.h"
 
 namespace {
@@ -27,11 +31,11 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   add(WindowId::EnvSet, emptyWindow(ctx, QStringLiteral("FTP、Mail 設定")));
   add(WindowId::FtpRcv, emptyWindow(ctx, QStringLiteral("クオル　読者情報受信")));
   add(WindowId::Password, emptyWindow(ctx, QStringLiteral("クオル")));
-  add(WindowId::StorySearch, emptyWindow(ctx, QStringLiteral("クオル　ストーリ検索")));
-  add(WindowId::UserMnt, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス")));
-  add(WindowId::UserSearch, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス 検索")));
+  add(WindowId::StorySearch, std::make_unique<TForm3>(ctx));
+  add(WindowId::UserMnt, std::make_unique<TForm4>(ctx));
+  add(WindowId::UserSearch, std::make_unique<TFormQuorUserMntSub>(ctx));
   add(WindowId::Send, std::make_unique<TFSsnd>(ctx));
-  add(WindowId::Story, emptyWindow(ctx, QStringLiteral("クオル　ストーリーメンテナンス")));
+  add(WindowId::Story, std::make_unique<TForm5>(ctx));
   add(WindowId::Html, emptyWindow(ctx, QStringLiteral("クオル　読者登録フォーム出力")));
   add(WindowId::Csv, emptyWindow(ctx, QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録")));
   return windows;

@@ -125,24 +125,26 @@ ReaderRow readReader(const Statement& q, size_t addressWidth) {
 }
 
 namespace {
-void writeRow(Statement& q, const std::string& lookup, const std::string& insert, const std::string& update) {
+void writeRow(Statement& q, const std::string& lookup, const std::string& insert, const std::string& update,
+              WriteKind* kind) {
   q.close();
   q.setCommandText(lookup);
   q.open();
   const bool absent = q.eof();
   q.close();
+  if (kind) *kind = absent ? WriteKind::Insert : WriteKind::Update;
   q.setCommandText(absent ? insert : update);
   q.execute();
   q.close();
 }
 }  // namespace
 
-void writeReader(Statement& q, const ReaderRow& r) {
-  writeRow(q, Sql::readerById(r.ID), Sql::insertReader(r), Sql::updateReader(r));
+void writeReader(Statement& q, const ReaderRow& r, WriteKind* kind) {
+  writeRow(q, Sql::readerById(r.ID), Sql::insertReader(r), Sql::updateReader(r), kind);
 }
 
-void writeStory(Statement& q, const StoryRow& s) {
-  writeRow(q, Sql::storyByNo(s.STORYNO), Sql::insertStory(s), Sql::updateStory(s));
+void writeStory(Statement& q, const StoryRow& s, WriteKind* kind) {
+  writeRow(q, Sql::storyByNo(s.STORYNO), Sql::insertStory(s), Sql::updateStory(s), kind);
 }
 
 std::string readMax(Statement& q, const std::string& sql) {

@@ -48,10 +48,14 @@ std::string deleteStory();                            // 19, parameter "pSTORYNO
 // (the address to addressWidth).
 ReaderRow readReader(const Statement& q, size_t addressWidth = 50);
 
-// Looks the key up and inserts the reader when absent, else updates it.
-void writeReader(Statement& q, const ReaderRow& r);
+// Which statement a write ran (or was running when it failed).
+enum class WriteKind { Insert, Update };
+
+// Looks the key up and inserts the reader when absent, else updates it. When kind is
+// given it is set before the INSERT or UPDATE runs, so a caller can name a failed one.
+void writeReader(Statement& q, const ReaderRow& r, WriteKind* kind = nullptr);
 // The same for a story mail.
-void writeStory(Statement& q, const StoryRow& s);
+void writeStory(Statement& q, const StoryRow& s, WriteKind* kind = nullptr);
 
 // Runs a one-value query (MAX) and returns the trimmed "MAX" column.
 std::string readMax(Statement& q, const std::string& sql);

@@ -1,4 +1,7 @@
+# Key and mouse input for window tests.
 find_package(Qt6 REQUIRED COMPONENTS Test)
-if(TARGET tests_settings)
-  target_link_libraries(tests_settings PRIVATE Qt6::Test)
-endif()
+foreach(folder controls core net settings sending intake maintenance app)
+  if(TARGET tests_${folder})
+    target_link_libraries(tests_${folder} PRIVATE Qt6::Test)
+  endif()
+endforeach()

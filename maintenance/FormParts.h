@@ -1,0 +1,50 @@
+#pragma once
+#include <QPushButton>
+#include <QString>
+#include <array>
+#include <functional>
+
+class QBoxLayout;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+// Pieces the maintenance screens share.
+namespace FormParts {
+
+// The twelve function-key buttons, F1 first, in one row added to the layout. A button
+// whose caption is the bare key name has no function and stays disabled.
+std::array<QPushButton*, 12> makeFunctionBar(QWidget* parent, QBoxLayout* layout,
+                                             const std::array<const char*, 12>& names,
+                                             const std::array<QString, 12>& captions);
+
+// The maker's information panel; its link opens in the default browser.
+QLabel* makeVendorPanel(QWidget* parent);
+
+// Runs a handler; a database error that the screen does not catch itself is shown in
+// the error box with the client's text, as the application's default error display.
+void runGuarded(const std::function<void()>& action);
+
+// Limits what can be typed to maxChars characters while text set by the program may be
+// longer (the checks then judge it), as an edit box's length limit does.
+void limitTyping(QLineEdit* edit, int maxChars);
+
+// A failed write: the prefix and the database client's text in the message line and
+// in the error box.
+void reportFailure(QLabel* messageLine, const QString& prefix, const char* what);
+
+// Whether the key is Enter and the widget has the focus.
+bool isEnterIn(const QKeyEvent* event, const QWidget* widget);
+
+// A button whose click runs the window's handler under runGuarded.
+template <typename Window>
+void connectGuarded(QPushButton* button, Window* window, void (Window::*handler)()) {
+  QObject::connect(button, &QPushButton::clicked, window,
+                   [window, handler] { runGuarded([window, handler] { (window->*handler)(); }); });
+}
+
+// Closed: half-width entry; open: the Japanese input method.
+void setInputMethodOpen(QWidget* w, bool open);
+
+}  // namespace FormParts

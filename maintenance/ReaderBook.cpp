@@ -1,0 +1,51 @@
+#include "maintenance/ReaderBook.h"
+
+#include "core/Database.h"
+#include "maintenance/RowQuery.h"
+
+namespace {
+ReaderRow readRow(const Statement& q) { return readReader(q); }
+}  // namespace
+
+std::optional<ReaderRow> ReaderBook::find(const std::string& id) {
+  return RowQuery::first(m_q, Sql::readerById(id), readRow);
+}
+
+std::optional<ReaderRow> ReaderBook::after(const std::string& id) {
+  return RowQuery::first(m_q, Sql::readerAfter(id), readRow);
+}
+
+std::optional<ReaderRow> ReaderBook::before(const std::string& id) {
+  return RowQuery::first(m_q, Sql::readerBefore(id), readRow);
+}
+
+void ReaderBook::write(const ReaderRow& r, WriteKind& kind) { writeReader(m_q, r, &kind); }
+
+void ReaderBook::remove(const std::string& id) { RowQuery::executeWith(m_q, Sql::deleteReader(), "pID", id); }
+
+int ReaderBook::search(ReaderSearchBy by, const std::string& condition,
+                       const std::function<void(const std::string&, const std::string&, const std::string&)>& hit) {
+  const bool byName = by == ReaderSearchBy::Name;
+  const size_t n = condition.size();
+  m_q.close();
+  m_q.setCommandText(byName ? Sql::readersByName(condition) : Sql::readersByAddress(condition));
+  m_q.open();
+  int k = 0;
+  try {
+    for (; !m_q.eof(); m_q.next()) {
+      const std::string id = m_q.fieldByName("ID").substr(0, 5);
+      const std::string name = m_q.fieldByName("NAME").substr(0, 60);
+      const std::string address = m_q.fieldByName("MAILADDRESS").substr(0, 50);
+      // The rows come in the column's order: the first one that does not begin with
+      // the condition ends the hits.
+      if ((byName ? name : address).compare(0, n, condition) != 0) break;
+      hit(id, name, address);
+      ++k;
+    }
+  } catch (...) {
+    m_q.close();
+    throw;
+  }
+  m_q.close();
+  return k;
+}

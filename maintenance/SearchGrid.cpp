@@ -1,0 +1,70 @@
+#include "maintenance/SearchGrid.h"
+
+#include <QAbstractItemView>
+#include <QPainter>
+
+#include "controls/StringGridEx.h"
+
+namespace {
+const QColor kStripe(0xFF, 0xF7, 0xFF);  // 0xFFF7FF in blue-green-red order
+const QColor kSelected(0, 0, 0xFF);      // pure blue
+constexpr int kInitialRows = 31;
+}  // namespace
+
+void setupSearchGrid(TStringGridEx* grid, const std::vector<SearchColumn>& columns) {
+  TGridColumns& cols = grid->GridColumns();
+  cols.Clear();
+  for (const SearchColumn& c : columns) {
+    TGridColumn& col = cols.Add();
+    col.setCaption(c.title);
+    col.setAlignment(c.alignment);
+    col.DataType = TInputDataType::dtString;
+    col.ImeMode = TImeMode::imDisable;
+    col.CanEdit = false;
+    grid->setColWidth(cols.Count() - 1, c.width);
+  }
+  grid->setDefaultRowHeight(20);
+  grid->setRowCount(kInitialRows);
+  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setShowGrid(true);
+  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid->setGridStyle(TGridStyle::gsStriped);
+  grid->setStripeColor(kStripe);
+  grid->OnDrawCell = [grid](QPainter* p, int col, int row, const QRect& rect, bool) {
+    paintSearchCell(grid, p, col, row, rect);
+  };
+}
+
+namespace {
+void emptyRows(TStringGridEx* grid, int rows) {
+  grid->BeginUpdate();
+  grid->setRowCount(1);
+  grid->setRowCount(rows);
+  grid->EndUpdate();
+}
+}  // namespace
+
+void resetSearchGrid(TStringGridEx* grid) { emptyRows(grid, kInitialRows); }
+
+void emptySearchGrid(TStringGridEx* grid) { emptyRows(grid, grid->RowCount()); }
+
+bool searchRowFilled(const TStringGridEx* grid, int row) {
+  return !(grid->Cells(0, row) + grid->Cells(1, row)).trimmed().isEmpty();
+}
+
+void paintSearchCell(TStringGridEx* grid, QPainter* painter, int col, int row, const QRect& rect) {
+  if (row < 1 || !searchRowFilled(grid, row)) return;
+  const QColor window = grid->GridColor();
+  const bool selected = row == grid->Row();
+  painter->save();
+  painter->fillRect(rect.adjusted(-2, -2, 2, 2), selected ? kSelected : (row % 2 == 1 ? window : kStripe));
+  QFont font = painter->font();
+  font.setBold(false);
+  font.setItalic(false);
+  painter->setFont(font);
+  painter->setPen(selected ? window : QColor(Qt::black));
+  const Qt::Alignment align = (col == 0 ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
+  painter->drawText(rect, static_cast<int>(align) | Qt::TextSingleLine, grid->Cells(col, row));
+  painter->restore();
+}

@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "controls/CBEditEx.h"
+#include "controls/StringGridEx.h"
+#include "core/Sjis.h"
+#include "core/Tables.h"
+#include "core/jstrm.h"
+#include "core/mystd.h"
+#include "maintenance/QuorStory.h"
+#include "maintenance/QuorStorySerch.h"
+#include "tests/maintenance/Refuse.h"
+#include "tests/support/ScriptedDialogs.h"
+
+namespace {
+
+QString q(const std::string& cp932) { return Sjis::toQ(cp932); }
+
+class StoryWindow : public ::testing::Test {
+ protected:
+  StoryWindow() : w(p.ctx()), search(p.ctx()) { p.ctx().setWindow(WindowId::StorySearch, &search); }
+
+  void store(const std::string& no, const std::string& subject, const std::string& body = "body") {
+    writeStory(p.sql(), StoryRow{no, subject, body});
+  }
+  void open() {
+    p.ctx().Story_Init_Flg = 1;
+    w.FormActivate();
+  }
+  void typeNumber(const char* text) {
+    w.EstoryNo->setText(QString::fromLatin1(text));
+    w.EstoryNoEnter();
+  }
+  std::vector<std::vector<std::string>> stored() {
+    return p.rows(" SELECT STORYLIST.* FROM STORYLIST ORDER BY STORYNO", {"STORYNO", "SUBJECT", "STORY"});
+  }
+  bool editMode() const { return !w.EstoryNo->isEnabled() && w.ESubject->isEnabled() && w.Estory->isEnabled(); }
+
+  TestProgram p;
+  ScriptedDialogs dialogs;
+  TForm5 w;
+  TForm3 search;
+};
+
+TEST_F(StoryWindow, ActivationCountsMailsAndStartsInNumberEntry) {
+  store("00001", "a");
+  store("00002", "b");
+  open();
+  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 2"));
+  EXPECT_TRUE(w.EstoryNo->isEnabled());
+  EXPECT_FALSE(w.ESubject->isEnabled());
+  EXPECT_FALSE(w.BOk->isEnabled());
+  EXPECT_FALSE(w.Bdel->isEnabled());
+  EXPECT_EQ(p.ctx().Story_Init_Flg, 0);
+  // A second activation (back from a dialog) leaves the screen alone.
+  w.EstoryNo->setText(QStringLiteral("5"));
+  w.FormActivate();
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("5"));
+}
+
+TEST_F(StoryWindow, EnterOnEmptyNumberProposesTheNextFreeOne) {
+  open();
+  typeNumber("");
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00001"));
+  EXPECT_TRUE(editMode());
+  EXPECT_TRUE(w.BOk->isEnabled());
+  EXPECT_FALSE(w.Bdel->isEnabled());
+
+  store("00012", "twelve");
+  w.BClrClick();
+  typeNumber("");
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00013"));
+  EXPECT_TRUE(dialogs.shown().empty());
+}
+
+TEST_F(StoryWindow, NumberChecksRefuseWithTheirMessages) {
+  store("99999", "last");
+  open();
+  typeNumber("");  // 100000 keeps its last five digits: zero
+  typeNumber("0");
+  typeNumber("abc");
+  typeNumber("+12");
+  EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("ストーリー番号にゼロは入力できません。"),
+                                                   QStringLiteral("ストーリー番号にゼロは入力できません。"),
+                                                   QStringLiteral("ストーリー番号に誤りがあります。"),
+                                                   QStringLiteral("ストーリー番号に誤りがあります。")}));
+  EXPECT_EQ(w.EstoryNo->text(), QString());
+  EXPECT_FALSE(editMode());
+  EXPECT_FALSE(w.Story_Chk_Part(1));
+  EXPECT_EQ(dialogs.lastText(), QStringLiteral("ストーリー番号を入力して下さい。"));
+}
+
+TEST_F(StoryWindow, SavesAndLoadsDifficultTextUnchanged) {
+  open();
+  const std::string subject = sj("①ご案内 O'Reilly　～髙橋様～　");
+  std::string body;
+  const std::string line = sj("全角　と ' と ㈱ ");                  // 11 characters
+  while (Char_Count(body) + 11 + 1 <= 16382) body += line + "\r\n";  // CR LF counts two characters
+  while (Char_Count(body) < 16382) body += sj("あ");
+  ASSERT_EQ(Char_Count(body), 16382);
+
+  typeNumber("7");
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00007"));
+  w.ESubject->setText(q(subject));
+  w.Estory->setPlainText(q(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  w.BOkClick();
+
+  auto rows = stored();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "00007");
+  EXPECT_EQ(rows[0][1], subject);
+  EXPECT_EQ(rows[0][2], body);
+  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 1"));
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    7"));
+  EXPECT_FALSE(editMode());
+  EXPECT_TRUE(w.ESubject->text().isEmpty());
+  EXPECT_FALSE(w.BOk->isEnabled());
+  EXPECT_TRUE(w.BClr->isEnabled());
+
+  w.EstoryNoEnter();  // the number stays, so Enter loads it back
+  EXPECT_TRUE(editMode());
+  EXPECT_TRUE(w.Bdel->isEnabled());
+  EXPECT_EQ(Sjis::fromQ(w.ESubject->text()), subject);
+  EXPECT_EQ(w.storyText(), body);
+  EXPECT_TRUE(dialogs.shown().empty());
+}
+
+TEST_F(StoryWindow, LoadsOnlyTheFirstCharactersOfLongColumns) {
+  std::string body(16380, 'x');
+  body += sj("漢字漢字");
+  std::string subject(199, 's');
+  subject += sj("件名");
+  store("00001", subject, body);
+  open();
+  typeNumber("1");
+  EXPECT_EQ(w.storyText(), std::string(16380, 'x') + sj("漢字"));
+  EXPECT_EQ(Sjis::fromQ(w.ESubject->text()), std::string(199, 's') + sj("件"));
+}
+
+TEST_F(StoryWindow, SaveChecksSubjectThenBodyAndWritesNothing) {
+  open();
+  typeNumber("3");
+  w.BOkClick();
+  w.ESubject->setText(QStringLiteral("  "));
+  w.BOkClick();
+  w.ESubject->setText(QStringLiteral("件名"));
+  w.Estory->setPlainText(QStringLiteral(" \n "));
+  w.BOkClick();
+  EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("subjectを入力して下さい。"),
+                                                   QStringLiteral("subjectを入力して下さい。"),
+                                                   QStringLiteral("ストーリーを入力して下さい。")}));
+  EXPECT_TRUE(stored().empty());
+  EXPECT_TRUE(editMode());
+}
+
+TEST_F(StoryWindow, SavingAStoredNumberUpdatesOnlyThatMail) {
+  store("00001", "one", "first");
+  store("00002", "two", "second");
+  open();
+  typeNumber("2");
+  w.ESubject->setText(QStringLiteral("zwei"));
+  w.Estory->setPlainText(QStringLiteral("line 1\nline 2"));
+  w.BOkClick();
+  auto rows = stored();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"00001", "one", "first"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"00002", "zwei", "line 1\r\nline 2"}));
+  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 2"));
+}
+
+TEST_F(StoryWindow, NextAndPreviousWalkInNumberOrder) {
+  for (const char* no : {"00010", "00009", "00011"}) store(no, std::string("s") + no);
+  open();
+  w.BNextClick();
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    9"));
+  EXPECT_EQ(w.ESubject->text(), QStringLiteral("s00009"));
+  EXPECT_TRUE(w.Bdel->isEnabled());
+  EXPECT_FALSE(editMode());
+  w.BNextClick();
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("   10"));
+  w.BNextClick();
+  w.BNextClick();  // past the last mail
+  EXPECT_EQ(w.EstoryNo->text(), QString());
+  EXPECT_TRUE(w.ESubject->text().isEmpty());
+  EXPECT_FALSE(w.Bdel->isEnabled());
+
+  w.BbfrClick();  // from an empty field: the last mail
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("   11"));
+  w.BbfrClick();
+  w.BbfrClick();
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    9"));
+  w.BbfrClick();  // before the first mail
+  EXPECT_EQ(w.EstoryNo->text(), QString());
+  EXPECT_FALSE(w.Bdel->isEnabled());
+}
+
+TEST_F(StoryWindow, PreviousOnAnEmptyTableShowsNothing) {
+  open();
+  w.BbfrClick();
+  EXPECT_EQ(w.EstoryNo->text(), QString());
+  EXPECT_FALSE(w.Bdel->isEnabled());
+}
+
+TEST_F(StoryWindow, DeleteAsksFirstAndKeepsTheMailOnNo) {
+  store("00001", "one");
+  store("00002", "two");
+  open();
+  w.BNextClick();
+  dialogs.queueAnswer(MsgResult::No);
+  w.BdelClick();
+  EXPECT_EQ(stored().size(), 2u);
+  EXPECT_EQ(w.ESubject->text(), QStringLiteral("one"));
+
+  w.BdelClick();  // answered Yes
+  EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("削除してもよろしいですか？"),
+                                                   QStringLiteral("削除してもよろしいですか？")}));
+  EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Warning);
+  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNo);
+  auto rows = stored();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "00002");
+  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 1"));
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    1"));
+  EXPECT_FALSE(w.Bdel->isEnabled());
+}
+
+TEST_F(StoryWindow, FailedInsertIsReportedAndTheScreenReturnsToNumberEntry) {
+  refuseWrites(p, "STORYLIST", "INSERT");
+  open();
+  typeNumber("4");
+  w.ESubject->setText(QStringLiteral("subject"));
+  w.Estory->setPlainText(QStringLiteral("body"));
+  w.BOkClick();
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Error);
+  EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("INSERT 失敗 ")));
+  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("refused by test")));
+  EXPECT_EQ(w.LMsg->text(), dialogs.lastText());
+  EXPECT_TRUE(stored().empty());
+  EXPECT_FALSE(editMode());
+  EXPECT_TRUE(w.ESubject->text().isEmpty());
+  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 0"));
+}
+
+TEST_F(StoryWindow, FailedUpdateAndDeleteAreReportedWithTheirPrefixes) {
+  store("00001", "one", "first");
+  refuseWrites(p, "STORYLIST", "UPDATE");
+  refuseWrites(p, "STORYLIST", "DELETE");
+  open();
+  typeNumber("1");
+  w.ESubject->setText(QStringLiteral("changed"));
+  w.BOkClick();
+  EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("UPDATE 失敗 ")));
+  EXPECT_TRUE(w.LMsg->text().startsWith(QStringLiteral("UPDATE 失敗 ")));
+
+  w.EstoryNoEnter();
+  w.BdelClick();  // Yes
+  EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("DELETE 失敗 ")));
+  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("refused by test")));
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{{"00001", "one", "first"}}));
+  EXPECT_FALSE(editMode());
+}
+
+TEST_F(StoryWindow, ReaderNamePlaceholderReplacesTheSelection) {
+  open();
+  typeNumber("1");
+  w.Estory->setPlainText(QStringLiteral("Dear XX,"));
+  QTextCursor c = w.Estory->textCursor();
+  c.setPosition(5);
+  c.setPosition(7, QTextCursor::KeepAnchor);
+  w.Estory->setTextCursor(c);
+  w.BKanrisya_AddClick();
+  EXPECT_EQ(w.Estory->toPlainText(), QStringLiteral("Dear ##readername##,"));
+}
+
+TEST_F(StoryWindow, SearchListsEveryMailAndLoadsTheChoice) {
+  for (int i = 1; i <= 45; ++i) store(Zero_Fill(std::to_string(i), 5), "subject " + std::to_string(i));
+  open();
+  w.EstoryNo->setText(QStringLiteral("30"));  // emptied before the dialog opens
+  QTimer::singleShot(0, &search, [this] {
+    EXPECT_EQ(search.SG1->RowCount(), 46);
+    EXPECT_EQ(search.SG1->Cells(0, 12), QStringLiteral("00012"));
+    EXPECT_EQ(search.SG1->Cells(1, 45), QStringLiteral("subject 45"));
+    search.SG1->setRow(12);
+    search.BokClick();
+  });
+  w.BSerClick();
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("   12"));
+  EXPECT_EQ(w.ESubject->text(), QStringLiteral("subject 12"));
+  EXPECT_TRUE(w.Bdel->isEnabled());
+}
+
+TEST_F(StoryWindow, SearchOnAnEmptyTableSaysSoAndAbandonClearsTheWindow) {
+  open();
+  w.EstoryNo->setText(QStringLiteral("5"));
+  QTimer::singleShot(0, &search, [this] {
+    search.SG1->setRow(1);
+    search.BokClick();  // an empty row: nothing happens
+    EXPECT_TRUE(search.isVisible());
+    search.BEndClick();
+  });
+  w.BSerClick();
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("データが登録されていません。")});
+  EXPECT_EQ(w.EstoryNo->text(), QString());
+  EXPECT_FALSE(editMode());
+}
+
+TEST_F(StoryWindow, SearchRefillsFromScratchOnEachOpening) {
+  store("00001", "one");
+  store("00002", "two");
+  search.FormShow();
+  EXPECT_EQ(search.SG1->Cells(0, 2), QStringLiteral("00002"));
+  p.exec(" DELETE FROM STORYLIST WHERE STORYNO = '00002'");
+  search.FormShow();
+  EXPECT_EQ(search.SG1->Cells(0, 1), QStringLiteral("00001"));
+  EXPECT_EQ(search.SG1->Cells(0, 2), QString());
+  EXPECT_EQ(search.SG1->RowCount(), 31);
+}
+
+}  // namespace
+
+#include <QApplication>
+#include <QTest>
+
+namespace {
+
+TEST_F(StoryWindow, KeysDriveTheScreen) {
+  store("00002", "two", "second");
+  p.ctx().Story_Init_Flg = 1;
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.FormActivate();
+  w.EstoryNo->setFocus();
+  QTest::keyClicks(w.EstoryNo, "a2.-");  // only digits reach the number field
+  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("2"));
+  QTest::keyClick(w.EstoryNo, Qt::Key_F1);  // disabled: nothing
+  QTest::keyClick(w.EstoryNo, Qt::Key_Return);
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(w.ESubject->text(), QStringLiteral("two"));
+
+  w.Estory->setFocus();
+  w.Estory->moveCursor(QTextCursor::End);
+  QTest::keyClick(w.Estory, Qt::Key_F4);
+  EXPECT_EQ(w.Estory->toPlainText(), QStringLiteral("second##readername##"));
+  w.ESubject->clear();
+  QTest::keyClick(w.Estory, Qt::Key_Return);  // the subject is checked, the line break still goes in
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("subjectを入力して下さい。")});
+  EXPECT_EQ(w.Estory->toPlainText(), QStringLiteral("second##readername##\n"));
+
+  w.ESubject->setText(QStringLiteral("zwei"));
+  for (Qt::Key k : {Qt::Key_F5, Qt::Key_F7, Qt::Key_F9, Qt::Key_F11}) QTest::keyClick(w.ESubject, k);
+  QTest::keyClick(w.ESubject, Qt::Key_F1);
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{{"00002", "zwei", "second##readername##\r\n"}}));
+  EXPECT_FALSE(editMode());
+  QTest::keyClick(w.EstoryNo, Qt::Key_F12);
+  EXPECT_FALSE(w.isVisible());
+}
+
+}  // namespace
