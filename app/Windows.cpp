@@ -4,6 +4,8 @@
 
 #include "core/AppContext.h"
 #include "core/FormBase.h"
+#include "intake/QuorCsvGet.h"
+#include "intake/QuorhtmlOut.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   add(WindowId::UserSearch, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス 検索")));
   add(WindowId::Send, emptyWindow(ctx, QStringLiteral("クオル メール送信")));
   add(WindowId::Story, emptyWindow(ctx, QStringLiteral("クオル　ストーリーメンテナンス")));
-  add(WindowId::Html, emptyWindow(ctx, QStringLiteral("クオル　読者登録フォーム出力")));
-  add(WindowId::Csv, emptyWindow(ctx, QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録")));
+  add(WindowId::Html, std::make_unique<Tfhtml_make>(ctx));
+  add(WindowId::Csv, std::make_unique<TForm6>(ctx));
   return windows;
 }
