@@ -1,7 +1,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <random>
 
 #include "controls/CBEditEx.h"
 #include "core/Sjis.h"
@@ -88,16 +87,7 @@ TEST_F(CsvImportTest, AddressesWithoutAtAreOfferedForSavingAndLongOnesCut) {
 }
 
 TEST_F(CsvImportTest, RandomBytesNeverCrashOrInsertTwice) {
-  std::mt19937 rng(11);
-  std::string content;
-  for (int line = 0; line < 300; ++line) {
-    const int length = static_cast<int>(rng() % 100);
-    for (int i = 0; i < length; ++i) {
-      const char c = static_cast<char>(1 + rng() % 255);
-      content += c == '\n' ? '@' : c;
-    }
-    content += '\n';
-  }
+  const std::string content = randomLines(11, 100, '@');
   boxes.queueAnswer(MsgResult::Yes);  // start
   boxes.queueAnswer(MsgResult::No);   // do not save the refused lines
   CsvImport imp(program.sql(), window);

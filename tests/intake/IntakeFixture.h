@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -69,5 +70,21 @@ struct IntakeTest : ::testing::Test {
     return out;
   }
 };
+
+// 300 lines of random bytes, each at most maxLength long. No NUL (the statement text
+// ends there); a line feed inside a line becomes lineFeedStandIn.
+inline std::string randomLines(unsigned seed, int maxLength, char lineFeedStandIn) {
+  std::mt19937 rng(seed);
+  std::string content;
+  for (int line = 0; line < 300; ++line) {
+    const int length = static_cast<int>(rng() % static_cast<unsigned>(maxLength));
+    for (int i = 0; i < length; ++i) {
+      const char c = static_cast<char>(1 + rng() % 255);
+      content += c == '\n' ? lineFeedStandIn : c;
+    }
+    content += '\n';
+  }
+  return content;
+}
 
 inline std::string pad(const std::string& s, size_t width) { return s + std::string(width - s.size(), ' '); }

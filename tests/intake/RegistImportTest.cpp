@@ -1,4 +1,3 @@
-#include <random>
 
 #include "core/Database.h"
 #include "core/Sjis.h"
@@ -76,16 +75,7 @@ TEST_F(RegistImportTest, RefusesOrMendsBadLinesAndLogsEachAsWritten) {
 }
 
 TEST_F(RegistImportTest, LinesOfRandomBytesNeverInsertAReaderTwice) {
-  std::mt19937 rng(7);
-  std::string content;
-  for (int line = 0; line < 300; ++line) {
-    const int length = static_cast<int>(rng() % 120);
-    for (int i = 0; i < length; ++i) {
-      char c = static_cast<char>(1 + rng() % 255);  // no NUL: the statement text ends there
-      content += c == '\n' ? '\t' : c;
-    }
-    content += '\n';
-  }
+  const std::string content = randomLines(7, 120, '\t');
   import(content);
   const auto ids = readers({"ID"});
   EXPECT_EQ(static_cast<int>(ids.size()), window.Reg_Cnt);
