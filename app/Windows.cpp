@@ -4,6 +4,8 @@
 
 #include "core/AppContext.h"
 #include "core/FormBase.h"
+#include "intake/QuorCsvGet.h"
+#include "intake/QuorhtmlOut.h"
 #include "maintenance/QuorStory.h"
 #include "maintenance/QuorStorySerch.h"
 #include "maintenance/QuorUserMnt.h"
@@ -36,7 +38,7 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   add(WindowId::UserSearch, std::make_unique<TFormQuorUserMntSub>(ctx));
   add(WindowId::Send, std::make_unique<TFSsnd>(ctx));
   add(WindowId::Story, std::make_unique<TForm5>(ctx));
-  add(WindowId::Html, emptyWindow(ctx, QStringLiteral("クオル　読者登録フォーム出力")));
-  add(WindowId::Csv, emptyWindow(ctx, QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録")));
+  add(WindowId::Html, std::make_unique<Tfhtml_make>(ctx));
+  add(WindowId::Csv, std::make_unique<TForm6>(ctx));
   return windows;
 }

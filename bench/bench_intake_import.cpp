@@ -1,0 +1,205 @@
+// The two reader imports of 10,000 lines against the same statement sequence written
+// as a bare loop on the Firebird OO API: each MAX(ID) query and each INSERT in its own
+// committed transaction, the statement text built afresh every time.
+#include <firebird/Interface.h>
+
+#include <QCoreApplication>
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "core/Dialogs.h"
+#include "intake/CsvImport.h"
+#include "intake/RegistImport.h"
+#include "intake/RegistImportHost.h"
+
+using namespace Firebird;
+
+namespace {
+
+const int kLines = 10000;
+
+// The window as the imports see it, doing what the real one does between lines.
+class BenchHost : public RegistImportHost {
+ public:
+  bool running() const override { return m_running; }
+  void stopRunning() override { m_running = false; }
+  void readerRegistered() override { ++count; }
+  void processEvents() override { QCoreApplication::processEvents(); }
+  void showMessage(const std::string&) override {}
+  void LogWrite(const std::string&) override {}
+  void ErrLogWrite(const std::string&) override {}
+  int count = 0;
+
+ private:
+  bool m_running = true;
+};
+
+// Picks the prepared CSV file and says Yes to every question.
+class BenchDialogs : public Dialogs {
+ public:
+  explicit BenchDialogs(QString file) : m_file(std::move(file)) {}
+  MsgResult message(const QString&, const QString&, MsgIcon, MsgButtons) override { return MsgResult::Yes; }
+  QString openFile(const QString&, const QString&, const QString&) override { return m_file; }
+  QString saveFile(const QString&, const QString&, const QString&, const QString&) override { return QString(); }
+  QString chooseFolder(const QString&, const QString&) override { return QString(); }
+
+ private:
+  QString m_file;
+};
+
+std::string address(int i) { return "reader" + std::to_string(i) + "@example.com"; }
+
+// Lines from..to of a registration file or a CSV file.
+void writeFile(const std::filesystem::path& path, bool csv, int from, int to) {
+  std::ofstream out(path, std::ios::binary);
+  for (int i = from; i <= to; ++i) {
+    if (csv)
+      out << address(i) << ",Reader " << i << "\r\n";
+    else
+      out << "Reader " << i << "\t" << address(i) << "\t2024/05/06 07:08:09\r\n";
+  }
+}
+
+// The bare loop on its own attachment.
+struct Bare {
+  IMaster* master = fb_get_master_interface();
+  ThrowStatusWrapper st{master->getStatus()};
+  IProvider* prov = master->getDispatcher();
+  IAttachment* att = nullptr;
+
+  explicit Bare(const std::string& path) {
+    IXpbBuilder* dpb = master->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+    dpb->insertString(&st, isc_dpb_user_name, "sysdba");
+    dpb->insertString(&st, isc_dpb_password, "lanternox");
+    dpb->insertString(&st, isc_dpb_lc_ctype, "NONE");
+    att = prov->attachDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
+    dpb->dispose();
+  }
+  ~Bare() {
+    att->detach(&st);
+    prov->release();
+    st.dispose();
+  }
+
+  int maxId() {
+    static const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version,
+                                        isc_tpb_wait};
+    ITransaction* tra = att->startTransaction(&st, sizeof tpb, tpb);
+    IStatement* stmt = att->prepare(&st, tra, 0, " SELECT MAX(ID) FROM USERLIST", 3,
+                                    IStatement::PREPARE_PREFETCH_METADATA);
+    IMessageMetadata* meta = stmt->getOutputMetadata(&st);
+    std::vector<unsigned char> row(meta->getMessageLength(&st));
+    IResultSet* rs = stmt->openCursor(&st, tra, nullptr, nullptr, meta, 0);
+    int value = 0;
+    if (rs->fetchNext(&st, row.data()) == IStatus::RESULT_OK) {
+      short isNull;
+      std::memcpy(&isNull, row.data() + meta->getNullOffset(&st, 0), sizeof isNull);
+      if (!isNull)
+        value = std::atoi(
+            std::string(reinterpret_cast<char*>(row.data() + meta->getOffset(&st, 0)), meta->getLength(&st, 0))
+                .c_str());
+    }
+    rs->close(&st);
+    meta->release();
+    stmt->free(&st);
+    tra->commit(&st);
+    return value;
+  }
+
+  void insert(int id, int i) {
+    static const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
+                                        isc_tpb_wait};
+    char key[8];
+    std::snprintf(key, sizeof key, "%05d", id);
+    const std::string sql =
+        " INSERT INTO USERLIST ( ID, MAILADDRESS, TOUROKUDATE, TOUROKUTIME, NAME, SYORIKBN, NEXTSTORY, "
+        "SNDFASTDATE, SNDFASTTIME, SNDLASTDATE, SNDLASTTIME, BIKO1, BIKO2, BIKO3) VALUES('" +
+        std::string(key) + "','" + address(i) + "','20240506','070809','Reader " + std::to_string(i) +
+        "','01','00001','00000000','000000','00000000','000000','','','')";
+    ITransaction* tra = att->startTransaction(&st, sizeof tpb, tpb);
+    att->execute(&st, tra, 0, sql.c_str(), 3, nullptr, nullptr, nullptr, nullptr);
+    tra->commit(&st);
+  }
+
+  // Lines from..to; maxEveryLine: a MAX(ID) query before every INSERT, else once.
+  void lines(int from, int to, bool maxEveryLine) {
+    int last = maxId();
+    for (int i = from; i <= to; ++i) {
+      if (maxEveryLine && i > from) last = maxId();
+      insert(++last, i);
+    }
+  }
+};
+
+// One program folder with its own database, removed at the end.
+struct Program {
+  std::filesystem::path dir;
+  explicit Program(const std::string& name) : dir(bench::freshProgramDir(name)) {}
+  ~Program() { std::filesystem::remove_all(dir); }
+  std::string db() const { return (dir / "QUORMAIL.GDB").string(); }
+};
+
+template <typename F>
+double timed(F&& f) {
+  const auto start = std::chrono::steady_clock::now();
+  f();
+  return bench::seconds(start);
+}
+
+void report(const char* what, double ours, double reference) {
+  std::cout << what << "\n"
+            << "  ours:                    " << ours * 1000 << " ms (" << ours * 1000 / kLines << " ms per line)\n"
+            << "  reference (bare OO API): " << reference * 1000 << " ms (" << reference * 1000 / kLines
+            << " ms per line)\n"
+            << "  ratio ours/reference:    " << ours / reference << " (target <= 1.3)\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  // The disk is shared and the commits wait for it: the four loops run interleaved in
+  // chunks, so that a busy moment of the disk falls on all of them alike.
+  const int chunks = 10, chunk = kLines / chunks;
+  Program registDir("regist"), csvDir("csv"), bareOnceDir("bare-once"), bareEveryDir("bare-every");
+  AppContext registCtx(registDir.dir), csvCtx(csvDir.dir);
+  registCtx.openDatabase();
+  csvCtx.openDatabase();
+  BenchHost registHost, csvHost;
+  Bare bareOnce(bareOnceDir.db()), bareEvery(bareEveryDir.db());
+  const QString csvFile = QString::fromStdString((csvDir.dir / "readers.csv").string());
+  BenchDialogs dialogs(csvFile);
+  Dialogs::install(&dialogs);
+
+  double regist = 0, csv = 0, refOnce = 0, refEvery = 0;
+  for (int c = 0; c < chunks; ++c) {
+    const int from = c * chunk + 1, to = (c + 1) * chunk;
+    writeFile(registDir.dir / "registdata.cgi", false, from, to);
+    writeFile(csvDir.dir / "readers.csv", true, from, to);
+    regist += timed([&] {
+      RegistImport imp(registCtx.SQLDataSet1, registHost);
+      imp.DB_Insert_Main(registDir.dir / "registdata.cgi");
+    });
+    refOnce += timed([&] { bareOnce.lines(from, to, false); });
+    csv += timed([&] {
+      CsvImport imp(csvCtx.SQLDataSet1, csvHost);
+      imp.Csv_To_DB();
+    });
+    refEvery += timed([&] { bareEvery.lines(from, to, true); });
+  }
+  Dialogs::install(nullptr);
+  if (registHost.count != kLines || csvHost.count != kLines)
+    std::cerr << "inserted " << registHost.count << " and " << csvHost.count << " readers\n";
+
+  report("registration import, 10,000 lines (one MAX(ID) per file, one INSERT per line)", regist, refOnce);
+  report("CSV import, 10,000 lines (one MAX(ID) and one INSERT per line)", csv, refEvery);
+  std::cout << "registration import against the loop with one MAX(ID) per line: ratio " << regist / refEvery << "\n";
+}

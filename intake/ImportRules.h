@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+#include "core/Tables.h"
+
+// What both reader imports share.
+namespace ImportRules {
+
+// Reader numbers end here; no import ever issues a larger one.
+constexpr int kLastReaderNo = 99999;
+
+// A new reader as the imports write it: address cut and padded to 50 bytes, name to
+// 60, sendable, due for the first story mail, nothing sent yet, no remarks.
+ReaderRow newReader(int number, const std::string& mail, const std::string& date, const std::string& time,
+                    const std::string& name);
+
+// The count box text, right-aligned in five places ("%5d").
+std::string countText(int count);
+
+// Whether the text holds the character c; the second byte of a double-byte character
+// (the 0x40 of a full-width blank, for one) never counts as an "@".
+bool holdsChar(const std::string& text, char c);
+
+// The largest reader number; an empty table or an unreadable value is 0.
+int lastReaderNo(Statement& q);
+
+}  // namespace ImportRules

@@ -1,0 +1,131 @@
+#include "intake/QuorCsvGet.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "controls/CBEditEx.h"
+#include "core/AppContext.h"
+#include "core/Dialogs.h"
+#include "core/Sjis.h"
+#include "intake/CsvImport.h"
+#include "intake/ImportRules.h"
+#include "intake/VendorPanel.h"
+
+namespace {
+QLabel* resultLine(const QString& text, QWidget* parent) {
+  auto* l = new QLabel(text, parent);
+  l->setAlignment(Qt::AlignCenter);
+  QFont f = l->font();
+  f.setPointSize(f.pointSize() + 4);
+  f.setBold(true);
+  l->setFont(f);
+  l->hide();
+  return l;
+}
+}  // namespace
+
+TForm6::TForm6(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
+  setWindowTitle(QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  resize(560, 360);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* countRow = new QHBoxLayout;
+  Label1 = new QLabel(QStringLiteral("登録件数"), this);
+  EOCnt = new TCBEditEx(this);
+  EOCnt->setObjectName(QStringLiteral("EOCnt"));
+  EOCnt->setEnabled(false);
+  EOCnt->setFixedWidth(80);
+  EOCnt->setAlignment(Qt::AlignRight);
+  countRow->addStretch(1);
+  countRow->addWidget(Label1);
+  countRow->addWidget(EOCnt);
+  countRow->addStretch(1);
+  layout->addLayout(countRow);
+
+  LSuccesuu = resultLine(QStringLiteral("正常終了"), this);
+  Lerror = resultLine(QStringLiteral("エラー又は中断"), this);
+  layout->addWidget(LSuccesuu);
+  layout->addWidget(Lerror);
+  layout->addWidget(makeVendorPanel(this), 1);
+
+  auto* bar = new QHBoxLayout;
+  B1 = new QPushButton(QStringLiteral("開 始 F-1"), this);
+  B12 = new QPushButton(QStringLiteral(" 終 了 F-12"), this);
+  B1->setAutoDefault(false);
+  B12->setAutoDefault(false);
+  bar->addWidget(B1);
+  bar->addStretch(1);
+  bar->addWidget(B12);
+  layout->addLayout(bar);
+
+  std::array<QPushButton*, 12> keys{};
+  keys[0] = B1;
+  keys[11] = B12;
+  setFunctionButtons(keys);
+  connect(B1, &QPushButton::clicked, this, &TForm6::B1Click);
+  connect(B12, &QPushButton::clicked, this, &TForm6::B12Click);
+}
+
+void TForm6::FormActivate() {
+  if (!m_ctx.Csv_Init_Flg) return;
+  m_ctx.Csv_Init_Flg = 0;
+  m_running = false;
+  m_closeAfterRun = false;
+  LSuccesuu->hide();
+  Lerror->hide();
+  m_count = 0;
+  EOCnt->clear();
+}
+
+void TForm6::B1Click() {
+  m_count = 0;
+  EOCnt->clear();
+  LSuccesuu->hide();
+  Lerror->hide();
+  B1->setEnabled(false);
+  m_running = true;
+  CsvImport import(m_ctx.SQLDataSet1, *this);
+  const CsvImport::Outcome outcome = import.Csv_To_DB();
+  if (outcome != CsvImport::Outcome::NotStarted) {
+    LSuccesuu->setVisible(outcome == CsvImport::Outcome::Completed);
+    Lerror->setVisible(outcome == CsvImport::Outcome::Stopped);
+  }
+  B1->setEnabled(true);
+  m_ctx.SQLDataSet1.close();
+  m_running = false;
+  if (m_closeAfterRun) {
+    m_closeAfterRun = false;
+    done(QDialog::Rejected);
+  }
+}
+
+void TForm6::B12Click() {
+  m_ctx.SQLDataSet1.close();
+  if (!m_running) {
+    done(QDialog::Rejected);
+    return;
+  }
+  if (AskYesNo(QStringLiteral("処理を中止しますか?"), MsgIcon::Warning))
+    m_running = false;
+  else
+    m_closeAfterRun = true;
+}
+
+void TForm6::reject() {}
+
+void TForm6::closeEvent(QCloseEvent* event) {
+  // Only B12 closes (through done()); a close request from elsewhere is refused.
+  event->ignore();
+}
+
+void TForm6::readerRegistered() {
+  ++m_count;
+  EOCnt->setText(Sjis::toQ(ImportRules::countText(m_count)));
+}
+
+void TForm6::processEvents() { QCoreApplication::processEvents(); }
