@@ -4,6 +4,8 @@
 
 #include "core/AppContext.h"
 #include "core/FormBase.h"
+#include "settings/PasForm.h"
+#include "settings/QuorMail001m.h"
 
 namespace {
 
@@ -23,9 +25,9 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
     ctx.setWindow(id, w.get());
     windows.push_back(std::move(w));
   };
-  add(WindowId::EnvSet, emptyWindow(ctx, QStringLiteral("FTP、Mail 設定")));
+  add(WindowId::EnvSet, std::make_unique<TFormEnvSet>(ctx));
   add(WindowId::FtpRcv, emptyWindow(ctx, QStringLiteral("クオル　読者情報受信")));
-  add(WindowId::Password, emptyWindow(ctx, QStringLiteral("クオル")));
+  add(WindowId::Password, std::make_unique<TForm2>());
   add(WindowId::StorySearch, emptyWindow(ctx, QStringLiteral("クオル　ストーリ検索")));
   add(WindowId::UserMnt, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス")));
   add(WindowId::UserSearch, emptyWindow(ctx, QStringLiteral("クオル 読者マスターメンテナンス 検索")));
