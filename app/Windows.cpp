@@ -11,6 +11,8 @@
 #include "maintenance/QuorUserMnt.h"
 #include "maintenance/QuorUserMntSub.h"
 #include "sending/QuorSnd.h"
+#include "settings/PasForm.h"
+#include "settings/QuorMail001m.h"
 
 namespace {
 
@@ -30,9 +32,9 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
     ctx.setWindow(id, w.get());
     windows.push_back(std::move(w));
   };
-  add(WindowId::EnvSet, emptyWindow(ctx, QStringLiteral("FTP、Mail 設定")));
+  add(WindowId::EnvSet, std::make_unique<TFormEnvSet>(ctx));
   add(WindowId::FtpRcv, emptyWindow(ctx, QStringLiteral("クオル　読者情報受信")));
-  add(WindowId::Password, emptyWindow(ctx, QStringLiteral("クオル")));
+  add(WindowId::Password, std::make_unique<TForm2>());
   add(WindowId::StorySearch, std::make_unique<TForm3>(ctx));
   add(WindowId::UserMnt, std::make_unique<TForm4>(ctx));
   add(WindowId::UserSearch, std::make_unique<TFormQuorUserMntSub>(ctx));

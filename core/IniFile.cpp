@@ -49,9 +49,16 @@ bool keyName(const std::string& line, std::string& key) {
 }  // namespace
 
 IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {
-  std::ifstream in(m_path, std::ios::binary);
-  if (!in) return;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Like the profile functions: what cannot be read gives the defaults.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(m_path, ec)) return;
+  std::string bytes;
+  try {
+    std::ifstream in(m_path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return;
+  }
   size_t pos = 0;
   while (pos < bytes.size()) {
     const size_t nl = bytes.find('\n', pos);

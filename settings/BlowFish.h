@@ -24,6 +24,9 @@ class TBlowFish final : public TCipher {
 
  private:
   std::uint32_t f(std::uint32_t x) const;
+  // The rounds, inlined into every entry point.
+  void encipherHalves(std::uint32_t& left, std::uint32_t& right) const;
+  void decipherHalves(std::uint32_t& left, std::uint32_t& right) const;
 
   std::uint32_t m_p[18];
   std::uint32_t m_s[4][256];

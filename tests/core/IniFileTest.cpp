@@ -19,6 +19,8 @@ TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
   IniFile none(path);
   EXPECT_EQ(none.ReadString("FTP", "FTP_USER", "def"), "def");
   EXPECT_EQ(none.ReadInteger("FTP", "FTP_PASV", 1), 1);
+  std::filesystem::create_directory(program.file("folder.env"));  // unreadable: defaults too
+  EXPECT_EQ(IniFile(program.file("folder.env")).ReadString("FTP", "FTP_USER", "def"), "def");
   TestProgram::writeFile(path, "[FTP]\r\nFTP_USER=u\r\n");
   IniFile ini(path);
   EXPECT_EQ(ini.ReadString("Mail", "FTP_USER", "d"), "d");
