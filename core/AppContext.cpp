@@ -1,5 +1,7 @@
 #include "core/AppContext.h"
 
+#include "core/IniFile.h"
+
 AppContext::AppContext(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {}
 
 std::vector<std::string> connectionParams(const std::string& database) {
@@ -19,8 +21,15 @@ std::vector<std::string> connectionParams(const std::string& database) {
           "Trim Char=False"};
 }
 
+std::string AppContext::databaseName() const {
+  // A "Database" key of the [Database] section names another database, typically
+  // "host:/path" on a Firebird server; without it the file beside the program is used.
+  const std::string configured = IniFile(file("QuorMail.env")).ReadString("Database", "Database", "");
+  return configured.empty() ? file("QUORMAIL.GDB").string() : configured;
+}
+
 void AppContext::openDatabase() {
   SQLConnection1.close();
-  SQLConnection1.setParams(connectionParams(file("QUORMAIL.GDB").string()));
+  SQLConnection1.setParams(connectionParams(databaseName()));
   SQLConnection1.open();
 }

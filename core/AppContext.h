@@ -36,6 +36,8 @@ class AppContext {
   // Sets the connection's parameter lines for QUORMAIL.GDB beside the program and
   // opens it; the client's error propagates as DbError.
   void openDatabase();
+  // QUORMAIL.GDB beside the program, unless the settings file names another database.
+  std::string databaseName() const;
 
   QDialog* window(WindowId id) const { return m_windows[static_cast<size_t>(id)]; }
   void setWindow(WindowId id, QDialog* w) { m_windows[static_cast<size_t>(id)] = w; }

@@ -160,3 +160,30 @@ TEST(StartUp, ExistingDatabaseOpensWithoutAnyBox) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartUp, SettingsFileCanNameAnotherDatabase) {
+  TestProgram program(false);
+  EXPECT_EQ(program.ctx().databaseName(), (program.dir() / "QUORMAIL.GDB").string());
+  // A name that is passed on unchanged, as a server name would be.
+  const std::filesystem::path elsewhere = program.dir() / "data" / "OTHER.GDB";
+  std::filesystem::create_directories(elsewhere.parent_path());
+  std::filesystem::copy_file(QUORMAIL_TEMPLATE_DB, elsewhere);
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[Mail]\r\nSmtp=x\r\n[Database]\r\nDatabase=" + elsewhere.string() + "\r\n");
+  EXPECT_EQ(program.ctx().databaseName(), elsewhere.string());
+  ScriptedDialogs boxes;
+  TForm1 form(program.ctx());
+  form.FormCreate();
+  EXPECT_TRUE(boxes.shown().empty());
+  program.exec(" DELETE FROM USERLIST");  // the named database answers
+
+  TestProgram::writeFile(program.file("QuorMail.env"), "[Database]\r\nDatabase=127.0.0.1/1:/nowhere/X.GDB\r\n");
+  TForm1 second(program.ctx());
+  second.FormCreate();
+  ASSERT_EQ(boxes.shown().size(), 1u);  // the server is tried, and its error shown
+  EXPECT_EQ(program.ctx().SQLConnection1.param("Database"), "127.0.0.1/1:/nowhere/X.GDB");
+}
+
+}  // namespace
