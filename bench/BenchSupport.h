@@ -35,6 +35,10 @@ inline void fillReaders(Statement& q, int count, int firstId = 1) {
   q.close();
 }
 
+inline void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 inline double seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }

@@ -49,6 +49,14 @@ const ColumnSpec kColumns[15] = {{56, Qt::AlignLeft},   {55, Qt::AlignLeft},    
 
 std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 
+// The eligibility mark from column 1 as it stands (a mark already written reads as -1,
+// so only "可" and "全済" are decided again), the next story shown and the last story.
+const char* eligibility(const std::string& kbn, const std::string& next, int lastStory) {
+  if (StrToIntDef(kbn, -1) == 0) return "不可";
+  if (StrToIntDef(Trim(next), -1) > lastStory) return "全済";
+  return "可";
+}
+
 QLabel* boldLabel(QWidget* parent, const QString& text, const QColor& colour) {
   auto* l = new QLabel(text, parent);
   QFont f = l->font();
@@ -241,7 +249,9 @@ void TFSsnd::SG_User_Set() {
   LMail_Cnt->clear();
   LStatus->clear();
   LStatus_Msg->clear();
-  const int last = StrToIntDef(Sjis::fromQ(ELast_StoryNo->text()), 0);
+  const std::string lastText = Trim(Sjis::fromQ(ELast_StoryNo->text()));
+  const int last = StrToIntDef(lastText, 0);
+  const int lastForMark = StrToIntDef(lastText, -1);
 
   SG_USER->BeginUpdate();
   SG_USER->setRowCount(1);
@@ -258,8 +268,10 @@ void TFSsnd::SG_User_Set() {
       if (sendable && StrToIntDef(Trim(r.NEXTSTORY.substr(0, 5)), 0) <= last) {
         ++row;
         if (row >= SG_USER->RowCount()) SG_USER->setRowCount(row + 1);
+        // Column 1 takes the send status and is then decided at once into its mark.
+        const char* mark = eligibility(r.SYORIKBN.substr(0, 2), Zero_Suppress(r.NEXTSTORY), lastForMark);
         const std::string cells[15] = {"",
-                                       r.SYORIKBN.substr(0, 2),
+                                       "",
                                        Zero_Suppress(r.ID),
                                        Zero_Suppress(r.NEXTSTORY),
                                        r.SNDLASTDATE,
@@ -275,9 +287,10 @@ void TFSsnd::SG_User_Set() {
                                        r.BIKO3};
         std::vector<QString> shown;
         shown.reserve(15);
-        for (const std::string& c : cells) shown.push_back(Sjis::toQ(c));
+        shown.emplace_back();
+        shown.push_back(QString::fromUtf8(mark));
+        for (size_t c = 2; c < 15; ++c) shown.push_back(Sjis::toQ(cells[c]));
         SG_USER->setRow(row, std::move(shown));
-        Snd_kbn_hantei(row);
       }
       q.next();
     }
@@ -292,14 +305,10 @@ void TFSsnd::SG_User_Set() {
   EMaxCnt->setText(QString::asprintf("%6d", row));
 }
 
+
 void TFSsnd::Snd_kbn_hantei(int row) {
-  if (StrToIntDef(cell(1, row), -1) == 0) {
-    setCell(1, row, u8("不可"));
-  } else if (StrToIntDef(Trim(cell(3, row)), -1) > StrToIntDef(Trim(Sjis::fromQ(ELast_StoryNo->text())), -1)) {
-    setCell(1, row, u8("全済"));
-  } else {
-    setCell(1, row, u8("可"));
-  }
+  const int last = StrToIntDef(Trim(Sjis::fromQ(ELast_StoryNo->text())), -1);
+  SG_USER->setCells(1, row, QString::fromUtf8(eligibility(cell(1, row), cell(3, row), last)));
 }
 
 // ---- marking --------------------------------------------------------------------
