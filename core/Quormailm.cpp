@@ -1,16 +1,15 @@
 #include "core/Quormailm.h"
 
-#include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
+#include "core/VendorPanel.h"
 
 namespace {
 int runModal(AppContext& ctx, WindowId id) {
@@ -49,15 +48,8 @@ TForm1::TForm1(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx) {
   layout->addStretch(1);
 
   // A static information panel across the bottom in place of the maker's web page.
-  webInfo = new QLabel(this);
-  webInfo->setObjectName(QStringLiteral("webInfo"));
+  webInfo = makeVendorPanel(this);
   webInfo->setFixedHeight(80);
-  webInfo->setAlignment(Qt::AlignCenter);
-  webInfo->setFrameShape(QFrame::StyledPanel);
-  webInfo->setTextFormat(Qt::RichText);
-  webInfo->setText(QStringLiteral("<b>QuorMail クオル Ver1.5</b><br>ステップメール配信ツール<br>"
-                                  "<a href=\"https://example.com/quormail\">製品情報</a>"));
-  connect(webInfo, &QLabel::linkActivated, this, [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
   layout->addWidget(webInfo);
 }
 

@@ -13,7 +13,7 @@
 #include "core/Sjis.h"
 #include "intake/CsvImport.h"
 #include "intake/ImportRules.h"
-#include "intake/VendorPanel.h"
+#include "core/VendorPanel.h"
 
 namespace {
 QLabel* resultLine(const QString& text, QWidget* parent) {

@@ -10,7 +10,7 @@
 #include "core/AppContext.h"
 #include "core/Sjis.h"
 #include "intake/RegistForm.h"
-#include "intake/VendorPanel.h"
+#include "core/VendorPanel.h"
 
 namespace {
 

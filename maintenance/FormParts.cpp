@@ -37,19 +37,6 @@ std::array<QPushButton*, 12> makeFunctionBar(QWidget* parent, QBoxLayout* layout
   return buttons;
 }
 
-QLabel* makeVendorPanel(QWidget* parent) {
-  auto* panel = new QLabel(parent);
-  panel->setObjectName(QStringLiteral("webInfo"));
-  panel->setFrameShape(QFrame::StyledPanel);
-  panel->setAlignment(Qt::AlignCenter);
-  panel->setTextFormat(Qt::RichText);
-  panel->setText(
-      QStringLiteral("<b>QuorMail クオル Ver1.5</b><br><a href=\"https://example.com/quormail\">製品情報</a>"));
-  QObject::connect(panel, &QLabel::linkActivated, panel,
-                   [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
-  return panel;
-}
-
 void runGuarded(const std::function<void()>& action) {
   try {
     action();

@@ -19,9 +19,6 @@ std::array<QPushButton*, 12> makeFunctionBar(QWidget* parent, QBoxLayout* layout
                                              const std::array<const char*, 12>& names,
                                              const std::array<QString, 12>& captions);
 
-// The maker's information panel; its link opens in the default browser.
-QLabel* makeVendorPanel(QWidget* parent);
-
 // Runs a handler; a database error that the screen does not catch itself is shown in
 // the error box with the client's text, as the application's default error display.
 void runGuarded(const std::function<void()>& action);

@@ -14,6 +14,7 @@
 #include "core/mystd.h"
 #include "maintenance/FieldCheck.h"
 #include "maintenance/FormParts.h"
+#include "core/VendorPanel.h"
 #include "maintenance/QuorStorySerch.h"
 #include "maintenance/StoryBook.h"
 
@@ -71,7 +72,7 @@ TForm5::TForm5(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
                                              "置き換えて送信します。"),
                               this),
                    1);
-  hints->addWidget(FormParts::makeVendorPanel(this));
+  hints->addWidget(makeVendorPanel(this));
   layout->addLayout(hints);
 
   LMsg = new QLabel(this);

@@ -14,6 +14,7 @@
 #include "core/mystd.h"
 #include "maintenance/FieldCheck.h"
 #include "maintenance/FormParts.h"
+#include "core/VendorPanel.h"
 #include "maintenance/QuorUserMntSub.h"
 #include "maintenance/ReaderBook.h"
 
@@ -99,7 +100,7 @@ TForm4::TForm4(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
   LMsg = new QLabel(this);
   LMsg->setObjectName(QStringLiteral("LMsg"));
   bottom->addWidget(LMsg, 1);
-  bottom->addWidget(FormParts::makeVendorPanel(this));
+  bottom->addWidget(makeVendorPanel(this));
   layout->addLayout(bottom);
 
   const auto bar = FormParts::makeFunctionBar(

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,7 +13,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "controls/StringGridEx.h"
@@ -23,6 +21,7 @@
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
+#include "core/VendorPanel.h"
 #include "core/jstrm.h"
 #include "core/mystd.h"
 #include "net/TIdMessage.h"
@@ -143,11 +142,8 @@ TFSsnd::TFSsnd(AppContext& ctx, QWidget* parent)
   progress->addStretch(1);
   root->addLayout(progress);
 
-  auto* webInfo = new QPushButton(QStringLiteral("QuorMail クオル Ver1.5 — 製品情報"), this);
-  webInfo->setObjectName(QStringLiteral("webInfo"));
-  webInfo->setFlat(true);
-  webInfo->setFocusPolicy(Qt::NoFocus);
-  connect(webInfo, &QPushButton::clicked, [] { QDesktopServices::openUrl(QUrl("https://example.com/quormail")); });
+  QLabel* webInfo = makeVendorPanel(this);
+  webInfo->setFixedHeight(40);
   root->addWidget(webInfo);
 
   auto* bar = new QHBoxLayout;

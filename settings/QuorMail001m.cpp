@@ -1,7 +1,6 @@
 #include "settings/QuorMail001m.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,7 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <array>
 #include <exception>
@@ -19,6 +17,7 @@
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
+#include "core/VendorPanel.h"
 #include "core/jstrm.h"
 #include "core/mystd.h"
 
@@ -100,12 +99,8 @@ TFormEnvSet::TFormEnvSet(AppContext& ctx, QWidget* parent) : FormBase(ctx, paren
   buildMailPage();
 
   // A static panel about the program in place of the maker's web page.
-  vendorInfo = new QLabel(this);
+  vendorInfo = makeVendorPanel(this);
   vendorInfo->setObjectName(QStringLiteral("vendorInfo"));
-  vendorInfo->setTextFormat(Qt::RichText);
-  vendorInfo->setText(QStringLiteral("<b>QuorMail クオル Ver1.5</b>　"
-                                     "<a href=\"https://example.com/quormail\">製品情報のページへ</a>"));
-  connect(vendorInfo, &QLabel::linkActivated, this, [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
   layout->addWidget(vendorInfo);
   buildButtonBar();
 

@@ -1,4 +1,4 @@
-#include "intake/VendorPanel.h"
+#include "core/VendorPanel.h"
 
 #include <QDesktopServices>
 #include <QLabel>
