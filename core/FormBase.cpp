@@ -45,7 +45,12 @@ bool FormBase::FormKeyDown(QKeyEvent* event) { return pressFunctionKey(event->ke
 bool FormBase::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() && isVisible()) {
     auto* w = static_cast<QWidget*>(watched);
-    if (w->window() == this) return FormKeyDown(static_cast<QKeyEvent*>(event));
+    if (w->window() == this) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      // Only the window's own buttons and close box end it; Escape does not.
+      if (key->key() == Qt::Key_Escape) return true;
+      return FormKeyDown(key);
+    }
   }
   return QDialog::eventFilter(watched, event);
 }
