@@ -62,6 +62,14 @@ void FtpReceive::stageFailed(const std::exception& e) {
   m_host.stopRunning();
 }
 
+bool FtpReceive::transferFailed(const std::exception& e, const std::string& message) {
+  stageFailed(e);
+  dropConnection();
+  showAndLog(message);
+  errorBox(message);
+  return false;
+}
+
 void FtpReceive::dropConnection() {
   try {
     m_ftp.Disconnect();
@@ -243,12 +251,7 @@ bool FtpReceive::Ftp_Get_Part() {
     m_ftp.Get(m_hostFile, nativeName(m_download), true, false);
   } catch (const std::exception& e) {
     m_ftp.OnWork = nullptr;
-    stageFailed(e);
-    dropConnection();
-    const std::string message = text("ファイル受信失敗") + m_hostFile + " -> " + m_download;
-    showAndLog(message);
-    errorBox(message);
-    return false;
+    return transferFailed(e, text("ファイル受信失敗") + m_hostFile + " -> " + m_download);
   }
   m_ftp.OnWork = nullptr;
   m_host.showMessage(text("ファイル受信成功"));
@@ -261,12 +264,7 @@ bool FtpReceive::Ftp_Put_Part() {
   try {
     m_ftp.Put(nativeName(m_placeholder), m_hostFile, false);
   } catch (const std::exception& e) {
-    stageFailed(e);
-    dropConnection();
-    const std::string message = text("空ファイル送信失敗") + m_placeholder + " -> " + m_hostFile;
-    showAndLog(message);
-    errorBox(message);
-    return false;
+    return transferFailed(e, text("空ファイル送信失敗") + m_placeholder + " -> " + m_hostFile);
   }
   m_remoteEmptied = true;
   showAndLog(text("空ファイル送信成功"));

@@ -60,6 +60,9 @@ class FtpReceive {
   void showAndLog(const std::string& text);
   // Logs the error's own text and clears the running flag.
   void stageFailed(const std::exception& e);
+  // A failed transfer: the error logged, the connection closed, the message shown,
+  // logged and boxed; always false.
+  bool transferFailed(const std::exception& e, const std::string& message);
   // Closes the control connection without a stage of its own.
   void dropConnection();
 

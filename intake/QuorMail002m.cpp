@@ -22,6 +22,7 @@
 #include "intake/FtpReceive.h"
 #include "intake/ImportRules.h"
 #include "intake/RegistImport.h"
+#include "intake/ResultLabel.h"
 #include "intake/VendorPanel.h"
 #include "net/IdStatus.h"
 #include "net/TIdFTP.h"
@@ -33,19 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string text(const char* utf8) { return Sjis::fromUtf8(utf8); }
-
-QLabel* resultLine(const QString& caption, const QColor& colour, QWidget* parent) {
-  auto* l = new QLabel(caption, parent);
-  l->setAlignment(Qt::AlignCenter);
-  QFont f = l->font();
-  f.setPointSize(f.pointSize() + 4);
-  f.setBold(true);
-  l->setFont(f);
-  QPalette p = l->palette();
-  p.setColor(QPalette::WindowText, colour);
-  l->setPalette(p);
-  return l;
-}
 
 // A check message in the plain box; the check fails.
 bool refuse(const char* utf8) {
@@ -86,8 +74,8 @@ TForm_Ftp_RCv::TForm_Ftp_RCv(AppContext& ctx, QWidget* parent)
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setTextVisible(false);
   root->addWidget(ProgressBar1);
-  LSuccesuu = resultLine(QStringLiteral("正常終了"), Qt::blue, this);
-  Lerror = resultLine(QStringLiteral("エラー又は中断"), Qt::red, this);
+  LSuccesuu = makeResultLabel(QStringLiteral("正常終了"), this, Qt::blue);
+  Lerror = makeResultLabel(QStringLiteral("エラー又は中断"), this, Qt::red);
   root->addWidget(LSuccesuu);
   root->addWidget(Lerror);
   root->addWidget(makeVendorPanel(this), 1);
