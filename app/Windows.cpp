@@ -3,8 +3,8 @@
 #include <QString>
 
 #include "core/AppContext.h"
-#include "core/FormBase.h"
 #include "intake/QuorCsvGet.h"
+#include "intake/QuorMail002m.h"
 #include "intake/QuorhtmlOut.h"
 #include "maintenance/QuorStory.h"
 #include "maintenance/QuorStorySerch.h"
@@ -14,18 +14,6 @@
 #include "settings/PasForm.h"
 #include "settings/QuorMail001m.h"
 
-namespace {
-
-// A working window that has no content yet: it opens and closes with its caption.
-std::unique_ptr<QDialog> emptyWindow(AppContext& ctx, const QString& caption) {
-  auto w = std::make_unique<FormBase>(ctx);
-  w->setWindowTitle(caption);
-  w->resize(640, 480);
-  return w;
-}
-
-}  // namespace
-
 std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   std::vector<std::unique_ptr<QDialog>> windows;
   auto add = [&](WindowId id, std::unique_ptr<QDialog> w) {
@@ -33,7 +21,7 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
     windows.push_back(std::move(w));
   };
   add(WindowId::EnvSet, std::make_unique<TFormEnvSet>(ctx));
-  add(WindowId::FtpRcv, emptyWindow(ctx, QStringLiteral("クオル　読者情報受信")));
+  add(WindowId::FtpRcv, std::make_unique<TForm_Ftp_RCv>(ctx));
   add(WindowId::Password, std::make_unique<TForm2>());
   add(WindowId::StorySearch, std::make_unique<TForm3>(ctx));
   add(WindowId::UserMnt, std::make_unique<TForm4>(ctx));

@@ -4,7 +4,7 @@ target_link_libraries(bench_blowfish PRIVATE OpenSSL::Crypto)
 target_compile_options(bench_blowfish PRIVATE -Wno-deprecated-declarations)
 
 # The network benchmarks start the test servers of tests/support.
-foreach(name bench_smtp bench_ftp_get bench_send_window)
+foreach(name bench_smtp bench_ftp_get bench_send_window bench_ftp_receive)
   if(TARGET ${name})
     target_link_libraries(${name} PRIVATE testsupport)
   endif()

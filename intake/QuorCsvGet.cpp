@@ -14,19 +14,7 @@
 #include "intake/CsvImport.h"
 #include "intake/ImportRules.h"
 #include "core/VendorPanel.h"
-
-namespace {
-QLabel* resultLine(const QString& text, QWidget* parent) {
-  auto* l = new QLabel(text, parent);
-  l->setAlignment(Qt::AlignCenter);
-  QFont f = l->font();
-  f.setPointSize(f.pointSize() + 4);
-  f.setBold(true);
-  l->setFont(f);
-  l->hide();
-  return l;
-}
-}  // namespace
+#include "intake/ResultLabel.h"
 
 TForm6::TForm6(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
   setWindowTitle(QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録"));
@@ -47,8 +35,8 @@ TForm6::TForm6(AppContext& ctx, QWidget* parent) : FormBase(ctx, parent) {
   countRow->addStretch(1);
   layout->addLayout(countRow);
 
-  LSuccesuu = resultLine(QStringLiteral("正常終了"), this);
-  Lerror = resultLine(QStringLiteral("エラー又は中断"), this);
+  LSuccesuu = makeResultLabel(QStringLiteral("正常終了"), this);
+  Lerror = makeResultLabel(QStringLiteral("エラー又は中断"), this);
   layout->addWidget(LSuccesuu);
   layout->addWidget(Lerror);
   layout->addWidget(makeVendorPanel(this), 1);

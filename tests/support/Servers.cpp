@@ -145,10 +145,10 @@ bool SmtpTestServer::waitForMessages(std::size_t count) const {
   return true;
 }
 
-FtpTestServer::FtpTestServer(const std::string& user, const std::string& password) {
+FtpTestServer::FtpTestServer(const std::string& user, const std::string& password, const std::string& perm) {
   std::filesystem::create_directories(home());
   start({kPython, kSupportDir + "/ftp_server.py", "--port", std::to_string(m_port), "--user", user, "--password",
-         password, "--home", home()});
+         password, "--home", home(), "--perm", perm});
 }
 
 Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& password) {

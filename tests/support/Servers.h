@@ -55,10 +55,11 @@ class SmtpTestServer : public ServerProcess {
   bool waitForMessages(std::size_t count) const;
 };
 
-// pyftpdlib with one user; home is created inside the server's folder.
+// pyftpdlib with one user; home is created inside the server's folder. perm is
+// pyftpdlib's permission letters of the user ("elr": read only, no STOR).
 class FtpTestServer : public ServerProcess {
  public:
-  FtpTestServer(const std::string& user, const std::string& password);
+  FtpTestServer(const std::string& user, const std::string& password, const std::string& perm = "elradfmwMT");
   std::string home() const { return folder() + "/home"; }
 };
 

@@ -36,9 +36,10 @@ def main():
     p.add_argument("--password", required=True)
     p.add_argument("--home", required=True)
     p.add_argument("--passive-ports", default="")
+    p.add_argument("--perm", default="elradfmwMT")
     a = p.parse_args()
     authorizer = DummyAuthorizer()
-    authorizer.add_user(a.user, a.password, a.home, perm="elradfmwMT")
+    authorizer.add_user(a.user, a.password, a.home, perm=a.perm)
     handler = GlobHandler
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0

@@ -1,0 +1,19 @@
+#include "intake/ResultLabel.h"
+
+#include <QLabel>
+
+QLabel* makeResultLabel(const QString& caption, QWidget* parent, const QColor& colour) {
+  auto* l = new QLabel(caption, parent);
+  l->setAlignment(Qt::AlignCenter);
+  QFont f = l->font();
+  f.setPointSize(f.pointSize() + 4);
+  f.setBold(true);
+  l->setFont(f);
+  if (colour.isValid()) {
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, colour);
+    l->setPalette(p);
+  }
+  l->hide();
+  return l;
+}
