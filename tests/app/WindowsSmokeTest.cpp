@@ -40,12 +40,12 @@ TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
     }
   });
   closer.start();
-  for (QPushButton* b : {menu.BSnd_Only, menu.BEnv_Mnt, menu.BStory, menu.BUser_Mnt, menu.SpeedButton1,
+  for (QPushButton* b : {menu.BRcv_Only, menu.BSnd_Only, menu.BEnv_Mnt, menu.BStory, menu.BUser_Mnt, menu.SpeedButton1,
                          menu.SpeedButton2}) {
     b->click();
     EXPECT_TRUE(menu.isVisible()) << b->text().toStdString();
   }
-  EXPECT_EQ(opened.size(), 6u);
+  EXPECT_EQ(opened.size(), 7u);
   EXPECT_EQ(program.ctx().Story_Init_Flg, 0);
   EXPECT_EQ(program.ctx().Snd_Init_Flg, 1);
 }
