@@ -259,7 +259,7 @@ struct Statement::Impl {
     // blocks referring to their own variables) reach the engine as written.
     std::vector<std::string> names;
     const std::string text = params.empty() ? sql : positionalSql(sql, names);
-    statement = attachment()->prepare(&st, transaction, 0, text.c_str(), db.d->dialect,
+    statement = attachment()->prepare(&st, transaction, static_cast<unsigned>(text.size()), text.c_str(), db.d->dialect,
                                       IStatement::PREPARE_PREFETCH_METADATA);
     if (names.empty()) return;
     IMessageMetadata* declared = statement->getInputMetadata(&st);

@@ -142,3 +142,23 @@ TEST(Database, FirstRewindsToFirstRow) {
 }
 
 }  // namespace
+
+namespace {
+
+// A NUL byte inside a value is part of the statement text, not its end.
+TEST(Database, NulByteInsideAValueDoesNotCutTheStatement) {
+  TestProgram p;
+  ReaderRow r = sampleReader("00001");
+  r.BIKO1 = std::string("a\0b", 3);
+  Statement& q = p.sql();
+  q.setCommandText(Sql::insertReader(r));
+  try {
+    q.execute();
+    EXPECT_EQ(p.rows(Sql::readerById("00001"), {"BIKO1"})[0][0].substr(0, 3), r.BIKO1);
+  } catch (const DbError& e) {
+    // Refusing the byte is fine too; a half statement reaching the engine is not.
+    EXPECT_EQ(std::string(e.what()).find("Unexpected end of command"), std::string::npos) << e.what();
+  }
+}
+
+}  // namespace
