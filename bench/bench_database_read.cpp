@@ -92,7 +92,7 @@ int main() {
     bench::fillReaders(ctx.SQLDataSet1, readers);
     ctx.SQLConnection1.close();
   }
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 5; ++round) {
     {
       AppContext ctx(dir);
       ctx.openDatabase();

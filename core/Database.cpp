@@ -36,16 +36,24 @@ std::string statusText(const IStatus* status) {
   return buf;
 }
 
+// An engine status object, given back when the call is over.
+struct OwnedStatus {
+  IStatus* status = master()->getStatus();
+  OwnedStatus() = default;
+  OwnedStatus(const OwnedStatus&) = delete;
+  OwnedStatus& operator=(const OwnedStatus&) = delete;
+  ~OwnedStatus() { status->dispose(); }
+};
+
 // Runs an API call, turning the engine's failure into a DbError with its message.
 template <typename F>
 auto guarded(F&& f) -> decltype(f(std::declval<ThrowStatusWrapper&>())) {
-  ThrowStatusWrapper status(master()->getStatus());
+  OwnedStatus owned;
+  ThrowStatusWrapper status(owned.status);
   try {
     return f(status);
   } catch (const FbException& e) {
-    std::string text = statusText(e.getStatus());
-    status.dispose();
-    throw DbError(text);
+    throw DbError(statusText(e.getStatus()));
   }
 }
 
@@ -74,14 +82,14 @@ struct Database::Impl {
 
   void detach() {
     if (!attachment) return;
-    ThrowStatusWrapper status(master()->getStatus());
+    OwnedStatus owned;
+    ThrowStatusWrapper status(owned.status);
     try {
       attachment->detach(&status);
       attachment = nullptr;
     } catch (const FbException&) {
       release(attachment);
     }
-    status.dispose();
   }
 };
 
@@ -200,6 +208,8 @@ struct Statement::Impl {
   std::vector<Column> columns;
   bool atEnd = true;
   long rowNumber = 0;
+  size_t nextHint = 0;
+  OwnedStatus fetchStatus;
 
   explicit Impl(Database& database) : db(database) {}
   ~Impl() { reset(); }
@@ -212,7 +222,8 @@ struct Statement::Impl {
   // Releases everything of the last statement and ends its transaction: committed
   // after success, rolled back after a failure.
   void reset(bool commit = true) {
-    ThrowStatusWrapper status(master()->getStatus());
+    OwnedStatus owned;
+    ThrowStatusWrapper status(owned.status);
     if (cursor) {
       try {
         cursor->close(&status);
@@ -245,7 +256,6 @@ struct Statement::Impl {
         }
       }
     }
-    status.dispose();
     release(outMeta);
     release(inMeta);
     columns.clear();
@@ -442,25 +452,44 @@ bool Statement::eof() const { return d->atEnd; }
 
 void Statement::next() {
   if (!d->cursor || d->atEnd) return;
-  guarded([&](ThrowStatusWrapper& st) { d->fetch(st); });
+  // One status object serves every fetch of the statement: rows are read in a hot loop.
+  d->fetchStatus.status->init();
+  ThrowStatusWrapper st(d->fetchStatus.status);
+  try {
+    d->fetch(st);
+  } catch (const FbException& e) {
+    throw DbError(statusText(e.getStatus()));
+  }
 }
 
+namespace {
+bool sameName(const std::string& wanted, const std::string& upperName) {
+  if (wanted.size() != upperName.size()) return false;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    char a = wanted[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+    if (a != upperName[i]) return false;
+  }
+  return true;
+}
+}  // namespace
+
 std::string Statement::fieldByName(const std::string& name) const {
+  // Callers read a row's fields in the same order every row: try the column after the
+  // last one found before searching them all.
+  const std::vector<Column>& cols = d->columns;
   const Column* found = nullptr;
-  for (const Column& c : d->columns) {
-    if (c.name.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < name.size() && same; ++i) {
-      char a = name[i];
-      if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-      same = a == c.name[i];
-    }
-    if (same) {
-      found = &c;
-      break;
-    }
+  if (!cols.empty() && sameName(name, cols[d->nextHint % cols.size()].name)) {
+    found = &cols[d->nextHint % cols.size()];
+  } else {
+    for (const Column& c : cols)
+      if (sameName(name, c.name)) {
+        found = &c;
+        break;
+      }
   }
   if (!found) throw DbError("Field '" + name + "' not found");
+  d->nextHint = static_cast<size_t>(found - cols.data()) + 1;
   if (d->atEnd) return std::string();
   return d->value(*found);
 }
