@@ -4,10 +4,11 @@
 #include "app/Windows.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
+#include "core/QuorApplication.h"
 #include "core/Quormailm.h"
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  QuorApplication app(argc, argv);
   QApplication::setApplicationName(appTitle());
 
   AppContext ctx(QCoreApplication::applicationDirPath().toStdString());
