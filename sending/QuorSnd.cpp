@@ -387,8 +387,10 @@ bool TFSsnd::Chk_Part() {
   };
   MailSettings& s = settings;
   if (notEligible == withId) {
+    fail("送信対象が１件もありません。", false);
+    // In the chain the window closes itself once the operator has confirmed.
     if (m_ctx.Snd_Only_Flg == 0) End_Timer->start();
-    return fail("送信対象が１件もありません。", false);
+    return false;
   }
   if (Sel_Cnt == 0) return fail("選択されていません。", false);
   s.Smtp = Trim(s.Smtp);
