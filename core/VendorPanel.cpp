@@ -8,6 +8,7 @@ QLabel* makeVendorPanel(QWidget* parent) {
   auto* panel = new QLabel(parent);
   panel->setObjectName(QStringLiteral("webInfo"));
   panel->setMinimumHeight(60);
+  panel->setMaximumHeight(100);
   panel->setAlignment(Qt::AlignCenter);
   panel->setFrameShape(QFrame::StyledPanel);
   panel->setTextFormat(Qt::RichText);

@@ -47,5 +47,21 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   QApplication::processEvents();
   send->grab().save(QString::fromStdString(out + "/send-window.png"));
+  send->hide();
+
+  // With a second argument "all", every other window too, for a look at the layouts.
+  if (argc > 2 && std::string(argv[2]) == "all") {
+    ctx.Rcv_Only_Flg = 1;
+    ctx.Env_Init_Flg = ctx.Ftp_Init_Flg = ctx.User_Init_Flg = ctx.Story_Init_Flg = 1;
+    ctx.Html_Init_Flg = ctx.Csv_Init_Flg = 1;
+    for (int i = 0; i < static_cast<int>(WindowId::Count); ++i) {
+      QDialog* w = ctx.window(static_cast<WindowId>(i));
+      w->show();
+      QApplication::processEvents();
+      QApplication::processEvents();
+      w->grab().save(QString::fromStdString(out + "/window-" + std::to_string(i) + ".png"));
+      w->hide();
+    }
+  }
   return 0;
 }
