@@ -47,3 +47,13 @@ TEST(OrdinaryUser, OpensAndWritesTheDatabaseAfterRootUsedTheEngine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A committed reader must survive a power cut: the database is made with forced writes.
+TEST(DatabaseFile, IsMadeWithForcedWrites) {
+  const std::string out = run("fbstat -h " + std::string(QUORMAIL_TEMPLATE_DB) + " 2>&1");
+  EXPECT_NE(out.find("force write"), std::string::npos) << out;
+}
+
+}  // namespace
