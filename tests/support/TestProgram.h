@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/AppContext.h"
+#include "tests/support/TempDir.h"
 
 // A temporary program folder holding a fresh database made from the schema, with the
 // context that windows see; removed again at the end of the test.
@@ -30,6 +31,7 @@ class TestProgram {
   static void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
  private:
+  TempDir m_temp;
   std::filesystem::path m_dir;
   std::unique_ptr<AppContext> m_ctx;
 };
