@@ -6,7 +6,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build-fuzz}"
 mkdir -p "$out"
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -I"$root")
-clang++ "${flags[@]}" "$root/fuzz/fuzz_jconvert.cpp" "$root/sending/jconvert.cpp" -o "$out/fuzz_jconvert"
+clang++ "${flags[@]}" "$root/fuzz/fuzz_jconvert.cpp" "$root/sending/jconvert.cpp" "$root/net/MailEncoding.cpp" \
+  -o "$out/fuzz_jconvert"
 clang++ "${flags[@]}" "$root/fuzz/fuzz_reply.cpp" "$root/net/TIdRFCReply.cpp" "$root/net/TIdHeaderList.cpp" \
   -o "$out/fuzz_reply"
 clang++ "${flags[@]}" "$root/fuzz/fuzz_pasv.cpp" "$root/net/PassiveReply.cpp" -o "$out/fuzz_pasv"

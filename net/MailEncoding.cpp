@@ -2,13 +2,13 @@
 
 #include <cstdint>
 
+#include "net/SjisJis.h"
+
 namespace mailEncoding {
 
 namespace {
 
 using Byte = unsigned char;
-
-bool isLeadByte(Byte c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 bool needsEncoding(const std::string& word) {
   for (Byte c : word)
@@ -47,7 +47,7 @@ std::string sjisToJis(const std::string& line) {
   bool kanji = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     Byte b1 = Byte(line[i]);
-    if (!isLeadByte(b1) || i + 1 >= line.size()) {
+    if (!sjis::isLeadByte(b1) || i + 1 >= line.size()) {
       if (kanji) out.append("\x1b(B");
       kanji = false;
       out.push_back(char(b1));
@@ -55,16 +55,7 @@ std::string sjisToJis(const std::string& line) {
     }
     if (!kanji) out.append("\x1b$B");
     kanji = true;
-    Byte b2 = Byte(line[++i]);
-    b1 = Byte((b1 - (b1 < 0xA0 ? 0x70 : 0xB0)) * 2);
-    if (b2 < 0x9F) {
-      b1 = Byte(b1 - 1);
-      b2 = Byte(b2 - (b2 <= 0x7F ? 0x1F : 0x20));
-    } else {
-      b2 = Byte(b2 - 0x7E);
-    }
-    out.push_back(char(b1));
-    out.push_back(char(b2));
+    sjis::appendAsJis(out, b1, Byte(line[++i]));
   }
   if (kanji) out.append("\x1b(B");
   return out;

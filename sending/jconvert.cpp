@@ -1,6 +1,8 @@
 #include "sending/jconvert.h"
 
-#include <cstdint>
+#include "net/MailEncoding.h"
+#include "net/SjisJis.h"
+
 
 namespace {
 
@@ -32,23 +34,12 @@ constexpr Byte kKanaSecond[128] = {
 bool inRange(Byte c, Byte lo, Byte hi) { return c >= lo && c <= hi; }
 
 // The code page 932 lead bytes.
-bool isLeadByte(Byte c) { return inRange(c, 0x81, 0x9F) || inRange(c, 0xE0, 0xFC); }
+bool isLeadByte(Byte c) { return sjis::isLeadByte(c); }
 
 // Byte at a 0-based position; past the end reads as 0.
 Byte at(const std::string& s, std::size_t i) { return i < s.size() ? Byte(s[i]) : 0; }
 
-void appendSjisAsJis(std::string& out, Byte b1, Byte b2) {
-  b1 = Byte(b1 - (b1 < 0xA0 ? 0x70 : 0xB0));
-  b1 = Byte(b1 * 2);
-  if (b2 < 0x9F) {
-    b1 = Byte(b1 - 1);
-    b2 = Byte(b2 - (b2 <= 0x7F ? 0x1F : 0x20));
-  } else {
-    b2 = Byte(b2 - 0x7E);
-  }
-  out.push_back(char(b1));
-  out.push_back(char(b2));
-}
+void appendSjisAsJis(std::string& out, Byte b1, Byte b2) { sjis::appendAsJis(out, b1, b2); }
 
 void appendJisAsSjis(std::string& out, Byte b1, Byte b2) {
   const Byte offset = b1 < 0x5F ? 0x70 : 0xB0;
@@ -378,29 +369,7 @@ std::string SjisTextToEuc(const std::string& s) {
   return out;
 }
 
-std::string Base64EncodeText(const std::string& s) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((s.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 3 <= s.size(); i += 3) {
-    const std::uint32_t v = Byte(s[i]) << 16 | Byte(s[i + 1]) << 8 | Byte(s[i + 2]);
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[(v >> 12) & 63]);
-    out.push_back(kAlphabet[(v >> 6) & 63]);
-    out.push_back(kAlphabet[v & 63]);
-  }
-  const std::size_t rest = s.size() - i;
-  if (rest > 0) {
-    const std::uint32_t v = Byte(s[i]) << 16 | (rest == 2 ? Byte(s[i + 1]) << 8 : 0);
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[(v >> 12) & 63]);
-    out.push_back(rest == 2 ? kAlphabet[(v >> 6) & 63] : '=');
-    out.push_back('=');
-  }
-  return out;
-}
+std::string Base64EncodeText(const std::string& s) { return mailEncoding::base64(s); }
 
 std::string EncodeHeaderWords(const std::string& s) {
   std::string out;
