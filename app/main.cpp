@@ -4,15 +4,15 @@
 #include "app/Windows.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
-#include "core/QuorApplication.h"
-#include "core/Quormailm.h"
+#include "core/Application.h"
+#include "core/MainMenu.h"
 
 int main(int argc, char* argv[]) {
-  QuorApplication app(argc, argv);
+  Application app(argc, argv);
   QApplication::setApplicationName(appTitle());
 
   AppContext ctx(QCoreApplication::applicationDirPath().toStdString());
-  TForm1 mainForm(ctx);
+  MainMenu mainForm(ctx);
   mainForm.FormCreate();
   auto windows = createWindows(ctx);
 

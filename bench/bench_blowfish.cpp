@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "settings/BlowFish.h"
+#include "settings/Blowfish.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ int main() {
   const int keyLen = 11;
   const int blocks = 500'000;
 
-  TBlowFish ours;
+  Blowfish ours;
   ours.SetKey(key, keyLen);
   BF_KEY ref;
   BF_set_key(&ref, keyLen, key);
@@ -62,7 +62,7 @@ int main() {
   const auto [oursEnc, refEnc] = bestSeconds(40, oursEncBody, refEncBody);
 
   const int schedules = 200;
-  TBlowFish bf;  // SetKey starts again from the initial tables, as BF_set_key does
+  Blowfish bf;  // SetKey starts again from the initial tables, as BF_set_key does
   auto oursKeyBody = [&] {
     for (int i = 0; i < schedules; ++i) {
       bf.SetKey(key, keyLen);

@@ -89,15 +89,15 @@ int main() {
   {
     AppContext ctx(dir);
     ctx.openDatabase();
-    bench::fillReaders(ctx.SQLDataSet1, readers);
-    ctx.SQLConnection1.close();
+    bench::fillReaders(ctx.query, readers);
+    ctx.database.close();
   }
   for (int round = 0; round < 5; ++round) {
     {
       AppContext ctx(dir);
       ctx.openDatabase();
       auto t = std::chrono::steady_clock::now();
-      ours(ctx.SQLDataSet1);
+      ours(ctx.query);
       oursBest = std::min(oursBest, bench::seconds(t));
     }
     bareBest = std::min(bareBest, bare((dir / "QUORMAIL.GDB").string()));

@@ -1,11 +1,11 @@
-// A 100 MB Get from a local pyftpdlib to a file: TIdFTP against curl writing the same
+// A 100 MB Get from a local pyftpdlib to a file: FtpClient against curl writing the same
 // file to the same disk.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "net/TIdFTP.h"
+#include "net/FtpClient.h"
 #include "tests/support/Servers.h"
 
 namespace {
@@ -29,7 +29,7 @@ int main() {
   TempDir local;
   const double mb = size / 1048576.0;
 
-  TIdFTP ftp;
+  FtpClient ftp;
   ftp.Host = "127.0.0.1";
   ftp.Port = server.port();
   ftp.Username = "bench";
@@ -50,7 +50,7 @@ int main() {
   const bool same = std::filesystem::file_size(local.file("ours.bin")) == size &&
                     std::filesystem::file_size(local.file("curl.bin")) == size;
   std::printf("files complete: %s (curl exit %d)\n", same ? "yes" : "NO", rc);
-  std::printf("ours (TIdFTP Get, passive): %7.3f s  %8.1f MB/s\n", ours, mb / ours);
+  std::printf("ours (FtpClient Get, passive): %7.3f s  %8.1f MB/s\n", ours, mb / ours);
   std::printf("curl:                       %7.3f s  %8.1f MB/s\n", ref, mb / ref);
   std::printf("throughput ratio ours/curl: %.2f\n", ref / ours);
   return 0;

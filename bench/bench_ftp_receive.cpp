@@ -12,10 +12,10 @@
 #include "bench/BenchSupport.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
-#include "intake/QuorMail002m.h"
-#include "net/IdStatus.h"
-#include "net/TIdFTP.h"
-#include "settings/EnvFiles.h"
+#include "intake/ReceiveWindow.h"
+#include "net/ConnectionStatus.h"
+#include "net/FtpClient.h"
+#include "settings/SettingsFiles.h"
 #include "tests/support/Servers.h"
 
 namespace {
@@ -58,18 +58,18 @@ int main(int argc, char** argv) {
   std::ofstream(ctx.file("QuorMail.env"), std::ios::binary)
       << "[FTP]\r\nFTP_HOST_ADR=127.0.0.1\r\nFTP_USER=bench\r\nFTP_PAS=1\r\nFTP_HOST_PATH=/data\r\nFTP_LOCAL_PATH="
       << local << "\r\nFTP_PASV=1\r\n";
-  Pas_Wrt(EnvPaths::of(ctx).ftpPassword, "bench");
+  writePasswordFile(SettingsPaths::of(ctx).ftpPassword, "bench");
 
-  TForm_Ftp_RCv window(ctx);
+  ReceiveWindow window(ctx);
   window.FtpPort = server.port();
   window.ChangeDirWaitMs = 0;
-  auto status = window.IdFTP1->OnStatus;
+  auto status = window.IdFTP1->onStatus;
   int transfers = 0;
   std::chrono::steady_clock::time_point getStart, getEnd;
-  window.IdFTP1->OnStatus = [&](TIdTCPConnection& c, TIdStatus s, const std::string& text) {
+  window.IdFTP1->onStatus = [&](TcpConnection& c, ConnectionStatus s, const std::string& text) {
     // The third transfer of a run is the RETR (after the two listings).
-    if (s == TIdStatus::ftpTransfer && ++transfers == 3) getStart = std::chrono::steady_clock::now();
-    if (s == TIdStatus::ftpReady && transfers == 3 && text == "Transfer complete")
+    if (s == ConnectionStatus::Transfer && ++transfers == 3) getStart = std::chrono::steady_clock::now();
+    if (s == ConnectionStatus::Ready && transfers == 3 && text == "Transfer complete")
       getEnd = std::chrono::steady_clock::now();
     status(c, s, text);
   };
@@ -95,9 +95,9 @@ int main(int argc, char** argv) {
     complete = complete && rc == 0 && std::filesystem::file_size(local + "/curl.bin") == kSize;
 
     transfers = 0;
-    ctx.Rcv_Only_Flg = 1;
-    ctx.Ftp_Init_Flg = 1;
-    window.FormActivate();
+    ctx.receiveOnly = 1;
+    ctx.initReceive = 1;
+    window.activate();
     window.B1Click();
     const double ours = std::chrono::duration<double>(getEnd - getStart).count();
     complete = complete && std::filesystem::file_size(local + "/registdata.cgi") == kSize &&

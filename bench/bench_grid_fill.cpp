@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "controls/StringGridEx.h"
+#include "controls/StripedGrid.h"
 
 namespace {
 QString cellText(int row, int col) {
@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
   plain.shrink_to_fit();
 
   auto t1 = std::chrono::steady_clock::now();
-  TStringGridEx grid;
+  StripedGrid grid;
   for (int c = 0; c < cols; ++c) grid.GridColumns().Add().setCaption(QStringLiteral("列%1").arg(c));
-  grid.setGridStyle(TGridStyle::gsStriped);
+  grid.setGridStyle(GridLineStyle::gsStriped);
   grid.resize(858, 400);
   grid.BeginUpdate();
   grid.setRowCount(rows + 1);
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   const double ours = bench::seconds(t1);
 
   std::cout << "fill " << rows << " x " << cols << " grid and show it\n"
-            << "  ours (TStringGridEx):      " << ours * 1000 << " ms (target < 1000 ms)\n"
+            << "  ours (StripedGrid):      " << ours * 1000 << " ms (target < 1000 ms)\n"
             << "  reference (plain vector):  " << reference * 1000 << " ms\n"
             << "  ratio ours/reference:      " << ours / reference << "\n"
             << "  resident: " << bench::residentMb() << " MB for the whole process (target < 300 MB; "

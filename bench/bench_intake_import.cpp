@@ -17,8 +17,8 @@
 #include "bench/BenchSupport.h"
 #include "core/Dialogs.h"
 #include "intake/CsvImport.h"
-#include "intake/RegistImport.h"
-#include "intake/RegistImportHost.h"
+#include "intake/RegistrationImport.h"
+#include "intake/RegistrationImportHost.h"
 
 using namespace Firebird;
 
@@ -27,7 +27,7 @@ namespace {
 const int kLines = 10000;
 
 // The window as the imports see it, doing what the real one does between lines.
-class BenchHost : public RegistImportHost {
+class BenchHost : public RegistrationImportHost {
  public:
   bool running() const override { return m_running; }
   void stopRunning() override { m_running = false; }
@@ -185,12 +185,12 @@ int main(int argc, char** argv) {
     writeFile(registDir.dir / "registdata.cgi", false, from, to);
     writeFile(csvDir.dir / "readers.csv", true, from, to);
     regist += timed([&] {
-      RegistImport imp(registCtx.SQLDataSet1, registHost);
+      RegistrationImport imp(registCtx.query, registHost);
       imp.DB_Insert_Main(registDir.dir / "registdata.cgi");
     });
     refOnce += timed([&] { bareOnce.lines(from, to, false); });
     csv += timed([&] {
-      CsvImport imp(csvCtx.SQLDataSet1, csvHost);
+      CsvImport imp(csvCtx.query, csvHost);
       imp.Csv_To_DB();
     });
     refEvery += timed([&] { bareEvery.lines(from, to, true); });

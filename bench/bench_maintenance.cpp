@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "controls/CBEditEx.h"
+#include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
-#include "core/mystd.h"
-#include "maintenance/QuorUserMnt.h"
-#include "maintenance/QuorUserMntSub.h"
+#include "core/TextUtil.h"
+#include "maintenance/ReaderWindow.h"
+#include "maintenance/ReaderSearchDialog.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -104,12 +104,12 @@ int main(int argc, char** argv) {
     ctx.openDatabase();
     const std::string sato = Sjis::fromUtf8("佐藤");
     auto start = Clock::now();
-    fillReaders(ctx.SQLDataSet1, sato, Sjis::fromUtf8("田中"));
+    fillReaders(ctx.query, sato, Sjis::fromUtf8("田中"));
     std::printf("setup: 99,999 readers in %.2f s\n\n", secondsSince(start));
 
-    TForm4 window(ctx);
-    TFormQuorUserMntSub search(ctx);
-    ctx.setWindow(WindowId::UserSearch, &search);
+    ReaderWindow window(ctx);
+    ReaderSearchDialog search(ctx);
+    ctx.setWindow(WindowId::ReaderSearch, &search);
 
     // Reader search: Enter in the condition runs kensaku, which fills the grid.
     const double ours = best(5, [&] {
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
       rc = 1;
     }
     int bareHits = 0;
-    const double reference = best(5, [&] { bareHits = bareSearch(ctx.SQLDataSet1, sato); });
+    const double reference = best(5, [&] { bareHits = bareSearch(ctx.query, sato); });
     if (bareHits != 10000) rc = 1;
     print("reader search, 10,000 of 99,999 (Enter->grid)", ours, reference, "s ", 1.0);
     std::printf("%-44s limit 0.500 s: %s\n\n", "", ours < 0.5 ? "met" : "MISSED");
@@ -149,10 +149,10 @@ int main(int argc, char** argv) {
 
     const int steps = 10000;  // the reference samples the same statements across the keys
     start = Clock::now();
-    for (int i = 0; i < steps; ++i) bareStep(ctx.SQLDataSet1, Sql::readerAfter(Zero_Fill(std::to_string(i * 10), 5)));
+    for (int i = 0; i < steps; ++i) bareStep(ctx.query, Sql::readerAfter(zeroFill(std::to_string(i * 10), 5)));
     const double nextRef = secondsSince(start) / steps;
     start = Clock::now();
-    for (int i = 1; i <= steps; ++i) bareStep(ctx.SQLDataSet1, Sql::readerBefore(Zero_Fill(std::to_string(i * 10), 5)));
+    for (int i = 1; i <= steps; ++i) bareStep(ctx.query, Sql::readerBefore(zeroFill(std::to_string(i * 10), 5)));
     const double prevRef = secondsSince(start) / steps;
     print("next reader, per step (99,999 steps)", nextOurs, nextRef, "ms", 1000.0);
     print("previous reader, per step (99,999)", prevOurs, prevRef, "ms", 1000.0);

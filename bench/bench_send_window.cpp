@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "controls/StringGridEx.h"
+#include "controls/StripedGrid.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
-#include "sending/QuorSnd.h"
+#include "sending/SendWindow.h"
 #include "tests/support/Servers.h"
 
 namespace {
@@ -51,19 +51,19 @@ int main(int argc, char** argv) {
     const auto dir = bench::freshProgramDir("sendgrid");
     AppContext ctx(dir);
     ctx.openDatabase();
-    bench::fillReaders(ctx.SQLDataSet1, 99999);
+    bench::fillReaders(ctx.query, 99999);
     // Japanese names and remarks, as real lists have them.
-    ctx.SQLDataSet1.setCommandText(" UPDATE USERLIST SET NAME = '" + Sjis::fromUtf8("山田　太郎") + "' || ID, BIKO1 = '" +
+    ctx.query.setCommandText(" UPDATE USERLIST SET NAME = '" + Sjis::fromUtf8("山田　太郎") + "' || ID, BIKO1 = '" +
                                    Sjis::fromUtf8("備考") + "'");
-    ctx.SQLDataSet1.execute();
-    writeStory(ctx.SQLDataSet1, StoryRow{"00001", "s", "b"});
+    ctx.query.execute();
+    writeStory(ctx.query, StoryRow{"00001", "s", "b"});
     const double rssBefore = bench::residentMb();
-    const double bare = bareScan(ctx.SQLDataSet1);
-    TFSsnd window(ctx);
-    ctx.Snd_Only_Flg = 1;
-    ctx.Snd_Init_Flg = 1;
+    const double bare = bareScan(ctx.query);
+    SendWindow window(ctx);
+    ctx.sendOnly = 1;
+    ctx.initSend = 1;
     const auto t = std::chrono::steady_clock::now();
-    window.FormActivate();
+    window.activate();
     window.show();
     QApplication::processEvents();
     const double ours = bench::seconds(t);
@@ -86,14 +86,14 @@ int main(int argc, char** argv) {
                          std::to_string(server.port()) + "\r\n");
     AppContext ctx(dir);
     ctx.openDatabase();
-    bench::fillReaders(ctx.SQLDataSet1, kMails);
+    bench::fillReaders(ctx.query, kMails);
     std::string body;
     for (int i = 0; i < 40; ++i) body += Sjis::fromUtf8("##readername##様、ステップメール第１回です。よろしくお願いします。\r\n");
-    writeStory(ctx.SQLDataSet1, StoryRow{"00001", Sjis::fromUtf8("第１回 お知らせ"), body});
-    TFSsnd window(ctx);
-    ctx.Snd_Only_Flg = 1;
-    ctx.Snd_Init_Flg = 1;
-    window.FormActivate();
+    writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("第１回 お知らせ"), body});
+    SendWindow window(ctx);
+    ctx.sendOnly = 1;
+    ctx.initSend = 1;
+    window.activate();
     std::vector<double> ours;
     for (int row = 1; row <= kMails; ++row) {
       const auto t = std::chrono::steady_clock::now();

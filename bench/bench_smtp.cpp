@@ -1,13 +1,13 @@
-// 500 mails, each on a fresh connection, to a local aiosmtpd: TIdSMTP against Python's
+// 500 mails, each on a fresh connection, to a local aiosmtpd: SmtpClient against Python's
 // smtplib doing the same against the same server in the same run.
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "core/Sjis.h"
-#include "net/TIdMessage.h"
-#include "net/TIdSMTP.h"
-#include "sending/jconvert.h"
+#include "net/MailMessage.h"
+#include "net/SmtpClient.h"
+#include "sending/JapaneseText.h"
 #include "tests/support/Servers.h"
 
 namespace {
@@ -22,9 +22,9 @@ double seconds(std::chrono::steady_clock::time_point since) {
 
 int main() {
   SmtpTestServer server;
-  const std::string body = ConvertJapaneseText(
+  const std::string body = convertJapaneseText(
       Sjis::fromUtf8("山田太郎様\r\n\r\nステップメール第１回です。\r\nよろしくお願いします。\r\n"), 2);
-  const std::string subject = CutAtInvalidChar(EncodeHeaderText(Sjis::fromUtf8("第１回 お知らせ")));
+  const std::string subject = cutAtInvalidChar(encodeHeaderText(Sjis::fromUtf8("第１回 お知らせ")));
 
   TempDir dir;
   writeFileBytes(dir.file("body.txt"), body);
@@ -50,13 +50,13 @@ int main() {
   for (int batch = 0; batch < kBatches; ++batch) {
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < kPerBatch; ++i) {
-      TIdMessage m;
+      MailMessage m;
       m.From.SetText("office@example.com");
       m.Recipients.SetText("reader" + std::to_string(i) + "@example.org");
       m.Subject = subject;
-      m.SetBodyText(body);
-      m.ContentType = "text/plain";
-      TIdSMTP smtp;
+      m.setBodyText(body);
+      m.contentType = "text/plain";
+      SmtpClient smtp;
       smtp.Host = "127.0.0.1";
       smtp.Port = server.port();
       smtp.Connect(-1);
@@ -72,7 +72,7 @@ int main() {
   const bool all = server.waitForMessages(2 * kMails);
 
   std::printf("messages stored: %zu of %d%s\n", server.messages().size(), 2 * kMails, all ? "" : " (MISSING)");
-  std::printf("ours    (TIdSMTP, %d mails, fresh connection each): %8.3f s\n", kMails, ours);
+  std::printf("ours    (SmtpClient, %d mails, fresh connection each): %8.3f s\n", kMails, ours);
   std::printf("smtplib (Python, same server, same mails):          %8.3f s\n", ref);
   std::printf("time ratio ours/smtplib: %.2f\n", ours / ref);
   return 0;

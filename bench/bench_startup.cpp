@@ -7,7 +7,7 @@
 
 #include "app/Windows.h"
 #include "bench/BenchSupport.h"
-#include "core/Quormailm.h"
+#include "core/MainMenu.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
 
     t = std::chrono::steady_clock::now();
     AppContext ctx(dir);
-    TForm1 form(ctx);
+    MainMenu form(ctx);
     form.FormCreate();
     auto windows = createWindows(ctx);
     form.show();

@@ -29,7 +29,7 @@ std::string AppContext::databaseName() const {
 }
 
 void AppContext::openDatabase() {
-  SQLConnection1.close();
-  SQLConnection1.setParams(connectionParams(databaseName()));
-  SQLConnection1.open();
+  database.close();
+  database.setParams(connectionParams(databaseName()));
+  database.open();
 }

@@ -10,16 +10,16 @@ class QDialog;
 
 // The windows that live from start-up to the end, in their creation order.
 enum class WindowId {
-  EnvSet,       // TFormEnvSet, settings
-  FtpRcv,       // TForm_Ftp_RCv, FTP receive
-  Password,     // TForm2, password prompt
-  StorySearch,  // TForm3
-  UserMnt,      // TForm4, reader maintenance
-  UserSearch,   // TFormQuorUserMntSub
-  Send,         // TFSsnd
-  Story,        // TForm5, story maintenance
-  Html,         // Tfhtml_make, registration form output
-  Csv,          // TForm6, CSV import
+  Settings,
+  Receive,
+  Password,
+  StorySearch,
+  Readers,
+  ReaderSearch,
+  Send,
+  Story,
+  RegistrationForm,
+  CsvImport,
   Count
 };
 
@@ -42,22 +42,22 @@ class AppContext {
   QDialog* window(WindowId id) const { return m_windows[static_cast<size_t>(id)]; }
   void setWindow(WindowId id, QDialog* w) { m_windows[static_cast<size_t>(id)] = w; }
 
-  Database SQLConnection1;
-  Statement SQLDataSet1{SQLConnection1};
+  Database database;
+  Statement query{database};
 
   // Init flags: the window initialises itself on its next activation and lowers the flag.
-  std::uint8_t Env_Init_Flg = 0;
-  std::uint8_t Ftp_Init_Flg = 0;
-  std::uint8_t User_Init_Flg = 0;
-  std::uint8_t Story_Init_Flg = 0;
-  std::uint8_t Html_Init_Flg = 0;
-  std::uint8_t Csv_Init_Flg = 0;
-  std::uint8_t Snd_Init_Flg = 0;
+  std::uint8_t initSettings = 0;
+  std::uint8_t initReceive = 0;
+  std::uint8_t initReaders = 0;
+  std::uint8_t initStories = 0;
+  std::uint8_t initRegistrationForm = 0;
+  std::uint8_t initCsvImport = 0;
+  std::uint8_t initSend = 0;
   // Mode flags: 1 = the window waits for the operator; 0 = half of receive-then-send.
-  std::uint8_t Rcv_Only_Flg = 0;
-  std::uint8_t Snd_Only_Flg = 0;
+  std::uint8_t receiveOnly = 0;
+  std::uint8_t sendOnly = 0;
   // Page the settings window shows when initialised: 0 FTP, 1 Mail.
-  int Env_Page_No = 0;
+  int settingsPage = 0;
 
  private:
   std::filesystem::path m_programDir;

@@ -8,7 +8,7 @@ namespace {
 std::string g_fixedStamp;
 }
 
-std::string Now_Stamp() {
+std::string nowStamp() {
   if (!g_fixedStamp.empty()) return g_fixedStamp;
   std::time_t t = std::time(nullptr);
   std::tm local{};

@@ -7,12 +7,12 @@
 namespace Clock {
 
 // Current local date and time as "yyyymmddhhnnss".
-std::string Now_Stamp();
+std::string nowStamp();
 
 // Milliseconds since an arbitrary start, never going backwards.
 std::uint64_t GetTickCount();
 
-// Fixes Now_Stamp to the given 14 digits; an empty text lets the real clock run again.
+// Fixes nowStamp to the given 14 digits; an empty text lets the real clock run again.
 void setFixedStamp(const std::string& stamp);
 
 }  // namespace Clock

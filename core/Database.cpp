@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/mystd.h"
+#include "core/TextUtil.h"
 
 using namespace Firebird;
 
@@ -112,7 +112,7 @@ bool Database::connected() const { return d->attachment != nullptr; }
 void Database::open() {
   if (d->attachment) return;
   const std::string path = param("Database");
-  d->dialect = static_cast<unsigned>(StrToIntDef(param("SQLDialect"), 3));
+  d->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
   // The tables use the character set NONE and the program speaks CP932 bytes; the
   // engine's Japanese set SJIS_0208 refuses CP932-only characters such as "①", so
   // the connection passes bytes through unchanged.

@@ -63,14 +63,14 @@ void Dialogs::install(Dialogs* service) { g_installed = service; }
 
 QString appTitle() { return QStringLiteral("クオル"); }
 
-void ShowMessage(const QString& text) {
+void showMessage(const QString& text) {
   Dialogs::instance().message(appTitle(), text, MsgIcon::None, MsgButtons::Ok);
 }
 
-void ShowError(const QString& text) {
+void showError(const QString& text) {
   Dialogs::instance().message(appTitle(), text, MsgIcon::Error, MsgButtons::Ok);
 }
 
-bool AskYesNo(const QString& text, MsgIcon icon, const QString& title) {
+bool askYesNo(const QString& text, MsgIcon icon, const QString& title) {
   return Dialogs::instance().message(title, text, icon, MsgButtons::YesNo) == MsgResult::Yes;
 }

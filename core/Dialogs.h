@@ -27,8 +27,8 @@ class Dialogs {
 QString appTitle();
 
 // A plain box with OK under the application title.
-void ShowMessage(const QString& text);
+void showMessage(const QString& text);
 // The error box: error icon, OK, application title.
-void ShowError(const QString& text);
+void showError(const QString& text);
 // A Yes/No question; true for Yes.
-bool AskYesNo(const QString& text, MsgIcon icon = MsgIcon::Question, const QString& title = appTitle());
+bool askYesNo(const QString& text, MsgIcon icon = MsgIcon::Question, const QString& title = appTitle());

@@ -4,8 +4,8 @@
 #include <iterator>
 
 #include "core/Sjis.h"
-#include "core/jstrm.h"
-#include "core/mystd.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ bool sameName(const std::string& a, const std::string& b) {
   for (size_t i = 0; i < a.size(); ++i) {
     const unsigned char x = static_cast<unsigned char>(a[i]);
     const unsigned char y = static_cast<unsigned char>(b[i]);
-    if (IsLeadByte(x)) {
+    if (isLeadByte(x)) {
       if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
       ++i;
       continue;
@@ -31,10 +31,10 @@ bool sameName(const std::string& a, const std::string& b) {
 
 // The section name of a header line "[name]"; false when the line is no header.
 bool headerName(const std::string& line, std::string& name) {
-  const std::string t = TrimLeft(line);
+  const std::string t = trimLeft(line);
   if (t.empty() || t[0] != '[') return false;
   const size_t close = t.find(']');
-  name = Trim(t.substr(1, close == npos ? npos : close - 1));
+  name = trim(t.substr(1, close == npos ? npos : close - 1));
   return true;
 }
 
@@ -42,7 +42,7 @@ bool headerName(const std::string& line, std::string& name) {
 bool keyName(const std::string& line, std::string& key) {
   const size_t eq = line.find('=');
   if (eq == npos) return false;
-  key = Trim(line.substr(0, eq));
+  key = trim(line.substr(0, eq));
   return !key.empty() && key[0] != ';';
 }
 
@@ -99,11 +99,11 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
   const size_t at = findKey(header, key);
   if (at == npos) return def;
   const std::string& text = m_lines[at].text;
-  return Trim(text.substr(text.find('=') + 1));
+  return trim(text.substr(text.find('=') + 1));
 }
 
 int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const {
-  return StrToIntDef(ReadString(section, key, std::string()), def);
+  return toIntOr(ReadString(section, key, std::string()), def);
 }
 
 void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
@@ -117,7 +117,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
 
   const size_t header = findSection(section);
   if (header == npos) {
-    if (!lines.empty() && !Trim(lines.back().text).empty()) insertAt(lines.size(), std::string());
+    if (!lines.empty() && !trim(lines.back().text).empty()) insertAt(lines.size(), std::string());
     insertAt(lines.size(), "[" + section + "]");
     insertAt(lines.size(), text);
   } else if (const size_t at = findKey(header, key); at != npos) {
@@ -127,7 +127,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     size_t last = header;
     std::string name;
     for (size_t i = header + 1; i < lines.size() && !headerName(lines[i].text, name); ++i)
-      if (!Trim(lines[i].text).empty()) last = i;
+      if (!trim(lines[i].text).empty()) last = i;
     insertAt(last + 1, text);
   }
   save(lines);
@@ -135,7 +135,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
-  WriteString(section, key, IntToStr(value));
+  WriteString(section, key, toText(value));
 }
 
 void IniFile::save(const std::vector<Line>& lines) const {

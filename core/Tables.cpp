@@ -1,7 +1,7 @@
 #include "core/Tables.h"
 
 #include "core/Database.h"
-#include "core/mystd.h"
+#include "core/TextUtil.h"
 
 namespace Sql {
 
@@ -79,7 +79,7 @@ std::string storyAfter(const std::string& no) {
 }
 
 std::string storyBefore(const std::string& no, const std::string& lastNo) {
-  const bool fromEmpty = Trim(no).empty();
+  const bool fromEmpty = trim(no).empty();
   return std::string(" SELECT STORYLIST.* FROM STORYLIST WHERE STORYNO ") + (fromEmpty ? "=" : "<") + " " +
          quoted(fromEmpty ? lastNo : no) + " ORDER BY STORYNO DESC";
 }
@@ -151,7 +151,7 @@ std::string readMax(Statement& q, const std::string& sql) {
   q.close();
   q.setCommandText(sql);
   q.open();
-  std::string value = Trim(q.fieldByName("MAX"));
+  std::string value = trim(q.fieldByName("MAX"));
   q.close();
   return value;
 }

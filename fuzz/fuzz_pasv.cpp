@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <string>
 
-#include "net/IdException.h"
+#include "net/NetErrors.h"
 #include "net/PassiveReply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     const PassiveAddress a = parsePassiveReply(std::string(reinterpret_cast<const char*>(data), size));
     if (a.Port < 0 || a.Port > 65535) __builtin_trap();
-  } catch (const EIdException&) {
+  } catch (const NetError&) {
   }
   return 0;
 }

@@ -4,15 +4,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "net/TIdHeaderList.h"
-#include "net/TIdRFCReply.h"
+#include "net/HeaderList.h"
+#include "net/ServerReply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string s(reinterpret_cast<const char*>(data), size);
   std::size_t pos = 0;
-  TIdRFCReply reply;
+  ServerReply reply;
   try {
-    reply.ReadFrom([&]() -> std::string {
+    reply.readFrom([&]() -> std::string {
       if (pos >= s.size()) throw std::out_of_range("end of input");
       std::size_t lf = s.find('\n', pos);
       if (lf == std::string::npos) lf = s.size();
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       return line;
     });
-    reply.TextWithLineEnds();
+    reply.textWithLineEnds();
   } catch (const std::out_of_range&) {
   }
   foldHeaderLine(s);

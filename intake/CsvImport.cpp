@@ -11,8 +11,8 @@
 #include "core/Database.h"
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
-#include "core/jstrm.h"
-#include "core/mystd.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
 #include "intake/ImportHost.h"
 #include "intake/ImportRules.h"
 
@@ -43,12 +43,12 @@ CsvImport::Outcome CsvImport::Csv_To_DB() {
   m_rejected.clear();
   const QString chosen = Dialogs::instance().openFile(QString(), QString(), kFilter);
   if (chosen.isEmpty()) return Outcome::NotStarted;
-  if (!AskYesNo(QStringLiteral("処理を開始してもよろしいですか？"), MsgIcon::Information)) return Outcome::NotStarted;
+  if (!askYesNo(QStringLiteral("処理を開始してもよろしいですか？"), MsgIcon::Information)) return Outcome::NotStarted;
 
   std::ifstream in(pathOf(chosen), std::ios::binary);
   if (!in) {
     const int err = errno;
-    ShowError(chosen + QStringLiteral("ファイルの読み込みに失敗しました") + "\r" +
+    showError(chosen + QStringLiteral("ファイルの読み込みに失敗しました") + "\r" +
               QStringLiteral("他のソフトで使用中の場合は、終了させて下さい。") + "\r" +
               QString::fromLocal8Bit(std::strerror(err)));
     m_host.stopRunning();
@@ -61,10 +61,10 @@ CsvImport::Outcome CsvImport::Csv_To_DB() {
     if (!m_host.running()) break;
     std::vector<std::string> f = splitLine(line);
     f.resize(2);
-    for (std::string& s : f) s = Trim(s);
-    f[0] = Fit_Width(f[0], 60);
-    const std::string address = Trim(f[0]);
-    if (Trim(address + f[1]).empty()) continue;
+    for (std::string& s : f) s = trim(s);
+    f[0] = fitWidth(f[0], 60);
+    const std::string address = trim(f[0]);
+    if (trim(address + f[1]).empty()) continue;
     if (ImportRules::holdsChar(f[0], '@')) {
       if (!DB_Inseart(f)) break;
       m_host.processEvents();
@@ -84,12 +84,12 @@ bool CsvImport::DB_Inseart(const std::vector<std::string>& fields) {
   try {
     const int last = ImportRules::lastReaderNo(m_q);
     if (last < 0 || last >= ImportRules::kLastReaderNo) {
-      ShowMessage(QStringLiteral("IDが０より小さいか、MAX 99999を超えました。->名前-> [") + Sjis::toQ(Trim(name)) + "]" +
-                  QStringLiteral(" メールアドレス") + " [" + Sjis::toQ(Trim(address)) + "]");
+      showMessage(QStringLiteral("IDが０より小さいか、MAX 99999を超えました。->名前-> [") + Sjis::toQ(trim(name)) + "]" +
+                  QStringLiteral(" メールアドレス") + " [" + Sjis::toQ(trim(address)) + "]");
       m_host.stopRunning();
       return false;
     }
-    const std::string now = Clock::Now_Stamp();
+    const std::string now = Clock::nowStamp();
     m_q.close();
     m_q.setCommandText(
         Sql::insertReader(ImportRules::newReader(last + 1, address, now.substr(0, 8), now.substr(8, 6), name)));
@@ -97,7 +97,7 @@ bool CsvImport::DB_Inseart(const std::vector<std::string>& fields) {
   } catch (const DbError& e) {
     m_q.close();
     m_host.stopRunning();
-    ShowMessage(QStringLiteral("DB INSERT 失敗 ") + "\r" + Sjis::toQ(e.what()));
+    showMessage(QStringLiteral("DB INSERT 失敗 ") + "\r" + Sjis::toQ(e.what()));
     return false;
   }
   if (m_host.running()) {
@@ -109,7 +109,7 @@ bool CsvImport::DB_Inseart(const std::vector<std::string>& fields) {
 
 void CsvImport::offerRejected() {
   if (m_rejected.empty()) return;
-  if (!AskYesNo(QStringLiteral("メールアドレスに誤りがあった為、登録できなかったデータがあります。") + "\r" +
+  if (!askYesNo(QStringLiteral("メールアドレスに誤りがあった為、登録できなかったデータがあります。") + "\r" +
                     QStringLiteral("登録できなかったデータをファイルに保存しますか？"),
                 MsgIcon::Warning))
     return;
@@ -121,5 +121,5 @@ void CsvImport::offerRejected() {
   for (const std::string& l : m_rejected) out << l << "\r\n";
   out.close();
   // The operator relies on this file to correct the refused lines: say when it is not there.
-  if (out.fail()) ShowError(target + "\r" + QString::fromLocal8Bit(std::strerror(errno)));
+  if (out.fail()) showError(target + "\r" + QString::fromLocal8Bit(std::strerror(errno)));
 }

@@ -2,19 +2,19 @@
 
 #include <cstdio>
 
-#include "core/jstrm.h"
-#include "core/mystd.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
 
 namespace ImportRules {
 
 ReaderRow newReader(int number, const std::string& mail, const std::string& date, const std::string& time,
                     const std::string& name) {
   ReaderRow r;
-  r.ID = Zero_Fill(std::to_string(number), 5);
-  r.MAILADDRESS = Fit_Width(mail, 50);
+  r.ID = zeroFill(std::to_string(number), 5);
+  r.MAILADDRESS = fitWidth(mail, 50);
   r.TOUROKUDATE = date;
   r.TOUROKUTIME = time;
-  r.NAME = Fit_Width(name, 60);
+  r.NAME = fitWidth(name, 60);
   r.SYORIKBN = "01";
   r.NEXTSTORY = "00001";
   r.SNDFASTDATE = "00000000";
@@ -32,7 +32,7 @@ std::string countText(int count) {
 
 bool holdsChar(const std::string& text, char c) {
   for (size_t i = 0; i < text.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size())
+    if (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size())
       ++i;
     else if (text[i] == c)
       return true;
@@ -40,6 +40,6 @@ bool holdsChar(const std::string& text, char c) {
   return false;
 }
 
-int lastReaderNo(Statement& q) { return StrToIntDef(readMax(q, Sql::maxReaderId()), 0); }
+int lastReaderNo(Statement& q) { return toIntOr(readMax(q, Sql::maxReaderId()), 0); }
 
 }  // namespace ImportRules

@@ -25,7 +25,7 @@ void RunLog::setPaths(std::filesystem::path runLog, std::filesystem::path errorL
 }
 
 std::string RunLog::stampPrefix() {
-  const std::string s = Clock::Now_Stamp();  // yyyymmddhhnnss
+  const std::string s = Clock::nowStamp();  // yyyymmddhhnnss
   if (s.size() < 14) return "[] ";
   return "[" + s.substr(2, 6) + " " + s.substr(8, 2) + ":" + s.substr(10, 2) + ":" + s.substr(12, 2) + "] ";
 }

@@ -1,6 +1,6 @@
 #include "maintenance/FieldCheck.h"
 
-#include "core/mystd.h"
+#include "core/TextUtil.h"
 
 namespace {
 FieldCheck refuse(const QString& message) { return FieldCheck{false, std::string(), message}; }
@@ -14,31 +14,31 @@ bool AllDigits(const std::string& text) {
 }
 
 FieldCheck checkNumber(const std::string& typed, int width, const NumberMessages& messages, int maxValue) {
-  const std::string trimmed = Trim(typed);
+  const std::string trimmed = trim(typed);
   if (trimmed.empty()) return refuse(messages.empty);
-  const std::string filled = Zero_Fill(trimmed, width);
+  const std::string filled = zeroFill(trimmed, width);
   if (!AllDigits(filled)) return refuse(messages.wrong);
-  const int value = StrToIntDef(filled, -1);
+  const int value = toIntOr(filled, -1);
   if (value < 0 || (maxValue >= 0 && value > maxValue)) return refuse(messages.wrong);
   if (value == 0 && !messages.zero.isEmpty()) return refuse(messages.zero);
-  return FieldCheck{true, Zero_Suppress(filled), QString()};
+  return FieldCheck{true, zeroSuppress(filled), QString()};
 }
 
 FieldCheck checkDate(const std::string& typed, const QString& wrong) {
-  const std::string trimmed = Trim(typed);
-  if (StrToIntDef(trimmed, 0) == 0) return FieldCheck{true, "00000000", QString()};
-  const std::string date = Date_Complete(trimmed);
+  const std::string trimmed = trim(typed);
+  if (toIntOr(trimmed, 0) == 0) return FieldCheck{true, "00000000", QString()};
+  const std::string date = completeDate(trimmed);
   if (date.empty()) return refuse(wrong);
   return FieldCheck{true, date, QString()};
 }
 
 FieldCheck checkTime(const std::string& typed, const QString& wrong) {
-  const std::string trimmed = Trim(typed);
-  if (StrToIntDef(trimmed, 0) == 0) return FieldCheck{true, "000000", QString()};
+  const std::string trimmed = trim(typed);
+  if (toIntOr(trimmed, 0) == 0) return FieldCheck{true, "000000", QString()};
   if (trimmed.size() != 6 || !AllDigits(trimmed)) return refuse(wrong);
-  const int hours = StrToIntDef(trimmed.substr(0, 2), -1);
-  const int minutes = StrToIntDef(trimmed.substr(2, 2), -1);
-  const int seconds = StrToIntDef(trimmed.substr(4, 2), -1);
+  const int hours = toIntOr(trimmed.substr(0, 2), -1);
+  const int minutes = toIntOr(trimmed.substr(2, 2), -1);
+  const int seconds = toIntOr(trimmed.substr(4, 2), -1);
   if (hours > 24 || minutes > 59 || seconds > 59) return refuse(wrong);
   return FieldCheck{true, trimmed, QString()};
 }

@@ -3,7 +3,7 @@
 #include <QAbstractItemView>
 #include <QPainter>
 
-#include "controls/StringGridEx.h"
+#include "controls/StripedGrid.h"
 
 namespace {
 const QColor kStripe(0xFF, 0xF7, 0xFF);  // 0xFFF7FF in blue-green-red order
@@ -11,15 +11,15 @@ const QColor kSelected(0, 0, 0xFF);      // pure blue
 constexpr int kInitialRows = 31;
 }  // namespace
 
-void setupSearchGrid(TStringGridEx* grid, const std::vector<SearchColumn>& columns) {
-  TGridColumns& cols = grid->GridColumns();
+void setupSearchGrid(StripedGrid* grid, const std::vector<SearchColumn>& columns) {
+  GridColumnList& cols = grid->GridColumns();
   cols.Clear();
   for (const SearchColumn& c : columns) {
-    TGridColumn& col = cols.Add();
+    GridColumn& col = cols.Add();
     col.setCaption(c.title);
     col.setAlignment(c.alignment);
-    col.DataType = TInputDataType::dtString;
-    col.ImeMode = TImeMode::imDisable;
+    col.DataType = InputKind::dtString;
+    col.imeMode = ImeMode::disable;
     col.CanEdit = false;
     grid->setColWidth(cols.Count() - 1, c.width);
   }
@@ -29,7 +29,7 @@ void setupSearchGrid(TStringGridEx* grid, const std::vector<SearchColumn>& colum
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setShowGrid(true);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid->setGridStyle(TGridStyle::gsStriped);
+  grid->setGridStyle(GridLineStyle::gsStriped);
   grid->setStripeColor(kStripe);
   grid->OnDrawCell = [grid](QPainter* p, int col, int row, const QRect& rect, bool) {
     paintSearchCell(grid, p, col, row, rect);
@@ -37,7 +37,7 @@ void setupSearchGrid(TStringGridEx* grid, const std::vector<SearchColumn>& colum
 }
 
 namespace {
-void emptyRows(TStringGridEx* grid, int rows) {
+void emptyRows(StripedGrid* grid, int rows) {
   grid->BeginUpdate();
   grid->setRowCount(1);
   grid->setRowCount(rows);
@@ -45,15 +45,15 @@ void emptyRows(TStringGridEx* grid, int rows) {
 }
 }  // namespace
 
-void resetSearchGrid(TStringGridEx* grid) { emptyRows(grid, kInitialRows); }
+void resetSearchGrid(StripedGrid* grid) { emptyRows(grid, kInitialRows); }
 
-void emptySearchGrid(TStringGridEx* grid) { emptyRows(grid, grid->RowCount()); }
+void emptySearchGrid(StripedGrid* grid) { emptyRows(grid, grid->RowCount()); }
 
-bool searchRowFilled(const TStringGridEx* grid, int row) {
+bool searchRowFilled(const StripedGrid* grid, int row) {
   return !(grid->Cells(0, row) + grid->Cells(1, row)).trimmed().isEmpty();
 }
 
-void paintSearchCell(TStringGridEx* grid, QPainter* painter, int col, int row, const QRect& rect) {
+void paintSearchCell(StripedGrid* grid, QPainter* painter, int col, int row, const QRect& rect) {
   if (row < 1 || !searchRowFilled(grid, row)) return;
   const QColor window = grid->GridColor();
   const bool selected = row == grid->Row();

@@ -1,12 +1,12 @@
 #include "maintenance/StoryBook.h"
 
 #include "core/Database.h"
-#include "core/jstrm.h"
+#include "core/SjisText.h"
 #include "maintenance/RowQuery.h"
 
 namespace {
 // The first count characters, a double-byte character never split.
-std::string firstChars(const std::string& text, int count) { return text.empty() ? text : Char_Copy(text, 1, count); }
+std::string firstChars(const std::string& text, int count) { return text.empty() ? text : charCopy(text, 1, count); }
 }  // namespace
 
 StoryRow StoryBook::read(const Statement& q) {

@@ -1,6 +1,6 @@
 #include "net/PassiveReply.h"
 
-#include "net/IdException.h"
+#include "net/NetErrors.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ PassiveAddress parsePassiveReply(const std::string& text) {
       ++i;
     }
   }
-  if (count != 6 || i != numbers.size()) throw EIdException("Invalid PASV reply: " + line);
+  if (count != 6 || i != numbers.size()) throw NetError("Invalid PASV reply: " + line);
   PassiveAddress address;
   address.Host = std::to_string(values[0]) + "." + std::to_string(values[1]) + "." + std::to_string(values[2]) + "." +
                  std::to_string(values[3]);

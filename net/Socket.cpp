@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "net/IdException.h"
+#include "net/NetErrors.h"
 
 namespace {
 
@@ -35,15 +35,15 @@ namespace {
       {EADDRNOTAVAIL, 10049, "Cannot assign requested address."},
   };
   for (const Known& k : known)
-    if (k.errnoValue == err) throw EIdSocketError(k.code, k.text);
-  throw EIdSocketError(err, std::strerror(err));
+    if (k.errnoValue == err) throw SocketError(k.code, k.text);
+  throw SocketError(err, std::strerror(err));
 }
 
 sockaddr_in makeAddress(const std::string& address, int port) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<uint16_t>(port));
-  if (inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1) throw EIdSocketError(11001, "Host not found.");
+  if (inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1) throw SocketError(11001, "Host not found.");
   return sa;
 }
 
@@ -91,7 +91,7 @@ std::string Socket::resolve(const std::string& host) {
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-    throw EIdSocketError(11001, "Host not found.");
+    throw SocketError(11001, "Host not found.");
   char text[INET_ADDRSTRLEN] = {};
   inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, text, sizeof text);
   ::freeaddrinfo(found);
@@ -118,7 +118,7 @@ void Socket::connect(const std::string& address, int port, int timeoutMs) {
     }
     if (!waitFor(m_fd, POLLOUT, timeoutMs)) {
       close();
-      throw EIdConnectTimeout();
+      throw ConnectTimeoutError();
     }
     int soError = 0;
     socklen_t len = sizeof soError;
@@ -146,7 +146,7 @@ void Socket::sendAll(const char* data, std::size_t size) {
 }
 
 std::size_t Socket::receive(char* buffer, std::size_t capacity, int timeoutMs) {
-  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw EIdReadTimeout();
+  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw ReadTimeoutError();
   for (;;) {
     const ssize_t got = ::recv(m_fd, buffer, capacity, 0);
     if (got >= 0) return static_cast<std::size_t>(got);
@@ -166,7 +166,7 @@ void Socket::listenOn(const std::string& address, int backlog) {
 }
 
 Socket Socket::accept(int timeoutMs) {
-  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw EIdReadTimeout();
+  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw ReadTimeoutError();
   const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) throwSocketError(errno);
   return Socket(fd);

@@ -3,8 +3,8 @@
 #include <string>
 
 // A TCP socket (IPv4) owned by this object. Every operating-system socket call of the
-// program is in Socket.cpp. Failures raise EIdSocketError with the system's error,
-// EIdReadTimeout or EIdConnectTimeout.
+// program is in Socket.cpp. Failures raise SocketError with the system's error,
+// ReadTimeoutError or ConnectTimeoutError.
 class Socket {
  public:
   Socket() = default;

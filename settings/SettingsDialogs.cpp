@@ -3,16 +3,16 @@
 #include <QLabel>
 #include <memory>
 
-#include "controls/CBEditEx.h"
+#include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
 #include "core/Sjis.h"
-#include "settings/PasForm.h"
+#include "settings/PasswordPrompt.h"
 
 std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which) {
-  auto* form = dynamic_cast<TForm2*>(ctx.window(WindowId::Password));
-  std::unique_ptr<TForm2> own;
+  auto* form = dynamic_cast<PasswordPrompt*>(ctx.window(WindowId::Password));
+  std::unique_ptr<PasswordPrompt> own;
   if (!form) {  // windows not created (a window tested alone)
-    own = std::make_unique<TForm2>();
+    own = std::make_unique<PasswordPrompt>();
     form = own.get();
   }
   const QString prompt = which == PasswordFor::Ftp ? QStringLiteral("FTPのパスワードを入力して下さい。")
@@ -24,14 +24,14 @@ std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which) {
     const int result = form->exec();
     std::string password = Sjis::fromQ(form->EPas->text());
     form->EPas->clear();  // no typed password stays in the prompt
-    if (result != TForm2::mrYes) return std::nullopt;
-    if (Pas_Chk(password)) return password;
+    if (result != PasswordPrompt::mrYes) return std::nullopt;
+    if (askSavedOrTypedPassword(password)) return password;
   }
 }
 
 int openSettingsWindow(AppContext& ctx, int page) {
-  ctx.Env_Init_Flg = 1;
-  ctx.Env_Page_No = page;
-  QDialog* w = ctx.window(WindowId::EnvSet);
+  ctx.initSettings = 1;
+  ctx.settingsPage = page;
+  QDialog* w = ctx.window(WindowId::Settings);
   return w ? w->exec() : 0;
 }

@@ -8,7 +8,7 @@ class AppContext;
 
 enum class PasswordFor { Ftp, Pop3 };
 
-// Asks for the FTP or POP3 password with the password prompt until Pas_Chk accepts it;
+// Asks for the FTP or POP3 password with the password prompt until askSavedOrTypedPassword accepts it;
 // the trimmed password, or nothing when the operator cancels.
 std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which);
 

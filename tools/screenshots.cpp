@@ -7,10 +7,10 @@
 
 #include "app/Windows.h"
 #include "core/AppContext.h"
-#include "core/Quormailm.h"
+#include "core/MainMenu.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
-#include "core/mystd.h"
+#include "core/TextUtil.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -23,25 +23,25 @@ int main(int argc, char** argv) {
   fs::copy_file(QUORMAIL_BINARY_DIR "/tests/template/QUORMAIL.GDB", dir / "QUORMAIL.GDB");
 
   AppContext ctx(dir);
-  TForm1 menu(ctx);
+  MainMenu menu(ctx);
   menu.FormCreate();
   auto windows = createWindows(ctx);
-  writeStory(ctx.SQLDataSet1, StoryRow{"00001", Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
-  writeStory(ctx.SQLDataSet1, StoryRow{"00002", Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});
+  writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
+  writeStory(ctx.query, StoryRow{"00002", Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});
   const char* names[] = {"山田 太郎", "佐藤 花子", "鈴木 一郎", "高橋 美咲", "田中 健"};
   for (int i = 0; i < 5; ++i) {
-    ReaderRow r{Zero_Fill(std::to_string(i + 1), 5), "reader" + std::to_string(i + 1) + "@example.com", "20241201",
+    ReaderRow r{zeroFill(std::to_string(i + 1), 5), "reader" + std::to_string(i + 1) + "@example.com", "20241201",
                 "101500", Sjis::fromUtf8(names[i]), "01", i == 4 ? "00002" : "00001", "00000000", "000000",
                 "00000000", "000000", "", "", ""};
-    writeReader(ctx.SQLDataSet1, r);
+    writeReader(ctx.query, r);
   }
 
   menu.show();
   QApplication::processEvents();
   menu.grab().save(QString::fromStdString(out + "/main-menu.png"));
 
-  ctx.Snd_Only_Flg = 1;
-  ctx.Snd_Init_Flg = 1;
+  ctx.sendOnly = 1;
+  ctx.initSend = 1;
   QDialog* send = ctx.window(WindowId::Send);
   send->show();
   QApplication::processEvents();
@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
 
   // With a second argument "all", every other window too, for a look at the layouts.
   if (argc > 2 && std::string(argv[2]) == "all") {
-    ctx.Rcv_Only_Flg = 1;
-    ctx.Env_Init_Flg = ctx.Ftp_Init_Flg = ctx.User_Init_Flg = ctx.Story_Init_Flg = 1;
-    ctx.Html_Init_Flg = ctx.Csv_Init_Flg = 1;
+    ctx.receiveOnly = 1;
+    ctx.initSettings = ctx.initReceive = ctx.initReaders = ctx.initStories = 1;
+    ctx.initRegistrationForm = ctx.initCsvImport = 1;
     for (int i = 0; i < static_cast<int>(WindowId::Count); ++i) {
       QDialog* w = ctx.window(static_cast<WindowId>(i));
       w->show();

@@ -8,11 +8,11 @@
 #include <filesystem>
 
 #include "app/Windows.h"
-#include "core/Quormailm.h"
+#include "core/MainMenu.h"
 #include "core/Tables.h"
-#include "intake/QuorMail002m.h"
-#include "sending/QuorSnd.h"
-#include "settings/EnvFiles.h"
+#include "intake/ReceiveWindow.h"
+#include "sending/SendWindow.h"
+#include "settings/SettingsFiles.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestProgram.h"
@@ -25,8 +25,8 @@ struct Chain : ::testing::Test {
   FtpTestServer ftp{"quor", "pass"};
   SmtpTestServer smtp;
   std::vector<std::unique_ptr<QDialog>> windows;
-  std::unique_ptr<TForm1> menu;
-  TFSsnd* send = nullptr;
+  std::unique_ptr<MainMenu> menu;
+  SendWindow* send = nullptr;
   QTimer closer;
 
   void SetUp() override {
@@ -39,18 +39,18 @@ struct Chain : ::testing::Test {
                            "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=owner@example.com\r\nMail1_Wait_Second=0\r\n"
                            "PasSave=2\r\nPOP_before_SMTP=0\r\nLogWrt=1\r\nMax_Moji=80\r\nNothing_UserName=" +
                                sj("読者") + "\r\nSMTPPORT=" + std::to_string(smtp.port()) + "\r\n");
-    Pas_Wrt(EnvPaths::of(program.ctx()).ftpPassword, "pass");
+    writePasswordFile(SettingsPaths::of(program.ctx()).ftpPassword, "pass");
     writeStory(program.sql(), StoryRow{"00001", sj("第1話"), "##readername##" + sj("様\r\nようこそ。")});
     writeStory(program.sql(), StoryRow{"00002", sj("第2話"), sj("二通目です。")});
 
     windows = createWindows(program.ctx());
-    auto* receive = dynamic_cast<TForm_Ftp_RCv*>(program.ctx().window(WindowId::FtpRcv));
+    auto* receive = dynamic_cast<ReceiveWindow*>(program.ctx().window(WindowId::Receive));
     ASSERT_NE(receive, nullptr);
     receive->FtpPort = ftp.port();
     receive->ChangeDirWaitMs = 0;
-    send = dynamic_cast<TFSsnd*>(program.ctx().window(WindowId::Send));
+    send = dynamic_cast<SendWindow*>(program.ctx().window(WindowId::Send));
     ASSERT_NE(send, nullptr);
-    menu = std::make_unique<TForm1>(program.ctx());
+    menu = std::make_unique<MainMenu>(program.ctx());
     menu->show();
     // The send window stays open after a run that sent something; the operator closes it.
     closer.setInterval(20);

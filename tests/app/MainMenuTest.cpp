@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/Windows.h"
-#include "core/Quormailm.h"
+#include "core/MainMenu.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -27,16 +27,16 @@ class ProbeWindow : public QDialog {
   std::function<void()> m_onOpen;
 };
 
-struct MainMenu : ::testing::Test {
+struct MainMenuTest : ::testing::Test {
   TestProgram program;
   ScriptedDialogs boxes;
   std::vector<std::unique_ptr<ProbeWindow>> probes;
   std::vector<std::string> opened;
   bool menuVisibleWhileOpen = true;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainMenu> form;
 
   void SetUp() override {
-    form = std::make_unique<TForm1>(program.ctx());
+    form = std::make_unique<MainMenu>(program.ctx());
     const char* names[] = {"EnvSet", "FtpRcv", "Password", "StorySearch", "UserMnt",
                            "UserSearch", "Send", "Story", "Html", "Csv"};
     for (int i = 0; i < static_cast<int>(WindowId::Count); ++i) {
@@ -52,15 +52,15 @@ struct MainMenu : ::testing::Test {
   }
 
   static std::string flags(const AppContext& c) {
-    return " env" + std::to_string(c.Env_Init_Flg) + " page" + std::to_string(c.Env_Page_No) + " ftp" +
-           std::to_string(c.Ftp_Init_Flg) + " user" + std::to_string(c.User_Init_Flg) + " story" +
-           std::to_string(c.Story_Init_Flg) + " html" + std::to_string(c.Html_Init_Flg) + " csv" +
-           std::to_string(c.Csv_Init_Flg) + " snd" + std::to_string(c.Snd_Init_Flg) + " rcvOnly" +
-           std::to_string(c.Rcv_Only_Flg) + " sndOnly" + std::to_string(c.Snd_Only_Flg);
+    return " env" + std::to_string(c.initSettings) + " page" + std::to_string(c.settingsPage) + " ftp" +
+           std::to_string(c.initReceive) + " user" + std::to_string(c.initReaders) + " story" +
+           std::to_string(c.initStories) + " html" + std::to_string(c.initRegistrationForm) + " csv" +
+           std::to_string(c.initCsvImport) + " snd" + std::to_string(c.initSend) + " rcvOnly" +
+           std::to_string(c.receiveOnly) + " sndOnly" + std::to_string(c.sendOnly);
   }
 };
 
-TEST_F(MainMenu, ShowsItsNineButtonsInOrder) {
+TEST_F(MainMenuTest, ShowsItsNineButtonsInOrder) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("クオル Ver1.5"));
   const QPushButton* buttons[] = {form->BRcv_Only, form->BSnd_Only, form->BRcv_To_Snd,
                                   form->BEnv_Mnt,  form->BStory,    form->BUser_Mnt,
@@ -77,12 +77,12 @@ TEST_F(MainMenu, ShowsItsNineButtonsInOrder) {
   }
 }
 
-TEST_F(MainMenu, EachButtonRaisesItsFlagsAndHidesTheMenuWhileTheWindowIsOpen) {
+TEST_F(MainMenuTest, EachButtonRaisesItsFlagsAndHidesTheMenuWhileTheWindowIsOpen) {
   form->BStory->click();
   EXPECT_EQ(opened.back(), "Story env0 page0 ftp0 user0 story1 html0 csv0 snd0 rcvOnly0 sndOnly0");
   EXPECT_FALSE(menuVisibleWhileOpen);
   EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(program.ctx().Story_Init_Flg, 0);
+  EXPECT_EQ(program.ctx().initStories, 0);
 
   form->BUser_Mnt->click();
   EXPECT_EQ(opened.back(), "UserMnt env0 page0 ftp0 user1 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
@@ -91,21 +91,21 @@ TEST_F(MainMenu, EachButtonRaisesItsFlagsAndHidesTheMenuWhileTheWindowIsOpen) {
   form->SpeedButton2->click();
   EXPECT_EQ(opened.back(), "Csv env0 page0 ftp0 user0 story0 html0 csv1 snd0 rcvOnly0 sndOnly0");
 
-  program.ctx().Env_Page_No = 1;
+  program.ctx().settingsPage = 1;
   form->BEnv_Mnt->click();
   EXPECT_EQ(opened.back(), "EnvSet env1 page0 ftp0 user0 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
   EXPECT_EQ(opened.size(), 5u);
 }
 
-TEST_F(MainMenu, ModeFlagsOfSingleTasksAndTheChain) {
+TEST_F(MainMenuTest, ModeFlagsOfSingleTasksAndTheChain) {
   form->BRcv_Only->click();
   EXPECT_EQ(opened.back(), "FtpRcv env0 page0 ftp1 user0 story0 html0 csv0 snd0 rcvOnly1 sndOnly0");
-  EXPECT_EQ(program.ctx().Ftp_Init_Flg, 0);
+  EXPECT_EQ(program.ctx().initReceive, 0);
 
   form->BSnd_Only->click();
   // The receive-only flag keeps the value it had.
   EXPECT_EQ(opened.back(), "Send env0 page0 ftp0 user0 story0 html0 csv0 snd1 rcvOnly1 sndOnly1");
-  EXPECT_EQ(program.ctx().Snd_Init_Flg, 1);
+  EXPECT_EQ(program.ctx().initSend, 1);
 
   opened.clear();
   form->BRcv_To_Snd->click();
@@ -115,7 +115,7 @@ TEST_F(MainMenu, ModeFlagsOfSingleTasksAndTheChain) {
   EXPECT_TRUE(form->isVisible());
 }
 
-TEST_F(MainMenu, EndButtonClosesTheProgram) {
+TEST_F(MainMenuTest, EndButtonClosesTheProgram) {
   form->Bend->click();
   EXPECT_FALSE(form->isVisible());
 }
@@ -138,7 +138,7 @@ TEST(StartUp, CreatesTheTenWindowsWithTheirCaptions) {
 TEST(StartUp, MissingDatabaseShowsTheClientErrorAndTheMenuStillAppears) {
   TestProgram program(false);
   ScriptedDialogs boxes;
-  TForm1 form(program.ctx());
+  MainMenu form(program.ctx());
   form.FormCreate();
   ASSERT_EQ(boxes.shown().size(), 1u);
   EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("クオル"));
@@ -151,12 +151,12 @@ TEST(StartUp, MissingDatabaseShowsTheClientErrorAndTheMenuStillAppears) {
 TEST(StartUp, ExistingDatabaseOpensWithoutAnyBox) {
   TestProgram program(true, false);
   ScriptedDialogs boxes;
-  TForm1 form(program.ctx());
+  MainMenu form(program.ctx());
   form.FormCreate();
   EXPECT_TRUE(boxes.shown().empty());
-  EXPECT_TRUE(program.ctx().SQLConnection1.connected());
-  EXPECT_EQ(program.ctx().SQLConnection1.param("ServerCharSet"), "SJIS_0208");
-  EXPECT_EQ(program.ctx().SQLConnection1.params().size(), 14u);
+  EXPECT_TRUE(program.ctx().database.connected());
+  EXPECT_EQ(program.ctx().database.param("ServerCharSet"), "SJIS_0208");
+  EXPECT_EQ(program.ctx().database.params().size(), 14u);
 }
 
 }  // namespace
@@ -174,16 +174,16 @@ TEST(StartUp, SettingsFileCanNameAnotherDatabase) {
                          "[Mail]\r\nSmtp=x\r\n[Database]\r\nDatabase=" + elsewhere.string() + "\r\n");
   EXPECT_EQ(program.ctx().databaseName(), elsewhere.string());
   ScriptedDialogs boxes;
-  TForm1 form(program.ctx());
+  MainMenu form(program.ctx());
   form.FormCreate();
   EXPECT_TRUE(boxes.shown().empty());
   program.exec(" DELETE FROM USERLIST");  // the named database answers
 
   TestProgram::writeFile(program.file("QuorMail.env"), "[Database]\r\nDatabase=127.0.0.1/1:/nowhere/X.GDB\r\n");
-  TForm1 second(program.ctx());
+  MainMenu second(program.ctx());
   second.FormCreate();
   ASSERT_EQ(boxes.shown().size(), 1u);  // the server is tried, and its error shown
-  EXPECT_EQ(program.ctx().SQLConnection1.param("Database"), "127.0.0.1/1:/nowhere/X.GDB");
+  EXPECT_EQ(program.ctx().database.param("Database"), "127.0.0.1/1:/nowhere/X.GDB");
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "app/Windows.h"
-#include "core/Quormailm.h"
+#include "core/MainMenu.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -19,7 +19,7 @@ TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
   TestProgram program;
   ScriptedDialogs boxes;
   TestProgram::writeFile(program.file("QuorMail.env"), "[Mail]\r\nPasSave=2\r\n");
-  TForm1 menu(program.ctx());
+  MainMenu menu(program.ctx());
   auto windows = createWindows(program.ctx());
   menu.show();
   std::vector<QString> opened;
@@ -46,8 +46,8 @@ TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
     EXPECT_TRUE(menu.isVisible()) << b->text().toStdString();
   }
   EXPECT_EQ(opened.size(), 7u);
-  EXPECT_EQ(program.ctx().Story_Init_Flg, 0);
-  EXPECT_EQ(program.ctx().Snd_Init_Flg, 1);
+  EXPECT_EQ(program.ctx().initStories, 0);
+  EXPECT_EQ(program.ctx().initSend, 1);
 }
 
 }  // namespace

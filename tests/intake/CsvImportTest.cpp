@@ -2,11 +2,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "controls/CBEditEx.h"
+#include "controls/NavigatingEdit.h"
 #include "core/Sjis.h"
-#include "core/mystd.h"
+#include "core/TextUtil.h"
 #include "intake/CsvImport.h"
-#include "intake/QuorCsvGet.h"
+#include "intake/CsvImportWindow.h"
 #include "tests/intake/IntakeFixture.h"
 
 namespace {
@@ -95,7 +95,7 @@ TEST_F(CsvImportTest, RandomBytesNeverCrashOrInsertTwice) {
   const auto rows = readers({"ID", "MAILADDRESS"});
   EXPECT_EQ(static_cast<int>(rows.size()), window.Reg_Cnt);
   EXPECT_GT(rows.size(), 0u);
-  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i][0], Zero_Fill(std::to_string(i + 1), 5));
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i][0], zeroFill(std::to_string(i + 1), 5));
 }
 
 TEST_F(CsvImportTest, StopsWithTheIdMessageAfterReader99999) {
@@ -134,20 +134,20 @@ TEST_F(CsvImportTest, StopBetweenLinesKeepsTheReadersSoFarAndInsertsNoMore) {
 }
 
 struct CsvWindowTest : IntakeTest {
-  TForm6 form{program.ctx()};
+  CsvImportWindow form{program.ctx()};
   std::filesystem::path csv = program.file("readers.csv");
 
   void SetUp() override {
     IntakeTest::SetUp();
-    program.ctx().Csv_Init_Flg = 1;
-    form.FormActivate();
+    program.ctx().initCsvImport = 1;
+    form.activate();
     TestProgram::writeFile(csv, "a@b.jp,A\nc@d.jp,C\ne@f.jp,E\n");
     boxes.queueFile(QString::fromStdString(csv.string()));
   }
 };
 
 TEST_F(CsvWindowTest, RunShowsTheCountAndTheResult) {
-  EXPECT_EQ(program.ctx().Csv_Init_Flg, 0);
+  EXPECT_EQ(program.ctx().initCsvImport, 0);
   form.B1->click();
   EXPECT_EQ(form.EOCnt->text(), QStringLiteral("    3"));
   EXPECT_FALSE(form.LSuccesuu->isHidden());

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "core/Clock.h"
-#include "intake/RegistImportHost.h"
+#include "intake/RegistrationImportHost.h"
 #include "intake/RunLog.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
 // The receive window's state for an import: Run_Flg, ErrLog_Flg, Reg_Cnt, LMSG and the
 // logs beside the program. onEvents runs at every event pump with the pump's number.
-class ImportWindow : public RegistImportHost {
+class ImportWindow : public RegistrationImportHost {
  public:
   explicit ImportWindow(const TestProgram& p) : log(p.file("FtpRcv.log"), p.file("FtpRcv_Err.log")) {}
 

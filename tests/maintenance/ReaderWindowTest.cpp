@@ -6,15 +6,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include "controls/CBEditEx.h"
-#include "controls/StringGridEx.h"
+#include "controls/NavigatingEdit.h"
+#include "controls/StripedGrid.h"
 #include "core/Clock.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
-#include "core/jstrm.h"
-#include "core/mystd.h"
-#include "maintenance/QuorUserMnt.h"
-#include "maintenance/QuorUserMntSub.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
+#include "maintenance/ReaderWindow.h"
+#include "maintenance/ReaderSearchDialog.h"
 #include "tests/maintenance/Refuse.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -38,20 +38,20 @@ ReaderRow reader(const std::string& id, const std::string& name, const std::stri
   return r;
 }
 
-class ReaderWindow : public ::testing::Test {
+class ReaderWindowTest : public ::testing::Test {
  protected:
-  ReaderWindow() : w(p.ctx()), search(p.ctx()) {
-    p.ctx().setWindow(WindowId::UserSearch, &search);
+  ReaderWindowTest() : w(p.ctx()), search(p.ctx()) {
+    p.ctx().setWindow(WindowId::ReaderSearch, &search);
     Clock::setFixedStamp("20240507120000");
   }
-  ~ReaderWindow() override { Clock::setFixedStamp(""); }
+  ~ReaderWindowTest() override { Clock::setFixedStamp(""); }
 
   void store(const ReaderRow& r) { writeReader(p.sql(), r); }
   void open() {
-    p.ctx().User_Init_Flg = 1;
-    w.FormActivate();
+    p.ctx().initReaders = 1;
+    w.activate();
   }
-  void enter(TCBEditEx* field, const QString& text) {
+  void enter(NavigatingEdit* field, const QString& text) {
     field->setText(text);
     w.FieldEnter(field);
   }
@@ -70,11 +70,11 @@ class ReaderWindow : public ::testing::Test {
 
   TestProgram p;
   ScriptedDialogs dialogs;
-  TForm4 w;
-  TFormQuorUserMntSub search;
+  ReaderWindow w;
+  ReaderSearchDialog search;
 };
 
-TEST_F(ReaderWindow, IdChecksAndLookupOfANewReader) {
+TEST_F(ReaderWindowTest, IdChecksAndLookupOfANewReader) {
   open();
   enter(w.EID, QString());
   enter(w.EID, QStringLiteral("0"));
@@ -99,7 +99,7 @@ TEST_F(ReaderWindow, IdChecksAndLookupOfANewReader) {
   EXPECT_FALSE(w.BNxt->isEnabled());
 }
 
-TEST_F(ReaderWindow, FieldChecksNormaliseOrRefuse) {
+TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
   open();
   enter(w.EID, QStringLiteral("1"));
   enter(w.ESyoriKbn, QStringLiteral("2"));
@@ -146,7 +146,7 @@ TEST_F(ReaderWindow, FieldChecksNormaliseOrRefuse) {
                 QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。")}));
 }
 
-TEST_F(ReaderWindow, SaveAsksFirstThenStoresTheFieldsAsChecked) {
+TEST_F(ReaderWindowTest, SaveAsksFirstThenStoresTheFieldsAsChecked) {
   open();
   newReader("7");
   const std::string name = sj("　　O'Brien ①髙橋～");
@@ -166,12 +166,12 @@ TEST_F(ReaderWindow, SaveAsksFirstThenStoresTheFieldsAsChecked) {
   const auto rows = stored({"ID", "NAME", "SYORIKBN", "NEXTSTORY", "TOUROKUDATE", "SNDFASTDATE", "BIKO1"});
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "00007");
-  EXPECT_EQ(rows[0][1], Fit_Width(sj("O'Brien ①髙橋～"), 60));
+  EXPECT_EQ(rows[0][1], fitWidth(sj("O'Brien ①髙橋～"), 60));
   EXPECT_EQ(rows[0][2], "01");
   EXPECT_EQ(rows[0][3], "00001");
   EXPECT_EQ(rows[0][4], "20240507");
   EXPECT_EQ(rows[0][5], "00000000");
-  EXPECT_EQ(Trim(rows[0][6]), sj("it's ㈱"));
+  EXPECT_EQ(trim(rows[0][6]), sj("it's ㈱"));
 
   EXPECT_FALSE(editMode());
   EXPECT_EQ(w.EID->text(), QStringLiteral("    7"));
@@ -189,7 +189,7 @@ TEST_F(ReaderWindow, SaveAsksFirstThenStoresTheFieldsAsChecked) {
   EXPECT_TRUE(w.Bdel->isEnabled());
 }
 
-TEST_F(ReaderWindow, SaveOfAStoredReaderUpdatesIt) {
+TEST_F(ReaderWindowTest, SaveOfAStoredReaderUpdatesIt) {
   store(reader("00003", "a", "a@example.com"));
   store(reader("00004", "b", "b@example.com"));
   open();
@@ -200,12 +200,12 @@ TEST_F(ReaderWindow, SaveOfAStoredReaderUpdatesIt) {
   const auto rows = stored({"ID", "SYORIKBN", "MAILADDRESS", "SNDLASTTIME"});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1], "00");
-  EXPECT_EQ(Trim(rows[0][2]), "new@example.com");
+  EXPECT_EQ(trim(rows[0][2]), "new@example.com");
   EXPECT_EQ(rows[0][3], "110000");
-  EXPECT_EQ(Trim(rows[1][2]), "b@example.com");
+  EXPECT_EQ(trim(rows[1][2]), "b@example.com");
 }
 
-TEST_F(ReaderWindow, NextAndPreviousWalkInIdOrder) {
+TEST_F(ReaderWindowTest, NextAndPreviousWalkInIdOrder) {
   for (const char* id : {"00010", "00009", "00011"}) store(reader(id, id, "x@example.com"));
   open();
   w.BNxtClick();
@@ -229,7 +229,7 @@ TEST_F(ReaderWindow, NextAndPreviousWalkInIdOrder) {
   EXPECT_TRUE(w.ENAME->text().isEmpty());
 }
 
-TEST_F(ReaderWindow, DeleteAfterConfirmation) {
+TEST_F(ReaderWindowTest, DeleteAfterConfirmation) {
   store(reader("00001", "a", "a@example.com"));
   store(reader("00002", "b", "b@example.com"));
   open();
@@ -248,7 +248,7 @@ TEST_F(ReaderWindow, DeleteAfterConfirmation) {
   EXPECT_EQ(dialogs.shown().size(), 2u);
 }
 
-TEST_F(ReaderWindow, FailedInsertShowsTheDatabaseTextAndReturnsToKeyEntry) {
+TEST_F(ReaderWindowTest, FailedInsertShowsTheDatabaseTextAndReturnsToKeyEntry) {
   open();
   newReader("5");
   w.EMAILADDRESS->setText(QString(55, QLatin1Char('a')));  // accepted by the check, too long for the column
@@ -263,7 +263,7 @@ TEST_F(ReaderWindow, FailedInsertShowsTheDatabaseTextAndReturnsToKeyEntry) {
   EXPECT_TRUE(stored({"ID"}).empty());
 }
 
-TEST_F(ReaderWindow, FailedUpdateAndDeleteShowTheirPrefixes) {
+TEST_F(ReaderWindowTest, FailedUpdateAndDeleteShowTheirPrefixes) {
   store(reader("00001", "a", "a@example.com"));
   refuseWrites(p, "USERLIST", "UPDATE");
   refuseWrites(p, "USERLIST", "DELETE");
@@ -278,12 +278,12 @@ TEST_F(ReaderWindow, FailedUpdateAndDeleteShowTheirPrefixes) {
   w.BdelClick();
   EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("DELETE 失敗 ")));
   EXPECT_EQ(w.LMsg->text(), dialogs.lastText());
-  EXPECT_EQ(Trim(stored({"NAME"})[0][0]), "a");
+  EXPECT_EQ(trim(stored({"NAME"})[0][0]), "a");
 }
 
-TEST_F(ReaderWindow, SearchByNameListsHitsAndHandsTheChoiceBack) {
+TEST_F(ReaderWindowTest, SearchByNameListsHitsAndHandsTheChoiceBack) {
   for (int i = 1; i <= 40; ++i)
-    store(reader(Zero_Fill(std::to_string(i), 5), sj(i % 2 ? "佐藤" : "鈴木") + std::to_string(100 + i),
+    store(reader(zeroFill(std::to_string(i), 5), sj(i % 2 ? "佐藤" : "鈴木") + std::to_string(100 + i),
                  "m" + std::to_string(100 + i) + "@example.com"));
   open();
   enter(w.EID, QStringLiteral("3"));  // edit mode is left by the search's lookup
@@ -307,7 +307,7 @@ TEST_F(ReaderWindow, SearchByNameListsHitsAndHandsTheChoiceBack) {
   EXPECT_EQ(w.LCflg->text(), QStringLiteral("修正中"));
 }
 
-TEST_F(ReaderWindow, CancelledSearchRestoresTheId) {
+TEST_F(ReaderWindowTest, CancelledSearchRestoresTheId) {
   open();
   w.EID->setText(QStringLiteral("42"));
   QTimer::singleShot(0, &search, [this] {
@@ -323,9 +323,9 @@ TEST_F(ReaderWindow, CancelledSearchRestoresTheId) {
   EXPECT_FALSE(editMode());
 }
 
-TEST_F(ReaderWindow, SearchGrowsTheGridAndSearchesAddressesAfterClear) {
+TEST_F(ReaderWindowTest, SearchGrowsTheGridAndSearchesAddressesAfterClear) {
   for (int i = 1; i <= 45; ++i)
-    store(reader(Zero_Fill(std::to_string(i), 5), "n" + std::to_string(i), "a" + std::to_string(100 + i) + "@x.jp"));
+    store(reader(zeroFill(std::to_string(i), 5), "n" + std::to_string(i), "a" + std::to_string(100 + i) + "@x.jp"));
   store(reader("00046", "", "b@x.jp"));
   search.SG_Clr();
   search.kensaku();  // an empty condition lists everyone by name
@@ -347,12 +347,12 @@ TEST_F(ReaderWindow, SearchGrowsTheGridAndSearchesAddressesAfterClear) {
   EXPECT_EQ(search.result(), 0);
 }
 
-TEST_F(ReaderWindow, KeysDriveTheScreen) {
+TEST_F(ReaderWindowTest, KeysDriveTheScreen) {
   store(reader("00012", "twelve", "t@example.com"));
-  p.ctx().User_Init_Flg = 1;
+  p.ctx().initReaders = 1;
   w.show();
   QApplication::setActiveWindow(&w);
-  w.FormActivate();
+  w.activate();
   w.EID->setFocus();
   QTest::keyClicks(w.EID, "1x2");
   EXPECT_EQ(w.EID->text(), QStringLiteral("12"));

@@ -5,14 +5,14 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "controls/CBEditEx.h"
-#include "controls/StringGridEx.h"
+#include "controls/NavigatingEdit.h"
+#include "controls/StripedGrid.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
-#include "core/jstrm.h"
-#include "core/mystd.h"
-#include "maintenance/QuorStory.h"
-#include "maintenance/QuorStorySerch.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
+#include "maintenance/StoryWindow.h"
+#include "maintenance/StorySearchDialog.h"
 #include "tests/maintenance/Refuse.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -20,16 +20,16 @@ namespace {
 
 QString q(const std::string& cp932) { return Sjis::toQ(cp932); }
 
-class StoryWindow : public ::testing::Test {
+class StoryWindowTest : public ::testing::Test {
  protected:
-  StoryWindow() : w(p.ctx()), search(p.ctx()) { p.ctx().setWindow(WindowId::StorySearch, &search); }
+  StoryWindowTest() : w(p.ctx()), search(p.ctx()) { p.ctx().setWindow(WindowId::StorySearch, &search); }
 
   void store(const std::string& no, const std::string& subject, const std::string& body = "body") {
     writeStory(p.sql(), StoryRow{no, subject, body});
   }
   void open() {
-    p.ctx().Story_Init_Flg = 1;
-    w.FormActivate();
+    p.ctx().initStories = 1;
+    w.activate();
   }
   void typeNumber(const char* text) {
     w.EstoryNo->setText(QString::fromLatin1(text));
@@ -42,11 +42,11 @@ class StoryWindow : public ::testing::Test {
 
   TestProgram p;
   ScriptedDialogs dialogs;
-  TForm5 w;
-  TForm3 search;
+  StoryWindow w;
+  StorySearchDialog search;
 };
 
-TEST_F(StoryWindow, ActivationCountsMailsAndStartsInNumberEntry) {
+TEST_F(StoryWindowTest, ActivationCountsMailsAndStartsInNumberEntry) {
   store("00001", "a");
   store("00002", "b");
   open();
@@ -55,14 +55,14 @@ TEST_F(StoryWindow, ActivationCountsMailsAndStartsInNumberEntry) {
   EXPECT_FALSE(w.ESubject->isEnabled());
   EXPECT_FALSE(w.BOk->isEnabled());
   EXPECT_FALSE(w.Bdel->isEnabled());
-  EXPECT_EQ(p.ctx().Story_Init_Flg, 0);
+  EXPECT_EQ(p.ctx().initStories, 0);
   // A second activation (back from a dialog) leaves the screen alone.
   w.EstoryNo->setText(QStringLiteral("5"));
-  w.FormActivate();
+  w.activate();
   EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("5"));
 }
 
-TEST_F(StoryWindow, EnterOnEmptyNumberProposesTheNextFreeOne) {
+TEST_F(StoryWindowTest, EnterOnEmptyNumberProposesTheNextFreeOne) {
   open();
   typeNumber("");
   EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00001"));
@@ -77,7 +77,7 @@ TEST_F(StoryWindow, EnterOnEmptyNumberProposesTheNextFreeOne) {
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
-TEST_F(StoryWindow, NumberChecksRefuseWithTheirMessages) {
+TEST_F(StoryWindowTest, NumberChecksRefuseWithTheirMessages) {
   store("99999", "last");
   open();
   typeNumber("");  // 100000 keeps its last five digits: zero
@@ -94,14 +94,14 @@ TEST_F(StoryWindow, NumberChecksRefuseWithTheirMessages) {
   EXPECT_EQ(dialogs.lastText(), QStringLiteral("ストーリー番号を入力して下さい。"));
 }
 
-TEST_F(StoryWindow, SavesAndLoadsDifficultTextUnchanged) {
+TEST_F(StoryWindowTest, SavesAndLoadsDifficultTextUnchanged) {
   open();
   const std::string subject = sj("①ご案内 O'Reilly　～髙橋様～　");
   std::string body;
   const std::string line = sj("全角　と ' と ㈱ ");                  // 11 characters
-  while (Char_Count(body) + 11 + 1 <= 16382) body += line + "\r\n";  // CR LF counts two characters
-  while (Char_Count(body) < 16382) body += sj("あ");
-  ASSERT_EQ(Char_Count(body), 16382);
+  while (charCount(body) + 11 + 1 <= 16382) body += line + "\r\n";  // CR LF counts two characters
+  while (charCount(body) < 16382) body += sj("あ");
+  ASSERT_EQ(charCount(body), 16382);
 
   typeNumber("7");
   EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00007"));
@@ -129,7 +129,7 @@ TEST_F(StoryWindow, SavesAndLoadsDifficultTextUnchanged) {
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
-TEST_F(StoryWindow, LoadsOnlyTheFirstCharactersOfLongColumns) {
+TEST_F(StoryWindowTest, LoadsOnlyTheFirstCharactersOfLongColumns) {
   std::string body(16380, 'x');
   body += sj("漢字漢字");
   std::string subject(199, 's');
@@ -141,7 +141,7 @@ TEST_F(StoryWindow, LoadsOnlyTheFirstCharactersOfLongColumns) {
   EXPECT_EQ(Sjis::fromQ(w.ESubject->text()), std::string(199, 's') + sj("件"));
 }
 
-TEST_F(StoryWindow, SaveChecksSubjectThenBodyAndWritesNothing) {
+TEST_F(StoryWindowTest, SaveChecksSubjectThenBodyAndWritesNothing) {
   open();
   typeNumber("3");
   w.BOkClick();
@@ -157,7 +157,7 @@ TEST_F(StoryWindow, SaveChecksSubjectThenBodyAndWritesNothing) {
   EXPECT_TRUE(editMode());
 }
 
-TEST_F(StoryWindow, SavingAStoredNumberUpdatesOnlyThatMail) {
+TEST_F(StoryWindowTest, SavingAStoredNumberUpdatesOnlyThatMail) {
   store("00001", "one", "first");
   store("00002", "two", "second");
   open();
@@ -172,7 +172,7 @@ TEST_F(StoryWindow, SavingAStoredNumberUpdatesOnlyThatMail) {
   EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 2"));
 }
 
-TEST_F(StoryWindow, NextAndPreviousWalkInNumberOrder) {
+TEST_F(StoryWindowTest, NextAndPreviousWalkInNumberOrder) {
   for (const char* no : {"00010", "00009", "00011"}) store(no, std::string("s") + no);
   open();
   w.BNextClick();
@@ -198,14 +198,14 @@ TEST_F(StoryWindow, NextAndPreviousWalkInNumberOrder) {
   EXPECT_FALSE(w.Bdel->isEnabled());
 }
 
-TEST_F(StoryWindow, PreviousOnAnEmptyTableShowsNothing) {
+TEST_F(StoryWindowTest, PreviousOnAnEmptyTableShowsNothing) {
   open();
   w.BbfrClick();
   EXPECT_EQ(w.EstoryNo->text(), QString());
   EXPECT_FALSE(w.Bdel->isEnabled());
 }
 
-TEST_F(StoryWindow, DeleteAsksFirstAndKeepsTheMailOnNo) {
+TEST_F(StoryWindowTest, DeleteAsksFirstAndKeepsTheMailOnNo) {
   store("00001", "one");
   store("00002", "two");
   open();
@@ -228,7 +228,7 @@ TEST_F(StoryWindow, DeleteAsksFirstAndKeepsTheMailOnNo) {
   EXPECT_FALSE(w.Bdel->isEnabled());
 }
 
-TEST_F(StoryWindow, FailedInsertIsReportedAndTheScreenReturnsToNumberEntry) {
+TEST_F(StoryWindowTest, FailedInsertIsReportedAndTheScreenReturnsToNumberEntry) {
   refuseWrites(p, "STORYLIST", "INSERT");
   open();
   typeNumber("4");
@@ -246,7 +246,7 @@ TEST_F(StoryWindow, FailedInsertIsReportedAndTheScreenReturnsToNumberEntry) {
   EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 0"));
 }
 
-TEST_F(StoryWindow, FailedUpdateAndDeleteAreReportedWithTheirPrefixes) {
+TEST_F(StoryWindowTest, FailedUpdateAndDeleteAreReportedWithTheirPrefixes) {
   store("00001", "one", "first");
   refuseWrites(p, "STORYLIST", "UPDATE");
   refuseWrites(p, "STORYLIST", "DELETE");
@@ -265,7 +265,7 @@ TEST_F(StoryWindow, FailedUpdateAndDeleteAreReportedWithTheirPrefixes) {
   EXPECT_FALSE(editMode());
 }
 
-TEST_F(StoryWindow, ReaderNamePlaceholderReplacesTheSelection) {
+TEST_F(StoryWindowTest, ReaderNamePlaceholderReplacesTheSelection) {
   open();
   typeNumber("1");
   w.Estory->setPlainText(QStringLiteral("Dear XX,"));
@@ -277,8 +277,8 @@ TEST_F(StoryWindow, ReaderNamePlaceholderReplacesTheSelection) {
   EXPECT_EQ(w.Estory->toPlainText(), QStringLiteral("Dear ##readername##,"));
 }
 
-TEST_F(StoryWindow, SearchListsEveryMailAndLoadsTheChoice) {
-  for (int i = 1; i <= 45; ++i) store(Zero_Fill(std::to_string(i), 5), "subject " + std::to_string(i));
+TEST_F(StoryWindowTest, SearchListsEveryMailAndLoadsTheChoice) {
+  for (int i = 1; i <= 45; ++i) store(zeroFill(std::to_string(i), 5), "subject " + std::to_string(i));
   open();
   w.EstoryNo->setText(QStringLiteral("30"));  // emptied before the dialog opens
   QTimer::singleShot(0, &search, [this] {
@@ -295,7 +295,7 @@ TEST_F(StoryWindow, SearchListsEveryMailAndLoadsTheChoice) {
   EXPECT_TRUE(w.Bdel->isEnabled());
 }
 
-TEST_F(StoryWindow, SearchOnAnEmptyTableSaysSoAndAbandonClearsTheWindow) {
+TEST_F(StoryWindowTest, SearchOnAnEmptyTableSaysSoAndAbandonClearsTheWindow) {
   open();
   w.EstoryNo->setText(QStringLiteral("5"));
   QTimer::singleShot(0, &search, [this] {
@@ -310,7 +310,7 @@ TEST_F(StoryWindow, SearchOnAnEmptyTableSaysSoAndAbandonClearsTheWindow) {
   EXPECT_FALSE(editMode());
 }
 
-TEST_F(StoryWindow, SearchRefillsFromScratchOnEachOpening) {
+TEST_F(StoryWindowTest, SearchRefillsFromScratchOnEachOpening) {
   store("00001", "one");
   store("00002", "two");
   search.FormShow();
@@ -329,12 +329,12 @@ TEST_F(StoryWindow, SearchRefillsFromScratchOnEachOpening) {
 
 namespace {
 
-TEST_F(StoryWindow, KeysDriveTheScreen) {
+TEST_F(StoryWindowTest, KeysDriveTheScreen) {
   store("00002", "two", "second");
-  p.ctx().Story_Init_Flg = 1;
+  p.ctx().initStories = 1;
   w.show();
   QApplication::setActiveWindow(&w);
-  w.FormActivate();
+  w.activate();
   w.EstoryNo->setFocus();
   QTest::keyClicks(w.EstoryNo, "a2.-");  // only digits reach the number field
   EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("2"));

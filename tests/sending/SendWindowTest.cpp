@@ -6,12 +6,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "controls/StringGridEx.h"
+#include "controls/StripedGrid.h"
 #include "core/Clock.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
-#include "core/mystd.h"
-#include "sending/QuorSnd.h"
+#include "core/TextUtil.h"
+#include "sending/SendWindow.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestProgram.h"
@@ -20,10 +20,10 @@ namespace {
 
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-struct SendWindow : ::testing::Test {
+struct SendWindowTest : ::testing::Test {
   TestProgram program;
   ScriptedDialogs boxes;
-  std::unique_ptr<TFSsnd> window;
+  std::unique_ptr<SendWindow> window;
 
   void SetUp() override { Clock::setFixedStamp("20240507123456"); }
   void TearDown() override {
@@ -61,10 +61,10 @@ struct SendWindow : ::testing::Test {
   }
 
   void open(int sendOnly = 1) {
-    window = std::make_unique<TFSsnd>(program.ctx());
-    program.ctx().Snd_Only_Flg = static_cast<std::uint8_t>(sendOnly);
-    program.ctx().Snd_Init_Flg = 1;
-    window->FormActivate();
+    window = std::make_unique<SendWindow>(program.ctx());
+    program.ctx().sendOnly = static_cast<std::uint8_t>(sendOnly);
+    program.ctx().initSend = 1;
+    window->activate();
   }
 
   std::vector<std::string> column(int col) {
@@ -81,7 +81,7 @@ struct SendWindow : ::testing::Test {
   }
 };
 
-TEST_F(SendWindow, ListsOnlyDueSendableReadersWithTheirMarks) {
+TEST_F(SendWindowTest, ListsOnlyDueSendableReadersWithTheirMarks) {
   settings("", 25);
   story("00001", "s1", "b1");
   story("00002", "s2", "b2");
@@ -110,15 +110,15 @@ TEST_F(SendWindow, ListsOnlyDueSendableReadersWithTheirMarks) {
   EXPECT_EQ(column(0), (std::vector<std::string>{"", ""}));
 }
 
-TEST_F(SendWindow, GridGrowsPastThirtyReaders) {
+TEST_F(SendWindowTest, GridGrowsPastThirtyReaders) {
   settings("", 25);
   story("00001", "s", "b");
-  for (int i = 1; i <= 31; ++i) reader(Zero_Fill(std::to_string(i), 5), "n", "00001");
+  for (int i = 1; i <= 31; ++i) reader(zeroFill(std::to_string(i), 5), "n", "00001");
   open();
   EXPECT_EQ(window->SG_USER->RowCount(), 32);
 }
 
-TEST_F(SendWindow, StartCheckMessagesInOrder) {
+TEST_F(SendWindowTest, StartCheckMessagesInOrder) {
   settings("", 25);
   story("00001", "s", "b");
   open();
@@ -137,18 +137,18 @@ TEST_F(SendWindow, StartCheckMessagesInOrder) {
   // A settings problem leads into the settings window on its mail page.
   int envPage = -1;
   QDialog envProbe;
-  program.ctx().setWindow(WindowId::EnvSet, &envProbe);
+  program.ctx().setWindow(WindowId::Settings, &envProbe);
   QTimer::singleShot(0, [&] {
-    envPage = program.ctx().Env_Page_No;
+    envPage = program.ctx().settingsPage;
     envProbe.reject();
   });
   window->Main_Part();
   EXPECT_EQ(boxes.lastText(), q("SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"));
   EXPECT_EQ(envPage, 1);
-  EXPECT_EQ(program.ctx().Env_Init_Flg, 0);
+  EXPECT_EQ(program.ctx().initSettings, 0);
 }
 
-TEST_F(SendWindow, NoStoryAtAll) {
+TEST_F(SendWindowTest, NoStoryAtAll) {
   settings("", 25);
   reader("00001", "a", "00001");
   open();
@@ -156,7 +156,7 @@ TEST_F(SendWindow, NoStoryAtAll) {
   EXPECT_EQ(boxes.lastText(), q("ストーリーが登録されていません。"));
 }
 
-TEST_F(SendWindow, SavedPasswordMissingFailsTheCheck) {
+TEST_F(SendWindowTest, SavedPasswordMissingFailsTheCheck) {
   settings("", 25);
   TestProgram::writeFile(program.file("QuorMail.env"),
                          "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=a@b\r\nPasSave=1\r\nPOP_before_SMTP=1\r\n"
@@ -170,7 +170,7 @@ TEST_F(SendWindow, SavedPasswordMissingFailsTheCheck) {
   EXPECT_TRUE(window->Env_Err_Flg);
 }
 
-TEST_F(SendWindow, SendsEachMarkedReaderItsNextStoryAndAdvancesIt) {
+TEST_F(SendWindowTest, SendsEachMarkedReaderItsNextStoryAndAdvancesIt) {
   SmtpTestServer smtp;
   settings("", smtp.port());
   story("00001", sj("第1話ご挨拶   "), "##readername##" + sj("様\r\nようこそ。"));
@@ -206,8 +206,8 @@ TEST_F(SendWindow, SendsEachMarkedReaderItsNextStoryAndAdvancesIt) {
   EXPECT_EQ(r1[1], "20240507");
   EXPECT_EQ(r1[2], "123456");
   EXPECT_EQ(r1[3], "20240507");
-  EXPECT_EQ(TrimRight(r1[5]), sj("山田　太郎"));
-  EXPECT_EQ(TrimRight(r1[6]), sj("備考"));
+  EXPECT_EQ(trimRight(r1[5]), sj("山田　太郎"));
+  EXPECT_EQ(trimRight(r1[6]), sj("備考"));
   EXPECT_EQ(dbReader("00002")[0], "00003");
   EXPECT_EQ(dbReader("00003")[0], "00001");
 
@@ -216,7 +216,7 @@ TEST_F(SendWindow, SendsEachMarkedReaderItsNextStoryAndAdvancesIt) {
   EXPECT_EQ(log.substr(0, log.find("\r\n")), Sjis::fromUtf8("送信指示,送信区分,読者ID,次回ｽﾄｰﾘ番号,前回送信日,前回送信時間,読者名,メールアドレス,送信開始日,送信開始時間,登録日 ,登録時間,備考１,備考２,備考３"));
 }
 
-TEST_F(SendWindow, MissingStoryMailIsSkippedAndTheRunGoesOn) {
+TEST_F(SendWindowTest, MissingStoryMailIsSkippedAndTheRunGoesOn) {
   SmtpTestServer smtp;
   settings("", smtp.port());
   story("00001", "s1", "b1");
@@ -232,7 +232,7 @@ TEST_F(SendWindow, MissingStoryMailIsSkippedAndTheRunGoesOn) {
   EXPECT_TRUE(window->LSuccesuu->isVisibleTo(window.get()));
 }
 
-TEST_F(SendWindow, RefusedConnectionStopsTheRunWithoutTouchingLaterReaders) {
+TEST_F(SendWindowTest, RefusedConnectionStopsTheRunWithoutTouchingLaterReaders) {
   settings("", freeLocalPort());
   story("00001", "s1", "b1");
   reader("00001", "a", "00001");
@@ -249,7 +249,7 @@ TEST_F(SendWindow, RefusedConnectionStopsTheRunWithoutTouchingLaterReaders) {
   EXPECT_EQ(dbReader("00002")[0], "00001");
 }
 
-TEST_F(SendWindow, AddressWithLineBreakNeverReachesTheDialogue) {
+TEST_F(SendWindowTest, AddressWithLineBreakNeverReachesTheDialogue) {
   SmtpTestServer smtp;
   settings("", smtp.port());
   story("00001", "s1", "b1");
@@ -262,7 +262,7 @@ TEST_F(SendWindow, AddressWithLineBreakNeverReachesTheDialogue) {
   EXPECT_EQ(dbReader("00001")[0], "00001");
 }
 
-TEST_F(SendWindow, StopDuringTheCountdownEndsTheRunAtOnce) {
+TEST_F(SendWindowTest, StopDuringTheCountdownEndsTheRunAtOnce) {
   SmtpTestServer smtp;
   settings("", smtp.port());
   story("00001", "s1", "b1");
@@ -287,7 +287,7 @@ TEST_F(SendWindow, StopDuringTheCountdownEndsTheRunAtOnce) {
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);  // header and the one handled row
 }
 
-TEST_F(SendWindow, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
+TEST_F(SendWindowTest, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
   SmtpTestServer smtp;
   settings("", smtp.port());
   story("00001", "s1", "b1");
@@ -298,11 +298,11 @@ TEST_F(SendWindow, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
 
   window.reset();
   program.exec(" DELETE FROM USERLIST");
-  window = std::make_unique<TFSsnd>(program.ctx());
+  window = std::make_unique<SendWindow>(program.ctx());
   window->show();
-  program.ctx().Snd_Only_Flg = 0;
-  program.ctx().Snd_Init_Flg = 1;
-  window->FormActivate();
+  program.ctx().sendOnly = 0;
+  program.ctx().initSend = 1;
+  window->activate();
   EXPECT_EQ(boxes.lastText(), q("送信対象が１件もありません。"));
   for (int i = 0; i < 20 && window->isVisible(); ++i) {
     QTimer::singleShot(20, [] {});
@@ -311,7 +311,7 @@ TEST_F(SendWindow, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
   EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(SendWindow, PopBeforeSmtpLogsInBeforeTheMail) {
+TEST_F(SendWindowTest, PopBeforeSmtpLogsInBeforeTheMail) {
   SmtpTestServer smtp;
   Pop3TestServer pop("popuser", "secret");
   settings("", smtp.port());

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/BlowFish.h"
-#include "settings/CryptCBC.h"
+#include "settings/Blowfish.h"
+#include "settings/CbcMode.h"
 
 namespace {
 
@@ -63,18 +63,18 @@ const EcbVector kEcbVectors[] = {
 
 const std::uint8_t kIv[8] = {0x3C, 0xA1, 0x07, 0x5E, 0x92, 0xD4, 0x6B, 0x18};
 
-TCryptCBC makeCrypt(TPadMode mode, const std::string& key = "qowtue7mlrx") {
-  return TCryptCBC(key, true, mode, 8, kIv, new TBlowFish);
+CbcMode makeCrypt(PadMode mode, const std::string& key = "qowtue7mlrx") {
+  return CbcMode(key, true, mode, 8, kIv, new Blowfish);
 }
 
-Bytes encrypt(TCrypt& c, const Bytes& in) {
+Bytes encrypt(BlockMode& c, const Bytes& in) {
   Bytes out(static_cast<size_t>(c.OutputSize(static_cast<int>(in.size()))));
   const int n = c.Encrypt(in.data(), out.data(), static_cast<int>(in.size()));
   EXPECT_EQ(n, static_cast<int>(out.size()));
   return out;
 }
 
-Bytes decrypt(TCrypt& c, const Bytes& in) {
+Bytes decrypt(BlockMode& c, const Bytes& in) {
   Bytes out(in.size());
   const int n = c.Decrypt(in.data(), out.data(), static_cast<int>(in.size()));
   out.resize(n > 0 ? static_cast<size_t>(n) : 0);
@@ -82,14 +82,14 @@ Bytes decrypt(TCrypt& c, const Bytes& in) {
 }
 
 // A cipher that tells when it is destroyed.
-class TracedCipher : public TCipher {
+class TracedCipher : public BlockCipher {
  public:
   explicit TracedCipher(bool* destroyed) : m_destroyed(destroyed) {}
   ~TracedCipher() override { *m_destroyed = true; }
   std::string CipherName() const override { return "Traced"; }
   int BlockSize() const override { return 8; }
   void SetKey(const std::uint8_t*, int length) override {
-    if (length == 0) throw EAssertionFailed();
+    if (length == 0) throw CipherAssertion();
   }
   void EncryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
   void DecryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
@@ -100,9 +100,9 @@ class TracedCipher : public TCipher {
 
 }  // namespace
 
-TEST(BlowFish, ReproducesThePublishedEcbVectorsBothWays) {
+TEST(Blowfish, ReproducesThePublishedEcbVectorsBothWays) {
   for (const EcbVector& v : kEcbVectors) {
-    TBlowFish bf;
+    Blowfish bf;
     const Bytes key = hex(v.key);
     bf.SetKey(key.data(), static_cast<int>(key.size()));
     Bytes block = hex(v.plain);
@@ -111,76 +111,76 @@ TEST(BlowFish, ReproducesThePublishedEcbVectorsBothWays) {
     bf.Decipher(block.data(), block.data());
     EXPECT_EQ(block, hex(v.plain)) << v.key << " " << v.plain;
   }
-  EXPECT_EQ(TBlowFish().CipherName(), "BlowFish");
-  EXPECT_EQ(TBlowFish().BlockSize(), 8);
+  EXPECT_EQ(Blowfish().CipherName(), "BlowFish");
+  EXPECT_EQ(Blowfish().BlockSize(), 8);
 }
 
-TEST(BlowFish, KeyLongerThanEightBytesIsUsedCyclically) {
+TEST(Blowfish, KeyLongerThanEightBytesIsUsedCyclically) {
   // The 16-byte key of the published CBC vector, and an 8-byte key repeated to 16.
   const Bytes k8 = hex("0123456789ABCDEF");
   const Bytes k16 = hex("0123456789ABCDEF0123456789ABCDEF");
-  TBlowFish a, b;
+  Blowfish a, b;
   a.SetKey(k8.data(), 8);
   b.SetKey(k16.data(), 16);
   Bytes x = hex("1111111111111111"), y = x;
   a.Encipher(x.data(), x.data());
   b.Encipher(y.data(), y.data());
   EXPECT_EQ(x, y);
-  EXPECT_THROW(a.SetKey(k8.data(), 0), EAssertionFailed);
+  EXPECT_THROW(a.SetKey(k8.data(), 0), CipherAssertion);
 }
 
-TEST(CryptCBC, ReproducesThePublishedCbcVector) {
+TEST(CbcMode, ReproducesThePublishedCbcVector) {
   const Bytes key = hex("0123456789ABCDEFF0E1D2C3B4A59687");
   const Bytes iv = hex("FEDCBA9876543210");
   const Bytes plain = hex("37363534333231204E6F77206973207468652074696D6520666F722000000000");
-  TCryptCBC c(key.data(), true, Pad_None, 8, iv.data(), new TBlowFish, 16);
+  CbcMode c(key.data(), true, Pad_None, 8, iv.data(), new Blowfish, 16);
   const Bytes out = encrypt(c, plain);
   EXPECT_EQ(out, hex("6B77B4D63006DEE605B156E27403979358DEB9E7154616D959F1652BD5FF92CC"));
   EXPECT_EQ(decrypt(c, out), plain);
 }
 
-TEST(CryptCBC, EmptyTextGivesTheEncipheredVectorXorEights) {
-  TCryptCBC c = makeCrypt(Pad_Count);
+TEST(CbcMode, EmptyTextGivesTheEncipheredVectorXorEights) {
+  CbcMode c = makeCrypt(Pad_Count);
   Bytes expected(8);
   for (int i = 0; i < 8; ++i) expected[i] = kIv[i] ^ 8;
-  TBlowFish bf;
+  Blowfish bf;
   bf.SetKey(reinterpret_cast<const std::uint8_t*>("qowtue7mlrx"), 11);
   bf.Encipher(expected.data(), expected.data());
   EXPECT_EQ(encrypt(c, {}), expected);
 }
 
-TEST(CryptCBC, OutputSizesAndRepeatability) {
-  TCryptCBC c = makeCrypt(Pad_Count);
+TEST(CbcMode, OutputSizesAndRepeatability) {
+  CbcMode c = makeCrypt(Pad_Count);
   EXPECT_EQ(c.OutputSize(0), 8);
   EXPECT_EQ(c.OutputSize(7), 8);
   EXPECT_EQ(c.OutputSize(8), 16);
   EXPECT_EQ(c.OutputSize(9), 16);
   const Bytes text = {'s', 'e', 'c', 'r', 'e', 't', '1', '2', '3'};
   EXPECT_EQ(encrypt(c, text), encrypt(c, text));  // every call starts from the vector
-  TCryptCBC none = makeCrypt(Pad_None);
+  CbcMode none = makeCrypt(Pad_None);
   EXPECT_EQ(none.OutputSize(16), 16);
 }
 
-TEST(CryptCBC, EveryPaddingModeRoundTripsEveryLength) {
-  for (TPadMode mode : {Pad_Count, Pad_OneZero, Pad_Zero, Pad_Space, Pad_None}) {
+TEST(CbcMode, EveryPaddingModeRoundTripsEveryLength) {
+  for (PadMode mode : {Pad_Count, Pad_OneZero, Pad_Zero, Pad_Space, Pad_None}) {
     for (int len = 0; len <= 40; ++len) {
       if (mode == Pad_None && len % 8 != 0) continue;
       Bytes text;
       for (int i = 0; i < len; ++i) text.push_back(static_cast<std::uint8_t>(0x81 + i * 7));  // never 0 or blank
-      TCryptCBC c = makeCrypt(mode);
+      CbcMode c = makeCrypt(mode);
       const Bytes enc = encrypt(c, text);
       EXPECT_EQ(decrypt(c, enc), text) << "mode " << int(mode) << " length " << len;
     }
   }
 }
 
-TEST(CryptCBC, PaddingBytesAreThoseOfTheMode) {
+TEST(CbcMode, PaddingBytesAreThoseOfTheMode) {
   // Deciphering without dropping anything shows the filled last block.
-  auto lastBlock = [](TPadMode mode, int len) {
+  auto lastBlock = [](PadMode mode, int len) {
     Bytes text(static_cast<size_t>(len), 'A');
-    TCryptCBC enc = makeCrypt(mode);
+    CbcMode enc = makeCrypt(mode);
     const Bytes e = encrypt(enc, text);
-    TCryptCBC raw = makeCrypt(Pad_None);
+    CbcMode raw = makeCrypt(Pad_None);
     Bytes d(e.size());
     raw.Decrypt(e.data(), d.data(), static_cast<int>(e.size()));
     return Bytes(d.end() - 8, d.end());
@@ -192,23 +192,23 @@ TEST(CryptCBC, PaddingBytesAreThoseOfTheMode) {
   EXPECT_EQ(lastBlock(Pad_Space, 7), (Bytes{'A', 'A', 'A', 'A', 'A', 'A', 'A', ' '}));
 }
 
-TEST(CryptCBC, DecipheringForeignDataFollowsTheMode) {
-  TCryptCBC none = makeCrypt(Pad_None);
+TEST(CbcMode, DecipheringForeignDataFollowsTheMode) {
+  CbcMode none = makeCrypt(Pad_None);
   Bytes block(8, 0);
   // Plaintext whose last block is all zeros: no 0x80 marker, all zeros, count 0.
   Bytes zeros(8, 0), cipherText(8);
   none.Encrypt(zeros.data(), cipherText.data(), 8);
 
-  TCryptCBC oneZero = makeCrypt(Pad_OneZero);
+  CbcMode oneZero = makeCrypt(Pad_OneZero);
   try {
     oneZero.Decrypt(cipherText.data(), block.data(), 8);
     FAIL() << "no error";
-  } catch (const ECryptError& e) {
+  } catch (const CipherError& e) {
     EXPECT_STREQ(e.what(), "Crypt Error");
   }
-  TCryptCBC zero = makeCrypt(Pad_Zero);
+  CbcMode zero = makeCrypt(Pad_Zero);
   EXPECT_EQ(zero.Decrypt(cipherText.data(), block.data(), 8), 0);
-  TCryptCBC count = makeCrypt(Pad_Count);
+  CbcMode count = makeCrypt(Pad_Count);
   EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 8), 8);  // last byte 0 drops nothing
 
   Bytes big(8, 200);
@@ -217,22 +217,22 @@ TEST(CryptCBC, DecipheringForeignDataFollowsTheMode) {
   EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 0), 0);
 }
 
-TEST(CryptCBC, LengthsThatAreNotWholeBlocksAreAssertionFailures) {
-  TCryptCBC c = makeCrypt(Pad_Count);
+TEST(CbcMode, LengthsThatAreNotWholeBlocksAreAssertionFailures) {
+  CbcMode c = makeCrypt(Pad_Count);
   Bytes buf(16);
   try {
     c.Decrypt(buf.data(), buf.data(), 12);
     FAIL() << "no error";
-  } catch (const EAssertionFailed& e) {
+  } catch (const CipherAssertion& e) {
     EXPECT_STREQ(e.what(), "Assertion failure");
   }
-  TCryptCBC none = makeCrypt(Pad_None);
-  EXPECT_THROW(none.Encrypt(buf.data(), buf.data(), 12), EAssertionFailed);
+  CbcMode none = makeCrypt(Pad_None);
+  EXPECT_THROW(none.Encrypt(buf.data(), buf.data(), 12), CipherAssertion);
 }
 
-TEST(CryptCBC, WorksInPlaceAndWithAShortVector) {
+TEST(CbcMode, WorksInPlaceAndWithAShortVector) {
   const Bytes text = {'p', 'a', 's', 's', 'w', 'o', 'r', 'd', '!', '?'};
-  TCryptCBC c = makeCrypt(Pad_Count);
+  CbcMode c = makeCrypt(Pad_Count);
   const Bytes expected = encrypt(c, text);
   Bytes buf = text;
   buf.resize(16);
@@ -243,22 +243,22 @@ TEST(CryptCBC, WorksInPlaceAndWithAShortVector) {
 
   const std::uint8_t shortIv[3] = {1, 2, 3};
   const std::uint8_t padded[8] = {1, 2, 3, 0, 0, 0, 0, 0};
-  TCryptCBC a("k", true, Pad_Count, 3, shortIv, new TBlowFish);
-  TCryptCBC b("k", true, Pad_Count, 8, padded, new TBlowFish);
+  CbcMode a("k", true, Pad_Count, 3, shortIv, new Blowfish);
+  CbcMode b("k", true, Pad_Count, 8, padded, new Blowfish);
   EXPECT_EQ(encrypt(a, text), encrypt(b, text));
 }
 
-TEST(CryptCBC, OwnedCipherIsDestroyedWithTheModeEvenWhenTheKeyFails) {
+TEST(CbcMode, OwnedCipherIsDestroyedWithTheModeEvenWhenTheKeyFails) {
   bool destroyed = false;
-  { TCryptCBC c("key", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)); }
+  { CbcMode c("key", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)); }
   EXPECT_TRUE(destroyed);
 
   destroyed = false;
-  EXPECT_THROW(TCryptCBC("", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)), EAssertionFailed);
+  EXPECT_THROW(CbcMode("", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)), CipherAssertion);
   EXPECT_TRUE(destroyed);
 
   destroyed = false;
   TracedCipher borrowed(&destroyed);
-  { TCryptCBC c("key", false, Pad_Count, 8, kIv, &borrowed); }
+  { CbcMode c("key", false, Pad_Count, 8, kIv, &borrowed); }
   EXPECT_FALSE(destroyed);
 }

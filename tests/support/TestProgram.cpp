@@ -40,7 +40,7 @@ std::vector<std::vector<std::string>> TestProgram::rows(const std::string& query
 
 void TestProgram::closeDatabase() {
   sql().close();
-  m_ctx->SQLConnection1.close();
+  m_ctx->database.close();
 }
 
 std::string TestProgram::readFile(const fs::path& path) { return readFileBytes(path.string()); }

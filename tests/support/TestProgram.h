@@ -18,7 +18,7 @@ class TestProgram {
   const std::filesystem::path& dir() const { return m_dir; }
   std::filesystem::path file(const std::string& name) const { return m_dir / name; }
   AppContext& ctx() { return *m_ctx; }
-  Statement& sql() { return m_ctx->SQLDataSet1; }
+  Statement& sql() { return m_ctx->query; }
 
   // Runs one statement that returns no rows.
   void exec(const std::string& statement);

@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
     ReaderRow r;
     r.ID = "00001";
     r.MAILADDRESS = "probe@example.com";
-    writeReader(ctx.SQLDataSet1, r);
-    if (readMax(ctx.SQLDataSet1, Sql::maxReaderId()) != "00001") return 1;
+    writeReader(ctx.query, r);
+    if (readMax(ctx.query, Sql::maxReaderId()) != "00001") return 1;
     std::cout << "ok" << std::endl;
     return 0;
   } catch (const std::exception& e) {

@@ -1,0 +1,87 @@
+#include "controls/NavigatingEdit.h"
+
+#include <QKeyEvent>
+
+NavigatingEdit::NavigatingEdit(QWidget* parent) : QLineEdit(parent) {}
+
+bool NavigatingEdit::event(QEvent* e) {
+  // Claim Up and Down so no shortcut or container navigation takes them first.
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if ((k->key() == Qt::Key_Up && UseUp) || (k->key() == Qt::Key_Down && UseDown)) {
+      e->accept();
+      return true;
+    }
+  }
+  return QLineEdit::event(e);
+}
+
+void NavigatingEdit::keyPressEvent(QKeyEvent* e) {
+  const int key = e->key();
+  const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+
+  // Key down: navigation keys move the focus and raise no key-down event.
+  if (enter) {
+    if (UseEnter) moveFocus(true);
+  } else if (key == Qt::Key_Up) {
+    if (UseUp) moveFocus(false);
+  } else if (key == Qt::Key_Down) {
+    if (UseDown) moveFocus(true);
+  } else {
+    emit keyDown(e);
+  }
+
+  // Key press: the character, if any.
+  if (enter) {
+    emit keyPressed(13);  // never inserted, never beeps
+    e->accept();
+    return;
+  }
+  if (key == Qt::Key_Up || key == Qt::Key_Down) {
+    e->accept();
+    return;
+  }
+  const QString text = e->text();
+  if (text.isEmpty()) {
+    QLineEdit::keyPressEvent(e);  // caret movement, Delete, ...
+    return;
+  }
+  const QChar ch = text.at(0);
+  const bool isBackspace = key == Qt::Key_Backspace;
+  if (NumOnly && !isBackspace && !(ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))) {
+    emit keyPressed(0);  // discarded, clipboard shortcuts included
+    e->accept();
+    return;
+  }
+  emit keyPressed(isBackspace ? 8 : ch.unicode());
+  QLineEdit::keyPressEvent(e);
+}
+
+void NavigatingEdit::moveFocus(bool forward) {
+  QWidget* form = window();
+  if (!form || form == this) return;
+  // Tab order of every focusable control of the window, nested containers included.
+  QList<QWidget*> order;
+  QWidget* w = form->nextInFocusChain();
+  while (w && w != form) {
+    order.append(w);
+    w = w->nextInFocusChain();
+  }
+  const int n = order.size();
+  if (n == 0) return;
+  int pos = order.indexOf(this);
+  if (pos < 0) pos = forward ? -1 : 0;
+  for (int step = 0; step < n; ++step) {
+    if (forward)
+      pos = (pos + 1) % n;
+    else
+      pos = (pos - 1 + n) % n;
+    QWidget* c = order[pos];
+    const bool qualifies = c->isVisibleTo(form) && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) &&
+                           c->window() == form && c->isVisible();
+    if (qualifies) {
+      c->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+      return;
+    }
+  }
+}

@@ -1,0 +1,67 @@
+#include "maintenance/WindowParts.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QUrl>
+
+#include "core/Database.h"
+#include "core/Dialogs.h"
+#include "core/Sjis.h"
+
+namespace FormParts {
+
+std::array<QPushButton*, 12> makeFunctionBar(QWidget* parent, QBoxLayout* layout,
+                                             const std::array<const char*, 12>& names,
+                                             const std::array<QString, 12>& captions) {
+  std::array<QPushButton*, 12> buttons{};
+  auto* row = new QHBoxLayout;
+  row->setSpacing(2);
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    auto* b = new QPushButton(captions[i], parent);
+    b->setObjectName(QString::fromLatin1(names[i]));
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setMinimumWidth(60);
+    const QString bare = QStringLiteral("F%1").arg(i + 1);
+    const QString dashed = QStringLiteral("F-%1").arg(i + 1);
+    if (captions[i] == bare || captions[i] == dashed) b->setEnabled(false);
+    row->addWidget(b);
+    buttons[i] = b;
+  }
+  layout->addLayout(row);
+  return buttons;
+}
+
+void runGuarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const DbError& e) {
+    showError(Sjis::toQ(e.what()));
+  }
+}
+
+void limitTyping(QLineEdit* edit, int maxChars) {
+  const QRegularExpression upTo(QStringLiteral("^.{0,%1}$").arg(maxChars),
+                                QRegularExpression::DotMatchesEverythingOption);
+  edit->setValidator(new QRegularExpressionValidator(upTo, edit));
+}
+
+void reportFailure(QLabel* messageLine, const QString& prefix, const char* what) {
+  const QString text = prefix + Sjis::toQ(what);
+  messageLine->setText(text);
+  showError(text);
+}
+
+bool isEnterIn(const QKeyEvent* event, const QWidget* widget) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  return enter && QApplication::focusWidget() == widget;
+}
+
+void setInputMethodOpen(QWidget* w, bool open) { w->setInputMethodHints(open ? Qt::ImhNone : Qt::ImhPreferLatin); }
+
+}  // namespace FormParts

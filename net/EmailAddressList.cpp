@@ -1,0 +1,36 @@
+#include "net/EmailAddressList.h"
+
+void EmailAddressList::SetText(const std::string& text) {
+  Items.clear();
+  bool inQuotes = false;
+  bool inBrackets = false;
+  std::string piece;
+  auto flush = [this, &piece] {
+    if (piece.find_first_not_of(" \t") != std::string::npos) Add().SetText(piece);
+    piece.clear();
+  };
+  for (char c : text) {
+    if (c == '"') inQuotes = !inQuotes;
+    if (!inQuotes && c == '<') inBrackets = true;
+    if (!inQuotes && c == '>') inBrackets = false;
+    if (!inQuotes && !inBrackets && (c == ',' || c == ';'))
+      flush();
+    else
+      piece.push_back(c);
+  }
+  flush();
+}
+
+EmailAddress& EmailAddressList::Add() {
+  Items.emplace_back();
+  return Items.back();
+}
+
+std::string EmailAddressList::headerText() const {
+  std::string out;
+  for (const EmailAddress& item : Items) {
+    if (!out.empty()) out += ", ";
+    out += item.headerText();
+  }
+  return out;
+}

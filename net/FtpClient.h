@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "net/TcpClient.h"
+
+class Socket;
+
+enum class FtpTransferType { ftASCII, ftBinary };
+enum class WorkMode { wmRead, wmWrite };
+
+// FTP client: login, directory, size, and file transfers over a passive or active
+// data connection.
+class FtpClient : public TcpClient {
+ public:
+  using WorkEvent = std::function<void(FtpClient& sender, WorkMode mode, std::int64_t count)>;
+
+  FtpClient();
+
+  bool Passive = true;
+  FtpTransferType TransferType = FtpTransferType::ftBinary;
+  std::string systemDescription;
+  ServerReply greeting;
+  WorkEvent onWork;
+
+  // Connect with auto-login; a connect slower than timeoutMs fails ("Connect timed out.").
+  void Connect(int timeoutMs = 50000) override;
+  void Connect(bool autoLogin, int timeoutMs);
+  void Login();
+  // Closes the control connection; no QUIT is sent.
+  void Disconnect() override;
+
+  void List(std::vector<std::string>& dest, const std::string& mask, bool details);
+  void changeDir(const std::string& directory);
+  // Size in bytes from a 213 reply; -1 for any other reply.
+  std::int64_t Size(const std::string& fileName);
+  void Get(const std::string& remoteName, const std::string& localFile, bool canOverwrite, bool resume);
+  void Put(const std::string& localFile, const std::string& remoteName, bool append);
+  bool canResume();
+
+ private:
+  using DataHandler = std::function<void(Socket& data)>;
+  void transfer(const std::string& command, std::initializer_list<int> passiveCodes,
+                std::initializer_list<int> activeCodes, std::int64_t restartAt, const DataHandler& handler);
+  void finishTransfer();
+  std::string receiveAll(Socket& data);
+
+  bool m_canResume = false;
+  bool m_resumeTested = false;
+};

@@ -1,0 +1,20 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+// A numbered reply ("250 ok", or several "250-" lines ended by "250 ").
+class ServerReply {
+ public:
+  int code = 0;
+  std::string codeText;
+  std::vector<std::string> Text;
+  std::string firstLine;  // the first line whole, code included
+
+  // Reads one reply from nextLine, which yields received lines without their line end
+  // (and raises when none can come). Lines are trimmed; empty lines are skipped.
+  void readFrom(const std::function<std::string()>& nextLine);
+  // The text lines, each followed by CR LF: the message of a protocol error.
+  std::string textWithLineEnds() const;
+  void Clear();
+};

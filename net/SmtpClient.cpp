@@ -1,0 +1,116 @@
+#include "net/SmtpClient.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "net/NetErrors.h"
+#include "net/MailEncoding.h"
+#include "net/Socket.h"
+#include "net/MailMessage.h"
+
+namespace {
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Envelope addresses of every recipient, in the order To, Cc, Bcc.
+std::vector<std::string> envelopeRecipients(const MailMessage& message) {
+  std::vector<std::string> all;
+  for (const EmailAddressList* list : {&message.Recipients, &message.ccList, &message.bccList})
+    for (const EmailAddress& item : list->Items) all.push_back(item.Address);
+  return all;
+}
+
+}  // namespace
+
+SmtpClient::SmtpClient() { Port = 25; }
+
+void SmtpClient::setUseEhlo(bool value) {
+  m_useEhlo = value;
+  if (!value) m_authType = AuthenticationType::atNone;
+}
+
+void SmtpClient::setAuthenticationType(AuthenticationType value) {
+  m_authType = value;
+  if (value == AuthenticationType::atLogin) m_useEhlo = true;
+}
+
+void SmtpClient::Connect(int timeoutMs) {
+  const std::string name = heloName.empty() ? Socket::localHostName() : heloName;
+  if (name.find_first_of("\r\n") != std::string::npos) throw UnsafeTextError("Command line contains CR or LF.");
+  TcpClient::Connect(timeoutMs);
+  try {
+    getResponse({220});
+    authSchemes.clear();
+    if (m_useEhlo && sendCommand("EHLO " + name) == 250) {
+      collectAuthSchemes();
+      return;
+    }
+    sendCommand("HELO " + name, {250});
+  } catch (...) {
+    Disconnect();
+    throw;
+  }
+}
+
+void SmtpClient::collectAuthSchemes() {
+  for (const std::string& line : lastReply.Text) {
+    const std::string text = upper(line);
+    if (text.compare(0, 5, "AUTH ") != 0 && text.compare(0, 5, "AUTH=") != 0) continue;
+    std::string words = text.substr(5);
+    std::replace(words.begin(), words.end(), '=', ' ');
+    std::size_t start = 0;
+    while (start < words.size()) {
+      std::size_t end = words.find(' ', start);
+      if (end == std::string::npos) end = words.size();
+      const std::string word = words.substr(start, end - start);
+      if (!word.empty() && std::find(authSchemes.begin(), authSchemes.end(), word) ==
+                               authSchemes.end())
+        authSchemes.push_back(word);
+      start = end + 1;
+    }
+  }
+}
+
+std::vector<std::string> SmtpClient::messageLines(MailMessage& message) {
+  message.generateHeader();
+  std::vector<std::string> lines = message.Headers.Lines();
+  lines.emplace_back();
+  for (const std::string& bodyLine : message.Body) {
+    // A line break inside a body line is a line end, never a way out of DATA.
+    for (const std::string& piece : splitTextLines(bodyLine)) {
+      std::string line = mailEncoding::sjisToJis(piece);
+      if (!line.empty() && line[0] == '.') line.insert(line.begin(), '.');
+      lines.push_back(std::move(line));
+    }
+    if (bodyLine.empty()) lines.emplace_back();
+  }
+  return lines;
+}
+
+void SmtpClient::Send(MailMessage& message) {
+  // Everything that goes on the wire is built and checked before the first command.
+  message.extraHeaders.setValue("X-Mailer", mailAgent);
+  const std::vector<std::string> lines = messageLines(message);
+  const std::vector<std::string> recipients = envelopeRecipients(message);
+
+  sendCommand("RSET");
+  // AUTH LOGIN is not offered: the program never authenticates over SMTP.
+  sendCommand("MAIL FROM:<" + message.From.Address + ">", {250});
+  for (const std::string& address : recipients) sendCommand("RCPT TO:<" + address + ">", {250, 251});
+  sendCommand("DATA", {354});
+  std::string block;
+  for (const std::string& line : lines) block.append(line).append("\r\n");
+  block.append(".\r\n");
+  if (!Connected()) throw NotConnectedError();
+  socket().sendAll(block.data(), block.size());
+  getResponse({250});
+}
+
+void SmtpClient::Disconnect() {
+  quitWithoutReply();
+  m_didAuthenticate = false;
+  TcpClient::Disconnect();
+}

@@ -1,0 +1,101 @@
+#include "net/TcpConnection.h"
+
+#include <algorithm>
+
+#include "net/NetErrors.h"
+#include "net/Socket.h"
+
+TcpConnection::TcpConnection() : m_socket(std::make_unique<Socket>()) {}
+
+TcpConnection::~TcpConnection() = default;
+
+bool TcpConnection::Connected() const { return m_socket->isOpen(); }
+
+void TcpConnection::Disconnect() {
+  reportStatus(ConnectionStatus::Disconnecting, "Disconnecting.");
+  closeSocket();
+  if (onDisconnected) onDisconnected(*this);
+  reportStatus(ConnectionStatus::Disconnected, "Disconnected.");
+}
+
+void TcpConnection::writeLine(const std::string& text) {
+  if (text.find_first_of("\r\n") != std::string::npos)
+    throw UnsafeTextError("Command line contains CR or LF.");
+  if (!Connected()) throw NotConnectedError();
+  std::string line;
+  line.reserve(text.size() + 2);
+  line.append(text).append("\r\n");
+  m_socket->sendAll(line.data(), line.size());
+}
+
+std::string TcpConnection::readLine() {
+  if (!Connected()) throw NotConnectedError();
+  const std::size_t limit = static_cast<std::size_t>(std::max(maxLineLength, 0));
+  std::size_t searchFrom = m_inPos;
+  for (;;) {
+    const std::size_t lf = m_in.find('\n', searchFrom);
+    if (lf != std::string::npos) {
+      std::size_t end = lf;
+      if (end > m_inPos && m_in[end - 1] == '\r') --end;
+      if (end - m_inPos > limit) throw LineTooLongError();
+      std::string line = m_in.substr(m_inPos, end - m_inPos);
+      m_inPos = lf + 1;
+      return line;
+    }
+    // A line already longer than allowed is refused without waiting for its end.
+    if (m_in.size() - m_inPos > limit + 1) throw LineTooLongError();
+    if (m_inPos > 0) {
+      m_in.erase(0, m_inPos);
+      m_inPos = 0;
+    }
+    searchFrom = m_in.size();
+    char buffer[8192];
+    const std::size_t got = m_socket->receive(buffer, sizeof buffer, readTimeoutMs);
+    if (got == 0) {
+      closeSocket();
+      throw ConnectionClosedError();
+    }
+    m_in.append(buffer, got);
+  }
+}
+
+void TcpConnection::readReply() {
+  lastReply.readFrom([this] { return readLine(); });
+}
+
+int TcpConnection::getResponse(std::initializer_list<int> expected) {
+  readReply();
+  const int code = lastReply.code;
+  if (expected.size() > 0 && std::find(expected.begin(), expected.end(), code) == expected.end())
+    throw ProtocolReplyError(code, lastReply.textWithLineEnds());
+  return code;
+}
+
+int TcpConnection::sendCommand(const std::string& text, std::initializer_list<int> expected) {
+  writeLine(text);
+  return getResponse(expected);
+}
+
+void TcpConnection::reportStatus(ConnectionStatus status, const std::string& text) {
+  if (onStatus) onStatus(*this, status, text);
+}
+
+void TcpConnection::openSocket(const std::string& address, int port, int timeoutMs) {
+  m_in.clear();
+  m_inPos = 0;
+  m_socket->connect(address, port, timeoutMs);
+}
+
+void TcpConnection::closeSocket() {
+  m_socket->close();
+  m_in.clear();
+  m_inPos = 0;
+}
+
+void TcpConnection::quitWithoutReply() {
+  if (!Connected()) return;
+  try {
+    writeLine("QUIT");
+  } catch (const NetError&) {
+  }
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include "settings/BlockMode.h"
+
+// Cipher block chaining: each plaintext block is combined with the previous ciphertext
+// block (the vector for the first) before it is enciphered.
+class CbcMode : public BlockMode {
+ public:
+  using BlockMode::BlockMode;
+
+  void EncodeBlock(const std::uint8_t* plain, std::uint8_t* cipherText) override;
+  void DecodeBlock(const std::uint8_t* cipherText, std::uint8_t* plain) override;
+};

@@ -1,0 +1,186 @@
+#include "settings/SettingsFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "core/AppContext.h"
+#include "core/IniFile.h"
+#include "core/Sjis.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
+#include "settings/Blowfish.h"
+#include "settings/CbcMode.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kFtp = "FTP";
+const char* const kMail = "Mail";
+
+// The one cipher set-up of both password files.
+const std::string kKey = "qowtue7mlrx";
+const std::uint8_t kIv[8] = {0x3C, 0xA1, 0x07, 0x5E, 0x92, 0xD4, 0x6B, 0x18};
+
+CbcMode passwordCrypt() { return CbcMode(kKey, true, Pad_Count, 8, kIv, new Blowfish); }
+
+const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
+
+std::runtime_error fileError(const char* what, const fs::path& path, int err) {
+  return std::runtime_error(std::string(what) + " " + Sjis::fromPath(path) + ": " + std::strerror(err));
+}
+
+// Replaces the file with the bytes; the file is the owner's alone, even when an
+// earlier one had wider rights.
+void writeSecretFile(const fs::path& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) throw fileError("Cannot create file", path, errno);
+  int err = ::fchmod(fd, 0600) == 0 ? 0 : errno;
+  size_t done = 0;
+  while (!err && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) err = errno;
+    else done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0 && !err) err = errno;
+  if (err) throw fileError("Cannot write file", path, err);
+}
+
+void deleteIfExists(const fs::path& path) {
+  std::error_code ec;
+  fs::remove(path, ec);  // a failed delete is ignored
+}
+
+// The save's handling of one password: switch, then the file written or deleted.
+void writePassword(IniFile& ini, const char* section, const char* key, int flag, const std::string& password,
+                   const fs::path& file) {
+  const bool save = flag == 1;
+  ini.WriteInteger(section, key, save ? 1 : 0);
+  if (save) writePasswordFile(file, password);
+  // With the box ticked and a blank password the file is written and deleted again.
+  if (!save || trim(password).empty()) deleteIfExists(file);
+}
+
+std::string savedPassword(int flag, const fs::path& file) { return flag == 1 ? readPasswordFile(file) : std::string(); }
+
+}  // namespace
+
+SettingsPaths SettingsPaths::of(const AppContext& ctx) {
+  return {ctx.file("QuorMail.env"), ctx.file("QuorMail1.env"), ctx.file("QuorMail2.env")};
+}
+
+FtpSettings loadFtpSettings(const SettingsPaths& paths) {
+  const IniFile ini(paths.env);
+  FtpSettings s;
+  s.FTP_HOST_ADR = ini.ReadString(kFtp, "FTP_HOST_ADR", "");
+  s.FTP_USER = ini.ReadString(kFtp, "FTP_USER", "");
+  s.FTP_PAS = ini.ReadInteger(kFtp, "FTP_PAS", 0);
+  s.password = savedPassword(s.FTP_PAS, paths.ftpPassword);
+  s.FTP_LOCAL_PATH = ini.ReadString(kFtp, "FTP_LOCAL_PATH", "");
+  s.FTP_HOST_PATH = ini.ReadString(kFtp, "FTP_HOST_PATH", "");
+  s.FTP_PASV = ini.ReadInteger(kFtp, "FTP_PASV", 1);
+  return s;
+}
+
+MailSettings loadMailSettings(const SettingsPaths& paths) {
+  const IniFile ini(paths.env);
+  MailSettings s;
+  s.POP_before_SMTP = ini.ReadInteger(kMail, "POP_before_SMTP", 1);
+  s.Pop_Saver = ini.ReadString(kMail, "Pop_Saver", "");
+  s.Pop_UsrName = ini.ReadString(kMail, "Pop_UsrName", "");
+  s.PasSave = ini.ReadInteger(kMail, "PasSave", 0);
+  s.password = savedPassword(s.PasSave, paths.popPassword);
+  s.LogWrt = ini.ReadInteger(kMail, "LogWrt", 1);
+  s.Pop_After_Snd_Second = ini.ReadString(kMail, "Pop_After_Snd_Second", "10");
+  s.Mail1_Wait_Second = ini.ReadString(kMail, "Mail1_Wait_Second", "30");
+  s.Smtp = ini.ReadString(kMail, "Smtp", "");
+  s.MailAdress = ini.ReadString(kMail, "MailAdress", "");
+  s.Max_Moji = ini.ReadString(kMail, "Max_Moji", "80");
+  s.Nothing_UserName = trimFullWidth(ini.ReadString(kMail, "Nothing_UserName", ""));
+  s.SMTPPORT = ini.ReadInteger(kMail, "SMTPPORT", 25);
+  return s;
+}
+
+AllSettings readSettings(const SettingsPaths& paths) { return {loadFtpSettings(paths), loadMailSettings(paths)}; }
+
+void writeSettings(const SettingsPaths& paths, AllSettings& s) {
+  IniFile ini(paths.env);
+  FtpSettings& f = s.ftp;
+  ini.WriteString(kFtp, "FTP_HOST_ADR", f.FTP_HOST_ADR);
+  ini.WriteString(kFtp, "FTP_USER", f.FTP_USER);
+  writePassword(ini, kFtp, "FTP_PAS", f.FTP_PAS, f.password, paths.ftpPassword);
+  ini.WriteString(kFtp, "FTP_HOST_PATH", f.FTP_HOST_PATH);
+  ini.WriteString(kFtp, "FTP_LOCAL_PATH", f.FTP_LOCAL_PATH);
+  ini.WriteInteger(kFtp, "FTP_PASV", f.passive() ? 1 : 0);
+
+  MailSettings& m = s.mail;
+  ini.WriteString(kMail, "Smtp", m.Smtp);
+  ini.WriteString(kMail, "MailAdress", m.MailAdress);
+  m.Mail1_Wait_Second = trim(m.Mail1_Wait_Second);
+  ini.WriteString(kMail, "Mail1_Wait_Second", m.Mail1_Wait_Second);
+  writePassword(ini, kMail, "PasSave", m.PasSave, m.password, paths.popPassword);
+  ini.WriteInteger(kMail, "POP_before_SMTP", m.popBeforeSmtp() ? 1 : 0);
+  m.Pop_Saver = trim(m.Pop_Saver);
+  ini.WriteString(kMail, "Pop_Saver", m.Pop_Saver);
+  m.Pop_UsrName = trim(m.Pop_UsrName);
+  ini.WriteString(kMail, "Pop_UsrName", m.Pop_UsrName);
+  m.Pop_After_Snd_Second = trim(m.Pop_After_Snd_Second);
+  ini.WriteString(kMail, "Pop_After_Snd_Second", m.Pop_After_Snd_Second);
+  ini.WriteInteger(kMail, "LogWrt", m.writeLog() ? 1 : 0);
+  ini.WriteString(kMail, "Max_Moji", m.Max_Moji);
+  m.Nothing_UserName = trimFullWidth(trim(m.Nothing_UserName));
+  ini.WriteString(kMail, "Nothing_UserName", m.Nothing_UserName);
+}
+
+std::string Encode(const std::string& text) {
+  try {
+    CbcMode crypt = passwordCrypt();
+    std::vector<std::uint8_t> out(static_cast<size_t>(crypt.OutputSize(static_cast<int>(text.size()))));
+    const int n = crypt.Encrypt(bytesOf(text), out.data(), static_cast<int>(text.size()));
+    const std::string cipherText(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
+    return Decode(cipherText) == text ? cipherText : std::string();
+  } catch (...) {
+    return std::string();
+  }
+}
+
+std::string Decode(const std::string& bytes) {
+  try {
+    CbcMode crypt = passwordCrypt();
+    std::vector<std::uint8_t> out(bytes.size());
+    const int n = crypt.Decrypt(bytesOf(bytes), out.data(), static_cast<int>(bytes.size()));
+    if (n <= 0) return std::string();
+    return std::string(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
+  } catch (...) {
+    return std::string();
+  }
+}
+
+std::string readPasswordFile(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::exists(path, ec)) return std::string();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw fileError("Cannot open file", path, errno);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw fileError("Cannot read file", path, errno);
+  return Decode(bytes);
+}
+
+void writePasswordFile(const fs::path& path, const std::string& text) {
+  const std::string cipherText = Encode(text);
+  if (cipherText.empty()) {
+    deleteIfExists(path);
+    return;
+  }
+  writeSecretFile(path, cipherText);
+}

@@ -1,0 +1,79 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+class AppContext;
+
+// The three settings files beside the program.
+struct SettingsPaths {
+  std::filesystem::path env;          // QuorMail.env, the INI text
+  std::filesystem::path ftpPassword;  // QuorMail1.env
+  std::filesystem::path popPassword;  // QuorMail2.env
+
+  static SettingsPaths of(const AppContext& ctx);
+};
+
+// The "FTP" section as read (values trimmed), with the saved FTP password.
+struct FtpSettings {
+  std::string FTP_HOST_ADR;
+  std::string FTP_USER;
+  int FTP_PAS = 0;       // 1 saved in QuorMail1.env, 0 asked at each run, else neither
+  std::string password;  // from QuorMail1.env when FTP_PAS is 1, else empty
+  std::string FTP_HOST_PATH;
+  std::string FTP_LOCAL_PATH;
+  int FTP_PASV = 1;
+
+  bool passwordSaved() const { return FTP_PAS == 1; }
+  bool passwordAsked() const { return FTP_PAS == 0; }
+  bool passive() const { return FTP_PASV == 1; }
+};
+
+// The "Mail" section as read (values trimmed), with the saved POP3 password.
+struct MailSettings {
+  std::string Smtp;
+  std::string MailAdress;
+  std::string Mail1_Wait_Second = "30";
+  int PasSave = 0;       // 1 saved in QuorMail2.env, 0 asked at each run, else neither
+  std::string password;  // from QuorMail2.env when PasSave is 1, else empty
+  int POP_before_SMTP = 1;
+  std::string Pop_Saver;
+  std::string Pop_UsrName;
+  std::string Pop_After_Snd_Second = "10";
+  int LogWrt = 1;
+  std::string Max_Moji = "80";
+  std::string Nothing_UserName;  // also trimFullWidth-med
+  int SMTPPORT = 25;             // read only; the save never writes it
+
+  bool passwordSaved() const { return PasSave == 1; }
+  bool passwordAsked() const { return PasSave == 0; }
+  bool popBeforeSmtp() const { return POP_before_SMTP != 0; }
+  bool writeLog() const { return LogWrt == 1; }
+};
+
+struct AllSettings {
+  FtpSettings ftp;
+  MailSettings mail;
+};
+
+// Each load opens, reads and closes the files; missing files and keys give the defaults.
+// A password file that cannot be read (other than missing) throws std::runtime_error.
+FtpSettings loadFtpSettings(const SettingsPaths& paths);
+MailSettings loadMailSettings(const SettingsPaths& paths);
+AllSettings readSettings(const SettingsPaths& paths);
+
+// Saves both sections key by key in their fixed order and writes or deletes the password
+// files (a switch of 1 saves the password; a blank password or another switch deletes
+// the file). Texts that the save trims are trimmed in `s` too, so the caller can show
+// what was written. Stops at the first failure with IniFileError or std::runtime_error;
+// what was written before stays written.
+void writeSettings(const SettingsPaths& paths, AllSettings& s);
+
+// The password saved in the file; empty when there is none or it cannot be deciphered.
+std::string readPasswordFile(const std::filesystem::path& path);
+// Writes the enciphered password, readable by the owner only; deletes the file when
+// the password cannot be enciphered.
+void writePasswordFile(const std::filesystem::path& path, const std::string& text);
+// The password's ciphertext, or empty when enciphering fails.
+std::string Encode(const std::string& text);
+// The password of a ciphertext, or empty when it is not whole blocks or has no text.
+std::string Decode(const std::string& bytes);

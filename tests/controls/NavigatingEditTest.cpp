@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "controls/NavigatingEdit.h"
+
+namespace {
+
+void key(QWidget* w, int k, const QString& text = QString(), Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QKeyEvent press(QEvent::KeyPress, k, mods, text);
+  QApplication::sendEvent(w, &press);
+}
+
+struct Form : ::testing::Test {
+  QWidget form;
+  NavigatingEdit* a = new NavigatingEdit(&form);
+  NavigatingEdit* b = new NavigatingEdit(&form);
+  QPushButton* disabled = new QPushButton(&form);
+  NavigatingEdit* c = new NavigatingEdit(&form);
+  std::vector<int> pressed;
+  std::vector<int> downs;
+  QWidget* focusAtEnter = nullptr;
+
+  void SetUp() override {
+    auto* l = new QVBoxLayout(&form);
+    for (QWidget* w : {static_cast<QWidget*>(a), static_cast<QWidget*>(b), static_cast<QWidget*>(disabled),
+                       static_cast<QWidget*>(c)})
+      l->addWidget(w);
+    disabled->setEnabled(false);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    a->setFocus();
+    QObject::connect(b, &NavigatingEdit::keyPressed, [this](int ch) {
+      pressed.push_back(ch);
+      if (ch == 13) focusAtEnter = QApplication::focusWidget();
+    });
+    QObject::connect(b, &NavigatingEdit::keyDown, [this](QKeyEvent* e) { downs.push_back(e->key()); });
+  }
+};
+
+TEST_F(Form, EnterAndDownMoveForwardSkippingDisabledAndWrapping) {
+  key(a, Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), b);
+  key(b, Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget(), c);  // the disabled button is skipped
+  key(c, Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), a);  // wraps to the first tab stop
+  key(a, Qt::Key_Up);
+  EXPECT_EQ(QApplication::focusWidget(), c);  // up from the first goes to the last
+}
+
+TEST_F(Form, EnterHandlerRunsAfterTheFocusMovedAndNothingIsInserted) {
+  b->setFocus();
+  b->setText("x");
+  key(b, Qt::Key_Return, QStringLiteral("\r"));
+  ASSERT_EQ(pressed, std::vector<int>{13});
+  EXPECT_EQ(focusAtEnter, c);
+  EXPECT_EQ(b->text(), QStringLiteral("x"));
+  EXPECT_TRUE(downs.empty());  // navigation keys raise no key-down event
+}
+
+TEST_F(Form, ClearedNavigationFlagsLeaveTheFocusAndRaiseNoKeyDown) {
+  b->UseUp = b->UseDown = b->UseEnter = false;
+  b->setFocus();
+  key(b, Qt::Key_Up);
+  key(b, Qt::Key_Down);
+  key(b, Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_EQ(QApplication::focusWidget(), b);
+  EXPECT_TRUE(downs.empty());
+  EXPECT_EQ(pressed, std::vector<int>{13});
+}
+
+TEST_F(Form, NumOnlyAcceptsDigitsAndBackspaceOnly) {
+  b->NumOnly = true;
+  b->setFocus();
+  for (const char* t : {"1", "a", "-", ".", "5"}) key(b, t[0], QString::fromLatin1(t));
+  EXPECT_EQ(b->text(), QStringLiteral("15"));
+  key(b, Qt::Key_Backspace, QStringLiteral("\b"));
+  EXPECT_EQ(b->text(), QStringLiteral("1"));
+  QApplication::clipboard();
+  key(b, Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);  // paste shortcut is discarded
+  EXPECT_EQ(b->text(), QStringLiteral("1"));
+  key(b, Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_EQ(pressed.back(), 13);  // Enter still reaches the handler
+  EXPECT_FALSE(downs.empty());  // ordinary keys raise the key-down event
+}
+
+TEST(NavigatingEdit, NoQualifyingControlLeavesTheFocusAlone) {
+  QWidget form;
+  auto* only = new NavigatingEdit(&form);
+  form.show();
+  QApplication::setActiveWindow(&form);
+  only->setFocus();
+  key(only, Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), only);
+}
+
+}  // namespace

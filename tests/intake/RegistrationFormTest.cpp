@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "intake/RegistrationFormWindow.h"
+#include "tests/support/TestProgram.h"
+
+namespace {
+
+const QString kNameAndAddress = QStringLiteral(
+    "<FORM method=\"POST\" action=\"regist_kny.cgi\"><BR>\r\n"
+    "<TABLE border=\"1\">\r\n"
+    "  <TBODY>\r\n"
+    "    <TR>\r\n"
+    "      <TD align=\"right\">お名前：</TD>\r\n"
+    "      <TD><INPUT size=\"20\" type=\"text\" name=\"name\"></TD>\r\n"
+    "    </TR>\r\n"
+    "    <TR>\r\n"
+    "      <TD align=\"right\">メールアドレス：</TD>\r\n"
+    "      <TD><INPUT size=\"20\" type=\"text\" name=\"email\"></TD>\r\n"
+    "    </TR>\r\n"
+    "  </TBODY>\r\n"
+    "</TABLE>\r\n"
+    "<BR>\r\n"
+    "<INPUT type=\"submit\" value=\"登録\"><INPUT type=\"reset\" value=\"リセット\">\r\n"
+    "</FORM>\r\n");
+
+const QString kAddressOnly = QStringLiteral(
+    "<FORM method=\"POST\" action=\"regist_kny.cgi\"><BR>\r\n"
+    "<TABLE border=\"1\">\r\n"
+    "  <TBODY>\r\n"
+    "    <TR>\r\n"
+    "      <TD align=\"right\">メールアドレス：</TD>\r\n"
+    "      <TD><INPUT size=\"20\" type=\"text\" name=\"email\"></TD>\r\n"
+    "    </TR>\r\n"
+    "  </TBODY>\r\n"
+    "</TABLE>\r\n"
+    "<BR>\r\n"
+    "<INPUT type=\"submit\" value=\"登録\"><INPUT type=\"reset\" value=\"リセット\">\r\n"
+    "</FORM>");
+
+TEST(RegistrationFormText, CopiesEachSnippetExactlyWithCrLf) {
+  TestProgram p(false);
+  p.ctx().initRegistrationForm = 1;
+  RegistrationFormWindow form(p.ctx());
+  form.activate();
+  EXPECT_EQ(p.ctx().initRegistrationForm, 0);
+
+  form.b1->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), kNameAndAddress);
+  form.B2->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), kAddressOnly);
+  EXPECT_TRUE(form.Memo1->isReadOnly());
+  EXPECT_TRUE(form.Memo2->isReadOnly());
+  EXPECT_EQ(form.Memo2->toPlainText() + "\n", QString(kAddressOnly + "\r\n").replace("\r\n", "\n"));
+}
+
+}  // namespace

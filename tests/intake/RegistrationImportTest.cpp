@@ -1,0 +1,177 @@
+
+#include "core/Database.h"
+#include "core/Sjis.h"
+#include "core/TextUtil.h"
+#include "intake/RegistrationImport.h"
+#include "tests/intake/IntakeFixture.h"
+
+namespace {
+
+const std::string kPrefix = "[240507 12:34:56] ";
+
+struct RegistrationImportTest : IntakeTest {
+  ImportWindow window{program};
+  std::filesystem::path file = program.file("registdata.cgi");
+
+  bool import(const std::string& content) {
+    TestProgram::writeFile(file, content);
+    RegistrationImport imp(program.sql(), window);
+    return imp.DB_Insert_Main(file);
+  }
+  std::vector<std::string> errorLog() { return lines(TestProgram::readFile(program.file("FtpRcv_Err.log"))); }
+  std::vector<std::string> runLog() { return lines(TestProgram::readFile(program.file("FtpRcv.log"))); }
+  static std::string tail(const std::string& name, const std::string& mail, const std::string& stamp) {
+    return sj("->名前-> [") + name + sj("] メールアドレス [") + mail + sj("] 登録時間 [") + stamp + "]";
+  }
+};
+
+TEST_F(RegistrationImportTest, NumbersNewReadersOnFromTheLargestAndStoresEveryColumn) {
+  storeReaders(1, 41);
+  const std::string name = sj("山田　太郎");
+  EXPECT_TRUE(import(sj("　山田　太郎　") + "\t taro@example.com \t2024/05/06 07:08:09\r\n" +
+                     "\thanako@example.jp\t2023-12-31 23:59:58\n"));
+  EXPECT_EQ(window.Reg_Cnt, 2);
+  EXPECT_FALSE(window.ErrLog_Flg);
+  const auto rows = readers({"ID", "MAILADDRESS", "TOUROKUDATE", "TOUROKUTIME", "NAME", "SYORIKBN", "NEXTSTORY",
+                             "SNDFASTDATE", "SNDFASTTIME", "SNDLASTDATE", "SNDLASTTIME", "BIKO1"});
+  ASSERT_EQ(rows.size(), 43u);
+  EXPECT_EQ(rows[41], (std::vector<std::string>{"00042", pad("taro@example.com", 50), "20240506", "070809",
+                                                 pad(name, 60), "01", "00001", "00000000", "000000", "00000000",
+                                                 "000000", pad("", 60)}));
+  EXPECT_EQ(rows[42][0], "00043");
+  EXPECT_EQ(rows[42][2] + rows[42][3], "20231231235958");
+  EXPECT_EQ(rows[42][4], pad("", 60));
+  EXPECT_EQ(runLog(), (std::vector<std::string>{kPrefix + sj("DB登録開始"), kPrefix + sj("DB登録成功")}));
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(RegistrationImportTest, RefusesOrMendsBadLinesAndLogsEachAsWritten) {
+  const std::string longName = sj("あいうえおかきくけこ") + "x" + sj("さしすせそたちつてとなにぬねのはひふへほ");  // 61 bytes
+  ASSERT_EQ(longName.size(), 61u);
+  EXPECT_TRUE(import(sj("花子") + "\t\t2024/05/06 07:08:09\n" +           // no address
+                     "Ichiro\tichiro@example.com\t2004/5/6 1:2:3\n" +      // unreadable date and time
+                     "Jiro\tjiro@example.com\t2024/01/02 03:04:05\tx\ty\n" +  // five fields
+                     longName + "\tlong@example.com\t2024/01/02 03:04:05\n" +
+                     "\n"));                                               // empty last line
+  EXPECT_TRUE(window.ErrLog_Flg);
+  EXPECT_EQ(window.Reg_Cnt, 3);
+  EXPECT_EQ(errorLog(), (std::vector<std::string>{
+                            kPrefix + sj("メールアドレスが未登録です。DBに登録出来ませんでした。") +
+                                tail(sj("花子"), "", "2024/05/06 07:08:09"),
+                            kPrefix + "00001" + sj("登録日に誤りがありました。システム日をセットしました。") +
+                                tail("Ichiro", "ichiro@example.com", "2004/5/6 1:2:3"),
+                            kPrefix + "00001" + sj("登録時間に誤りがありました。システム時間をセットしました。") +
+                                tail("Ichiro", "ichiro@example.com", "2004/5/6 1:2:3"),
+                            kPrefix + sj("メールアドレスが未登録です。DBに登録出来ませんでした。") + tail("", "", ""),
+                        }));
+  EXPECT_EQ(window.LMSG, sj("DB登録成功"));
+  const auto rows = readers({"ID", "MAILADDRESS", "TOUROKUDATE", "TOUROKUTIME", "NAME"});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][2] + rows[0][3], "20240507123456");  // today and now instead
+  EXPECT_EQ(rows[1][1], pad("jiro@example.com", 50));
+  EXPECT_EQ(rows[1][2] + rows[1][3], "20240102030405");
+  // Cut at a character boundary: the double-byte character across byte 60 is dropped whole.
+  EXPECT_EQ(rows[2][4], pad(longName.substr(0, 59), 60));
+}
+
+TEST_F(RegistrationImportTest, LinesOfRandomBytesNeverInsertAReaderTwice) {
+  const std::string content = randomLines(7, 120, '\t');
+  import(content);
+  const auto ids = readers({"ID"});
+  EXPECT_EQ(static_cast<int>(ids.size()), window.Reg_Cnt);
+  for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(ids[i][0], zeroFill(std::to_string(i + 1), 5));
+}
+
+TEST_F(RegistrationImportTest, StopsAtReaderNumber99999AndReadsNoFurther) {
+  storeReaders(99997, 99998);
+  EXPECT_FALSE(import("A\ta@example.com\t2024/01/02 03:04:05\n"
+                      "B\tb@example.com\t2024/01/02 03:04:05\n"
+                      "C\tc@example.com\t2024/01/02 03:04:05\n"));
+  EXPECT_FALSE(window.Run_Flg);
+  EXPECT_EQ(window.Reg_Cnt, 1);
+  const auto ids = readers({"ID", "MAILADDRESS"});
+  ASSERT_EQ(ids.size(), 3u);
+  EXPECT_EQ(ids.back(), (std::vector<std::string>{"99999", pad("a@example.com", 50)}));
+  EXPECT_EQ(errorLog(), (std::vector<std::string>{kPrefix + sj("IDが０より小さいか、MAX 99999を超えました。") +
+                                                  tail("B", "b@example.com", "2024/01/02 03:04:05")}));
+}
+
+TEST_F(RegistrationImportTest, StopRequestMidImportKeepsEveryReaderAndInsertsEachOnce) {
+  // The server's copy is already emptied when the import runs: a stop marks the run
+  // failed but the file is still imported to its end.
+  window.onEvents = [&](int pump) {
+    if (pump == 3) window.Run_Flg = false;
+  };
+  std::string content;
+  for (int i = 1; i <= 6; ++i) content += "R" + std::to_string(i) + "\tr" + std::to_string(i) + "@example.com\t2024/01/02 03:04:05\n";
+  EXPECT_FALSE(import(content));
+  EXPECT_EQ(readerCount(), 6u);
+  EXPECT_EQ(window.Reg_Cnt, 6);
+}
+
+TEST_F(RegistrationImportTest, RejectedInsertIsReportedAndTheNextLinesGoOn) {
+  // Another writer takes the next number after the largest one was read.
+  window.onEvents = [&](int pump) {
+    if (pump == 2) program.exec("INSERT INTO USERLIST (ID) VALUES ('00002')");
+  };
+  EXPECT_FALSE(import("A\ta@example.com\t2024/01/02 03:04:05\n"
+                      "B\tb@example.com\t2024/01/02 03:04:05\n"
+                      "C\tc@example.com\t2024/01/02 03:04:05\n"));
+  const auto rows = readers({"ID", "MAILADDRESS"});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1][1], "");  // the other writer's reader, untouched
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"00003", pad("c@example.com", 50)}));
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_TRUE(boxes.lastText().contains("PK_USERLIST")) << boxes.lastText().toStdString();
+  const auto log = runLog();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[1], kPrefix + sj("DB INSERT 失敗"));
+  EXPECT_EQ(log[2], kPrefix + Sjis::fromQ(boxes.lastText()));
+  EXPECT_EQ(window.Reg_Cnt, 2);
+}
+
+TEST_F(RegistrationImportTest, MissingFileFailsWithItsPath) {
+  RegistrationImport imp(program.sql(), window);
+  EXPECT_FALSE(imp.DB_Insert_Main(file));
+  const std::string text = sj("Reset(DB_Insert)失敗 -> ") + file.string();
+  EXPECT_EQ(window.LMSG, text);
+  EXPECT_EQ(runLog(), std::vector<std::string>{kPrefix + text});
+  EXPECT_EQ(boxes.lastText(), Sjis::toQ(text));
+  EXPECT_FALSE(window.Run_Flg);
+}
+
+TEST_F(RegistrationImportTest, FileOfOneHundredThousandLines) {
+  // Every tenth line is a registration, the others lack the address: 10,000 readers
+  // and 90,000 refusals, each refusal one line of the error log.
+  std::string content;
+  content.reserve(100000 * 40);
+  for (int i = 1; i <= 100000; ++i)
+    content += i % 10 ? "nobody\t\t2024/01/02 03:04:05\n"
+                      : "R" + std::to_string(i) + "\tr" + std::to_string(i) + "@example.com\t2024/01/02 03:04:05\n";
+  EXPECT_TRUE(import(content));
+  EXPECT_EQ(window.Reg_Cnt, 10000);
+  EXPECT_EQ(readerCount(), 10000u);
+  EXPECT_EQ(errorLog().size(), 90000u);
+  EXPECT_EQ(readers({"ID"}).back()[0], "10000");
+}
+
+TEST(RunLogTest, ErrorLineCountsOnlyWhenWritten) {
+  TestProgram p(false);
+  RunLog log(p.file("run.log"), p.file("missing-folder") / "err.log");
+  log.LogWrite("a");
+  log.LogWrite("b");
+  EXPECT_FALSE(log.ErrLogWrite("lost"));
+  log.setPaths(p.file("run.log"), p.file("err.log"));
+  EXPECT_TRUE(log.ErrLogWrite("kept"));
+  log.removeErrorLog();
+  EXPECT_FALSE(std::filesystem::exists(p.file("err.log")));
+  Clock::setFixedStamp("20240102030405");
+  EXPECT_EQ(RunLog::stampPrefix(), "[240102 03:04:05] ");
+  Clock::setFixedStamp("");
+  const std::string run = TestProgram::readFile(p.file("run.log"));
+  EXPECT_EQ(run.size(), 2 * (18 + 1 + 2));
+  EXPECT_EQ(run.substr(18, 3), "a\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "net/NetErrors.h"
+#include "net/PassiveReply.h"
+#include "net/FtpClient.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/Servers.h"
+
+namespace {
+
+struct Events {
+  std::vector<std::pair<int, std::string>> statuses;
+  std::vector<std::int64_t> work;
+  void attach(FtpClient& ftp) {
+    ftp.onStatus = [this](TcpConnection&, ConnectionStatus s, const std::string& t) {
+      statuses.emplace_back(static_cast<int>(s), t);
+    };
+    ftp.onWork = [this](FtpClient&, WorkMode, std::int64_t count) { work.push_back(count); };
+  }
+};
+
+void point(FtpClient& ftp, int port) {
+  ftp.Host = "127.0.0.1";
+  ftp.Port = port;
+  ftp.Username = "quor";
+  ftp.Password = "pass";
+}
+
+}  // namespace
+
+class FtpClientReal : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FtpClientReal, ReceiveRunAgainstPyftpdlib) {
+  FtpTestServer server("quor", "pass");
+  std::filesystem::create_directories(server.home() + "/cgi-bin");
+  std::string data;
+  for (int i = 0; i < 50000; ++i) data += "name" + std::to_string(i) + ",mail" + std::to_string(i) + "@example.org\r\n";
+  writeFileBytes(server.home() + "/cgi-bin/registdata.cgi", data);
+  writeFileBytes(server.home() + "/index.html", "<html></html>");
+
+  TempDir local;
+  writeFileBytes(local.file("registdata.cgi"), std::string(2000000, 'z'));  // replaced, never appended to
+  writeFileBytes(local.file("empty.cgi"), "");
+
+  FtpClient ftp;
+  EXPECT_EQ(ftp.Port, 21);
+  EXPECT_EQ(ftp.readTimeoutMs, 10000);
+  point(ftp, server.port());
+  ftp.Passive = GetParam();
+  Events events;
+  events.attach(ftp);
+  ftp.Connect(true, 50000);
+  EXPECT_EQ(ftp.systemDescription, "UNIX Type: L8");
+  std::vector<std::string> listing = {"old line"};
+  ftp.List(listing, "*.*", true);
+  ASSERT_EQ(listing.size(), 1u);
+  EXPECT_NE(listing[0].find("index.html"), std::string::npos);
+  ftp.changeDir("cgi-bin");
+  EXPECT_EQ(ftp.Size("registdata.cgi"), static_cast<std::int64_t>(data.size()));
+  EXPECT_EQ(ftp.Size("missing.cgi"), -1);
+  events.work.clear();
+  ftp.Get("registdata.cgi", local.file("registdata.cgi"), true, false);
+  EXPECT_EQ(readFileBytes(local.file("registdata.cgi")), data);
+  ASSERT_FALSE(events.work.empty());
+  EXPECT_EQ(events.work.back(), static_cast<std::int64_t>(data.size()));
+  ftp.Put(local.file("empty.cgi"), "registdata.cgi", false);
+  EXPECT_EQ(std::filesystem::file_size(server.home() + "/cgi-bin/registdata.cgi"), 0u);
+  ftp.Put(local.file("registdata.cgi"), "copy.cgi", false);
+  EXPECT_EQ(readFileBytes(server.home() + "/cgi-bin/copy.cgi"), data);
+  try {
+    ftp.changeDir("nowhere");
+    FAIL();
+  } catch (const ProtocolReplyError& e) {
+    EXPECT_EQ(e.replyCode(), 550);
+  }
+  EXPECT_THROW(ftp.Get("copy.cgi", local.file("registdata.cgi"), false, false), NetError);
+  ftp.Disconnect();
+
+  const std::vector<std::pair<int, std::string>> start = {
+      {1, "Connecting to 127.0.0.1."}, {2, "Connected."}, {7, "Connection established"},
+      {6, "Starting FTP transfer"},    {7, "Transfer complete"}};
+  ASSERT_GE(events.statuses.size(), start.size());
+  const std::vector<std::pair<int, std::string>> first(events.statuses.begin(), events.statuses.begin() + 5);
+  EXPECT_EQ(first, start);
+  EXPECT_EQ(events.statuses.back(), std::make_pair(4, std::string("Disconnected.")));
+
+  // A wrong password is refused with the server's text.
+  ftp.Password = "wrong";
+  try {
+    ftp.Connect(true, 50000);
+    FAIL();
+  } catch (const ProtocolReplyError& e) {
+    EXPECT_EQ(e.replyCode(), 530);
+  }
+  EXPECT_FALSE(ftp.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(PassiveAndActive, FtpClientReal, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Passive" : "Active"; });
+
+TEST(FtpClient, PassiveReplyParsing) {
+  PassiveAddress a = parsePassiveReply("Entering Passive Mode (192,168,1,2,19,137).");
+  EXPECT_EQ(a.Host, "192.168.1.2");
+  EXPECT_EQ(a.Port, 5001);
+  a = parsePassiveReply("  Entering Passive Mode 192,168,1,2,19,137  ");
+  EXPECT_EQ(a.Host, "192.168.1.2");
+  EXPECT_EQ(a.Port, 5001);
+  for (const char* bad : {"Entering Passive Mode", "(1,2,3,4,5)", "(1,2,3,4,5,6,7)", "(256,0,0,1,1,1)",
+                          "(1,2,3,4,5,x)", "", "(1,,3,4,5,6)", "(99999999999999999999,1,1,1,1,1)"})
+    EXPECT_THROW(parsePassiveReply(bad), NetError) << bad;
+}
+
+TEST(FtpClient, ScriptedServerShapes) {
+  int dataPort = 0;
+  const int dataFd = listenLoopback(&dataPort);
+  ScriptedServer server([dataFd, dataPort](ScriptedServer::Peer& p) {
+    p.send("220 scripted\r\n");
+    p.readLine();
+    p.send("230 no password needed\r\n");
+    p.readLine();
+    p.send("200 binary\r\n");
+    p.readLine();
+    p.send("500 SYST unknown\r\n");
+    p.readLine();  // PASV
+    p.send("227 Entering Passive Mode (127,0,0,1," + std::to_string(dataPort >> 8) + "," +
+           std::to_string(dataPort & 255) + ")\r\n");
+    p.readLine();  // RETR
+    const int fd = ::accept(dataFd, nullptr, nullptr);
+    p.send("150 opening\r\n");
+    ::send(fd, "partial", 7, 0);
+    ::close(fd);
+    p.send("426 Connection closed; transfer aborted.\r\n226 closing\r\n");
+    p.readLine();  // PASV
+    p.send("227 =)\r\n");
+    p.readLine();  // SIZE
+    p.send("213 1234\r\n");
+    p.readAll();
+  });
+  FtpClient ftp;
+  point(ftp, server.port());
+  Events events;
+  events.attach(ftp);
+  ftp.Connect(true, 50000);
+  EXPECT_EQ(ftp.systemDescription, "\x95\x73\x96\xbe");
+  TempDir local;
+  try {
+    ftp.Get("data.cgi", local.file("data.cgi"), true, false);
+    FAIL() << "an aborted transfer reported as complete";
+  } catch (const ProtocolReplyError& e) {
+    EXPECT_EQ(e.replyCode(), 426);
+    EXPECT_STREQ(e.what(), "Connection closed; transfer aborted.\r\n");
+  }
+  EXPECT_EQ(events.statuses.back(), std::make_pair(8, std::string("Transfer aborted")));
+  EXPECT_THROW(ftp.Get("data.cgi", local.file("data.cgi"), true, false), NetError);
+  EXPECT_EQ(ftp.Size("x"), 1234);
+  ftp.Disconnect();
+  server.join();
+  ::close(dataFd);
+  const auto got = server.received();
+  EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 5),
+            std::vector<std::string>({"USER quor", "TYPE I", "SYST", "PASV", "RETR data.cgi"}));
+}
+
+TEST(FtpClient, SilentServerRaisesReadTimeout) {
+  ScriptedServer server([](ScriptedServer::Peer& p) { p.readAll(); });
+  FtpClient ftp;
+  point(ftp, server.port());
+  ftp.readTimeoutMs = 300;
+  try {
+    ftp.Connect(true, 50000);
+    FAIL();
+  } catch (const ReadTimeoutError& e) {
+    EXPECT_STREQ(e.what(), "Read Timeout");
+  }
+  EXPECT_FALSE(ftp.Connected());
+}

@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "core/Sjis.h"
+#include "net/NetErrors.h"
+#include "net/HeaderList.h"
+#include "net/MailMessage.h"
+#include "net/SmtpClient.h"
+#include "sending/JapaneseText.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/Servers.h"
+
+namespace {
+
+std::string sj(const std::string& utf8) { return Sjis::fromUtf8(utf8); }
+
+// A message filled the way composition fills it.
+void compose(MailMessage& m, const std::string& to, const std::string& subjectUtf8, const std::string& bodyUtf8) {
+  m.From.SetText(encodeHeaderText(sj("クオル事務局 <office@example.com>")));
+  m.Recipients.SetText(to);
+  m.Subject = cutAtInvalidChar(encodeHeaderText(sj(subjectUtf8)));
+  m.setBodyText(convertJapaneseText(sj(bodyUtf8), 2));
+  m.contentType = "text/plain";
+}
+
+void sendOne(int port, MailMessage& m) {
+  SmtpClient smtp;
+  smtp.Host = "127.0.0.1";
+  smtp.Port = port;
+  smtp.Connect(-1);
+  smtp.Send(m);
+  smtp.Disconnect();
+}
+
+std::string decoded(const std::string& emlPath) {
+  int rc = 0;
+  const std::string out = runCommand(std::string(kPython) + " " QUORMAIL_SOURCE_DIR "/tests/support/decode_mail.py " +
+                                         emlPath,
+                                     &rc);
+  EXPECT_EQ(rc, 0);
+  return out;
+}
+
+std::vector<std::string> headerNames(const std::string& data) {
+  std::vector<std::string> names;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t end = data.find("\r\n", pos);
+    if (end == pos || end == std::string::npos) break;
+    if (data[pos] != ' ' && data[pos] != '\t') names.push_back(data.substr(pos, data.find(':', pos) - pos));
+    pos = end + 2;
+  }
+  return names;
+}
+
+}  // namespace
+
+TEST(SmtpClient, ComposedMailArrivesWithExactHeadersAndBody) {
+  SmtpTestServer server;
+  MailMessage m;
+  const std::string body = "山田太郎様\r\n\r\nステップメール第１回です。ｶﾞｲﾄﾞ付き。\r\n.\r\n.hidden line\r\nend.\r\n";
+  compose(m, "reader@example.org", "第１回 お知らせ No.1", body);
+  sendOne(server.port(), m);
+  ASSERT_TRUE(server.waitForMessages(1)) << server.log();
+  const auto msg = server.messages().at(0);
+
+  EXPECT_EQ(headerNames(msg.data),
+            std::vector<std::string>({"From", "Subject", "To", "Content-Type", "Date", "X-Priority", "X-Mailer"}));
+  EXPECT_NE(msg.envelope.find("\"mail_from\": \"office@example.com\""), std::string::npos) << msg.envelope;
+  EXPECT_NE(msg.envelope.find("\"rcpt_tos\": [\"reader@example.org\"]"), std::string::npos);
+  EXPECT_NE(msg.envelope.find("\"extended_smtp\": true"), std::string::npos);
+
+  // Body bytes unchanged: the converted text, CR LF line ends, dots un-stuffed.
+  const std::string sent = convertJapaneseText(sj(body), 2);
+  const std::size_t bodyStart = msg.data.find("\r\n\r\n") + 4;
+  EXPECT_EQ(msg.data.substr(bodyStart), sent);
+  EXPECT_TRUE(std::regex_search(msg.data, std::regex("\r\nDate: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), [1-9][0-9]? "
+                                                     "[A-Z][a-z]{2} 20[0-9]{2} [0-2][0-9]:[0-5][0-9]:[0-5][0-9] "
+                                                     "[+-][0-9]{4}\r\n")));
+  EXPECT_NE(msg.data.find("\r\nX-Priority: 3\r\nX-Mailer: KnyMailer 1.00.10\r\n\r\n"), std::string::npos);
+  EXPECT_NE(msg.data.find("\r\nContent-Type: text/plain\r\n"), std::string::npos);
+
+  // An independent reader decodes the words and the body back to the text.
+  const std::string text = decoded(msg.emlPath);
+  EXPECT_NE(text.find("From: クオル事務局 <office@example.com>\n"), std::string::npos) << text;
+  // Two encoded words with only a space between them read as one text (RFC 2047).
+  EXPECT_NE(text.find("Subject: 第１回お知らせ No.1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("To: reader@example.org\n"), std::string::npos);
+  EXPECT_NE(text.find("\n\n山田太郎様\r\n\r\nステップメール第１回です。ガイド付き。\r\n.\r\n.hidden line\r\nend.\r\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST(SmtpClient, HeloFallbackRejectedRecipientAndSecondMailOnNewConnection) {
+  SmtpTestServer::Options options;
+  options.refuseEhlo = true;
+  options.rejectRecipients = {"nobody@example.org"};
+  SmtpTestServer server(options);
+
+  MailMessage ok;
+  compose(ok, "reader@example.org", "hello", "plain body\nLF only\n");
+  SmtpClient smtp;
+  smtp.Host = "127.0.0.1";
+  smtp.Port = server.port();
+  smtp.heloName = "quormail.test";
+  smtp.Connect(-1);
+  smtp.Send(ok);
+  smtp.Disconnect();
+
+  MailMessage bad;
+  compose(bad, "nobody@example.org", "hello", "x");
+  smtp.Connect(-1);
+  try {
+    smtp.Send(bad);
+    FAIL() << "rejected recipient accepted";
+  } catch (const ProtocolReplyError& e) {
+    EXPECT_EQ(e.replyCode(), 550);
+    EXPECT_STREQ(e.what(), "5.1.1 <nobody@example.org>: Recipient address rejected\r\n");
+  }
+  smtp.Disconnect();
+
+  ASSERT_TRUE(server.waitForMessages(1));
+  const auto msgs = server.messages();
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_NE(msgs[0].envelope.find("\"host_name\": \"quormail.test\""), std::string::npos) << msgs[0].envelope;
+  EXPECT_NE(msgs[0].envelope.find("\"extended_smtp\": false"), std::string::npos);
+  EXPECT_NE(msgs[0].data.find("\r\n\r\nplain body\r\nLF only\r\n"), std::string::npos);
+}
+
+TEST(SmtpClient, LineBreaksInAddressesOrHeadersAreRefusedBeforeAnyCommand) {
+  SmtpTestServer server;
+  const std::vector<std::function<void(MailMessage&)>> poisons = {
+      [](MailMessage& m) { m.Recipients.Items[0].Address = "a@example.org>\r\nRCPT TO:<victim@example.org"; },
+      [](MailMessage& m) { m.From.Address = "a@example.org\nDATA"; },
+      [](MailMessage& m) { m.Subject = "hi\r\nBcc: victim@example.org"; },
+      [](MailMessage& m) { m.From.Name = "Eve\rX-Evil: 1"; },
+      [](MailMessage& m) { m.extraHeaders.setValue("X-Campaign", "1\r\n\r\nspoofed body"); },
+  };
+  ScriptedServer scripted(
+      [](ScriptedServer::Peer& p) {
+        p.send("220 scripted\r\n");
+        p.readLine();
+        p.send("250 ok\r\n");
+        p.readLine();  // QUIT
+      },
+      static_cast<int>(poisons.size()));
+  for (const auto& poison : poisons) {
+    MailMessage m;
+    compose(m, "reader@example.org", "s", "b");
+    poison(m);
+    SmtpClient smtp;
+    smtp.Host = "127.0.0.1";
+    smtp.Port = scripted.port();
+    smtp.Connect(-1);
+    try {
+      smtp.Send(m);
+      FAIL() << "unsafe message sent";
+    } catch (const UnsafeTextError& e) {
+      EXPECT_STREQ(e.what(), "Mail address or header contains CR or LF.");
+    }
+    smtp.Disconnect();
+  }
+  scripted.join();
+  for (const std::string& line : scripted.received())
+    EXPECT_TRUE(line.rfind("EHLO ", 0) == 0 || line == "QUIT") << line;
+
+  // Bare line breaks in a body line are line ends, never the end of DATA.
+  MailMessage m;
+  compose(m, "reader@example.org", "s", "b");
+  m.Body = {"first\r\n.\r\nQUIT", "last"};
+  sendOne(server.port(), m);
+  ASSERT_TRUE(server.waitForMessages(1));
+  EXPECT_NE(server.messages()[0].data.find("\r\n\r\nfirst\r\n.\r\nQUIT\r\nlast\r\n"), std::string::npos);
+}
+
+TEST(SmtpClient, EhloSchemesAndTheExactExchange) {
+  ScriptedServer scripted([](ScriptedServer::Peer& p) {
+    p.send("220 scripted ESMTP\r\n");
+    p.readLine();
+    p.send("250-scripted\r\n250-AUTH LOGIN PLAIN\r\n250-AUTH=LOGIN CRAM-MD5\r\n250 8BITMIME\r\n");
+    for (const char* reply : {"250 reset", "250 sender ok", "251 will forward", "354 go ahead"}) {
+      p.readLine();
+      p.send(std::string(reply) + "\r\n");
+    }
+    while (p.readLine() != ".") {
+    }
+    p.send("250 queued\r\n");
+    p.readLine();  // QUIT, then the client closes without waiting
+  });
+  MailMessage m;
+  m.From.SetText("\"Shop \\\"A\\\"\" <shop@example.com>");
+  m.Recipients.SetText("reader@example.org");
+  m.Subject = "Hello";
+  m.setBodyText(".\r\nx");
+  SmtpClient smtp;
+  smtp.Host = "127.0.0.1";
+  smtp.Port = scripted.port();
+  smtp.heloName = "me";
+  smtp.Connect(-1);
+  EXPECT_EQ(smtp.authSchemes, std::vector<std::string>({"LOGIN", "PLAIN", "CRAM-MD5"}));
+  smtp.Send(m);
+  smtp.Disconnect();
+  scripted.join();
+  const auto got = scripted.received();
+  ASSERT_GE(got.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 6),
+            std::vector<std::string>({"EHLO me", "RSET", "MAIL FROM:<shop@example.com>", "RCPT TO:<reader@example.org>",
+                                      "DATA", "From: \"Shop \\\"A\\\"\" <shop@example.com>"}));
+  EXPECT_EQ(std::vector<std::string>(got.end() - 4, got.end()), std::vector<std::string>({"..", "x", ".", "QUIT"}));
+}
+
+TEST(SmtpClient, GreetingOtherThan220DisconnectsAndRaises) {
+  ScriptedServer scripted([](ScriptedServer::Peer& p) {
+    p.send("554 go away\r\n");
+    p.readLine();
+  });
+  SmtpClient smtp;
+  smtp.Host = "127.0.0.1";
+  smtp.Port = scripted.port();
+  try {
+    smtp.Connect(-1);
+    FAIL();
+  } catch (const ProtocolReplyError& e) {
+    EXPECT_STREQ(e.what(), "go away\r\n");
+  }
+  EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(MailMessage, HeaderFoldingAndEmptyHeaders) {
+  MailMessage m;
+  m.From.SetText("a@example.com");
+  m.Recipients.SetText("b@example.org, \"Doe, John\" <john@example.org>");
+  std::string hundred;
+  for (int i = 0; i < 100; ++i) hundred += sj("漢");
+  m.Subject = encodeHeaderText(hundred);
+  m.generateHeader();
+  const auto lines = m.Headers.Lines();
+  EXPECT_EQ(lines[0], "From: a@example.com");
+  EXPECT_EQ(lines[1], "Subject:");
+  EXPECT_EQ(lines[2], " " + m.Subject);
+  EXPECT_EQ(lines[3], "To: b@example.org, \"Doe, John\" <john@example.org>");
+  EXPECT_EQ(m.Headers.Value("Subject"), m.Subject);
+
+  MailMessage empty;
+  empty.From.SetText("a@example.com");
+  empty.generateHeader();
+  EXPECT_EQ(empty.Headers.Value("Subject"), "");
+  EXPECT_EQ(empty.Headers.Lines()[1].rfind("Date: ", 0), 0u);
+
+  // Break after the last space or comma before the 78th character, never inside quotes.
+  const auto folded = foldHeaderLine("To: " + std::string(40, 'a') + "@x.org, \"" + std::string(30, 'q') + " " +
+                                     std::string(10, 'q') + "\" <b@x.org>");
+  ASSERT_EQ(folded.size(), 2u);
+  EXPECT_EQ(folded[0], "To: " + std::string(40, 'a') + "@x.org,");
+  EXPECT_EQ(folded[1].substr(0, 2), " \"");
+  EXPECT_EQ(foldHeaderLine("Subject: short").size(), 1u);
+}
+
+TEST(MailMessage, AddressParsing) {
+  EmailAddress item;
+  item.SetText("Taro <taro@example.org>");
+  EXPECT_EQ(item.Name, "Taro");
+  EXPECT_EQ(item.Address, "taro@example.org");
+  EXPECT_EQ(item.headerText(), "\"Taro\" <taro@example.org>");
+  item.SetText("  plain@example.org ");
+  EXPECT_EQ(item.headerText(), "plain@example.org");
+  EXPECT_THROW(item.SetText("a@b <c@d>"), AddressParseError);
+  try {
+    item.SetText("a@b <c@d>");
+  } catch (const AddressParseError& e) {
+    EXPECT_STREQ(e.what(), "@ Outside address");
+  }
+  // A Japanese name the writer encodes itself, with ESC ( B as kanji-out.
+  item.Name = sj("太郎");
+  item.Address = "t@example.org";
+  EXPECT_EQ(item.headerText(), "=?ISO-2022-JP?B?GyRCQkBPOhsoQg==?= <t@example.org>");
+}

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+#include <memory>
+
+#include <chrono>
+#include <thread>
+
+#include "net/NetErrors.h"
+#include "net/ServerReply.h"
+#include "net/TcpClient.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/Servers.h"
+
+namespace {
+
+// Replies from a list of lines; raises when they run out.
+ServerReply parse(std::vector<std::string> lines) {
+  std::size_t next = 0;
+  ServerReply reply;
+  reply.readFrom([&]() -> std::string {
+    if (next == lines.size()) throw std::runtime_error("read past the reply");
+    return lines[next++];
+  });
+  return reply;
+}
+
+struct StatusLog {
+  std::vector<std::pair<int, std::string>> entries;
+  void attach(TcpConnection& c) {
+    c.onStatus = [this](TcpConnection&, ConnectionStatus s, const std::string& t) {
+      entries.emplace_back(static_cast<int>(s), t);
+    };
+  }
+};
+
+std::unique_ptr<TcpClient> clientFor(int port) {
+  auto c = std::make_unique<TcpClient>();
+  c->Host = "127.0.0.1";
+  c->Port = port;
+  return c;
+}
+
+}  // namespace
+
+TEST(ServerReply, SingleAndMultiLineShapes) {
+  ServerReply r = parse({"250 ok"});
+  EXPECT_EQ(r.code, 250);
+  EXPECT_EQ(r.codeText, "250");
+  EXPECT_EQ(r.Text, std::vector<std::string>({"ok"}));
+
+  r = parse({"250-first", "250-second", "250 last", "unread"});
+  EXPECT_EQ(r.code, 250);
+  EXPECT_EQ(r.Text, std::vector<std::string>({"first", "second", "last"}));
+  EXPECT_EQ(r.textWithLineEnds(), "first\r\nsecond\r\nlast\r\n");
+
+  // Empty lines are skipped and lines trimmed; continuation lines of another shape
+  // belong to the reply until the closing line.
+  r = parse({"", "  220-hello  ", "   ", "free text", "220 done"});
+  EXPECT_EQ(r.code, 220);
+  EXPECT_EQ(r.Text, std::vector<std::string>({"hello", " text", "done"}));
+
+  // A short line ends a multi-line reply.
+  r = parse({"211-status", "211", "next"});
+  EXPECT_EQ(r.Text.size(), 2u);
+
+  // Non-numeric codes give 0; POP3 style text codes are kept.
+  r = parse({"+OK Logged in."});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.codeText, "+OK");
+  EXPECT_EQ(r.Text[0], "Logged in.");
+  r = parse({"-ERR [AUTH] Authentication failed."});
+  EXPECT_EQ(r.codeText, "-ERR");
+  EXPECT_EQ(r.Text[0], " [AUTH] Authentication failed.");
+}
+
+TEST(TcpConnection, ReadsRepliesAcrossPacketsAndChecksCodes) {
+  ScriptedServer server([](ScriptedServer::Peer& p) {
+    p.send("220-Welcome\r\n220-");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    p.send("still here\n220 ready\r\n");
+    p.readLine();
+    p.send("550 No such user\r\n");
+    p.readLine();
+  });
+  auto cp = clientFor(server.port());
+    auto& c = *cp;
+  c.readTimeoutMs = 5000;
+  c.Connect();
+  EXPECT_EQ(c.getResponse({220}), 220);
+  EXPECT_EQ(c.lastReply.Text.size(), 3u);
+  try {
+    c.sendCommand("VRFY x", {250, 251});
+    FAIL() << "550 accepted";
+  } catch (const ProtocolReplyError& e) {
+    EXPECT_EQ(e.replyCode(), 550);
+    EXPECT_STREQ(e.what(), "No such user\r\n");
+  }
+  c.Disconnect();
+  server.join();
+  EXPECT_EQ(server.received(), std::vector<std::string>({"VRFY x"}));
+}
+
+// Plays script, reads one reply with the given time limit, and expects exception E
+// with exactly message; answers how long the read took.
+template <typename E>
+std::chrono::steady_clock::duration expectReadFails(ScriptedServer::Script script, int readTimeout,
+                                                    const char* message) {
+  ScriptedServer server(std::move(script));
+  auto cp = clientFor(server.port());
+  cp->readTimeoutMs = readTimeout;
+  cp->Connect();
+  const auto t0 = std::chrono::steady_clock::now();
+  try {
+    cp->readReply();
+    ADD_FAILURE() << "no exception";
+  } catch (const E& e) {
+    EXPECT_STREQ(e.what(), message);
+  }
+  const auto took = std::chrono::steady_clock::now() - t0;
+  cp->Disconnect();
+  return took;
+}
+
+TEST(TcpConnection, FaultsRaiseTheirExactTexts) {
+  const auto silence = expectReadFails<ReadTimeoutError>([](ScriptedServer::Peer& p) { p.readLine(); }, 200,
+                                                       "Read Timeout");
+  EXPECT_LT(silence, std::chrono::seconds(3));
+  expectReadFails<ConnectionClosedError>([](ScriptedServer::Peer& p) { p.send("250-one\r\n250-tw"); }, 0,
+                                           "Connection Closed Gracefully.");
+  expectReadFails<LineTooLongError>(
+      [](ScriptedServer::Peer& p) {
+        p.send("220 " + std::string(20000, 'x') + "\r\n");
+        p.readLine();
+      },
+      0, "Max line length exceeded.");
+  {  // exactly the longest line allowed is fine
+    ScriptedServer server([](ScriptedServer::Peer& p) { p.send("220 " + std::string(16380, 'x') + "\r\n"); });
+    auto cp = clientFor(server.port());
+    auto& c = *cp;
+    c.Connect();
+    c.readReply();
+    EXPECT_EQ(c.lastReply.Text[0].size(), 16380u);
+  }
+}
+
+TEST(TcpConnection, ConnectFailuresAndStates) {
+  auto rp = clientFor(freeLocalPort());
+  auto& refused = *rp;
+  try {
+    refused.Connect();
+    FAIL();
+  } catch (const SocketError& e) {
+    EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+  }
+  TcpClient unknown;
+  unknown.Host = "no-such-host.invalid";
+  unknown.Port = 25;
+  StatusLog log;
+  log.attach(unknown);
+  try {
+    unknown.Connect();
+    FAIL();
+  } catch (const SocketError& e) {
+    EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+  }
+  ASSERT_EQ(log.entries.size(), 1u);
+  EXPECT_EQ(log.entries[0], std::make_pair(0, std::string("Resolving hostname no-such-host.invalid.")));
+
+  TcpClient idle;
+  EXPECT_THROW(idle.writeLine("NOOP"), NotConnectedError);
+  EXPECT_THROW(idle.readLine(), NotConnectedError);
+
+  ScriptedServer server([](ScriptedServer::Peer& p) { p.readLine(); });
+  auto cp = clientFor(server.port());
+    auto& c = *cp;
+  StatusLog statuses;
+  statuses.attach(c);
+  int connected = 0, disconnected = 0;
+  c.onConnected = [&](TcpConnection&) { ++connected; };
+  c.onDisconnected = [&](TcpConnection&) { ++disconnected; };
+  c.Connect();
+  EXPECT_THROW(c.Connect(), AlreadyConnectedError);
+  EXPECT_THROW(c.writeLine("MAIL FROM:<a@b>\r\nRCPT TO:<x@y>"), UnsafeTextError);
+  c.Disconnect();
+  c.Disconnect();
+  EXPECT_EQ(connected, 1);
+  EXPECT_EQ(disconnected, 2);
+  const std::vector<std::pair<int, std::string>> expected = {
+      {1, "Connecting to 127.0.0.1."}, {2, "Connected."},    {3, "Disconnecting."},
+      {4, "Disconnected."},            {3, "Disconnecting."}, {4, "Disconnected."}};
+  EXPECT_EQ(statuses.entries, expected);
+  server.join();
+  EXPECT_TRUE(server.received().empty()) << "the refused line reached the server";
+}

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/IniFile.h"
+#include "settings/SettingsFiles.h"
+#include "tests/support/TestProgram.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFilesTest : public ::testing::Test {
+ protected:
+  TestProgram program{false};
+  SettingsPaths paths = SettingsPaths::of(program.ctx());
+
+  static AllSettings filled() {
+    AllSettings s;
+    s.ftp.FTP_HOST_ADR = "ftp.example.com";
+    s.ftp.FTP_USER = "taro";
+    s.ftp.FTP_PAS = 1;
+    s.ftp.password = "ftp-secret";
+    s.ftp.FTP_HOST_PATH = "/public_html/cgi";
+    s.ftp.FTP_LOCAL_PATH = "/home/taro/data";
+    s.ftp.FTP_PASV = 0;
+    s.mail.Smtp = "smtp.example.com";
+    s.mail.MailAdress = "info@example.com";
+    s.mail.Mail1_Wait_Second = "  5";
+    s.mail.PasSave = 1;
+    s.mail.password = "pop-secret";
+    s.mail.POP_before_SMTP = 1;
+    s.mail.Pop_Saver = " pop.example.com ";
+    s.mail.Pop_UsrName = "taro";
+    s.mail.Pop_After_Snd_Second = " 10";
+    s.mail.LogWrt = 0;
+    s.mail.Max_Moji = " 72";
+    s.mail.Nothing_UserName = sj(" 　読者様　 ");
+    return s;
+  }
+
+  static unsigned mode(const fs::path& p) {
+    struct stat st {};
+    ::stat(p.c_str(), &st);
+    return st.st_mode & 0777;
+  }
+};
+
+}  // namespace
+
+TEST_F(SettingsFilesTest, MissingFilesGiveTheDefaults) {
+  const AllSettings s = readSettings(paths);
+  EXPECT_EQ(s.ftp.FTP_HOST_ADR, "");
+  EXPECT_EQ(s.ftp.FTP_PAS, 0);
+  EXPECT_EQ(s.ftp.FTP_PASV, 1);
+  EXPECT_EQ(s.mail.PasSave, 0);
+  EXPECT_EQ(s.mail.POP_before_SMTP, 1);
+  EXPECT_EQ(s.mail.LogWrt, 1);
+  EXPECT_EQ(s.mail.Pop_After_Snd_Second, "10");
+  EXPECT_EQ(s.mail.Mail1_Wait_Second, "30");
+  EXPECT_EQ(s.mail.Max_Moji, "80");
+  EXPECT_EQ(s.mail.SMTPPORT, 25);
+  EXPECT_EQ(s.mail.password, "");
+}
+
+TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
+  AllSettings s = filled();
+  writeSettings(paths, s);
+  EXPECT_EQ(TestProgram::readFile(paths.env),
+            "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=taro\r\nFTP_PAS=1\r\n"
+            "FTP_HOST_PATH=/public_html/cgi\r\nFTP_LOCAL_PATH=/home/taro/data\r\nFTP_PASV=0\r\n\r\n"
+            "[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=info@example.com\r\nMail1_Wait_Second=5\r\n"
+            "PasSave=1\r\nPOP_before_SMTP=1\r\nPop_Saver=pop.example.com\r\nPop_UsrName=taro\r\n"
+            "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n");
+  EXPECT_EQ(s.mail.Nothing_UserName, sj("読者様"));  // what was written, for the field
+
+  const AllSettings back = readSettings(paths);
+  EXPECT_EQ(back.ftp.password, "ftp-secret");
+  EXPECT_EQ(back.mail.password, "pop-secret");
+  EXPECT_EQ(back.ftp.FTP_PASV, 0);
+  EXPECT_EQ(back.mail.Max_Moji, "72");  // leading blanks go on reading
+  EXPECT_EQ(back.mail.Mail1_Wait_Second, "5");
+  EXPECT_EQ(back.mail.LogWrt, 0);
+  EXPECT_EQ(TestProgram::readFile(paths.ftpPassword).size(), 16u);
+}
+
+TEST_F(SettingsFilesTest, AHandAddedKeySurvivesEverySave) {
+  AllSettings s = filled();
+  writeSettings(paths, s);
+  IniFile(paths.env).WriteString("Mail", "SMTPPORT", " 2525 ");
+  writeSettings(paths, s);
+  s.mail.Smtp = "other.example.com";
+  writeSettings(paths, s);
+  const MailSettings m = loadMailSettings(paths);
+  EXPECT_EQ(m.SMTPPORT, 2525);
+  EXPECT_EQ(m.Smtp, "other.example.com");
+}
+
+TEST_F(SettingsFilesTest, SwitchesReadAsTheirKeysDefine) {
+  TestProgram::writeFile(paths.env,
+                         "[FTP]\nFTP_PAS=2\nFTP_PASV=2\n[Mail]\nPOP_before_SMTP=-1\nPasSave=x\nLogWrt=2\n"
+                         "SMTPPORT=abc\nNothing_UserName=" + sj("　名無し　") + "\n");
+  writePasswordFile(paths.ftpPassword, "ignored");
+  const AllSettings s = readSettings(paths);
+  EXPECT_FALSE(s.ftp.passwordSaved());
+  EXPECT_FALSE(s.ftp.passwordAsked());
+  EXPECT_EQ(s.ftp.password, "");  // neither read nor asked for
+  EXPECT_FALSE(s.ftp.passive());
+  EXPECT_TRUE(s.mail.popBeforeSmtp());
+  EXPECT_TRUE(s.mail.passwordAsked());  // not a number: the default 0
+  EXPECT_FALSE(s.mail.writeLog());
+  EXPECT_EQ(s.mail.SMTPPORT, 25);
+  EXPECT_EQ(s.mail.Nothing_UserName, sj("名無し"));
+}
+
+TEST_F(SettingsFilesTest, PasswordFilesFollowTheSwitchesAndBlanks) {
+  AllSettings s = filled();
+  s.ftp.password = "   ";  // ticked but blank: written, then deleted
+  writeSettings(paths, s);
+  EXPECT_FALSE(fs::exists(paths.ftpPassword));
+  EXPECT_EQ(IniFile(paths.env).ReadInteger("FTP", "FTP_PAS", -1), 1);
+  EXPECT_EQ(readSettings(paths).ftp.password, "");
+
+  ASSERT_TRUE(fs::exists(paths.popPassword));
+  s.mail.PasSave = 0;
+  writeSettings(paths, s);
+  EXPECT_FALSE(fs::exists(paths.popPassword));
+  EXPECT_EQ(IniFile(paths.env).ReadInteger("Mail", "PasSave", -1), 0);
+  s.mail.PasSave = 1;
+  writeSettings(paths, s);
+  EXPECT_EQ(readPasswordFile(paths.popPassword), "pop-secret");
+}
+
+TEST_F(SettingsFilesTest, PasswordFilesAreOwnerOnlyAndWholeBlocks) {
+  TestProgram::writeFile(paths.popPassword, "old");
+  fs::permissions(paths.popPassword, fs::perms::all);
+  writePasswordFile(paths.popPassword, "12345678");
+  EXPECT_EQ(mode(paths.popPassword), 0600u);
+  EXPECT_EQ(TestProgram::readFile(paths.popPassword).size(), 16u);
+  writePasswordFile(paths.ftpPassword, "");
+  EXPECT_EQ(mode(paths.ftpPassword), 0600u);
+  EXPECT_EQ(TestProgram::readFile(paths.ftpPassword).size(), 8u);
+  EXPECT_EQ(readPasswordFile(paths.ftpPassword), "");
+
+  const std::string typed = sj(" パス word ");  // kept exactly as typed
+  writePasswordFile(paths.ftpPassword, typed);
+  EXPECT_EQ(readPasswordFile(paths.ftpPassword), typed);
+  EXPECT_EQ(Decode(Encode(typed)), typed);
+}
+
+TEST_F(SettingsFilesTest, DamagedPasswordFilesGiveTheEmptyPassword) {
+  const std::string good = Encode("secret");
+  ASSERT_EQ(good.size(), 8u);
+  for (const std::string& bytes : {std::string(), good.substr(0, 7), good + "1234", std::string(12, 'x')}) {
+    TestProgram::writeFile(paths.ftpPassword, bytes);
+    EXPECT_EQ(readPasswordFile(paths.ftpPassword), "") << bytes.size() << " bytes";
+  }
+  EXPECT_EQ(readPasswordFile(program.file("missing.env")), "");
+  // Foreign content of a valid length deciphers to something, without any error.
+  TestProgram::writeFile(paths.ftpPassword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10", 16));
+  EXPECT_NO_THROW(readPasswordFile(paths.ftpPassword));
+}
+
+TEST_F(SettingsFilesTest, ASaveThatFailsKeepsWhatItHadWritten) {
+  SettingsPaths broken = paths;
+  broken.ftpPassword = program.file("no-such-folder") / "QuorMail1.env";
+  AllSettings s = filled();
+  EXPECT_THROW(writeSettings(broken, s), std::runtime_error);
+  const IniFile ini(paths.env);
+  EXPECT_EQ(ini.ReadString("FTP", "FTP_USER", ""), "taro");
+  EXPECT_EQ(ini.ReadString("FTP", "FTP_PAS", ""), "1");
+  EXPECT_EQ(ini.ReadString("FTP", "FTP_HOST_PATH", "none"), "none");
+
+  broken = paths;
+  broken.env = program.file("no-such-folder") / "QuorMail.env";
+  try {
+    writeSettings(broken, s);
+    FAIL() << "no error";
+  } catch (const IniFileError& e) {
+    EXPECT_NE(std::string(e.what()).find("no-such-folder/QuorMail.env"), std::string::npos);
+  }
+}
