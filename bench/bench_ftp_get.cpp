@@ -30,15 +30,15 @@ int main() {
   const double mb = size / 1048576.0;
 
   FtpClient ftp;
-  ftp.Host = "127.0.0.1";
-  ftp.Port = server.port();
-  ftp.Username = "bench";
-  ftp.Password = "bench";
-  ftp.Connect(true, 50000);
+  ftp.host = "127.0.0.1";
+  ftp.port = server.port();
+  ftp.user = "bench";
+  ftp.password = "bench";
+  ftp.connect(true, 50000);
   auto t0 = std::chrono::steady_clock::now();
-  ftp.Get("big.bin", local.file("ours.bin"), true, false);
+  ftp.get("big.bin", local.file("ours.bin"), true, false);
   const double ours = seconds(t0);
-  ftp.Disconnect();
+  ftp.disconnect();
 
   t0 = std::chrono::steady_clock::now();
   int rc = 0;

@@ -32,10 +32,10 @@ int main(int argc, char** argv) {
 
   auto t1 = std::chrono::steady_clock::now();
   StripedGrid grid;
-  for (int c = 0; c < cols; ++c) grid.GridColumns().Add().setCaption(QStringLiteral("列%1").arg(c));
-  grid.setGridStyle(GridLineStyle::gsStriped);
+  for (int c = 0; c < cols; ++c) grid.columns().add().setCaption(QStringLiteral("列%1").arg(c));
+  grid.setLineStyle(GridLineStyle::striped);
   grid.resize(858, 400);
-  grid.BeginUpdate();
+  grid.beginUpdate();
   grid.setRowCount(rows + 1);
   for (int r = 1; r <= rows; ++r) {
     std::vector<QString> cells;
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     for (int c = 0; c < cols; ++c) cells.push_back(cellText(r, c));
     grid.setRow(r, std::move(cells));
   }
-  grid.EndUpdate();
+  grid.endUpdate();
   grid.show();
   QApplication::processEvents();
   const double ours = bench::seconds(t1);

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     window.show();
     QApplication::processEvents();
     const double ours = bench::seconds(t);
-    std::printf("send window with %d due readers listed\n", window.SG_USER->RowCount() - 1);
+    std::printf("send window with %d due readers listed\n", window.SG_USER->rowCount() - 1);
     std::printf("  ours (open, list, show):  %8.1f ms (target < 1500 ms)\n", ours * 1000);
     std::printf("  bare scan of the query:   %8.1f ms\n", bare * 1000);
     std::printf("  ratio ours/bare:          %8.2f (target <= 2)\n", ours / bare);

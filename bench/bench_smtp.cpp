@@ -51,17 +51,17 @@ int main() {
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < kPerBatch; ++i) {
       MailMessage m;
-      m.From.SetText("office@example.com");
-      m.Recipients.SetText("reader" + std::to_string(i) + "@example.org");
-      m.Subject = subject;
+      m.from.setText("office@example.com");
+      m.recipients.setText("reader" + std::to_string(i) + "@example.org");
+      m.subject = subject;
       m.setBodyText(body);
       m.contentType = "text/plain";
       SmtpClient smtp;
-      smtp.Host = "127.0.0.1";
-      smtp.Port = server.port();
-      smtp.Connect(-1);
-      smtp.Send(m);
-      smtp.Disconnect();
+      smtp.host = "127.0.0.1";
+      smtp.port = server.port();
+      smtp.connect(-1);
+      smtp.send(m);
+      smtp.disconnect();
     }
     ours += seconds(t0);
     const std::string out = runCommand(std::string(kPython) + " " + dir.file("ref.py") + " " +

@@ -20,12 +20,12 @@ void GridCellEditor::setWordWrap(bool wrap) {
 void GridCellEditor::openOn(int col, int row) {
   m_col = col;
   m_row = row;
-  GridColumnList& cols = m_grid->GridColumns();
-  if (col < cols.Count()) {
+  GridColumnList& cols = m_grid->columns();
+  if (col < cols.count()) {
     const GridColumn& c = cols[col];
-    setFont(c.Font());
-    m_multiLine = c.MultiLine;
-    setWordWrap(c.Wordwrap());
+    setFont(c.font());
+    m_multiLine = c.multiLine;
+    setWordWrap(c.wordWrap());
     setAttribute(Qt::WA_InputMethodEnabled, c.imeMode == ImeMode::open || c.imeMode == ImeMode::dontCare);
   } else {
     setFont(m_grid->font());
@@ -48,8 +48,8 @@ void GridCellEditor::loadText(const QString& text) {
 }
 
 bool GridCellEditor::integerColumn() const {
-  GridColumnList& cols = m_grid->GridColumns();
-  return m_col < cols.Count() && cols[m_col].DataType == InputKind::dtInteger;
+  GridColumnList& cols = m_grid->columns();
+  return m_col < cols.count() && cols[m_col].dataType == InputKind::integer;
 }
 
 void GridCellEditor::keyPressEvent(QKeyEvent* e) {
@@ -84,27 +84,27 @@ void GridCellEditor::storeText() {
   if (m_loading) return;
   const QString text = toPlainText();
   if (!integerColumn()) {
-    m_grid->setCells(m_col, m_row, text);
+    m_grid->setCell(m_col, m_row, text);
     return;
   }
   if (text == QLatin1String("-")) {
-    m_grid->setCells(m_col, m_row, QStringLiteral("-0"));
+    m_grid->setCell(m_col, m_row, QStringLiteral("-0"));
     return;
   }
   if (text.isEmpty()) {
-    m_grid->setCells(m_col, m_row, QString());
+    m_grid->setCell(m_col, m_row, QString());
     return;
   }
   bool ok = false;
   const int value = text.trimmed().toInt(&ok);
   if (ok) {
-    m_grid->setCells(m_col, m_row, QString::number(value));
+    m_grid->setCell(m_col, m_row, QString::number(value));
     return;
   }
   // Not an integer: the editor goes back to the cell's text, caret one to the left.
   const int caret = textCursor().position();
   m_loading = true;
-  setPlainText(m_grid->Cells(m_col, m_row));
+  setPlainText(m_grid->cell(m_col, m_row));
   m_loading = false;
   QTextCursor c = textCursor();
   c.setPosition(std::max(0, std::min(caret - 1, static_cast<int>(toPlainText().size()))));

@@ -10,8 +10,8 @@ class GridCellEditor : public QPlainTextEdit {
  public:
   GridCellEditor(StripedGrid* grid, QWidget* parent);
 
-  bool MultiLine() const { return m_multiLine; }
-  bool WordWrap() const { return m_wordWrap; }
+  bool multiLine() const { return m_multiLine; }
+  bool wordWrap() const { return m_wordWrap; }
   void setWordWrap(bool wrap);
 
   void openOn(int col, int row);

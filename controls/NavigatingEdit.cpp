@@ -8,7 +8,7 @@ bool NavigatingEdit::event(QEvent* e) {
   // Claim Up and Down so no shortcut or container navigation takes them first.
   if (e->type() == QEvent::ShortcutOverride) {
     auto* k = static_cast<QKeyEvent*>(e);
-    if ((k->key() == Qt::Key_Up && UseUp) || (k->key() == Qt::Key_Down && UseDown)) {
+    if ((k->key() == Qt::Key_Up && useUp) || (k->key() == Qt::Key_Down && useDown)) {
       e->accept();
       return true;
     }
@@ -22,11 +22,11 @@ void NavigatingEdit::keyPressEvent(QKeyEvent* e) {
 
   // Key down: navigation keys move the focus and raise no key-down event.
   if (enter) {
-    if (UseEnter) moveFocus(true);
+    if (useEnter) moveFocus(true);
   } else if (key == Qt::Key_Up) {
-    if (UseUp) moveFocus(false);
+    if (useUp) moveFocus(false);
   } else if (key == Qt::Key_Down) {
-    if (UseDown) moveFocus(true);
+    if (useDown) moveFocus(true);
   } else {
     emit keyDown(e);
   }
@@ -43,12 +43,12 @@ void NavigatingEdit::keyPressEvent(QKeyEvent* e) {
   }
   const QString text = e->text();
   if (text.isEmpty()) {
-    QLineEdit::keyPressEvent(e);  // caret movement, Delete, ...
+    QLineEdit::keyPressEvent(e);  // caret movement, remove, ...
     return;
   }
   const QChar ch = text.at(0);
   const bool isBackspace = key == Qt::Key_Backspace;
-  if (NumOnly && !isBackspace && !(ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))) {
+  if (digitsOnly && !isBackspace && !(ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))) {
     emit keyPressed(0);  // discarded, clipboard shortcuts included
     e->accept();
     return;

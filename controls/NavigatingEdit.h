@@ -2,18 +2,18 @@
 #include <QLineEdit>
 
 // Single-line edit box for keyboard-driven entry: Up, Down and Enter move the focus
-// between the fields of the form in tab order, and NumOnly limits typing to digits.
+// between the fields of the form in tab order, and digitsOnly limits typing to digits.
 // A screen's Enter handler (keyPressed with Qt::Key_Return) runs after the focus moved.
 class NavigatingEdit : public QLineEdit {
   Q_OBJECT
  public:
   explicit NavigatingEdit(QWidget* parent = nullptr);
 
-  bool UseUp = true;
-  bool UseDown = true;
-  bool UseEnter = true;
-  bool NumOnly = false;
-  int RelayGroup = 0;  // kept with the form; nothing depends on it
+  bool useUp = true;
+  bool useDown = true;
+  bool useEnter = true;
+  bool digitsOnly = false;
+  int relayGroup = 0;  // kept with the form; nothing depends on it
 
   // Moves the focus to the next (forward) or previous qualifying control of the window.
   void moveFocus(bool forward);

@@ -30,18 +30,18 @@ class StringGridModel : public QAbstractTableModel {
 
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation != Qt::Horizontal || section < 0 || section >= m_cols) return QVariant();
-    GridColumnList& cols = m_grid->GridColumns();
-    const bool described = section < cols.Count();
+    GridColumnList& cols = m_grid->columns();
+    const bool described = section < cols.count();
     switch (role) {
       case Qt::DisplayRole: {
         QString t = cell(section, 0);
-        if (t.isEmpty() && described) t = cols[section].Caption();
+        if (t.isEmpty() && described) t = cols[section].caption();
         return t;
       }
       case Qt::FontRole:
-        return described ? QVariant(cols[section].FixCellFont()) : QVariant();
+        return described ? QVariant(cols[section].fixedCellFont()) : QVariant();
       case Qt::TextAlignmentRole:
-        return described ? QVariant(int(cols[section].Alignment() | Qt::AlignVCenter)) : QVariant();
+        return described ? QVariant(int(cols[section].alignment() | Qt::AlignVCenter)) : QVariant();
       default:
         return QVariant();
     }
@@ -49,9 +49,9 @@ class StringGridModel : public QAbstractTableModel {
 
   Qt::ItemFlags flags(const QModelIndex& index) const override {
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_grid->Editing()) {
-      GridColumnList& cols = m_grid->GridColumns();
-      if (index.column() >= cols.Count() || cols[index.column()].CanEdit) f |= Qt::ItemIsEditable;
+    if (m_grid->editing()) {
+      GridColumnList& cols = m_grid->columns();
+      if (index.column() >= cols.count() || cols[index.column()].canEdit) f |= Qt::ItemIsEditable;
     }
     return f;
   }
@@ -149,22 +149,22 @@ class GridDelegate : public QStyledItemDelegate {
     const int col = index.column();
     const int row = index.row() + 1;
     const bool selected = option.state & QStyle::State_Selected;
-    if (m_grid->DefaultDrawing) {
-      GridColumnList& cols = m_grid->GridColumns();
-      if (col < cols.Count()) {
+    if (m_grid->defaultDrawing) {
+      GridColumnList& cols = m_grid->columns();
+      if (col < cols.count()) {
         const GridColumn& c = cols[col];
         painter->save();
         painter->fillRect(option.rect, m_grid->cellColor(col, row));
-        painter->setFont(c.Font());
+        painter->setFont(c.font());
         const QRect r = option.rect.adjusted(2, 2, -2, -2);
-        int flags = static_cast<int>(c.Alignment()) | Qt::AlignVCenter;
-        flags |= c.Wordwrap() ? Qt::TextWordWrap : Qt::TextSingleLine;
+        int flags = static_cast<int>(c.alignment()) | Qt::AlignVCenter;
+        flags |= c.wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine;
         painter->setPen(option.palette.color(QPalette::Text));
         painter->drawText(r, flags, m_grid->displayText(col, row));
         painter->restore();
       }
     }
-    if (m_grid->OnDrawCell) m_grid->OnDrawCell(painter, col, row, option.rect, selected);
+    if (m_grid->onDrawCell) m_grid->onDrawCell(painter, col, row, option.rect, selected);
   }
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
@@ -174,7 +174,7 @@ class GridDelegate : public QStyledItemDelegate {
   }
 
   void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    static_cast<GridCellEditor*>(editor)->loadText(m_grid->Cells(index.column(), index.row() + 1));
+    static_cast<GridCellEditor*>(editor)->loadText(m_grid->cell(index.column(), index.row() + 1));
   }
 
   void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {
@@ -188,7 +188,7 @@ class GridDelegate : public QStyledItemDelegate {
 // ---- columns ----------------------------------------------------------------------
 
 GridColumn::GridColumn(StripedGrid* grid)
-    : m_grid(grid), m_color(grid->GridColor()), m_font(grid->font()), m_fixFont(grid->font()) {}
+    : m_grid(grid), m_color(grid->gridColor()), m_font(grid->font()), m_fixFont(grid->font()) {}
 
 void GridColumn::changed() {
   if (m_grid) m_grid->repaintGrid();
@@ -209,48 +209,48 @@ void GridColumn::setFont(const QFont& f) {
   m_font = f;
   changed();
 }
-void GridColumn::setFixCellFont(const QFont& f) {
+void GridColumn::setFixedCellFont(const QFont& f) {
   m_fixFont = f;
   changed();
 }
-void GridColumn::setWordwrap(bool w) {
+void GridColumn::setWordWrap(bool w) {
   m_wordwrap = w;
   changed();
 }
 
-void GridColumn::Assign(const GridColumn& o) {
+void GridColumn::assign(const GridColumn& o) {
   m_alignment = o.m_alignment;
-  CanEdit = o.CanEdit;
+  canEdit = o.canEdit;
   m_caption = o.m_caption;
   m_color = o.m_color;
-  DataType = o.DataType;
-  DisplayMask = o.DisplayMask;
+  dataType = o.dataType;
+  displayMask = o.displayMask;
   m_font = o.m_font;
   m_fixFont = o.m_fixFont;
   imeMode = o.imeMode;
   m_wordwrap = o.m_wordwrap;
-  MultiLine = o.MultiLine;
+  multiLine = o.multiLine;
   changed();
 }
 
 void GridColumnList::appendSilently() { m_items.push_back(std::make_unique<GridColumn>(m_grid)); }
 void GridColumnList::removeLastSilently() { m_items.pop_back(); }
 
-GridColumn& GridColumnList::Add() {
+GridColumn& GridColumnList::add() {
   appendSilently();
-  if (Synchronize) m_grid->columnsChanged();
+  if (synchronize) m_grid->columnsChanged();
   return *m_items.back();
 }
 
-void GridColumnList::Delete(int index) {
-  if (index < 0 || index >= Count()) return;
+void GridColumnList::remove(int index) {
+  if (index < 0 || index >= count()) return;
   m_items.erase(m_items.begin() + index);
-  if (Synchronize) m_grid->columnsChanged();
+  if (synchronize) m_grid->columnsChanged();
 }
 
-void GridColumnList::Clear() {
+void GridColumnList::clear() {
   m_items.clear();
-  if (Synchronize) m_grid->columnsChanged();
+  if (synchronize) m_grid->columnsChanged();
 }
 
 // ---- grid -------------------------------------------------------------------------
@@ -268,12 +268,12 @@ StripedGrid::StripedGrid(QWidget* parent)
   setWordWrap(false);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setRowCount(2);  // the title row and one data row
-  setColCount(4);
+  setColumnCount(4);
 }
 
 StripedGrid::~StripedGrid() = default;
 
-void StripedGrid::setGridStyle(GridLineStyle s) {
+void StripedGrid::setLineStyle(GridLineStyle s) {
   m_style = s;
   repaintGrid();
 }
@@ -290,64 +290,64 @@ void StripedGrid::setEditing(bool on) {
                      : QAbstractItemView::NoEditTriggers);
 }
 
-int StripedGrid::ColCount() const { return m_model->columnCount(); }
+int StripedGrid::columnCount() const { return m_model->columnCount(); }
 
-void StripedGrid::setColCount(int n) {
+void StripedGrid::setColumnCount(int n) {
   m_model->setCols(n);
   if (m_syncing) return;
   // The column descriptions follow the count.
-  m_columns.Synchronize = false;
-  while (m_columns.Count() < n) m_columns.appendSilently();
-  while (m_columns.Count() > n) m_columns.removeLastSilently();
-  m_columns.Synchronize = true;
-  for (int i = 0; i < n; ++i) setColumnWidth(i, m_columns[i].Width);
+  m_columns.synchronize = false;
+  while (m_columns.count() < n) m_columns.appendSilently();
+  while (m_columns.count() > n) m_columns.removeLastSilently();
+  m_columns.synchronize = true;
+  for (int i = 0; i < n; ++i) setColumnWidth(i, m_columns[i].width);
 }
 
 void StripedGrid::columnsChanged() {
   m_syncing = true;
-  m_model->setCols(m_columns.Count());
+  m_model->setCols(m_columns.count());
   m_syncing = false;
-  for (int i = 0; i < m_columns.Count(); ++i) setColumnWidth(i, m_columns[i].Width);
+  for (int i = 0; i < m_columns.count(); ++i) setColumnWidth(i, m_columns[i].width);
   repaintGrid();
 }
 
-int StripedGrid::RowCount() const { return m_model->rowCount() + 1; }
+int StripedGrid::rowCount() const { return m_model->rowCount() + 1; }
 void StripedGrid::setRowCount(int n) { m_model->setDataRows(n - 1); }
 
-int StripedGrid::DefaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
+int StripedGrid::defaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
 void StripedGrid::setDefaultRowHeight(int h) { verticalHeader()->setDefaultSectionSize(h); }
 
 void StripedGrid::setColWidth(int col, int width) {
-  if (col < m_columns.Count()) m_columns[col].Width = width;
+  if (col < m_columns.count()) m_columns[col].width = width;
   setColumnWidth(col, width);
 }
 
-QString StripedGrid::Cells(int col, int row) const { return m_model->cell(col, row); }
-void StripedGrid::setCells(int col, int row, const QString& text) { m_model->setCell(col, row, text); }
+QString StripedGrid::cell(int col, int row) const { return m_model->cell(col, row); }
+void StripedGrid::setCell(int col, int row, const QString& text) { m_model->setCell(col, row, text); }
 void StripedGrid::setRow(int row, std::vector<QString> cells) { m_model->setRowCells(row, std::move(cells)); }
-void StripedGrid::BeginUpdate() { m_model->beginQuiet(); }
-void StripedGrid::EndUpdate() { m_model->endQuiet(); }
+void StripedGrid::beginUpdate() { m_model->beginQuiet(); }
+void StripedGrid::endUpdate() { m_model->endQuiet(); }
 
-int StripedGrid::Row() const {
+int StripedGrid::currentRow() const {
   const QModelIndex i = currentIndex();
   return i.isValid() ? i.row() + 1 : -1;
 }
 
 void StripedGrid::setRow(int row) {
-  if (row < 1 || row >= RowCount()) return;
+  if (row < 1 || row >= rowCount()) return;
   const int col = currentIndex().isValid() ? currentIndex().column() : 0;
   setCurrentIndex(m_model->index(row - 1, col));
 }
 
 QColor StripedGrid::cellColor(int col, int row) const {
-  if (m_style == GridLineStyle::gsStriped) return row % 2 == 0 ? m_stripe : m_color;
-  return col < m_columns.Count() ? m_columns[col].Color() : m_color;
+  if (m_style == GridLineStyle::striped) return row % 2 == 0 ? m_stripe : m_color;
+  return col < m_columns.count() ? m_columns[col].color() : m_color;
 }
 
 QString StripedGrid::displayText(int col, int row) const {
-  const QString text = Cells(col, row);
-  if (text.isEmpty() || col >= m_columns.Count() || m_columns[col].DisplayMask.isEmpty()) return text;
-  return FormatWithMask(text, m_columns[col].DisplayMask);
+  const QString text = cell(col, row);
+  if (text.isEmpty() || col >= m_columns.count() || m_columns[col].displayMask.isEmpty()) return text;
+  return formatWithMask(text, m_columns[col].displayMask);
 }
 
 void StripedGrid::repaintGrid() {
@@ -412,7 +412,7 @@ QString applyEditMask(const QString& text, QString mask) {
 }
 }  // namespace
 
-QString FormatWithMask(const QString& text, const QString& mask) {
+QString formatWithMask(const QString& text, const QString& mask) {
   bool numeric = !text.isEmpty();
   for (QChar c : text)
     if (!(c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.'))) numeric = false;

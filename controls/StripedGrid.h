@@ -11,8 +11,8 @@ class QPainter;
 class StringGridModel;
 class StripedGrid;
 
-enum class GridLineStyle { gsNormal, gsStriped };
-enum class InputKind { dtString, dtInteger };
+enum class GridLineStyle { plain, striped };
+enum class InputKind { text, integer };
 enum class ImeMode { disable, close, open, dontCare };
 
 // Description of one grid column: how its title and cells are drawn and edited.
@@ -20,27 +20,27 @@ class GridColumn {
  public:
   explicit GridColumn(StripedGrid* grid);
 
-  Qt::Alignment Alignment() const { return m_alignment; }
+  Qt::Alignment alignment() const { return m_alignment; }
   void setAlignment(Qt::Alignment a);
-  bool CanEdit = true;
-  QString Caption() const { return m_caption; }
+  bool canEdit = true;
+  QString caption() const { return m_caption; }
   void setCaption(const QString& caption);  // an empty caption is kept as one blank
-  QColor Color() const { return m_color; }
+  QColor color() const { return m_color; }
   void setColor(const QColor& c);
-  InputKind DataType = InputKind::dtString;
-  QString DisplayMask;
-  QFont Font() const { return m_font; }
+  InputKind dataType = InputKind::text;
+  QString displayMask;
+  QFont font() const { return m_font; }
   void setFont(const QFont& f);
-  QFont FixCellFont() const { return m_fixFont; }
-  void setFixCellFont(const QFont& f);
+  QFont fixedCellFont() const { return m_fixFont; }
+  void setFixedCellFont(const QFont& f);
   ImeMode imeMode = ImeMode::disable;
-  bool Wordwrap() const { return m_wordwrap; }
-  void setWordwrap(bool w);
-  bool MultiLine = false;
-  int Width = 64;
+  bool wordWrap() const { return m_wordwrap; }
+  void setWordWrap(bool w);
+  bool multiLine = false;
+  int width = 64;
 
   // Copies all eleven described properties.
-  void Assign(const GridColumn& other);
+  void assign(const GridColumn& other);
 
  private:
   void changed();
@@ -57,14 +57,14 @@ class GridColumn {
 class GridColumnList {
  public:
   explicit GridColumnList(StripedGrid* grid) : m_grid(grid) {}
-  int Count() const { return static_cast<int>(m_items.size()); }
+  int count() const { return static_cast<int>(m_items.size()); }
   GridColumn& operator[](int i) { return *m_items[static_cast<size_t>(i)]; }
   const GridColumn& operator[](int i) const { return *m_items[static_cast<size_t>(i)]; }
-  GridColumn& Add();
-  void Delete(int index);
-  void Clear();
-  StripedGrid* Grid() const { return m_grid; }
-  bool Synchronize = true;
+  GridColumn& add();
+  void remove(int index);
+  void clear();
+  StripedGrid* grid() const { return m_grid; }
+  bool synchronize = true;
 
  private:
   friend class StripedGrid;
@@ -74,8 +74,8 @@ class GridColumnList {
   std::vector<std::unique_ptr<GridColumn>> m_items;
 };
 
-// Text grid with one title row (row 0) and striped data rows. Row numbers follow the
-// grid: data rows are 1 .. RowCount()-1. Cells are kept in a model of strings, so large
+// Text grid with one title row (row 0) and striped data rows. currentRow numbers follow the
+// grid: data rows are 1 .. rowCount()-1. cell are kept in a model of strings, so large
 // lists stay fast.
 class StripedGrid : public QTableView {
   Q_OBJECT
@@ -83,40 +83,40 @@ class StripedGrid : public QTableView {
   explicit StripedGrid(QWidget* parent = nullptr);
   ~StripedGrid() override;
 
-  GridColumnList& GridColumns() { return m_columns; }
-  GridLineStyle GridStyle() const { return m_style; }
-  void setGridStyle(GridLineStyle s);
-  QColor StripeColor() const { return m_stripe; }
+  GridColumnList& columns() { return m_columns; }
+  GridLineStyle lineStyle() const { return m_style; }
+  void setLineStyle(GridLineStyle s);
+  QColor stripeColor() const { return m_stripe; }
   void setStripeColor(const QColor& c);
-  QColor GridColor() const { return m_color; }
+  QColor gridColor() const { return m_color; }
 
-  int ColCount() const;
-  void setColCount(int n);
-  int RowCount() const;
+  int columnCount() const;
+  void setColumnCount(int n);
+  int rowCount() const;
   void setRowCount(int n);
-  int DefaultRowHeight() const;
+  int defaultRowHeight() const;
   void setDefaultRowHeight(int h);
   void setColWidth(int col, int width);
 
-  QString Cells(int col, int row) const;
-  void setCells(int col, int row, const QString& text);
+  QString cell(int col, int row) const;
+  void setCell(int col, int row, const QString& text);
   // Replaces a whole data row at once (row >= 1).
   void setRow(int row, std::vector<QString> cells);
   // Bulk filling: between the two calls cell changes are not signalled one by one.
-  void BeginUpdate();
-  void EndUpdate();
+  void beginUpdate();
+  void endUpdate();
 
   // The selected data row (grid numbering), or -1.
-  int Row() const;
+  int currentRow() const;
   void setRow(int row);
 
   // Whether cells may be edited (F2, Enter or typing opens the editor).
-  bool Editing() const { return m_editing; }
+  bool editing() const { return m_editing; }
   void setEditing(bool on);
-  bool DefaultDrawing = true;
+  bool defaultDrawing = true;
 
   // Raised after the grid drew a cell, so a screen can paint over it.
-  std::function<void(QPainter*, int col, int row, const QRect& rect, bool selected)> OnDrawCell;
+  std::function<void(QPainter*, int col, int row, const QRect& rect, bool selected)> onDrawCell;
 
   // Colour of a data cell as the grid fills it.
   QColor cellColor(int col, int row) const;
@@ -133,7 +133,7 @@ class StripedGrid : public QTableView {
   void columnsChanged();
   StringGridModel* m_model;
   GridColumnList m_columns;
-  GridLineStyle m_style = GridLineStyle::gsNormal;
+  GridLineStyle m_style = GridLineStyle::plain;
   QColor m_stripe;
   QColor m_color;
   bool m_syncing = false;
@@ -142,4 +142,4 @@ class StripedGrid : public QTableView {
 
 // Formats a cell text with a display mask: numbers through a number format ("#,##0.00"),
 // other text through an edit mask ("000-0000").
-QString FormatWithMask(const QString& text, const QString& mask);
+QString formatWithMask(const QString& text, const QString& mask);

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     const PassiveAddress a = parsePassiveReply(std::string(reinterpret_cast<const char*>(data), size));
-    if (a.Port < 0 || a.Port > 65535) __builtin_trap();
+    if (a.port < 0 || a.port > 65535) __builtin_trap();
   } catch (const NetError&) {
   }
   return 0;

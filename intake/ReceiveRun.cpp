@@ -72,7 +72,7 @@ bool ReceiveRun::transferFailed(const std::exception& e, const std::string& mess
 
 void ReceiveRun::dropConnection() {
   try {
-    m_ftp.Disconnect();
+    m_ftp.disconnect();
   } catch (const std::exception&) {
     // The closing Ftp_Setudan of the run reports a connection that will not close.
   }
@@ -154,13 +154,13 @@ bool ReceiveRun::File_Make(const std::string& path) {
 }
 
 bool ReceiveRun::Ftp_Setudan() {
-  m_ftp.Host = m_target.host;
-  m_ftp.Port = m_target.port;
-  m_ftp.Username = m_target.user;
-  m_ftp.Password = m_target.password;
+  m_ftp.host = m_target.host;
+  m_ftp.port = m_target.port;
+  m_ftp.user = m_target.user;
+  m_ftp.password = m_target.password;
   m_host.LogWrite(text("FTP切断開始"));
   try {
-    m_ftp.Disconnect();
+    m_ftp.disconnect();
   } catch (const std::exception& e) {
     stageFailed(e);
     errorBox(text("FTP切断失敗"));
@@ -175,7 +175,7 @@ bool ReceiveRun::Ftp_Setuzoku() {
   showAndLog(text("FTP接続開始"));
   m_host.processEvents();
   try {
-    m_ftp.Connect(true, 50000);
+    m_ftp.connect(true, 50000);
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP接続失敗"));
@@ -191,7 +191,7 @@ bool ReceiveRun::Ftp_Dir_List_Part() {
   std::vector<std::string> lines;
   m_host.showListing(lines);
   try {
-    m_ftp.List(lines, "*.*", true);
+    m_ftp.list(lines, "*.*", true);
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP List取得失敗"));
@@ -223,7 +223,7 @@ bool ReceiveRun::Ftp_Chg_Dir_Part() {
 bool ReceiveRun::Ftp_Get_Part() {
   m_host.showMessage(text("ファイルSize取得開始"));
   try {
-    m_size = m_ftp.Size(m_hostFile);
+    m_size = m_ftp.size(m_hostFile);
   } catch (const std::exception& e) {
     stageFailed(e);
     dropConnection();
@@ -248,7 +248,7 @@ bool ReceiveRun::Ftp_Get_Part() {
   // Progress is the download's only: listings on the same client report their bytes too.
   m_ftp.onWork = [this](FtpClient&, WorkMode, std::int64_t count) { m_host.showProgress(count, m_size); };
   try {
-    m_ftp.Get(m_hostFile, nativeName(m_download), true, false);
+    m_ftp.get(m_hostFile, nativeName(m_download), true, false);
   } catch (const std::exception& e) {
     m_ftp.onWork = nullptr;
     return transferFailed(e, text("ファイル受信失敗") + m_hostFile + " -> " + m_download);
@@ -262,7 +262,7 @@ bool ReceiveRun::Ftp_Get_Part() {
 bool ReceiveRun::Ftp_Put_Part() {
   showAndLog(text("空ファイル送信開始") + m_placeholder + " -> " + m_hostFile);
   try {
-    m_ftp.Put(nativeName(m_placeholder), m_hostFile, false);
+    m_ftp.put(nativeName(m_placeholder), m_hostFile, false);
   } catch (const std::exception& e) {
     return transferFailed(e, text("空ファイル送信失敗") + m_placeholder + " -> " + m_hostFile);
   }

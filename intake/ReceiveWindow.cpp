@@ -109,7 +109,7 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   connect(Timer1, &QTimer::timeout, this, &ReceiveWindow::Timer1Timer);
 
   IdFTP1->readTimeoutMs = 10000;
-  IdFTP1->Passive = true;
+  IdFTP1->passive = true;
   IdFTP1->onStatus = [this](TcpConnection&, ConnectionStatus status, const std::string&) { IdFTP1Status(status); };
   IdFTP1->onConnected = [this](TcpConnection&) { LMSG->repaint(); };
   IdFTP1->onDisconnected = [this](TcpConnection&) { LMSG->repaint(); };
@@ -152,7 +152,7 @@ void ReceiveWindow::Main_Part() {
     showError(Sjis::toQ(e.what()));
     return;
   }
-  IdFTP1->Passive = settings.passive();
+  IdFTP1->passive = settings.passive();
   if (!Chk_Part()) {
     openSettingsWindow(m_ctx, 0);
     m_ctx.initSettings = 0;

@@ -108,21 +108,21 @@ void ReaderSearchDialog::kensaku() {
   const std::string condition = trimFullWidth(trim(Sjis::fromQ(EJyouKen->text())));
   EJyouKen->setText(Sjis::toQ(condition));
 
-  SG1->BeginUpdate();
+  SG1->beginUpdate();
   int k = 0;
   int row = 0;
   try {
     k = ReaderBook(m_ctx.query)
             .search(ItemIndex() == 0 ? ReaderSearchBy::Name : ReaderSearchBy::Address, condition,
                     [&](const std::string& id, const std::string& name, const std::string& address) {
-                      if (++row > SG1->RowCount() - 1) SG1->setRowCount(row + 1);
+                      if (++row > SG1->rowCount() - 1) SG1->setRowCount(row + 1);
                       SG1->setRow(row, {Sjis::toQ(id), Sjis::toQ(name), Sjis::toQ(address)});
                     });
   } catch (...) {
-    SG1->EndUpdate();
+    SG1->endUpdate();
     throw;
   }
-  SG1->EndUpdate();
+  SG1->endUpdate();
 
   if (k > 0) {
     SG1->setRow(1);
@@ -140,9 +140,9 @@ void ReaderSearchDialog::kensaku() {
 }
 
 void ReaderSearchDialog::BokClick() {
-  const int row = SG1->Row();
+  const int row = SG1->currentRow();
   if (row < 1) return;
-  const QString id = SG1->Cells(0, row);
+  const QString id = SG1->cell(0, row);
   if (id.trimmed().isEmpty()) return;
   if (m_idField) m_idField->setText(id.left(5));
   done(QMessageBox::Yes);

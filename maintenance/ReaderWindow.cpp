@@ -67,7 +67,7 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
     auto* e = new NavigatingEdit(this);
     e->setObjectName(QString::fromLatin1(f.name));
     e->setMaxLength(f.maxLength);
-    e->NumOnly = f.numOnly;
+    e->digitsOnly = f.numOnly;
     FormParts::setInputMethodOpen(e, f.japanese);
     this->*f.member = e;
     grid->addWidget(new QLabel(f.label, this), row, 0);

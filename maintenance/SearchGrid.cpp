@@ -12,16 +12,16 @@ constexpr int kInitialRows = 31;
 }  // namespace
 
 void setupSearchGrid(StripedGrid* grid, const std::vector<SearchColumn>& columns) {
-  GridColumnList& cols = grid->GridColumns();
-  cols.Clear();
+  GridColumnList& cols = grid->columns();
+  cols.clear();
   for (const SearchColumn& c : columns) {
-    GridColumn& col = cols.Add();
+    GridColumn& col = cols.add();
     col.setCaption(c.title);
     col.setAlignment(c.alignment);
-    col.DataType = InputKind::dtString;
+    col.dataType = InputKind::text;
     col.imeMode = ImeMode::disable;
-    col.CanEdit = false;
-    grid->setColWidth(cols.Count() - 1, c.width);
+    col.canEdit = false;
+    grid->setColWidth(cols.count() - 1, c.width);
   }
   grid->setDefaultRowHeight(20);
   grid->setRowCount(kInitialRows);
@@ -29,34 +29,34 @@ void setupSearchGrid(StripedGrid* grid, const std::vector<SearchColumn>& columns
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setShowGrid(true);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid->setGridStyle(GridLineStyle::gsStriped);
+  grid->setLineStyle(GridLineStyle::striped);
   grid->setStripeColor(kStripe);
-  grid->OnDrawCell = [grid](QPainter* p, int col, int row, const QRect& rect, bool) {
+  grid->onDrawCell = [grid](QPainter* p, int col, int row, const QRect& rect, bool) {
     paintSearchCell(grid, p, col, row, rect);
   };
 }
 
 namespace {
 void emptyRows(StripedGrid* grid, int rows) {
-  grid->BeginUpdate();
+  grid->beginUpdate();
   grid->setRowCount(1);
   grid->setRowCount(rows);
-  grid->EndUpdate();
+  grid->endUpdate();
 }
 }  // namespace
 
 void resetSearchGrid(StripedGrid* grid) { emptyRows(grid, kInitialRows); }
 
-void emptySearchGrid(StripedGrid* grid) { emptyRows(grid, grid->RowCount()); }
+void emptySearchGrid(StripedGrid* grid) { emptyRows(grid, grid->rowCount()); }
 
 bool searchRowFilled(const StripedGrid* grid, int row) {
-  return !(grid->Cells(0, row) + grid->Cells(1, row)).trimmed().isEmpty();
+  return !(grid->cell(0, row) + grid->cell(1, row)).trimmed().isEmpty();
 }
 
 void paintSearchCell(StripedGrid* grid, QPainter* painter, int col, int row, const QRect& rect) {
   if (row < 1 || !searchRowFilled(grid, row)) return;
-  const QColor window = grid->GridColor();
-  const bool selected = row == grid->Row();
+  const QColor window = grid->gridColor();
+  const bool selected = row == grid->currentRow();
   painter->save();
   painter->fillRect(rect.adjusted(-2, -2, 2, 2), selected ? kSelected : (row % 2 == 1 ? window : kStripe));
   QFont font = painter->font();
@@ -65,6 +65,6 @@ void paintSearchCell(StripedGrid* grid, QPainter* painter, int col, int row, con
   painter->setFont(font);
   painter->setPen(selected ? window : QColor(Qt::black));
   const Qt::Alignment align = (col == 0 ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
-  painter->drawText(rect, static_cast<int>(align) | Qt::TextSingleLine, grid->Cells(col, row));
+  painter->drawText(rect, static_cast<int>(align) | Qt::TextSingleLine, grid->cell(col, row));
   painter->restore();
 }

@@ -52,23 +52,23 @@ void StorySearchDialog::FormShow() {
   resetSearchGrid(SG1);
   const std::string from = m_numberField ? Sjis::fromQ(m_numberField->text()) : std::string();
   const std::vector<StoryRow> rows = StoryBook(m_ctx.query).listFrom(from);
-  SG1->BeginUpdate();
+  SG1->beginUpdate();
   int n = 1;
   for (const StoryRow& s : rows) {
-    if (n > SG1->RowCount() - 1) SG1->setRowCount(SG1->RowCount() + 1);
+    if (n > SG1->rowCount() - 1) SG1->setRowCount(SG1->rowCount() + 1);
     SG1->setRow(n, {Sjis::toQ(s.STORYNO), Sjis::toQ(s.SUBJECT)});
     ++n;
   }
-  SG1->EndUpdate();
+  SG1->endUpdate();
   SG1->setRow(1);
   SG1->setFocus();
   if (rows.empty()) showMessage(QStringLiteral("データが登録されていません。"));
 }
 
 void StorySearchDialog::BokClick() {
-  const int row = SG1->Row();
+  const int row = SG1->currentRow();
   if (row < 1) return;
-  const QString no = SG1->Cells(0, row);
+  const QString no = SG1->cell(0, row);
   if (no.trimmed().isEmpty()) return;
   if (m_numberField) m_numberField->setText(no.left(5));
   done(QMessageBox::Yes);

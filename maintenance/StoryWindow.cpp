@@ -40,7 +40,7 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   EstoryNo = new NavigatingEdit(this);
   EstoryNo->setObjectName(QStringLiteral("EstoryNo"));
   FormParts::limitTyping(EstoryNo, 5);  // a proposed 100000 must reach the check
-  EstoryNo->NumOnly = true;
+  EstoryNo->digitsOnly = true;
   EstoryNo->setFixedWidth(80);
   FormParts::setInputMethodOpen(EstoryNo, false);
   LStory_Cnt = new QLabel(this);

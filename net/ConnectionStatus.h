@@ -4,7 +4,7 @@
 enum class ConnectionStatus : int {
   Resolving = 0,
   Connecting = 1,
-  Connected = 2,
+  connected = 2,
   Disconnecting = 3,
   Disconnected = 4,
   StatusText = 5,

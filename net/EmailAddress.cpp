@@ -26,40 +26,40 @@ bool isEncodedWords(const std::string& name) {
 
 }  // namespace
 
-void EmailAddress::SetText(const std::string& text) {
+void EmailAddress::setText(const std::string& text) {
   const std::size_t open = text.find('<');
   if (open == std::string::npos) {
-    Name.clear();
-    Address = trim(text);
+    name.clear();
+    address = trim(text);
     return;
   }
   const std::size_t close = text.find('>', open);
-  std::string name = trim(text.substr(0, open));
-  const bool quoted = name.size() >= 2 && name.front() == '"' && name.back() == '"';
+  std::string shown = trim(text.substr(0, open));
+  const bool quoted = shown.size() >= 2 && shown.front() == '"' && shown.back() == '"';
   if (quoted) {
     std::string unquoted;
-    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
-      if (name[i] == '\\' && i + 2 < name.size()) ++i;
-      unquoted.push_back(name[i]);
+    for (std::size_t i = 1; i + 1 < shown.size(); ++i) {
+      if (shown[i] == '\\' && i + 2 < shown.size()) ++i;
+      unquoted.push_back(shown[i]);
     }
-    name = unquoted;
-  } else if (name.find('@') != std::string::npos) {
+    shown = unquoted;
+  } else if (shown.find('@') != std::string::npos) {
     throw AddressParseError("@ Outside address");
   }
-  Name = name;
-  Address = trim(text.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
+  name = shown;
+  address = trim(text.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
 }
 
 std::string EmailAddress::headerText() const {
-  if (Name.empty()) return Address;
-  if (isEncodedWords(Name)) return Name + " <" + Address + ">";
-  if (isPrintableAscii(Name)) {
+  if (name.empty()) return address;
+  if (isEncodedWords(name)) return name + " <" + address + ">";
+  if (isPrintableAscii(name)) {
     std::string quoted = "\"";
-    for (char c : Name) {
+    for (char c : name) {
       if (c == '\\' || c == '"') quoted.push_back('\\');
       quoted.push_back(c);
     }
-    return quoted + "\" <" + Address + ">";
+    return quoted + "\" <" + address + ">";
   }
-  return mailEncoding::encodeHeader(Name) + " <" + Address + ">";
+  return mailEncoding::encodeHeader(name) + " <" + address + ">";
 }

@@ -4,12 +4,12 @@
 // A mail address with an optional display name.
 class EmailAddress {
  public:
-  std::string Name;
-  std::string Address;
+  std::string name;
+  std::string address;
 
   // Parses "name <address>" (the name may be quoted) or a bare address. An "@" in the
   // name part raises AddressParseError "@ Outside address".
-  void SetText(const std::string& text);
+  void setText(const std::string& text);
   // The item as written in a header: the address alone, "\"name\" <address>" for a
   // printable name, or the encoded name and "<address>".
   std::string headerText() const;

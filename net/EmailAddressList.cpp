@@ -1,12 +1,12 @@
 #include "net/EmailAddressList.h"
 
-void EmailAddressList::SetText(const std::string& text) {
-  Items.clear();
+void EmailAddressList::setText(const std::string& text) {
+  items.clear();
   bool inQuotes = false;
   bool inBrackets = false;
   std::string piece;
   auto flush = [this, &piece] {
-    if (piece.find_first_not_of(" \t") != std::string::npos) Add().SetText(piece);
+    if (piece.find_first_not_of(" \t") != std::string::npos) add().setText(piece);
     piece.clear();
   };
   for (char c : text) {
@@ -21,14 +21,14 @@ void EmailAddressList::SetText(const std::string& text) {
   flush();
 }
 
-EmailAddress& EmailAddressList::Add() {
-  Items.emplace_back();
-  return Items.back();
+EmailAddress& EmailAddressList::add() {
+  items.emplace_back();
+  return items.back();
 }
 
 std::string EmailAddressList::headerText() const {
   std::string out;
-  for (const EmailAddress& item : Items) {
+  for (const EmailAddress& item : items) {
     if (!out.empty()) out += ", ";
     out += item.headerText();
   }

@@ -36,43 +36,43 @@ std::string portCommand(const Socket& listener) {
 }  // namespace
 
 FtpClient::FtpClient() {
-  Port = 21;
+  port = 21;
   readTimeoutMs = 10000;
 }
 
-void FtpClient::Connect(int timeoutMs) { Connect(true, timeoutMs); }
+void FtpClient::connect(int timeoutMs) { connect(true, timeoutMs); }
 
-void FtpClient::Connect(bool autoLogin, int timeoutMs) {
+void FtpClient::connect(bool autoLogin, int timeoutMs) {
   m_resumeTested = false;
   m_canResume = false;
-  TcpClient::Connect(timeoutMs);
+  TcpClient::connect(timeoutMs);
   try {
     getResponse({220});
     greeting = lastReply;
-    if (autoLogin) Login();
+    if (autoLogin) login();
   } catch (...) {
-    Disconnect();
+    disconnect();
     throw;
   }
 }
 
-void FtpClient::Login() {
-  if (sendCommand("USER " + Username, {230, 331}) == 331) sendCommand("PASS " + Password, {230});
-  sendCommand(std::string("TYPE ") + (TransferType == FtpTransferType::ftBinary ? "I" : "A"), {200});
+void FtpClient::login() {
+  if (sendCommand("USER " + user, {230, 331}) == 331) sendCommand("PASS " + password, {230});
+  sendCommand(std::string("TYPE ") + (transferType == FtpTransferType::ftBinary ? "I" : "A"), {200});
   if (sendCommand("SYST", {200, 215, 500}) == 500)
     systemDescription = "\x95\x73\x96\xbe";  // 不明 (unknown)
   else
-    systemDescription = lastReply.Text.empty() ? std::string() : lastReply.Text[0];
+    systemDescription = lastReply.lines.empty() ? std::string() : lastReply.lines[0];
   reportStatus(ConnectionStatus::Ready, "Connection established");
 }
 
-void FtpClient::Disconnect() { TcpClient::Disconnect(); }
+void FtpClient::disconnect() { TcpClient::disconnect(); }
 
 void FtpClient::changeDir(const std::string& directory) { sendCommand("CWD " + directory, {200, 250}); }
 
-std::int64_t FtpClient::Size(const std::string& fileName) {
-  if (sendCommand("SIZE " + fileName) != 213 || lastReply.Text.empty()) return -1;
-  std::string text = trim(lastReply.Text[0]);
+std::int64_t FtpClient::size(const std::string& fileName) {
+  if (sendCommand("SIZE " + fileName) != 213 || lastReply.lines.empty()) return -1;
+  std::string text = trim(lastReply.lines[0]);
   const std::size_t space = text.find(' ');
   if (space != std::string::npos) text = text.substr(0, space);
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18) return -1;
@@ -88,7 +88,7 @@ bool FtpClient::canResume() {
   return m_canResume;
 }
 
-void FtpClient::List(std::vector<std::string>& dest, const std::string& mask, bool details) {
+void FtpClient::list(std::vector<std::string>& dest, const std::string& mask, bool details) {
   std::string listing;
   transfer(trim((details ? "LIST " : "NLST ") + mask), {125, 150, 154}, {125, 150, 154}, 0,
            [&](Socket& data) { listing = receiveAll(data); });
@@ -104,7 +104,7 @@ void FtpClient::List(std::vector<std::string>& dest, const std::string& mask, bo
   }
 }
 
-void FtpClient::Get(const std::string& remoteName, const std::string& localFile, bool canOverwrite, bool resume) {
+void FtpClient::get(const std::string& remoteName, const std::string& localFile, bool canOverwrite, bool resume) {
   const bool exists = std::filesystem::exists(localFile);
   std::int64_t restartAt = 0;
   const char* mode = "wb";
@@ -130,7 +130,7 @@ void FtpClient::Get(const std::string& remoteName, const std::string& localFile,
   if (std::fclose(file.release()) != 0) throw NetError("Cannot write file " + localFile);
 }
 
-void FtpClient::Put(const std::string& localFile, const std::string& remoteName, bool append) {
+void FtpClient::put(const std::string& localFile, const std::string& remoteName, bool append) {
   File file(std::fopen(localFile.c_str(), "rb"));
   if (!file) throw NetError("Cannot open file " + localFile);
   const std::string command = remoteName.empty() ? "STOU" : (append ? "APPE " : "STOR ") + remoteName;
@@ -150,24 +150,24 @@ void FtpClient::Put(const std::string& localFile, const std::string& remoteName,
 
 void FtpClient::transfer(const std::string& command, std::initializer_list<int> passiveCodes,
                       std::initializer_list<int> activeCodes, std::int64_t restartAt, const DataHandler& handler) {
-  if (!Connected()) throw NotConnectedError();
+  if (!connected()) throw NotConnectedError();
   reportStatus(ConnectionStatus::Transfer, "Starting FTP transfer");
   Socket data;
   Socket listener;
-  if (Passive) {
+  if (passive) {
     sendCommand("PASV", {227});
-    const PassiveAddress address = parsePassiveReply(lastReply.Text.empty() ? "" : lastReply.Text[0]);
-    data.connect(address.Host, address.Port, readTimeoutMs);
+    const PassiveAddress address = parsePassiveReply(lastReply.lines.empty() ? "" : lastReply.lines[0]);
+    data.connect(address.host, address.port, readTimeoutMs);
   } else {
     listener.listenOn(socket().localAddress(), 15);
     sendCommand(portCommand(listener), {200});
   }
   if (restartAt > 0) sendCommand("REST " + std::to_string(restartAt), {350});
   writeLine(command);
-  getResponse(Passive ? passiveCodes : activeCodes);
+  getResponse(passive ? passiveCodes : activeCodes);
   // The server connects back in active mode; a server that never does is not waited
   // for longer than a reply would be.
-  if (!Passive) data = listener.accept(readTimeoutMs);
+  if (!passive) data = listener.accept(readTimeoutMs);
   handler(data);
   data.close();
   finishTransfer();

@@ -20,25 +20,25 @@ class FtpClient : public TcpClient {
 
   FtpClient();
 
-  bool Passive = true;
-  FtpTransferType TransferType = FtpTransferType::ftBinary;
+  bool passive = true;
+  FtpTransferType transferType = FtpTransferType::ftBinary;
   std::string systemDescription;
   ServerReply greeting;
   WorkEvent onWork;
 
-  // Connect with auto-login; a connect slower than timeoutMs fails ("Connect timed out.").
-  void Connect(int timeoutMs = 50000) override;
-  void Connect(bool autoLogin, int timeoutMs);
-  void Login();
+  // connect with auto-login; a connect slower than timeoutMs fails ("Connect timed out.").
+  void connect(int timeoutMs = 50000) override;
+  void connect(bool autoLogin, int timeoutMs);
+  void login();
   // Closes the control connection; no QUIT is sent.
-  void Disconnect() override;
+  void disconnect() override;
 
-  void List(std::vector<std::string>& dest, const std::string& mask, bool details);
+  void list(std::vector<std::string>& dest, const std::string& mask, bool details);
   void changeDir(const std::string& directory);
-  // Size in bytes from a 213 reply; -1 for any other reply.
-  std::int64_t Size(const std::string& fileName);
-  void Get(const std::string& remoteName, const std::string& localFile, bool canOverwrite, bool resume);
-  void Put(const std::string& localFile, const std::string& remoteName, bool append);
+  // size in bytes from a 213 reply; -1 for any other reply.
+  std::int64_t size(const std::string& fileName);
+  void get(const std::string& remoteName, const std::string& localFile, bool canOverwrite, bool resume);
+  void put(const std::string& localFile, const std::string& remoteName, bool append);
   bool canResume();
 
  private:

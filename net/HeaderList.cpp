@@ -28,13 +28,13 @@ void HeaderList::setValue(const std::string& name, const std::string& value) {
   if (!value.empty()) m_headers.emplace_back(name, value);
 }
 
-std::string HeaderList::Value(const std::string& name) const {
+std::string HeaderList::value(const std::string& name) const {
   for (const auto& header : m_headers)
     if (sameName(header.first, name)) return header.second;
   return std::string();
 }
 
-void HeaderList::Append(const std::string& name, const std::string& value) {
+void HeaderList::append(const std::string& name, const std::string& value) {
   m_headers.emplace_back(name, value);
 }
 
@@ -42,7 +42,7 @@ void HeaderList::addAll(const HeaderList& other) {
   m_headers.insert(m_headers.end(), other.m_headers.begin(), other.m_headers.end());
 }
 
-std::vector<std::string> HeaderList::Lines() const {
+std::vector<std::string> HeaderList::lines() const {
   std::vector<std::string> lines;
   for (const auto& header : m_headers) {
     for (const std::string& piece : foldHeaderLine(header.first + ": " + header.second)) {

@@ -8,13 +8,13 @@
 class HeaderList {
  public:
   void setValue(const std::string& name, const std::string& value);
-  std::string Value(const std::string& name) const;
-  void Append(const std::string& name, const std::string& value);
+  std::string value(const std::string& name) const;
+  void append(const std::string& name, const std::string& value);
   void addAll(const HeaderList& other);
-  void Clear() { m_headers.clear(); }
-  const std::vector<std::pair<std::string, std::string>>& Headers() const { return m_headers; }
+  void clear() { m_headers.clear(); }
+  const std::vector<std::pair<std::string, std::string>>& headers() const { return m_headers; }
   // Every header as "Name: value", folded where longer than 78 characters.
-  std::vector<std::string> Lines() const;
+  std::vector<std::string> lines() const;
 
  private:
   std::vector<std::pair<std::string, std::string>> m_headers;

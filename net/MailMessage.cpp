@@ -10,18 +10,18 @@ namespace {
 bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
 
 bool itemHasLineBreak(const EmailAddress& item) {
-  return hasLineBreak(item.Name) || hasLineBreak(item.Address);
+  return hasLineBreak(item.name) || hasLineBreak(item.address);
 }
 
 bool listHasLineBreak(const EmailAddressList& list) {
-  for (const EmailAddress& item : list.Items)
+  for (const EmailAddress& item : list.items)
     if (itemHasLineBreak(item)) return true;
   return false;
 }
 
 }  // namespace
 
-void MailMessage::setBodyText(const std::string& text) { Body = splitTextLines(text); }
+void MailMessage::setBodyText(const std::string& text) { body = splitTextLines(text); }
 
 std::vector<std::string> splitTextLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -39,34 +39,34 @@ std::vector<std::string> splitTextLines(const std::string& text) {
 }
 
 void MailMessage::checkHeaderSafety() const {
-  bool unsafe = itemHasLineBreak(From) || listHasLineBreak(Recipients) || listHasLineBreak(ccList) ||
-                listHasLineBreak(bccList) || hasLineBreak(Subject) || hasLineBreak(contentType) ||
+  bool unsafe = itemHasLineBreak(from) || listHasLineBreak(recipients) || listHasLineBreak(ccList) ||
+                listHasLineBreak(bccList) || hasLineBreak(subject) || hasLineBreak(contentType) ||
                 hasLineBreak(charSet) || hasLineBreak(contentTransferEncoding);
-  for (const auto& header : extraHeaders.Headers())
+  for (const auto& header : extraHeaders.headers())
     unsafe = unsafe || hasLineBreak(header.first) || hasLineBreak(header.second);
   if (unsafe) throw UnsafeTextError("Mail address or header contains CR or LF.");
 }
 
 void MailMessage::generateHeader() {
   checkHeaderSafety();
-  Headers.Clear();
+  headers.clear();
   std::string type = contentType;
-  if (Encoding == MailEncodingKind::meMIME && !charSet.empty()) {
+  if (encoding == MailEncodingKind::meMIME && !charSet.empty()) {
     const std::string parameter = "charset=\"" + charSet + "\"";
     type = type.empty() ? parameter : type + ";\r\n\t" + parameter;
   }
-  Headers.setValue("From", From.headerText());
-  Headers.setValue("Subject", mailEncoding::encodeHeader(Subject));
-  Headers.setValue("To", Recipients.headerText());
-  Headers.setValue("Cc", ccList.headerText());
-  if (Encoding == MailEncodingKind::meMIME) {
-    Headers.setValue("Content-Type", type);
-    Headers.setValue("Content-Transfer-Encoding", contentTransferEncoding);
+  headers.setValue("From", from.headerText());
+  headers.setValue("Subject", mailEncoding::encodeHeader(subject));
+  headers.setValue("To", recipients.headerText());
+  headers.setValue("Cc", ccList.headerText());
+  if (encoding == MailEncodingKind::meMIME) {
+    headers.setValue("Content-Type", type);
+    headers.setValue("Content-Transfer-Encoding", contentTransferEncoding);
   }
-  Headers.setValue("Date", formatMailDate(Date == 0 ? std::time(nullptr) : Date));
-  Headers.setValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
-  Headers.setValue("X-Mailer", "KnyMailer 1.00.10");
-  Headers.addAll(extraHeaders);
+  headers.setValue("Date", formatMailDate(date == 0 ? std::time(nullptr) : date));
+  headers.setValue("X-Priority", std::to_string(static_cast<int>(priority) + 1));
+  headers.setValue("X-Mailer", "KnyMailer 1.00.10");
+  headers.addAll(extraHeaders);
 }
 
 std::string formatMailDate(std::time_t when) {

@@ -13,20 +13,20 @@ enum class MailEncodingKind { meMIME, meUU };
 // One mail: its addresses, subject, body lines and header fields.
 class MailMessage {
  public:
-  EmailAddress From;
-  EmailAddressList Recipients;
+  EmailAddress from;
+  EmailAddressList recipients;
   EmailAddressList ccList;
   EmailAddressList bccList;
-  std::string Subject;
-  std::vector<std::string> Body;
+  std::string subject;
+  std::vector<std::string> body;
   std::string contentType;
   std::string charSet;
   std::string contentTransferEncoding;
-  MailPriority Priority = MailPriority::mpNormal;
-  std::time_t Date = 0;  // 0: the moment the header is generated
-  MailEncodingKind Encoding = MailEncodingKind::meMIME;
+  MailPriority priority = MailPriority::mpNormal;
+  std::time_t date = 0;  // 0: the moment the header is generated
+  MailEncodingKind encoding = MailEncodingKind::meMIME;
   HeaderList extraHeaders;
-  HeaderList Headers;  // filled by generateHeader
+  HeaderList headers;  // filled by generateHeader
 
   // Sets the body from one text, split into lines at CR LF, CR or LF.
   void setBodyText(const std::string& text);
@@ -35,7 +35,7 @@ class MailMessage {
   void checkHeaderSafety() const;
 };
 
-// Lines of a text split at CR LF, CR or LF; a final line end adds no empty line.
+// lines of a text split at CR LF, CR or LF; a final line end adds no empty line.
 std::vector<std::string> splitTextLines(const std::string& text);
 
 // "Tue, 5 Mar 2024 09:03:04 +0900" in local time.

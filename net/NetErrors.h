@@ -64,7 +64,7 @@ class AddressParseError : public NetError {
   using NetError::NetError;
 };
 
-// Text that would break out of its command line or header line (CR or LF inside).
+// lines that would break out of its command line or header line (CR or LF inside).
 class UnsafeTextError : public NetError {
  public:
   using NetError::NetError;

@@ -42,8 +42,8 @@ PassiveAddress parsePassiveReply(const std::string& text) {
   }
   if (count != 6 || i != numbers.size()) throw NetError("Invalid PASV reply: " + line);
   PassiveAddress address;
-  address.Host = std::to_string(values[0]) + "." + std::to_string(values[1]) + "." + std::to_string(values[2]) + "." +
+  address.host = std::to_string(values[0]) + "." + std::to_string(values[1]) + "." + std::to_string(values[2]) + "." +
                  std::to_string(values[3]);
-  address.Port = values[4] * 256 + values[5];
+  address.port = values[4] * 256 + values[5];
   return address;
 }

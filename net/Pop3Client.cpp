@@ -2,7 +2,7 @@
 
 #include "net/NetErrors.h"
 
-Pop3Client::Pop3Client() { Port = 110; }
+Pop3Client::Pop3Client() { port = 110; }
 
 void Pop3Client::readReply() {
   TcpClient::readReply();
@@ -15,19 +15,19 @@ void Pop3Client::readReply() {
   }
 }
 
-void Pop3Client::Connect(int timeoutMs) {
-  TcpClient::Connect(timeoutMs);
+void Pop3Client::connect(int timeoutMs) {
+  TcpClient::connect(timeoutMs);
   try {
     getResponse({OK});
-    sendCommand("USER " + Username, {OK});
-    sendCommand("PASS " + Password, {OK});
+    sendCommand("USER " + user, {OK});
+    sendCommand("PASS " + password, {OK});
   } catch (...) {
-    Disconnect();
+    disconnect();
     throw;
   }
 }
 
-void Pop3Client::Disconnect() {
+void Pop3Client::disconnect() {
   quitWithoutReply();
-  TcpClient::Disconnect();
+  TcpClient::disconnect();
 }

@@ -9,9 +9,9 @@ class Pop3Client : public TcpClient {
   Pop3Client();
 
   // Opens the connection and logs in; on any failure the client disconnects itself.
-  void Connect(int timeoutMs = -1) override;
+  void connect(int timeoutMs = -1) override;
   // Sends QUIT without waiting for the answer, then closes.
-  void Disconnect() override;
+  void disconnect() override;
   // Reads a reply and classifies "+OK" as 1 and "-ERR" as 2.
   void readReply() override;
 };

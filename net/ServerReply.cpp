@@ -29,16 +29,16 @@ int toNumber(const std::string& code) {
 }  // namespace
 
 void ServerReply::readFrom(const std::function<std::string()>& nextLine) {
-  Clear();
+  clear();
   const std::string first = nextNonEmpty(nextLine);
   firstLine = first;
-  Text.push_back(textPart(first));
+  lines.push_back(textPart(first));
   const bool continues = first.size() >= 4 && first[3] == '-';
   if (continues) {
     const std::string last = first.substr(0, 3) + ' ';
     for (;;) {
       const std::string line = nextNonEmpty(nextLine);
-      Text.push_back(textPart(line));
+      lines.push_back(textPart(line));
       if (line.size() < 4 || line.compare(0, 4, last) == 0) break;
     }
   }
@@ -48,13 +48,13 @@ void ServerReply::readFrom(const std::function<std::string()>& nextLine) {
 
 std::string ServerReply::textWithLineEnds() const {
   std::string out;
-  for (const std::string& line : Text) out += line + "\r\n";
+  for (const std::string& line : lines) out += line + "\r\n";
   return out;
 }
 
-void ServerReply::Clear() {
+void ServerReply::clear() {
   code = 0;
   codeText.clear();
-  Text.clear();
+  lines.clear();
   firstLine.clear();
 }

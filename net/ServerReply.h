@@ -8,13 +8,13 @@ class ServerReply {
  public:
   int code = 0;
   std::string codeText;
-  std::vector<std::string> Text;
+  std::vector<std::string> lines;
   std::string firstLine;  // the first line whole, code included
 
   // Reads one reply from nextLine, which yields received lines without their line end
-  // (and raises when none can come). Lines are trimmed; empty lines are skipped.
+  // (and raises when none can come). lines are trimmed; empty lines are skipped.
   void readFrom(const std::function<std::string()>& nextLine);
   // The text lines, each followed by CR LF: the message of a protocol error.
   std::string textWithLineEnds() const;
-  void Clear();
+  void clear();
 };

@@ -18,14 +18,14 @@ std::string upper(std::string s) {
 // Envelope addresses of every recipient, in the order To, Cc, Bcc.
 std::vector<std::string> envelopeRecipients(const MailMessage& message) {
   std::vector<std::string> all;
-  for (const EmailAddressList* list : {&message.Recipients, &message.ccList, &message.bccList})
-    for (const EmailAddress& item : list->Items) all.push_back(item.Address);
+  for (const EmailAddressList* list : {&message.recipients, &message.ccList, &message.bccList})
+    for (const EmailAddress& item : list->items) all.push_back(item.address);
   return all;
 }
 
 }  // namespace
 
-SmtpClient::SmtpClient() { Port = 25; }
+SmtpClient::SmtpClient() { port = 25; }
 
 void SmtpClient::setUseEhlo(bool value) {
   m_useEhlo = value;
@@ -37,10 +37,10 @@ void SmtpClient::setAuthenticationType(AuthenticationType value) {
   if (value == AuthenticationType::atLogin) m_useEhlo = true;
 }
 
-void SmtpClient::Connect(int timeoutMs) {
+void SmtpClient::connect(int timeoutMs) {
   const std::string name = heloName.empty() ? Socket::localHostName() : heloName;
   if (name.find_first_of("\r\n") != std::string::npos) throw UnsafeTextError("Command line contains CR or LF.");
-  TcpClient::Connect(timeoutMs);
+  TcpClient::connect(timeoutMs);
   try {
     getResponse({220});
     authSchemes.clear();
@@ -50,13 +50,13 @@ void SmtpClient::Connect(int timeoutMs) {
     }
     sendCommand("HELO " + name, {250});
   } catch (...) {
-    Disconnect();
+    disconnect();
     throw;
   }
 }
 
 void SmtpClient::collectAuthSchemes() {
-  for (const std::string& line : lastReply.Text) {
+  for (const std::string& line : lastReply.lines) {
     const std::string text = upper(line);
     if (text.compare(0, 5, "AUTH ") != 0 && text.compare(0, 5, "AUTH=") != 0) continue;
     std::string words = text.substr(5);
@@ -76,9 +76,9 @@ void SmtpClient::collectAuthSchemes() {
 
 std::vector<std::string> SmtpClient::messageLines(MailMessage& message) {
   message.generateHeader();
-  std::vector<std::string> lines = message.Headers.Lines();
+  std::vector<std::string> lines = message.headers.lines();
   lines.emplace_back();
-  for (const std::string& bodyLine : message.Body) {
+  for (const std::string& bodyLine : message.body) {
     // A line break inside a body line is a line end, never a way out of DATA.
     for (const std::string& piece : splitTextLines(bodyLine)) {
       std::string line = mailEncoding::sjisToJis(piece);
@@ -90,7 +90,7 @@ std::vector<std::string> SmtpClient::messageLines(MailMessage& message) {
   return lines;
 }
 
-void SmtpClient::Send(MailMessage& message) {
+void SmtpClient::send(MailMessage& message) {
   // Everything that goes on the wire is built and checked before the first command.
   message.extraHeaders.setValue("X-Mailer", mailAgent);
   const std::vector<std::string> lines = messageLines(message);
@@ -98,19 +98,19 @@ void SmtpClient::Send(MailMessage& message) {
 
   sendCommand("RSET");
   // AUTH LOGIN is not offered: the program never authenticates over SMTP.
-  sendCommand("MAIL FROM:<" + message.From.Address + ">", {250});
+  sendCommand("MAIL FROM:<" + message.from.address + ">", {250});
   for (const std::string& address : recipients) sendCommand("RCPT TO:<" + address + ">", {250, 251});
   sendCommand("DATA", {354});
   std::string block;
   for (const std::string& line : lines) block.append(line).append("\r\n");
   block.append(".\r\n");
-  if (!Connected()) throw NotConnectedError();
+  if (!connected()) throw NotConnectedError();
   socket().sendAll(block.data(), block.size());
   getResponse({250});
 }
 
-void SmtpClient::Disconnect() {
+void SmtpClient::disconnect() {
   quitWithoutReply();
   m_didAuthenticate = false;
-  TcpClient::Disconnect();
+  TcpClient::disconnect();
 }

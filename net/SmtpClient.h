@@ -8,8 +8,8 @@ class MailMessage;
 
 enum class AuthenticationType { atNone, atLogin };
 
-// SMTP client: greeting and EHLO (HELO as fall-back), one message per Send, QUIT on
-// Disconnect without waiting for the answer.
+// SMTP client: greeting and EHLO (HELO as fall-back), one message per send, QUIT on
+// disconnect without waiting for the answer.
 class SmtpClient : public TcpClient {
  public:
   SmtpClient();
@@ -23,10 +23,10 @@ class SmtpClient : public TcpClient {
   AuthenticationType authenticationType() const { return m_authType; }
   void setAuthenticationType(AuthenticationType value);
 
-  void Connect(int timeoutMs = -1) override;
+  void connect(int timeoutMs = -1) override;
   // Sends the message; an unsafe address or header is refused before any command.
-  void Send(MailMessage& message);
-  void Disconnect() override;
+  void send(MailMessage& message);
+  void disconnect() override;
 
   // The DATA section of a message: header lines, an empty line, dot-stuffed body lines.
   static std::vector<std::string> messageLines(MailMessage& message);

@@ -3,12 +3,12 @@
 #include "net/NetErrors.h"
 #include "net/Socket.h"
 
-void TcpClient::Connect(int timeoutMs) {
-  if (Connected()) throw AlreadyConnectedError();
-  if (!Socket::isNumericAddress(Host)) reportStatus(ConnectionStatus::Resolving, "Resolving hostname " + Host + ".");
-  const std::string address = Socket::resolve(Host);
+void TcpClient::connect(int timeoutMs) {
+  if (connected()) throw AlreadyConnectedError();
+  if (!Socket::isNumericAddress(host)) reportStatus(ConnectionStatus::Resolving, "Resolving hostname " + host + ".");
+  const std::string address = Socket::resolve(host);
   reportStatus(ConnectionStatus::Connecting, "Connecting to " + address + ".");
-  openSocket(address, Port, timeoutMs);
-  reportStatus(ConnectionStatus::Connected, "Connected.");
+  openSocket(address, port, timeoutMs);
+  reportStatus(ConnectionStatus::connected, "Connected.");
   if (onConnected) onConnected(*this);
 }

@@ -3,14 +3,14 @@
 
 #include "net/TcpConnection.h"
 
-// The connecting side: host, port, account, and Connect.
+// The connecting side: host, port, account, and connect.
 class TcpClient : public TcpConnection {
  public:
-  std::string Host;
-  int Port = 0;
-  std::string Username;
-  std::string Password;
+  std::string host;
+  int port = 0;
+  std::string user;
+  std::string password;
 
   // timeoutMs -1: the default, no limit of our own.
-  virtual void Connect(int timeoutMs = -1);
+  virtual void connect(int timeoutMs = -1);
 };

@@ -9,9 +9,9 @@ TcpConnection::TcpConnection() : m_socket(std::make_unique<Socket>()) {}
 
 TcpConnection::~TcpConnection() = default;
 
-bool TcpConnection::Connected() const { return m_socket->isOpen(); }
+bool TcpConnection::connected() const { return m_socket->isOpen(); }
 
-void TcpConnection::Disconnect() {
+void TcpConnection::disconnect() {
   reportStatus(ConnectionStatus::Disconnecting, "Disconnecting.");
   closeSocket();
   if (onDisconnected) onDisconnected(*this);
@@ -21,7 +21,7 @@ void TcpConnection::Disconnect() {
 void TcpConnection::writeLine(const std::string& text) {
   if (text.find_first_of("\r\n") != std::string::npos)
     throw UnsafeTextError("Command line contains CR or LF.");
-  if (!Connected()) throw NotConnectedError();
+  if (!connected()) throw NotConnectedError();
   std::string line;
   line.reserve(text.size() + 2);
   line.append(text).append("\r\n");
@@ -29,7 +29,7 @@ void TcpConnection::writeLine(const std::string& text) {
 }
 
 std::string TcpConnection::readLine() {
-  if (!Connected()) throw NotConnectedError();
+  if (!connected()) throw NotConnectedError();
   const std::size_t limit = static_cast<std::size_t>(std::max(maxLineLength, 0));
   std::size_t searchFrom = m_inPos;
   for (;;) {
@@ -93,7 +93,7 @@ void TcpConnection::closeSocket() {
 }
 
 void TcpConnection::quitWithoutReply() {
-  if (!Connected()) return;
+  if (!connected()) return;
   try {
     writeLine("QUIT");
   } catch (const NetError&) {

@@ -29,8 +29,8 @@ class TcpConnection {
   NotifyEvent onConnected;
   NotifyEvent onDisconnected;
 
-  bool Connected() const;
-  virtual void Disconnect();
+  bool connected() const;
+  virtual void disconnect();
 
   // Sends text and CR LF; text holding CR or LF is refused before anything is sent.
   void writeLine(const std::string& text);

@@ -100,22 +100,22 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   root->addLayout(top);
 
   SG_USER = new StripedGrid(this);
-  SG_USER->GridColumns().Clear();
+  SG_USER->columns().clear();
   for (int c = 0; c < 15; ++c) {
-    GridColumn& col = SG_USER->GridColumns().Add();
+    GridColumn& col = SG_USER->columns().add();
     col.setCaption(QString::fromUtf8(kCaptions[static_cast<size_t>(c)]));
     col.setAlignment(kColumns[c].alignment);
-    col.Width = kColumns[c].width;
-    col.CanEdit = c == 0;
+    col.width = kColumns[c].width;
+    col.canEdit = c == 0;
     col.imeMode = ImeMode::close;
     SG_USER->setColWidth(c, kColumns[c].width);
   }
   SG_USER->setDefaultRowHeight(20);
   SG_USER->setSelectionBehavior(QAbstractItemView::SelectRows);
   SG_USER->setSelectionMode(QAbstractItemView::SingleSelection);
-  SG_USER->setGridStyle(GridLineStyle::gsStriped);
+  SG_USER->setLineStyle(GridLineStyle::striped);
   SG_USER->setStripeColor(QColor(255, 247, 255));
-  SG_USER->OnDrawCell = [this](QPainter* p, int col, int row, const QRect& r, bool sel) {
+  SG_USER->onDrawCell = [this](QPainter* p, int col, int row, const QRect& r, bool sel) {
     drawCell(p, col, row, r, sel);
   };
   // Only listed rows can be selected: the empty rows below the list stay out of reach.
@@ -178,7 +178,7 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
     close();
   });
 
-  IdSMTP1->Port = 25;
+  IdSMTP1->port = 25;
   IdSMTP1->readTimeoutMs = 0;
   IdPOP31->onStatus = [this](TcpConnection&, ConnectionStatus status, const std::string& text) {
     IdPOP31Status(status, text);
@@ -187,8 +187,8 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
 
 SendWindow::~SendWindow() = default;
 
-std::string SendWindow::cell(int col, int row) const { return Sjis::fromQ(SG_USER->Cells(col, row)); }
-void SendWindow::setCell(int col, int row, const std::string& text) { SG_USER->setCells(col, row, Sjis::toQ(text)); }
+std::string SendWindow::cell(int col, int row) const { return Sjis::fromQ(SG_USER->cell(col, row)); }
+void SendWindow::setCell(int col, int row, const std::string& text) { SG_USER->setCell(col, row, Sjis::toQ(text)); }
 
 // ---- initialisation -------------------------------------------------------------
 
@@ -213,7 +213,7 @@ void SendWindow::activate() {
   }
   Nokori_Msg_Clear();
   settings = loadMailSettings(SettingsPaths::of(m_ctx));
-  IdSMTP1->Port = settings.SMTPPORT;
+  IdSMTP1->port = settings.SMTPPORT;
   BOk->setEnabled(true);
   BKaSel->setEnabled(true);
   Boff->setEnabled(true);
@@ -249,7 +249,7 @@ void SendWindow::SG_User_Set() {
   const int last = toIntOr(lastText, 0);
   const int lastForMark = toIntOr(lastText, -1);
 
-  SG_USER->BeginUpdate();
+  SG_USER->beginUpdate();
   SG_USER->setRowCount(1);
   SG_USER->setRowCount(31);
   int row = 0;
@@ -263,7 +263,7 @@ void SendWindow::SG_User_Set() {
       const bool sendable = toIntOr(trim(r.SYORIKBN.substr(0, 2)), 0) == 1;
       if (sendable && toIntOr(trim(r.NEXTSTORY.substr(0, 5)), 0) <= last) {
         ++row;
-        if (row >= SG_USER->RowCount()) SG_USER->setRowCount(row + 1);
+        if (row >= SG_USER->rowCount()) SG_USER->setRowCount(row + 1);
         // Column 1 takes the send status and is then decided at once into its mark.
         const char* mark = eligibility(r.SYORIKBN.substr(0, 2), zeroSuppress(r.NEXTSTORY), lastForMark);
         const std::string cells[15] = {"",
@@ -291,10 +291,10 @@ void SendWindow::SG_User_Set() {
       q.next();
     }
   } catch (...) {
-    SG_USER->EndUpdate();
+    SG_USER->endUpdate();
     throw;
   }
-  SG_USER->EndUpdate();
+  SG_USER->endUpdate();
   q.close();
   SG_USER->setFocus();
   if (row > 0) SG_USER->setRow(1);
@@ -304,14 +304,14 @@ void SendWindow::SG_User_Set() {
 
 void SendWindow::Snd_kbn_hantei(int row) {
   const int last = toIntOr(trim(Sjis::fromQ(ELast_StoryNo->text())), -1);
-  SG_USER->setCells(1, row, QString::fromUtf8(eligibility(cell(1, row), cell(3, row), last)));
+  SG_USER->setCell(1, row, QString::fromUtf8(eligibility(cell(1, row), cell(3, row), last)));
 }
 
 // ---- marking --------------------------------------------------------------------
 
 void SendWindow::markKey(int row, QChar key) {
-  if (row < 1 || row >= SG_USER->RowCount()) return;
-  const bool canMoveOn = row + 1 < SG_USER->RowCount() && !cell(1, row + 1).empty();
+  if (row < 1 || row >= SG_USER->rowCount()) return;
+  const bool canMoveOn = row + 1 < SG_USER->rowCount() && !cell(1, row + 1).empty();
   if (key == QLatin1Char('1')) {
     if (trim(cell(1, row)) == u8("可")) setCell(0, row, u8(kMark));
     if (canMoveOn) SG_USER->setRow(row + 1);
@@ -324,19 +324,19 @@ void SendWindow::markKey(int row, QChar key) {
 }
 
 void SendWindow::BKaSelClick() {
-  for (int r = 1; r < SG_USER->RowCount(); ++r)
+  for (int r = 1; r < SG_USER->rowCount(); ++r)
     if (trim(cell(1, r)) == u8("可")) setCell(0, r, u8(kMark));
 }
 
 void SendWindow::BoffClick() {
-  for (int r = 1; r < SG_USER->RowCount(); ++r) setCell(0, r, "");
+  for (int r = 1; r < SG_USER->rowCount(); ++r) setCell(0, r, "");
 }
 
 bool SendWindow::handleKey(QKeyEvent* event) {
   if (pressFunctionKey(event->key())) return true;
   if (QApplication::focusWidget() == SG_USER && !event->text().isEmpty() && event->text().at(0).isPrint() &&
       Run_Flg == 0) {
-    markKey(SG_USER->Row(), event->text().at(0));
+    markKey(SG_USER->currentRow(), event->text().at(0));
     return true;
   }
   return false;
@@ -353,7 +353,7 @@ void SendWindow::drawCell(QPainter* p, int col, int row, const QRect& rect, bool
     p->save();
     p->fillRect(rect, SG_USER->cellColor(col, row));
     p->setPen(colour);
-    p->drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignLeft | Qt::AlignVCenter, SG_USER->Cells(col, row));
+    p->drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignLeft | Qt::AlignVCenter, SG_USER->cell(col, row));
     p->restore();
   }
   if (selected) {
@@ -374,7 +374,7 @@ bool SendWindow::Chk_Part() {
   Snd_Cnt = 0;
   int notEligible = 0;
   int withId = 0;
-  for (int r = 1; r < SG_USER->RowCount(); ++r) {
+  for (int r = 1; r < SG_USER->rowCount(); ++r) {
     if (trimFullWidth(cell(0, r)) == u8("○")) ++Sel_Cnt;
     const std::string kbn = trimFullWidth(cell(1, r));
     if (kbn == u8("不可") || kbn == u8("全済")) ++notEligible;
@@ -452,7 +452,7 @@ void SendWindow::RunStart() {
   sendLog.Log_Del();
   Run_Flg = 1;
   Wait_Second_Timmer->stop();
-  for (int c = 0; c < SG_USER->GridColumns().Count(); ++c) SG_USER->GridColumns()[c].CanEdit = false;
+  for (int c = 0; c < SG_USER->columns().count(); ++c) SG_USER->columns()[c].canEdit = false;
   BKaSel->setEnabled(false);
   BOk->setEnabled(false);
   Boff->setEnabled(false);
@@ -479,7 +479,7 @@ void SendWindow::Snd_Part() {
   LMail_Cnt->clear();
   Wait_Second_Timmer->stop();
   int handled = 0;
-  for (int row = 1; row < SG_USER->RowCount() && Run_Flg == 1; ++row) {
+  for (int row = 1; row < SG_USER->rowCount() && Run_Flg == 1; ++row) {
     LMail_Cnt->setText(QStringLiteral("%1 / %2 送信済").arg(Snd_Cnt).arg(Sel_Cnt));
     if (trim(cell(2, row)).empty()) break;
     if (trim(cell(0, row)) != u8("○")) continue;
@@ -574,12 +574,12 @@ bool SendWindow::Pop3_Snd() {
   LSyoriIng1->show();
   LSyoriIng2->hide();
   Pop3Client& pop = *IdPOP31;
-  pop.Host = trim(settings.Pop_Saver);
-  pop.Port = Pop3Port;
-  pop.Username = settings.Pop_UsrName;
-  pop.Password = settings.password;
+  pop.host = trim(settings.Pop_Saver);
+  pop.port = Pop3Port;
+  pop.user = settings.Pop_UsrName;
+  pop.password = settings.password;
   try {
-    pop.Connect(-1);
+    pop.connect(-1);
   } catch (const std::exception& e) {
     showError(QStringLiteral("Pop Connect 失敗 \r") + Sjis::toQ(e.what()));
     Run_Flg = 0;
@@ -587,7 +587,7 @@ bool SendWindow::Pop3_Snd() {
   }
   Delay(5000);
   try {
-    pop.Disconnect();
+    pop.disconnect();
   } catch (const std::exception& e) {
     showError(QStringLiteral("Pop Disconnect 失敗\r") + Sjis::toQ(e.what()));
     Run_Flg = 0;
@@ -635,20 +635,20 @@ bool SendWindow::Snd_Mail(int row) {
 
   auto message = std::make_unique<MailMessage>();
   try {
-    IdSMTP1->Host = host;
-    message->From.SetText(sender);
-    message->Recipients.SetText(recipient);
-    message->Subject = encodedSubject;
+    IdSMTP1->host = host;
+    message->from.setText(sender);
+    message->recipients.setText(recipient);
+    message->subject = encodedSubject;
     message->setBodyText(body);
     message->contentType = "text/plain";
-    IdSMTP1->Connect(-1);
+    IdSMTP1->connect(-1);
     try {
-      IdSMTP1->Send(*message);
+      IdSMTP1->send(*message);
     } catch (...) {
-      IdSMTP1->Disconnect();
+      IdSMTP1->disconnect();
       throw;
     }
-    IdSMTP1->Disconnect();
+    IdSMTP1->disconnect();
   } catch (const std::exception& e) {
     showError(QStringLiteral("QuickSend 失敗\r") + Sjis::toQ(e.what()));
     Run_Flg = 0;

@@ -54,7 +54,7 @@ NavigatingEdit* addPassword(QWidget* parent, const char* name, int maxLength) {
 
 NavigatingEdit* addDigits(QWidget* parent, const char* name) {
   NavigatingEdit* e = addEdit(parent, name, 3, true);
-  e->NumOnly = true;
+  e->digitsOnly = true;
   e->setAlignment(Qt::AlignRight);
   e->setFixedWidth(48);
   return e;

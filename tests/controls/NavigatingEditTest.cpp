@@ -64,7 +64,7 @@ TEST_F(Form, EnterHandlerRunsAfterTheFocusMovedAndNothingIsInserted) {
 }
 
 TEST_F(Form, ClearedNavigationFlagsLeaveTheFocusAndRaiseNoKeyDown) {
-  b->UseUp = b->UseDown = b->UseEnter = false;
+  b->useUp = b->useDown = b->useEnter = false;
   b->setFocus();
   key(b, Qt::Key_Up);
   key(b, Qt::Key_Down);
@@ -75,7 +75,7 @@ TEST_F(Form, ClearedNavigationFlagsLeaveTheFocusAndRaiseNoKeyDown) {
 }
 
 TEST_F(Form, NumOnlyAcceptsDigitsAndBackspaceOnly) {
-  b->NumOnly = true;
+  b->digitsOnly = true;
   b->setFocus();
   for (const char* t : {"1", "a", "-", ".", "5"}) key(b, t[0], QString::fromLatin1(t));
   EXPECT_EQ(b->text(), QStringLiteral("15"));

@@ -295,8 +295,8 @@ TEST_F(ReaderWindowTest, SearchByNameListsHitsAndHandsTheChoiceBack) {
     search.kensaku();
     EXPECT_EQ(search.EJyouKen->text(), QStringLiteral("鈴木"));
     EXPECT_EQ(search.Lhit->text(), QStringLiteral("対象 20件"));
-    EXPECT_EQ(search.SG1->Cells(0, 1), QStringLiteral("00002"));
-    EXPECT_EQ(search.SG1->Cells(2, 20).trimmed(), QStringLiteral("m140@example.com"));  // as stored, blank-padded
+    EXPECT_EQ(search.SG1->cell(0, 1), QStringLiteral("00002"));
+    EXPECT_EQ(search.SG1->cell(2, 20).trimmed(), QStringLiteral("m140@example.com"));  // as stored, blank-padded
     EXPECT_FALSE(search.EJyouKen->isEnabled());
     search.SG1->setRow(3);
     search.BokClick();
@@ -330,18 +330,18 @@ TEST_F(ReaderWindowTest, SearchGrowsTheGridAndSearchesAddressesAfterClear) {
   search.SG_Clr();
   search.kensaku();  // an empty condition lists everyone by name
   EXPECT_EQ(search.Lhit->text(), QStringLiteral("対象 46件"));
-  EXPECT_EQ(search.SG1->RowCount(), 47);
-  EXPECT_EQ(search.SG1->Cells(0, 1), QStringLiteral("00046"));  // the empty name sorts first
+  EXPECT_EQ(search.SG1->rowCount(), 47);
+  EXPECT_EQ(search.SG1->cell(0, 1), QStringLiteral("00046"));  // the empty name sorts first
 
   search.BClrClick();
   EXPECT_TRUE(search.EJyouKen->isEnabled());
-  EXPECT_EQ(search.SG1->Cells(0, 1), QString());
+  EXPECT_EQ(search.SG1->cell(0, 1), QString());
   search.setItemIndex(1);
   search.EJyouKen->setText(QStringLiteral("a14"));
   search.kensaku();
   EXPECT_EQ(search.Lhit->text(), QStringLiteral("対象 6件"));
-  EXPECT_EQ(search.SG1->Cells(2, 1).trimmed(), QStringLiteral("a140@x.jp"));
-  EXPECT_EQ(search.SG1->Cells(0, 7), QString());
+  EXPECT_EQ(search.SG1->cell(2, 1).trimmed(), QStringLiteral("a140@x.jp"));
+  EXPECT_EQ(search.SG1->cell(0, 7), QString());
   search.SG1->setRow(7);
   search.BokClick();  // an empty row: nothing chosen
   EXPECT_EQ(search.result(), 0);

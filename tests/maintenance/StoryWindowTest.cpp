@@ -282,9 +282,9 @@ TEST_F(StoryWindowTest, SearchListsEveryMailAndLoadsTheChoice) {
   open();
   w.EstoryNo->setText(QStringLiteral("30"));  // emptied before the dialog opens
   QTimer::singleShot(0, &search, [this] {
-    EXPECT_EQ(search.SG1->RowCount(), 46);
-    EXPECT_EQ(search.SG1->Cells(0, 12), QStringLiteral("00012"));
-    EXPECT_EQ(search.SG1->Cells(1, 45), QStringLiteral("subject 45"));
+    EXPECT_EQ(search.SG1->rowCount(), 46);
+    EXPECT_EQ(search.SG1->cell(0, 12), QStringLiteral("00012"));
+    EXPECT_EQ(search.SG1->cell(1, 45), QStringLiteral("subject 45"));
     search.SG1->setRow(12);
     search.BokClick();
   });
@@ -314,12 +314,12 @@ TEST_F(StoryWindowTest, SearchRefillsFromScratchOnEachOpening) {
   store("00001", "one");
   store("00002", "two");
   search.FormShow();
-  EXPECT_EQ(search.SG1->Cells(0, 2), QStringLiteral("00002"));
+  EXPECT_EQ(search.SG1->cell(0, 2), QStringLiteral("00002"));
   p.exec(" DELETE FROM STORYLIST WHERE STORYNO = '00002'");
   search.FormShow();
-  EXPECT_EQ(search.SG1->Cells(0, 1), QStringLiteral("00001"));
-  EXPECT_EQ(search.SG1->Cells(0, 2), QString());
-  EXPECT_EQ(search.SG1->RowCount(), 31);
+  EXPECT_EQ(search.SG1->cell(0, 1), QStringLiteral("00001"));
+  EXPECT_EQ(search.SG1->cell(0, 2), QString());
+  EXPECT_EQ(search.SG1->rowCount(), 31);
 }
 
 }  // namespace

@@ -24,10 +24,10 @@ struct Events {
 };
 
 void point(FtpClient& ftp, int port) {
-  ftp.Host = "127.0.0.1";
-  ftp.Port = port;
-  ftp.Username = "quor";
-  ftp.Password = "pass";
+  ftp.host = "127.0.0.1";
+  ftp.port = port;
+  ftp.user = "quor";
+  ftp.password = "pass";
 }
 
 }  // namespace
@@ -47,29 +47,29 @@ TEST_P(FtpClientReal, ReceiveRunAgainstPyftpdlib) {
   writeFileBytes(local.file("empty.cgi"), "");
 
   FtpClient ftp;
-  EXPECT_EQ(ftp.Port, 21);
+  EXPECT_EQ(ftp.port, 21);
   EXPECT_EQ(ftp.readTimeoutMs, 10000);
   point(ftp, server.port());
-  ftp.Passive = GetParam();
+  ftp.passive = GetParam();
   Events events;
   events.attach(ftp);
-  ftp.Connect(true, 50000);
+  ftp.connect(true, 50000);
   EXPECT_EQ(ftp.systemDescription, "UNIX Type: L8");
   std::vector<std::string> listing = {"old line"};
-  ftp.List(listing, "*.*", true);
+  ftp.list(listing, "*.*", true);
   ASSERT_EQ(listing.size(), 1u);
   EXPECT_NE(listing[0].find("index.html"), std::string::npos);
   ftp.changeDir("cgi-bin");
-  EXPECT_EQ(ftp.Size("registdata.cgi"), static_cast<std::int64_t>(data.size()));
-  EXPECT_EQ(ftp.Size("missing.cgi"), -1);
+  EXPECT_EQ(ftp.size("registdata.cgi"), static_cast<std::int64_t>(data.size()));
+  EXPECT_EQ(ftp.size("missing.cgi"), -1);
   events.work.clear();
-  ftp.Get("registdata.cgi", local.file("registdata.cgi"), true, false);
+  ftp.get("registdata.cgi", local.file("registdata.cgi"), true, false);
   EXPECT_EQ(readFileBytes(local.file("registdata.cgi")), data);
   ASSERT_FALSE(events.work.empty());
   EXPECT_EQ(events.work.back(), static_cast<std::int64_t>(data.size()));
-  ftp.Put(local.file("empty.cgi"), "registdata.cgi", false);
+  ftp.put(local.file("empty.cgi"), "registdata.cgi", false);
   EXPECT_EQ(std::filesystem::file_size(server.home() + "/cgi-bin/registdata.cgi"), 0u);
-  ftp.Put(local.file("registdata.cgi"), "copy.cgi", false);
+  ftp.put(local.file("registdata.cgi"), "copy.cgi", false);
   EXPECT_EQ(readFileBytes(server.home() + "/cgi-bin/copy.cgi"), data);
   try {
     ftp.changeDir("nowhere");
@@ -77,8 +77,8 @@ TEST_P(FtpClientReal, ReceiveRunAgainstPyftpdlib) {
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 550);
   }
-  EXPECT_THROW(ftp.Get("copy.cgi", local.file("registdata.cgi"), false, false), NetError);
-  ftp.Disconnect();
+  EXPECT_THROW(ftp.get("copy.cgi", local.file("registdata.cgi"), false, false), NetError);
+  ftp.disconnect();
 
   const std::vector<std::pair<int, std::string>> start = {
       {1, "Connecting to 127.0.0.1."}, {2, "Connected."}, {7, "Connection established"},
@@ -89,14 +89,14 @@ TEST_P(FtpClientReal, ReceiveRunAgainstPyftpdlib) {
   EXPECT_EQ(events.statuses.back(), std::make_pair(4, std::string("Disconnected.")));
 
   // A wrong password is refused with the server's text.
-  ftp.Password = "wrong";
+  ftp.password = "wrong";
   try {
-    ftp.Connect(true, 50000);
+    ftp.connect(true, 50000);
     FAIL();
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 530);
   }
-  EXPECT_FALSE(ftp.Connected());
+  EXPECT_FALSE(ftp.connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(PassiveAndActive, FtpClientReal, ::testing::Values(true, false),
@@ -104,11 +104,11 @@ INSTANTIATE_TEST_SUITE_P(PassiveAndActive, FtpClientReal, ::testing::Values(true
 
 TEST(FtpClient, PassiveReplyParsing) {
   PassiveAddress a = parsePassiveReply("Entering Passive Mode (192,168,1,2,19,137).");
-  EXPECT_EQ(a.Host, "192.168.1.2");
-  EXPECT_EQ(a.Port, 5001);
+  EXPECT_EQ(a.host, "192.168.1.2");
+  EXPECT_EQ(a.port, 5001);
   a = parsePassiveReply("  Entering Passive Mode 192,168,1,2,19,137  ");
-  EXPECT_EQ(a.Host, "192.168.1.2");
-  EXPECT_EQ(a.Port, 5001);
+  EXPECT_EQ(a.host, "192.168.1.2");
+  EXPECT_EQ(a.port, 5001);
   for (const char* bad : {"Entering Passive Mode", "(1,2,3,4,5)", "(1,2,3,4,5,6,7)", "(256,0,0,1,1,1)",
                           "(1,2,3,4,5,x)", "", "(1,,3,4,5,6)", "(99999999999999999999,1,1,1,1,1)"})
     EXPECT_THROW(parsePassiveReply(bad), NetError) << bad;
@@ -144,20 +144,20 @@ TEST(FtpClient, ScriptedServerShapes) {
   point(ftp, server.port());
   Events events;
   events.attach(ftp);
-  ftp.Connect(true, 50000);
+  ftp.connect(true, 50000);
   EXPECT_EQ(ftp.systemDescription, "\x95\x73\x96\xbe");
   TempDir local;
   try {
-    ftp.Get("data.cgi", local.file("data.cgi"), true, false);
+    ftp.get("data.cgi", local.file("data.cgi"), true, false);
     FAIL() << "an aborted transfer reported as complete";
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 426);
     EXPECT_STREQ(e.what(), "Connection closed; transfer aborted.\r\n");
   }
   EXPECT_EQ(events.statuses.back(), std::make_pair(8, std::string("Transfer aborted")));
-  EXPECT_THROW(ftp.Get("data.cgi", local.file("data.cgi"), true, false), NetError);
-  EXPECT_EQ(ftp.Size("x"), 1234);
-  ftp.Disconnect();
+  EXPECT_THROW(ftp.get("data.cgi", local.file("data.cgi"), true, false), NetError);
+  EXPECT_EQ(ftp.size("x"), 1234);
+  ftp.disconnect();
   server.join();
   ::close(dataFd);
   const auto got = server.received();
@@ -171,10 +171,10 @@ TEST(FtpClient, SilentServerRaisesReadTimeout) {
   point(ftp, server.port());
   ftp.readTimeoutMs = 300;
   try {
-    ftp.Connect(true, 50000);
+    ftp.connect(true, 50000);
     FAIL();
   } catch (const ReadTimeoutError& e) {
     EXPECT_STREQ(e.what(), "Read Timeout");
   }
-  EXPECT_FALSE(ftp.Connected());
+  EXPECT_FALSE(ftp.connected());
 }

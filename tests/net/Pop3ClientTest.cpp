@@ -8,10 +8,10 @@
 namespace {
 
 void point(Pop3Client& pop, int port, const std::string& user, const std::string& password) {
-  pop.Host = "127.0.0.1";
-  pop.Port = port;
-  pop.Username = user;
-  pop.Password = password;
+  pop.host = "127.0.0.1";
+  pop.port = port;
+  pop.user = user;
+  pop.password = password;
 }
 
 // A login against a scripted server that must fail with E and exactly message.
@@ -21,12 +21,12 @@ void expectLoginFails(ScriptedServer::Script script, const char* message) {
   Pop3Client pop;
   point(pop, server.port(), "who", "pw");
   try {
-    pop.Connect(-1);
+    pop.connect(-1);
     ADD_FAILURE() << "login succeeded";
   } catch (const E& e) {
     EXPECT_STREQ(e.what(), message);
   }
-  EXPECT_FALSE(pop.Connected());
+  EXPECT_FALSE(pop.connected());
 }
 
 }  // namespace
@@ -34,26 +34,26 @@ void expectLoginFails(ScriptedServer::Script script, const char* message) {
 TEST(Pop3Client, LoginAndLogoutAgainstDovecot) {
   Pop3TestServer server("reader", "s3cret");
   Pop3Client pop;
-  EXPECT_EQ(pop.Port, 110);
+  EXPECT_EQ(pop.port, 110);
   point(pop, server.port(), "reader", "s3cret");
   std::vector<int> statuses;
   pop.onStatus = [&](TcpConnection&, ConnectionStatus s, const std::string&) { statuses.push_back(static_cast<int>(s)); };
-  pop.Connect(-1);
+  pop.connect(-1);
   EXPECT_EQ(pop.lastReply.code, Pop3Client::OK);
-  EXPECT_EQ(pop.lastReply.Text.at(0), "Logged in.");
-  pop.Disconnect();
-  EXPECT_FALSE(pop.Connected());
+  EXPECT_EQ(pop.lastReply.lines.at(0), "Logged in.");
+  pop.disconnect();
+  EXPECT_FALSE(pop.connected());
   EXPECT_EQ(statuses, std::vector<int>({1, 2, 3, 4}));
 
   point(pop, server.port(), "reader", "wrong");
   try {
-    pop.Connect(-1);
+    pop.connect(-1);
     FAIL() << "wrong password accepted";
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), Pop3Client::ERR);
     EXPECT_STREQ(e.what(), " [AUTH] Authentication failed.\r\n");
   }
-  EXPECT_FALSE(pop.Connected());
+  EXPECT_FALSE(pop.connected());
 }
 
 TEST(Pop3Client, ExchangeAndOddReplies) {
@@ -67,7 +67,7 @@ TEST(Pop3Client, ExchangeAndOddReplies) {
     Pop3Client pop;
     point(pop, server.port(), "who", "pw");
     try {
-      pop.Connect(-1);
+      pop.connect(-1);
       FAIL();
     } catch (const ProtocolReplyError& e) {
       EXPECT_STREQ(e.what(), " unknown user\r\n");
@@ -99,8 +99,8 @@ TEST(Pop3Client, ExchangeAndOddReplies) {
     });
     Pop3Client pop;
     point(pop, server.port(), "u", "p w");
-    pop.Connect(-1);
-    pop.Disconnect();
+    pop.connect(-1);
+    pop.disconnect();
     server.join();
     EXPECT_EQ(server.received(), std::vector<std::string>({"USER u", "PASS p w", "QUIT"}));
   }

@@ -17,20 +17,20 @@ std::string sj(const std::string& utf8) { return Sjis::fromUtf8(utf8); }
 
 // A message filled the way composition fills it.
 void compose(MailMessage& m, const std::string& to, const std::string& subjectUtf8, const std::string& bodyUtf8) {
-  m.From.SetText(encodeHeaderText(sj("クオル事務局 <office@example.com>")));
-  m.Recipients.SetText(to);
-  m.Subject = cutAtInvalidChar(encodeHeaderText(sj(subjectUtf8)));
+  m.from.setText(encodeHeaderText(sj("クオル事務局 <office@example.com>")));
+  m.recipients.setText(to);
+  m.subject = cutAtInvalidChar(encodeHeaderText(sj(subjectUtf8)));
   m.setBodyText(convertJapaneseText(sj(bodyUtf8), 2));
   m.contentType = "text/plain";
 }
 
 void sendOne(int port, MailMessage& m) {
   SmtpClient smtp;
-  smtp.Host = "127.0.0.1";
-  smtp.Port = port;
-  smtp.Connect(-1);
-  smtp.Send(m);
-  smtp.Disconnect();
+  smtp.host = "127.0.0.1";
+  smtp.port = port;
+  smtp.connect(-1);
+  smtp.send(m);
+  smtp.disconnect();
 }
 
 std::string decoded(const std::string& emlPath) {
@@ -71,7 +71,7 @@ TEST(SmtpClient, ComposedMailArrivesWithExactHeadersAndBody) {
   EXPECT_NE(msg.envelope.find("\"rcpt_tos\": [\"reader@example.org\"]"), std::string::npos);
   EXPECT_NE(msg.envelope.find("\"extended_smtp\": true"), std::string::npos);
 
-  // Body bytes unchanged: the converted text, CR LF line ends, dots un-stuffed.
+  // body bytes unchanged: the converted text, CR LF line ends, dots un-stuffed.
   const std::string sent = convertJapaneseText(sj(body), 2);
   const std::size_t bodyStart = msg.data.find("\r\n\r\n") + 4;
   EXPECT_EQ(msg.data.substr(bodyStart), sent);
@@ -101,24 +101,24 @@ TEST(SmtpClient, HeloFallbackRejectedRecipientAndSecondMailOnNewConnection) {
   MailMessage ok;
   compose(ok, "reader@example.org", "hello", "plain body\nLF only\n");
   SmtpClient smtp;
-  smtp.Host = "127.0.0.1";
-  smtp.Port = server.port();
+  smtp.host = "127.0.0.1";
+  smtp.port = server.port();
   smtp.heloName = "quormail.test";
-  smtp.Connect(-1);
-  smtp.Send(ok);
-  smtp.Disconnect();
+  smtp.connect(-1);
+  smtp.send(ok);
+  smtp.disconnect();
 
   MailMessage bad;
   compose(bad, "nobody@example.org", "hello", "x");
-  smtp.Connect(-1);
+  smtp.connect(-1);
   try {
-    smtp.Send(bad);
+    smtp.send(bad);
     FAIL() << "rejected recipient accepted";
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 550);
     EXPECT_STREQ(e.what(), "5.1.1 <nobody@example.org>: Recipient address rejected\r\n");
   }
-  smtp.Disconnect();
+  smtp.disconnect();
 
   ASSERT_TRUE(server.waitForMessages(1));
   const auto msgs = server.messages();
@@ -131,10 +131,10 @@ TEST(SmtpClient, HeloFallbackRejectedRecipientAndSecondMailOnNewConnection) {
 TEST(SmtpClient, LineBreaksInAddressesOrHeadersAreRefusedBeforeAnyCommand) {
   SmtpTestServer server;
   const std::vector<std::function<void(MailMessage&)>> poisons = {
-      [](MailMessage& m) { m.Recipients.Items[0].Address = "a@example.org>\r\nRCPT TO:<victim@example.org"; },
-      [](MailMessage& m) { m.From.Address = "a@example.org\nDATA"; },
-      [](MailMessage& m) { m.Subject = "hi\r\nBcc: victim@example.org"; },
-      [](MailMessage& m) { m.From.Name = "Eve\rX-Evil: 1"; },
+      [](MailMessage& m) { m.recipients.items[0].address = "a@example.org>\r\nRCPT TO:<victim@example.org"; },
+      [](MailMessage& m) { m.from.address = "a@example.org\nDATA"; },
+      [](MailMessage& m) { m.subject = "hi\r\nBcc: victim@example.org"; },
+      [](MailMessage& m) { m.from.name = "Eve\rX-Evil: 1"; },
       [](MailMessage& m) { m.extraHeaders.setValue("X-Campaign", "1\r\n\r\nspoofed body"); },
   };
   ScriptedServer scripted(
@@ -150,16 +150,16 @@ TEST(SmtpClient, LineBreaksInAddressesOrHeadersAreRefusedBeforeAnyCommand) {
     compose(m, "reader@example.org", "s", "b");
     poison(m);
     SmtpClient smtp;
-    smtp.Host = "127.0.0.1";
-    smtp.Port = scripted.port();
-    smtp.Connect(-1);
+    smtp.host = "127.0.0.1";
+    smtp.port = scripted.port();
+    smtp.connect(-1);
     try {
-      smtp.Send(m);
+      smtp.send(m);
       FAIL() << "unsafe message sent";
     } catch (const UnsafeTextError& e) {
       EXPECT_STREQ(e.what(), "Mail address or header contains CR or LF.");
     }
-    smtp.Disconnect();
+    smtp.disconnect();
   }
   scripted.join();
   for (const std::string& line : scripted.received())
@@ -168,7 +168,7 @@ TEST(SmtpClient, LineBreaksInAddressesOrHeadersAreRefusedBeforeAnyCommand) {
   // Bare line breaks in a body line are line ends, never the end of DATA.
   MailMessage m;
   compose(m, "reader@example.org", "s", "b");
-  m.Body = {"first\r\n.\r\nQUIT", "last"};
+  m.body = {"first\r\n.\r\nQUIT", "last"};
   sendOne(server.port(), m);
   ASSERT_TRUE(server.waitForMessages(1));
   EXPECT_NE(server.messages()[0].data.find("\r\n\r\nfirst\r\n.\r\nQUIT\r\nlast\r\n"), std::string::npos);
@@ -189,18 +189,18 @@ TEST(SmtpClient, EhloSchemesAndTheExactExchange) {
     p.readLine();  // QUIT, then the client closes without waiting
   });
   MailMessage m;
-  m.From.SetText("\"Shop \\\"A\\\"\" <shop@example.com>");
-  m.Recipients.SetText("reader@example.org");
-  m.Subject = "Hello";
+  m.from.setText("\"Shop \\\"A\\\"\" <shop@example.com>");
+  m.recipients.setText("reader@example.org");
+  m.subject = "Hello";
   m.setBodyText(".\r\nx");
   SmtpClient smtp;
-  smtp.Host = "127.0.0.1";
-  smtp.Port = scripted.port();
+  smtp.host = "127.0.0.1";
+  smtp.port = scripted.port();
   smtp.heloName = "me";
-  smtp.Connect(-1);
+  smtp.connect(-1);
   EXPECT_EQ(smtp.authSchemes, std::vector<std::string>({"LOGIN", "PLAIN", "CRAM-MD5"}));
-  smtp.Send(m);
-  smtp.Disconnect();
+  smtp.send(m);
+  smtp.disconnect();
   scripted.join();
   const auto got = scripted.received();
   ASSERT_GE(got.size(), 8u);
@@ -216,37 +216,37 @@ TEST(SmtpClient, GreetingOtherThan220DisconnectsAndRaises) {
     p.readLine();
   });
   SmtpClient smtp;
-  smtp.Host = "127.0.0.1";
-  smtp.Port = scripted.port();
+  smtp.host = "127.0.0.1";
+  smtp.port = scripted.port();
   try {
-    smtp.Connect(-1);
+    smtp.connect(-1);
     FAIL();
   } catch (const ProtocolReplyError& e) {
     EXPECT_STREQ(e.what(), "go away\r\n");
   }
-  EXPECT_FALSE(smtp.Connected());
+  EXPECT_FALSE(smtp.connected());
 }
 
 TEST(MailMessage, HeaderFoldingAndEmptyHeaders) {
   MailMessage m;
-  m.From.SetText("a@example.com");
-  m.Recipients.SetText("b@example.org, \"Doe, John\" <john@example.org>");
+  m.from.setText("a@example.com");
+  m.recipients.setText("b@example.org, \"Doe, John\" <john@example.org>");
   std::string hundred;
   for (int i = 0; i < 100; ++i) hundred += sj("漢");
-  m.Subject = encodeHeaderText(hundred);
+  m.subject = encodeHeaderText(hundred);
   m.generateHeader();
-  const auto lines = m.Headers.Lines();
+  const auto lines = m.headers.lines();
   EXPECT_EQ(lines[0], "From: a@example.com");
   EXPECT_EQ(lines[1], "Subject:");
-  EXPECT_EQ(lines[2], " " + m.Subject);
+  EXPECT_EQ(lines[2], " " + m.subject);
   EXPECT_EQ(lines[3], "To: b@example.org, \"Doe, John\" <john@example.org>");
-  EXPECT_EQ(m.Headers.Value("Subject"), m.Subject);
+  EXPECT_EQ(m.headers.value("Subject"), m.subject);
 
   MailMessage empty;
-  empty.From.SetText("a@example.com");
+  empty.from.setText("a@example.com");
   empty.generateHeader();
-  EXPECT_EQ(empty.Headers.Value("Subject"), "");
-  EXPECT_EQ(empty.Headers.Lines()[1].rfind("Date: ", 0), 0u);
+  EXPECT_EQ(empty.headers.value("Subject"), "");
+  EXPECT_EQ(empty.headers.lines()[1].rfind("Date: ", 0), 0u);
 
   // Break after the last space or comma before the 78th character, never inside quotes.
   const auto folded = foldHeaderLine("To: " + std::string(40, 'a') + "@x.org, \"" + std::string(30, 'q') + " " +
@@ -259,20 +259,20 @@ TEST(MailMessage, HeaderFoldingAndEmptyHeaders) {
 
 TEST(MailMessage, AddressParsing) {
   EmailAddress item;
-  item.SetText("Taro <taro@example.org>");
-  EXPECT_EQ(item.Name, "Taro");
-  EXPECT_EQ(item.Address, "taro@example.org");
+  item.setText("Taro <taro@example.org>");
+  EXPECT_EQ(item.name, "Taro");
+  EXPECT_EQ(item.address, "taro@example.org");
   EXPECT_EQ(item.headerText(), "\"Taro\" <taro@example.org>");
-  item.SetText("  plain@example.org ");
+  item.setText("  plain@example.org ");
   EXPECT_EQ(item.headerText(), "plain@example.org");
-  EXPECT_THROW(item.SetText("a@b <c@d>"), AddressParseError);
+  EXPECT_THROW(item.setText("a@b <c@d>"), AddressParseError);
   try {
-    item.SetText("a@b <c@d>");
+    item.setText("a@b <c@d>");
   } catch (const AddressParseError& e) {
     EXPECT_STREQ(e.what(), "@ Outside address");
   }
   // A Japanese name the writer encodes itself, with ESC ( B as kanji-out.
-  item.Name = sj("太郎");
-  item.Address = "t@example.org";
+  item.name = sj("太郎");
+  item.address = "t@example.org";
   EXPECT_EQ(item.headerText(), "=?ISO-2022-JP?B?GyRCQkBPOhsoQg==?= <t@example.org>");
 }

@@ -34,8 +34,8 @@ struct StatusLog {
 
 std::unique_ptr<TcpClient> clientFor(int port) {
   auto c = std::make_unique<TcpClient>();
-  c->Host = "127.0.0.1";
-  c->Port = port;
+  c->host = "127.0.0.1";
+  c->port = port;
   return c;
 }
 
@@ -45,31 +45,31 @@ TEST(ServerReply, SingleAndMultiLineShapes) {
   ServerReply r = parse({"250 ok"});
   EXPECT_EQ(r.code, 250);
   EXPECT_EQ(r.codeText, "250");
-  EXPECT_EQ(r.Text, std::vector<std::string>({"ok"}));
+  EXPECT_EQ(r.lines, std::vector<std::string>({"ok"}));
 
   r = parse({"250-first", "250-second", "250 last", "unread"});
   EXPECT_EQ(r.code, 250);
-  EXPECT_EQ(r.Text, std::vector<std::string>({"first", "second", "last"}));
+  EXPECT_EQ(r.lines, std::vector<std::string>({"first", "second", "last"}));
   EXPECT_EQ(r.textWithLineEnds(), "first\r\nsecond\r\nlast\r\n");
 
   // Empty lines are skipped and lines trimmed; continuation lines of another shape
   // belong to the reply until the closing line.
   r = parse({"", "  220-hello  ", "   ", "free text", "220 done"});
   EXPECT_EQ(r.code, 220);
-  EXPECT_EQ(r.Text, std::vector<std::string>({"hello", " text", "done"}));
+  EXPECT_EQ(r.lines, std::vector<std::string>({"hello", " text", "done"}));
 
   // A short line ends a multi-line reply.
   r = parse({"211-status", "211", "next"});
-  EXPECT_EQ(r.Text.size(), 2u);
+  EXPECT_EQ(r.lines.size(), 2u);
 
   // Non-numeric codes give 0; POP3 style text codes are kept.
   r = parse({"+OK Logged in."});
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.codeText, "+OK");
-  EXPECT_EQ(r.Text[0], "Logged in.");
+  EXPECT_EQ(r.lines[0], "Logged in.");
   r = parse({"-ERR [AUTH] Authentication failed."});
   EXPECT_EQ(r.codeText, "-ERR");
-  EXPECT_EQ(r.Text[0], " [AUTH] Authentication failed.");
+  EXPECT_EQ(r.lines[0], " [AUTH] Authentication failed.");
 }
 
 TEST(TcpConnection, ReadsRepliesAcrossPacketsAndChecksCodes) {
@@ -84,9 +84,9 @@ TEST(TcpConnection, ReadsRepliesAcrossPacketsAndChecksCodes) {
   auto cp = clientFor(server.port());
     auto& c = *cp;
   c.readTimeoutMs = 5000;
-  c.Connect();
+  c.connect();
   EXPECT_EQ(c.getResponse({220}), 220);
-  EXPECT_EQ(c.lastReply.Text.size(), 3u);
+  EXPECT_EQ(c.lastReply.lines.size(), 3u);
   try {
     c.sendCommand("VRFY x", {250, 251});
     FAIL() << "550 accepted";
@@ -94,7 +94,7 @@ TEST(TcpConnection, ReadsRepliesAcrossPacketsAndChecksCodes) {
     EXPECT_EQ(e.replyCode(), 550);
     EXPECT_STREQ(e.what(), "No such user\r\n");
   }
-  c.Disconnect();
+  c.disconnect();
   server.join();
   EXPECT_EQ(server.received(), std::vector<std::string>({"VRFY x"}));
 }
@@ -107,7 +107,7 @@ std::chrono::steady_clock::duration expectReadFails(ScriptedServer::Script scrip
   ScriptedServer server(std::move(script));
   auto cp = clientFor(server.port());
   cp->readTimeoutMs = readTimeout;
-  cp->Connect();
+  cp->connect();
   const auto t0 = std::chrono::steady_clock::now();
   try {
     cp->readReply();
@@ -116,7 +116,7 @@ std::chrono::steady_clock::duration expectReadFails(ScriptedServer::Script scrip
     EXPECT_STREQ(e.what(), message);
   }
   const auto took = std::chrono::steady_clock::now() - t0;
-  cp->Disconnect();
+  cp->disconnect();
   return took;
 }
 
@@ -136,9 +136,9 @@ TEST(TcpConnection, FaultsRaiseTheirExactTexts) {
     ScriptedServer server([](ScriptedServer::Peer& p) { p.send("220 " + std::string(16380, 'x') + "\r\n"); });
     auto cp = clientFor(server.port());
     auto& c = *cp;
-    c.Connect();
+    c.connect();
     c.readReply();
-    EXPECT_EQ(c.lastReply.Text[0].size(), 16380u);
+    EXPECT_EQ(c.lastReply.lines[0].size(), 16380u);
   }
 }
 
@@ -146,18 +146,18 @@ TEST(TcpConnection, ConnectFailuresAndStates) {
   auto rp = clientFor(freeLocalPort());
   auto& refused = *rp;
   try {
-    refused.Connect();
+    refused.connect();
     FAIL();
   } catch (const SocketError& e) {
     EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
   }
   TcpClient unknown;
-  unknown.Host = "no-such-host.invalid";
-  unknown.Port = 25;
+  unknown.host = "no-such-host.invalid";
+  unknown.port = 25;
   StatusLog log;
   log.attach(unknown);
   try {
-    unknown.Connect();
+    unknown.connect();
     FAIL();
   } catch (const SocketError& e) {
     EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
@@ -177,11 +177,11 @@ TEST(TcpConnection, ConnectFailuresAndStates) {
   int connected = 0, disconnected = 0;
   c.onConnected = [&](TcpConnection&) { ++connected; };
   c.onDisconnected = [&](TcpConnection&) { ++disconnected; };
-  c.Connect();
-  EXPECT_THROW(c.Connect(), AlreadyConnectedError);
+  c.connect();
+  EXPECT_THROW(c.connect(), AlreadyConnectedError);
   EXPECT_THROW(c.writeLine("MAIL FROM:<a@b>\r\nRCPT TO:<x@y>"), UnsafeTextError);
-  c.Disconnect();
-  c.Disconnect();
+  c.disconnect();
+  c.disconnect();
   EXPECT_EQ(connected, 1);
   EXPECT_EQ(disconnected, 2);
   const std::vector<std::pair<int, std::string>> expected = {

@@ -69,7 +69,7 @@ struct SendWindowTest : ::testing::Test {
 
   std::vector<std::string> column(int col) {
     std::vector<std::string> out;
-    for (int r = 1; r < window->SG_USER->RowCount() && !window->cell(2, r).empty(); ++r)
+    for (int r = 1; r < window->SG_USER->rowCount() && !window->cell(2, r).empty(); ++r)
       out.push_back(window->cell(col, r));
     return out;
   }
@@ -93,15 +93,15 @@ TEST_F(SendWindowTest, ListsOnlyDueSendableReadersWithTheirMarks) {
   EXPECT_EQ(window->ELast_StoryNo->text(), QStringLiteral("    2"));
   EXPECT_EQ(column(2), (std::vector<std::string>{"    1", "   12"}));
   EXPECT_EQ(column(1), (std::vector<std::string>{sj("可"), sj("可")}));
-  EXPECT_EQ(window->SG_USER->RowCount(), 31);
+  EXPECT_EQ(window->SG_USER->rowCount(), 31);
   EXPECT_EQ(window->EMaxCnt->text(), QStringLiteral("     2"));
   EXPECT_EQ(window->SG_USER->model()->headerData(10, Qt::Horizontal).toString(), q("登録日 "));
 
   window->markKey(1, QLatin1Char('1'));
   EXPECT_EQ(window->cell(0, 1), sj("  ○  "));
-  EXPECT_EQ(window->SG_USER->Row(), 2);
+  EXPECT_EQ(window->SG_USER->currentRow(), 2);
   window->markKey(2, QLatin1Char('x'));  // other keys clear and stay
-  EXPECT_EQ(window->SG_USER->Row(), 2);
+  EXPECT_EQ(window->SG_USER->currentRow(), 2);
   window->BKaSelClick();
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  ○  "), sj("  ○  ")}));
   window->markKey(1, QLatin1Char('0'));
@@ -115,7 +115,7 @@ TEST_F(SendWindowTest, GridGrowsPastThirtyReaders) {
   story("00001", "s", "b");
   for (int i = 1; i <= 31; ++i) reader(zeroFill(std::to_string(i), 5), "n", "00001");
   open();
-  EXPECT_EQ(window->SG_USER->RowCount(), 32);
+  EXPECT_EQ(window->SG_USER->rowCount(), 32);
 }
 
 TEST_F(SendWindowTest, StartCheckMessagesInOrder) {
