@@ -154,6 +154,8 @@ void FtpClient::transfer(const std::string& command, std::initializer_list<int> 
   reportStatus(ConnectionStatus::Transfer, "Starting FTP transfer");
   Socket data;
   Socket listener;
+  data.setStopFlag(stopFlag());
+  listener.setStopFlag(stopFlag());
   if (passive) {
     sendCommand("PASV", {227});
     const PassiveAddress address = parsePassiveReply(lastReply.lines.empty() ? "" : lastReply.lines[0]);

@@ -33,6 +33,12 @@ class ConnectTimeoutError : public NetError {
   ConnectTimeoutError() : NetError("Connect timed out.") {}
 };
 
+// The operator's stop request ended a network wait.
+class StoppedError : public NetError {
+ public:
+  StoppedError() : NetError("Stopped.") {}
+};
+
 class LineTooLongError : public NetError {
  public:
   LineTooLongError() : NetError("Max line length exceeded.") {}

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "net/NetErrors.h"
@@ -47,16 +48,7 @@ sockaddr_in makeAddress(const std::string& address, int port) {
   return sa;
 }
 
-// Waits for the events on fd; false when timeoutMs passed first (timeoutMs <= 0: no limit).
-bool waitFor(int fd, short events, int timeoutMs) {
-  pollfd p{fd, events, 0};
-  for (;;) {
-    const int rc = ::poll(&p, 1, timeoutMs > 0 ? timeoutMs : -1);
-    if (rc > 0) return true;
-    if (rc == 0) return false;
-    if (errno != EINTR) throwSocketError(errno);
-  }
-}
+constexpr int kStopCheckMs = 200;
 
 int newTcpSocket() {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -67,6 +59,27 @@ int newTcpSocket() {
 }  // namespace
 
 Socket::~Socket() { close(); }
+
+// Waits for the events; false when timeoutMs passed first (timeoutMs <= 0: no limit).
+// The wait is cut into slices so that a stop request is seen within kStopCheckMs.
+bool Socket::waitFor(short events, int timeoutMs) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  pollfd p{m_fd, events, 0};
+  for (;;) {
+    if (m_stop && m_stop->load()) throw StoppedError();
+    int slice = kStopCheckMs;
+    if (timeoutMs > 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+      if (left <= 0) return false;
+      if (left < slice) slice = static_cast<int>(left);
+    } else if (!m_stop) {
+      slice = -1;
+    }
+    const int rc = ::poll(&p, 1, slice);
+    if (rc > 0) return true;
+    if (rc < 0 && errno != EINTR) throwSocketError(errno);
+  }
+}
 
 Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
 
@@ -116,7 +129,7 @@ void Socket::connect(const std::string& address, int port, int timeoutMs) {
       close();
       throwSocketError(err);
     }
-    if (!waitFor(m_fd, POLLOUT, timeoutMs)) {
+    if (!waitFor(POLLOUT, timeoutMs)) {
       close();
       throw ConnectTimeoutError();
     }
@@ -135,9 +148,14 @@ void Socket::connect(const std::string& address, int port, int timeoutMs) {
 
 void Socket::sendAll(const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t sent = ::send(m_fd, data, size, MSG_NOSIGNAL);
+    const ssize_t sent = ::send(m_fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) {
       if (errno == EINTR) continue;
+      // A peer that does not read: wait until it does, or until a stop request.
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        waitFor(POLLOUT, 0);
+        continue;
+      }
       throwSocketError(errno);
     }
     data += sent;
@@ -146,7 +164,7 @@ void Socket::sendAll(const char* data, std::size_t size) {
 }
 
 std::size_t Socket::receive(char* buffer, std::size_t capacity, int timeoutMs) {
-  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw ReadTimeoutError();
+  if (!waitFor(POLLIN, timeoutMs)) throw ReadTimeoutError();
   for (;;) {
     const ssize_t got = ::recv(m_fd, buffer, capacity, 0);
     if (got >= 0) return static_cast<std::size_t>(got);
@@ -166,7 +184,7 @@ void Socket::listenOn(const std::string& address, int backlog) {
 }
 
 Socket Socket::accept(int timeoutMs) {
-  if (!waitFor(m_fd, POLLIN, timeoutMs)) throw ReadTimeoutError();
+  if (!waitFor(POLLIN, timeoutMs)) throw ReadTimeoutError();
   const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) throwSocketError(errno);
   return Socket(fd);

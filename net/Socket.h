@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -20,6 +21,10 @@ class Socket {
   static std::string localHostName();
 
   bool isOpen() const { return m_fd >= 0; }
+  // Every wait of this socket (connect, receive, send, accept) looks at the flag at
+  // least every 200 ms and raises StoppedError once it is set; nullptr: no stop.
+  void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+  const std::atomic<bool>* stopFlag() const { return m_stop; }
   // timeoutMs <= 0: no limit of our own.
   void connect(const std::string& address, int port, int timeoutMs);
   void sendAll(const char* data, std::size_t size);
@@ -35,5 +40,7 @@ class Socket {
 
  private:
   explicit Socket(int fd) : m_fd(fd) {}
+  bool waitFor(short events, int timeoutMs) const;
   int m_fd = -1;
+  const std::atomic<bool>* m_stop = nullptr;
 };

@@ -11,6 +11,11 @@ TcpConnection::~TcpConnection() = default;
 
 bool TcpConnection::connected() const { return m_socket->isOpen(); }
 
+void TcpConnection::setStopFlag(const std::atomic<bool>* stop) {
+  m_stop = stop;
+  m_socket->setStopFlag(stop);
+}
+
 void TcpConnection::disconnect() {
   reportStatus(ConnectionStatus::Disconnecting, "Disconnecting.");
   closeSocket();

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -30,6 +31,10 @@ class TcpConnection {
   NotifyEvent onDisconnected;
 
   bool connected() const;
+  // A stop request (the operator's "中 断") ends any wait of this connection, and of
+  // the data connections it opens, with StoppedError within a fraction of a second.
+  void setStopFlag(const std::atomic<bool>* stop);
+  const std::atomic<bool>* stopFlag() const { return m_stop; }
   virtual void disconnect();
 
   // Sends text and CR LF; text holding CR or LF is refused before anything is sent.
@@ -52,6 +57,7 @@ class TcpConnection {
 
  private:
   std::unique_ptr<Socket> m_socket;
+  const std::atomic<bool>* m_stop = nullptr;
   std::string m_in;
   std::size_t m_inPos = 0;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -190,4 +191,26 @@ TEST(TcpConnection, ConnectFailuresAndStates) {
   EXPECT_EQ(statuses.entries, expected);
   server.join();
   EXPECT_TRUE(server.received().empty()) << "the refused line reached the server";
+}
+
+TEST(TcpConnection, StopRequestEndsAWaitOnASilentServer) {
+  // The server greets nothing and reads nothing until the client gives up.
+  ScriptedServer server([](ScriptedServer::Peer& p) { p.readAll(); });
+  auto c = clientFor(server.port());
+  std::atomic<bool> stop{false};
+  c->setStopFlag(&stop);
+  c->connect();
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop.store(true);
+  });
+  EXPECT_THROW(c->readLine(), StoppedError);
+  stopper.join();
+  c->disconnect();
+  server.join();
+
+  // A stop already requested ends the next wait at once, with no limit of its own set.
+  auto again = clientFor(server.port());
+  again->setStopFlag(&stop);
+  EXPECT_THROW(again->connect(), StoppedError);
 }

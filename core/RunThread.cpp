@@ -1,0 +1,69 @@
+#include "core/RunThread.h"
+
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <exception>
+
+#include "core/Sjis.h"
+
+RunThread::RunThread(QObject* parent) : QObject(parent) {}
+
+RunThread::~RunThread() {
+  requestStop();
+  if (m_thread.joinable()) waitProcessingEvents();
+  join();
+}
+
+bool RunThread::start(std::function<void()> job) {
+  if (m_running.load()) return false;
+  join();
+  m_stop.store(false);
+  m_running.store(true);
+  m_thread = std::thread([this, job = std::move(job)] {
+    QString error;
+    try {
+      job();
+    } catch (const std::exception& e) {
+      error = Sjis::toQ(e.what());
+      if (error.isEmpty()) error = QStringLiteral("不明なエラー");
+    } catch (...) {
+      error = QStringLiteral("不明なエラー");
+    }
+    // The flag drops on the user-interface thread, just before finished() is seen, so
+    // a window never sees "not running" while the job's last posts are still queued.
+    QMetaObject::invokeMethod(
+        this,
+        [this, error] {
+          join();
+          m_running.store(false);
+          emit finished(error);
+        },
+        Qt::QueuedConnection);
+  });
+  return true;
+}
+
+void RunThread::post(std::function<void()> fn) {
+  QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+}
+
+void RunThread::call(const std::function<void()>& fn) {
+  if (QThread::currentThread() == thread()) {
+    fn();
+    return;
+  }
+  QMetaObject::invokeMethod(this, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+}
+
+void RunThread::waitProcessingEvents() {
+  if (!m_running.load()) return;
+  // The flag drops on this thread, in the same step that emits finished().
+  QEventLoop loop;
+  connect(this, &RunThread::finished, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void RunThread::join() {
+  if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+}
