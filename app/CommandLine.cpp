@@ -1,0 +1,60 @@
+#include "app/CommandLine.h"
+
+CommandLine CommandLine::parse(const std::vector<std::string>& args) {
+  CommandLine c;
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      c.action = Action::Help;
+      return c;
+    }
+    if (a == "--version" || a == "-V") {
+      c.action = Action::Version;
+      return c;
+    }
+  }
+  std::size_t i = 0;
+  if (i < args.size()) {
+    const std::string& command = args[i++];
+    if (command == "receive")
+      c.action = Action::Receive;
+    else if (command == "send")
+      c.action = Action::Send;
+    else if (command == "receive-and-send")
+      c.action = Action::ReceiveAndSend;
+    else {
+      c.action = Action::UsageError;
+      c.error = "不明なコマンドです: " + command;
+      return c;
+    }
+  }
+  for (; i < args.size(); ++i) {
+    if (args[i] == "--dry-run" && c.action == Action::Send) {
+      c.dryRun = true;
+    } else {
+      c.action = Action::UsageError;
+      c.error = "不明なオプションです: " + args[i];
+      return c;
+    }
+  }
+  return c;
+}
+
+void CommandLine::printHelp(std::ostream& out) {
+  out << "使い方: quormail [コマンド]\n"
+         "\n"
+         "コマンドなしで起動すると、メニュー画面を開きます。\n"
+         "\n"
+         "  receive              読者情報を受信します (FTP)\n"
+         "  send                 送信対象の読者にストーリーメールを送信します\n"
+         "  send --dry-run       送信せずに、読者ごとのストーリー番号と件名を表示します\n"
+         "  receive-and-send     読者情報を受信後、メールを送信します\n"
+         "  --help               この説明を表示します\n"
+         "  --version            バージョンを表示します\n"
+         "\n"
+         "終了コード: 0 正常終了 (送信対象なしを含む), 1 処理の失敗, 2 設定又は使い方の誤り,\n"
+         "3 データベースを使用できません\n"
+         "データフォルダ: プログラムと同じフォルダに QUORMAIL.GDB 又は QuorMail.env があればそこ、\n"
+         "無ければ $QUORMAIL_HOME、無ければ $XDG_DATA_HOME/QuorMail (~/.local/share/QuorMail)\n";
+}
+
+void CommandLine::printVersion(std::ostream& out) { out << "QuorMail " << QUORMAIL_VERSION << "\n"; }
