@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,15 +16,55 @@ using namespace Firebird;
 
 namespace {
 
+// Writes the engine configuration of shared mode into folder/conf and returns that
+// folder: copies of the system's configuration files with ServerMode = SuperClassic,
+// so several processes (the window and a scheduled command) open one database file
+// at once. Each file is written beside its final name and renamed into place, so two
+// processes starting together never read half a file. Empty when the system's
+// configuration is missing; the engine then runs in its default mode.
+std::string sharedModeConfig(const std::string& folder) {
+  static const char* const kSystemDir = "/etc/firebird/3.0";
+  const std::string conf = folder + "/conf";
+  ::mkdir(conf.c_str(), 0700);
+  for (const char* name : {"firebird.conf", "fbintl.conf", "plugins.conf"}) {
+    std::FILE* in = std::fopen((std::string(kSystemDir) + "/" + name).c_str(), "rb");
+    if (!in) {
+      if (std::string(name) == "firebird.conf") return std::string();
+      continue;
+    }
+    const std::string temp = conf + "/" + name + "." + std::to_string(getpid());
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) {
+      std::fclose(in);
+      return std::string();
+    }
+    char buffer[8192];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) std::fwrite(buffer, 1, n, out);
+    if (std::string(name) == "firebird.conf") std::fputs("\nServerMode = SuperClassic\n", out);
+    std::fclose(in);
+    const bool written = std::fclose(out) == 0;
+    if (!written || std::rename(temp.c_str(), (conf + "/" + name).c_str()) != 0) {
+      std::remove(temp.c_str());
+      return std::string();
+    }
+  }
+  return conf;
+}
+
 // The embedded engine keeps its lock files in /tmp/firebird unless told otherwise;
 // when another user made that folder first, nobody else can open a database. Every
-// user gets a folder of their own, the same for all of that user's processes.
+// user gets a folder of their own, the same for all of that user's processes, and
+// every process runs the engine in shared mode with that folder.
 IMaster* master() {
   static IMaster* m = [] {
     if (!std::getenv("FIREBIRD_LOCK")) {
       const std::string dir = "/tmp/quormail-firebird-" + std::to_string(getuid());
       ::mkdir(dir.c_str(), 0700);
       ::setenv("FIREBIRD_LOCK", dir.c_str(), 0);
+    }
+    if (!std::getenv("FIREBIRD")) {
+      const std::string conf = sharedModeConfig(std::getenv("FIREBIRD_LOCK"));
+      if (!conf.empty()) ::setenv("FIREBIRD", conf.c_str(), 0);
     }
     return fb_get_master_interface();
   }();

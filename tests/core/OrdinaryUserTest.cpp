@@ -40,7 +40,7 @@ TEST(OrdinaryUser, OpensAndWritesTheDatabaseAfterRootUsedTheEngine) {
   fs::copy_file(QUORMAIL_DBPROBE, probe);
   fs::permissions(probe, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
 
-  const std::string out = run("cd / && env -u FIREBIRD_LOCK setpriv --reuid=65534 --regid=65534 --clear-groups " +
+  const std::string out = run("cd / && env -u FIREBIRD_LOCK -u FIREBIRD setpriv --reuid=65534 --regid=65534 --clear-groups " +
                               probe.string() + " " + dir.string() + " 2>&1");
   EXPECT_EQ(out, "ok\n");
   fs::remove_all(dir);

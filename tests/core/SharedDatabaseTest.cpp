@@ -1,0 +1,35 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+
+#include "core/Tables.h"
+#include "tests/support/TestProgram.h"
+
+namespace {
+
+std::string run(const std::string& command) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::array<char, 256> buf{};
+  while (pipe && fgets(buf.data(), buf.size(), pipe.get())) out += buf.data();
+  return out;
+}
+
+// A scheduled command must work on the database while the window holds it open: the
+// embedded engine of every process runs in shared mode with the user's lock folder.
+TEST(SharedDatabase, AnotherProcessWritesWhileThisOneHoldsTheFileOpen) {
+  TestProgram program;
+  program.exec(" DELETE FROM USERLIST");
+  ASSERT_TRUE(program.ctx().database.connected());
+
+  EXPECT_EQ(run(std::string(QUORMAIL_DBPROBE) + " " + program.dir().string() + " 2>&1"), "ok\n");
+
+  // This process sees the other's reader at once, through its own open attachment.
+  const auto rows = program.rows(" SELECT ID FROM USERLIST", {"ID"});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "00001");
+}
+
+}  // namespace
