@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDialog>
 
+#include <filesystem>
 #include <iostream>
 
 #include "app/CommandLine.h"
@@ -8,6 +9,8 @@
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
 #include "core/Application.h"
+#include "core/DataFolder.h"
+#include "core/Sjis.h"
 #include "core/MainMenu.h"
 
 int main(int argc, char* argv[]) {
@@ -30,7 +33,20 @@ int main(int argc, char* argv[]) {
   Application app(argc, argv);
   QApplication::setApplicationName(appTitle());
 
-  AppContext ctx(QCoreApplication::applicationDirPath().toStdString());
+  // A portable folder keeps everything beside the program; otherwise the data folder
+  // is made on the first start, with an empty database in it.
+  const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+  const std::filesystem::path dataDir = chooseDataFolder(programDir);
+  AppContext ctx(dataDir);
+  if (dataDir != programDir) {
+    try {
+      std::filesystem::create_directories(dataDir);
+      if (ctx.createMissingDatabase())
+        showMessage(QStringLiteral("データベースを作成しました。") + "\r" + Sjis::toQ(Sjis::fromPath(dataDir / "QUORMAIL.GDB")));
+    } catch (const std::exception& e) {
+      showError(QStringLiteral("データベースを作成できませんでした。") + "\r" + Sjis::toQ(e.what()));
+    }
+  }
   MainMenu mainForm(ctx);
   mainForm.FormCreate();
   auto windows = createWindows(ctx);

@@ -1,6 +1,10 @@
 #include "core/AppContext.h"
 
+#include <system_error>
+
+#include "core/DataFolder.h"
 #include "core/IniFile.h"
+#include "core/SchemaText.h"
 
 AppContext::AppContext(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {}
 
@@ -32,4 +36,16 @@ void AppContext::openDatabase() {
   database.close();
   database.setParams(connectionParams(databaseName()));
   database.open();
+}
+
+bool AppContext::createMissingDatabase() {
+  const std::string name = databaseName();
+  std::error_code ec;
+  if (!isLocalDatabase(name) || std::filesystem::exists(name, ec)) return false;
+  std::filesystem::create_directories(std::filesystem::path(name).parent_path(), ec);
+  database.close();
+  database.setParams(connectionParams(name));
+  database.create(schemaText());
+  database.close();
+  return true;
 }

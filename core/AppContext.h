@@ -38,6 +38,9 @@ class AppContext {
   void openDatabase();
   // QUORMAIL.GDB beside the program, unless the settings file names another database.
   std::string databaseName() const;
+  // Creates an empty database from the schema the program carries when the database is
+  // a local file that does not exist yet; true when it did. Leaves it closed.
+  bool createMissingDatabase();
 
   QDialog* window(WindowId id) const { return m_windows[static_cast<size_t>(id)]; }
   void setWindow(WindowId id, QDialog* w) { m_windows[static_cast<size_t>(id)] = w; }

@@ -180,6 +180,54 @@ void Database::open() {
   });
 }
 
+void Database::create(const std::string& schema) {
+  close();
+  const std::string path = param("Database");
+  d->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
+  d->attachment = guarded([&](ThrowStatusWrapper& st) {
+    IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+    struct Disposer {
+      IXpbBuilder* b;
+      ~Disposer() { b->dispose(); }
+    } disposer{dpb};
+    dpb->insertString(&st, isc_dpb_user_name, param("User_Name").c_str());
+    dpb->insertString(&st, isc_dpb_password, param("Password").c_str());
+    dpb->insertString(&st, isc_dpb_lc_ctype, "NONE");
+    dpb->insertString(&st, isc_dpb_set_db_charset, "NONE");
+    dpb->insertInt(&st, isc_dpb_page_size, 16384);
+    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(d->dialect));
+    dpb->insertInt(&st, isc_dpb_force_write, 1);
+    IProvider* provider = master()->getDispatcher();
+    struct Releaser {
+      IProvider* p;
+      ~Releaser() { p->release(); }
+    } releaser{provider};
+    return provider->createDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
+  });
+  // The schema is a script of statements ending in ";", with /* */ comments; COMMIT
+  // lines are left out because every statement commits on its own.
+  Statement q(*this);
+  std::string statement;
+  for (std::size_t i = 0; i < schema.size(); ++i) {
+    if (schema.compare(i, 2, "/*") == 0) {
+      const std::size_t end = schema.find("*/", i + 2);
+      i = end == std::string::npos ? schema.size() : end + 1;
+      continue;
+    }
+    if (schema[i] != ';') {
+      statement += schema[i];
+      continue;
+    }
+    const std::string text = trim(statement);
+    statement.clear();
+    if (text.empty() || upper(text) == "COMMIT") continue;
+    q.close();
+    q.setCommandText(text);
+    q.execute();
+  }
+  q.close();
+}
+
 void Database::close() { d->detach(); }
 
 namespace {

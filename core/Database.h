@@ -26,6 +26,9 @@ class Database {
   std::string param(const std::string& key) const;
 
   void open();
+  // Creates the database file the parameters name (it must not exist yet), runs the
+  // statements of the schema on it and leaves it open.
+  void create(const std::string& schema);
   void close();
   bool connected() const;
 
