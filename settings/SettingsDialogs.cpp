@@ -18,13 +18,13 @@ std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which) {
   const QString prompt = which == PasswordFor::Ftp ? QStringLiteral("FTPのパスワードを入力して下さい。")
                                                    : QStringLiteral("POP3のパスワードを入力して下さい。");
   for (;;) {
-    form->EPas->clear();
-    form->Ltitle->setText(prompt);
-    form->EPas->setFocus();
+    form->passwordEdit->clear();
+    form->promptLabel->setText(prompt);
+    form->passwordEdit->setFocus();
     const int result = form->exec();
-    std::string password = Sjis::fromQ(form->EPas->text());
-    form->EPas->clear();  // no typed password stays in the prompt
-    if (result != PasswordPrompt::mrYes) return std::nullopt;
+    std::string password = Sjis::fromQ(form->passwordEdit->text());
+    form->passwordEdit->clear();  // no typed password stays in the prompt
+    if (result != PasswordPrompt::kConfirmed) return std::nullopt;
     if (askSavedOrTypedPassword(password)) return password;
   }
 }

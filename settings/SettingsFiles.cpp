@@ -31,7 +31,7 @@ const char* const kMail = "Mail";
 const std::string kKey = "qowtue7mlrx";
 const std::uint8_t kIv[8] = {0x3C, 0xA1, 0x07, 0x5E, 0x92, 0xD4, 0x6B, 0x18};
 
-CbcMode passwordCrypt() { return CbcMode(kKey, true, Pad_Count, 8, kIv, new Blowfish); }
+CbcMode passwordCrypt() { return CbcMode(kKey, true, Padding::Count, 8, kIv, new Blowfish); }
 
 const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
@@ -142,23 +142,23 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.WriteString(kMail, "Nothing_UserName", m.Nothing_UserName);
 }
 
-std::string Encode(const std::string& text) {
+std::string encipherPassword(const std::string& text) {
   try {
     CbcMode crypt = passwordCrypt();
-    std::vector<std::uint8_t> out(static_cast<size_t>(crypt.OutputSize(static_cast<int>(text.size()))));
-    const int n = crypt.Encrypt(bytesOf(text), out.data(), static_cast<int>(text.size()));
+    std::vector<std::uint8_t> out(static_cast<size_t>(crypt.outputSize(static_cast<int>(text.size()))));
+    const int n = crypt.encrypt(bytesOf(text), out.data(), static_cast<int>(text.size()));
     const std::string cipherText(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
-    return Decode(cipherText) == text ? cipherText : std::string();
+    return decipherPassword(cipherText) == text ? cipherText : std::string();
   } catch (...) {
     return std::string();
   }
 }
 
-std::string Decode(const std::string& bytes) {
+std::string decipherPassword(const std::string& bytes) {
   try {
     CbcMode crypt = passwordCrypt();
     std::vector<std::uint8_t> out(bytes.size());
-    const int n = crypt.Decrypt(bytesOf(bytes), out.data(), static_cast<int>(bytes.size()));
+    const int n = crypt.decrypt(bytesOf(bytes), out.data(), static_cast<int>(bytes.size()));
     if (n <= 0) return std::string();
     return std::string(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
   } catch (...) {
@@ -173,11 +173,11 @@ std::string readPasswordFile(const fs::path& path) {
   if (!in) throw fileError("Cannot open file", path, errno);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw fileError("Cannot read file", path, errno);
-  return Decode(bytes);
+  return decipherPassword(bytes);
 }
 
 void writePasswordFile(const fs::path& path, const std::string& text) {
-  const std::string cipherText = Encode(text);
+  const std::string cipherText = encipherPassword(text);
   if (cipherText.empty()) {
     deleteIfExists(path);
     return;

@@ -144,11 +144,11 @@ TEST_F(SettingsFilesTest, PasswordFilesAreOwnerOnlyAndWholeBlocks) {
   const std::string typed = sj(" パス word ");  // kept exactly as typed
   writePasswordFile(paths.ftpPassword, typed);
   EXPECT_EQ(readPasswordFile(paths.ftpPassword), typed);
-  EXPECT_EQ(Decode(Encode(typed)), typed);
+  EXPECT_EQ(decipherPassword(encipherPassword(typed)), typed);
 }
 
 TEST_F(SettingsFilesTest, DamagedPasswordFilesGiveTheEmptyPassword) {
-  const std::string good = Encode("secret");
+  const std::string good = encipherPassword("secret");
   ASSERT_EQ(good.size(), 8u);
   for (const std::string& bytes : {std::string(), good.substr(0, 7), good + "1234", std::string(12, 'x')}) {
     TestProgram::writeFile(paths.ftpPassword, bytes);
