@@ -12,10 +12,10 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(appTitle());
 
   AppContext ctx(QCoreApplication::applicationDirPath().toStdString());
-  MainMenu mainForm(ctx);
-  mainForm.FormCreate();
+  MainMenu menu(ctx);
+  menu.openDatabase();
   auto windows = createWindows(ctx);
 
-  mainForm.show();
+  menu.show();
   return app.exec();
 }

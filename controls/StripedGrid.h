@@ -31,10 +31,10 @@ class GridColumn {
   QString displayMask;
   QFont font() const { return m_font; }
   void setFont(const QFont& f);
-  QFont fixedCellFont() const { return m_fixFont; }
+  QFont fixedCellFont() const { return m_fixedCellFont; }
   void setFixedCellFont(const QFont& f);
   ImeMode imeMode = ImeMode::disable;
-  bool wordWrap() const { return m_wordwrap; }
+  bool wordWrap() const { return m_wordWrap; }
   void setWordWrap(bool w);
   bool multiLine = false;
   int width = 64;
@@ -49,8 +49,8 @@ class GridColumn {
   QString m_caption;
   QColor m_color;
   QFont m_font;
-  QFont m_fixFont;
-  bool m_wordwrap = false;
+  QFont m_fixedCellFont;
+  bool m_wordWrap = false;
 };
 
 // The column descriptions of a grid; adding or removing keeps the grid's column count equal.

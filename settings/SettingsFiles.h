@@ -50,6 +50,7 @@ struct MailSettings {
   bool writeLog() const { return LogWrt == 1; }
 };
 
+// Both sections, as the settings window loads and saves them.
 struct AllSettings {
   FtpSettings ftp;
   MailSettings mail;

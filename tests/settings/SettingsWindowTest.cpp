@@ -307,7 +307,7 @@ TEST_F(SettingsWindowTest, PopBeforeSmtpBoxSwitchesTheGroupAndFocusesTheServer) 
 
 TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
   writePasswordFile(paths.ftpPassword, "old");
-  IniFile(paths.env).WriteString("Mail", "SMTPPORT", "2525");
+  IniFile(paths.env).writeString("Mail", "SMTPPORT", "2525");
   open(0);
   fillValid();
   w.saveFtpPasswordBox->setChecked(false);
