@@ -12,7 +12,7 @@ class StringGridModel;
 class StripedGrid;
 
 enum class GridLineStyle { plain, striped };
-enum class InputKind { text, integer };
+enum class InputKind { Text, Integer };
 enum class ImeMode { disable, close, open, dontCare };
 
 // Description of one grid column: how its title and cells are drawn and edited.
@@ -27,7 +27,7 @@ class GridColumn {
   void setCaption(const QString& caption);  // an empty caption is kept as one blank
   QColor color() const { return m_color; }
   void setColor(const QColor& c);
-  InputKind dataType = InputKind::text;
+  InputKind dataType = InputKind::Text;
   QString displayMask;
   QFont font() const { return m_font; }
   void setFont(const QFont& f);
