@@ -47,10 +47,10 @@ int main(int argc, char* argv[]) {
       showError(QStringLiteral("データベースを作成できませんでした。") + "\r" + Sjis::toQ(e.what()));
     }
   }
-  MainMenu mainForm(ctx);
-  mainForm.FormCreate();
+  MainMenu menu(ctx);
+  menu.openDatabase();
   auto windows = createWindows(ctx);
 
-  mainForm.show();
+  menu.show();
   return app.exec();
 }

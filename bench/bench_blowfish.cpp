@@ -42,14 +42,14 @@ int main() {
   const int blocks = 500'000;
 
   Blowfish ours;
-  ours.SetKey(key, keyLen);
+  ours.setKey(key, keyLen);
   BF_KEY ref;
   BF_set_key(&ref, keyLen, key);
 
   // Chained blocks, so neither loop can be overlapped or folded away.
   auto oursEncBody = [&] {
     std::uint8_t block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    for (int i = 0; i < blocks; ++i) ours.EncryptBlock(block, block);
+    for (int i = 0; i < blocks; ++i) ours.encryptBlock(block, block);
     std::uint32_t w;
     std::memcpy(&w, block, 4);
     g_sink = w;
@@ -62,10 +62,10 @@ int main() {
   const auto [oursEnc, refEnc] = bestSeconds(40, oursEncBody, refEncBody);
 
   const int schedules = 200;
-  Blowfish bf;  // SetKey starts again from the initial tables, as BF_set_key does
+  Blowfish bf;  // setKey starts again from the initial tables, as BF_set_key does
   auto oursKeyBody = [&] {
     for (int i = 0; i < schedules; ++i) {
-      bf.SetKey(key, keyLen);
+      bf.setKey(key, keyLen);
       std::uint32_t l = 0, r = 0;
       bf.encrypt(l, r);
       g_sink = l;

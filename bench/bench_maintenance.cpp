@@ -111,15 +111,15 @@ int main(int argc, char** argv) {
     ReaderSearchDialog search(ctx);
     ctx.setWindow(WindowId::ReaderSearch, &search);
 
-    // Reader search: Enter in the condition runs kensaku, which fills the grid.
+    // Reader search: Enter in the condition runs search, which fills the grid.
     const double ours = best(5, [&] {
-      search.SG_Clr();
-      search.EJyouKen->setEnabled(true);
-      search.EJyouKen->setText(QStringLiteral("佐藤"));
-      search.kensaku();
+      search.clearResults();
+      search.conditionEdit->setEnabled(true);
+      search.conditionEdit->setText(QStringLiteral("佐藤"));
+      search.search();
     });
-    if (search.Lhit->text() != QStringLiteral("対象 10000件")) {
-      std::fprintf(stderr, "unexpected hit count: %s\n", search.Lhit->text().toUtf8().constData());
+    if (search.hitCountLabel->text() != QStringLiteral("対象 10000件")) {
+      std::fprintf(stderr, "unexpected hit count: %s\n", search.hitCountLabel->text().toUtf8().constData());
       rc = 1;
     }
     int bareHits = 0;
@@ -131,12 +131,12 @@ int main(int argc, char** argv) {
     // Next / previous: the whole walk through the readers, from an empty ID to the end.
     const int readers = 99999;
     auto walk = [&](bool forward) {
-      window.BClrClick();
+      window.clearScreen();
       int shown = 0;
       const auto begin = Clock::now();
       do {
-        forward ? window.BNxtClick() : window.BBfrClick();
-      } while (!window.EID->text().isEmpty() && ++shown <= readers);
+        forward ? window.showNext() : window.showPrevious();
+      } while (!window.idEdit->text().isEmpty() && ++shown <= readers);
       const double perStep = secondsSince(begin) / (shown + 1);
       if (shown != readers) {
         std::fprintf(stderr, "the walk showed %d readers\n", shown);

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     t = std::chrono::steady_clock::now();
     AppContext ctx(dir);
     MainMenu form(ctx);
-    form.FormCreate();
+    form.openDatabase();
     auto windows = createWindows(ctx);
     form.show();
     QApplication::processEvents();

@@ -49,7 +49,7 @@ void GridCellEditor::loadText(const QString& text) {
 
 bool GridCellEditor::integerColumn() const {
   GridColumnList& cols = m_grid->columns();
-  return m_col < cols.count() && cols[m_col].dataType == InputKind::integer;
+  return m_col < cols.count() && cols[m_col].dataType == InputKind::Integer;
 }
 
 void GridCellEditor::keyPressEvent(QKeyEvent* e) {

@@ -58,12 +58,12 @@ void NavigatingEdit::keyPressEvent(QKeyEvent* e) {
 }
 
 void NavigatingEdit::moveFocus(bool forward) {
-  QWidget* form = window();
-  if (!form || form == this) return;
+  QWidget* top = window();
+  if (!top || top == this) return;
   // Tab order of every focusable control of the window, nested containers included.
   QList<QWidget*> order;
-  QWidget* w = form->nextInFocusChain();
-  while (w && w != form) {
+  QWidget* w = top->nextInFocusChain();
+  while (w && w != top) {
     order.append(w);
     w = w->nextInFocusChain();
   }
@@ -77,8 +77,8 @@ void NavigatingEdit::moveFocus(bool forward) {
     else
       pos = (pos - 1 + n) % n;
     QWidget* c = order[pos];
-    const bool qualifies = c->isVisibleTo(form) && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) &&
-                           c->window() == form && c->isVisible();
+    const bool qualifies = c->isVisibleTo(top) && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) &&
+                           c->window() == top && c->isVisible();
     if (qualifies) {
       c->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
       return;

@@ -13,7 +13,6 @@ class NavigatingEdit : public QLineEdit {
   bool useDown = true;
   bool useEnter = true;
   bool digitsOnly = false;
-  int relayGroup = 0;  // kept with the form; nothing depends on it
 
   // Moves the focus to the next (forward) or previous qualifying control of the window.
   void moveFocus(bool forward);

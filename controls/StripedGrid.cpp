@@ -14,6 +14,7 @@
 
 // ---- model -----------------------------------------------------------------------
 
+// The grid's data rows as plain strings (the title row lives in the grid's columns).
 class StringGridModel : public QAbstractTableModel {
  public:
   explicit StringGridModel(StripedGrid* grid) : QAbstractTableModel(grid), m_grid(grid) {}
@@ -141,6 +142,7 @@ class StringGridModel : public QAbstractTableModel {
 
 // ---- drawing and editing ------------------------------------------------------------
 
+// Draws a cell as its column describes and opens the cell editor.
 class GridDelegate : public QStyledItemDelegate {
  public:
   explicit GridDelegate(StripedGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
@@ -188,7 +190,7 @@ class GridDelegate : public QStyledItemDelegate {
 // ---- columns ----------------------------------------------------------------------
 
 GridColumn::GridColumn(StripedGrid* grid)
-    : m_grid(grid), m_color(grid->gridColor()), m_font(grid->font()), m_fixFont(grid->font()) {}
+    : m_grid(grid), m_color(grid->gridColor()), m_font(grid->font()), m_fixedCellFont(grid->font()) {}
 
 void GridColumn::changed() {
   if (m_grid) m_grid->repaintGrid();
@@ -210,11 +212,11 @@ void GridColumn::setFont(const QFont& f) {
   changed();
 }
 void GridColumn::setFixedCellFont(const QFont& f) {
-  m_fixFont = f;
+  m_fixedCellFont = f;
   changed();
 }
 void GridColumn::setWordWrap(bool w) {
-  m_wordwrap = w;
+  m_wordWrap = w;
   changed();
 }
 
@@ -226,9 +228,9 @@ void GridColumn::assign(const GridColumn& o) {
   dataType = o.dataType;
   displayMask = o.displayMask;
   m_font = o.m_font;
-  m_fixFont = o.m_fixFont;
+  m_fixedCellFont = o.m_fixedCellFont;
   imeMode = o.imeMode;
-  m_wordwrap = o.m_wordwrap;
+  m_wordWrap = o.m_wordWrap;
   multiLine = o.multiLine;
   changed();
 }

@@ -12,7 +12,7 @@ class StringGridModel;
 class StripedGrid;
 
 enum class GridLineStyle { plain, striped };
-enum class InputKind { text, integer };
+enum class InputKind { Text, Integer };
 enum class ImeMode { disable, close, open, dontCare };
 
 // Description of one grid column: how its title and cells are drawn and edited.
@@ -27,14 +27,14 @@ class GridColumn {
   void setCaption(const QString& caption);  // an empty caption is kept as one blank
   QColor color() const { return m_color; }
   void setColor(const QColor& c);
-  InputKind dataType = InputKind::text;
+  InputKind dataType = InputKind::Text;
   QString displayMask;
   QFont font() const { return m_font; }
   void setFont(const QFont& f);
-  QFont fixedCellFont() const { return m_fixFont; }
+  QFont fixedCellFont() const { return m_fixedCellFont; }
   void setFixedCellFont(const QFont& f);
   ImeMode imeMode = ImeMode::disable;
-  bool wordWrap() const { return m_wordwrap; }
+  bool wordWrap() const { return m_wordWrap; }
   void setWordWrap(bool w);
   bool multiLine = false;
   int width = 64;
@@ -49,8 +49,8 @@ class GridColumn {
   QString m_caption;
   QColor m_color;
   QFont m_font;
-  QFont m_fixFont;
-  bool m_wordwrap = false;
+  QFont m_fixedCellFont;
+  bool m_wordWrap = false;
 };
 
 // The column descriptions of a grid; adding or removing keeps the grid's column count equal.

@@ -28,7 +28,7 @@ std::vector<std::string> connectionParams(const std::string& database) {
 std::string AppContext::databaseName() const {
   // A "Database" key of the [Database] section names another database, typically
   // "host:/path" on a Firebird server; without it the file beside the program is used.
-  const std::string configured = IniFile(file("QuorMail.env")).ReadString("Database", "Database", "");
+  const std::string configured = IniFile(file("QuorMail.env")).readString("Database", "Database", "");
   return configured.empty() ? file("QUORMAIL.GDB").string() : configured;
 }
 

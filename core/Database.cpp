@@ -114,6 +114,7 @@ std::string upper(std::string s) {
 
 }  // namespace
 
+// The attachment and the parameter lines it was opened with.
 struct Database::Impl {
   std::vector<std::string> params;
   IAttachment* attachment = nullptr;
@@ -134,32 +135,32 @@ struct Database::Impl {
   }
 };
 
-Database::Database() : d(std::make_unique<Impl>()) {}
+Database::Database() : m_impl(std::make_unique<Impl>()) {}
 Database::~Database() = default;
 
-void Database::setParams(std::vector<std::string> params) { d->params = std::move(params); }
-const std::vector<std::string>& Database::params() const { return d->params; }
+void Database::setParams(std::vector<std::string> params) { m_impl->params = std::move(params); }
+const std::vector<std::string>& Database::params() const { return m_impl->params; }
 
 std::string Database::param(const std::string& key) const {
-  for (const std::string& line : d->params) {
+  for (const std::string& line : m_impl->params) {
     const size_t eq = line.find('=');
     if (eq != std::string::npos && upper(line.substr(0, eq)) == upper(key)) return line.substr(eq + 1);
   }
   return std::string();
 }
 
-bool Database::connected() const { return d->attachment != nullptr; }
+bool Database::connected() const { return m_impl->attachment != nullptr; }
 
 void Database::open() {
-  if (d->attachment) return;
+  if (m_impl->attachment) return;
   const std::string path = param("Database");
-  d->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
+  m_impl->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
   // The tables use the character set NONE and the program speaks CP932 bytes; the
   // engine's Japanese set SJIS_0208 refuses CP932-only characters such as "①", so
   // the connection passes bytes through unchanged.
   std::string charset = param("ServerCharSet");
   if (charset.empty() || upper(charset) == "SJIS_0208") charset = "NONE";
-  d->attachment = guarded([&](ThrowStatusWrapper& st) {
+  m_impl->attachment = guarded([&](ThrowStatusWrapper& st) {
     IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
     struct Disposer {
       IXpbBuilder* b;
@@ -168,7 +169,7 @@ void Database::open() {
     dpb->insertString(&st, isc_dpb_user_name, param("User_Name").c_str());
     dpb->insertString(&st, isc_dpb_password, param("Password").c_str());
     dpb->insertString(&st, isc_dpb_lc_ctype, charset.c_str());
-    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(d->dialect));
+    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(m_impl->dialect));
     const std::string role = param("RoleName");
     if (!role.empty()) dpb->insertString(&st, isc_dpb_sql_role_name, role.c_str());
     IProvider* provider = master()->getDispatcher();
@@ -183,8 +184,8 @@ void Database::open() {
 void Database::create(const std::string& schema) {
   close();
   const std::string path = param("Database");
-  d->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
-  d->attachment = guarded([&](ThrowStatusWrapper& st) {
+  m_impl->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
+  m_impl->attachment = guarded([&](ThrowStatusWrapper& st) {
     IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
     struct Disposer {
       IXpbBuilder* b;
@@ -195,7 +196,7 @@ void Database::create(const std::string& schema) {
     dpb->insertString(&st, isc_dpb_lc_ctype, "NONE");
     dpb->insertString(&st, isc_dpb_set_db_charset, "NONE");
     dpb->insertInt(&st, isc_dpb_page_size, 16384);
-    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(d->dialect));
+    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(m_impl->dialect));
     dpb->insertInt(&st, isc_dpb_force_write, 1);
     IProvider* provider = master()->getDispatcher();
     struct Releaser {
@@ -228,7 +229,7 @@ void Database::create(const std::string& schema) {
   q.close();
 }
 
-void Database::close() { d->detach(); }
+void Database::close() { m_impl->detach(); }
 
 namespace {
 const unsigned char kReadTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version,
@@ -236,6 +237,7 @@ const unsigned char kReadTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_c
 const unsigned char kWriteTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
                                    isc_tpb_wait};
 
+// One column of a result row: its name and where its value sits in the row buffer.
 struct Column {
   std::string name;
   unsigned type = 0;
@@ -282,6 +284,7 @@ std::string scaled(long long v, int scale) {
 }
 }  // namespace
 
+// The SQL text, its parameters and the open cursor with its current row.
 struct Statement::Impl {
   Database& db;
   std::string sql;
@@ -304,8 +307,8 @@ struct Statement::Impl {
   ~Impl() { reset(); }
 
   IAttachment* attachment() {
-    if (!db.d->attachment) db.open();
-    return db.d->attachment;
+    if (!db.m_impl->attachment) db.open();
+    return db.m_impl->attachment;
   }
 
   // Releases everything of the last statement and ends its transaction: committed
@@ -358,7 +361,7 @@ struct Statement::Impl {
     // blocks referring to their own variables) reach the engine as written.
     std::vector<std::string> names;
     const std::string text = params.empty() ? sql : positionalSql(sql, names);
-    statement = attachment()->prepare(&st, transaction, static_cast<unsigned>(text.size()), text.c_str(), db.d->dialect,
+    statement = attachment()->prepare(&st, transaction, static_cast<unsigned>(text.size()), text.c_str(), db.m_impl->dialect,
                                       IStatement::PREPARE_PREFETCH_METADATA);
     if (names.empty()) return;
     IMessageMetadata* declared = statement->getInputMetadata(&st);
@@ -484,68 +487,68 @@ struct Statement::Impl {
   }
 };
 
-Statement::Statement(Database& db) : d(std::make_unique<Impl>(db)) {}
+Statement::Statement(Database& db) : m_impl(std::make_unique<Impl>(db)) {}
 Statement::~Statement() = default;
 
-void Statement::close() { d->reset(); }
+void Statement::close() { m_impl->reset(); }
 
 void Statement::setCommandText(const std::string& sql) {
-  d->reset();
-  d->sql = sql;
-  d->params.clear();
+  m_impl->reset();
+  m_impl->sql = sql;
+  m_impl->params.clear();
 }
 
-const std::string& Statement::commandText() const { return d->sql; }
+const std::string& Statement::commandText() const { return m_impl->sql; }
 
 void Statement::setParam(const std::string& name, const std::string& value) {
   const std::string key = upper(name);
-  for (auto& p : d->params)
+  for (auto& p : m_impl->params)
     if (p.first == key) {
       p.second = value;
       return;
     }
-  d->params.emplace_back(key, value);
+  m_impl->params.emplace_back(key, value);
 }
 
 void Statement::open() {
-  d->reset();
-  IAttachment* att = d->attachment();
+  m_impl->reset();
+  IAttachment* att = m_impl->attachment();
   try {
     guarded([&](ThrowStatusWrapper& st) {
-      d->transaction = att->startTransaction(&st, sizeof kReadTpb, kReadTpb);
-      d->prepare(st);
-      d->describe(st);
-      d->cursor = d->statement->openCursor(&st, d->transaction, d->inMeta, d->inMeta ? d->inBuffer.data() : nullptr,
-                                           d->outMeta, 0);
-      d->fetch(st);
+      m_impl->transaction = att->startTransaction(&st, sizeof kReadTpb, kReadTpb);
+      m_impl->prepare(st);
+      m_impl->describe(st);
+      m_impl->cursor = m_impl->statement->openCursor(&st, m_impl->transaction, m_impl->inMeta, m_impl->inMeta ? m_impl->inBuffer.data() : nullptr,
+                                           m_impl->outMeta, 0);
+      m_impl->fetch(st);
     });
   } catch (...) {
-    d->reset(false);
+    m_impl->reset(false);
     throw;
   }
 }
 
 void Statement::first() {
-  if (!d->cursor || d->rowNumber <= 1) return;
+  if (!m_impl->cursor || m_impl->rowNumber <= 1) return;
   guarded([&](ThrowStatusWrapper& st) {
-    d->cursor->close(&st);
-    d->cursor = nullptr;
-    d->rowNumber = 0;
-    d->cursor = d->statement->openCursor(&st, d->transaction, d->inMeta, d->inMeta ? d->inBuffer.data() : nullptr,
-                                         d->outMeta, 0);
-    d->fetch(st);
+    m_impl->cursor->close(&st);
+    m_impl->cursor = nullptr;
+    m_impl->rowNumber = 0;
+    m_impl->cursor = m_impl->statement->openCursor(&st, m_impl->transaction, m_impl->inMeta, m_impl->inMeta ? m_impl->inBuffer.data() : nullptr,
+                                         m_impl->outMeta, 0);
+    m_impl->fetch(st);
   });
 }
 
-bool Statement::eof() const { return d->atEnd; }
+bool Statement::eof() const { return m_impl->atEnd; }
 
 void Statement::next() {
-  if (!d->cursor || d->atEnd) return;
+  if (!m_impl->cursor || m_impl->atEnd) return;
   // One status object serves every fetch of the statement: rows are read in a hot loop.
-  d->fetchStatus.status->init();
-  ThrowStatusWrapper st(d->fetchStatus.status);
+  m_impl->fetchStatus.status->init();
+  ThrowStatusWrapper st(m_impl->fetchStatus.status);
   try {
-    d->fetch(st);
+    m_impl->fetch(st);
   } catch (const FbException& e) {
     throw DbError(statusText(e.getStatus()));
   }
@@ -566,10 +569,10 @@ bool sameName(const std::string& wanted, const std::string& upperName) {
 std::string Statement::fieldByName(const std::string& name) const {
   // Callers read a row's fields in the same order every row: try the column after the
   // last one found before searching them all.
-  const std::vector<Column>& cols = d->columns;
+  const std::vector<Column>& cols = m_impl->columns;
   const Column* found = nullptr;
-  if (!cols.empty() && sameName(name, cols[d->nextHint % cols.size()].name)) {
-    found = &cols[d->nextHint % cols.size()];
+  if (!cols.empty() && sameName(name, cols[m_impl->nextHint % cols.size()].name)) {
+    found = &cols[m_impl->nextHint % cols.size()];
   } else {
     for (const Column& c : cols)
       if (sameName(name, c.name)) {
@@ -578,28 +581,28 @@ std::string Statement::fieldByName(const std::string& name) const {
       }
   }
   if (!found) throw DbError("Field '" + name + "' not found");
-  d->nextHint = static_cast<size_t>(found - cols.data()) + 1;
-  if (d->atEnd) return std::string();
-  return d->value(*found);
+  m_impl->nextHint = static_cast<size_t>(found - cols.data()) + 1;
+  if (m_impl->atEnd) return std::string();
+  return m_impl->value(*found);
 }
 
 void Statement::execute() {
-  d->reset();
-  IAttachment* att = d->attachment();
+  m_impl->reset();
+  IAttachment* att = m_impl->attachment();
   try {
     guarded([&](ThrowStatusWrapper& st) {
-      d->transaction = att->startTransaction(&st, sizeof kWriteTpb, kWriteTpb);
-      d->prepare(st);
-      d->statement->execute(&st, d->transaction, d->inMeta, d->inMeta ? d->inBuffer.data() : nullptr, nullptr,
+      m_impl->transaction = att->startTransaction(&st, sizeof kWriteTpb, kWriteTpb);
+      m_impl->prepare(st);
+      m_impl->statement->execute(&st, m_impl->transaction, m_impl->inMeta, m_impl->inMeta ? m_impl->inBuffer.data() : nullptr, nullptr,
                             nullptr);
-      d->statement->free(&st);
-      d->statement = nullptr;
-      d->transaction->commit(&st);
-      d->transaction = nullptr;
+      m_impl->statement->free(&st);
+      m_impl->statement = nullptr;
+      m_impl->transaction->commit(&st);
+      m_impl->transaction = nullptr;
     });
   } catch (...) {
-    d->reset(false);
+    m_impl->reset(false);
     throw;
   }
-  d->reset();
+  m_impl->reset();
 }

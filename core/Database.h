@@ -35,7 +35,7 @@ class Database {
  private:
   friend class Statement;
   struct Impl;
-  std::unique_ptr<Impl> d;
+  std::unique_ptr<Impl> m_impl;
 };
 
 // The one statement object, bound to the connection. Each use closes it, sets a
@@ -64,5 +64,5 @@ class Statement {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> d;
+  std::unique_ptr<Impl> m_impl;
 };

@@ -6,6 +6,7 @@
 
 namespace {
 
+// The program's own service: real message boxes and file dialogs.
 class WidgetDialogs : public Dialogs {
  public:
   MsgResult message(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons) override {

@@ -93,7 +93,7 @@ size_t IniFile::findKey(size_t header, const std::string& key) const {
   return npos;
 }
 
-std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
+std::string IniFile::readString(const std::string& section, const std::string& key, const std::string& def) const {
   const size_t header = findSection(section);
   if (header == npos) return def;
   const size_t at = findKey(header, key);
@@ -102,11 +102,11 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
   return trim(text.substr(text.find('=') + 1));
 }
 
-int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const {
-  return toIntOr(ReadString(section, key, std::string()), def);
+int IniFile::readInteger(const std::string& section, const std::string& key, int def) const {
+  return toIntOr(readString(section, key, std::string()), def);
 }
 
-void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+void IniFile::writeString(const std::string& section, const std::string& key, const std::string& value) {
   std::vector<Line> lines = m_lines;
   const std::string text = key + "=" + value;
   auto insertAt = [&](size_t at, std::string t) {
@@ -134,8 +134,8 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
   m_lines = std::move(lines);
 }
 
-void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
-  WriteString(section, key, toText(value));
+void IniFile::writeInteger(const std::string& section, const std::string& key, int value) {
+  writeString(section, key, toText(value));
 }
 
 void IniFile::save(const std::vector<Line>& lines) const {

@@ -22,15 +22,15 @@ class IniFile {
   const std::filesystem::path& path() const { return m_path; }
 
   // The first value of the key in the first section of that name, or def.
-  std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+  std::string readString(const std::string& section, const std::string& key, const std::string& def) const;
   // Decimal (or "$"/"0x" hexadecimal) value; empty or anything else gives def.
-  int ReadInteger(const std::string& section, const std::string& key, int def) const;
+  int readInteger(const std::string& section, const std::string& key, int def) const;
 
   // Replaces the key's line, or adds it at the end of its section, adding the section at
   // the end of the file when it is missing. Throws IniFileError when the file cannot be
   // written (read-only, missing folder); the file then keeps its earlier content.
-  void WriteString(const std::string& section, const std::string& key, const std::string& value);
-  void WriteInteger(const std::string& section, const std::string& key, int value);
+  void writeString(const std::string& section, const std::string& key, const std::string& value);
+  void writeInteger(const std::string& section, const std::string& key, int value);
 
  private:
   struct Line {

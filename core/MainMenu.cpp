@@ -27,6 +27,8 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ct
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 16, 0, 0);
   layout->setSpacing(10);
+  // Object names stay the controls' established names: tools that drive the windows look
+  // controls up by them.
   auto makeButton = [&](const char* name, const QString& caption, void (MainMenu::*slot)()) {
     auto* b = new QPushButton(caption, this);
     b->setObjectName(QString::fromLatin1(name));
@@ -35,25 +37,25 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ct
     connect(b, &QPushButton::clicked, this, slot);
     return b;
   };
-  BRcv_Only = makeButton("BRcv_Only", QStringLiteral("読者情報受信"), &MainMenu::BRcv_OnlyClick);
-  BSnd_Only = makeButton("BSnd_Only", QStringLiteral("メール送信のみ"), &MainMenu::BSnd_OnlyClick);
-  BRcv_To_Snd = makeButton("BRcv_To_Snd", QStringLiteral("読者情報受信後、メール送信"), &MainMenu::BRcv_To_SndClick);
-  BEnv_Mnt = makeButton("BEnv_Mnt", QStringLiteral("FTP、Mail 設定"), &MainMenu::BEnv_MntClick);
-  BStory = makeButton("BStory", QStringLiteral("ストーリーメンテナンス"), &MainMenu::BStoryClick);
-  BUser_Mnt = makeButton("BUser_Mnt", QStringLiteral("読者マスターメンテナンス"), &MainMenu::BUser_MntClick);
-  SpeedButton1 = makeButton("SpeedButton1", QStringLiteral("読者登録フォーム出力"), &MainMenu::SpeedButton1Click);
-  SpeedButton2 =
-      makeButton("SpeedButton2", QStringLiteral("ＣＳＶファイルから読者情報を登録"), &MainMenu::SpeedButton2Click);
-  Bend = makeButton("Bend", QStringLiteral("終　了"), &MainMenu::BendClick);
+  receiveButton = makeButton("BRcv_Only", QStringLiteral("読者情報受信"), &MainMenu::openReceive);
+  sendButton = makeButton("BSnd_Only", QStringLiteral("メール送信のみ"), &MainMenu::openSend);
+  receiveThenSendButton = makeButton("BRcv_To_Snd", QStringLiteral("読者情報受信後、メール送信"), &MainMenu::openReceiveThenSend);
+  settingsButton = makeButton("BEnv_Mnt", QStringLiteral("FTP、Mail 設定"), &MainMenu::openSettings);
+  storyButton = makeButton("BStory", QStringLiteral("ストーリーメンテナンス"), &MainMenu::openStories);
+  readersButton = makeButton("BUser_Mnt", QStringLiteral("読者マスターメンテナンス"), &MainMenu::openReaders);
+  registrationFormButton = makeButton("SpeedButton1", QStringLiteral("読者登録フォーム出力"), &MainMenu::openRegistrationForm);
+  csvImportButton =
+      makeButton("SpeedButton2", QStringLiteral("ＣＳＶファイルから読者情報を登録"), &MainMenu::openCsvImport);
+  endButton = makeButton("Bend", QStringLiteral("終　了"), &MainMenu::closeMenu);
   layout->addStretch(1);
 
   // A static information panel across the bottom in place of the maker's web page.
-  webInfo = makeInformationPanel(this);
-  webInfo->setFixedHeight(80);
-  layout->addWidget(webInfo);
+  informationPanel = makeInformationPanel(this);
+  informationPanel->setFixedHeight(80);
+  layout->addWidget(informationPanel);
 }
 
-void MainMenu::FormCreate() {
+void MainMenu::openDatabase() {
   try {
     m_ctx.openDatabase();
   } catch (const DbError& e) {
@@ -67,7 +69,7 @@ void MainMenu::showAgain() {
   activateWindow();
 }
 
-void MainMenu::BRcv_OnlyClick() {
+void MainMenu::openReceive() {
   m_ctx.receiveOnly = 1;
   hide();
   m_ctx.initReceive = 1;
@@ -76,7 +78,7 @@ void MainMenu::BRcv_OnlyClick() {
   showAgain();
 }
 
-void MainMenu::BSnd_OnlyClick() {
+void MainMenu::openSend() {
   m_ctx.sendOnly = 1;
   hide();
   m_ctx.initSend = 1;
@@ -85,7 +87,7 @@ void MainMenu::BSnd_OnlyClick() {
   showAgain();
 }
 
-void MainMenu::BRcv_To_SndClick() {
+void MainMenu::openReceiveThenSend() {
   m_ctx.receiveOnly = 0;
   hide();
   m_ctx.initReceive = 1;
@@ -98,7 +100,7 @@ void MainMenu::BRcv_To_SndClick() {
   showAgain();
 }
 
-void MainMenu::BEnv_MntClick() {
+void MainMenu::openSettings() {
   hide();
   m_ctx.initSettings = 1;
   m_ctx.settingsPage = 0;
@@ -106,7 +108,7 @@ void MainMenu::BEnv_MntClick() {
   showAgain();
 }
 
-void MainMenu::BStoryClick() {
+void MainMenu::openStories() {
   hide();
   m_ctx.initStories = 1;
   runModal(m_ctx, WindowId::Story);
@@ -114,7 +116,7 @@ void MainMenu::BStoryClick() {
   showAgain();
 }
 
-void MainMenu::BUser_MntClick() {
+void MainMenu::openReaders() {
   hide();
   m_ctx.initReaders = 1;
   runModal(m_ctx, WindowId::Readers);
@@ -122,7 +124,7 @@ void MainMenu::BUser_MntClick() {
   showAgain();
 }
 
-void MainMenu::SpeedButton1Click() {
+void MainMenu::openRegistrationForm() {
   hide();
   m_ctx.initRegistrationForm = 1;
   runModal(m_ctx, WindowId::RegistrationForm);
@@ -130,7 +132,7 @@ void MainMenu::SpeedButton1Click() {
   showAgain();
 }
 
-void MainMenu::SpeedButton2Click() {
+void MainMenu::openCsvImport() {
   hide();
   m_ctx.initCsvImport = 1;
   runModal(m_ctx, WindowId::CsvImport);
@@ -138,4 +140,4 @@ void MainMenu::SpeedButton2Click() {
   showAgain();
 }
 
-void MainMenu::BendClick() { close(); }
+void MainMenu::closeMenu() { close(); }

@@ -13,29 +13,29 @@ class MainMenu : public QWidget {
 
   // Opens the database beside the program; a failure is shown in the error box and
   // start-up goes on.
-  void FormCreate();
+  void openDatabase();
 
-  QPushButton* BRcv_Only;
-  QPushButton* BSnd_Only;
-  QPushButton* BRcv_To_Snd;
-  QPushButton* BEnv_Mnt;
-  QPushButton* BStory;
-  QPushButton* BUser_Mnt;
-  QPushButton* SpeedButton1;
-  QPushButton* SpeedButton2;
-  QPushButton* Bend;
-  QLabel* webInfo;
+  QPushButton* receiveButton;
+  QPushButton* sendButton;
+  QPushButton* receiveThenSendButton;
+  QPushButton* settingsButton;
+  QPushButton* storyButton;
+  QPushButton* readersButton;
+  QPushButton* registrationFormButton;
+  QPushButton* csvImportButton;
+  QPushButton* endButton;
+  QLabel* informationPanel;
 
  public slots:
-  void BRcv_OnlyClick();
-  void BSnd_OnlyClick();
-  void BRcv_To_SndClick();
-  void BEnv_MntClick();
-  void BStoryClick();
-  void BUser_MntClick();
-  void SpeedButton1Click();
-  void SpeedButton2Click();
-  void BendClick();
+  void openReceive();
+  void openSend();
+  void openReceiveThenSend();
+  void openSettings();
+  void openStories();
+  void openReaders();
+  void openRegistrationForm();
+  void openCsvImport();
+  void closeMenu();
 
  private:
   void showAgain();

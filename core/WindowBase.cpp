@@ -12,8 +12,8 @@ WindowBase::WindowBase(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ct
 WindowBase::~WindowBase() = default;
 
 void WindowBase::applyButtonMask(const std::string& mask) {
-  for (size_t i = 0; i < m_fkeys.size() && i < mask.size(); ++i) {
-    QPushButton* b = m_fkeys[i];
+  for (size_t i = 0; i < m_functionButtons.size() && i < mask.size(); ++i) {
+    QPushButton* b = m_functionButtons[i];
     if (!b) continue;
     switch (mask[i]) {
       case '0':
@@ -35,7 +35,7 @@ void WindowBase::applyButtonMask(const std::string& mask) {
 
 bool WindowBase::pressFunctionKey(int qtKey) {
   if (qtKey < Qt::Key_F1 || qtKey > Qt::Key_F12) return false;
-  QPushButton* b = m_fkeys[static_cast<size_t>(qtKey - Qt::Key_F1)];
+  QPushButton* b = m_functionButtons[static_cast<size_t>(qtKey - Qt::Key_F1)];
   if (b && b->isEnabled() && b->isVisible()) b->click();
   return true;
 }

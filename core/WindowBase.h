@@ -22,8 +22,8 @@ class WindowBase : public QDialog {
   virtual void activate() {}
 
   // The bar buttons for F1 .. F12 (nullptr where the window has none).
-  void setFunctionButtons(const std::array<QPushButton*, 12>& buttons) { m_fkeys = buttons; }
-  const std::array<QPushButton*, 12>& functionButtons() const { return m_fkeys; }
+  void setFunctionButtons(const std::array<QPushButton*, 12>& buttons) { m_functionButtons = buttons; }
+  const std::array<QPushButton*, 12>& functionButtons() const { return m_functionButtons; }
 
   // Switches the bar buttons with a 12-character mask, one character per button:
   // "0" shown and disabled, "1" shown and enabled, "9" hidden, anything else unchanged.
@@ -42,5 +42,5 @@ class WindowBase : public QDialog {
   AppContext& m_ctx;
 
  private:
-  std::array<QPushButton*, 12> m_fkeys{};
+  std::array<QPushButton*, 12> m_functionButtons{};
 };

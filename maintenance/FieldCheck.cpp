@@ -6,7 +6,7 @@ namespace {
 FieldCheck refuse(const QString& message) { return FieldCheck{false, std::string(), message}; }
 }  // namespace
 
-bool AllDigits(const std::string& text) {
+bool allDigits(const std::string& text) {
   if (text.empty()) return false;
   for (char c : text)
     if (c < '0' || c > '9') return false;
@@ -17,7 +17,7 @@ FieldCheck checkNumber(const std::string& typed, int width, const NumberMessages
   const std::string trimmed = trim(typed);
   if (trimmed.empty()) return refuse(messages.empty);
   const std::string filled = zeroFill(trimmed, width);
-  if (!AllDigits(filled)) return refuse(messages.wrong);
+  if (!allDigits(filled)) return refuse(messages.wrong);
   const int value = toIntOr(filled, -1);
   if (value < 0 || (maxValue >= 0 && value > maxValue)) return refuse(messages.wrong);
   if (value == 0 && !messages.zero.isEmpty()) return refuse(messages.zero);
@@ -35,7 +35,7 @@ FieldCheck checkDate(const std::string& typed, const QString& wrong) {
 FieldCheck checkTime(const std::string& typed, const QString& wrong) {
   const std::string trimmed = trim(typed);
   if (toIntOr(trimmed, 0) == 0) return FieldCheck{true, "000000", QString()};
-  if (trimmed.size() != 6 || !AllDigits(trimmed)) return refuse(wrong);
+  if (trimmed.size() != 6 || !allDigits(trimmed)) return refuse(wrong);
   const int hours = toIntOr(trimmed.substr(0, 2), -1);
   const int minutes = toIntOr(trimmed.substr(2, 2), -1);
   const int seconds = toIntOr(trimmed.substr(4, 2), -1);

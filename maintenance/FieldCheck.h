@@ -32,4 +32,4 @@ FieldCheck checkDate(const std::string& typed, const QString& wrong);
 FieldCheck checkTime(const std::string& typed, const QString& wrong);
 
 // True when the text is one or more decimal digits.
-bool AllDigits(const std::string& text);
+bool allDigits(const std::string& text);

@@ -24,143 +24,160 @@ ReaderSearchDialog::ReaderSearchDialog(AppContext& ctx, QWidget* parent) : Windo
   resize(660, 600);
   auto* layout = new QVBoxLayout(this);
 
+  // Object names stay the controls' established names: tools that drive the windows look
+  // controls up by them.
   auto* top = new QHBoxLayout;
-  RKenKbn = new QGroupBox(QStringLiteral("検索条件"), this);
-  RKenKbn->setObjectName(QStringLiteral("RKenKbn"));
-  auto* radios = new QHBoxLayout(RKenKbn);
-  RName = new QRadioButton(QStringLiteral("名前"), RKenKbn);
-  RAddress = new QRadioButton(QStringLiteral("メールアドレス"), RKenKbn);
-  radios->addWidget(RName);
-  radios->addWidget(RAddress);
-  RName->setChecked(true);
-  top->addWidget(RKenKbn);
+  searchByGroup = new QGroupBox(QStringLiteral("検索条件"), this);
+  searchByGroup->setObjectName(QStringLiteral("RKenKbn"));
+  auto* radios = new QHBoxLayout(searchByGroup);
+  byNameRadio = new QRadioButton(QStringLiteral("名前"), searchByGroup);
+  byAddressRadio = new QRadioButton(QStringLiteral("メールアドレス"), searchByGroup);
+  radios->addWidget(byNameRadio);
+  radios->addWidget(byAddressRadio);
+  byNameRadio->setChecked(true);
+  top->addWidget(searchByGroup);
 
-  EJyouKen = new NavigatingEdit(this);
-  EJyouKen->setObjectName(QStringLiteral("EJyouKen"));
-  EJyouKen->setMaxLength(60);
-  FormParts::setInputMethodOpen(EJyouKen, true);
-  top->addWidget(EJyouKen, 1);
-  Lhit = new QLabel(this);
-  Lhit->setObjectName(QStringLiteral("Lhit"));
-  Lhit->setMinimumWidth(90);
-  top->addWidget(Lhit);
+  conditionEdit = new NavigatingEdit(this);
+  conditionEdit->setObjectName(QStringLiteral("EJyouKen"));
+  conditionEdit->setMaxLength(60);
+  WindowParts::setInputMethodOpen(conditionEdit, true);
+  top->addWidget(conditionEdit, 1);
+  hitCountLabel = new QLabel(this);
+  hitCountLabel->setObjectName(QStringLiteral("Lhit"));
+  hitCountLabel->setMinimumWidth(90);
+  top->addWidget(hitCountLabel);
   layout->addLayout(top);
 
-  SG1 = new StripedGrid(this);
-  SG1->setObjectName(QStringLiteral("SG1"));
+  resultGrid = new StripedGrid(this);
+  resultGrid->setObjectName(QStringLiteral("SG1"));
   const QString wide = QString(QChar(0x3000));
-  setupSearchGrid(SG1, {{QStringLiteral("読者ID"), Qt::AlignHCenter, 60},
+  setupSearchGrid(resultGrid, {{QStringLiteral("読者ID"), Qt::AlignHCenter, 60},
                         {wide.repeated(14) + QStringLiteral("読　者　名"), Qt::AlignLeft, 286},
                         {wide.repeated(4) + QStringLiteral("メールアドレス"), Qt::AlignLeft, 254}});
-  SG1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  layout->addWidget(SG1, 1);
+  resultGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  layout->addWidget(resultGrid, 1);
 
   auto* buttons = new QHBoxLayout;
-  Bok = new QPushButton(QStringLiteral("選択　F-1"), this);
-  Bok->setObjectName(QStringLiteral("Bok"));
-  BClr = new QPushButton(QStringLiteral("クリア　F-6"), this);
-  BClr->setObjectName(QStringLiteral("BClr"));
-  BEnd = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ F-12"), this);
-  BEnd->setObjectName(QStringLiteral("BEnd"));
+  chooseButton = new QPushButton(QStringLiteral("選択　F-1"), this);
+  chooseButton->setObjectName(QStringLiteral("Bok"));
+  clearButton = new QPushButton(QStringLiteral("クリア　F-6"), this);
+  clearButton->setObjectName(QStringLiteral("BClr"));
+  cancelButton = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ F-12"), this);
+  cancelButton->setObjectName(QStringLiteral("BEnd"));
   buttons->addStretch(1);
-  for (QPushButton* b : {Bok, BClr, BEnd}) {
+  for (QPushButton* b : {chooseButton, clearButton, cancelButton}) {
     b->setFocusPolicy(Qt::NoFocus);
     buttons->addWidget(b);
   }
   layout->addLayout(buttons);
 
   setFunctionButtons(
-      {Bok, nullptr, nullptr, nullptr, nullptr, BClr, nullptr, nullptr, nullptr, nullptr, nullptr, BEnd});
-  connect(Bok, &QPushButton::clicked, this, &ReaderSearchDialog::BokClick);
-  connect(BClr, &QPushButton::clicked, this, &ReaderSearchDialog::BClrClick);
-  connect(BEnd, &QPushButton::clicked, this, &ReaderSearchDialog::BEndClick);
-  connect(SG1, &QAbstractItemView::doubleClicked, this, &ReaderSearchDialog::BokClick);
-  connect(RName, &QRadioButton::toggled, this, &ReaderSearchDialog::RKenKbnClick);
-  connect(EJyouKen, &NavigatingEdit::keyPressed, this, [this](int ch) {
-    if (ch == 13) FormParts::runGuarded([this] { kensaku(); });
+      {chooseButton, nullptr, nullptr, nullptr, nullptr, clearButton, nullptr, nullptr, nullptr, nullptr, nullptr, cancelButton});
+  connect(chooseButton, &QPushButton::clicked, this, &ReaderSearchDialog::choose);
+  connect(clearButton, &QPushButton::clicked, this, &ReaderSearchDialog::clearScreen);
+  connect(cancelButton, &QPushButton::clicked, this, &ReaderSearchDialog::cancel);
+  connect(resultGrid, &QAbstractItemView::doubleClicked, this, &ReaderSearchDialog::choose);
+  connect(byNameRadio, &QRadioButton::toggled, this, &ReaderSearchDialog::searchByChanged);
+  connect(conditionEdit, &NavigatingEdit::keyPressed, this, [this](int ch) {
+    if (ch == 13) WindowParts::runGuarded([this] { search(); });
   });
-  SG_Clr();
+  clearResults();
 }
 
-int ReaderSearchDialog::ItemIndex() const { return RAddress->isChecked() ? 1 : 0; }
+ReaderSearchBy ReaderSearchDialog::searchBy() const {
+  return byAddressRadio->isChecked() ? ReaderSearchBy::Address : ReaderSearchBy::Name;
+}
 
-void ReaderSearchDialog::setItemIndex(int index) { (index == 1 ? RAddress : RName)->setChecked(true); }
+void ReaderSearchDialog::setSearchBy(ReaderSearchBy by) {
+  (by == ReaderSearchBy::Address ? byAddressRadio : byNameRadio)->setChecked(true);
+}
 
-void ReaderSearchDialog::RKenKbnClick() { FormParts::setInputMethodOpen(EJyouKen, ItemIndex() == 0); }
+void ReaderSearchDialog::searchByChanged() {
+  WindowParts::setInputMethodOpen(conditionEdit, searchBy() == ReaderSearchBy::Name);
+}
+
+void ReaderSearchDialog::chooseInto(QLineEdit* idField) {
+  m_initPending = true;
+  conditionEdit->clear();
+  clearResults();
+  m_idField = idField;
+  exec();
+  m_initPending = false;
+}
 
 void ReaderSearchDialog::activate() {
-  if (!Init_Flg) return;
-  Init_Flg = 0;
-  EJyouKen->setFocus();
+  if (!m_initPending) return;
+  m_initPending = false;
+  conditionEdit->setFocus();
 }
 
-void ReaderSearchDialog::SG_Clr() {
-  EJyouKen->setEnabled(true);
-  RKenKbn->setEnabled(true);
-  Bok->setEnabled(false);
-  Lhit->clear();
-  emptySearchGrid(SG1);
+void ReaderSearchDialog::clearResults() {
+  conditionEdit->setEnabled(true);
+  searchByGroup->setEnabled(true);
+  chooseButton->setEnabled(false);
+  hitCountLabel->clear();
+  emptySearchGrid(resultGrid);
 }
 
-void ReaderSearchDialog::kensaku() {
-  SG_Clr();
-  if (trim(Sjis::fromQ(EJyouKen->text())).empty()) EJyouKen->setFocus();
-  const std::string condition = trimFullWidth(trim(Sjis::fromQ(EJyouKen->text())));
-  EJyouKen->setText(Sjis::toQ(condition));
+void ReaderSearchDialog::search() {
+  clearResults();
+  if (trim(Sjis::fromQ(conditionEdit->text())).empty()) conditionEdit->setFocus();
+  const std::string condition = trimFullWidth(trim(Sjis::fromQ(conditionEdit->text())));
+  conditionEdit->setText(Sjis::toQ(condition));
 
-  SG1->beginUpdate();
-  int k = 0;
+  resultGrid->beginUpdate();
+  int hits = 0;
   int row = 0;
   try {
-    k = ReaderBook(m_ctx.query)
-            .search(ItemIndex() == 0 ? ReaderSearchBy::Name : ReaderSearchBy::Address, condition,
+    hits = ReaderBook(m_ctx.query)
+            .search(searchBy(), condition,
                     [&](const std::string& id, const std::string& name, const std::string& address) {
-                      if (++row > SG1->rowCount() - 1) SG1->setRowCount(row + 1);
-                      SG1->setRow(row, {Sjis::toQ(id), Sjis::toQ(name), Sjis::toQ(address)});
+                      if (++row > resultGrid->rowCount() - 1) resultGrid->setRowCount(row + 1);
+                      resultGrid->setRow(row, {Sjis::toQ(id), Sjis::toQ(name), Sjis::toQ(address)});
                     });
   } catch (...) {
-    SG1->endUpdate();
+    resultGrid->endUpdate();
     throw;
   }
-  SG1->endUpdate();
+  resultGrid->endUpdate();
 
-  if (k > 0) {
-    SG1->setRow(1);
-    SG1->setFocus();
-    Lhit->setText(QStringLiteral("対象 ") + QString::number(k) + QStringLiteral("件"));
-    Bok->setEnabled(true);
-    EJyouKen->setEnabled(false);
-    RKenKbn->setEnabled(false);
+  if (hits > 0) {
+    resultGrid->setRow(1);
+    resultGrid->setFocus();
+    hitCountLabel->setText(QStringLiteral("対象 ") + QString::number(hits) + QStringLiteral("件"));
+    chooseButton->setEnabled(true);
+    conditionEdit->setEnabled(false);
+    searchByGroup->setEnabled(false);
   } else {
-    Lhit->clear();
-    EJyouKen->selectAll();
-    EJyouKen->setFocus();
-    Bok->setEnabled(false);
+    hitCountLabel->clear();
+    conditionEdit->selectAll();
+    conditionEdit->setFocus();
+    chooseButton->setEnabled(false);
   }
 }
 
-void ReaderSearchDialog::BokClick() {
-  const int row = SG1->currentRow();
+void ReaderSearchDialog::choose() {
+  const int row = resultGrid->currentRow();
   if (row < 1) return;
-  const QString id = SG1->cell(0, row);
+  const QString id = resultGrid->cell(0, row);
   if (id.trimmed().isEmpty()) return;
   if (m_idField) m_idField->setText(id.left(5));
   done(QMessageBox::Yes);
 }
 
-void ReaderSearchDialog::BClrClick() {
-  EJyouKen->setEnabled(true);
-  RKenKbn->setEnabled(true);
-  EJyouKen->clear();
-  EJyouKen->setFocus();
-  SG_Clr();
+void ReaderSearchDialog::clearScreen() {
+  conditionEdit->setEnabled(true);
+  searchByGroup->setEnabled(true);
+  conditionEdit->clear();
+  conditionEdit->setFocus();
+  clearResults();
 }
 
-void ReaderSearchDialog::BEndClick() { done(QMessageBox::No); }
+void ReaderSearchDialog::cancel() { done(QMessageBox::No); }
 
 bool ReaderSearchDialog::handleKey(QKeyEvent* event) {
-  if (FormParts::isEnterIn(event, SG1)) {
-    BokClick();
+  if (WindowParts::isEnterIn(event, resultGrid)) {
+    choose();
     return true;
   }
   return WindowBase::handleKey(event);

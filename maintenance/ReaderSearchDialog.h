@@ -1,5 +1,6 @@
 #pragma once
 #include "core/WindowBase.h"
+#include "maintenance/ReaderBook.h"
 
 class QGroupBox;
 class QLabel;
@@ -15,37 +16,42 @@ class ReaderSearchDialog : public WindowBase {
  public:
   explicit ReaderSearchDialog(AppContext& ctx, QWidget* parent = nullptr);
 
-  // The opener's ID field, where the choice goes.
-  void setIdField(QLineEdit* field) { m_idField = field; }
+  // Opens the dialog modally with an empty condition and list; a chosen reader's ID is
+  // written into idField.
+  void chooseInto(QLineEdit* idField);
 
   void activate() override;
-  void SG_Clr();
-  void kensaku();
-  void BokClick();
-  void BClrClick();
-  void BEndClick();
-  void RKenKbnClick();
+  // Empties the list and the hit count and unlocks the condition.
+  void clearResults();
+  // Lists the readers matching the condition (Enter in the condition).
+  void search();
+  // Writes the selected reader's ID into the opener's field and closes (Yes).
+  void choose();
+  // Empties the condition and the list.
+  void clearScreen();
+  // Closes without a choice (No).
+  void cancel();
+  // The name search opens the Japanese input method, the address search closes it.
+  void searchByChanged();
 
-  // 0 name, 1 mail address.
-  int ItemIndex() const;
-  void setItemIndex(int index);
+  ReaderSearchBy searchBy() const;
+  void setSearchBy(ReaderSearchBy by);
 
-  // Raised by the opener before showing the dialog, lowered afterwards.
-  std::uint8_t Init_Flg = 0;
-
-  QGroupBox* RKenKbn;
-  QRadioButton* RName;
-  QRadioButton* RAddress;
-  NavigatingEdit* EJyouKen;
-  QLabel* Lhit;
-  StripedGrid* SG1;
-  QPushButton* Bok;
-  QPushButton* BClr;
-  QPushButton* BEnd;
+  QGroupBox* searchByGroup;
+  QRadioButton* byNameRadio;
+  QRadioButton* byAddressRadio;
+  NavigatingEdit* conditionEdit;
+  QLabel* hitCountLabel;
+  StripedGrid* resultGrid;
+  QPushButton* chooseButton;
+  QPushButton* clearButton;
+  QPushButton* cancelButton;
 
  protected:
   bool handleKey(QKeyEvent* event) override;
 
  private:
   QLineEdit* m_idField = nullptr;
+  // Raised while chooseInto runs, so the first activation focuses the condition.
+  bool m_initPending = false;
 };

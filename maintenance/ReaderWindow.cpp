@@ -34,7 +34,7 @@ struct FieldSpec {
   const char* name;
   QString label;
   int maxLength;
-  bool numOnly;
+  bool digitsOnly;
   bool japanese;
 };
 
@@ -45,21 +45,23 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
   resize(820, 560);
   auto* layout = new QVBoxLayout(this);
 
+  // Object names stay the controls' established names: tools that drive the windows look
+  // controls up by them.
   const FieldSpec specs[] = {
-      {&ReaderWindow::EID, "EID", QStringLiteral("読者ID"), 5, true, false},
-      {&ReaderWindow::ESyoriKbn, "ESyoriKbn", QStringLiteral("送信区分"), 2, true, false},
-      {&ReaderWindow::ENEXTSTORY, "ENEXTSTORY", QStringLiteral("次回ｽﾄｰﾘｰ番号"), 8, false, false},
-      {&ReaderWindow::ENAME, "ENAME", QStringLiteral("読者名"), 60, false, true},
-      {&ReaderWindow::EMAILADDRESS, "EMAILADDRESS", QStringLiteral("メールアドレス"), 60, false, false},
-      {&ReaderWindow::ESNDFASTDATE, "ESNDFASTDATE", QStringLiteral("初回送信日"), 8, true, false},
-      {&ReaderWindow::ESNDFASTTIME, "ESNDFASTTIME", QStringLiteral("初回送信時間"), 6, true, false},
-      {&ReaderWindow::ESNDLASTDATE, "ESNDLASTDATE", QStringLiteral("前回送信日"), 8, true, false},
-      {&ReaderWindow::ESNDLASTTIME, "ESNDLASTTIME", QStringLiteral("前回送信時間"), 6, true, false},
-      {&ReaderWindow::ETourokuDate, "ETourokuDate", QStringLiteral("登録日"), 8, true, false},
-      {&ReaderWindow::ETourokuTime, "ETourokuTime", QStringLiteral("登録時間"), 6, true, false},
-      {&ReaderWindow::EBiko1, "EBiko1", QStringLiteral("備考１"), 60, false, true},
-      {&ReaderWindow::EBiko2, "EBiko2", QStringLiteral("備考２"), 60, false, true},
-      {&ReaderWindow::EBiko3, "EBiko3", QStringLiteral("備考３"), 60, false, true},
+      {&ReaderWindow::idEdit, "EID", QStringLiteral("読者ID"), 5, true, false},
+      {&ReaderWindow::statusEdit, "ESyoriKbn", QStringLiteral("送信区分"), 2, true, false},
+      {&ReaderWindow::nextStoryEdit, "ENEXTSTORY", QStringLiteral("次回ｽﾄｰﾘｰ番号"), 8, false, false},
+      {&ReaderWindow::nameEdit, "ENAME", QStringLiteral("読者名"), 60, false, true},
+      {&ReaderWindow::addressEdit, "EMAILADDRESS", QStringLiteral("メールアドレス"), 60, false, false},
+      {&ReaderWindow::firstSentDateEdit, "ESNDFASTDATE", QStringLiteral("初回送信日"), 8, true, false},
+      {&ReaderWindow::firstSentTimeEdit, "ESNDFASTTIME", QStringLiteral("初回送信時間"), 6, true, false},
+      {&ReaderWindow::lastSentDateEdit, "ESNDLASTDATE", QStringLiteral("前回送信日"), 8, true, false},
+      {&ReaderWindow::lastSentTimeEdit, "ESNDLASTTIME", QStringLiteral("前回送信時間"), 6, true, false},
+      {&ReaderWindow::registeredDateEdit, "ETourokuDate", QStringLiteral("登録日"), 8, true, false},
+      {&ReaderWindow::registeredTimeEdit, "ETourokuTime", QStringLiteral("登録時間"), 6, true, false},
+      {&ReaderWindow::remark1Edit, "EBiko1", QStringLiteral("備考１"), 60, false, true},
+      {&ReaderWindow::remark2Edit, "EBiko2", QStringLiteral("備考２"), 60, false, true},
+      {&ReaderWindow::remark3Edit, "EBiko3", QStringLiteral("備考３"), 60, false, true},
   };
   auto* grid = new QGridLayout;
   int row = 0;
@@ -67,24 +69,24 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
     auto* e = new NavigatingEdit(this);
     e->setObjectName(QString::fromLatin1(f.name));
     e->setMaxLength(f.maxLength);
-    e->digitsOnly = f.numOnly;
-    FormParts::setInputMethodOpen(e, f.japanese);
+    e->digitsOnly = f.digitsOnly;
+    WindowParts::setInputMethodOpen(e, f.japanese);
     this->*f.member = e;
     grid->addWidget(new QLabel(f.label, this), row, 0);
     grid->addWidget(e, row, 1);
     connect(e, &NavigatingEdit::keyPressed, this, [this, e](int ch) {
-      if (ch == 13) FormParts::runGuarded([this, e] { FieldEnter(e); });
+      if (ch == 13) WindowParts::runGuarded([this, e] { fieldEntered(e); });
     });
     ++row;
   }
-  LCflg = new QLabel(this);
-  LCflg->setObjectName(QStringLiteral("LCflg"));
-  grid->addWidget(LCflg, 0, 2);
-  LSyoriKbnMsg = new QLabel(this);
-  LSyoriKbnMsg->setObjectName(QStringLiteral("LSyoriKbnMsg"));
-  LSyoriKbnMsg->setStyleSheet(QStringLiteral("color: blue"));
+  modeLabel = new QLabel(this);
+  modeLabel->setObjectName(QStringLiteral("LCflg"));
+  grid->addWidget(modeLabel, 0, 2);
+  statusCaption = new QLabel(this);
+  statusCaption->setObjectName(QStringLiteral("LSyoriKbnMsg"));
+  statusCaption->setStyleSheet(QStringLiteral("color: blue"));
   auto* statusHint = new QHBoxLayout;
-  statusHint->addWidget(LSyoriKbnMsg);
+  statusHint->addWidget(statusCaption);
   statusHint->addWidget(new QLabel(QStringLiteral("０：送信不可　１：送信可　"), this));
   statusHint->addStretch(1);
   grid->addLayout(statusHint, 1, 2);
@@ -94,61 +96,61 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
   // The data fields come first in tab order, the ID after them.
   const std::array<NavigatingEdit*, 13> data = dataFields();
   for (size_t i = 0; i + 1 < data.size(); ++i) setTabOrder(data[i], data[i + 1]);
-  setTabOrder(data.back(), EID);
+  setTabOrder(data.back(), idEdit);
 
   auto* bottom = new QHBoxLayout;
-  LMsg = new QLabel(this);
-  LMsg->setObjectName(QStringLiteral("LMsg"));
-  bottom->addWidget(LMsg, 1);
+  messageLine = new QLabel(this);
+  messageLine->setObjectName(QStringLiteral("LMsg"));
+  bottom->addWidget(messageLine, 1);
   bottom->addWidget(makeInformationPanel(this));
   layout->addLayout(bottom);
 
-  const auto bar = FormParts::makeFunctionBar(
+  const auto bar = WindowParts::makeFunctionBar(
       this, layout, {"Badd", "BNxt", "BBfr", "B4", "B5", "BClr", "B7", "Bdel", "B9", "BSar", "B11", "Bend"},
       {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("F-4"), QStringLiteral("F5"),
        QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"), QStringLiteral("F-9"),
        QStringLiteral("検 索"), QStringLiteral("F-11"), QStringLiteral("終了")});
-  Badd = bar[0];
-  BNxt = bar[1];
-  BBfr = bar[2];
-  BClr = bar[5];
-  Bdel = bar[7];
-  BSar = bar[9];
-  Bend = bar[11];
+  saveButton = bar[0];
+  nextButton = bar[1];
+  previousButton = bar[2];
+  clearButton = bar[5];
+  deleteButton = bar[7];
+  searchButton = bar[9];
+  closeButton = bar[11];
   setFunctionButtons(bar);
 
-  FormParts::connectGuarded(Badd, this, &ReaderWindow::BaddClick);
-  FormParts::connectGuarded(BNxt, this, &ReaderWindow::BNxtClick);
-  FormParts::connectGuarded(BBfr, this, &ReaderWindow::BBfrClick);
-  FormParts::connectGuarded(BClr, this, &ReaderWindow::BClrClick);
-  FormParts::connectGuarded(Bdel, this, &ReaderWindow::BdelClick);
-  FormParts::connectGuarded(BSar, this, &ReaderWindow::BSarClick);
-  FormParts::connectGuarded(Bend, this, &ReaderWindow::BendClick);
+  WindowParts::connectGuarded(saveButton, this, &ReaderWindow::save);
+  WindowParts::connectGuarded(nextButton, this, &ReaderWindow::showNext);
+  WindowParts::connectGuarded(previousButton, this, &ReaderWindow::showPrevious);
+  WindowParts::connectGuarded(clearButton, this, &ReaderWindow::clearScreen);
+  WindowParts::connectGuarded(deleteButton, this, &ReaderWindow::deleteReader);
+  WindowParts::connectGuarded(searchButton, this, &ReaderWindow::searchReader);
+  WindowParts::connectGuarded(closeButton, this, &ReaderWindow::closeWindow);
 
-  Data_Clear();
-  Data_Enabled(false);
+  clearFields();
+  setEditMode(false);
 }
 
 std::array<NavigatingEdit*, 13> ReaderWindow::dataFields() const {
-  return {ESyoriKbn,    ENEXTSTORY,   ENAME,        EMAILADDRESS, ESNDFASTDATE, ESNDFASTTIME, ESNDLASTDATE,
-          ESNDLASTTIME, ETourokuDate, ETourokuTime, EBiko1,       EBiko2,       EBiko3};
+  return {statusEdit,    nextStoryEdit,   nameEdit,        addressEdit, firstSentDateEdit, firstSentTimeEdit, lastSentDateEdit,
+          lastSentTimeEdit, registeredDateEdit, registeredTimeEdit, remark1Edit,       remark2Edit,       remark3Edit};
 }
 
 std::string ReaderWindow::text(const NavigatingEdit* field) const { return Sjis::fromQ(field->text()); }
 void ReaderWindow::setText(NavigatingEdit* field, const std::string& value) { field->setText(Sjis::toQ(value)); }
 
 void ReaderWindow::focusId() {
-  EID->selectAll();
-  EID->setFocus();
+  idEdit->selectAll();
+  idEdit->setFocus();
 }
 
 void ReaderWindow::activate() {
   if (!m_ctx.initReaders) return;
   m_ctx.initReaders = 0;
-  Data_Clear();
-  Data_Enabled(false);
-  EID->clear();
-  EID->setFocus();
+  clearFields();
+  setEditMode(false);
+  idEdit->clear();
+  idEdit->setFocus();
 }
 
 // ---- checks -------------------------------------------------------------------------
@@ -165,260 +167,258 @@ bool ReaderWindow::take(NavigatingEdit* field, const FieldCheck& check, bool foc
 }
 
 bool ReaderWindow::checkAddress() {
-  const std::string address = trim(text(EMAILADDRESS));
+  const std::string address = trim(text(addressEdit));
   if (address.empty()) {
     showMessage(QStringLiteral("メールアドレスを入力して下さい。"));
-    EMAILADDRESS->setFocus();
+    addressEdit->setFocus();
     return false;
   }
   if (!isHalfWidth(address)) {
     showMessage(QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。"));
-    EMAILADDRESS->selectAll();
-    EMAILADDRESS->setFocus();
+    addressEdit->selectAll();
+    addressEdit->setFocus();
     return false;
   }
-  setText(EMAILADDRESS, address);
+  setText(addressEdit, address);
   return true;
 }
 
-bool ReaderWindow::Chk_Part(int Mode) {
-  const bool all = Mode == 99;
+bool ReaderWindow::checkField(ReaderCheck which) {
+  const bool all = which == ReaderCheck::All;
   const std::function<bool()> checks[] = {
-      [&] { return take(EID, checkNumber(text(EID), 5, kIdMessages), true); },
+      [&] { return take(idEdit, checkNumber(text(idEdit), 5, kIdMessages), true); },
       [&] {
-        if (!take(ESyoriKbn, checkNumber(text(ESyoriKbn), 2, kStatusMessages, 1), true)) return false;
-        Midasi_Dsp();
+        if (!take(statusEdit, checkNumber(text(statusEdit), 2, kStatusMessages, 1), true)) return false;
+        showStatusCaption();
         return true;
       },
       [&] {
-        if (!take(ENEXTSTORY, checkNumber(text(ENEXTSTORY), 5, kNextStoryMessages), true)) return false;
-        Midasi_Dsp();
+        if (!take(nextStoryEdit, checkNumber(text(nextStoryEdit), 5, kNextStoryMessages), true)) return false;
+        showStatusCaption();
         return true;
       },
       [&] {
-        setText(ENAME, fitWidth(trimFullWidth(trim(text(ENAME))), 60));
+        setText(nameEdit, fitWidth(trimFullWidth(trim(text(nameEdit))), 60));
         return true;
       },
       [&] { return checkAddress(); },
       [&] {
-        return take(ESNDFASTDATE, checkDate(text(ESNDFASTDATE), QStringLiteral("初回送信日に誤りがあります。")), false);
+        return take(firstSentDateEdit, checkDate(text(firstSentDateEdit), QStringLiteral("初回送信日に誤りがあります。")), false);
       },
       [&] {
-        return take(ESNDFASTTIME, checkTime(text(ESNDFASTTIME), QStringLiteral("初回送信時間に誤りがあります。")),
+        return take(firstSentTimeEdit, checkTime(text(firstSentTimeEdit), QStringLiteral("初回送信時間に誤りがあります。")),
                     false);
       },
       [&] {
-        return take(ESNDLASTDATE, checkDate(text(ESNDLASTDATE), QStringLiteral("前回送信日に誤りがあります。")), false);
+        return take(lastSentDateEdit, checkDate(text(lastSentDateEdit), QStringLiteral("前回送信日に誤りがあります。")), false);
       },
       [&] {
-        return take(ESNDLASTTIME, checkTime(text(ESNDLASTTIME), QStringLiteral("前回送信時間に誤りがあります。")),
+        return take(lastSentTimeEdit, checkTime(text(lastSentTimeEdit), QStringLiteral("前回送信時間に誤りがあります。")),
                     false);
       },
       [&] {
-        return take(ETourokuDate, checkDate(text(ETourokuDate), QStringLiteral("登録日に誤りがあります。")), false);
+        return take(registeredDateEdit, checkDate(text(registeredDateEdit), QStringLiteral("登録日に誤りがあります。")), false);
       },
       [&] {
-        return take(ETourokuTime, checkTime(text(ETourokuTime), QStringLiteral("登録時間に誤りがあります。")), false);
+        return take(registeredTimeEdit, checkTime(text(registeredTimeEdit), QStringLiteral("登録時間に誤りがあります。")), false);
       },
   };
-  // A single mode ends after its own step; 99 runs them all and stops at a refusal.
-  for (int mode = 1; mode <= 11; ++mode) {
-    if (!all && Mode != mode) continue;
-    if (!checks[mode - 1]()) return false;
+  // A single check ends after its own step; All runs them in order and stops at a refusal.
+  for (int step = 0; step < static_cast<int>(ReaderCheck::All); ++step) {
+    if (!all && static_cast<int>(which) != step) continue;
+    if (!checks[step]()) return false;
     if (!all) return true;
   }
   return true;  // the remarks are not checked
 }
 
-void ReaderWindow::Midasi_Dsp() {
-  const std::string status = trim(text(ESyoriKbn));
-  LSyoriKbnMsg->setText(status == "1" ? QStringLiteral("可") : status == "0" ? QStringLiteral("不可") : QString());
+void ReaderWindow::showStatusCaption() {
+  const std::string status = trim(text(statusEdit));
+  statusCaption->setText(status == "1" ? QStringLiteral("可") : status == "0" ? QStringLiteral("不可") : QString());
 }
 
-void ReaderWindow::FieldEnter(NavigatingEdit* field) {
-  if (field == EID) {
-    if (Chk_Part(1)) Kensaku();
+void ReaderWindow::fieldEntered(NavigatingEdit* field) {
+  if (field == idEdit) {
+    if (checkField(ReaderCheck::Id)) lookUp();
     return;
   }
+  // The data fields follow the checks from Status on; the remarks have none.
   const std::array<NavigatingEdit*, 13> data = dataFields();
-  for (size_t i = 0; i < data.size(); ++i)
-    if (data[i] == field) Chk_Part(static_cast<int>(i) + 2);
+  for (size_t i = 0; i < data.size(); ++i) {
+    const int step = static_cast<int>(i) + static_cast<int>(ReaderCheck::Status);
+    if (data[i] == field && step < static_cast<int>(ReaderCheck::All)) checkField(static_cast<ReaderCheck>(step));
+  }
 }
 
 // ---- screen states ------------------------------------------------------------------
 
-void ReaderWindow::Data_Clear() {
-  LCflg->clear();
-  LSyoriKbnMsg->clear();
+void ReaderWindow::clearFields() {
+  modeLabel->clear();
+  statusCaption->clear();
   for (NavigatingEdit* f : dataFields()) f->clear();
-  LMsg->clear();
-  Badd->setEnabled(false);
-  Bdel->setEnabled(false);
+  messageLine->clear();
+  saveButton->setEnabled(false);
+  deleteButton->setEnabled(false);
 }
 
 void ReaderWindow::clearKeepingMessage() {
-  const QString message = LMsg->text();
-  Data_Clear();
-  LMsg->setText(message);
+  const QString message = messageLine->text();
+  clearFields();
+  messageLine->setText(message);
 }
 
-void ReaderWindow::Data_Enabled(bool Edit) {
-  for (QWidget* w : {static_cast<QWidget*>(EID), static_cast<QWidget*>(BNxt), static_cast<QWidget*>(BBfr),
-                     static_cast<QWidget*>(BSar)})
-    w->setEnabled(!Edit);
-  for (NavigatingEdit* f : dataFields()) f->setEnabled(Edit);
+void ReaderWindow::setEditMode(bool editing) {
+  for (QWidget* w : {static_cast<QWidget*>(idEdit), static_cast<QWidget*>(nextButton), static_cast<QWidget*>(previousButton),
+                     static_cast<QWidget*>(searchButton)})
+    w->setEnabled(!editing);
+  for (NavigatingEdit* f : dataFields()) f->setEnabled(editing);
 }
 
-void ReaderWindow::All_Btn_False() {
+void ReaderWindow::disableAllButtons() {
   for (QPushButton* b : functionButtons())
     if (b) b->setEnabled(false);
 }
 
-void ReaderWindow::B_To_E(const ReaderRow& row) {
-  setText(EID, zeroSuppress(trim(row.ID.substr(0, 5))));
-  setText(ESyoriKbn, zeroSuppress(trim(row.SYORIKBN.substr(0, 2))));
-  setText(ENEXTSTORY, zeroSuppress(trim(row.NEXTSTORY.substr(0, 5))));
-  setText(ENAME, trimRight(row.NAME.substr(0, 60)));
-  setText(EMAILADDRESS, trimRight(row.MAILADDRESS.substr(0, 50)));
-  setText(ESNDFASTDATE, row.SNDFASTDATE.substr(0, 8));
-  setText(ESNDFASTTIME, row.SNDFASTTIME.substr(0, 6));
-  setText(ESNDLASTDATE, row.SNDLASTDATE.substr(0, 8));
-  setText(ESNDLASTTIME, row.SNDLASTTIME.substr(0, 6));
-  setText(ETourokuDate, row.TOUROKUDATE.substr(0, 8));
-  setText(ETourokuTime, row.TOUROKUTIME.substr(0, 6));
-  setText(EBiko1, trimRight(row.BIKO1.substr(0, 60)));
-  setText(EBiko2, trimRight(row.BIKO2.substr(0, 60)));
-  setText(EBiko3, trimRight(row.BIKO3.substr(0, 60)));
-  Midasi_Dsp();
+void ReaderWindow::showReader(const ReaderRow& row) {
+  setText(idEdit, zeroSuppress(trim(row.ID.substr(0, 5))));
+  setText(statusEdit, zeroSuppress(trim(row.SYORIKBN.substr(0, 2))));
+  setText(nextStoryEdit, zeroSuppress(trim(row.NEXTSTORY.substr(0, 5))));
+  setText(nameEdit, trimRight(row.NAME.substr(0, 60)));
+  setText(addressEdit, trimRight(row.MAILADDRESS.substr(0, 50)));
+  setText(firstSentDateEdit, row.SNDFASTDATE.substr(0, 8));
+  setText(firstSentTimeEdit, row.SNDFASTTIME.substr(0, 6));
+  setText(lastSentDateEdit, row.SNDLASTDATE.substr(0, 8));
+  setText(lastSentTimeEdit, row.SNDLASTTIME.substr(0, 6));
+  setText(registeredDateEdit, row.TOUROKUDATE.substr(0, 8));
+  setText(registeredTimeEdit, row.TOUROKUTIME.substr(0, 6));
+  setText(remark1Edit, trimRight(row.BIKO1.substr(0, 60)));
+  setText(remark2Edit, trimRight(row.BIKO2.substr(0, 60)));
+  setText(remark3Edit, trimRight(row.BIKO3.substr(0, 60)));
+  showStatusCaption();
 }
 
 // ---- operations ---------------------------------------------------------------------
 
-void ReaderWindow::Kensaku() {
-  const std::string id = zeroFill(text(EID), 5);
-  setText(EID, id);
+void ReaderWindow::lookUp() {
+  const std::string id = zeroFill(text(idEdit), 5);
+  setText(idEdit, id);
   const std::optional<ReaderRow> row = ReaderBook(m_ctx.query).find(id);
   if (!row) {
-    Data_Clear();
-    Data_Enabled(true);
-    Bdel->setEnabled(false);
-    LCflg->setText(QStringLiteral("新規登録"));
+    clearFields();
+    setEditMode(true);
+    deleteButton->setEnabled(false);
+    modeLabel->setText(QStringLiteral("新規登録"));
   } else {
-    B_To_E(*row);
-    Bdel->setEnabled(true);
-    LCflg->setText(QStringLiteral("修正中"));
-    Data_Enabled(true);
+    showReader(*row);
+    deleteButton->setEnabled(true);
+    modeLabel->setText(QStringLiteral("修正中"));
+    setEditMode(true);
   }
-  ESyoriKbn->setFocus();
-  Badd->setEnabled(true);
-  setText(EID, zeroSuppress(text(EID)));
+  statusEdit->setFocus();
+  saveButton->setEnabled(true);
+  setText(idEdit, zeroSuppress(text(idEdit)));
 }
 
-void ReaderWindow::User_Write() {
-  setText(EID, zeroFill(text(EID), 5));
-  setText(ENEXTSTORY, zeroFill(text(ENEXTSTORY), 5));
+void ReaderWindow::saveReader() {
+  setText(idEdit, zeroFill(text(idEdit), 5));
+  setText(nextStoryEdit, zeroFill(text(nextStoryEdit), 5));
   ReaderRow r;
-  r.ID = text(EID);
-  r.MAILADDRESS = text(EMAILADDRESS);
-  r.TOUROKUDATE = text(ETourokuDate);
-  r.TOUROKUTIME = text(ETourokuTime);
-  r.NAME = text(ENAME);
-  r.SYORIKBN = zeroFill(text(ESyoriKbn), 2);
-  r.NEXTSTORY = text(ENEXTSTORY);
-  r.SNDFASTDATE = text(ESNDFASTDATE);
-  r.SNDFASTTIME = text(ESNDFASTTIME);
-  r.SNDLASTDATE = text(ESNDLASTDATE);
-  r.SNDLASTTIME = text(ESNDLASTTIME);
-  r.BIKO1 = text(EBiko1);
-  r.BIKO2 = text(EBiko2);
-  r.BIKO3 = text(EBiko3);
+  r.ID = text(idEdit);
+  r.MAILADDRESS = text(addressEdit);
+  r.TOUROKUDATE = text(registeredDateEdit);
+  r.TOUROKUTIME = text(registeredTimeEdit);
+  r.NAME = text(nameEdit);
+  r.SYORIKBN = zeroFill(text(statusEdit), 2);
+  r.NEXTSTORY = text(nextStoryEdit);
+  r.SNDFASTDATE = text(firstSentDateEdit);
+  r.SNDFASTTIME = text(firstSentTimeEdit);
+  r.SNDLASTDATE = text(lastSentDateEdit);
+  r.SNDLASTTIME = text(lastSentTimeEdit);
+  r.BIKO1 = text(remark1Edit);
+  r.BIKO2 = text(remark2Edit);
+  r.BIKO3 = text(remark3Edit);
   WriteKind kind = WriteKind::Insert;
   try {
     ReaderBook(m_ctx.query).write(r, kind);
   } catch (const DbError& e) {
-    FormParts::reportFailure(
-        LMsg, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
+    WindowParts::reportFailure(
+        messageLine, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
   }
   m_ctx.query.close();
-  setText(EID, zeroSuppress(text(EID)));
+  setText(idEdit, zeroSuppress(text(idEdit)));
 }
 
-void ReaderWindow::BaddClick() {
-  if (!Chk_Part(99)) return;
+void ReaderWindow::save() {
+  if (!checkField(ReaderCheck::All)) return;
   if (!askYesNo(QStringLiteral("更新してもいいですか？"), MsgIcon::Warning)) return;
-  All_Btn_False();
-  LMsg->clear();
-  User_Write();
+  disableAllButtons();
+  messageLine->clear();
+  saveReader();
   clearKeepingMessage();
-  Data_Enabled(false);
+  setEditMode(false);
   focusId();
-  BClr->setEnabled(true);
-  Bend->setEnabled(true);
+  clearButton->setEnabled(true);
+  closeButton->setEnabled(true);
 }
 
-void ReaderWindow::BdelClick() {
-  if (trim(text(EID)).empty() || !Chk_Part(1)) return;
+void ReaderWindow::deleteReader() {
+  if (trim(text(idEdit)).empty() || !checkField(ReaderCheck::Id)) return;
   if (!askYesNo(QStringLiteral("削除してもよろしいですか？"), MsgIcon::Warning)) return;
   m_ctx.query.close();
-  const std::string id = zeroFill(text(EID), 5);
-  setText(EID, id);
-  LMsg->clear();
+  const std::string id = zeroFill(text(idEdit), 5);
+  setText(idEdit, id);
+  messageLine->clear();
   try {
     ReaderBook(m_ctx.query).remove(id);
   } catch (const DbError& e) {
-    FormParts::reportFailure(LMsg, QStringLiteral("DELETE 失敗 "), e.what());
+    WindowParts::reportFailure(messageLine, QStringLiteral("DELETE 失敗 "), e.what());
   }
   m_ctx.query.close();
   clearKeepingMessage();
-  Data_Enabled(false);
-  setText(EID, zeroSuppress(text(EID)));
+  setEditMode(false);
+  setText(idEdit, zeroSuppress(text(idEdit)));
   focusId();
 }
 
 void ReaderWindow::browse(bool forward) {
-  const std::string typed = trim(text(EID));
+  const std::string typed = trim(text(idEdit));
   // From an empty ID, next starts below every key and previous above every key.
   const std::string id = !typed.empty() ? zeroFill(typed, 5) : forward ? "     " : "zzzzz";
-  setText(EID, id);
+  setText(idEdit, id);
   ReaderBook book(m_ctx.query);
   const std::optional<ReaderRow> row = forward ? book.after(id) : book.before(id);
   if (row) {
-    B_To_E(*row);
-    Bdel->setEnabled(true);
+    showReader(*row);
+    deleteButton->setEnabled(true);
   } else {
-    EID->clear();
-    Data_Clear();
-    Bdel->setEnabled(false);
+    idEdit->clear();
+    clearFields();
+    deleteButton->setEnabled(false);
   }
-  Data_Enabled(false);
+  setEditMode(false);
   focusId();
 }
 
-void ReaderWindow::BNxtClick() { browse(true); }
-void ReaderWindow::BBfrClick() { browse(false); }
+void ReaderWindow::showNext() { browse(true); }
+void ReaderWindow::showPrevious() { browse(false); }
 
-void ReaderWindow::BClrClick() {
-  Data_Clear();
-  EID->clear();
-  Data_Enabled(false);
+void ReaderWindow::clearScreen() {
+  clearFields();
+  idEdit->clear();
+  setEditMode(false);
   focusId();
 }
 
-void ReaderWindow::BSarClick() {
-  const QString before = EID->text();
-  EID->clear();
+void ReaderWindow::searchReader() {
+  const QString before = idEdit->text();
+  idEdit->clear();
   if (auto* dialog = qobject_cast<ReaderSearchDialog*>(m_ctx.window(WindowId::ReaderSearch))) {
-    dialog->Init_Flg = 1;
-    dialog->EJyouKen->clear();
-    dialog->SG_Clr();
-    dialog->setIdField(EID);
-    dialog->exec();
-    dialog->Init_Flg = 0;
+    dialog->chooseInto(idEdit);
   }
-  if (trim(text(EID)).empty())
-    EID->setText(before);
-  else if (Chk_Part(1))
-    Kensaku();
+  if (trim(text(idEdit)).empty())
+    idEdit->setText(before);
+  else if (checkField(ReaderCheck::Id))
+    lookUp();
 }
 
-void ReaderWindow::BendClick() { close(); }
+void ReaderWindow::closeWindow() { close(); }

@@ -8,6 +8,22 @@ class QLabel;
 class NavigatingEdit;
 struct FieldCheck;
 
+// What checkField checks: one field in screen order, or all of them in that order.
+enum class ReaderCheck {
+  Id,
+  Status,
+  NextStory,
+  Name,
+  Address,
+  FirstSentDate,
+  FirstSentTime,
+  LastSentDate,
+  LastSentTime,
+  RegisteredDate,
+  RegisteredTime,
+  All
+};
+
 // Reader master maintenance: looks a reader up by ID, registers or corrects one,
 // deletes one, walks the readers in ID order and finds them through the search dialog.
 // Key-entry mode takes an ID; edit mode (entered by looking an ID up) the 13 columns.
@@ -18,49 +34,57 @@ class ReaderWindow : public WindowBase {
 
   void activate() override;
 
-  bool Chk_Part(int Mode);
-  void Kensaku();
-  void B_To_E(const ReaderRow& row);
-  void Data_Clear();
-  void Data_Enabled(bool Edit);
-  void All_Btn_False();
-  void User_Write();
-  void Midasi_Dsp();
+  // Normalises the field's text or shows its refusal and focuses it. The remarks are
+  // not checked.
+  bool checkField(ReaderCheck which);
+  // Loads the typed ID (or empty fields for a new reader) and enters edit mode.
+  void lookUp();
+  void showReader(const ReaderRow& row);
+  // Empties the data fields, the labels and the message line.
+  void clearFields();
+  // Edit mode enables the data fields; key-entry mode the ID and browsing.
+  void setEditMode(bool editing);
+  void disableAllButtons();
+  // Inserts or updates; a failure is reported in the message line and the error box.
+  void saveReader();
+  // "可" or "不可" beside the status.
+  void showStatusCaption();
 
   // Enter in a field: its own check (and for the ID the lookup).
-  void FieldEnter(NavigatingEdit* field);
-  void BaddClick();
-  void BNxtClick();
-  void BBfrClick();
-  void BClrClick();
-  void BdelClick();
-  void BSarClick();
-  void BendClick();
+  void fieldEntered(NavigatingEdit* field);
+  // The function-bar buttons.
+  void save();
+  void showNext();
+  void showPrevious();
+  void clearScreen();
+  void deleteReader();
+  void searchReader();
+  void closeWindow();
 
-  NavigatingEdit* EID;
-  NavigatingEdit* ESyoriKbn;
-  NavigatingEdit* ENEXTSTORY;
-  NavigatingEdit* ENAME;
-  NavigatingEdit* EMAILADDRESS;
-  NavigatingEdit* ESNDFASTDATE;
-  NavigatingEdit* ESNDFASTTIME;
-  NavigatingEdit* ESNDLASTDATE;
-  NavigatingEdit* ESNDLASTTIME;
-  NavigatingEdit* ETourokuDate;
-  NavigatingEdit* ETourokuTime;
-  NavigatingEdit* EBiko1;
-  NavigatingEdit* EBiko2;
-  NavigatingEdit* EBiko3;
-  QLabel* LCflg;
-  QLabel* LSyoriKbnMsg;
-  QLabel* LMsg;
-  QPushButton* Badd;
-  QPushButton* BNxt;
-  QPushButton* BBfr;
-  QPushButton* BClr;
-  QPushButton* Bdel;
-  QPushButton* BSar;
-  QPushButton* Bend;
+  NavigatingEdit* idEdit;
+  NavigatingEdit* statusEdit;
+  NavigatingEdit* nextStoryEdit;
+  NavigatingEdit* nameEdit;
+  NavigatingEdit* addressEdit;
+  NavigatingEdit* firstSentDateEdit;
+  NavigatingEdit* firstSentTimeEdit;
+  NavigatingEdit* lastSentDateEdit;
+  NavigatingEdit* lastSentTimeEdit;
+  NavigatingEdit* registeredDateEdit;
+  NavigatingEdit* registeredTimeEdit;
+  NavigatingEdit* remark1Edit;
+  NavigatingEdit* remark2Edit;
+  NavigatingEdit* remark3Edit;
+  QLabel* modeLabel;
+  QLabel* statusCaption;
+  QLabel* messageLine;
+  QPushButton* saveButton;
+  QPushButton* nextButton;
+  QPushButton* previousButton;
+  QPushButton* clearButton;
+  QPushButton* deleteButton;
+  QPushButton* searchButton;
+  QPushButton* closeButton;
 
  private:
   std::string text(const NavigatingEdit* field) const;
@@ -69,7 +93,7 @@ class ReaderWindow : public WindowBase {
   bool take(NavigatingEdit* field, const FieldCheck& check, bool focusOnlyIfEnabled);
   bool checkAddress();
   void focusId();
-  // Data_Clear that keeps a write failure readable in the message line.
+  // clearFields that keeps a write failure readable in the message line.
   void clearKeepingMessage();
   void browse(bool forward);
   std::array<NavigatingEdit*, 13> dataFields() const;

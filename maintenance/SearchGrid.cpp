@@ -18,7 +18,7 @@ void setupSearchGrid(StripedGrid* grid, const std::vector<SearchColumn>& columns
     GridColumn& col = cols.add();
     col.setCaption(c.title);
     col.setAlignment(c.alignment);
-    col.dataType = InputKind::text;
+    col.dataType = InputKind::Text;
     col.imeMode = ImeMode::disable;
     col.canEdit = false;
     grid->setColWidth(cols.count() - 1, c.width);

@@ -20,65 +20,67 @@ StorySearchDialog::StorySearchDialog(AppContext& ctx, QWidget* parent) : WindowB
   resize(600, 520);
   auto* layout = new QVBoxLayout(this);
 
-  SG1 = new StripedGrid(this);
-  SG1->setObjectName(QStringLiteral("SG1"));
+  // Object names stay the controls' established names: tools that drive the windows look
+  // controls up by them.
+  listGrid = new StripedGrid(this);
+  listGrid->setObjectName(QStringLiteral("SG1"));
   setupSearchGrid(
-      SG1, {{QStringLiteral("ｽﾄｰﾘｰ番号"), Qt::AlignHCenter, 79}, {QStringLiteral("subject"), Qt::AlignLeft, 486}});
-  layout->addWidget(SG1, 1);
+      listGrid, {{QStringLiteral("ｽﾄｰﾘｰ番号"), Qt::AlignHCenter, 79}, {QStringLiteral("subject"), Qt::AlignLeft, 486}});
+  layout->addWidget(listGrid, 1);
 
   auto* buttons = new QHBoxLayout;
-  Bok = new QPushButton(QStringLiteral("選　択 F-1"), this);
-  Bok->setObjectName(QStringLiteral("Bok"));
-  BEnd = new QPushButton(QStringLiteral("中　止 F-12"), this);
-  BEnd->setObjectName(QStringLiteral("BEnd"));
+  chooseButton = new QPushButton(QStringLiteral("選　択 F-1"), this);
+  chooseButton->setObjectName(QStringLiteral("Bok"));
+  cancelButton = new QPushButton(QStringLiteral("中　止 F-12"), this);
+  cancelButton->setObjectName(QStringLiteral("BEnd"));
   buttons->addStretch(1);
-  buttons->addWidget(Bok);
-  buttons->addWidget(BEnd);
+  buttons->addWidget(chooseButton);
+  buttons->addWidget(cancelButton);
   layout->addLayout(buttons);
 
   setFunctionButtons(
-      {Bok, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, BEnd});
-  connect(Bok, &QPushButton::clicked, this, &StorySearchDialog::BokClick);
-  connect(BEnd, &QPushButton::clicked, this, &StorySearchDialog::BEndClick);
-  connect(SG1, &QAbstractItemView::doubleClicked, this, &StorySearchDialog::SG1DblClick);
+      {chooseButton, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, cancelButton});
+  connect(chooseButton, &QPushButton::clicked, this, &StorySearchDialog::choose);
+  connect(cancelButton, &QPushButton::clicked, this, &StorySearchDialog::cancel);
+  connect(listGrid, &QAbstractItemView::doubleClicked, this, &StorySearchDialog::choose);
 }
 
 void StorySearchDialog::showEvent(QShowEvent* event) {
   WindowBase::showEvent(event);
-  FormParts::runGuarded([this] { FormShow(); });
+  WindowParts::runGuarded([this] { fillList(); });
 }
 
-void StorySearchDialog::FormShow() {
-  resetSearchGrid(SG1);
+void StorySearchDialog::fillList() {
+  resetSearchGrid(listGrid);
   const std::string from = m_numberField ? Sjis::fromQ(m_numberField->text()) : std::string();
   const std::vector<StoryRow> rows = StoryBook(m_ctx.query).listFrom(from);
-  SG1->beginUpdate();
+  listGrid->beginUpdate();
   int n = 1;
   for (const StoryRow& s : rows) {
-    if (n > SG1->rowCount() - 1) SG1->setRowCount(SG1->rowCount() + 1);
-    SG1->setRow(n, {Sjis::toQ(s.STORYNO), Sjis::toQ(s.SUBJECT)});
+    if (n > listGrid->rowCount() - 1) listGrid->setRowCount(listGrid->rowCount() + 1);
+    listGrid->setRow(n, {Sjis::toQ(s.STORYNO), Sjis::toQ(s.SUBJECT)});
     ++n;
   }
-  SG1->endUpdate();
-  SG1->setRow(1);
-  SG1->setFocus();
+  listGrid->endUpdate();
+  listGrid->setRow(1);
+  listGrid->setFocus();
   if (rows.empty()) showMessage(QStringLiteral("データが登録されていません。"));
 }
 
-void StorySearchDialog::BokClick() {
-  const int row = SG1->currentRow();
+void StorySearchDialog::choose() {
+  const int row = listGrid->currentRow();
   if (row < 1) return;
-  const QString no = SG1->cell(0, row);
+  const QString no = listGrid->cell(0, row);
   if (no.trimmed().isEmpty()) return;
   if (m_numberField) m_numberField->setText(no.left(5));
   done(QMessageBox::Yes);
 }
 
-void StorySearchDialog::BEndClick() { done(QMessageBox::No); }
+void StorySearchDialog::cancel() { done(QMessageBox::No); }
 
 bool StorySearchDialog::handleKey(QKeyEvent* event) {
-  if (FormParts::isEnterIn(event, SG1)) {
-    BokClick();
+  if (WindowParts::isEnterIn(event, listGrid)) {
+    choose();
     return true;
   }
   return WindowBase::handleKey(event);

@@ -14,14 +14,16 @@ class StorySearchDialog : public WindowBase {
   // The opener's number field: lower bound of the list and where the choice goes.
   void setNumberField(QLineEdit* field) { m_numberField = field; }
 
-  void FormShow();
-  void BokClick();
-  void BEndClick();
-  void SG1DblClick() { BokClick(); }
+  // Fills the list from the opener's number on (on every showing).
+  void fillList();
+  // Writes the selected mail's number into the opener's field and closes (Yes).
+  void choose();
+  // Closes without a choice (No).
+  void cancel();
 
-  StripedGrid* SG1;
-  QPushButton* Bok;
-  QPushButton* BEnd;
+  StripedGrid* listGrid;
+  QPushButton* chooseButton;
+  QPushButton* cancelButton;
 
  protected:
   bool handleKey(QKeyEvent* event) override;

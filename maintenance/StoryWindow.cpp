@@ -37,33 +37,35 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   auto* fields = new QGridLayout;
   layout->addLayout(fields);
 
-  EstoryNo = new NavigatingEdit(this);
-  EstoryNo->setObjectName(QStringLiteral("EstoryNo"));
-  FormParts::limitTyping(EstoryNo, 5);  // a proposed 100000 must reach the check
-  EstoryNo->digitsOnly = true;
-  EstoryNo->setFixedWidth(80);
-  FormParts::setInputMethodOpen(EstoryNo, false);
-  LStory_Cnt = new QLabel(this);
-  LStory_Cnt->setObjectName(QStringLiteral("LStory_Cnt"));
+  // Object names stay the controls' established names: tools that drive the windows look
+  // controls up by them.
+  numberEdit = new NavigatingEdit(this);
+  numberEdit->setObjectName(QStringLiteral("EstoryNo"));
+  WindowParts::limitTyping(numberEdit, 5);  // a proposed 100000 must reach the check
+  numberEdit->digitsOnly = true;
+  numberEdit->setFixedWidth(80);
+  WindowParts::setInputMethodOpen(numberEdit, false);
+  countLabel = new QLabel(this);
+  countLabel->setObjectName(QStringLiteral("LStory_Cnt"));
   fields->addWidget(new QLabel(QStringLiteral("ｽﾄｰﾘｰ番号"), this), 0, 0);
-  fields->addWidget(EstoryNo, 0, 1, Qt::AlignLeft);
-  fields->addWidget(LStory_Cnt, 0, 2, Qt::AlignRight);
+  fields->addWidget(numberEdit, 0, 1, Qt::AlignLeft);
+  fields->addWidget(countLabel, 0, 2, Qt::AlignRight);
 
-  ESubject = new NavigatingEdit(this);
-  ESubject->setObjectName(QStringLiteral("ESubject"));
-  ESubject->setMaxLength(1000);
-  FormParts::setInputMethodOpen(ESubject, true);
+  subjectEdit = new NavigatingEdit(this);
+  subjectEdit->setObjectName(QStringLiteral("ESubject"));
+  subjectEdit->setMaxLength(1000);
+  WindowParts::setInputMethodOpen(subjectEdit, true);
   fields->addWidget(new QLabel(QStringLiteral("subject"), this), 1, 0);
-  fields->addWidget(ESubject, 1, 1, 1, 2);
+  fields->addWidget(subjectEdit, 1, 1, 1, 2);
 
-  Estory = new QPlainTextEdit(this);
-  Estory->setObjectName(QStringLiteral("Estory"));
-  Estory->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Estory->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Estory->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  FormParts::setInputMethodOpen(Estory, true);
+  bodyEdit = new QPlainTextEdit(this);
+  bodyEdit->setObjectName(QStringLiteral("Estory"));
+  bodyEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+  bodyEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  bodyEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  WindowParts::setInputMethodOpen(bodyEdit, true);
   fields->addWidget(new QLabel(QStringLiteral("ストーリー"), this), 2, 0, Qt::AlignTop);
-  fields->addWidget(Estory, 2, 1, 1, 2);
+  fields->addWidget(bodyEdit, 2, 1, 1, 2);
   layout->setStretchFactor(fields, 1);
 
   auto* hints = new QHBoxLayout;
@@ -75,123 +77,124 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   hints->addWidget(makeInformationPanel(this));
   layout->addLayout(hints);
 
-  LMsg = new QLabel(this);
-  LMsg->setObjectName(QStringLiteral("LMsg"));
-  layout->addWidget(LMsg);
+  messageLine = new QLabel(this);
+  messageLine->setObjectName(QStringLiteral("LMsg"));
+  layout->addWidget(messageLine);
 
-  const auto bar = FormParts::makeFunctionBar(
+  const auto bar = WindowParts::makeFunctionBar(
       this, layout, {"BOk", "BNext", "Bbfr", "BKanrisya_Add", "B5", "BClr", "B7", "Bdel", "B9", "BSer", "B11", "Bcan"},
       {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("読者名挿入"),
        QStringLiteral("F5"), QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"),
        QStringLiteral("F-9"), QStringLiteral("検索"), QStringLiteral("F-11"), QStringLiteral("ｷｬﾝｾﾙ")});
-  BOk = bar[0];
-  BNext = bar[1];
-  Bbfr = bar[2];
-  BKanrisya_Add = bar[3];
-  BClr = bar[5];
-  Bdel = bar[7];
-  BSer = bar[9];
-  Bcan = bar[11];
+  saveButton = bar[0];
+  nextButton = bar[1];
+  previousButton = bar[2];
+  readerNameButton = bar[3];
+  clearButton = bar[5];
+  deleteButton = bar[7];
+  searchButton = bar[9];
+  cancelButton = bar[11];
   setFunctionButtons(bar);
 
-  setTabOrder(EstoryNo, ESubject);
-  setTabOrder(ESubject, Estory);
+  setTabOrder(numberEdit, subjectEdit);
+  setTabOrder(subjectEdit, bodyEdit);
 
-  FormParts::connectGuarded(BOk, this, &StoryWindow::BOkClick);
-  FormParts::connectGuarded(BNext, this, &StoryWindow::BNextClick);
-  FormParts::connectGuarded(Bbfr, this, &StoryWindow::BbfrClick);
-  FormParts::connectGuarded(BKanrisya_Add, this, &StoryWindow::BKanrisya_AddClick);
-  FormParts::connectGuarded(BClr, this, &StoryWindow::BClrClick);
-  FormParts::connectGuarded(Bdel, this, &StoryWindow::BdelClick);
-  FormParts::connectGuarded(BSer, this, &StoryWindow::BSerClick);
-  FormParts::connectGuarded(Bcan, this, &StoryWindow::BcanClick);
-  connect(EstoryNo, &NavigatingEdit::keyPressed, this, [this](int ch) {
-    if (ch == 13) FormParts::runGuarded([this] { EstoryNoEnter(); });
+  WindowParts::connectGuarded(saveButton, this, &StoryWindow::save);
+  WindowParts::connectGuarded(nextButton, this, &StoryWindow::showNext);
+  WindowParts::connectGuarded(previousButton, this, &StoryWindow::showPrevious);
+  WindowParts::connectGuarded(readerNameButton, this, &StoryWindow::insertReaderName);
+  WindowParts::connectGuarded(clearButton, this, &StoryWindow::clearScreen);
+  WindowParts::connectGuarded(deleteButton, this, &StoryWindow::deleteMail);
+  WindowParts::connectGuarded(searchButton, this, &StoryWindow::searchMail);
+  WindowParts::connectGuarded(cancelButton, this, &StoryWindow::cancel);
+  connect(numberEdit, &NavigatingEdit::keyPressed, this, [this](int ch) {
+    if (ch == 13) WindowParts::runGuarded([this] { numberEntered(); });
   });
 
-  BOk->setEnabled(false);
-  Bdel->setEnabled(false);
-  BKanrisya_Add->setEnabled(false);
-  Data_Enable_Story(false);
+  saveButton->setEnabled(false);
+  deleteButton->setEnabled(false);
+  readerNameButton->setEnabled(false);
+  setEditMode(false);
 }
 
-std::string StoryWindow::numberText() const { return Sjis::fromQ(EstoryNo->text()); }
-void StoryWindow::setNumberText(const std::string& text) { EstoryNo->setText(Sjis::toQ(text)); }
+std::string StoryWindow::numberText() const { return Sjis::fromQ(numberEdit->text()); }
+void StoryWindow::setNumberText(const std::string& text) { numberEdit->setText(Sjis::toQ(text)); }
 
 std::string StoryWindow::storyText() const {
-  return Sjis::fromQ(Estory->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+  return Sjis::fromQ(bodyEdit->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
 }
 
 void StoryWindow::focusNumber() {
-  if (!EstoryNo->isEnabled()) return;
-  EstoryNo->selectAll();
-  EstoryNo->setFocus();
+  if (!numberEdit->isEnabled()) return;
+  numberEdit->selectAll();
+  numberEdit->setFocus();
 }
 
 void StoryWindow::activate() {
   if (!m_ctx.initStories) return;
   m_ctx.initStories = 0;
-  FormParts::runGuarded([this] { AllCnt_Get(); });
-  Story_Clr();
-  LMsg->clear();
-  EstoryNo->clear();
-  Data_Enable_Story(false);
-  BOk->setEnabled(false);
-  Bdel->setEnabled(false);
-  EstoryNo->setFocus();
+  WindowParts::runGuarded([this] { showStoryCount(); });
+  clearMail();
+  messageLine->clear();
+  numberEdit->clear();
+  setEditMode(false);
+  saveButton->setEnabled(false);
+  deleteButton->setEnabled(false);
+  numberEdit->setFocus();
 }
 
-void StoryWindow::AllCnt_Get() {
-  LStory_Cnt->setText(QStringLiteral("登録数 ") + QString::number(StoryBook(m_ctx.query).count()));
+void StoryWindow::showStoryCount() {
+  countLabel->setText(QStringLiteral("登録数 ") + QString::number(StoryBook(m_ctx.query).count()));
 }
 
-void StoryWindow::Story_Clr() {
-  ESubject->clear();
-  Estory->clear();
+void StoryWindow::clearMail() {
+  subjectEdit->clear();
+  bodyEdit->clear();
 }
 
-void StoryWindow::Data_Enable_Story(bool Edit) {
-  EstoryNo->setEnabled(!Edit);
-  BNext->setEnabled(!Edit);
-  Bbfr->setEnabled(!Edit);
-  BSer->setEnabled(!Edit);
-  ESubject->setEnabled(Edit);
-  Estory->setEnabled(Edit);
+void StoryWindow::setEditMode(bool editing) {
+  numberEdit->setEnabled(!editing);
+  nextButton->setEnabled(!editing);
+  previousButton->setEnabled(!editing);
+  searchButton->setEnabled(!editing);
+  subjectEdit->setEnabled(editing);
+  bodyEdit->setEnabled(editing);
 }
 
-bool StoryWindow::Story_Chk_Part(int Mode) {
-  if (Mode == 1 || Mode == 99) {
+bool StoryWindow::checkFields(StoryCheck which) {
+  const bool all = which == StoryCheck::All;
+  if (all || which == StoryCheck::Number) {
     const std::string typed = trim(numberText());
     setNumberText(typed);
     const FieldCheck c = checkNumber(typed, 5, kNumberMessages);
     if (!c.ok) {
       showMessage(c.message);
-      EstoryNo->clear();
-      if (EstoryNo->isEnabled()) EstoryNo->setFocus();
+      numberEdit->clear();
+      if (numberEdit->isEnabled()) numberEdit->setFocus();
       return false;
     }
     setNumberText(c.text);
-    if (Mode == 1) return true;
+    if (!all) return true;
   }
-  if (Mode == 2 || Mode == 99) {
-    if (trim(Sjis::fromQ(ESubject->text())).empty()) {
+  if (all || which == StoryCheck::Subject) {
+    if (trim(Sjis::fromQ(subjectEdit->text())).empty()) {
       showMessage(QStringLiteral("subjectを入力して下さい。"));
-      ESubject->setFocus();
+      subjectEdit->setFocus();
       return false;
     }
-    if (Mode == 2) return true;
+    if (!all) return true;
   }
-  if (Mode == 3 || Mode == 99) {
+  if (all || which == StoryCheck::Body) {
     if (trim(storyText()).empty()) {
       showMessage(QStringLiteral("ストーリーを入力して下さい。"));
-      Estory->setFocus();
+      bodyEdit->setFocus();
       return false;
     }
   }
   return true;
 }
 
-void StoryWindow::EstoryNoEnter() {
+void StoryWindow::numberEntered() {
   if (trim(numberText()).empty()) {
     // Propose the number after the highest stored one.
     std::string next = StoryBook(m_ctx.query).lastNo();
@@ -203,76 +206,76 @@ void StoryWindow::EstoryNoEnter() {
     }
     setNumberText(next);
   }
-  if (Story_Chk_Part(1)) Kensaku();
+  if (checkFields(StoryCheck::Number)) lookUp();
 }
 
-void StoryWindow::Kensaku() {
+void StoryWindow::lookUp() {
   const std::string no = zeroFill(numberText(), 5);
   setNumberText(no);
   const std::optional<StoryRow> row = StoryBook(m_ctx.query).find(no);
-  Data_Enable_Story(true);
+  setEditMode(true);
   if (row)
-    B_To_E(*row);
+    showMail(*row);
   else
-    Story_Clr();
-  ESubject->setFocus();
-  BOk->setEnabled(true);
-  Bdel->setEnabled(row.has_value());
+    clearMail();
+  subjectEdit->setFocus();
+  saveButton->setEnabled(true);
+  deleteButton->setEnabled(row.has_value());
 }
 
-void StoryWindow::B_To_E(const StoryRow& row) {
+void StoryWindow::showMail(const StoryRow& row) {
   setNumberText(zeroSuppress(row.STORYNO));
-  ESubject->setText(Sjis::toQ(row.SUBJECT));
-  Estory->setPlainText(memoText(row.STORY));
+  subjectEdit->setText(Sjis::toQ(row.SUBJECT));
+  bodyEdit->setPlainText(memoText(row.STORY));
 }
 
-bool StoryWindow::Story_Write() {
+bool StoryWindow::saveMail() {
   const std::string no = zeroFill(numberText(), 5);
   setNumberText(no);
-  const StoryRow s{no, Sjis::fromQ(ESubject->text()), storyText()};
+  const StoryRow s{no, Sjis::fromQ(subjectEdit->text()), storyText()};
   WriteKind kind = WriteKind::Insert;
   try {
     StoryBook(m_ctx.query).write(s, kind);
   } catch (const DbError& e) {
-    FormParts::reportFailure(
-        LMsg, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
+    WindowParts::reportFailure(
+        messageLine, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
     m_ctx.query.close();
     return false;
   }
   return true;
 }
 
-void StoryWindow::BOkClick() {
-  if (m_writing || !Story_Chk_Part(99)) return;
+void StoryWindow::save() {
+  if (m_writing || !checkFields(StoryCheck::All)) return;
   m_writing = true;
   struct Done {
     StoryWindow* w;
     ~Done() {
-      w->BOk->setEnabled(false);
-      w->BClr->setEnabled(true);
-      w->Bdel->setEnabled(false);
+      w->saveButton->setEnabled(false);
+      w->clearButton->setEnabled(true);
+      w->deleteButton->setEnabled(false);
       w->m_writing = false;
     }
   } done{this};
-  BOk->setEnabled(false);
-  BClr->setEnabled(false);
-  Bdel->setEnabled(false);
-  Story_Write();
-  AllCnt_Get();
-  Story_Clr();
+  saveButton->setEnabled(false);
+  clearButton->setEnabled(false);
+  deleteButton->setEnabled(false);
+  saveMail();
+  showStoryCount();
+  clearMail();
   setNumberText(zeroSuppress(numberText()));
-  Data_Enable_Story(false);
+  setEditMode(false);
   focusNumber();
 }
 
-void StoryWindow::BNextClick() {
+void StoryWindow::showNext() {
   const std::string no = zeroFill(numberText(), 5);
   setNumberText(no);
   const std::optional<StoryRow> row = StoryBook(m_ctx.query).after(no);
   showBrowsed(row);
 }
 
-void StoryWindow::BbfrClick() {
+void StoryWindow::showPrevious() {
   StoryBook book(m_ctx.query);
   // From an empty field the comparison is "=" with the highest number: the last mail.
   const bool fromEmpty = trim(numberText()).empty();
@@ -285,34 +288,34 @@ void StoryWindow::BbfrClick() {
 
 void StoryWindow::showBrowsed(const std::optional<StoryRow>& row) {
   if (row) {
-    B_To_E(*row);
+    showMail(*row);
   } else {
-    EstoryNo->clear();
-    Story_Clr();
+    numberEdit->clear();
+    clearMail();
   }
-  Bdel->setEnabled(row.has_value());
+  deleteButton->setEnabled(row.has_value());
   focusNumber();
 }
 
-void StoryWindow::BKanrisya_AddClick() {
-  if (!Estory->isEnabled()) return;
+void StoryWindow::insertReaderName() {
+  if (!bodyEdit->isEnabled()) return;
   // The insertion is not recorded for undo.
-  Estory->setUndoRedoEnabled(false);
-  Estory->textCursor().insertText(QString::fromLatin1(kPlaceholder));
-  Estory->setUndoRedoEnabled(true);
+  bodyEdit->setUndoRedoEnabled(false);
+  bodyEdit->textCursor().insertText(QString::fromLatin1(kPlaceholder));
+  bodyEdit->setUndoRedoEnabled(true);
 }
 
-void StoryWindow::BClrClick() {
-  Story_Clr();
-  EstoryNo->clear();
-  Data_Enable_Story(false);
+void StoryWindow::clearScreen() {
+  clearMail();
+  numberEdit->clear();
+  setEditMode(false);
   focusNumber();
-  BOk->setEnabled(false);
-  Bdel->setEnabled(false);
+  saveButton->setEnabled(false);
+  deleteButton->setEnabled(false);
 }
 
-void StoryWindow::BdelClick() {
-  if (trim(numberText()).empty() || !Story_Chk_Part(1)) return;
+void StoryWindow::deleteMail() {
+  if (trim(numberText()).empty() || !checkFields(StoryCheck::Number)) return;
   if (!askYesNo(QStringLiteral("削除してもよろしいですか？"), MsgIcon::Warning)) {
     focusNumber();
     return;
@@ -322,50 +325,50 @@ void StoryWindow::BdelClick() {
   try {
     StoryBook(m_ctx.query).remove(no);
   } catch (const DbError& e) {
-    FormParts::reportFailure(LMsg, QStringLiteral("DELETE 失敗 "), e.what());
+    WindowParts::reportFailure(messageLine, QStringLiteral("DELETE 失敗 "), e.what());
   }
   m_ctx.query.close();
-  Story_Clr();
+  clearMail();
   setNumberText(zeroSuppress(numberText()));
-  Data_Enable_Story(false);
+  setEditMode(false);
   focusNumber();
-  BOk->setEnabled(false);
-  Bdel->setEnabled(false);
-  AllCnt_Get();
+  saveButton->setEnabled(false);
+  deleteButton->setEnabled(false);
+  showStoryCount();
 }
 
-void StoryWindow::BSerClick() {
-  EstoryNo->clear();
+void StoryWindow::searchMail() {
+  numberEdit->clear();
   if (auto* dialog = qobject_cast<StorySearchDialog*>(m_ctx.window(WindowId::StorySearch))) {
-    dialog->setNumberField(EstoryNo);
+    dialog->setNumberField(numberEdit);
     dialog->exec();
   }
   if (trim(numberText()).empty())
-    BClrClick();
+    clearScreen();
   else
-    Kensaku();
+    lookUp();
 }
 
-void StoryWindow::BcanClick() { close(); }
+void StoryWindow::cancel() { close(); }
 
 bool StoryWindow::handleKey(QKeyEvent* event) {
   // The subject is checked, then the memo still takes its line break.
-  if (FormParts::isEnterIn(event, Estory)) {
-    EstoryEnter();
+  if (WindowParts::isEnterIn(event, bodyEdit)) {
+    bodyEntered();
     return false;
   }
   return WindowBase::handleKey(event);
 }
 
-void StoryWindow::EstoryEnter() { Story_Chk_Part(2); }
+void StoryWindow::bodyEntered() { checkFields(StoryCheck::Subject); }
 
 bool StoryWindow::eventFilter(QObject* watched, QEvent* event) {
   // The reader-name button works only while the body has the focus.
   if (event->type() == QEvent::FocusIn) {
-    if (watched == Estory)
-      BKanrisya_Add->setEnabled(true);
-    else if (watched == EstoryNo || watched == ESubject)
-      BKanrisya_Add->setEnabled(false);
+    if (watched == bodyEdit)
+      readerNameButton->setEnabled(true);
+    else if (watched == numberEdit || watched == subjectEdit)
+      readerNameButton->setEnabled(false);
   }
   return WindowBase::eventFilter(watched, event);
 }

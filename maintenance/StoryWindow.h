@@ -10,6 +10,9 @@ class QLineEdit;
 class QPlainTextEdit;
 class NavigatingEdit;
 
+// What checkFields checks: one field, or all three in order.
+enum class StoryCheck { Number, Subject, Body, All };
+
 // Story maintenance: writes, browses, searches and deletes the numbered story mails.
 // Number-entry mode takes a number; edit mode (entered by looking a number up) takes
 // the subject and body.
@@ -20,38 +23,45 @@ class StoryWindow : public WindowBase {
 
   void activate() override;
 
-  void AllCnt_Get();
-  void Story_Clr();
-  void Data_Enable_Story(bool Edit);
-  bool Story_Chk_Part(int Mode);
-  void Kensaku();
-  void B_To_E(const StoryRow& row);
-  bool Story_Write();
+  // "登録数 n" from the table.
+  void showStoryCount();
+  // Subject and body emptied.
+  void clearMail();
+  // Edit mode enables subject and body; number-entry mode the number and browsing.
+  void setEditMode(bool editing);
+  // Shows the first refusal's message and focuses its field.
+  bool checkFields(StoryCheck which);
+  // Loads the typed number (or an empty screen for a new one) and enters edit mode.
+  void lookUp();
+  void showMail(const StoryRow& row);
+  // Inserts or updates; a failure is reported in the message line and the error box.
+  bool saveMail();
 
-  void EstoryNoEnter();  // Enter in the number field
-  void EstoryEnter();    // Enter in the body
-  void BOkClick();
-  void BNextClick();
-  void BbfrClick();
-  void BKanrisya_AddClick();
-  void BClrClick();
-  void BdelClick();
-  void BSerClick();
-  void BcanClick();
+  void numberEntered();  // Enter in the number field
+  void bodyEntered();    // Enter in the body
+  // The function-bar buttons.
+  void save();
+  void showNext();
+  void showPrevious();
+  void insertReaderName();
+  void clearScreen();
+  void deleteMail();
+  void searchMail();
+  void cancel();
 
-  NavigatingEdit* EstoryNo;
-  NavigatingEdit* ESubject;
-  QPlainTextEdit* Estory;
-  QLabel* LStory_Cnt;
-  QLabel* LMsg;
-  QPushButton* BOk;
-  QPushButton* BNext;
-  QPushButton* Bbfr;
-  QPushButton* BKanrisya_Add;
-  QPushButton* BClr;
-  QPushButton* Bdel;
-  QPushButton* BSer;
-  QPushButton* Bcan;
+  NavigatingEdit* numberEdit;
+  NavigatingEdit* subjectEdit;
+  QPlainTextEdit* bodyEdit;
+  QLabel* countLabel;
+  QLabel* messageLine;
+  QPushButton* saveButton;
+  QPushButton* nextButton;
+  QPushButton* previousButton;
+  QPushButton* readerNameButton;
+  QPushButton* clearButton;
+  QPushButton* deleteButton;
+  QPushButton* searchButton;
+  QPushButton* cancelButton;
 
   // The body as stored: the memo's lines joined by CR LF.
   std::string storyText() const;

@@ -14,7 +14,7 @@
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
 
-namespace FormParts {
+namespace WindowParts {
 
 std::array<QPushButton*, 12> makeFunctionBar(QWidget* parent, QBoxLayout* layout,
                                              const std::array<const char*, 12>& names,
@@ -64,4 +64,4 @@ bool isEnterIn(const QKeyEvent* event, const QWidget* widget) {
 
 void setInputMethodOpen(QWidget* w, bool open) { w->setInputMethodHints(open ? Qt::ImhNone : Qt::ImhPreferLatin); }
 
-}  // namespace FormParts
+}  // namespace WindowParts

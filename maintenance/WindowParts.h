@@ -11,7 +11,7 @@ class QLineEdit;
 class QWidget;
 
 // Pieces the maintenance screens share.
-namespace FormParts {
+namespace WindowParts {
 
 // The twelve function-key buttons, F1 first, in one row added to the layout. A button
 // whose caption is the bare key name has no function and stays disabled.
@@ -44,4 +44,4 @@ void connectGuarded(QPushButton* button, Window* window, void (Window::*handler)
 // Closed: half-width entry; open: the Japanese input method.
 void setInputMethodOpen(QWidget* w, bool open);
 
-}  // namespace FormParts
+}  // namespace WindowParts

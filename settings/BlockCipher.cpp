@@ -2,24 +2,24 @@
 
 #include <cstring>
 
-void BlockCipher::SetKey(const std::uint8_t*, int) {}
+void BlockCipher::setKey(const std::uint8_t*, int) {}
 
-void BlockCipher::StoreBlock(const std::uint8_t* src, std::uint8_t* dst) {
-  std::memmove(dst, src, static_cast<size_t>(BlockSize()));
+void BlockCipher::storeBlock(const std::uint8_t* src, std::uint8_t* dst) {
+  std::memmove(dst, src, static_cast<size_t>(blockSize()));
 }
 
-void BlockCipher::LoadBlock(const std::uint8_t* src, std::uint8_t* dst) {
-  std::memmove(dst, src, static_cast<size_t>(BlockSize()));
+void BlockCipher::loadBlock(const std::uint8_t* src, std::uint8_t* dst) {
+  std::memmove(dst, src, static_cast<size_t>(blockSize()));
 }
 
-void BlockCipher::Encipher(const std::uint8_t* src, std::uint8_t* dst) {
-  LoadBlock(src, dst);
-  EncryptBlock(dst, dst);
-  StoreBlock(dst, dst);
+void BlockCipher::encipher(const std::uint8_t* src, std::uint8_t* dst) {
+  loadBlock(src, dst);
+  encryptBlock(dst, dst);
+  storeBlock(dst, dst);
 }
 
-void BlockCipher::Decipher(const std::uint8_t* src, std::uint8_t* dst) {
-  LoadBlock(src, dst);
-  DecryptBlock(dst, dst);
-  StoreBlock(dst, dst);
+void BlockCipher::decipher(const std::uint8_t* src, std::uint8_t* dst) {
+  loadBlock(src, dst);
+  decryptBlock(dst, dst);
+  storeBlock(dst, dst);
 }

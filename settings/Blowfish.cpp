@@ -250,7 +250,7 @@ void Blowfish::encrypt(std::uint32_t& left, std::uint32_t& right) const { enciph
 
 void Blowfish::decrypt(std::uint32_t& left, std::uint32_t& right) const { decipherHalves(left, right); }
 
-void Blowfish::SetKey(const std::uint8_t* key, int length) {
+void Blowfish::setKey(const std::uint8_t* key, int length) {
   if (!key || length < 1) throw CipherAssertion();
   std::memcpy(m_p, kInitP, sizeof m_p);
   std::memcpy(m_s, kInitS, sizeof m_s);
@@ -278,26 +278,26 @@ void Blowfish::SetKey(const std::uint8_t* key, int length) {
   }
 }
 
-void Blowfish::EncryptBlock(const std::uint8_t* src, std::uint8_t* dst) {
+void Blowfish::encryptBlock(const std::uint8_t* src, std::uint8_t* dst) {
   std::uint32_t h[2];
   std::memcpy(h, src, sizeof h);
   encipherHalves(h[0], h[1]);
   std::memcpy(dst, h, sizeof h);
 }
 
-void Blowfish::DecryptBlock(const std::uint8_t* src, std::uint8_t* dst) {
+void Blowfish::decryptBlock(const std::uint8_t* src, std::uint8_t* dst) {
   std::uint32_t h[2];
   std::memcpy(h, src, sizeof h);
   decipherHalves(h[0], h[1]);
   std::memcpy(dst, h, sizeof h);
 }
 
-void Blowfish::LoadBlock(const std::uint8_t* src, std::uint8_t* dst) {
+void Blowfish::loadBlock(const std::uint8_t* src, std::uint8_t* dst) {
   const std::uint32_t h[2] = {readBigEndian(src), readBigEndian(src + 4)};
   std::memcpy(dst, h, sizeof h);
 }
 
-void Blowfish::StoreBlock(const std::uint8_t* src, std::uint8_t* dst) {
+void Blowfish::storeBlock(const std::uint8_t* src, std::uint8_t* dst) {
   std::uint32_t h[2];
   std::memcpy(h, src, sizeof h);
   writeBigEndian(h[0], dst);

@@ -9,14 +9,14 @@ class Blowfish final : public BlockCipher {
  public:
   Blowfish();
 
-  std::string CipherName() const override { return "BlowFish"; }
-  int BlockSize() const override { return 8; }
+  std::string name() const override { return "BlowFish"; }
+  int blockSize() const override { return 8; }
   // The key needs 1 to 72 bytes; later bytes are ignored.
-  void SetKey(const std::uint8_t* key, int length) override;
-  void EncryptBlock(const std::uint8_t* src, std::uint8_t* dst) override;
-  void DecryptBlock(const std::uint8_t* src, std::uint8_t* dst) override;
-  void StoreBlock(const std::uint8_t* src, std::uint8_t* dst) override;
-  void LoadBlock(const std::uint8_t* src, std::uint8_t* dst) override;
+  void setKey(const std::uint8_t* key, int length) override;
+  void encryptBlock(const std::uint8_t* src, std::uint8_t* dst) override;
+  void decryptBlock(const std::uint8_t* src, std::uint8_t* dst) override;
+  void storeBlock(const std::uint8_t* src, std::uint8_t* dst) override;
+  void loadBlock(const std::uint8_t* src, std::uint8_t* dst) override;
 
   // The two halves directly, for callers that keep blocks as words.
   void encrypt(std::uint32_t& left, std::uint32_t& right) const;

@@ -7,6 +7,6 @@ class CbcMode : public BlockMode {
  public:
   using BlockMode::BlockMode;
 
-  void EncodeBlock(const std::uint8_t* plain, std::uint8_t* cipherText) override;
-  void DecodeBlock(const std::uint8_t* cipherText, std::uint8_t* plain) override;
+  void encodeBlock(const std::uint8_t* plain, std::uint8_t* cipherText) override;
+  void decodeBlock(const std::uint8_t* cipherText, std::uint8_t* plain) override;
 };

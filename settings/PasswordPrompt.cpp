@@ -16,35 +16,37 @@ PasswordPrompt::PasswordPrompt(QWidget* parent) : QDialog(parent) {
   setFixedSize(330, 130);
 
   auto* layout = new QVBoxLayout(this);
-  Ltitle = new QLabel(this);
-  Ltitle->setObjectName(QStringLiteral("Ltitle"));
-  layout->addWidget(Ltitle);
-  EPas = new NavigatingEdit(this);
-  EPas->setObjectName(QStringLiteral("EPas"));
-  EPas->setEchoMode(QLineEdit::Password);
-  EPas->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-  EPas->setMaxLength(100);
-  layout->addWidget(EPas);
+  // Object names stay the controls' established names: tools that drive the windows look
+  // controls up by them.
+  promptLabel = new QLabel(this);
+  promptLabel->setObjectName(QStringLiteral("Ltitle"));
+  layout->addWidget(promptLabel);
+  passwordEdit = new NavigatingEdit(this);
+  passwordEdit->setObjectName(QStringLiteral("EPas"));
+  passwordEdit->setEchoMode(QLineEdit::Password);
+  passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+  passwordEdit->setMaxLength(100);
+  layout->addWidget(passwordEdit);
   auto* row = new QHBoxLayout;
   row->addStretch(1);
-  Bcan = new QPushButton(QStringLiteral("キャンセル"), this);
-  Bcan->setObjectName(QStringLiteral("Bcan"));
-  Bcan->setAutoDefault(false);
-  row->addWidget(Bcan);
+  cancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+  cancelButton->setObjectName(QStringLiteral("Bcan"));
+  cancelButton->setAutoDefault(false);
+  row->addWidget(cancelButton);
   layout->addLayout(row);
-  EPas->setFocus();
+  passwordEdit->setFocus();
 
-  connect(EPas, &NavigatingEdit::keyPressed, this, &PasswordPrompt::EPasKeyPress);
-  connect(Bcan, &QPushButton::clicked, this, &PasswordPrompt::BcanClick);
+  connect(passwordEdit, &NavigatingEdit::keyPressed, this, &PasswordPrompt::passwordKeyPressed);
+  connect(cancelButton, &QPushButton::clicked, this, &PasswordPrompt::cancel);
 }
 
-void PasswordPrompt::EPasKeyPress(int key) {
-  if (key == 13) done(mrYes);
+void PasswordPrompt::passwordKeyPressed(int key) {
+  if (key == 13) done(kConfirmed);
 }
 
-void PasswordPrompt::BcanClick() { done(mrNo); }
+void PasswordPrompt::cancel() { done(kCancelled); }
 
-void PasswordPrompt::reject() { done(mrCancel); }
+void PasswordPrompt::reject() { done(kClosed); }
 
 bool askSavedOrTypedPassword(std::string& password) {
   password = trim(password);

@@ -10,20 +10,20 @@ class NavigatingEdit;
 class PasswordPrompt : public QDialog {
   Q_OBJECT
  public:
-  // Dialog results; callers treat every result but mrYes as cancelled.
-  static constexpr int mrCancel = 2;
-  static constexpr int mrYes = 6;
-  static constexpr int mrNo = 7;
+  // Dialog results; callers treat every result but kConfirmed as cancelled.
+  static constexpr int kClosed = 2;
+  static constexpr int kConfirmed = 6;
+  static constexpr int kCancelled = 7;
 
   explicit PasswordPrompt(QWidget* parent = nullptr);
 
-  QLabel* Ltitle;
-  NavigatingEdit* EPas;
-  QPushButton* Bcan;
+  QLabel* promptLabel;
+  NavigatingEdit* passwordEdit;
+  QPushButton* cancelButton;
 
  public slots:
-  void EPasKeyPress(int key);
-  void BcanClick();
+  void passwordKeyPressed(int key);
+  void cancel();
   // The close box and Escape.
   void reject() override;
 };

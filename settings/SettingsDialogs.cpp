@@ -9,22 +9,22 @@
 #include "settings/PasswordPrompt.h"
 
 std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which) {
-  auto* form = dynamic_cast<PasswordPrompt*>(ctx.window(WindowId::Password));
+  auto* dialog = dynamic_cast<PasswordPrompt*>(ctx.window(WindowId::Password));
   std::unique_ptr<PasswordPrompt> own;
-  if (!form) {  // windows not created (a window tested alone)
+  if (!dialog) {  // windows not created (a window tested alone)
     own = std::make_unique<PasswordPrompt>();
-    form = own.get();
+    dialog = own.get();
   }
   const QString prompt = which == PasswordFor::Ftp ? QStringLiteral("FTPのパスワードを入力して下さい。")
                                                    : QStringLiteral("POP3のパスワードを入力して下さい。");
   for (;;) {
-    form->EPas->clear();
-    form->Ltitle->setText(prompt);
-    form->EPas->setFocus();
-    const int result = form->exec();
-    std::string password = Sjis::fromQ(form->EPas->text());
-    form->EPas->clear();  // no typed password stays in the prompt
-    if (result != PasswordPrompt::mrYes) return std::nullopt;
+    dialog->passwordEdit->clear();
+    dialog->promptLabel->setText(prompt);
+    dialog->passwordEdit->setFocus();
+    const int result = dialog->exec();
+    std::string password = Sjis::fromQ(dialog->passwordEdit->text());
+    dialog->passwordEdit->clear();  // no typed password stays in the prompt
+    if (result != PasswordPrompt::kConfirmed) return std::nullopt;
     if (askSavedOrTypedPassword(password)) return password;
   }
 }

@@ -31,7 +31,7 @@ const char* const kMail = "Mail";
 const std::string kKey = "qowtue7mlrx";
 const std::uint8_t kIv[8] = {0x3C, 0xA1, 0x07, 0x5E, 0x92, 0xD4, 0x6B, 0x18};
 
-CbcMode passwordCrypt() { return CbcMode(kKey, true, Pad_Count, 8, kIv, new Blowfish); }
+CbcMode passwordCrypt() { return CbcMode(kKey, true, Padding::Count, 8, kIv, new Blowfish); }
 
 const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
@@ -65,7 +65,7 @@ void deleteIfExists(const fs::path& path) {
 void writePassword(IniFile& ini, const char* section, const char* key, int flag, const std::string& password,
                    const fs::path& file) {
   const bool save = flag == 1;
-  ini.WriteInteger(section, key, save ? 1 : 0);
+  ini.writeInteger(section, key, save ? 1 : 0);
   if (save) writePasswordFile(file, password);
   // With the box ticked and a blank password the file is written and deleted again.
   if (!save || trim(password).empty()) deleteIfExists(file);
@@ -82,32 +82,32 @@ SettingsPaths SettingsPaths::of(const AppContext& ctx) {
 FtpSettings loadFtpSettings(const SettingsPaths& paths) {
   const IniFile ini(paths.env);
   FtpSettings s;
-  s.FTP_HOST_ADR = ini.ReadString(kFtp, "FTP_HOST_ADR", "");
-  s.FTP_USER = ini.ReadString(kFtp, "FTP_USER", "");
-  s.FTP_PAS = ini.ReadInteger(kFtp, "FTP_PAS", 0);
+  s.FTP_HOST_ADR = ini.readString(kFtp, "FTP_HOST_ADR", "");
+  s.FTP_USER = ini.readString(kFtp, "FTP_USER", "");
+  s.FTP_PAS = ini.readInteger(kFtp, "FTP_PAS", 0);
   s.password = savedPassword(s.FTP_PAS, paths.ftpPassword);
-  s.FTP_LOCAL_PATH = ini.ReadString(kFtp, "FTP_LOCAL_PATH", "");
-  s.FTP_HOST_PATH = ini.ReadString(kFtp, "FTP_HOST_PATH", "");
-  s.FTP_PASV = ini.ReadInteger(kFtp, "FTP_PASV", 1);
+  s.FTP_LOCAL_PATH = ini.readString(kFtp, "FTP_LOCAL_PATH", "");
+  s.FTP_HOST_PATH = ini.readString(kFtp, "FTP_HOST_PATH", "");
+  s.FTP_PASV = ini.readInteger(kFtp, "FTP_PASV", 1);
   return s;
 }
 
 MailSettings loadMailSettings(const SettingsPaths& paths) {
   const IniFile ini(paths.env);
   MailSettings s;
-  s.POP_before_SMTP = ini.ReadInteger(kMail, "POP_before_SMTP", 1);
-  s.Pop_Saver = ini.ReadString(kMail, "Pop_Saver", "");
-  s.Pop_UsrName = ini.ReadString(kMail, "Pop_UsrName", "");
-  s.PasSave = ini.ReadInteger(kMail, "PasSave", 0);
+  s.POP_before_SMTP = ini.readInteger(kMail, "POP_before_SMTP", 1);
+  s.Pop_Saver = ini.readString(kMail, "Pop_Saver", "");
+  s.Pop_UsrName = ini.readString(kMail, "Pop_UsrName", "");
+  s.PasSave = ini.readInteger(kMail, "PasSave", 0);
   s.password = savedPassword(s.PasSave, paths.popPassword);
-  s.LogWrt = ini.ReadInteger(kMail, "LogWrt", 1);
-  s.Pop_After_Snd_Second = ini.ReadString(kMail, "Pop_After_Snd_Second", "10");
-  s.Mail1_Wait_Second = ini.ReadString(kMail, "Mail1_Wait_Second", "30");
-  s.Smtp = ini.ReadString(kMail, "Smtp", "");
-  s.MailAdress = ini.ReadString(kMail, "MailAdress", "");
-  s.Max_Moji = ini.ReadString(kMail, "Max_Moji", "80");
-  s.Nothing_UserName = trimFullWidth(ini.ReadString(kMail, "Nothing_UserName", ""));
-  s.SMTPPORT = ini.ReadInteger(kMail, "SMTPPORT", 25);
+  s.LogWrt = ini.readInteger(kMail, "LogWrt", 1);
+  s.Pop_After_Snd_Second = ini.readString(kMail, "Pop_After_Snd_Second", "10");
+  s.Mail1_Wait_Second = ini.readString(kMail, "Mail1_Wait_Second", "30");
+  s.Smtp = ini.readString(kMail, "Smtp", "");
+  s.MailAdress = ini.readString(kMail, "MailAdress", "");
+  s.Max_Moji = ini.readString(kMail, "Max_Moji", "80");
+  s.Nothing_UserName = trimFullWidth(ini.readString(kMail, "Nothing_UserName", ""));
+  s.SMTPPORT = ini.readInteger(kMail, "SMTPPORT", 25);
   return s;
 }
 
@@ -116,49 +116,49 @@ AllSettings readSettings(const SettingsPaths& paths) { return {loadFtpSettings(p
 void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   IniFile ini(paths.env);
   FtpSettings& f = s.ftp;
-  ini.WriteString(kFtp, "FTP_HOST_ADR", f.FTP_HOST_ADR);
-  ini.WriteString(kFtp, "FTP_USER", f.FTP_USER);
+  ini.writeString(kFtp, "FTP_HOST_ADR", f.FTP_HOST_ADR);
+  ini.writeString(kFtp, "FTP_USER", f.FTP_USER);
   writePassword(ini, kFtp, "FTP_PAS", f.FTP_PAS, f.password, paths.ftpPassword);
-  ini.WriteString(kFtp, "FTP_HOST_PATH", f.FTP_HOST_PATH);
-  ini.WriteString(kFtp, "FTP_LOCAL_PATH", f.FTP_LOCAL_PATH);
-  ini.WriteInteger(kFtp, "FTP_PASV", f.passive() ? 1 : 0);
+  ini.writeString(kFtp, "FTP_HOST_PATH", f.FTP_HOST_PATH);
+  ini.writeString(kFtp, "FTP_LOCAL_PATH", f.FTP_LOCAL_PATH);
+  ini.writeInteger(kFtp, "FTP_PASV", f.passive() ? 1 : 0);
 
   MailSettings& m = s.mail;
-  ini.WriteString(kMail, "Smtp", m.Smtp);
-  ini.WriteString(kMail, "MailAdress", m.MailAdress);
+  ini.writeString(kMail, "Smtp", m.Smtp);
+  ini.writeString(kMail, "MailAdress", m.MailAdress);
   m.Mail1_Wait_Second = trim(m.Mail1_Wait_Second);
-  ini.WriteString(kMail, "Mail1_Wait_Second", m.Mail1_Wait_Second);
+  ini.writeString(kMail, "Mail1_Wait_Second", m.Mail1_Wait_Second);
   writePassword(ini, kMail, "PasSave", m.PasSave, m.password, paths.popPassword);
-  ini.WriteInteger(kMail, "POP_before_SMTP", m.popBeforeSmtp() ? 1 : 0);
+  ini.writeInteger(kMail, "POP_before_SMTP", m.popBeforeSmtp() ? 1 : 0);
   m.Pop_Saver = trim(m.Pop_Saver);
-  ini.WriteString(kMail, "Pop_Saver", m.Pop_Saver);
+  ini.writeString(kMail, "Pop_Saver", m.Pop_Saver);
   m.Pop_UsrName = trim(m.Pop_UsrName);
-  ini.WriteString(kMail, "Pop_UsrName", m.Pop_UsrName);
+  ini.writeString(kMail, "Pop_UsrName", m.Pop_UsrName);
   m.Pop_After_Snd_Second = trim(m.Pop_After_Snd_Second);
-  ini.WriteString(kMail, "Pop_After_Snd_Second", m.Pop_After_Snd_Second);
-  ini.WriteInteger(kMail, "LogWrt", m.writeLog() ? 1 : 0);
-  ini.WriteString(kMail, "Max_Moji", m.Max_Moji);
+  ini.writeString(kMail, "Pop_After_Snd_Second", m.Pop_After_Snd_Second);
+  ini.writeInteger(kMail, "LogWrt", m.writeLog() ? 1 : 0);
+  ini.writeString(kMail, "Max_Moji", m.Max_Moji);
   m.Nothing_UserName = trimFullWidth(trim(m.Nothing_UserName));
-  ini.WriteString(kMail, "Nothing_UserName", m.Nothing_UserName);
+  ini.writeString(kMail, "Nothing_UserName", m.Nothing_UserName);
 }
 
-std::string Encode(const std::string& text) {
+std::string encipherPassword(const std::string& text) {
   try {
     CbcMode crypt = passwordCrypt();
-    std::vector<std::uint8_t> out(static_cast<size_t>(crypt.OutputSize(static_cast<int>(text.size()))));
-    const int n = crypt.Encrypt(bytesOf(text), out.data(), static_cast<int>(text.size()));
+    std::vector<std::uint8_t> out(static_cast<size_t>(crypt.outputSize(static_cast<int>(text.size()))));
+    const int n = crypt.encrypt(bytesOf(text), out.data(), static_cast<int>(text.size()));
     const std::string cipherText(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
-    return Decode(cipherText) == text ? cipherText : std::string();
+    return decipherPassword(cipherText) == text ? cipherText : std::string();
   } catch (...) {
     return std::string();
   }
 }
 
-std::string Decode(const std::string& bytes) {
+std::string decipherPassword(const std::string& bytes) {
   try {
     CbcMode crypt = passwordCrypt();
     std::vector<std::uint8_t> out(bytes.size());
-    const int n = crypt.Decrypt(bytesOf(bytes), out.data(), static_cast<int>(bytes.size()));
+    const int n = crypt.decrypt(bytesOf(bytes), out.data(), static_cast<int>(bytes.size()));
     if (n <= 0) return std::string();
     return std::string(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(n));
   } catch (...) {
@@ -173,11 +173,11 @@ std::string readPasswordFile(const fs::path& path) {
   if (!in) throw fileError("Cannot open file", path, errno);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw fileError("Cannot read file", path, errno);
-  return Decode(bytes);
+  return decipherPassword(bytes);
 }
 
 void writePasswordFile(const fs::path& path, const std::string& text) {
-  const std::string cipherText = Encode(text);
+  const std::string cipherText = encipherPassword(text);
   if (cipherText.empty()) {
     deleteIfExists(path);
     return;

@@ -50,6 +50,7 @@ struct MailSettings {
   bool writeLog() const { return LogWrt == 1; }
 };
 
+// Both sections, as the settings window loads and saves them.
 struct AllSettings {
   FtpSettings ftp;
   MailSettings mail;
@@ -74,6 +75,6 @@ std::string readPasswordFile(const std::filesystem::path& path);
 // the password cannot be enciphered.
 void writePasswordFile(const std::filesystem::path& path, const std::string& text);
 // The password's ciphertext, or empty when enciphering fails.
-std::string Encode(const std::string& text);
+std::string encipherPassword(const std::string& text);
 // The password of a ciphertext, or empty when it is not whole blocks or has no text.
-std::string Decode(const std::string& bytes);
+std::string decipherPassword(const std::string& bytes);

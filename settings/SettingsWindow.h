@@ -11,6 +11,24 @@ class QTabWidget;
 class QWidget;
 class NavigatingEdit;
 
+// The field checks in the order a save runs them; All runs every one.
+enum class SettingsCheck {
+  FtpHost,
+  FtpUser,
+  FtpPassword,
+  LocalFolder,
+  HostFolder,
+  SmtpServer,
+  SenderAddress,
+  WaitSeconds,
+  PopServer,
+  PopUser,
+  PopPassword,
+  PopWaitSeconds,
+  LineWidth,
+  All
+};
+
 // The settings window: FTP and mail settings on two pages, checked field by field and
 // saved to the settings files.
 class SettingsWindow : public WindowBase {
@@ -21,55 +39,56 @@ class SettingsWindow : public WindowBase {
   // Loads the settings and shows the page settingsPage while initSettings is 1.
   void activate() override;
 
-  // Checks one field (its code) or all in order (99); shows the first failure's message,
+  // Checks one field or all in order; shows the first failure's message,
   // switches to its page and focuses it.
-  bool Chk_Part(int code);
-  void readSettings();
-  void writeSettings();
+  bool checkField(SettingsCheck which);
+  // The settings files into the fields, and the fields into the files.
+  void loadFields();
+  void saveFields();
 
-  QTabWidget* PageControl1;
-  QWidget* TabSheet1;  // FTP page
-  QWidget* TabSheet2;  // mail page
+  QTabWidget* pages;
+  QWidget* ftpPage;  // FTP page
+  QWidget* mailPage;  // mail page
 
-  NavigatingEdit* EFTP_Host_ADR;
-  NavigatingEdit* EFTP_USER;
-  NavigatingEdit* EFTP_PAS;
-  QCheckBox* CBFTP_PAS_SAVE;
-  NavigatingEdit* EFTP_HOST_PATH;
-  NavigatingEdit* EFTP_LOCAL_PATH;
-  QPushButton* BFTP_LOCAL_PATH;
-  QCheckBox* CPasv;
+  NavigatingEdit* ftpHostEdit;
+  NavigatingEdit* ftpUserEdit;
+  NavigatingEdit* ftpPasswordEdit;
+  QCheckBox* saveFtpPasswordBox;
+  NavigatingEdit* ftpHostFolderEdit;
+  NavigatingEdit* localFolderEdit;
+  QPushButton* chooseLocalFolderButton;
+  QCheckBox* passiveBox;
 
-  NavigatingEdit* ESmtp;
-  NavigatingEdit* EMailAdress;
-  NavigatingEdit* EMail1_Wait_Second;
-  QCheckBox* CB_POP_before_SMTP;
-  QGroupBox* GPop_Inp;
-  NavigatingEdit* EPop_Saver;
-  NavigatingEdit* EPop_UsrName;
-  NavigatingEdit* EPop_PasWord;
-  QCheckBox* CB_Mail_PasSave;
-  NavigatingEdit* EPop_After_Snd_Second;
-  QCheckBox* CBLogWrt;
-  NavigatingEdit* EMax_Moji;
-  NavigatingEdit* ENothing_UserName;
+  NavigatingEdit* smtpServerEdit;
+  NavigatingEdit* senderAddressEdit;
+  NavigatingEdit* waitSecondsEdit;
+  QCheckBox* popBeforeSmtpBox;
+  QGroupBox* popGroup;
+  NavigatingEdit* popServerEdit;
+  NavigatingEdit* popUserEdit;
+  NavigatingEdit* popPasswordEdit;
+  QCheckBox* savePopPasswordBox;
+  NavigatingEdit* popWaitSecondsEdit;
+  QCheckBox* writeLogBox;
+  NavigatingEdit* lineWidthEdit;
+  NavigatingEdit* missingNameEdit;
 
-  QLabel* vendorInfo;
-  QPushButton* B1;
-  QPushButton* B12;
+  QLabel* informationPanel;
+  QPushButton* saveButton;
+  QPushButton* cancelButton;
 
  public slots:
-  void B1Click();
-  void B12Click();
-  void BFTP_LOCAL_PATHClick();
-  void CB_POP_before_SMTPClick();
+  void save();
+  void cancel();
+  void chooseLocalFolder();
+  void popBeforeSmtpToggled();
 
  private:
   struct TextCheck;
   bool checkText(const TextCheck& check);
   bool checkLocalFolder();
   bool checkSeconds(NavigatingEdit* field, bool formatFirst);
-  bool checkMaxMoji();
+  bool checkLineWidth();
   bool fail(NavigatingEdit* field, const QString& message);
 
   void buildFtpPage();

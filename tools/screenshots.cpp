@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
 
   AppContext ctx(dir);
   MainMenu menu(ctx);
-  menu.FormCreate();
+  menu.openDatabase();
   auto windows = createWindows(ctx);
   writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
   writeStory(ctx.query, StoryRow{"00002", Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});

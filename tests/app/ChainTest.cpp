@@ -87,7 +87,7 @@ struct Chain : ::testing::Test {
 
 TEST_F(Chain, RegistrationOnTheServerReceivesItsStoryMailsRunAfterRun) {
   registration(sj("山田\tyamada@example.com\t2024/05/01 10:11:12\r\n"));
-  menu->BRcv_To_SndClick();
+  menu->openReceiveThenSend();
   ASSERT_TRUE(smtp.waitForMessages(1));
   EXPECT_EQ(mails(), (std::vector<std::string>{"Subject: 第1話 To: yamada@example.com"}));
   EXPECT_EQ(TestProgram::readFile(ftp.home() + "/cgi-bin/registdata.cgi"), "");
@@ -97,7 +97,7 @@ TEST_F(Chain, RegistrationOnTheServerReceivesItsStoryMailsRunAfterRun) {
   // A second reader registers; the next chained run sends the first reader the second
   // mail and the new reader the first.
   registration("\tsecond@example.com\t2024/05/02 08:09:10\r\n");
-  menu->BRcv_To_SndClick();
+  menu->openReceiveThenSend();
   ASSERT_TRUE(smtp.waitForMessages(3));
   EXPECT_EQ(mails(), (std::vector<std::string>{"Subject: 第1話 To: yamada@example.com",
                                                "Subject: 第2話 To: yamada@example.com",

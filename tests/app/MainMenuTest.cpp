@@ -62,9 +62,9 @@ struct MainMenuTest : ::testing::Test {
 
 TEST_F(MainMenuTest, ShowsItsNineButtonsInOrder) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("クオル Ver1.5"));
-  const QPushButton* buttons[] = {form->BRcv_Only, form->BSnd_Only, form->BRcv_To_Snd,
-                                  form->BEnv_Mnt,  form->BStory,    form->BUser_Mnt,
-                                  form->SpeedButton1, form->SpeedButton2, form->Bend};
+  const QPushButton* buttons[] = {form->receiveButton, form->sendButton, form->receiveThenSendButton,
+                                  form->settingsButton,  form->storyButton,    form->readersButton,
+                                  form->registrationFormButton, form->csvImportButton, form->endButton};
   const char* captions[] = {"読者情報受信", "メール送信のみ", "読者情報受信後、メール送信",
                             "FTP、Mail 設定", "ストーリーメンテナンス", "読者マスターメンテナンス",
                             "読者登録フォーム出力", "ＣＳＶファイルから読者情報を登録", "終　了"};
@@ -78,37 +78,37 @@ TEST_F(MainMenuTest, ShowsItsNineButtonsInOrder) {
 }
 
 TEST_F(MainMenuTest, EachButtonRaisesItsFlagsAndHidesTheMenuWhileTheWindowIsOpen) {
-  form->BStory->click();
+  form->storyButton->click();
   EXPECT_EQ(opened.back(), "Story env0 page0 ftp0 user0 story1 html0 csv0 snd0 rcvOnly0 sndOnly0");
   EXPECT_FALSE(menuVisibleWhileOpen);
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(program.ctx().initStories, 0);
 
-  form->BUser_Mnt->click();
+  form->readersButton->click();
   EXPECT_EQ(opened.back(), "UserMnt env0 page0 ftp0 user1 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
-  form->SpeedButton1->click();
+  form->registrationFormButton->click();
   EXPECT_EQ(opened.back(), "Html env0 page0 ftp0 user0 story0 html1 csv0 snd0 rcvOnly0 sndOnly0");
-  form->SpeedButton2->click();
+  form->csvImportButton->click();
   EXPECT_EQ(opened.back(), "Csv env0 page0 ftp0 user0 story0 html0 csv1 snd0 rcvOnly0 sndOnly0");
 
   program.ctx().settingsPage = 1;
-  form->BEnv_Mnt->click();
+  form->settingsButton->click();
   EXPECT_EQ(opened.back(), "EnvSet env1 page0 ftp0 user0 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
   EXPECT_EQ(opened.size(), 5u);
 }
 
 TEST_F(MainMenuTest, ModeFlagsOfSingleTasksAndTheChain) {
-  form->BRcv_Only->click();
+  form->receiveButton->click();
   EXPECT_EQ(opened.back(), "FtpRcv env0 page0 ftp1 user0 story0 html0 csv0 snd0 rcvOnly1 sndOnly0");
   EXPECT_EQ(program.ctx().initReceive, 0);
 
-  form->BSnd_Only->click();
+  form->sendButton->click();
   // The receive-only flag keeps the value it had.
   EXPECT_EQ(opened.back(), "Send env0 page0 ftp0 user0 story0 html0 csv0 snd1 rcvOnly1 sndOnly1");
   EXPECT_EQ(program.ctx().initSend, 1);
 
   opened.clear();
-  form->BRcv_To_Snd->click();
+  form->receiveThenSendButton->click();
   ASSERT_EQ(opened.size(), 2u);
   EXPECT_EQ(opened[0], "FtpRcv env0 page0 ftp1 user0 story0 html0 csv0 snd1 rcvOnly0 sndOnly1");
   EXPECT_EQ(opened[1], "Send env0 page0 ftp0 user0 story0 html0 csv0 snd1 rcvOnly0 sndOnly0");
@@ -116,7 +116,7 @@ TEST_F(MainMenuTest, ModeFlagsOfSingleTasksAndTheChain) {
 }
 
 TEST_F(MainMenuTest, EndButtonClosesTheProgram) {
-  form->Bend->click();
+  form->endButton->click();
   EXPECT_FALSE(form->isVisible());
 }
 
@@ -139,7 +139,7 @@ TEST(StartUp, MissingDatabaseShowsTheClientErrorAndTheMenuStillAppears) {
   TestProgram program(false);
   ScriptedDialogs boxes;
   MainMenu form(program.ctx());
-  form.FormCreate();
+  form.openDatabase();
   ASSERT_EQ(boxes.shown().size(), 1u);
   EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("クオル"));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
@@ -152,7 +152,7 @@ TEST(StartUp, ExistingDatabaseOpensWithoutAnyBox) {
   TestProgram program(true, false);
   ScriptedDialogs boxes;
   MainMenu form(program.ctx());
-  form.FormCreate();
+  form.openDatabase();
   EXPECT_TRUE(boxes.shown().empty());
   EXPECT_TRUE(program.ctx().database.connected());
   EXPECT_EQ(program.ctx().database.param("ServerCharSet"), "SJIS_0208");
@@ -175,13 +175,13 @@ TEST(StartUp, SettingsFileCanNameAnotherDatabase) {
   EXPECT_EQ(program.ctx().databaseName(), elsewhere.string());
   ScriptedDialogs boxes;
   MainMenu form(program.ctx());
-  form.FormCreate();
+  form.openDatabase();
   EXPECT_TRUE(boxes.shown().empty());
   program.exec(" DELETE FROM USERLIST");  // the named database answers
 
   TestProgram::writeFile(program.file("QuorMail.env"), "[Database]\r\nDatabase=127.0.0.1/1:/nowhere/X.GDB\r\n");
   MainMenu second(program.ctx());
-  second.FormCreate();
+  second.openDatabase();
   ASSERT_EQ(boxes.shown().size(), 1u);  // the server is tried, and its error shown
   EXPECT_EQ(program.ctx().database.param("Database"), "127.0.0.1/1:/nowhere/X.GDB");
 }

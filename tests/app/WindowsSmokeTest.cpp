@@ -40,8 +40,8 @@ TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
     }
   });
   closer.start();
-  for (QPushButton* b : {menu.BRcv_Only, menu.BSnd_Only, menu.BEnv_Mnt, menu.BStory, menu.BUser_Mnt, menu.SpeedButton1,
-                         menu.SpeedButton2}) {
+  for (QPushButton* b : {menu.receiveButton, menu.sendButton, menu.settingsButton, menu.storyButton, menu.readersButton, menu.registrationFormButton,
+                         menu.csvImportButton}) {
     b->click();
     EXPECT_TRUE(menu.isVisible()) << b->text().toStdString();
   }

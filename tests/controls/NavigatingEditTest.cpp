@@ -15,7 +15,7 @@ void key(QWidget* w, int k, const QString& text = QString(), Qt::KeyboardModifie
   QApplication::sendEvent(w, &press);
 }
 
-struct Form : ::testing::Test {
+struct WindowOfEdits : ::testing::Test {
   QWidget form;
   NavigatingEdit* a = new NavigatingEdit(&form);
   NavigatingEdit* b = new NavigatingEdit(&form);
@@ -42,7 +42,7 @@ struct Form : ::testing::Test {
   }
 };
 
-TEST_F(Form, EnterAndDownMoveForwardSkippingDisabledAndWrapping) {
+TEST_F(WindowOfEdits, EnterAndDownMoveForwardSkippingDisabledAndWrapping) {
   key(a, Qt::Key_Return);
   EXPECT_EQ(QApplication::focusWidget(), b);
   key(b, Qt::Key_Down);
@@ -53,7 +53,7 @@ TEST_F(Form, EnterAndDownMoveForwardSkippingDisabledAndWrapping) {
   EXPECT_EQ(QApplication::focusWidget(), c);  // up from the first goes to the last
 }
 
-TEST_F(Form, EnterHandlerRunsAfterTheFocusMovedAndNothingIsInserted) {
+TEST_F(WindowOfEdits, EnterHandlerRunsAfterTheFocusMovedAndNothingIsInserted) {
   b->setFocus();
   b->setText("x");
   key(b, Qt::Key_Return, QStringLiteral("\r"));
@@ -63,7 +63,7 @@ TEST_F(Form, EnterHandlerRunsAfterTheFocusMovedAndNothingIsInserted) {
   EXPECT_TRUE(downs.empty());  // navigation keys raise no key-down event
 }
 
-TEST_F(Form, ClearedNavigationFlagsLeaveTheFocusAndRaiseNoKeyDown) {
+TEST_F(WindowOfEdits, ClearedNavigationFlagsLeaveTheFocusAndRaiseNoKeyDown) {
   b->useUp = b->useDown = b->useEnter = false;
   b->setFocus();
   key(b, Qt::Key_Up);
@@ -74,7 +74,7 @@ TEST_F(Form, ClearedNavigationFlagsLeaveTheFocusAndRaiseNoKeyDown) {
   EXPECT_EQ(pressed, std::vector<int>{13});
 }
 
-TEST_F(Form, NumOnlyAcceptsDigitsAndBackspaceOnly) {
+TEST_F(WindowOfEdits, DigitsOnlyAcceptsDigitsAndBackspaceOnly) {
   b->digitsOnly = true;
   b->setFocus();
   for (const char* t : {"1", "a", "-", ".", "5"}) key(b, t[0], QString::fromLatin1(t));

@@ -24,7 +24,7 @@ TEST(GridColumnList, CountAndCollectionStayEqualBothWays) {
   const GridColumn& added = grid.columns()[4];
   EXPECT_EQ(added.alignment(), Qt::AlignLeft);
   EXPECT_TRUE(added.canEdit);
-  EXPECT_EQ(added.dataType, InputKind::text);
+  EXPECT_EQ(added.dataType, InputKind::Text);
   EXPECT_EQ(added.color(), grid.gridColor());
   grid.setColumnCount(2);
   EXPECT_EQ(grid.columns().count(), 2);
@@ -42,7 +42,7 @@ TEST(GridColumnList, EmptyCaptionIsABlankAndAssignCopiesEverything) {
   a.setAlignment(Qt::AlignHCenter);
   a.canEdit = false;
   a.setColor(Qt::red);
-  a.dataType = InputKind::integer;
+  a.dataType = InputKind::Integer;
   a.displayMask = QStringLiteral("#,##0");
   a.imeMode = ImeMode::open;
   a.setWordWrap(true);
@@ -129,7 +129,7 @@ TEST(GridCellEditor, IntegerColumnStoresCanonicalIntegers) {
   StripedGrid grid;
   grid.setEditing(true);
   grid.setRowCount(2);
-  grid.columns()[0].dataType = InputKind::integer;
+  grid.columns()[0].dataType = InputKind::Integer;
   GridCellEditor editor(&grid, &grid);
   editor.openOn(0, 1);
   editor.loadText(QString());

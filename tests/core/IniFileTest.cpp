@@ -17,14 +17,14 @@ class IniFileTest : public ::testing::Test {
 
 TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
   IniFile none(path);
-  EXPECT_EQ(none.ReadString("FTP", "FTP_USER", "def"), "def");
-  EXPECT_EQ(none.ReadInteger("FTP", "FTP_PASV", 1), 1);
+  EXPECT_EQ(none.readString("FTP", "FTP_USER", "def"), "def");
+  EXPECT_EQ(none.readInteger("FTP", "FTP_PASV", 1), 1);
   std::filesystem::create_directory(program.file("folder.env"));  // unreadable: defaults too
-  EXPECT_EQ(IniFile(program.file("folder.env")).ReadString("FTP", "FTP_USER", "def"), "def");
+  EXPECT_EQ(IniFile(program.file("folder.env")).readString("FTP", "FTP_USER", "def"), "def");
   TestProgram::writeFile(path, "[FTP]\r\nFTP_USER=u\r\n");
   IniFile ini(path);
-  EXPECT_EQ(ini.ReadString("Mail", "FTP_USER", "d"), "d");
-  EXPECT_EQ(ini.ReadString("FTP", "FTP_HOST_ADR", "d"), "d");
+  EXPECT_EQ(ini.readString("Mail", "FTP_USER", "d"), "d");
+  EXPECT_EQ(ini.readString("FTP", "FTP_HOST_ADR", "d"), "d");
 }
 
 TEST_F(IniFileTest, ReadsTrimmedValuesWithNamesInAnyCase) {
@@ -40,35 +40,35 @@ TEST_F(IniFileTest, ReadsTrimmedValuesWithNamesInAnyCase) {
                          "Smtp= " + sj("メール　サーバ") + " \n"
                          "Hex=0x1F\nDollar=$10\nNeg=-1\nBad=12a\nBlank=   \n");
   IniFile ini(path);
-  EXPECT_EQ(ini.ReadString("FTP", "FTP_USER", ""), "taro");  // the first of two
-  EXPECT_EQ(ini.ReadString("Ftp", "Empty", "d"), "");        // present but empty: not the default
-  EXPECT_EQ(ini.ReadString("FTP", "Orphan", "d"), "d");
-  EXPECT_EQ(ini.ReadString("MAIL", "smtp", ""), sj("メール　サーバ"));
-  EXPECT_EQ(ini.ReadInteger("Mail", "Hex", 0), 31);
-  EXPECT_EQ(ini.ReadInteger("Mail", "Dollar", 0), 16);
-  EXPECT_EQ(ini.ReadInteger("Mail", "Neg", 0), -1);
-  EXPECT_EQ(ini.ReadInteger("Mail", "Bad", 7), 7);
-  EXPECT_EQ(ini.ReadInteger("Mail", "Blank", 25), 25);
-  EXPECT_EQ(ini.ReadInteger("Mail", "Smtp", 80), 80);
+  EXPECT_EQ(ini.readString("FTP", "FTP_USER", ""), "taro");  // the first of two
+  EXPECT_EQ(ini.readString("Ftp", "Empty", "d"), "");        // present but empty: not the default
+  EXPECT_EQ(ini.readString("FTP", "Orphan", "d"), "d");
+  EXPECT_EQ(ini.readString("MAIL", "smtp", ""), sj("メール　サーバ"));
+  EXPECT_EQ(ini.readInteger("Mail", "Hex", 0), 31);
+  EXPECT_EQ(ini.readInteger("Mail", "Dollar", 0), 16);
+  EXPECT_EQ(ini.readInteger("Mail", "Neg", 0), -1);
+  EXPECT_EQ(ini.readInteger("Mail", "Bad", 7), 7);
+  EXPECT_EQ(ini.readInteger("Mail", "Blank", 25), 25);
+  EXPECT_EQ(ini.readInteger("Mail", "Smtp", 80), 80);
 }
 
 TEST_F(IniFileTest, DoubleByteNamesAreNotCaseFolded) {
   // 0x83 0x41 and 0x83 0x61 are two katakana whose second bytes look like "A" and "a".
   TestProgram::writeFile(path, "[S]\r\n\x83\x41=1\r\n");
   IniFile ini(path);
-  EXPECT_EQ(ini.ReadString("S", "\x83\x41", ""), "1");
-  EXPECT_EQ(ini.ReadString("S", "\x83\x61", "none"), "none");
+  EXPECT_EQ(ini.readString("S", "\x83\x41", ""), "1");
+  EXPECT_EQ(ini.readString("S", "\x83\x61", "none"), "none");
 }
 
 TEST_F(IniFileTest, NewFileGetsSectionsAndKeysInWriteOrder) {
   IniFile ini(path);
-  ini.WriteString("FTP", "FTP_HOST_ADR", "ftp.example.com");
-  ini.WriteInteger("FTP", "FTP_PAS", 1);
-  ini.WriteString("Mail", "Smtp", sj("送信"));
-  ini.WriteString("ftp", "FTP_PASV", "0");
+  ini.writeString("FTP", "FTP_HOST_ADR", "ftp.example.com");
+  ini.writeInteger("FTP", "FTP_PAS", 1);
+  ini.writeString("Mail", "Smtp", sj("送信"));
+  ini.writeString("ftp", "FTP_PASV", "0");
   EXPECT_EQ(content(), "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_PAS=1\r\nFTP_PASV=0\r\n\r\n[Mail]\r\nSmtp=" +
                            sj("送信") + "\r\n");
-  EXPECT_EQ(IniFile(path).ReadString("Mail", "Smtp", ""), sj("送信"));
+  EXPECT_EQ(IniFile(path).readString("Mail", "Smtp", ""), sj("送信"));
 }
 
 TEST_F(IniFileTest, WritesKeepEveryOtherLineAndTheFilesLineEnds) {
@@ -81,9 +81,9 @@ TEST_F(IniFileTest, WritesKeepEveryOtherLineAndTheFilesLineEnds) {
                          "[Mail]\n"
                          "SMTPPORT=2525");  // no line end at the end
   IniFile ini(path);
-  ini.WriteString("FTP", "FTP_USER", "new");
-  ini.WriteString("FTP", "FTP_HOST_PATH", "/cgi");
-  ini.WriteString("Mail", "Smtp", "smtp.example.com");
+  ini.writeString("FTP", "FTP_USER", "new");
+  ini.writeString("FTP", "FTP_HOST_PATH", "/cgi");
+  ini.writeString("Mail", "Smtp", "smtp.example.com");
   EXPECT_EQ(content(),
             "; hand-written\n"
             "[FTP]\n"
@@ -99,17 +99,17 @@ TEST_F(IniFileTest, WritesKeepEveryOtherLineAndTheFilesLineEnds) {
 TEST_F(IniFileTest, AFailedWriteNamesTheFileAndChangesNothing) {
   IniFile missingFolder(program.file("no-such-folder") / "QuorMail.env");
   try {
-    missingFolder.WriteString("FTP", "FTP_USER", "u");
+    missingFolder.writeString("FTP", "FTP_USER", "u");
     FAIL() << "no error";
   } catch (const IniFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + (program.file("no-such-folder") / "QuorMail.env").string());
   }
-  EXPECT_EQ(missingFolder.ReadString("FTP", "FTP_USER", "d"), "d");
+  EXPECT_EQ(missingFolder.readString("FTP", "FTP_USER", "d"), "d");
 
   if (::geteuid() == 0) GTEST_SKIP() << "root writes read-only files";
   TestProgram::writeFile(path, "[FTP]\r\nFTP_USER=a\r\n");
   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
   IniFile readOnly(path);
-  EXPECT_THROW(readOnly.WriteString("FTP", "FTP_USER", "b"), IniFileError);
+  EXPECT_THROW(readOnly.writeString("FTP", "FTP_USER", "b"), IniFileError);
   EXPECT_EQ(content(), "[FTP]\r\nFTP_USER=a\r\n");
 }

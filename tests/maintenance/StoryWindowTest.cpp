@@ -32,13 +32,13 @@ class StoryWindowTest : public ::testing::Test {
     w.activate();
   }
   void typeNumber(const char* text) {
-    w.EstoryNo->setText(QString::fromLatin1(text));
-    w.EstoryNoEnter();
+    w.numberEdit->setText(QString::fromLatin1(text));
+    w.numberEntered();
   }
   std::vector<std::vector<std::string>> stored() {
     return p.rows(" SELECT STORYLIST.* FROM STORYLIST ORDER BY STORYNO", {"STORYNO", "SUBJECT", "STORY"});
   }
-  bool editMode() const { return !w.EstoryNo->isEnabled() && w.ESubject->isEnabled() && w.Estory->isEnabled(); }
+  bool editMode() const { return !w.numberEdit->isEnabled() && w.subjectEdit->isEnabled() && w.bodyEdit->isEnabled(); }
 
   TestProgram p;
   ScriptedDialogs dialogs;
@@ -50,30 +50,30 @@ TEST_F(StoryWindowTest, ActivationCountsMailsAndStartsInNumberEntry) {
   store("00001", "a");
   store("00002", "b");
   open();
-  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 2"));
-  EXPECT_TRUE(w.EstoryNo->isEnabled());
-  EXPECT_FALSE(w.ESubject->isEnabled());
-  EXPECT_FALSE(w.BOk->isEnabled());
-  EXPECT_FALSE(w.Bdel->isEnabled());
+  EXPECT_EQ(w.countLabel->text(), QStringLiteral("登録数 2"));
+  EXPECT_TRUE(w.numberEdit->isEnabled());
+  EXPECT_FALSE(w.subjectEdit->isEnabled());
+  EXPECT_FALSE(w.saveButton->isEnabled());
+  EXPECT_FALSE(w.deleteButton->isEnabled());
   EXPECT_EQ(p.ctx().initStories, 0);
   // A second activation (back from a dialog) leaves the screen alone.
-  w.EstoryNo->setText(QStringLiteral("5"));
+  w.numberEdit->setText(QStringLiteral("5"));
   w.activate();
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("5"));
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("5"));
 }
 
 TEST_F(StoryWindowTest, EnterOnEmptyNumberProposesTheNextFreeOne) {
   open();
   typeNumber("");
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00001"));
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("00001"));
   EXPECT_TRUE(editMode());
-  EXPECT_TRUE(w.BOk->isEnabled());
-  EXPECT_FALSE(w.Bdel->isEnabled());
+  EXPECT_TRUE(w.saveButton->isEnabled());
+  EXPECT_FALSE(w.deleteButton->isEnabled());
 
   store("00012", "twelve");
-  w.BClrClick();
+  w.clearScreen();
   typeNumber("");
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00013"));
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("00013"));
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
@@ -88,9 +88,9 @@ TEST_F(StoryWindowTest, NumberChecksRefuseWithTheirMessages) {
                                                    QStringLiteral("ストーリー番号にゼロは入力できません。"),
                                                    QStringLiteral("ストーリー番号に誤りがあります。"),
                                                    QStringLiteral("ストーリー番号に誤りがあります。")}));
-  EXPECT_EQ(w.EstoryNo->text(), QString());
+  EXPECT_EQ(w.numberEdit->text(), QString());
   EXPECT_FALSE(editMode());
-  EXPECT_FALSE(w.Story_Chk_Part(1));
+  EXPECT_FALSE(w.checkFields(StoryCheck::Number));
   EXPECT_EQ(dialogs.lastText(), QStringLiteral("ストーリー番号を入力して下さい。"));
 }
 
@@ -104,27 +104,27 @@ TEST_F(StoryWindowTest, SavesAndLoadsDifficultTextUnchanged) {
   ASSERT_EQ(charCount(body), 16382);
 
   typeNumber("7");
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("00007"));
-  w.ESubject->setText(q(subject));
-  w.Estory->setPlainText(q(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-  w.BOkClick();
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("00007"));
+  w.subjectEdit->setText(q(subject));
+  w.bodyEdit->setPlainText(q(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  w.save();
 
   auto rows = stored();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "00007");
   EXPECT_EQ(rows[0][1], subject);
   EXPECT_EQ(rows[0][2], body);
-  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 1"));
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    7"));
+  EXPECT_EQ(w.countLabel->text(), QStringLiteral("登録数 1"));
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("    7"));
   EXPECT_FALSE(editMode());
-  EXPECT_TRUE(w.ESubject->text().isEmpty());
-  EXPECT_FALSE(w.BOk->isEnabled());
-  EXPECT_TRUE(w.BClr->isEnabled());
+  EXPECT_TRUE(w.subjectEdit->text().isEmpty());
+  EXPECT_FALSE(w.saveButton->isEnabled());
+  EXPECT_TRUE(w.clearButton->isEnabled());
 
-  w.EstoryNoEnter();  // the number stays, so Enter loads it back
+  w.numberEntered();  // the number stays, so Enter loads it back
   EXPECT_TRUE(editMode());
-  EXPECT_TRUE(w.Bdel->isEnabled());
-  EXPECT_EQ(Sjis::fromQ(w.ESubject->text()), subject);
+  EXPECT_TRUE(w.deleteButton->isEnabled());
+  EXPECT_EQ(Sjis::fromQ(w.subjectEdit->text()), subject);
   EXPECT_EQ(w.storyText(), body);
   EXPECT_TRUE(dialogs.shown().empty());
 }
@@ -138,18 +138,18 @@ TEST_F(StoryWindowTest, LoadsOnlyTheFirstCharactersOfLongColumns) {
   open();
   typeNumber("1");
   EXPECT_EQ(w.storyText(), std::string(16380, 'x') + sj("漢字"));
-  EXPECT_EQ(Sjis::fromQ(w.ESubject->text()), std::string(199, 's') + sj("件"));
+  EXPECT_EQ(Sjis::fromQ(w.subjectEdit->text()), std::string(199, 's') + sj("件"));
 }
 
 TEST_F(StoryWindowTest, SaveChecksSubjectThenBodyAndWritesNothing) {
   open();
   typeNumber("3");
-  w.BOkClick();
-  w.ESubject->setText(QStringLiteral("  "));
-  w.BOkClick();
-  w.ESubject->setText(QStringLiteral("件名"));
-  w.Estory->setPlainText(QStringLiteral(" \n "));
-  w.BOkClick();
+  w.save();
+  w.subjectEdit->setText(QStringLiteral("  "));
+  w.save();
+  w.subjectEdit->setText(QStringLiteral("件名"));
+  w.bodyEdit->setPlainText(QStringLiteral(" \n "));
+  w.save();
   EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("subjectを入力して下さい。"),
                                                    QStringLiteral("subjectを入力して下さい。"),
                                                    QStringLiteral("ストーリーを入力して下さい。")}));
@@ -162,60 +162,60 @@ TEST_F(StoryWindowTest, SavingAStoredNumberUpdatesOnlyThatMail) {
   store("00002", "two", "second");
   open();
   typeNumber("2");
-  w.ESubject->setText(QStringLiteral("zwei"));
-  w.Estory->setPlainText(QStringLiteral("line 1\nline 2"));
-  w.BOkClick();
+  w.subjectEdit->setText(QStringLiteral("zwei"));
+  w.bodyEdit->setPlainText(QStringLiteral("line 1\nline 2"));
+  w.save();
   auto rows = stored();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"00001", "one", "first"}));
   EXPECT_EQ(rows[1], (std::vector<std::string>{"00002", "zwei", "line 1\r\nline 2"}));
-  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 2"));
+  EXPECT_EQ(w.countLabel->text(), QStringLiteral("登録数 2"));
 }
 
 TEST_F(StoryWindowTest, NextAndPreviousWalkInNumberOrder) {
   for (const char* no : {"00010", "00009", "00011"}) store(no, std::string("s") + no);
   open();
-  w.BNextClick();
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    9"));
-  EXPECT_EQ(w.ESubject->text(), QStringLiteral("s00009"));
-  EXPECT_TRUE(w.Bdel->isEnabled());
+  w.showNext();
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("    9"));
+  EXPECT_EQ(w.subjectEdit->text(), QStringLiteral("s00009"));
+  EXPECT_TRUE(w.deleteButton->isEnabled());
   EXPECT_FALSE(editMode());
-  w.BNextClick();
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("   10"));
-  w.BNextClick();
-  w.BNextClick();  // past the last mail
-  EXPECT_EQ(w.EstoryNo->text(), QString());
-  EXPECT_TRUE(w.ESubject->text().isEmpty());
-  EXPECT_FALSE(w.Bdel->isEnabled());
+  w.showNext();
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("   10"));
+  w.showNext();
+  w.showNext();  // past the last mail
+  EXPECT_EQ(w.numberEdit->text(), QString());
+  EXPECT_TRUE(w.subjectEdit->text().isEmpty());
+  EXPECT_FALSE(w.deleteButton->isEnabled());
 
-  w.BbfrClick();  // from an empty field: the last mail
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("   11"));
-  w.BbfrClick();
-  w.BbfrClick();
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    9"));
-  w.BbfrClick();  // before the first mail
-  EXPECT_EQ(w.EstoryNo->text(), QString());
-  EXPECT_FALSE(w.Bdel->isEnabled());
+  w.showPrevious();  // from an empty field: the last mail
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("   11"));
+  w.showPrevious();
+  w.showPrevious();
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("    9"));
+  w.showPrevious();  // before the first mail
+  EXPECT_EQ(w.numberEdit->text(), QString());
+  EXPECT_FALSE(w.deleteButton->isEnabled());
 }
 
 TEST_F(StoryWindowTest, PreviousOnAnEmptyTableShowsNothing) {
   open();
-  w.BbfrClick();
-  EXPECT_EQ(w.EstoryNo->text(), QString());
-  EXPECT_FALSE(w.Bdel->isEnabled());
+  w.showPrevious();
+  EXPECT_EQ(w.numberEdit->text(), QString());
+  EXPECT_FALSE(w.deleteButton->isEnabled());
 }
 
 TEST_F(StoryWindowTest, DeleteAsksFirstAndKeepsTheMailOnNo) {
   store("00001", "one");
   store("00002", "two");
   open();
-  w.BNextClick();
+  w.showNext();
   dialogs.queueAnswer(MsgResult::No);
-  w.BdelClick();
+  w.deleteMail();
   EXPECT_EQ(stored().size(), 2u);
-  EXPECT_EQ(w.ESubject->text(), QStringLiteral("one"));
+  EXPECT_EQ(w.subjectEdit->text(), QStringLiteral("one"));
 
-  w.BdelClick();  // answered Yes
+  w.deleteMail();  // answered Yes
   EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("削除してもよろしいですか？"),
                                                    QStringLiteral("削除してもよろしいですか？")}));
   EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Warning);
@@ -223,27 +223,27 @@ TEST_F(StoryWindowTest, DeleteAsksFirstAndKeepsTheMailOnNo) {
   auto rows = stored();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "00002");
-  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 1"));
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("    1"));
-  EXPECT_FALSE(w.Bdel->isEnabled());
+  EXPECT_EQ(w.countLabel->text(), QStringLiteral("登録数 1"));
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("    1"));
+  EXPECT_FALSE(w.deleteButton->isEnabled());
 }
 
 TEST_F(StoryWindowTest, FailedInsertIsReportedAndTheScreenReturnsToNumberEntry) {
   refuseWrites(p, "STORYLIST", "INSERT");
   open();
   typeNumber("4");
-  w.ESubject->setText(QStringLiteral("subject"));
-  w.Estory->setPlainText(QStringLiteral("body"));
-  w.BOkClick();
+  w.subjectEdit->setText(QStringLiteral("subject"));
+  w.bodyEdit->setPlainText(QStringLiteral("body"));
+  w.save();
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Error);
   EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("INSERT 失敗 ")));
   EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("refused by test")));
-  EXPECT_EQ(w.LMsg->text(), dialogs.lastText());
+  EXPECT_EQ(w.messageLine->text(), dialogs.lastText());
   EXPECT_TRUE(stored().empty());
   EXPECT_FALSE(editMode());
-  EXPECT_TRUE(w.ESubject->text().isEmpty());
-  EXPECT_EQ(w.LStory_Cnt->text(), QStringLiteral("登録数 0"));
+  EXPECT_TRUE(w.subjectEdit->text().isEmpty());
+  EXPECT_EQ(w.countLabel->text(), QStringLiteral("登録数 0"));
 }
 
 TEST_F(StoryWindowTest, FailedUpdateAndDeleteAreReportedWithTheirPrefixes) {
@@ -252,13 +252,13 @@ TEST_F(StoryWindowTest, FailedUpdateAndDeleteAreReportedWithTheirPrefixes) {
   refuseWrites(p, "STORYLIST", "DELETE");
   open();
   typeNumber("1");
-  w.ESubject->setText(QStringLiteral("changed"));
-  w.BOkClick();
+  w.subjectEdit->setText(QStringLiteral("changed"));
+  w.save();
   EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("UPDATE 失敗 ")));
-  EXPECT_TRUE(w.LMsg->text().startsWith(QStringLiteral("UPDATE 失敗 ")));
+  EXPECT_TRUE(w.messageLine->text().startsWith(QStringLiteral("UPDATE 失敗 ")));
 
-  w.EstoryNoEnter();
-  w.BdelClick();  // Yes
+  w.numberEntered();
+  w.deleteMail();  // Yes
   EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("DELETE 失敗 ")));
   EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("refused by test")));
   EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{{"00001", "one", "first"}}));
@@ -268,58 +268,58 @@ TEST_F(StoryWindowTest, FailedUpdateAndDeleteAreReportedWithTheirPrefixes) {
 TEST_F(StoryWindowTest, ReaderNamePlaceholderReplacesTheSelection) {
   open();
   typeNumber("1");
-  w.Estory->setPlainText(QStringLiteral("Dear XX,"));
-  QTextCursor c = w.Estory->textCursor();
+  w.bodyEdit->setPlainText(QStringLiteral("Dear XX,"));
+  QTextCursor c = w.bodyEdit->textCursor();
   c.setPosition(5);
   c.setPosition(7, QTextCursor::KeepAnchor);
-  w.Estory->setTextCursor(c);
-  w.BKanrisya_AddClick();
-  EXPECT_EQ(w.Estory->toPlainText(), QStringLiteral("Dear ##readername##,"));
+  w.bodyEdit->setTextCursor(c);
+  w.insertReaderName();
+  EXPECT_EQ(w.bodyEdit->toPlainText(), QStringLiteral("Dear ##readername##,"));
 }
 
 TEST_F(StoryWindowTest, SearchListsEveryMailAndLoadsTheChoice) {
   for (int i = 1; i <= 45; ++i) store(zeroFill(std::to_string(i), 5), "subject " + std::to_string(i));
   open();
-  w.EstoryNo->setText(QStringLiteral("30"));  // emptied before the dialog opens
+  w.numberEdit->setText(QStringLiteral("30"));  // emptied before the dialog opens
   QTimer::singleShot(0, &search, [this] {
-    EXPECT_EQ(search.SG1->rowCount(), 46);
-    EXPECT_EQ(search.SG1->cell(0, 12), QStringLiteral("00012"));
-    EXPECT_EQ(search.SG1->cell(1, 45), QStringLiteral("subject 45"));
-    search.SG1->setRow(12);
-    search.BokClick();
+    EXPECT_EQ(search.listGrid->rowCount(), 46);
+    EXPECT_EQ(search.listGrid->cell(0, 12), QStringLiteral("00012"));
+    EXPECT_EQ(search.listGrid->cell(1, 45), QStringLiteral("subject 45"));
+    search.listGrid->setRow(12);
+    search.choose();
   });
-  w.BSerClick();
+  w.searchMail();
   EXPECT_TRUE(editMode());
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("   12"));
-  EXPECT_EQ(w.ESubject->text(), QStringLiteral("subject 12"));
-  EXPECT_TRUE(w.Bdel->isEnabled());
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("   12"));
+  EXPECT_EQ(w.subjectEdit->text(), QStringLiteral("subject 12"));
+  EXPECT_TRUE(w.deleteButton->isEnabled());
 }
 
 TEST_F(StoryWindowTest, SearchOnAnEmptyTableSaysSoAndAbandonClearsTheWindow) {
   open();
-  w.EstoryNo->setText(QStringLiteral("5"));
+  w.numberEdit->setText(QStringLiteral("5"));
   QTimer::singleShot(0, &search, [this] {
-    search.SG1->setRow(1);
-    search.BokClick();  // an empty row: nothing happens
+    search.listGrid->setRow(1);
+    search.choose();  // an empty row: nothing happens
     EXPECT_TRUE(search.isVisible());
-    search.BEndClick();
+    search.cancel();
   });
-  w.BSerClick();
+  w.searchMail();
   EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("データが登録されていません。")});
-  EXPECT_EQ(w.EstoryNo->text(), QString());
+  EXPECT_EQ(w.numberEdit->text(), QString());
   EXPECT_FALSE(editMode());
 }
 
 TEST_F(StoryWindowTest, SearchRefillsFromScratchOnEachOpening) {
   store("00001", "one");
   store("00002", "two");
-  search.FormShow();
-  EXPECT_EQ(search.SG1->cell(0, 2), QStringLiteral("00002"));
+  search.fillList();
+  EXPECT_EQ(search.listGrid->cell(0, 2), QStringLiteral("00002"));
   p.exec(" DELETE FROM STORYLIST WHERE STORYNO = '00002'");
-  search.FormShow();
-  EXPECT_EQ(search.SG1->cell(0, 1), QStringLiteral("00001"));
-  EXPECT_EQ(search.SG1->cell(0, 2), QString());
-  EXPECT_EQ(search.SG1->rowCount(), 31);
+  search.fillList();
+  EXPECT_EQ(search.listGrid->cell(0, 1), QStringLiteral("00001"));
+  EXPECT_EQ(search.listGrid->cell(0, 2), QString());
+  EXPECT_EQ(search.listGrid->rowCount(), 31);
 }
 
 }  // namespace
@@ -335,29 +335,29 @@ TEST_F(StoryWindowTest, KeysDriveTheScreen) {
   w.show();
   QApplication::setActiveWindow(&w);
   w.activate();
-  w.EstoryNo->setFocus();
-  QTest::keyClicks(w.EstoryNo, "a2.-");  // only digits reach the number field
-  EXPECT_EQ(w.EstoryNo->text(), QStringLiteral("2"));
-  QTest::keyClick(w.EstoryNo, Qt::Key_F1);  // disabled: nothing
-  QTest::keyClick(w.EstoryNo, Qt::Key_Return);
+  w.numberEdit->setFocus();
+  QTest::keyClicks(w.numberEdit, "a2.-");  // only digits reach the number field
+  EXPECT_EQ(w.numberEdit->text(), QStringLiteral("2"));
+  QTest::keyClick(w.numberEdit, Qt::Key_F1);  // disabled: nothing
+  QTest::keyClick(w.numberEdit, Qt::Key_Return);
   EXPECT_TRUE(editMode());
-  EXPECT_EQ(w.ESubject->text(), QStringLiteral("two"));
+  EXPECT_EQ(w.subjectEdit->text(), QStringLiteral("two"));
 
-  w.Estory->setFocus();
-  w.Estory->moveCursor(QTextCursor::End);
-  QTest::keyClick(w.Estory, Qt::Key_F4);
-  EXPECT_EQ(w.Estory->toPlainText(), QStringLiteral("second##readername##"));
-  w.ESubject->clear();
-  QTest::keyClick(w.Estory, Qt::Key_Return);  // the subject is checked, the line break still goes in
+  w.bodyEdit->setFocus();
+  w.bodyEdit->moveCursor(QTextCursor::End);
+  QTest::keyClick(w.bodyEdit, Qt::Key_F4);
+  EXPECT_EQ(w.bodyEdit->toPlainText(), QStringLiteral("second##readername##"));
+  w.subjectEdit->clear();
+  QTest::keyClick(w.bodyEdit, Qt::Key_Return);  // the subject is checked, the line break still goes in
   EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("subjectを入力して下さい。")});
-  EXPECT_EQ(w.Estory->toPlainText(), QStringLiteral("second##readername##\n"));
+  EXPECT_EQ(w.bodyEdit->toPlainText(), QStringLiteral("second##readername##\n"));
 
-  w.ESubject->setText(QStringLiteral("zwei"));
-  for (Qt::Key k : {Qt::Key_F5, Qt::Key_F7, Qt::Key_F9, Qt::Key_F11}) QTest::keyClick(w.ESubject, k);
-  QTest::keyClick(w.ESubject, Qt::Key_F1);
+  w.subjectEdit->setText(QStringLiteral("zwei"));
+  for (Qt::Key k : {Qt::Key_F5, Qt::Key_F7, Qt::Key_F9, Qt::Key_F11}) QTest::keyClick(w.subjectEdit, k);
+  QTest::keyClick(w.subjectEdit, Qt::Key_F1);
   EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{{"00002", "zwei", "second##readername##\r\n"}}));
   EXPECT_FALSE(editMode());
-  QTest::keyClick(w.EstoryNo, Qt::Key_F12);
+  QTest::keyClick(w.numberEdit, Qt::Key_F12);
   EXPECT_FALSE(w.isVisible());
 }
 

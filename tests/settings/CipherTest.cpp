@@ -63,20 +63,20 @@ const EcbVector kEcbVectors[] = {
 
 const std::uint8_t kIv[8] = {0x3C, 0xA1, 0x07, 0x5E, 0x92, 0xD4, 0x6B, 0x18};
 
-CbcMode makeCrypt(PadMode mode, const std::string& key = "qowtue7mlrx") {
+CbcMode makeCrypt(Padding mode, const std::string& key = "qowtue7mlrx") {
   return CbcMode(key, true, mode, 8, kIv, new Blowfish);
 }
 
 Bytes encrypt(BlockMode& c, const Bytes& in) {
-  Bytes out(static_cast<size_t>(c.OutputSize(static_cast<int>(in.size()))));
-  const int n = c.Encrypt(in.data(), out.data(), static_cast<int>(in.size()));
+  Bytes out(static_cast<size_t>(c.outputSize(static_cast<int>(in.size()))));
+  const int n = c.encrypt(in.data(), out.data(), static_cast<int>(in.size()));
   EXPECT_EQ(n, static_cast<int>(out.size()));
   return out;
 }
 
 Bytes decrypt(BlockMode& c, const Bytes& in) {
   Bytes out(in.size());
-  const int n = c.Decrypt(in.data(), out.data(), static_cast<int>(in.size()));
+  const int n = c.decrypt(in.data(), out.data(), static_cast<int>(in.size()));
   out.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return out;
 }
@@ -86,13 +86,13 @@ class TracedCipher : public BlockCipher {
  public:
   explicit TracedCipher(bool* destroyed) : m_destroyed(destroyed) {}
   ~TracedCipher() override { *m_destroyed = true; }
-  std::string CipherName() const override { return "Traced"; }
-  int BlockSize() const override { return 8; }
-  void SetKey(const std::uint8_t*, int length) override {
+  std::string name() const override { return "Traced"; }
+  int blockSize() const override { return 8; }
+  void setKey(const std::uint8_t*, int length) override {
     if (length == 0) throw CipherAssertion();
   }
-  void EncryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
-  void DecryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
+  void encryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
+  void decryptBlock(const std::uint8_t* s, std::uint8_t* d) override { std::memmove(d, s, 8); }
 
  private:
   bool* m_destroyed;
@@ -104,15 +104,15 @@ TEST(Blowfish, ReproducesThePublishedEcbVectorsBothWays) {
   for (const EcbVector& v : kEcbVectors) {
     Blowfish bf;
     const Bytes key = hex(v.key);
-    bf.SetKey(key.data(), static_cast<int>(key.size()));
+    bf.setKey(key.data(), static_cast<int>(key.size()));
     Bytes block = hex(v.plain);
-    bf.Encipher(block.data(), block.data());
+    bf.encipher(block.data(), block.data());
     EXPECT_EQ(block, hex(v.cipher)) << v.key << " " << v.plain;
-    bf.Decipher(block.data(), block.data());
+    bf.decipher(block.data(), block.data());
     EXPECT_EQ(block, hex(v.plain)) << v.key << " " << v.plain;
   }
-  EXPECT_EQ(Blowfish().CipherName(), "BlowFish");
-  EXPECT_EQ(Blowfish().BlockSize(), 8);
+  EXPECT_EQ(Blowfish().name(), "BlowFish");
+  EXPECT_EQ(Blowfish().blockSize(), 8);
 }
 
 TEST(Blowfish, KeyLongerThanEightBytesIsUsedCyclically) {
@@ -120,51 +120,51 @@ TEST(Blowfish, KeyLongerThanEightBytesIsUsedCyclically) {
   const Bytes k8 = hex("0123456789ABCDEF");
   const Bytes k16 = hex("0123456789ABCDEF0123456789ABCDEF");
   Blowfish a, b;
-  a.SetKey(k8.data(), 8);
-  b.SetKey(k16.data(), 16);
+  a.setKey(k8.data(), 8);
+  b.setKey(k16.data(), 16);
   Bytes x = hex("1111111111111111"), y = x;
-  a.Encipher(x.data(), x.data());
-  b.Encipher(y.data(), y.data());
+  a.encipher(x.data(), x.data());
+  b.encipher(y.data(), y.data());
   EXPECT_EQ(x, y);
-  EXPECT_THROW(a.SetKey(k8.data(), 0), CipherAssertion);
+  EXPECT_THROW(a.setKey(k8.data(), 0), CipherAssertion);
 }
 
 TEST(CbcMode, ReproducesThePublishedCbcVector) {
   const Bytes key = hex("0123456789ABCDEFF0E1D2C3B4A59687");
   const Bytes iv = hex("FEDCBA9876543210");
   const Bytes plain = hex("37363534333231204E6F77206973207468652074696D6520666F722000000000");
-  CbcMode c(key.data(), true, Pad_None, 8, iv.data(), new Blowfish, 16);
+  CbcMode c(key.data(), true, Padding::None, 8, iv.data(), new Blowfish, 16);
   const Bytes out = encrypt(c, plain);
   EXPECT_EQ(out, hex("6B77B4D63006DEE605B156E27403979358DEB9E7154616D959F1652BD5FF92CC"));
   EXPECT_EQ(decrypt(c, out), plain);
 }
 
 TEST(CbcMode, EmptyTextGivesTheEncipheredVectorXorEights) {
-  CbcMode c = makeCrypt(Pad_Count);
+  CbcMode c = makeCrypt(Padding::Count);
   Bytes expected(8);
   for (int i = 0; i < 8; ++i) expected[i] = kIv[i] ^ 8;
   Blowfish bf;
-  bf.SetKey(reinterpret_cast<const std::uint8_t*>("qowtue7mlrx"), 11);
-  bf.Encipher(expected.data(), expected.data());
+  bf.setKey(reinterpret_cast<const std::uint8_t*>("qowtue7mlrx"), 11);
+  bf.encipher(expected.data(), expected.data());
   EXPECT_EQ(encrypt(c, {}), expected);
 }
 
 TEST(CbcMode, OutputSizesAndRepeatability) {
-  CbcMode c = makeCrypt(Pad_Count);
-  EXPECT_EQ(c.OutputSize(0), 8);
-  EXPECT_EQ(c.OutputSize(7), 8);
-  EXPECT_EQ(c.OutputSize(8), 16);
-  EXPECT_EQ(c.OutputSize(9), 16);
+  CbcMode c = makeCrypt(Padding::Count);
+  EXPECT_EQ(c.outputSize(0), 8);
+  EXPECT_EQ(c.outputSize(7), 8);
+  EXPECT_EQ(c.outputSize(8), 16);
+  EXPECT_EQ(c.outputSize(9), 16);
   const Bytes text = {'s', 'e', 'c', 'r', 'e', 't', '1', '2', '3'};
   EXPECT_EQ(encrypt(c, text), encrypt(c, text));  // every call starts from the vector
-  CbcMode none = makeCrypt(Pad_None);
-  EXPECT_EQ(none.OutputSize(16), 16);
+  CbcMode none = makeCrypt(Padding::None);
+  EXPECT_EQ(none.outputSize(16), 16);
 }
 
 TEST(CbcMode, EveryPaddingModeRoundTripsEveryLength) {
-  for (PadMode mode : {Pad_Count, Pad_OneZero, Pad_Zero, Pad_Space, Pad_None}) {
+  for (Padding mode : {Padding::Count, Padding::OneZero, Padding::Zero, Padding::Space, Padding::None}) {
     for (int len = 0; len <= 40; ++len) {
-      if (mode == Pad_None && len % 8 != 0) continue;
+      if (mode == Padding::None && len % 8 != 0) continue;
       Bytes text;
       for (int i = 0; i < len; ++i) text.push_back(static_cast<std::uint8_t>(0x81 + i * 7));  // never 0 or blank
       CbcMode c = makeCrypt(mode);
@@ -176,89 +176,89 @@ TEST(CbcMode, EveryPaddingModeRoundTripsEveryLength) {
 
 TEST(CbcMode, PaddingBytesAreThoseOfTheMode) {
   // Deciphering without dropping anything shows the filled last block.
-  auto lastBlock = [](PadMode mode, int len) {
+  auto lastBlock = [](Padding mode, int len) {
     Bytes text(static_cast<size_t>(len), 'A');
     CbcMode enc = makeCrypt(mode);
     const Bytes e = encrypt(enc, text);
-    CbcMode raw = makeCrypt(Pad_None);
+    CbcMode raw = makeCrypt(Padding::None);
     Bytes d(e.size());
-    raw.Decrypt(e.data(), d.data(), static_cast<int>(e.size()));
+    raw.decrypt(e.data(), d.data(), static_cast<int>(e.size()));
     return Bytes(d.end() - 8, d.end());
   };
-  EXPECT_EQ(lastBlock(Pad_Count, 5), (Bytes{'A', 'A', 'A', 'A', 'A', 3, 3, 3}));
-  EXPECT_EQ(lastBlock(Pad_Count, 8), Bytes(8, 8));
-  EXPECT_EQ(lastBlock(Pad_OneZero, 5), (Bytes{'A', 'A', 'A', 'A', 'A', 0x80, 0, 0}));
-  EXPECT_EQ(lastBlock(Pad_Zero, 6), (Bytes{'A', 'A', 'A', 'A', 'A', 'A', 0, 0}));
-  EXPECT_EQ(lastBlock(Pad_Space, 7), (Bytes{'A', 'A', 'A', 'A', 'A', 'A', 'A', ' '}));
+  EXPECT_EQ(lastBlock(Padding::Count, 5), (Bytes{'A', 'A', 'A', 'A', 'A', 3, 3, 3}));
+  EXPECT_EQ(lastBlock(Padding::Count, 8), Bytes(8, 8));
+  EXPECT_EQ(lastBlock(Padding::OneZero, 5), (Bytes{'A', 'A', 'A', 'A', 'A', 0x80, 0, 0}));
+  EXPECT_EQ(lastBlock(Padding::Zero, 6), (Bytes{'A', 'A', 'A', 'A', 'A', 'A', 0, 0}));
+  EXPECT_EQ(lastBlock(Padding::Space, 7), (Bytes{'A', 'A', 'A', 'A', 'A', 'A', 'A', ' '}));
 }
 
 TEST(CbcMode, DecipheringForeignDataFollowsTheMode) {
-  CbcMode none = makeCrypt(Pad_None);
+  CbcMode none = makeCrypt(Padding::None);
   Bytes block(8, 0);
   // Plaintext whose last block is all zeros: no 0x80 marker, all zeros, count 0.
   Bytes zeros(8, 0), cipherText(8);
-  none.Encrypt(zeros.data(), cipherText.data(), 8);
+  none.encrypt(zeros.data(), cipherText.data(), 8);
 
-  CbcMode oneZero = makeCrypt(Pad_OneZero);
+  CbcMode oneZero = makeCrypt(Padding::OneZero);
   try {
-    oneZero.Decrypt(cipherText.data(), block.data(), 8);
+    oneZero.decrypt(cipherText.data(), block.data(), 8);
     FAIL() << "no error";
   } catch (const CipherError& e) {
     EXPECT_STREQ(e.what(), "Crypt Error");
   }
-  CbcMode zero = makeCrypt(Pad_Zero);
-  EXPECT_EQ(zero.Decrypt(cipherText.data(), block.data(), 8), 0);
-  CbcMode count = makeCrypt(Pad_Count);
-  EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 8), 8);  // last byte 0 drops nothing
+  CbcMode zero = makeCrypt(Padding::Zero);
+  EXPECT_EQ(zero.decrypt(cipherText.data(), block.data(), 8), 0);
+  CbcMode count = makeCrypt(Padding::Count);
+  EXPECT_EQ(count.decrypt(cipherText.data(), block.data(), 8), 8);  // last byte 0 drops nothing
 
   Bytes big(8, 200);
-  none.Encrypt(big.data(), cipherText.data(), 8);
-  EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 8), 8 - 200);
-  EXPECT_EQ(count.Decrypt(cipherText.data(), block.data(), 0), 0);
+  none.encrypt(big.data(), cipherText.data(), 8);
+  EXPECT_EQ(count.decrypt(cipherText.data(), block.data(), 8), 8 - 200);
+  EXPECT_EQ(count.decrypt(cipherText.data(), block.data(), 0), 0);
 }
 
 TEST(CbcMode, LengthsThatAreNotWholeBlocksAreAssertionFailures) {
-  CbcMode c = makeCrypt(Pad_Count);
+  CbcMode c = makeCrypt(Padding::Count);
   Bytes buf(16);
   try {
-    c.Decrypt(buf.data(), buf.data(), 12);
+    c.decrypt(buf.data(), buf.data(), 12);
     FAIL() << "no error";
   } catch (const CipherAssertion& e) {
     EXPECT_STREQ(e.what(), "Assertion failure");
   }
-  CbcMode none = makeCrypt(Pad_None);
-  EXPECT_THROW(none.Encrypt(buf.data(), buf.data(), 12), CipherAssertion);
+  CbcMode none = makeCrypt(Padding::None);
+  EXPECT_THROW(none.encrypt(buf.data(), buf.data(), 12), CipherAssertion);
 }
 
 TEST(CbcMode, WorksInPlaceAndWithAShortVector) {
   const Bytes text = {'p', 'a', 's', 's', 'w', 'o', 'r', 'd', '!', '?'};
-  CbcMode c = makeCrypt(Pad_Count);
+  CbcMode c = makeCrypt(Padding::Count);
   const Bytes expected = encrypt(c, text);
   Bytes buf = text;
   buf.resize(16);
-  c.Encrypt(buf.data(), buf.data(), static_cast<int>(text.size()));
+  c.encrypt(buf.data(), buf.data(), static_cast<int>(text.size()));
   EXPECT_EQ(buf, expected);
-  EXPECT_EQ(c.Decrypt(buf.data(), buf.data(), 16), 10);
+  EXPECT_EQ(c.decrypt(buf.data(), buf.data(), 16), 10);
   EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 10), text);
 
   const std::uint8_t shortIv[3] = {1, 2, 3};
   const std::uint8_t padded[8] = {1, 2, 3, 0, 0, 0, 0, 0};
-  CbcMode a("k", true, Pad_Count, 3, shortIv, new Blowfish);
-  CbcMode b("k", true, Pad_Count, 8, padded, new Blowfish);
+  CbcMode a("k", true, Padding::Count, 3, shortIv, new Blowfish);
+  CbcMode b("k", true, Padding::Count, 8, padded, new Blowfish);
   EXPECT_EQ(encrypt(a, text), encrypt(b, text));
 }
 
 TEST(CbcMode, OwnedCipherIsDestroyedWithTheModeEvenWhenTheKeyFails) {
   bool destroyed = false;
-  { CbcMode c("key", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)); }
+  { CbcMode c("key", true, Padding::Count, 8, kIv, new TracedCipher(&destroyed)); }
   EXPECT_TRUE(destroyed);
 
   destroyed = false;
-  EXPECT_THROW(CbcMode("", true, Pad_Count, 8, kIv, new TracedCipher(&destroyed)), CipherAssertion);
+  EXPECT_THROW(CbcMode("", true, Padding::Count, 8, kIv, new TracedCipher(&destroyed)), CipherAssertion);
   EXPECT_TRUE(destroyed);
 
   destroyed = false;
   TracedCipher borrowed(&destroyed);
-  { CbcMode c("key", false, Pad_Count, 8, kIv, &borrowed); }
+  { CbcMode c("key", false, Padding::Count, 8, kIv, &borrowed); }
   EXPECT_FALSE(destroyed);
 }

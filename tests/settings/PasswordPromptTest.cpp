@@ -26,8 +26,8 @@ class PromptScript : public QObject {
   // Types the text and confirms with Enter.
   void type(const QString& text) {
     then([text](PasswordPrompt* f) {
-      f->EPas->setText(text);
-      QTest::keyClick(f->EPas, Qt::Key_Return);
+      f->passwordEdit->setText(text);
+      QTest::keyClick(f->passwordEdit, Qt::Key_Return);
     });
   }
   std::vector<QString> prompts;   // the prompt on each showing
@@ -36,8 +36,8 @@ class PromptScript : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* e) override {
     if (watched == m_form && e->type() == QEvent::Show && !m_steps.empty()) {
-      prompts.push_back(m_form->Ltitle->text());
-      startText.push_back(m_form->EPas->text());
+      prompts.push_back(m_form->promptLabel->text());
+      startText.push_back(m_form->passwordEdit->text());
       auto step = std::move(m_steps.front());
       m_steps.pop_front();
       QTimer::singleShot(0, m_form, [this, step] { step(m_form); });
@@ -93,20 +93,20 @@ TEST_F(PasswordPromptTest, AsksAgainUntilThePasswordPasses) {
                                                    QStringLiteral("パスワードに全角文字があります。\r\r半角文字で設定して下さい。")}));
   EXPECT_EQ(script.prompts, std::vector<QString>(3, QStringLiteral("POP3のパスワードを入力して下さい。")));
   EXPECT_EQ(script.startText, std::vector<QString>(3, QString()));  // emptied before each asking
-  EXPECT_TRUE(form->EPas->text().isEmpty());
+  EXPECT_TRUE(form->passwordEdit->text().isEmpty());
 }
 
 TEST_F(PasswordPromptTest, CancelOrCloseBoxEndsWithoutAMessage) {
   PromptScript script(form);
   script.then([](PasswordPrompt* f) {
-    f->EPas->setText(QStringLiteral("typed"));
-    f->Bcan->click();
+    f->passwordEdit->setText(QStringLiteral("typed"));
+    f->cancelButton->click();
   });
   script.then([](PasswordPrompt* f) { f->close(); });
   EXPECT_FALSE(askPassword(program.ctx(), PasswordFor::Ftp).has_value());
-  EXPECT_EQ(form->result(), PasswordPrompt::mrNo);
+  EXPECT_EQ(form->result(), PasswordPrompt::kCancelled);
   EXPECT_FALSE(askPassword(program.ctx(), PasswordFor::Ftp).has_value());
-  EXPECT_EQ(form->result(), PasswordPrompt::mrCancel);
+  EXPECT_EQ(form->result(), PasswordPrompt::kClosed);
   EXPECT_TRUE(dialogs.shown().empty());
   EXPECT_EQ(script.prompts.front(), QStringLiteral("FTPのパスワードを入力して下さい。"));
 }

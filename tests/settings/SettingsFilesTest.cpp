@@ -86,7 +86,7 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
 TEST_F(SettingsFilesTest, AHandAddedKeySurvivesEverySave) {
   AllSettings s = filled();
   writeSettings(paths, s);
-  IniFile(paths.env).WriteString("Mail", "SMTPPORT", " 2525 ");
+  IniFile(paths.env).writeString("Mail", "SMTPPORT", " 2525 ");
   writeSettings(paths, s);
   s.mail.Smtp = "other.example.com";
   writeSettings(paths, s);
@@ -117,14 +117,14 @@ TEST_F(SettingsFilesTest, PasswordFilesFollowTheSwitchesAndBlanks) {
   s.ftp.password = "   ";  // ticked but blank: written, then deleted
   writeSettings(paths, s);
   EXPECT_FALSE(fs::exists(paths.ftpPassword));
-  EXPECT_EQ(IniFile(paths.env).ReadInteger("FTP", "FTP_PAS", -1), 1);
+  EXPECT_EQ(IniFile(paths.env).readInteger("FTP", "FTP_PAS", -1), 1);
   EXPECT_EQ(readSettings(paths).ftp.password, "");
 
   ASSERT_TRUE(fs::exists(paths.popPassword));
   s.mail.PasSave = 0;
   writeSettings(paths, s);
   EXPECT_FALSE(fs::exists(paths.popPassword));
-  EXPECT_EQ(IniFile(paths.env).ReadInteger("Mail", "PasSave", -1), 0);
+  EXPECT_EQ(IniFile(paths.env).readInteger("Mail", "PasSave", -1), 0);
   s.mail.PasSave = 1;
   writeSettings(paths, s);
   EXPECT_EQ(readPasswordFile(paths.popPassword), "pop-secret");
@@ -144,11 +144,11 @@ TEST_F(SettingsFilesTest, PasswordFilesAreOwnerOnlyAndWholeBlocks) {
   const std::string typed = sj(" パス word ");  // kept exactly as typed
   writePasswordFile(paths.ftpPassword, typed);
   EXPECT_EQ(readPasswordFile(paths.ftpPassword), typed);
-  EXPECT_EQ(Decode(Encode(typed)), typed);
+  EXPECT_EQ(decipherPassword(encipherPassword(typed)), typed);
 }
 
 TEST_F(SettingsFilesTest, DamagedPasswordFilesGiveTheEmptyPassword) {
-  const std::string good = Encode("secret");
+  const std::string good = encipherPassword("secret");
   ASSERT_EQ(good.size(), 8u);
   for (const std::string& bytes : {std::string(), good.substr(0, 7), good + "1234", std::string(12, 'x')}) {
     TestProgram::writeFile(paths.ftpPassword, bytes);
@@ -166,9 +166,9 @@ TEST_F(SettingsFilesTest, ASaveThatFailsKeepsWhatItHadWritten) {
   AllSettings s = filled();
   EXPECT_THROW(writeSettings(broken, s), std::runtime_error);
   const IniFile ini(paths.env);
-  EXPECT_EQ(ini.ReadString("FTP", "FTP_USER", ""), "taro");
-  EXPECT_EQ(ini.ReadString("FTP", "FTP_PAS", ""), "1");
-  EXPECT_EQ(ini.ReadString("FTP", "FTP_HOST_PATH", "none"), "none");
+  EXPECT_EQ(ini.readString("FTP", "FTP_USER", ""), "taro");
+  EXPECT_EQ(ini.readString("FTP", "FTP_PAS", ""), "1");
+  EXPECT_EQ(ini.readString("FTP", "FTP_HOST_PATH", "none"), "none");
 
   broken = paths;
   broken.env = program.file("no-such-folder") / "QuorMail.env";

@@ -39,28 +39,28 @@ class SettingsWindowTest : public ::testing::Test {
 
   // Every field valid, both password boxes ticked.
   void fillValid() {
-    w.EFTP_Host_ADR->setText("ftp.example.com");
-    w.EFTP_USER->setText("taro");
-    w.CBFTP_PAS_SAVE->setChecked(true);
-    w.EFTP_PAS->setText("ftp-pass");
-    w.EFTP_LOCAL_PATH->setText(QString::fromStdString(program.dir().string()));
-    w.EFTP_HOST_PATH->setText("/cgi-bin");
-    w.ESmtp->setText("smtp.example.com");
-    w.EMailAdress->setText("info@example.com");
-    w.EMail1_Wait_Second->setText("30");
-    w.CB_POP_before_SMTP->setChecked(true);
-    w.EPop_Saver->setText("pop.example.com");
-    w.EPop_UsrName->setText("taro");
-    w.CB_Mail_PasSave->setChecked(true);
-    w.EPop_PasWord->setText("pop-pass");
-    w.EPop_After_Snd_Second->setText("10");
-    w.EMax_Moji->setText("72");
-    w.ENothing_UserName->setText(q("読者様"));
+    w.ftpHostEdit->setText("ftp.example.com");
+    w.ftpUserEdit->setText("taro");
+    w.saveFtpPasswordBox->setChecked(true);
+    w.ftpPasswordEdit->setText("ftp-pass");
+    w.localFolderEdit->setText(QString::fromStdString(program.dir().string()));
+    w.ftpHostFolderEdit->setText("/cgi-bin");
+    w.smtpServerEdit->setText("smtp.example.com");
+    w.senderAddressEdit->setText("info@example.com");
+    w.waitSecondsEdit->setText("30");
+    w.popBeforeSmtpBox->setChecked(true);
+    w.popServerEdit->setText("pop.example.com");
+    w.popUserEdit->setText("taro");
+    w.savePopPasswordBox->setChecked(true);
+    w.popPasswordEdit->setText("pop-pass");
+    w.popWaitSecondsEdit->setText("10");
+    w.lineWidthEdit->setText("72");
+    w.missingNameEdit->setText(q("読者様"));
   }
 
   void expectFailure(const QString& message, int page, QWidget* focus) {
     EXPECT_EQ(dialogs.lastText(), message);
-    EXPECT_EQ(w.PageControl1->currentIndex(), page);
+    EXPECT_EQ(w.pages->currentIndex(), page);
     EXPECT_EQ(w.focusWidget(), focus) << (w.focusWidget() ? w.focusWidget()->objectName().toStdString() : "none");
   }
 
@@ -75,11 +75,11 @@ class SettingsWindowTest : public ::testing::Test {
 
 TEST_F(SettingsWindowTest, NewWindowHasPassiveModeOnAndThePopGroupOff) {
   EXPECT_EQ(w.windowTitle(), q("FTP、Mail 設定"));
-  EXPECT_TRUE(w.CPasv->isChecked());
-  EXPECT_FALSE(w.CB_POP_before_SMTP->isChecked());
-  EXPECT_FALSE(w.GPop_Inp->isEnabled());
-  EXPECT_EQ(w.PageControl1->tabText(0), q("FTPの設定"));
-  EXPECT_EQ(w.PageControl1->tabText(1), q("メール設定"));
+  EXPECT_TRUE(w.passiveBox->isChecked());
+  EXPECT_FALSE(w.popBeforeSmtpBox->isChecked());
+  EXPECT_FALSE(w.popGroup->isEnabled());
+  EXPECT_EQ(w.pages->tabText(0), q("FTPの設定"));
+  EXPECT_EQ(w.pages->tabText(1), q("メール設定"));
 }
 
 TEST_F(SettingsWindowTest, OpensOnTheCallersPageWithEverySettingLoaded) {
@@ -91,60 +91,60 @@ TEST_F(SettingsWindowTest, OpensOnTheCallersPageWithEverySettingLoaded) {
   writePasswordFile(paths.popPassword, "not read");
   open(1);
   EXPECT_EQ(program.ctx().initSettings, 0);
-  EXPECT_EQ(w.PageControl1->currentIndex(), 1);
-  EXPECT_EQ(w.EFTP_Host_ADR->text(), "ftp.example.com");
-  EXPECT_TRUE(w.CBFTP_PAS_SAVE->isChecked());
-  EXPECT_EQ(w.EFTP_PAS->text(), "saved");
-  EXPECT_FALSE(w.CPasv->isChecked());
-  EXPECT_TRUE(w.CB_POP_before_SMTP->isChecked());
-  EXPECT_TRUE(w.GPop_Inp->isEnabled());
-  EXPECT_FALSE(w.CB_Mail_PasSave->isChecked());
-  EXPECT_EQ(w.EPop_PasWord->text(), "");
-  EXPECT_FALSE(w.CBLogWrt->isChecked());
-  EXPECT_EQ(w.EMail1_Wait_Second->text(), "  5");
-  EXPECT_EQ(w.EPop_After_Snd_Second->text(), "  0");
-  EXPECT_EQ(w.EMax_Moji->text(), " 80");
-  EXPECT_EQ(w.ENothing_UserName->text(), q("名無し"));
+  EXPECT_EQ(w.pages->currentIndex(), 1);
+  EXPECT_EQ(w.ftpHostEdit->text(), "ftp.example.com");
+  EXPECT_TRUE(w.saveFtpPasswordBox->isChecked());
+  EXPECT_EQ(w.ftpPasswordEdit->text(), "saved");
+  EXPECT_FALSE(w.passiveBox->isChecked());
+  EXPECT_TRUE(w.popBeforeSmtpBox->isChecked());
+  EXPECT_TRUE(w.popGroup->isEnabled());
+  EXPECT_FALSE(w.savePopPasswordBox->isChecked());
+  EXPECT_EQ(w.popPasswordEdit->text(), "");
+  EXPECT_FALSE(w.writeLogBox->isChecked());
+  EXPECT_EQ(w.waitSecondsEdit->text(), "  5");
+  EXPECT_EQ(w.popWaitSecondsEdit->text(), "  0");
+  EXPECT_EQ(w.lineWidthEdit->text(), " 80");
+  EXPECT_EQ(w.missingNameEdit->text(), q("名無し"));
   const auto buttons = bar();
   for (size_t i = 0; i < 12; ++i) {
     const bool shown = i == 0 || i == 11;
     EXPECT_EQ(buttons[i]->isVisible(), shown) << i;
     EXPECT_EQ(buttons[i]->isEnabled(), shown) << i;
   }
-  EXPECT_EQ(w.B1->text(), q("登　録 F-1"));
-  EXPECT_EQ(w.B12->text(), q(" キャンセル F-12"));
+  EXPECT_EQ(w.saveButton->text(), q("登　録 F-1"));
+  EXPECT_EQ(w.cancelButton->text(), q(" キャンセル F-12"));
 
   // Returning from a box or a nested dialog does not reload.
-  w.EFTP_USER->setText("typed");
+  w.ftpUserEdit->setText("typed");
   w.activate();
-  EXPECT_EQ(w.EFTP_USER->text(), "typed");
+  EXPECT_EQ(w.ftpUserEdit->text(), "typed");
   open(0);
-  EXPECT_EQ(w.PageControl1->currentIndex(), 0);
-  EXPECT_EQ(w.EFTP_USER->text(), "");
+  EXPECT_EQ(w.pages->currentIndex(), 0);
+  EXPECT_EQ(w.ftpUserEdit->text(), "");
 }
 
 TEST_F(SettingsWindowTest, MissingFilesLoadTheDefaults) {
   open(0);
-  EXPECT_EQ(w.PageControl1->currentIndex(), 0);
-  EXPECT_EQ(w.EMail1_Wait_Second->text(), " 30");
-  EXPECT_EQ(w.EPop_After_Snd_Second->text(), " 10");
-  EXPECT_EQ(w.EMax_Moji->text(), " 80");
-  EXPECT_TRUE(w.CB_POP_before_SMTP->isChecked());
-  EXPECT_TRUE(w.CBLogWrt->isChecked());
-  EXPECT_TRUE(w.CPasv->isChecked());
-  EXPECT_FALSE(w.CBFTP_PAS_SAVE->isChecked());
+  EXPECT_EQ(w.pages->currentIndex(), 0);
+  EXPECT_EQ(w.waitSecondsEdit->text(), " 30");
+  EXPECT_EQ(w.popWaitSecondsEdit->text(), " 10");
+  EXPECT_EQ(w.lineWidthEdit->text(), " 80");
+  EXPECT_TRUE(w.popBeforeSmtpBox->isChecked());
+  EXPECT_TRUE(w.writeLogBox->isChecked());
+  EXPECT_TRUE(w.passiveBox->isChecked());
+  EXPECT_FALSE(w.saveFtpPasswordBox->isChecked());
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
 TEST_F(SettingsWindowTest, FullCheckStopsAtTheFirstFailingFieldInOrder) {
   open(1);
-  w.EFTP_Host_ADR->setText("   ");
-  EXPECT_FALSE(w.Chk_Part(99));
+  w.ftpHostEdit->setText("   ");
+  EXPECT_FALSE(w.checkField(SettingsCheck::All));
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].title, q("クオル"));
   EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::Ok);
-  expectFailure(q("ホスト名、又は、アドレスを入力して下さい。"), 0, w.EFTP_Host_ADR);
-  EXPECT_EQ(w.EFTP_Host_ADR->text(), "");  // trimmed in place
+  expectFailure(q("ホスト名、又は、アドレスを入力して下さい。"), 0, w.ftpHostEdit);
+  EXPECT_EQ(w.ftpHostEdit->text(), "");  // trimmed in place
 
   struct Case {
     std::function<void()> spoil;
@@ -153,37 +153,37 @@ TEST_F(SettingsWindowTest, FullCheckStopsAtTheFirstFailingFieldInOrder) {
     QWidget* focus;
   };
   const Case cases[] = {
-      {[&] { w.EFTP_Host_ADR->setText(q("ｆｔｐ")); }, "全角文字があります。\r\r半角文字で入力して下さい。", 0, w.EFTP_Host_ADR},
-      {[&] { w.EFTP_USER->setText(""); }, "ユーザ名を入力して下さい。", 0, w.EFTP_USER},
-      {[&] { w.EFTP_USER->setText(q("太郎")); }, "ユーザ名に全角文字があります。\r\r半角文字で入力して下さい。", 0, w.EFTP_USER},
-      {[&] { w.EFTP_PAS->setText(" "); }, "パスワードを入力して下さい。", 0, w.EFTP_PAS},
-      {[&] { w.EFTP_PAS->setText(q("ぱす")); }, "パスワードに全角文字があります。\r\r半角文字で入力して下さい。", 0, w.EFTP_PAS},
-      {[&] { w.EFTP_LOCAL_PATH->setText(""); }, "ローカルフォルダ名を入力して下さい。", 0, w.EFTP_LOCAL_PATH},
-      {[&] { w.EFTP_HOST_PATH->setText(""); }, "ホストのフォルダ名を入力して下さい。", 0, w.EFTP_HOST_PATH},
-      {[&] { w.EFTP_HOST_PATH->setText(q("/フォルダ")); }, "ホストのフォルダ名に全角文字があります。\r\r半角文字で入力して下さい。", 0, w.EFTP_HOST_PATH},
-      {[&] { w.ESmtp->setText(""); }, "SMTPｻｰﾊﾞ名を入力して下さい。", 1, w.ESmtp},
-      {[&] { w.ESmtp->setText(q("ｓmtp")); }, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.ESmtp},
-      {[&] { w.EMailAdress->setText(""); }, "メールアドレスを入力して下さい。", 1, w.EMailAdress},
-      {[&] { w.EMailAdress->setText(q("あ@example.com")); }, "メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.EMailAdress},
-      {[&] { w.EMail1_Wait_Second->setText(""); }, "秒数を入力して下さい。", 1, w.EMail1_Wait_Second},
-      {[&] { w.EMail1_Wait_Second->setText("1a"); }, "秒数に誤りがあります。", 1, w.EMail1_Wait_Second},
-      {[&] { w.EPop_Saver->setText(""); }, "POP3ｻｰﾊﾞ名を入力して下さい。", 1, w.EPop_Saver},
-      {[&] { w.EPop_Saver->setText(q("ポップ")); }, "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.EPop_Saver},
-      {[&] { w.EPop_UsrName->setText(""); }, "POP3ﾕｰｻﾞ名を入力して下さい。", 1, w.EPop_UsrName},
-      {[&] { w.EPop_UsrName->setText(q("ユーザ")); }, "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.EPop_UsrName},
-      {[&] { w.EPop_PasWord->setText(""); }, "パスワードを入力して下さい。", 1, w.EPop_PasWord},
-      {[&] { w.EPop_PasWord->setText(q("ｐ")); }, "パスワードに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.EPop_PasWord},
-      {[&] { w.EPop_After_Snd_Second->setText(" "); }, "秒数を入力して下さい。", 1, w.EPop_After_Snd_Second},
-      {[&] { w.EMax_Moji->setText(""); }, "文字数を入力して下さい。", 1, w.EMax_Moji},
-      {[&] { w.EMax_Moji->setText("0"); }, "文字数に誤りがあります。", 1, w.EMax_Moji},
+      {[&] { w.ftpHostEdit->setText(q("ｆｔｐ")); }, "全角文字があります。\r\r半角文字で入力して下さい。", 0, w.ftpHostEdit},
+      {[&] { w.ftpUserEdit->setText(""); }, "ユーザ名を入力して下さい。", 0, w.ftpUserEdit},
+      {[&] { w.ftpUserEdit->setText(q("太郎")); }, "ユーザ名に全角文字があります。\r\r半角文字で入力して下さい。", 0, w.ftpUserEdit},
+      {[&] { w.ftpPasswordEdit->setText(" "); }, "パスワードを入力して下さい。", 0, w.ftpPasswordEdit},
+      {[&] { w.ftpPasswordEdit->setText(q("ぱす")); }, "パスワードに全角文字があります。\r\r半角文字で入力して下さい。", 0, w.ftpPasswordEdit},
+      {[&] { w.localFolderEdit->setText(""); }, "ローカルフォルダ名を入力して下さい。", 0, w.localFolderEdit},
+      {[&] { w.ftpHostFolderEdit->setText(""); }, "ホストのフォルダ名を入力して下さい。", 0, w.ftpHostFolderEdit},
+      {[&] { w.ftpHostFolderEdit->setText(q("/フォルダ")); }, "ホストのフォルダ名に全角文字があります。\r\r半角文字で入力して下さい。", 0, w.ftpHostFolderEdit},
+      {[&] { w.smtpServerEdit->setText(""); }, "SMTPｻｰﾊﾞ名を入力して下さい。", 1, w.smtpServerEdit},
+      {[&] { w.smtpServerEdit->setText(q("ｓmtp")); }, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.smtpServerEdit},
+      {[&] { w.senderAddressEdit->setText(""); }, "メールアドレスを入力して下さい。", 1, w.senderAddressEdit},
+      {[&] { w.senderAddressEdit->setText(q("あ@example.com")); }, "メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.senderAddressEdit},
+      {[&] { w.waitSecondsEdit->setText(""); }, "秒数を入力して下さい。", 1, w.waitSecondsEdit},
+      {[&] { w.waitSecondsEdit->setText("1a"); }, "秒数に誤りがあります。", 1, w.waitSecondsEdit},
+      {[&] { w.popServerEdit->setText(""); }, "POP3ｻｰﾊﾞ名を入力して下さい。", 1, w.popServerEdit},
+      {[&] { w.popServerEdit->setText(q("ポップ")); }, "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.popServerEdit},
+      {[&] { w.popUserEdit->setText(""); }, "POP3ﾕｰｻﾞ名を入力して下さい。", 1, w.popUserEdit},
+      {[&] { w.popUserEdit->setText(q("ユーザ")); }, "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.popUserEdit},
+      {[&] { w.popPasswordEdit->setText(""); }, "パスワードを入力して下さい。", 1, w.popPasswordEdit},
+      {[&] { w.popPasswordEdit->setText(q("ｐ")); }, "パスワードに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.popPasswordEdit},
+      {[&] { w.popWaitSecondsEdit->setText(" "); }, "秒数を入力して下さい。", 1, w.popWaitSecondsEdit},
+      {[&] { w.lineWidthEdit->setText(""); }, "文字数を入力して下さい。", 1, w.lineWidthEdit},
+      {[&] { w.lineWidthEdit->setText("0"); }, "文字数に誤りがあります。", 1, w.lineWidthEdit},
   };
   for (const Case& c : cases) {
     fillValid();
-    ASSERT_TRUE(w.Chk_Part(99));
-    w.PageControl1->setCurrentIndex(c.page == 0 ? 1 : 0);
+    ASSERT_TRUE(w.checkField(SettingsCheck::All));
+    w.pages->setCurrentIndex(c.page == 0 ? 1 : 0);
     c.spoil();
     dialogs.clear();
-    EXPECT_FALSE(w.Chk_Part(99)) << c.message;
+    EXPECT_FALSE(w.checkField(SettingsCheck::All)) << c.message;
     EXPECT_EQ(dialogs.shown().size(), 1u) << c.message;
     expectFailure(q(c.message), c.page, c.focus);
   }
@@ -192,132 +192,132 @@ TEST_F(SettingsWindowTest, FullCheckStopsAtTheFirstFailingFieldInOrder) {
 TEST_F(SettingsWindowTest, SecondsAndWidthsAreShownRightAlignedInThree) {
   open(1);
   fillValid();
-  w.EMail1_Wait_Second->setText("5");
-  EXPECT_TRUE(w.Chk_Part(23));
-  EXPECT_EQ(w.EMail1_Wait_Second->text(), "  5");
-  w.EMail1_Wait_Second->setText("000");
-  EXPECT_TRUE(w.Chk_Part(23));
-  EXPECT_EQ(w.EMail1_Wait_Second->text(), "  0");
-  w.EMail1_Wait_Second->setText("");
-  EXPECT_FALSE(w.Chk_Part(23));
-  EXPECT_EQ(w.EMail1_Wait_Second->text(), "   ");
+  w.waitSecondsEdit->setText("5");
+  EXPECT_TRUE(w.checkField(SettingsCheck::WaitSeconds));
+  EXPECT_EQ(w.waitSecondsEdit->text(), "  5");
+  w.waitSecondsEdit->setText("000");
+  EXPECT_TRUE(w.checkField(SettingsCheck::WaitSeconds));
+  EXPECT_EQ(w.waitSecondsEdit->text(), "  0");
+  w.waitSecondsEdit->setText("");
+  EXPECT_FALSE(w.checkField(SettingsCheck::WaitSeconds));
+  EXPECT_EQ(w.waitSecondsEdit->text(), "   ");
 
-  w.EPop_After_Snd_Second->setText("07");
-  EXPECT_TRUE(w.Chk_Part(29));
-  EXPECT_EQ(w.EPop_After_Snd_Second->text(), "  7");
-  w.EPop_After_Snd_Second->setText("  ");
-  EXPECT_FALSE(w.Chk_Part(29));
-  EXPECT_EQ(w.EPop_After_Snd_Second->text(), "");  // emptied
+  w.popWaitSecondsEdit->setText("07");
+  EXPECT_TRUE(w.checkField(SettingsCheck::PopWaitSeconds));
+  EXPECT_EQ(w.popWaitSecondsEdit->text(), "  7");
+  w.popWaitSecondsEdit->setText("  ");
+  EXPECT_FALSE(w.checkField(SettingsCheck::PopWaitSeconds));
+  EXPECT_EQ(w.popWaitSecondsEdit->text(), "");  // emptied
 
-  w.EMax_Moji->setText("0");
-  EXPECT_FALSE(w.Chk_Part(33));
-  EXPECT_EQ(w.EMax_Moji->text(), "");
-  w.EMax_Moji->setText("72");
-  EXPECT_TRUE(w.Chk_Part(33));
-  EXPECT_EQ(w.EMax_Moji->text(), " 72");
+  w.lineWidthEdit->setText("0");
+  EXPECT_FALSE(w.checkField(SettingsCheck::LineWidth));
+  EXPECT_EQ(w.lineWidthEdit->text(), "");
+  w.lineWidthEdit->setText("72");
+  EXPECT_TRUE(w.checkField(SettingsCheck::LineWidth));
+  EXPECT_EQ(w.lineWidthEdit->text(), " 72");
 }
 
 TEST_F(SettingsWindowTest, ChecksThatDependOnTheBoxesPassWhenTheBoxesAreOff) {
   open(0);
   fillValid();
-  w.CBFTP_PAS_SAVE->setChecked(false);
-  w.EFTP_PAS->setText("");
-  w.CB_POP_before_SMTP->setChecked(false);
-  for (NavigatingEdit* e : {w.EPop_Saver, w.EPop_UsrName, w.EPop_PasWord, w.EPop_After_Snd_Second}) e->setText("");
-  EXPECT_TRUE(w.Chk_Part(99));
+  w.saveFtpPasswordBox->setChecked(false);
+  w.ftpPasswordEdit->setText("");
+  w.popBeforeSmtpBox->setChecked(false);
+  for (NavigatingEdit* e : {w.popServerEdit, w.popUserEdit, w.popPasswordEdit, w.popWaitSecondsEdit}) e->setText("");
+  EXPECT_TRUE(w.checkField(SettingsCheck::All));
   // With POP before SMTP on but the password not saved, only the password may stay blank.
-  w.CB_POP_before_SMTP->setChecked(true);
-  w.CB_Mail_PasSave->setChecked(false);
-  w.EPop_Saver->setText("pop");
-  w.EPop_UsrName->setText("u");
-  w.EPop_After_Snd_Second->setText("1");
-  EXPECT_TRUE(w.Chk_Part(99));
+  w.popBeforeSmtpBox->setChecked(true);
+  w.savePopPasswordBox->setChecked(false);
+  w.popServerEdit->setText("pop");
+  w.popUserEdit->setText("u");
+  w.popWaitSecondsEdit->setText("1");
+  EXPECT_TRUE(w.checkField(SettingsCheck::All));
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
 TEST_F(SettingsWindowTest, EnterInAFieldRunsItsCheckAfterTheFocusMoved) {
   open(1);
   fillValid();
-  w.EPop_PasWord->setText("");
-  w.EPop_PasWord->setFocus();
-  QTest::keyClick(w.EPop_PasWord, Qt::Key_Return);
+  w.popPasswordEdit->setText("");
+  w.popPasswordEdit->setFocus();
+  QTest::keyClick(w.popPasswordEdit, Qt::Key_Return);
   ASSERT_EQ(dialogs.shown().size(), 1u);
-  expectFailure(q("パスワードを入力して下さい。"), 1, w.EPop_PasWord);
+  expectFailure(q("パスワードを入力して下さい。"), 1, w.popPasswordEdit);
 
   // A field without a check just moves on.
-  w.ENothing_UserName->setFocus();
-  QTest::keyClick(w.ENothing_UserName, Qt::Key_Return);
+  w.missingNameEdit->setFocus();
+  QTest::keyClick(w.missingNameEdit, Qt::Key_Return);
   EXPECT_EQ(dialogs.shown().size(), 1u);
-  EXPECT_NE(w.focusWidget(), w.ENothing_UserName);
+  EXPECT_NE(w.focusWidget(), w.missingNameEdit);
 }
 
 TEST_F(SettingsWindowTest, AMissingLocalFolderIsCreatedOnlyWhenTheOperatorAgrees) {
   open(1);
   const fs::path target = program.dir() / "a" / "b" / "c";
-  w.EFTP_LOCAL_PATH->setText(QString::fromStdString(target.string()));
+  w.localFolderEdit->setText(QString::fromStdString(target.string()));
   dialogs.queueAnswer(MsgResult::No);
-  EXPECT_FALSE(w.Chk_Part(4));
+  EXPECT_FALSE(w.checkField(SettingsCheck::LocalFolder));
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNo);
-  expectFailure(kFolderQuestion, 0, w.EFTP_LOCAL_PATH);
+  expectFailure(kFolderQuestion, 0, w.localFolderEdit);
   EXPECT_FALSE(fs::exists(program.dir() / "a"));
 
   dialogs.queueAnswer(MsgResult::Yes);
-  EXPECT_TRUE(w.Chk_Part(4));
+  EXPECT_TRUE(w.checkField(SettingsCheck::LocalFolder));
   EXPECT_TRUE(fs::is_directory(target));
   EXPECT_EQ(dialogs.shown().size(), 2u);
 
   TestProgram::writeFile(program.dir() / "plain-file", "x");
-  w.EFTP_LOCAL_PATH->setText(QString::fromStdString((program.dir() / "plain-file" / "sub").string()));
-  EXPECT_FALSE(w.Chk_Part(4));
+  w.localFolderEdit->setText(QString::fromStdString((program.dir() / "plain-file" / "sub").string()));
+  EXPECT_FALSE(w.checkField(SettingsCheck::LocalFolder));
   EXPECT_EQ(dialogs.texts().back(), q("フォルダの作成に失敗しました。"));
   EXPECT_EQ(dialogs.texts()[dialogs.texts().size() - 2], kFolderQuestion);
 }
 
 TEST_F(SettingsWindowTest, FolderButtonStartsAtTheProgramFolderAndChecksTheChoice) {
   open(0);
-  w.EFTP_LOCAL_PATH->setText("  ");
-  w.BFTP_LOCAL_PATH->click();  // cancelled: nothing changes
+  w.localFolderEdit->setText("  ");
+  w.chooseLocalFolderButton->click();  // cancelled: nothing changes
   ASSERT_EQ(dialogs.fileRequests.size(), 1u);
   EXPECT_TRUE(dialogs.fileRequests[0].endsWith("|" + QString::fromStdString(program.dir().string())));
-  EXPECT_EQ(w.EFTP_LOCAL_PATH->text(), "  ");
+  EXPECT_EQ(w.localFolderEdit->text(), "  ");
 
   const fs::path chosen = program.dir() / "new-folder";
   dialogs.queueFile(QString::fromStdString(chosen.string()));
   dialogs.queueAnswer(MsgResult::Yes);
-  w.BFTP_LOCAL_PATH->click();
-  EXPECT_EQ(w.EFTP_LOCAL_PATH->text(), QString::fromStdString(chosen.string()));
+  w.chooseLocalFolderButton->click();
+  EXPECT_EQ(w.localFolderEdit->text(), QString::fromStdString(chosen.string()));
   EXPECT_EQ(dialogs.texts(), std::vector<QString>{kFolderQuestion});
   EXPECT_TRUE(fs::is_directory(chosen));
 }
 
 TEST_F(SettingsWindowTest, PopBeforeSmtpBoxSwitchesTheGroupAndFocusesTheServer) {
   open(1);
-  ASSERT_TRUE(w.CB_POP_before_SMTP->isChecked());
-  w.CB_POP_before_SMTP->click();
-  EXPECT_FALSE(w.GPop_Inp->isEnabled());
-  for (NavigatingEdit* e : {w.EPop_Saver, w.EPop_UsrName, w.EPop_PasWord, w.EPop_After_Snd_Second})
+  ASSERT_TRUE(w.popBeforeSmtpBox->isChecked());
+  w.popBeforeSmtpBox->click();
+  EXPECT_FALSE(w.popGroup->isEnabled());
+  for (NavigatingEdit* e : {w.popServerEdit, w.popUserEdit, w.popPasswordEdit, w.popWaitSecondsEdit})
     EXPECT_FALSE(e->isEnabled());
-  w.ESmtp->setFocus();
-  w.CB_POP_before_SMTP->click();
-  EXPECT_TRUE(w.GPop_Inp->isEnabled());
-  EXPECT_TRUE(w.EPop_After_Snd_Second->isEnabled());
-  EXPECT_EQ(w.focusWidget(), w.EPop_Saver);
+  w.smtpServerEdit->setFocus();
+  w.popBeforeSmtpBox->click();
+  EXPECT_TRUE(w.popGroup->isEnabled());
+  EXPECT_TRUE(w.popWaitSecondsEdit->isEnabled());
+  EXPECT_EQ(w.focusWidget(), w.popServerEdit);
 }
 
 TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
   writePasswordFile(paths.ftpPassword, "old");
-  IniFile(paths.env).WriteString("Mail", "SMTPPORT", "2525");
+  IniFile(paths.env).writeString("Mail", "SMTPPORT", "2525");
   open(0);
   fillValid();
-  w.CBFTP_PAS_SAVE->setChecked(false);
-  w.EFTP_PAS->setText("");
-  w.ENothing_UserName->setText(q(" 　読者様　"));
-  QTest::keyClick(w.EFTP_USER, Qt::Key_F1);
+  w.saveFtpPasswordBox->setChecked(false);
+  w.ftpPasswordEdit->setText("");
+  w.missingNameEdit->setText(q(" 　読者様　"));
+  QTest::keyClick(w.ftpUserEdit, Qt::Key_F1);
   EXPECT_TRUE(dialogs.shown().empty()) << dialogs.lastText().toStdString();
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(w.result(), QDialog::Accepted);
-  EXPECT_EQ(w.ENothing_UserName->text(), q("読者様"));
+  EXPECT_EQ(w.missingNameEdit->text(), q("読者様"));
   EXPECT_FALSE(fs::exists(paths.ftpPassword));
 
   const AllSettings s = readSettings(paths);
@@ -334,13 +334,13 @@ TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
 TEST_F(SettingsWindowTest, AFailedCheckOrCancelSavesNothing) {
   open(0);
   fillValid();
-  w.EFTP_USER->setText("");
-  w.B1->click();
+  w.ftpUserEdit->setText("");
+  w.saveButton->click();
   EXPECT_EQ(dialogs.texts(), std::vector<QString>{q("ユーザ名を入力して下さい。")});
   EXPECT_TRUE(w.isVisible());
-  EXPECT_TRUE(w.B1->isEnabled());
-  EXPECT_TRUE(w.B12->isEnabled());
-  QTest::keyClick(w.EFTP_USER, Qt::Key_F12);
+  EXPECT_TRUE(w.saveButton->isEnabled());
+  EXPECT_TRUE(w.cancelButton->isEnabled());
+  QTest::keyClick(w.ftpUserEdit, Qt::Key_F12);
   EXPECT_FALSE(w.isVisible());
   EXPECT_FALSE(fs::exists(paths.env));
 }
@@ -349,7 +349,7 @@ TEST_F(SettingsWindowTest, ASaveErrorIsShownAndLeavesEveryButtonDisabled) {
   fs::create_directory(paths.env);  // a folder where the file should be: never writable
   open(0);
   fillValid();
-  w.B1->click();
+  w.saveButton->click();
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Error);
   EXPECT_EQ(dialogs.shown()[0].text, "Unable to write to " + QString::fromStdString(paths.env.string()));
