@@ -302,7 +302,8 @@ bool SendRun::sendMail(std::size_t index, SendListener& listener) {
 
   const std::string recipient = trim(reader.address);
   const std::string body = convertJapaneseText(
-      composeBody(reader.name, m_settings.Nothing_UserName, story, toIntOr(trim(m_settings.Max_Moji), 80)), 2);
+      composeBody(reader.name, m_settings.Nothing_UserName, story, toIntOr(trim(m_settings.Max_Moji), 80)),
+      static_cast<int>(JapaneseCode::jis));
   listener.sending(recipient);
 
   bool accepted = false;
