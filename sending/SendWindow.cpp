@@ -50,23 +50,19 @@ QLabel* boldLabel(QWidget* parent, const QString& text, const QColor& colour) {
   return l;
 }
 
-const QString& shownMark(SendMark mark) {
-  static const std::array<QString, 7> texts = [] {
-    std::array<QString, 7> t;
-    for (size_t i = 0; i < t.size(); ++i) t[i] = Sjis::toQ(markText(static_cast<SendMark>(i)));
+// The list's texts of an enum's N values, converted once.
+template <typename Enum, size_t N, const std::string& (*textOf)(Enum)>
+const QString& shownText(Enum value) {
+  static const std::array<QString, N> texts = [] {
+    std::array<QString, N> t;
+    for (size_t i = 0; i < N; ++i) t[i] = Sjis::toQ(textOf(static_cast<Enum>(i)));
     return t;
   }();
-  return texts[static_cast<size_t>(mark)];
+  return texts[static_cast<size_t>(value)];
 }
 
-const QString& shownEligibility(Eligibility eligibility) {
-  static const std::array<QString, 3> texts = [] {
-    std::array<QString, 3> t;
-    for (size_t i = 0; i < t.size(); ++i) t[i] = Sjis::toQ(eligibilityText(static_cast<Eligibility>(i)));
-    return t;
-  }();
-  return texts[static_cast<size_t>(eligibility)];
-}
+const QString& shownMark(SendMark mark) { return shownText<SendMark, 7, markText>(mark); }
+const QString& shownEligibility(Eligibility e) { return shownText<Eligibility, 3, eligibilityText>(e); }
 
 std::vector<QString> shownCells(const DueReader& r) {
   std::vector<QString> cells;
