@@ -159,84 +159,86 @@ JapaneseCode detectJapaneseCode(const std::string& s) {
   // The last byte is never looked at as a first byte.
   for (std::size_t i = 0; i < 512 && i + 1 < n; ++i) {
     const Byte c = Byte(s[i]);
-    if (c < 0x08 || c == 0xFF) return jcBinary;
+    if (c < 0x08 || c == 0xFF) return JapaneseCode::binary;
   }
-  int code = jcAscii;
+  JapaneseCode code = JapaneseCode::ascii;
   std::size_t i = 0;
-  while ((code == jcAscii || code == jcEucOrSjis) && i + 1 < n) {
+  while ((code == JapaneseCode::ascii || code == JapaneseCode::eucOrSjis) && i + 1 < n) {
     const Byte c = Byte(s[i]);
     if (c == 0x1B) {
       ++i;
       if (at(s, i) == '$') {
         ++i;
         if (at(s, i) == 'B')
-          code = jcJis;
+          code = JapaneseCode::jis;
         else if (at(s, i) == '@')
-          code = jcJisOld;
+          code = JapaneseCode::jisOld;
       }
     } else if (c < 0x08 || c == 0xFF) {
-      code = jcBinary;
+      code = JapaneseCode::binary;
     } else if (c <= 0x7F) {
     } else if (inRange(c, 0x81, 0x8D) || inRange(c, 0x8F, 0x9F)) {
-      code = jcSjis;
+      code = JapaneseCode::sjis;
     } else if (c == 0x8E) {
       const Byte d = at(s, ++i);
       if (inRange(d, 0x40, 0x7E) || inRange(d, 0x80, 0xA0) || inRange(d, 0xE0, 0xFC))
-        code = jcSjis;
+        code = JapaneseCode::sjis;
       else if (inRange(d, 0xA1, 0xDF))
-        code = jcEucOrSjis;
+        code = JapaneseCode::eucOrSjis;
     } else if (inRange(c, 0xA1, 0xDF)) {
       const Byte d = at(s, ++i);
       if (inRange(d, 0xF0, 0xFE)) {
-        code = jcEuc;
+        code = JapaneseCode::euc;
       } else if (inRange(d, 0xA1, 0xDF)) {
-        code = jcEucOrSjis;
+        code = JapaneseCode::eucOrSjis;
       } else if (inRange(d, 0xE0, 0xEF)) {
-        code = jcEucOrSjis;
+        code = JapaneseCode::eucOrSjis;
         // Look ahead from d until a byte below 0x40 or a decisive byte.
-        while (i < n && Byte(s[i]) >= 0x40 && code == jcEucOrSjis) {
+        while (i < n && Byte(s[i]) >= 0x40 && code == JapaneseCode::eucOrSjis) {
           const Byte e = Byte(s[i]);
           if (inRange(e, 0x81, 0x8D) || inRange(e, 0x8F, 0x9C))
-            code = jcSjis;
+            code = JapaneseCode::sjis;
           else if (e == 0xFD || e == 0xFE)
-            code = jcEuc;
+            code = JapaneseCode::euc;
           ++i;
         }
       } else if (d <= 0x9F) {
-        code = jcSjis;
+        code = JapaneseCode::sjis;
       }
     } else if (inRange(c, 0xF0, 0xFE)) {
-      code = jcEuc;
+      code = JapaneseCode::euc;
     } else if (inRange(c, 0xE0, 0xEF)) {
       const Byte d = at(s, ++i);
       if (inRange(d, 0x40, 0x7E) || inRange(d, 0x80, 0xA0))
-        code = jcSjis;
+        code = JapaneseCode::sjis;
       else if (d == 0xFD || d == 0xFE)
-        code = jcEuc;
+        code = JapaneseCode::euc;
       else if (inRange(d, 0xA1, 0xFC))
-        code = jcEucOrSjis;
+        code = JapaneseCode::eucOrSjis;
     }
     ++i;
   }
-  return JapaneseCode(code);
+  return code;
 }
 
 std::string convertJapaneseText(const std::string& s, int target) {
   const JapaneseCode detected = detectJapaneseCode(s);
-  if (detected <= jcBinary || detected == target || detected == jcEucOrSjis) return s;
-  const bool jis = detected == jcJis || detected == jcJisOld;
-  switch (target) {
-    case jcJis:
-      if (detected == jcEuc) return eucTextToJis(s);
-      if (detected == jcSjis) return sjisTextToJis(s);
+  if (detected == JapaneseCode::ascii || detected == JapaneseCode::binary || static_cast<int>(detected) == target ||
+      detected == JapaneseCode::eucOrSjis)
+    return s;
+  const bool jis = detected == JapaneseCode::jis || detected == JapaneseCode::jisOld;
+  switch (static_cast<JapaneseCode>(target)) {
+    case JapaneseCode::jis:
+      if (detected == JapaneseCode::euc) return eucTextToJis(s);
+      if (detected == JapaneseCode::sjis) return sjisTextToJis(s);
       return s;
-    case jcEuc:
+    case JapaneseCode::euc:
       if (jis) return jisTextToEuc(s);
-      if (detected == jcSjis) return sjisTextToEuc(s);
+      if (detected == JapaneseCode::sjis) return sjisTextToEuc(s);
       return s;
-    case jcSjis:
+    case JapaneseCode::sjis:
       if (jis) return jisTextToSjis(s);
-      if (detected == jcEuc) return eucTextToSjis(s);
+      if (detected == JapaneseCode::euc) return eucTextToSjis(s);
       return s;
     default:
       return s;

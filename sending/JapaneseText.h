@@ -6,15 +6,16 @@
 // reverse conversions behind one detect-and-convert entry. Pure byte-string work:
 // no state, no I/O, nothing raised.
 
-// The numbers are part of the interface: callers pass 2 for JIS.
-enum JapaneseCode : int {
-  jcAscii = 0,
-  jcBinary = 1,
-  jcJis = 2,
-  jcJisOld = 3,
-  jcEuc = 4,
-  jcSjis = 5,
-  jcEucOrSjis = 6,
+// The numbers are part of the interface: convertJapaneseText takes 2 for JIS, 4 for
+// EUC-JP and 5 for Shift-JIS.
+enum class JapaneseCode : int {
+  ascii = 0,
+  binary = 1,
+  jis = 2,
+  jisOld = 3,
+  euc = 4,
+  sjis = 5,
+  eucOrSjis = 6,
 };
 
 JapaneseCode detectJapaneseCode(const std::string& s);

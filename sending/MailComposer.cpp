@@ -39,10 +39,10 @@ std::string wrapLine(const std::string& line, int width) {
   return out;
 }
 
-std::string composeBody(const std::string& readerName, const std::string& nothing_name,
+std::string composeBody(const std::string& readerName, const std::string& defaultName,
                              const std::string& story, int width) {
   std::string name = trim(readerName);
-  if (name.empty()) name = nothing_name;
+  if (name.empty()) name = defaultName;
   const std::string text = insertReaderName(story, name);
   std::string out;
   out.reserve(text.size() + text.size() / 16);

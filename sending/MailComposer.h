@@ -11,7 +11,7 @@ std::string insertReaderName(const std::string& story, const std::string& name);
 // piece ends with CR LF.
 std::string wrapLine(const std::string& line, int width);
 
-// The whole body: name put in (nothing_name when the reader's name is empty), lines
+// The whole body: name put in (defaultName when the reader's name is empty), lines
 // split at CR LF and wrapped at width; every line of the result ends with CR LF.
-std::string composeBody(const std::string& readerName, const std::string& nothing_name,
+std::string composeBody(const std::string& readerName, const std::string& defaultName,
                              const std::string& story, int width);

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-void SendLog::Log_Del() {
-  Log_Head_Flg = true;
+void SendLog::startRun() {
+  m_headerDue = true;
   std::error_code ec;
   std::filesystem::remove(m_path, ec);
 }
@@ -17,15 +17,15 @@ std::string joinCells(const std::vector<std::string>& cells) {
   return line;
 }
 
-void SendLog::log_write_main(const std::vector<std::string>& header, const std::vector<std::string>& cells) {
-  if (Log_Head_Flg) {
-    Log_Head_Flg = false;
-    LogWrite(joinCells(header));
+void SendLog::writeRow(const std::vector<std::string>& header, const std::vector<std::string>& cells) {
+  if (m_headerDue) {
+    m_headerDue = false;
+    appendLine(joinCells(header));
   }
-  LogWrite(joinCells(cells));
+  appendLine(joinCells(cells));
 }
 
-bool SendLog::LogWrite(const std::string& text) {
+bool SendLog::appendLine(const std::string& text) {
   std::FILE* f = std::fopen(m_path.c_str(), "ab");
   if (!f) return false;
   const std::string line = text + "\r\n";

@@ -1,25 +1,23 @@
 #pragma once
-#include <array>
+#include <QString>
 #include <memory>
-#include <string>
 #include <vector>
 
+#include "core/RunThread.h"
 #include "core/WindowBase.h"
-#include "settings/SettingsFiles.h"
-#include "sending/SendLog.h"
+#include "sending/SendRun.h"
 
 class QLabel;
 class QLineEdit;
+class QPainter;
 class QPushButton;
+class QRect;
 class QTimer;
 class StripedGrid;
-class SmtpClient;
-class Pop3Client;
-class TcpConnection;
-enum class ConnectionStatus : int;
 
-// The send window: lists the readers due a story mail, lets the operator mark them,
-// and sends each marked reader its next story mail, one SMTP connection per mail.
+// The send window, a view over SendRun: shows the readers due a story mail, passes
+// the operator's marks and clicks to the run, and runs it on a worker thread while it
+// shows the run's progress. "中 断" and the close box ask the run to stop.
 class SendWindow : public WindowBase {
   Q_OBJECT
  public:
@@ -28,81 +26,70 @@ class SendWindow : public WindowBase {
 
   void activate() override;
 
-  // Filling the list.
-  bool Last_Story_No_Get();
-  void SG_User_Set();
-  void Snd_kbn_hantei(int row);
-
-  // Marking.
+  // A key typed in the list on a grid row (1 and up): "1" marks and moves on, "0"
+  // unmarks and moves on, any other key unmarks.
   void markKey(int row, QChar key);
-  void BKaSelClick();
-  void BoffClick();
 
-  // Start check, start and run.
-  bool Chk_Part();
-  void Main_Part();
-  void RunStart();
-  void Snd_Part();
-  bool Pop3_Snd();
-  bool Snd_Mail(int row);
-  void SG_User_Update(int row);
-  void Delay(int ms);
-  void Wait_Second_TimmerTimer();
-  void Nokori_Msg_Clear();
-  void BEndClick();
+  bool running() const { return m_runThread.running(); }
+  // Keeps events flowing until the run on the worker thread has ended.
+  void waitForRun() { m_runThread.waitProcessingEvents(); }
 
-  // For the POP3 status display.
-  void IdPOP31Status(ConnectionStatus status, const std::string& text);
-
-  // The "Mail" settings, loaded at each initialisation; the POP3 password held for the
-  // run is settings.password.
-  MailSettings settings;
-  int Run_Flg = 0;
-  int Sel_Cnt = 0;
-  int Snd_Cnt = 0;
-  bool Env_Err_Flg = false;
-  int Wait_End_Flg = 0;
-  int Wait_Cnt = 0;
-  int Wait_Len = 0;
-  int Wait_Kind = 0;
-  SendLog sendLog;
-  int Pop3Port = 110;  // POP before SMTP always uses the standard port; tests point it elsewhere
-
-  // Controls.
-  StripedGrid* SG_USER;
-  QLineEdit* ELast_StoryNo;
-  QLineEdit* EMaxCnt;
-  QLabel* LMail_Cnt;
-  QLabel* LStatus;
-  QLabel* LStatus_Msg;
-  QLabel* LSyoriIng1;
-  QLabel* LSyoriIng2;
-  QLabel* LNokoriByo;
-  QLabel* LSuccesuu;
-  QLabel* Lerror;
-  QPushButton* BOk;
-  QPushButton* BKaSel;
-  QPushButton* Boff;
-  QPushButton* BEnd;
-  QTimer* Wait_Second_Timmer;
-  QTimer* End_Timer;
-  std::unique_ptr<SmtpClient> IdSMTP1;
-  std::unique_ptr<Pop3Client> IdPOP31;
-
-  // Cell text of the grid as CP932 bytes.
-  std::string cell(int col, int row) const;
-  void setCell(int col, int row, const std::string& text);
-
-  static const std::array<const char*, 15> kCaptions;
+  StripedGrid* readerGrid() const { return m_readerGrid; }
+  QLineEdit* lastStoryEdit() const { return m_lastStoryEdit; }
+  QLineEdit* listedCountEdit() const { return m_listedCountEdit; }
+  QLabel* progressLabel() const { return m_progressLabel; }
+  QLabel* countdownLabel() const { return m_countdownLabel; }
+  QLabel* successLabel() const { return m_successLabel; }
+  QLabel* errorLabel() const { return m_errorLabel; }
+  QPushButton* startButton() const { return m_startButton; }
+  QPushButton* markAllButton() const { return m_markAllButton; }
+  QPushButton* unmarkAllButton() const { return m_unmarkAllButton; }
+  QPushButton* endButton() const { return m_endButton; }
 
  protected:
   bool handleKey(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void waitSeconds(int kind, int seconds);
-  void logRow(int row);
-  std::vector<std::string> headerCells() const;
-  void drawCell(class QPainter* p, int col, int row, const QRect& rect, bool selected);
+  class Reporter;
+
+  void start();
+  void markAll();
+  void unmarkAll();
+  void endClicked();
+  void openMailSettings();
+  void beginRun();
+  void runFinished(const QString& error);
+
+  void fillGrid();
+  void showReader(std::size_t index, const DueReader& reader);
+  void showIdle();
+  // Column 0 again after marking all or none.
+  void showMarks();
+  void drawCell(QPainter* p, int col, int row, const QRect& rect, bool selected);
+
+  SendRun m_run;
+  std::unique_ptr<Reporter> m_reporter;
+  RunThread m_runThread;
+  SendReport m_report;
   bool m_closeAfterRun = false;
+  // Marks as shown, for the colours of the mark column.
+  std::vector<SendMark> m_shownMarks;
+
+  StripedGrid* m_readerGrid;
+  QLineEdit* m_lastStoryEdit;
+  QLineEdit* m_listedCountEdit;
+  QLabel* m_progressLabel;
+  QLabel* m_statusLabel;
+  QLabel* m_statusDetailLabel;
+  QLabel* m_workingLabel;
+  QLabel* m_workingNoteLabel;
+  QLabel* m_countdownLabel;
+  QLabel* m_successLabel;
+  QLabel* m_errorLabel;
+  QPushButton* m_startButton;
+  QPushButton* m_markAllButton;
+  QPushButton* m_unmarkAllButton;
+  QPushButton* m_endButton;
+  QTimer* m_closeTimer;
 };

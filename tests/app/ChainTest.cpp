@@ -55,7 +55,8 @@ struct Chain : ::testing::Test {
     // The send window stays open after a run that sent something; the operator closes it.
     closer.setInterval(20);
     QObject::connect(&closer, &QTimer::timeout, [this] {
-      if (send->isVisible() && send->Run_Flg == 0 && (send->LSuccesuu->isVisible() || send->Lerror->isVisible()))
+      if (send->isVisible() && !send->running() &&
+          (send->successLabel()->isVisible() || send->errorLabel()->isVisible()))
         send->close();
     });
     closer.start();

@@ -12,6 +12,11 @@
 
 namespace {
 
+// The target numbers convertJapaneseText takes.
+constexpr int kToJis = static_cast<int>(JapaneseCode::jis);
+constexpr int kToEuc = static_cast<int>(JapaneseCode::euc);
+constexpr int kToSjis = static_cast<int>(JapaneseCode::sjis);
+
 std::string sj(const std::string& utf8) { return Sjis::fromUtf8(utf8); }
 
 // An independent decoder: glibc iconv from ISO-2022-JP to UTF-8.
@@ -56,29 +61,29 @@ const char kMixed[] = "丸数字①と高橋さん\r\nend";
 }  // namespace
 
 TEST(DetectJapaneseCode, ClassifiesEachEncoding) {
-  EXPECT_EQ(detectJapaneseCode(""), jcAscii);
-  EXPECT_EQ(detectJapaneseCode("x"), jcAscii);
-  EXPECT_EQ(detectJapaneseCode("plain ascii text\r\n"), jcAscii);
-  EXPECT_EQ(detectJapaneseCode(sj("あいう\r\n")), jcSjis);
-  EXPECT_EQ(detectJapaneseCode(sj("漢字\r\n")), jcSjis);
-  EXPECT_EQ(detectJapaneseCode("abc\x1b$B$\"\x1b(Jz"), jcJis);
-  EXPECT_EQ(detectJapaneseCode("abc\x1b$@$\"\x1b(Jz"), jcJisOld);
-  EXPECT_EQ(detectJapaneseCode("\xa4\xa2\xa4\xa4\xf3\xf3x"), jcEuc);  // EUC あい + a row-0x73 char
-  EXPECT_EQ(detectJapaneseCode("\xb1\xb2\r\n"), jcEucOrSjis);        // ｱｲ CR LF
-  EXPECT_EQ(detectJapaneseCode("\xb1\xb2\xb3\r\n"), jcSjis);         // ｱｲｳ CR LF
+  EXPECT_EQ(detectJapaneseCode(""), JapaneseCode::ascii);
+  EXPECT_EQ(detectJapaneseCode("x"), JapaneseCode::ascii);
+  EXPECT_EQ(detectJapaneseCode("plain ascii text\r\n"), JapaneseCode::ascii);
+  EXPECT_EQ(detectJapaneseCode(sj("あいう\r\n")), JapaneseCode::sjis);
+  EXPECT_EQ(detectJapaneseCode(sj("漢字\r\n")), JapaneseCode::sjis);
+  EXPECT_EQ(detectJapaneseCode("abc\x1b$B$\"\x1b(Jz"), JapaneseCode::jis);
+  EXPECT_EQ(detectJapaneseCode("abc\x1b$@$\"\x1b(Jz"), JapaneseCode::jisOld);
+  EXPECT_EQ(detectJapaneseCode("\xa4\xa2\xa4\xa4\xf3\xf3x"), JapaneseCode::euc);  // EUC あい + a row-0x73 char
+  EXPECT_EQ(detectJapaneseCode("\xb1\xb2\r\n"), JapaneseCode::eucOrSjis);        // ｱｲ CR LF
+  EXPECT_EQ(detectJapaneseCode("\xb1\xb2\xb3\r\n"), JapaneseCode::sjis);         // ｱｲｳ CR LF
 }
 
 TEST(DetectJapaneseCode, BinaryOnlyWithinTheFirst512BytesAndNeverTheLastByte) {
-  EXPECT_EQ(detectJapaneseCode(std::string("ab\x01" "cd", 5)), jcBinary);
-  EXPECT_EQ(detectJapaneseCode("ab\xff" "cd"), jcBinary);
-  EXPECT_EQ(detectJapaneseCode(std::string("abc\x00", 4)), jcAscii);  // last byte
+  EXPECT_EQ(detectJapaneseCode(std::string("ab\x01" "cd", 5)), JapaneseCode::binary);
+  EXPECT_EQ(detectJapaneseCode("ab\xff" "cd"), JapaneseCode::binary);
+  EXPECT_EQ(detectJapaneseCode(std::string("abc\x00", 4)), JapaneseCode::ascii);  // last byte
   std::string late(600, 'a');
   late[550] = '\xff';
   late += sj("あ");
-  EXPECT_EQ(detectJapaneseCode(late), jcBinary);  // found by the scan, not the window
+  EXPECT_EQ(detectJapaneseCode(late), JapaneseCode::binary);  // found by the scan, not the window
   std::string sjisFirst = sj("あ") + std::string(600, 'a');
   sjisFirst[560] = '\x01';
-  EXPECT_EQ(detectJapaneseCode(sjisFirst), jcSjis);
+  EXPECT_EQ(detectJapaneseCode(sjisFirst), JapaneseCode::sjis);
 }
 
 TEST(SjisToJis, EscapesAroundRunsAndBeforeEveryLineEnd) {
@@ -123,11 +128,11 @@ TEST(SjisToJis, EveryHalfWidthKanaDecodesToItsFullWidthForm) {
 }
 
 TEST(SjisToJis, IndependentDecodersGiveBackTheText) {
-  const std::string jis = convertJapaneseText(sj(kPlain), jcJis);
+  const std::string jis = convertJapaneseText(sj(kPlain), kToJis);
   for (unsigned char c : jis) ASSERT_LT(c, 0x80);
   EXPECT_EQ(iconvToUtf8(jis, "ISO-2022-JP"), kPlain);
   EXPECT_EQ(pythonDecode(jis, "iso-2022-jp"), kPlain);
-  EXPECT_EQ(iconvToUtf8(jisTextToEuc(convertJapaneseText(sj(kMixed), jcJis)), "EUC-JP-MS"), kMixed);
+  EXPECT_EQ(iconvToUtf8(jisTextToEuc(convertJapaneseText(sj(kMixed), kToJis)), "EUC-JP-MS"), kMixed);
 }
 
 TEST(SjisToJis, BytesThatCannotStartACharacterNeverReadPastTheEnd) {
@@ -143,19 +148,19 @@ TEST(SjisToJis, BytesThatCannotStartACharacterNeverReadPastTheEnd) {
 
 TEST(ConvertJapaneseText, DispatchesOnTheDetectedCode) {
   const std::string sjis = sj(kMixed);
-  const std::string jis = convertJapaneseText(sjis, jcJis);
-  const std::string euc = convertJapaneseText(sjis, jcEuc);
+  const std::string jis = convertJapaneseText(sjis, kToJis);
+  const std::string euc = convertJapaneseText(sjis, kToEuc);
   EXPECT_EQ(euc, sjisTextToEuc(sjis));
   EXPECT_EQ(iconvToUtf8(euc, "EUC-JP-MS"), kMixed);
-  EXPECT_EQ(convertJapaneseText(jis, jcJis), jis);
-  EXPECT_EQ(convertJapaneseText(jis, jcSjis), sjis);
-  EXPECT_EQ(convertJapaneseText(jis, jcEuc), euc);
-  EXPECT_EQ(convertJapaneseText(euc, jcSjis), sjis);
-  EXPECT_EQ(convertJapaneseText(euc, jcJis), jis);
+  EXPECT_EQ(convertJapaneseText(jis, kToJis), jis);
+  EXPECT_EQ(convertJapaneseText(jis, kToSjis), sjis);
+  EXPECT_EQ(convertJapaneseText(jis, kToEuc), euc);
+  EXPECT_EQ(convertJapaneseText(euc, kToSjis), sjis);
+  EXPECT_EQ(convertJapaneseText(euc, kToJis), jis);
   EXPECT_EQ(convertJapaneseText(sjis, 7), sjis);
   // Codes 0, 1 and 6 pass unchanged.
-  EXPECT_EQ(convertJapaneseText("\xb1\xb2\r\n", jcJis), "\xb1\xb2\r\n");
-  EXPECT_EQ(convertJapaneseText(std::string("\x01") + sjis, jcJis), std::string("\x01") + sjis);
+  EXPECT_EQ(convertJapaneseText("\xb1\xb2\r\n", kToJis), "\xb1\xb2\r\n");
+  EXPECT_EQ(convertJapaneseText(std::string("\x01") + sjis, kToJis), std::string("\x01") + sjis);
 }
 
 TEST(ConvertJapaneseText, EucHalfWidthKanaMergeLikeShiftJis) {

@@ -41,19 +41,19 @@ TEST(SendLog, HeaderOnceThenOneLinePerRowAndDeletedAtRunStart) {
   TestProgram p(false);
   SendLog log(p.file("SndMail.log"));
   TestProgram::writeFile(log.path(), "old run\r\n");
-  log.Log_Del();
+  log.startRun();
   EXPECT_FALSE(std::filesystem::exists(log.path()));
   const std::vector<std::string> header = {sj("送信指示"), sj("登録日 ")};
-  log.log_write_main(header, {sj("  済  "), "a,b"});
-  log.log_write_main(header, {sj("  Skip  "), ""});
+  log.writeRow(header, {sj("  済  "), "a,b"});
+  log.writeRow(header, {sj("  Skip  "), ""});
   EXPECT_EQ(TestProgram::readFile(log.path()),
             sj("送信指示,登録日 ") + "\r\n" + sj("  済  ") + ",a,b\r\n" + sj("  Skip  ") + ",\r\n");
 }
 
 TEST(SendLog, UnwritableFileIsIgnored) {
   SendLog log("/nonexistent-folder/SndMail.log");
-  log.Log_Del();
-  EXPECT_FALSE(log.LogWrite("x"));
+  log.startRun();
+  EXPECT_FALSE(log.appendLine("x"));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+
 int listenLoopback(int* port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   const int one = 1;
@@ -55,6 +57,19 @@ std::string ScriptedServer::Peer::readAll() {
   ssize_t n;
   while ((n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0) all.append(buffer, static_cast<std::size_t>(n));
   return all;
+}
+
+bool ScriptedServer::Peer::waitForClose(int deadlineMs) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+  char buffer[4096];
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return false;
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    if (::recv(m_fd, buffer, sizeof buffer, 0) <= 0) return true;
+  }
 }
 
 ScriptedServer::ScriptedServer(Script script, int connections) {

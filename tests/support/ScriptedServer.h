@@ -17,6 +17,9 @@ class ScriptedServer {
     std::string readLine();
     // Reads until the client closes; returns everything.
     std::string readAll();
+    // Answers nothing: drops what the client sends until it closes (true) or
+    // deadlineMs have passed (false), so a client that never gives up cannot hang a test.
+    bool waitForClose(int deadlineMs);
     int fd() const { return m_fd; }
 
    private:

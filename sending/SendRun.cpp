@@ -1,0 +1,400 @@
+#include "sending/SendRun.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "core/Clock.h"
+#include "core/Database.h"
+#include "core/Sjis.h"
+#include "core/SjisText.h"
+#include "core/Tables.h"
+#include "core/TextUtil.h"
+#include "net/MailMessage.h"
+#include "net/NetErrors.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
+#include "sending/JapaneseText.h"
+#include "sending/MailComposer.h"
+#include "sending/SendListener.h"
+
+namespace {
+
+std::string u8(const char* text) { return Sjis::fromUtf8(text); }
+
+// The longest a wait sleeps before it looks at the stop flag again.
+constexpr int kStopCheckMs = 100;
+
+}  // namespace
+
+SendRun::SendRun(Statement& query, std::filesystem::path logPath)
+    : m_query(query),
+      m_log(std::move(logPath)),
+      m_smtp(std::make_unique<SmtpClient>()),
+      m_pop3(std::make_unique<Pop3Client>()) {
+  m_smtp->port = 25;
+  m_smtp->readTimeoutMs = 0;
+}
+
+SendRun::~SendRun() = default;
+
+void SendRun::setStopFlag(const std::atomic<bool>* stop) {
+  m_stop = stop;
+  m_smtp->setStopFlag(stop);
+  m_pop3->setStopFlag(stop);
+}
+
+bool SendRun::stopRequested() const { return m_stop && m_stop->load(); }
+
+// ---- the list ---------------------------------------------------------------------
+
+Eligibility SendRun::decideEligibility(const std::string& nextStory) const {
+  return toIntOr(trim(nextStory), -1) > m_lastStory ? Eligibility::allSent : Eligibility::eligible;
+}
+
+void SendRun::listDueReaders() {
+  Statement& q = m_query;
+  m_lastStoryText = "0";
+  q.close();
+  q.setCommandText(Sql::maxStoryNo());
+  q.open();
+  if (!q.eof()) m_lastStoryText = zeroSuppress(q.fieldByName("MAX").substr(0, 5));
+  q.close();
+  if (toIntOr(trim(m_lastStoryText), 0) == 0) m_lastStoryText = "0";
+  m_lastStory = toIntOr(trim(m_lastStoryText), 0);
+
+  m_sent = 0;
+  m_readers.clear();
+  q.close();
+  q.setCommandText(Sql::allReaders());
+  q.open();
+  while (!q.eof()) {
+    ReaderRow r = readReader(q, 50);
+    const bool sendable = toIntOr(trim(r.SYORIKBN.substr(0, 2)), 0) == 1;
+    if (sendable && toIntOr(trim(r.NEXTSTORY.substr(0, 5)), 0) <= m_lastStory) {
+      DueReader d;
+      d.id = zeroSuppress(r.ID);
+      d.nextStory = zeroSuppress(r.NEXTSTORY);
+      d.eligibility = toIntOr(r.SYORIKBN.substr(0, 2), -1) == 0 ? Eligibility::notEligible
+                                                                 : decideEligibility(d.nextStory);
+      d.lastSentDate = std::move(r.SNDLASTDATE);
+      d.lastSentTime = std::move(r.SNDLASTTIME);
+      d.name = std::move(r.NAME);
+      d.address = std::move(r.MAILADDRESS);
+      d.firstSentDate = std::move(r.SNDFASTDATE);
+      d.firstSentTime = std::move(r.SNDFASTTIME);
+      d.registeredDate = std::move(r.TOUROKUDATE);
+      d.registeredTime = std::move(r.TOUROKUTIME);
+      d.note1 = std::move(r.BIKO1);
+      d.note2 = std::move(r.BIKO2);
+      d.note3 = std::move(r.BIKO3);
+      m_readers.push_back(std::move(d));
+    }
+    q.next();
+  }
+  q.close();
+}
+
+// ---- marking ----------------------------------------------------------------------
+
+void SendRun::mark(std::size_t index) {
+  if (index < m_readers.size() && m_readers[index].eligibility == Eligibility::eligible)
+    m_readers[index].mark = SendMark::marked;
+}
+
+void SendRun::unmark(std::size_t index) {
+  if (index < m_readers.size()) m_readers[index].mark = SendMark::none;
+}
+
+void SendRun::markAll() {
+  for (DueReader& r : m_readers)
+    if (r.eligibility == Eligibility::eligible) r.mark = SendMark::marked;
+}
+
+void SendRun::unmarkAll() {
+  for (DueReader& r : m_readers) r.mark = SendMark::none;
+}
+
+int SendRun::markedCount() const {
+  return static_cast<int>(std::count_if(m_readers.begin(), m_readers.end(), [](const DueReader& r) { return r.marked(); }));
+}
+
+// ---- start check ------------------------------------------------------------------
+
+StartCheck SendRun::checkStart() {
+  using Outcome = StartCheck::Outcome;
+  auto problem = [](Outcome outcome, const char* message) { return StartCheck{outcome, u8(message)}; };
+  m_sent = 0;
+  if (m_lastStory == 0) return problem(Outcome::noStory, "ストーリーが登録されていません。");
+  int notEligible = 0;
+  int withId = 0;
+  for (const DueReader& r : m_readers) {
+    if (r.eligibility != Eligibility::eligible) ++notEligible;
+    if (!trim(r.id).empty()) ++withId;
+  }
+  if (notEligible == withId) return problem(Outcome::nothingDue, "送信対象が１件もありません。");
+  if (markedCount() == 0) return problem(Outcome::nothingMarked, "選択されていません。");
+
+  const Outcome settings = Outcome::settingsProblem;
+  MailSettings& s = m_settings;
+  s.Smtp = trim(s.Smtp);
+  if (s.Smtp.empty()) return problem(settings, "SMTPｻｰﾊﾞ名が設定されていません。");
+  if (!isHalfWidth(s.Smtp)) return problem(settings, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  s.MailAdress = trim(s.MailAdress);
+  if (s.MailAdress.empty()) return problem(settings, "メールアドレスが設定されていません。");
+  if (!isHalfWidth(s.MailAdress))
+    return problem(settings, "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。");
+  s.Mail1_Wait_Second = trim(s.Mail1_Wait_Second);
+  if (s.Mail1_Wait_Second.empty()) return problem(settings, "秒数を入力して下さい。");
+  if (toIntOr(s.Mail1_Wait_Second, -1) == -1) return problem(settings, "秒数に誤りがあります。");
+  if (s.popBeforeSmtp()) {
+    if (trim(s.Pop_Saver).empty()) return problem(settings, "POP3ｻｰﾊﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.Pop_Saver))
+      return problem(settings, "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+    s.Pop_UsrName = trim(s.Pop_UsrName);
+    if (s.Pop_UsrName.empty()) return problem(settings, "POP3ﾕｰｻﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.Pop_UsrName))
+      return problem(settings, "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+    s.Pop_After_Snd_Second = trim(s.Pop_After_Snd_Second);
+    if (s.Pop_After_Snd_Second.empty()) return problem(settings, "秒数を設定して下さい。");
+  }
+  s.Max_Moji = trim(s.Max_Moji);
+  if (s.Max_Moji.empty()) return problem(settings, "文字数を設定して下さい。");
+  if (toIntOr(s.Max_Moji, 0) == 0) return problem(settings, "文字数に誤りがあります。");
+  return {};
+}
+
+// ---- the run ----------------------------------------------------------------------
+
+void SendRun::setMark(SendListener& listener, std::size_t index, SendMark mark) {
+  m_readers[index].mark = mark;
+  listener.readerChanged(index, m_readers[index]);
+}
+
+SendReport SendRun::run(SendListener& listener) {
+  m_log.startRun();
+  m_failed = false;
+  m_sent = 0;
+  const int marked = markedCount();
+  const bool popFirst = m_settings.popBeforeSmtp();
+  const std::vector<std::string> header = DueReader::headerCells();
+  int handled = 0;
+  int shownSent = -1;
+  for (std::size_t i = 0; i < m_readers.size() && carryingOn(); ++i) {
+    if (shownSent != m_sent) {
+      shownSent = m_sent;
+      listener.progress(m_sent, marked);
+    }
+    if (trim(m_readers[i].id).empty()) break;
+    if (!m_readers[i].marked()) continue;
+    listener.connectionStatus("", "");
+    if (popFirst) {
+      setMark(listener, i, SendMark::working);
+      const bool loggedIn = logInForSmtp(listener);
+      setMark(listener, i, loggedIn ? SendMark::marked : SendMark::failed);
+      listener.idle();
+      waitSeconds(listener, 1, toIntOr(trim(m_settings.Pop_After_Snd_Second), 0));
+    }
+    listener.connectionStatus("", "");
+    if (carryingOn()) {
+      setMark(listener, i, SendMark::working);
+      if (sendMail(i, listener)) {
+        ++m_sent;
+        setMark(listener, i, SendMark::sent);
+        advanceReader(i, listener);
+      } else {
+        setMark(listener, i, stopRequested() ? SendMark::stopped : SendMark::skipped);
+      }
+    } else {
+      setMark(listener, i, SendMark::stopped);  // stopped before this reader's mail went out
+    }
+    ++handled;
+    if (m_settings.writeLog()) m_log.writeRow(header, m_readers[i].cells());
+    listener.connectionStatus("", "");
+    listener.idle();
+    if (handled < marked && carryingOn())
+      waitSeconds(listener, popFirst ? 2 : 1, toIntOr(trim(m_settings.Mail1_Wait_Second), 10));
+  }
+  listener.progress(m_sent, marked);
+  listener.idle();
+  return SendReport{carryingOn(), m_sent, marked};
+}
+
+void SendRun::pause(int ms) {
+  const std::uint64_t until = Clock::GetTickCount() + static_cast<std::uint64_t>(std::max(ms, 0));
+  for (std::uint64_t now = Clock::GetTickCount(); now < until && carryingOn(); now = Clock::GetTickCount())
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint64_t>(until - now, kStopCheckMs)));
+}
+
+void SendRun::waitSeconds(SendListener& listener, int kind, int seconds) {
+  const std::uint64_t start = Clock::GetTickCount();
+  for (int elapsed = 1; carryingOn(); ++elapsed) {
+    const std::uint64_t tick = start + 1000u * static_cast<std::uint64_t>(elapsed);
+    const std::uint64_t now = Clock::GetTickCount();
+    if (tick > now) pause(static_cast<int>(tick - now));
+    if (!carryingOn() || elapsed >= seconds) return;
+    listener.countdown(countdownText(kind, seconds - elapsed));
+  }
+}
+
+std::string SendRun::countdownText(int kind, int secondsLeft) {
+  const int minutes = secondsLeft / 60;
+  const int seconds = secondsLeft - 60 * minutes;
+  std::string text = u8(kind == 2 ? "POP before SMTPのログインまで " : "メール送信まで ");
+  if (minutes > 0) text += std::to_string(minutes) + u8(" 分 ");
+  return text + std::to_string(seconds) + u8(" 秒です。");
+}
+
+bool SendRun::logInForSmtp(SendListener& listener) {
+  static const char* const kStatusTexts[] = {"ホスト名を IP アドレスに解決", "接続中", "接続完了", "接続解除中",
+                                             "接続解除", "通知メッセージを生成中"};
+  listener.loggingIn();
+  Pop3Client& pop = *m_pop3;
+  pop.host = trim(m_settings.Pop_Saver);
+  pop.port = m_pop3Port;
+  pop.user = m_settings.Pop_UsrName;
+  pop.password = m_settings.password;
+  pop.onStatus = [&listener](TcpConnection&, ConnectionStatus status, const std::string& text) {
+    const int n = static_cast<int>(status);
+    if (n >= 0 && n <= 5) listener.connectionStatus(u8(kStatusTexts[n]), text);
+  };
+  struct StatusOff {
+    Pop3Client& pop;
+    ~StatusOff() { pop.onStatus = nullptr; }
+  } statusOff{pop};
+  try {
+    pop.connect(-1);
+  } catch (const StoppedError&) {
+    return false;
+  } catch (const std::exception& e) {
+    listener.error(u8("Pop Connect 失敗 \r") + e.what());
+    m_failed = true;
+    return false;
+  }
+  // The login must stand a moment before the mail goes out.
+  pause(5000);
+  try {
+    pop.disconnect();
+  } catch (const StoppedError&) {
+    return false;
+  } catch (const std::exception& e) {
+    listener.error(u8("Pop Disconnect 失敗\r") + e.what());
+    m_failed = true;
+    return false;
+  }
+  return true;
+}
+
+bool SendRun::sendMail(std::size_t index, SendListener& listener) {
+  const DueReader& reader = m_readers[index];
+  Statement& q = m_query;
+  q.close();
+  q.setCommandText(Sql::storyByNo(zeroFill(trim(reader.nextStory), 5)));
+  q.open();
+  if (q.eof()) {
+    q.close();
+    return false;
+  }
+  // Subject: its first 200 characters without trailing blanks; body: the first 16382.
+  const std::string subject = trimRight(charCopy(q.fieldByName("SUBJECT"), 1, 200));
+  const std::string story = charCopy(q.fieldByName("STORY"), 1, 16382);
+  q.close();
+
+  const std::string recipient = trim(reader.address);
+  const std::string body = convertJapaneseText(
+      composeBody(reader.name, m_settings.Nothing_UserName, story, toIntOr(trim(m_settings.Max_Moji), 80)),
+      static_cast<int>(JapaneseCode::jis));
+  listener.sending(recipient);
+
+  bool accepted = false;
+  try {
+    MailMessage message;
+    m_smtp->host = trim(m_settings.Smtp);
+    m_smtp->port = m_settings.SMTPPORT;
+    message.from.setText(encodeHeaderText(m_settings.MailAdress));
+    message.recipients.setText(recipient);
+    message.subject = cutAtInvalidChar(encodeHeaderText(subject));
+    message.setBodyText(body);
+    message.contentType = "text/plain";
+    m_smtp->connect(-1);
+    try {
+      m_smtp->send(message);
+      accepted = true;
+    } catch (...) {
+      m_smtp->disconnect();
+      throw;
+    }
+    m_smtp->disconnect();
+  } catch (const StoppedError&) {
+    if (m_smtp->connected()) m_smtp->disconnect();
+    return accepted;
+  } catch (const std::exception& e) {
+    listener.error(u8("QuickSend 失敗\r") + e.what());
+    m_failed = true;
+    return false;
+  }
+  return true;
+}
+
+void SendRun::advanceReader(std::size_t index, SendListener& listener) {
+  DueReader& reader = m_readers[index];
+  const std::string stamp = Clock::nowStamp();
+  const std::string date = stamp.substr(0, 8);
+  const std::string time = stamp.substr(8, 6);
+  const int next = toIntOr(trim(reader.nextStory), -1);
+  if (next == -1 || next + 1 > 99999) return;
+  const std::string newNext = zeroFill(std::to_string(next + 1), 5);
+  reader.nextStory = zeroSuppress(newNext);
+  reader.eligibility = decideEligibility(reader.nextStory);
+  reader.lastSentDate = date;
+  reader.lastSentTime = time;
+  const std::string first = trim(reader.firstSentDate + reader.firstSentTime);
+  if (first.empty() || toIntOr(first, -1) == 0) {
+    reader.firstSentDate = date;
+    reader.firstSentTime = time;
+  }
+  listener.readerChanged(index, reader);
+
+  ReaderRow r;
+  r.ID = zeroFill(trim(reader.id), 5);
+  r.SYORIKBN = reader.eligibility == Eligibility::notEligible ? "00" : "01";
+  r.NEXTSTORY = newNext;
+  r.SNDLASTDATE = date;
+  r.SNDLASTTIME = time;
+  r.SNDFASTDATE = reader.firstSentDate;
+  r.SNDFASTTIME = reader.firstSentTime;
+  Statement& q = m_query;
+  bool inserting = false;
+  try {
+    // The stored address, name, registration and remarks are written back in full.
+    q.close();
+    q.setCommandText(Sql::readerById(r.ID));
+    q.open();
+    inserting = q.eof();
+    if (!inserting) {
+      const ReaderRow stored = readReader(q, 50);
+      r.MAILADDRESS = q.fieldByName("MAILADDRESS");
+      r.NAME = q.fieldByName("NAME");
+      r.TOUROKUDATE = stored.TOUROKUDATE;
+      r.TOUROKUTIME = stored.TOUROKUTIME;
+      r.BIKO1 = q.fieldByName("BIKO1");
+      r.BIKO2 = q.fieldByName("BIKO2");
+      r.BIKO3 = q.fieldByName("BIKO3");
+    } else {
+      r.MAILADDRESS = reader.address;
+      r.NAME = reader.name;
+      r.TOUROKUDATE = reader.registeredDate;
+      r.TOUROKUTIME = reader.registeredTime;
+      r.BIKO1 = reader.note1;
+      r.BIKO2 = reader.note2;
+      r.BIKO3 = reader.note3;
+    }
+    q.close();
+    q.setCommandText(inserting ? Sql::insertReader(r) : Sql::updateReader(r));
+    q.execute();
+    q.close();
+  } catch (const DbError& e) {
+    q.close();
+    listener.error(u8(inserting ? "INSERT 失敗 " : "UPDATE 失敗 ") + e.what());
+  }
+}

@@ -1,0 +1,433 @@
+// The send run without any window: a real database file, aiosmtpd and dovecot on
+// 127.0.0.1, and a scripted server for a server that never answers.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+
+#include "core/Clock.h"
+#include "core/Sjis.h"
+#include "core/Tables.h"
+#include "core/TextUtil.h"
+#include "sending/SendListener.h"
+#include "sending/SendRun.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/Servers.h"
+#include "tests/support/TestProgram.h"
+
+namespace {
+
+// Writes down what the run reports, in order, as readable lines.
+struct Recorder : SendListener {
+  std::vector<std::string> events;
+  std::vector<std::string> errors;
+  std::function<void(const std::string&)> onCountdown;
+
+  void readerChanged(std::size_t index, const DueReader& r) override {
+    events.push_back("reader " + std::to_string(index) + " " + markText(r.mark) + " " + trim(r.nextStory));
+  }
+  void progress(int sent, int marked) override {
+    events.push_back("progress " + std::to_string(sent) + "/" + std::to_string(marked));
+  }
+  void loggingIn() override { events.push_back("login"); }
+  void sending(const std::string& address) override { events.push_back("sending " + address); }
+  void countdown(const std::string& text) override {
+    events.push_back("countdown " + text);
+    if (onCountdown) onCountdown(text);
+  }
+  void error(const std::string& text) override {
+    errors.push_back(text);
+    events.push_back("error");
+  }
+  bool saw(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+};
+
+struct SendRunTest : ::testing::Test {
+  TestProgram program;
+  SendRun run{program.sql(), program.file("SndMail.log")};
+  Recorder recorder;
+  std::atomic<bool> stop{false};
+
+  void SetUp() override {
+    Clock::setFixedStamp("20240507123456");
+    run.setStopFlag(&stop);
+  }
+  void TearDown() override { Clock::setFixedStamp(""); }
+
+  static MailSettings settings(int smtpPort) {
+    MailSettings s;
+    s.Smtp = " 127.0.0.1 ";
+    s.MailAdress = "owner@example.com";
+    s.Mail1_Wait_Second = "0";
+    s.PasSave = 2;
+    s.POP_before_SMTP = 0;
+    s.LogWrt = 1;
+    s.Max_Moji = "80";
+    s.Nothing_UserName = sj("読者");
+    s.SMTPPORT = smtpPort;
+    return s;
+  }
+
+  void reader(const std::string& id, const std::string& name, const std::string& next,
+              const std::string& kbn = "01", const std::string& address = "") {
+    ReaderRow r;
+    r.ID = id;
+    r.MAILADDRESS = address.empty() ? "reader" + id + "@example.com" : address;
+    r.TOUROKUDATE = "20240101";
+    r.TOUROKUTIME = "090000";
+    r.NAME = name;
+    r.SYORIKBN = kbn;
+    r.NEXTSTORY = next;
+    r.SNDFASTDATE = "00000000";
+    r.SNDFASTTIME = "000000";
+    r.SNDLASTDATE = "00000000";
+    r.SNDLASTTIME = "000000";
+    r.BIKO1 = sj("備考");
+    writeReader(program.sql(), r);
+  }
+
+  void story(const std::string& no, const std::string& subject, const std::string& body) {
+    writeStory(program.sql(), StoryRow{no, subject, body});
+  }
+
+  // NEXTSTORY, SNDFASTDATE, SNDLASTDATE, SNDLASTTIME, NAME, BIKO1 of a reader in the file.
+  std::vector<std::string> stored(const std::string& id) {
+    auto rows = program.rows(Sql::readerById(id),
+                             {"NEXTSTORY", "SNDFASTDATE", "SNDLASTDATE", "SNDLASTTIME", "NAME", "BIKO1"});
+    return rows.empty() ? std::vector<std::string>{} : rows[0];
+  }
+
+  std::vector<std::string> marks() {
+    std::vector<std::string> out;
+    for (const DueReader& r : run.readers()) out.push_back(markText(r.mark));
+    return out;
+  }
+
+  std::string decoded(const SmtpTestServer::Message& m) {
+    return runCommand(std::string(kPython) + " " QUORMAIL_SOURCE_DIR "/tests/support/decode_mail.py " + m.emlPath);
+  }
+};
+
+TEST_F(SendRunTest, ListsTheSendableReadersDueAStoryAndMarksOnlyThoseThatCanBeSent) {
+  story("00001", "s1", "b1");
+  story("00002", "s2", "b2");
+  reader("00001", sj("山田"), "00001");
+  reader("00002", sj("停止中"), "00001", "00");
+  reader("00003", sj("先の話"), "00003");
+  reader("00012", sj("最後"), "00002");
+  run.listDueReaders();
+  EXPECT_EQ(run.lastStoryText(), "    2");
+  EXPECT_EQ(run.lastStory(), 2);
+  ASSERT_EQ(run.readers().size(), 2u);
+  const DueReader& first = run.readers()[0];
+  EXPECT_EQ(first.id, "    1");
+  EXPECT_EQ(first.nextStory, "    1");
+  EXPECT_EQ(trimRight(first.name), sj("山田"));
+  EXPECT_EQ(trimRight(first.address), "reader00001@example.com");
+  EXPECT_EQ(first.registeredDate, "20240101");
+  EXPECT_EQ(trimRight(first.note1), sj("備考"));
+  EXPECT_EQ(first.cells().size(), 15u);
+  EXPECT_EQ(first.cells()[1], sj("可"));
+  EXPECT_EQ(run.readers()[1].id, "   12");
+
+  run.mark(0);
+  run.mark(7);  // past the list: ignored
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), ""}));
+  run.markAll();
+  EXPECT_EQ(run.markedCount(), 2);
+  run.unmark(0);
+  EXPECT_EQ(marks(), (std::vector<std::string>{"", sj("  ○  ")}));
+  run.unmarkAll();
+  EXPECT_EQ(run.markedCount(), 0);
+
+  // Listing again reads the file again, with every mark gone.
+  run.markAll();
+  program.exec(" DELETE FROM USERLIST WHERE ID = '00012'");
+  run.listDueReaders();
+  EXPECT_EQ(run.readers().size(), 1u);
+  EXPECT_EQ(run.markedCount(), 0);
+
+  program.exec(" DELETE FROM STORYLIST");
+  run.listDueReaders();
+  EXPECT_EQ(run.lastStoryText(), "0");
+  EXPECT_TRUE(run.readers().empty());
+}
+
+TEST_F(SendRunTest, StartCheckGivesTheFirstProblemInTheOperatorsOrder) {
+  using Outcome = StartCheck::Outcome;
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  EXPECT_EQ(run.checkStart().outcome, Outcome::noStory);
+  EXPECT_EQ(run.checkStart().message, sj("ストーリーが登録されていません。"));
+
+  story("00001", "s", "b");
+  program.exec(" DELETE FROM USERLIST");
+  run.listDueReaders();
+  EXPECT_EQ(run.checkStart().outcome, Outcome::nothingDue);
+  EXPECT_EQ(run.checkStart().message, sj("送信対象が１件もありません。"));
+
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  EXPECT_EQ(run.checkStart().outcome, Outcome::nothingMarked);
+  EXPECT_EQ(run.checkStart().message, sj("選択されていません。"));
+  run.markAll();
+
+  // Each settings problem in turn, mended before the next one shows.
+  MailSettings s;
+  s.Smtp = "";
+  s.MailAdress = "";
+  s.Mail1_Wait_Second = "";
+  s.POP_before_SMTP = 1;
+  s.Pop_Saver = "";
+  s.Pop_UsrName = "";
+  s.Pop_After_Snd_Second = "";
+  s.Max_Moji = "";
+  const std::vector<std::pair<std::function<void(MailSettings&)>, const char*>> steps = {
+      {[](MailSettings& m) { m.Smtp = sj("ＳＭＴＰ"); }, "SMTPｻｰﾊﾞ名が設定されていません。"},
+      {[](MailSettings& m) { m.Smtp = " smtp.example.com "; },
+       "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
+      {[](MailSettings& m) { m.MailAdress = sj("あ@example.com"); }, "メールアドレスが設定されていません。"},
+      {[](MailSettings& m) { m.MailAdress = "a@example.com"; },
+       "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。"},
+      {[](MailSettings& m) { m.Mail1_Wait_Second = "x"; }, "秒数を入力して下さい。"},
+      {[](MailSettings& m) { m.Mail1_Wait_Second = " 30 "; }, "秒数に誤りがあります。"},
+      {[](MailSettings& m) { m.Pop_Saver = sj("ポップ"); }, "POP3ｻｰﾊﾞ名を設定して下さい。"},
+      {[](MailSettings& m) { m.Pop_Saver = "pop.example.com"; },
+       "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
+      {[](MailSettings& m) { m.Pop_UsrName = sj("ユーザ"); }, "POP3ﾕｰｻﾞ名を設定して下さい。"},
+      {[](MailSettings& m) { m.Pop_UsrName = "user"; },
+       "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
+      {[](MailSettings& m) { m.Pop_After_Snd_Second = "5"; }, "秒数を設定して下さい。"},
+      {[](MailSettings& m) { m.Max_Moji = "abc"; }, "文字数を設定して下さい。"},
+      {[](MailSettings& m) { m.Max_Moji = "72"; }, "文字数に誤りがあります。"},
+  };
+  for (const auto& [mend, message] : steps) {
+    run.setSettings(s);
+    const StartCheck check = run.checkStart();
+    EXPECT_EQ(check.outcome, Outcome::settingsProblem) << message;
+    EXPECT_EQ(check.message, sj(message));
+    mend(s);
+  }
+  run.setSettings(s);
+  EXPECT_TRUE(run.checkStart().ready());
+  EXPECT_EQ(run.settings().Smtp, "smtp.example.com");  // checked texts are kept trimmed
+  EXPECT_EQ(run.settings().Mail1_Wait_Second, "30");
+}
+
+TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
+  SmtpTestServer smtp;
+  story("00001", sj("第1話ご挨拶   "), "##readername##" + sj("様\r\nようこそ。"));
+  story("00002", sj("第2話"), "##readername##" + sj("様\r\n二通目です。"));
+  reader("00001", sj("山田　太郎"), "00001");
+  reader("00002", "", "00002");
+  reader("00003", sj("対象外"), "00001");
+  TestProgram::writeFile(program.file("SndMail.log"), "the previous run\r\n");
+  run.listDueReaders();
+  run.setSettings(settings(smtp.port()));
+  run.mark(0);
+  run.mark(1);
+  ASSERT_TRUE(run.checkStart().ready());
+  const SendReport report = run.run(recorder);
+  EXPECT_TRUE(report.completed);
+  EXPECT_EQ(report.sent, 2);
+  EXPECT_EQ(report.marked, 2);
+  EXPECT_TRUE(recorder.errors.empty());
+
+  ASSERT_TRUE(smtp.waitForMessages(2));
+  const auto messages = smtp.messages();
+  ASSERT_EQ(messages.size(), 2u);
+  const std::string first = decoded(messages[0]);
+  EXPECT_NE(first.find("Subject: 第1話ご挨拶\n"), std::string::npos) << first;
+  EXPECT_NE(first.find("To: reader00001@example.com"), std::string::npos) << first;
+  EXPECT_NE(first.find("山田　太郎様\r\nようこそ。\r\n"), std::string::npos) << first;
+  const std::string second = decoded(messages[1]);
+  EXPECT_NE(second.find("読者様"), std::string::npos) << second;  // blank name: the default
+  EXPECT_NE(second.find("二通目です。"), std::string::npos) << second;
+
+  // What the operator sees, in order, for the first reader; a countdown of no seconds
+  // shows nothing.
+  const std::vector<std::string> expected = {"progress 0/2",
+                                             "reader 0 " + sj("処理中") + " 1",
+                                             "sending reader00001@example.com",
+                                             "reader 0 " + sj("  済  ") + " 1",
+                                             "reader 0 " + sj("  済  ") + " 2",
+                                             "progress 1/2"};
+  EXPECT_EQ(std::vector<std::string>(recorder.events.begin(), recorder.events.begin() + 6), expected);
+  EXPECT_EQ(recorder.events.back(), "progress 2/2");
+
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  済  "), sj("  済  "), ""}));
+  EXPECT_EQ(run.readers()[1].cells()[1], sj("全済"));
+  EXPECT_EQ(run.readers()[0].lastSentDate, "20240507");
+  EXPECT_EQ(run.readers()[0].firstSentTime, "123456");
+
+  const std::vector<std::string> advanced = stored("00001");
+  EXPECT_EQ(std::vector<std::string>(advanced.begin(), advanced.begin() + 4),
+            (std::vector<std::string>{"00002", "20240507", "20240507", "123456"}));
+  EXPECT_EQ(trimRight(advanced[4]), sj("山田　太郎"));  // the stored name and remarks are kept
+  EXPECT_EQ(trimRight(advanced[5]), sj("備考"));
+  EXPECT_EQ(stored("00002")[0], "00003");
+  EXPECT_EQ(stored("00003")[0], "00001");
+
+  const std::string log = TestProgram::readFile(program.file("SndMail.log"));
+  EXPECT_EQ(log, joinCells(DueReader::headerCells()) + "\r\n" + joinCells(run.readers()[0].cells()) + "\r\n" +
+                     joinCells(run.readers()[1].cells()) + "\r\n");
+  EXPECT_EQ(log.substr(0, log.find("\r\n")),
+            sj("送信指示,送信区分,読者ID,次回ｽﾄｰﾘ番号,前回送信日,前回送信時間,読者名,メールアドレス,送信開始日,"
+               "送信開始時間,登録日 ,登録時間,備考１,備考２,備考３"));
+
+  // Marking all afterwards passes over the reader who has had every story.
+  run.markAll();
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), sj("  済  "), sj("  ○  ")}));
+}
+
+TEST_F(SendRunTest, MissingStoryIsSkippedAndTheRunGoesOnWithoutALogWhenSwitchedOff) {
+  SmtpTestServer smtp;
+  story("00001", "s1", "b1");
+  story("00003", "s3", "b3");
+  reader("00001", "a", "00002");  // story 00002 was deleted
+  reader("00002", "b", "00001");
+  run.listDueReaders();
+  MailSettings s = settings(smtp.port());
+  s.LogWrt = 0;
+  run.setSettings(s);
+  run.markAll();
+  const SendReport report = run.run(recorder);
+  EXPECT_TRUE(report.completed);
+  EXPECT_EQ(report.sent, 1);
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  Skip  "), sj("  済  ")}));
+  EXPECT_EQ(stored("00001")[0], "00002");
+  EXPECT_EQ(smtp.messages().size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(program.file("SndMail.log")));
+}
+
+TEST_F(SendRunTest, FailedMailsEndTheRunAndLeaveTheReaders) {
+  struct Case {
+    const char* what;
+    std::string address;
+    SmtpTestServer::Options server;
+    bool refused;
+    const char* errorHas;
+  };
+  const std::vector<Case> cases = {
+      {"refused connection", "", {}, true, "Connection refused"},
+      {"refused recipient", "gone@example.com", {{"gone@example.com"}, false}, false, "Recipient address rejected"},
+      {"line break in the address", "x@example.com\r\nRCPT TO:<victim@example.com>", {}, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    program.exec(" DELETE FROM USERLIST");
+    story("00001", "s1", "b1");
+    reader("00001", "a", "00001", "01", c.address);
+    reader("00002", "b", "00001");
+    SmtpTestServer smtp(c.server);
+    run.listDueReaders();
+    run.setSettings(settings(c.refused ? freeLocalPort() : smtp.port()));
+    run.markAll();
+    Recorder seen;
+    const SendReport report = run.run(seen);
+    EXPECT_FALSE(report.completed);
+    ASSERT_EQ(seen.errors.size(), 1u);
+    EXPECT_EQ(seen.errors[0].rfind(sj("QuickSend 失敗\r"), 0), 0u) << seen.errors[0];
+    EXPECT_NE(seen.errors[0].find(c.errorHas), std::string::npos) << seen.errors[0];
+    EXPECT_EQ(marks(), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
+    EXPECT_TRUE(smtp.messages().empty());
+    EXPECT_EQ(stored("00001")[0], "00001");
+    EXPECT_EQ(stored("00002")[0], "00001");
+  }
+}
+
+TEST_F(SendRunTest, StopDuringTheCountdownEndsTheRunBeforeTheNextMail) {
+  SmtpTestServer smtp;
+  story("00001", "s1", "b1");
+  reader("00001", "a", "00001");
+  reader("00002", "b", "00001");
+  run.listDueReaders();
+  MailSettings s = settings(smtp.port());
+  s.Mail1_Wait_Second = "90";
+  run.setSettings(s);
+  run.markAll();
+  std::vector<std::string> countdowns;
+  recorder.onCountdown = [&](const std::string& text) {
+    countdowns.push_back(text);
+    stop = true;  // the operator answers the first countdown with a stop
+  };
+  const SendReport report = run.run(recorder);
+  EXPECT_FALSE(report.completed);
+  EXPECT_EQ(countdowns, (std::vector<std::string>{sj("メール送信まで 1 分 29 秒です。")}));
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  済  "), sj("  ○  ")}));
+  EXPECT_EQ(stored("00002")[0], "00001");
+  const std::string log = TestProgram::readFile(program.file("SndMail.log"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);  // header and the one handled reader
+
+  EXPECT_EQ(SendRun::countdownText(2, 59), sj("POP before SMTPのログインまで 59 秒です。"));
+  EXPECT_EQ(SendRun::countdownText(1, 120), sj("メール送信まで 2 分 0 秒です。"));
+}
+
+TEST_F(SendRunTest, StopWhileTheServerNeverAnswersEndsTheRunWithoutAdvancingTheReader) {
+  story("00001", "s1", "b1");
+  reader("00001", "a", "00001");
+  reader("00002", "b", "00001");
+  bool clientLeft = false;
+  // Accepts, then says nothing; the stop comes while the client waits for the greeting.
+  ScriptedServer stalled([&](ScriptedServer::Peer& p) {
+    stop = true;
+    clientLeft = p.waitForClose(60000);
+  });
+  run.listDueReaders();
+  run.setSettings(settings(stalled.port()));
+  run.markAll();
+  const SendReport report = run.run(recorder);
+  stalled.join();
+  EXPECT_TRUE(clientLeft);
+  EXPECT_FALSE(report.completed);
+  EXPECT_EQ(report.sent, 0);
+  EXPECT_TRUE(recorder.errors.empty());  // a stop is no error
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  中止  "), sj("  ○  ")}));
+  EXPECT_EQ(stored("00001")[0], "00001");
+  EXPECT_EQ(stored("00001")[2], "00000000");
+  EXPECT_EQ(stored("00002")[0], "00001");
+}
+
+TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
+  SmtpTestServer smtp;
+  Pop3TestServer pop("popuser", "secret");
+  story("00001", "s1", "b1");
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  MailSettings s = settings(smtp.port());
+  s.POP_before_SMTP = 1;
+  s.Pop_Saver = "127.0.0.1";
+  s.Pop_UsrName = "popuser";
+  s.Pop_After_Snd_Second = "0";
+  run.setSettings(s);
+  run.setPassword("secret");
+  run.setPop3Port(pop.port());
+  run.markAll();
+  ASSERT_TRUE(run.checkStart().ready());
+  const SendReport report = run.run(recorder);
+  EXPECT_TRUE(report.completed) << (recorder.errors.empty() ? "" : recorder.errors[0]);
+  EXPECT_EQ(smtp.messages().size(), 1u);
+  EXPECT_EQ(stored("00001")[0], "00002");
+  const auto at = [&](const std::string& event) {
+    return std::find(recorder.events.begin(), recorder.events.end(), event) - recorder.events.begin();
+  };
+  ASSERT_TRUE(recorder.saw("login"));
+  EXPECT_LT(at("login"), at("sending reader00001@example.com"));
+  EXPECT_TRUE(recorder.saw("reader 0 " + sj("  ○  ") + " 1"));  // back to marked after the login
+
+  // A refused login: the box, and the reader's mail does not go out.
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
+  run.listDueReaders();
+  run.setPassword("wrong");
+  run.markAll();
+  Recorder refused;
+  EXPECT_FALSE(run.run(refused).completed);
+  ASSERT_EQ(refused.errors.size(), 1u);
+  EXPECT_EQ(refused.errors[0].rfind(sj("Pop Connect 失敗 \r"), 0), 0u) << refused.errors[0];
+  EXPECT_TRUE(refused.saw("reader 0 " + sj("エラー") + " 1"));
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  中止  ")}));
+  EXPECT_EQ(smtp.messages().size(), 1u);
+  EXPECT_EQ(stored("00001")[0], "00001");
+}
+
+}  // namespace
