@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds QuorMail and starts it. The program and its database live in build/.
+# Builds QuorMail and starts it. The operator's data (database, settings, logs) lives in
+# $QUORMAIL_HOME, else ~/.local/share/QuorMail, never in build/.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash tools/deps.sh

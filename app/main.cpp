@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "app/UnattendedRun.h"
 #include "app/Windows.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
@@ -27,6 +28,14 @@ int main(int argc, char* argv[]) {
       std::cerr << command.error << "\n";
       CommandLine::printHelp(std::cerr);
       return 2;
+    case CommandLine::Action::Receive:
+    case CommandLine::Action::Send:
+    case CommandLine::Action::ReceiveAndSend: {
+      // No display and no Qt application: the program's folder from the system.
+      std::error_code ec;
+      const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+      return runUnattended(static_cast<int>(command.action), command.dryRun, self.parent_path());
+    }
     default:
       break;
   }

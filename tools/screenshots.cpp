@@ -20,9 +20,9 @@ int main(int argc, char** argv) {
   const fs::path dir = fs::temp_directory_path() / "quormail-screenshots";
   fs::remove_all(dir);
   fs::create_directories(dir);
-  fs::copy_file(QUORMAIL_BINARY_DIR "/tests/template/QUORMAIL.GDB", dir / "QUORMAIL.GDB");
 
   AppContext ctx(dir);
+  ctx.createMissingDatabase();
   MainMenu menu(ctx);
   menu.openDatabase();
   auto windows = createWindows(ctx);

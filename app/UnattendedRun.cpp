@@ -1,0 +1,201 @@
+#include "app/UnattendedRun.h"
+
+#include <csignal>
+#include <iostream>
+#include <map>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "core/AppContext.h"
+#include "core/DataFolder.h"
+#include "core/Database.h"
+#include "core/Sjis.h"
+#include "core/Tables.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
+#include "sending/DueReader.h"
+#include "sending/SendListener.h"
+#include "sending/SendRun.h"
+#include "settings/SettingsFiles.h"
+
+namespace {
+
+std::string u8(const char* text) { return Sjis::fromUtf8(text); }
+
+// Prints what a send run reports: one line per mail.
+class ConsoleSendListener : public SendListener {
+ public:
+  ConsoleSendListener(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+
+  void readerChanged(std::size_t index, const DueReader& r) override {
+    // A reader is reported again when the database has advanced it: one line each.
+    if (m_lastMark.size() <= index) m_lastMark.resize(index + 1, SendMark::none);
+    if (m_lastMark[index] == r.mark) return;
+    m_lastMark[index] = r.mark;
+    const char* what = nullptr;
+    switch (r.mark) {
+      case SendMark::sent:
+        what = "送信済";
+        break;
+      case SendMark::skipped:
+        what = "ストーリーなし";
+        break;
+      case SendMark::failed:
+        what = "送信失敗";
+        break;
+      case SendMark::stopped:
+        what = "中止";
+        break;
+      default:
+        return;
+    }
+    m_out << what << " " << zeroFill(trim(r.id), 5) << " " << Sjis::toUtf8(trim(r.address)) << "\n" << std::flush;
+  }
+  void error(const std::string& text) override { m_err << Sjis::toUtf8(text) << "\n" << std::flush; }
+
+ private:
+  std::ostream& m_out;
+  std::ostream& m_err;
+  std::vector<SendMark> m_lastMark;
+};
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void requestStop(int) { g_stop.store(true); }
+
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+UnattendedRun::UnattendedRun(AppContext& ctx, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop)
+    : m_ctx(ctx), m_out(out), m_err(err), m_stop(stop) {}
+
+void UnattendedRun::line(const std::string& cp932) { m_out << Sjis::toUtf8(oneLine(cp932)) << "\n" << std::flush; }
+
+void UnattendedRun::error(const std::string& cp932) { m_err << Sjis::toUtf8(oneLine(cp932)) << "\n" << std::flush; }
+
+bool UnattendedRun::openDatabase(bool mayCreate) {
+  try {
+    if (mayCreate && m_ctx.createMissingDatabase())
+      line(u8("データベースを作成しました: ") + Sjis::fromPath(m_ctx.file("QUORMAIL.GDB")));
+    m_ctx.openDatabase();
+    return true;
+  } catch (const std::exception& e) {
+    error(u8("データベースを開けません: ") + m_ctx.databaseName() + " " + e.what());
+    return false;
+  }
+}
+
+int UnattendedRun::send(bool dryRun) {
+  SendRun run(m_ctx.query, m_ctx.file("SndMail.log"));
+  run.setStopFlag(&m_stop);
+  try {
+    run.listDueReaders();
+  } catch (const DbError& e) {
+    error(u8("送信対象の読込みに失敗しました: ") + e.what());
+    return kRunFailed;
+  }
+  run.setSettings(loadMailSettings(SettingsPaths::of(m_ctx)));
+  run.markAll();
+
+  if (dryRun) {
+    // Every subject once, then one line per reader the run would send to.
+    std::map<int, std::string> subjects;
+    Statement& q = m_ctx.query;
+    q.close();
+    q.setCommandText(Sql::allStories());
+    q.open();
+    for (q.first(); !q.eof(); q.next())
+      subjects[toIntOr(trim(q.fieldByName("STORYNO")), 0)] = trimRight(charCopy(q.fieldByName("SUBJECT"), 1, 200));
+    q.close();
+    int count = 0;
+    for (const DueReader& r : run.readers()) {
+      if (!r.marked()) continue;
+      const int story = toIntOr(trim(r.nextStory), 0);
+      const auto found = subjects.find(story);
+      line(zeroFill(trim(r.id), 5) + "\t" + std::to_string(story) + "\t" + trim(r.address) + "\t" +
+           (found == subjects.end() ? u8("(ストーリーなし)") : found->second));
+      ++count;
+    }
+    line(u8("送信予定: ") + std::to_string(count) + u8(" 名 (送信していません)"));
+    return kDone;
+  }
+
+  const StartCheck check = run.checkStart();
+  if (!check.ready()) {
+    if (check.outcome == StartCheck::Outcome::settingsProblem) {
+      error(check.message);
+      return kSettingsError;
+    }
+    line(check.message);
+    return kDone;
+  }
+  MailSettings& settings = run.settings();
+  if (settings.popBeforeSmtp()) {
+    if (!settings.passwordSaved()) {
+      error(u8("POP3のパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
+      return kSettingsError;
+    }
+    if (trim(settings.password).empty()) {
+      error(u8("パスワードを設定して下さい。"));
+      return kSettingsError;
+    }
+    if (!isHalfWidth(trim(settings.password))) {
+      error(u8("パスワードに全角文字があります。半角文字で設定して下さい。"));
+      return kSettingsError;
+    }
+  }
+  line(u8("送信開始: ") + std::to_string(run.markedCount()) + u8(" 名"));
+  ConsoleSendListener listener(m_out, m_err);
+  const SendReport report = run.run(listener);
+  line(u8("送信終了: ") + std::to_string(report.sent) + " / " + std::to_string(report.marked) + u8(" 件送信済"));
+  if (m_stop.load()) {
+    line(u8("中断しました。"));
+    return kDone;
+  }
+  if (!report.completed) {
+    error(u8("メール送信に失敗しました。"));
+    return kRunFailed;
+  }
+  return kDone;
+}
+
+int UnattendedRun::receive() {
+  error(u8("受信コマンドは使用できません。"));
+  return kSettingsError;
+}
+
+int UnattendedRun::receiveAndSend() {
+  const int received = receive();
+  if (received != kDone || m_stop.load()) return received;
+  return send(false);
+}
+
+int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir) {
+  struct sigaction sa {};
+  sa.sa_handler = requestStop;
+  sigemptyset(&sa.sa_mask);
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &sa, nullptr);
+
+  const std::filesystem::path dataDir = chooseDataFolder(programDir);
+  const bool portable = dataDir == programDir;
+  std::error_code ec;
+  if (!portable) std::filesystem::create_directories(dataDir, ec);
+  AppContext ctx(dataDir);
+  UnattendedRun command(ctx, std::cout, std::cerr, g_stop);
+  if (!command.openDatabase(!portable)) return UnattendedRun::kDatabaseUnavailable;
+  switch (static_cast<CommandLine::Action>(action)) {
+    case CommandLine::Action::Send:
+      return command.send(dryRun);
+    case CommandLine::Action::Receive:
+      return command.receive();
+    case CommandLine::Action::ReceiveAndSend:
+      return command.receiveAndSend();
+    default:
+      return UnattendedRun::kSettingsError;
+  }
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include <atomic>
+#include <filesystem>
+#include <ostream>
+
+class AppContext;
+
+// The runs of the windows without any window, for a scheduler: `quormail receive`,
+// `quormail send [--dry-run]` and `quormail receive-and-send`. One line per stage or
+// mail goes to out, errors to err, both UTF-8 in the program's Japanese texts. Nothing
+// is ever asked: what a window would ask (an unsaved password, settings that fail the
+// start check) ends the command with the check's message.
+class UnattendedRun {
+ public:
+  // Exit statuses of the commands.
+  enum Status { kDone = 0, kRunFailed = 1, kSettingsError = 2, kDatabaseUnavailable = 3 };
+
+  UnattendedRun(AppContext& ctx, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop);
+
+  int send(bool dryRun);
+  int receive();
+  int receiveAndSend();
+
+  // Opens (and on a first start in a data folder, creates) the database; false after
+  // the error was written.
+  bool openDatabase(bool mayCreate);
+
+ private:
+  void line(const std::string& cp932);
+  void error(const std::string& cp932);
+
+  AppContext& m_ctx;
+  std::ostream& m_out;
+  std::ostream& m_err;
+  const std::atomic<bool>& m_stop;
+};
+
+// The entry of main() for the commands: chooses the data folder, installs the handler
+// that turns SIGTERM, SIGINT and SIGHUP into a stop request, runs the command.
+int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir);

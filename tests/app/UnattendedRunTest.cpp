@@ -1,0 +1,170 @@
+// The commands for a scheduler, run as a separate process of the real program in a
+// portable folder: a real database file, aiosmtpd, no display.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/IniFile.h"
+#include "core/Tables.h"
+#include "settings/SettingsFiles.h"
+#include "tests/support/Servers.h"
+#include "tests/support/TestProgram.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct UnattendedRunTest : ::testing::Test {
+  TestProgram program;  // holds the database open the whole time, as an open window does
+  SmtpTestServer smtp;
+  int exitCode = -1;
+  std::string out;
+
+  void SetUp() override {
+    fs::copy_file(QUORMAIL_PROGRAM, program.file("quormail"));
+    program.exec(" DELETE FROM USERLIST");
+    program.exec(" DELETE FROM STORYLIST");
+    writeStory(program.sql(), StoryRow{"00001", sj("第1話 はじめに"), sj("##readername##様\r\n本文1")});
+    writeStory(program.sql(), StoryRow{"00002", sj("第2話"), sj("本文2")});
+    reader("00001", "00001", "01");
+    reader("00002", "00002", "01");
+    reader("00003", "00001", "00");  // may not be sent to
+    writeMailSettings(0);
+  }
+
+  void reader(const std::string& id, const std::string& next, const std::string& status) {
+    ReaderRow r;
+    r.ID = id;
+    r.MAILADDRESS = "reader" + id + "@example.com";
+    r.TOUROKUDATE = "20240101";
+    r.TOUROKUTIME = "090000";
+    r.NAME = sj("読者") + id;
+    r.SYORIKBN = status;
+    r.NEXTSTORY = next;
+    r.SNDFASTDATE = r.SNDLASTDATE = "00000000";
+    r.SNDFASTTIME = r.SNDLASTTIME = "000000";
+    writeReader(program.sql(), r);
+  }
+
+  void writeMailSettings(int popBeforeSmtp, const std::string& server = "127.0.0.1") {
+    AllSettings s;
+    s.mail.Smtp = server;
+    s.mail.MailAdress = "owner@example.com";
+    s.mail.Mail1_Wait_Second = "0";
+    s.mail.PasSave = 0;
+    s.mail.POP_before_SMTP = popBeforeSmtp;
+    s.mail.Pop_Saver = "127.0.0.1";
+    s.mail.Pop_UsrName = "user";
+    const SettingsPaths paths{program.file("QuorMail.env"), program.file("QuorMail1.env"),
+                              program.file("QuorMail2.env")};
+    writeSettings(paths, s);
+    IniFile(paths.env).writeInteger("Mail", "SMTPPORT", smtp.port());
+  }
+
+  // Runs the copied program with no display; standard output in out, errors after it.
+  void command(const std::string& arguments) {
+    out = runCommand("cd " + program.dir().string() + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                         "timeout 120 ./quormail " + arguments + " 2>&1",
+                     &exitCode);
+  }
+
+  std::string nextStoryOf(const std::string& id) {
+    return program.rows(" SELECT NEXTSTORY FROM USERLIST WHERE ID = '" + id + "'", {"NEXTSTORY"})[0][0];
+  }
+};
+
+TEST_F(UnattendedRunTest, DryRunListsEachDueReaderWithStoryAndSubjectAndSendsNothing) {
+  command("send --dry-run");
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_NE(out.find("00001\t1\treader00001@example.com\t第1話 はじめに\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("00002\t2\treader00002@example.com\t第2話\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("00003"), std::string::npos) << "a reader who may not be sent to was listed";
+  EXPECT_NE(out.find("送信予定: 2 名"), std::string::npos) << out;
+  EXPECT_TRUE(smtp.messages().empty());
+  EXPECT_EQ(nextStoryOf("00001"), "00001");
+  EXPECT_FALSE(fs::exists(program.file("SndMail.log")));
+}
+
+TEST_F(UnattendedRunTest, SendWorksWhileAnotherProcessHoldsTheDatabaseOpen) {
+  command("send");
+  EXPECT_EQ(exitCode, 0) << out;
+  ASSERT_TRUE(smtp.waitForMessages(2));
+  EXPECT_NE(out.find("送信済 00001 reader00001@example.com\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("送信済 00002 reader00002@example.com\n"), std::string::npos) << out;
+  EXPECT_EQ(nextStoryOf("00001"), "00002");
+  EXPECT_EQ(nextStoryOf("00002"), "00003");
+  EXPECT_EQ(nextStoryOf("00003"), "00001");
+  EXPECT_TRUE(fs::exists(program.file("SndMail.log")));
+
+  // The second run sends the second story mail to the first reader only; then nobody
+  // is due any more: done, with the run's own message.
+  command("send");
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_EQ(nextStoryOf("00001"), "00003");
+  command("send");
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_NE(out.find("送信対象が１件もありません。"), std::string::npos) << out;
+}
+
+TEST_F(UnattendedRunTest, NeverAsksAndEndsWithTheCheckMessageAndItsStatus) {
+  // POP before SMTP with a password that is asked at each run: nothing can ask.
+  writeMailSettings(1);
+  command("send");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_NE(out.find("パスワードが保存されていません"), std::string::npos) << out;
+  EXPECT_TRUE(smtp.messages().empty());
+
+  writeMailSettings(0, "");
+  command("send");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_NE(out.find("SMTPｻｰﾊﾞ名が設定されていません。"), std::string::npos) << out;
+
+  command("send --now");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_NE(out.find("不明なオプションです: --now"), std::string::npos) << out;
+}
+
+TEST_F(UnattendedRunTest, AFailedRunAndAMissingDatabaseHaveTheirOwnStatus) {
+  smtp.stop();  // nobody answers on the port any more
+  command("send");
+  EXPECT_EQ(exitCode, 1) << out;
+  EXPECT_EQ(nextStoryOf("00001"), "00001");
+
+  IniFile(program.file("QuorMail.env")).writeString("Database", "Database", (program.dir() / "NONE.GDB").string());
+  command("send --dry-run");
+  EXPECT_EQ(exitCode, 3) << out;
+  EXPECT_NE(out.find("データベースを開けません"), std::string::npos) << out;
+
+  command("--version");
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(out.rfind("QuorMail ", 0), 0u) << out;
+}
+
+}  // namespace
+
+namespace {
+
+// Installed outside a portable folder, the program keeps its data in $QUORMAIL_HOME and
+// creates an empty database there from the schema it carries, saying so once.
+TEST(DataFolder, FirstStartCreatesTheDatabaseInTheDataFolderOnce) {
+  TestProgram installed(false, false);
+  const fs::path bin = installed.dir() / "bin";
+  const fs::path home = installed.dir() / "data";
+  fs::create_directories(bin);
+  fs::copy_file(QUORMAIL_PROGRAM, bin / "quormail");
+  const std::string run = "env -u DISPLAY QUORMAIL_HOME=" + home.string() + " " + (bin / "quormail").string() +
+                          " send --dry-run 2>&1";
+  int exitCode = -1;
+  std::string out = runCommand(run, &exitCode);
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_NE(out.find("データベースを作成しました: " + (home / "QUORMAIL.GDB").string()), std::string::npos) << out;
+  EXPECT_TRUE(fs::exists(home / "QUORMAIL.GDB"));
+  EXPECT_FALSE(fs::exists(bin / "QUORMAIL.GDB"));
+
+  out = runCommand(run, &exitCode);
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_EQ(out.find("データベースを作成しました"), std::string::npos) << out;
+  EXPECT_NE(out.find("送信予定: 0 名"), std::string::npos) << out;
+}
+
+}  // namespace
