@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2
-  fonts-noto-cjk
+  firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2 firebird3.0-server
+  fonts-noto-cjk qt6-translations-l10n php-cli
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-aiosmtpd python3-pyftpdlib dovecot-pop3d
   libssl-dev curl clang libclang-rt-14-dev
