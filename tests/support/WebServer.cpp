@@ -1,0 +1,35 @@
+#include "tests/support/WebServer.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string fetch(const std::string& arguments, int* status) {
+  // curl prints the body, then the status on a line of its own.
+  int exitCode = -1;
+  std::string out = runCommand("curl -s -m 20 -w '\\n%{http_code}' " + arguments, &exitCode);
+  const std::size_t cut = out.rfind('\n');
+  if (status) *status = cut == std::string::npos ? -1 : std::stoi("0" + out.substr(cut + 1));
+  return cut == std::string::npos ? out : out.substr(0, cut);
+}
+}  // namespace
+
+PhpTestServer::PhpTestServer() {
+  fs::create_directories(docroot());
+  for (const auto& entry : fs::directory_iterator(QUORMAIL_SOURCE_DIR "/contrib/web"))
+    fs::copy(entry.path(), docroot() + "/" + entry.path().filename().string());
+  start({"/usr/bin/php", "-S", "127.0.0.1:" + std::to_string(m_port), "-t", docroot(), docroot() + "/router.php"});
+}
+
+std::string PhpTestServer::url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::string PhpTestServer::post(const std::string& path, const std::string& form, int* status) const {
+  return fetch("--data-binary '" + form + "' '" + url(path) + "'", status);
+}
+
+std::string PhpTestServer::get(const std::string& path, int* status) const {
+  return fetch("'" + url(path) + "'", status);
+}
