@@ -19,6 +19,7 @@
 #include "intake/ImportRules.h"
 #include "intake/LatestValue.h"
 #include "intake/ResultLabel.h"
+#include "intake/WindowListener.h"
 
 namespace {
 
@@ -29,18 +30,16 @@ std::filesystem::path pathOf(const QString& chosen) { return std::filesystem::pa
 }  // namespace
 
 // The import's reports, carried to the user-interface thread; boxes wait for the operator.
-class CsvImportWindow::Listener : public IntakeListener {
+class CsvImportWindow::Listener : public WindowListener {
  public:
   explicit Listener(CsvImportWindow& w)
-      : m_window(w),
+      : WindowListener(*w.m_runThread),
+        m_window(w),
         m_count(*w.m_runThread, [&w](const int& n) { w.countBox->setText(Sjis::toQ(ImportRules::countText(n))); }) {}
 
   void readerRegistered(int count) override { m_count.set(count); }
-  void showBox(OperatorBox box, const std::string& t) override {
-    m_window.m_runThread->call([&] { box == OperatorBox::Error ? showError(Sjis::toQ(t)) : showMessage(Sjis::toQ(t)); });
-  }
   void finished(const IntakeReport& report) override {
-    m_window.m_runThread->post([w = &m_window, report] { w->m_report = report; });
+    m_thread.post([w = &m_window, report] { w->m_report = report; });
   }
 
  private:

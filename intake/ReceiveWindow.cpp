@@ -24,6 +24,7 @@
 #include "intake/LatestValue.h"
 #include "intake/ReceiveRun.h"
 #include "intake/ResultLabel.h"
+#include "intake/WindowListener.h"
 #include "settings/PasswordPrompt.h"
 #include "settings/SettingsDialogs.h"
 
@@ -42,10 +43,11 @@ bool refuse(const char* utf8) {
 }  // namespace
 
 // The run's reports, carried to the user-interface thread; boxes wait for the operator.
-class ReceiveWindow::Listener : public IntakeListener {
+class ReceiveWindow::Listener : public WindowListener {
  public:
   explicit Listener(ReceiveWindow& w)
-      : m_window(w),
+      : WindowListener(*w.m_runThread),
+        m_window(w),
         m_message(*w.m_runThread, [&w](const std::string& t) { w.showMessageLine(t); }),
         m_transfer(*w.m_runThread,
                    [&w](const std::pair<std::int64_t, std::int64_t>& p) { w.showTransfer(p.first, p.second); }),
@@ -54,22 +56,19 @@ class ReceiveWindow::Listener : public IntakeListener {
 
   void messageLine(const std::string& t) override { m_message.set(t); }
   void transferStarted(std::int64_t size) override {
-    m_window.m_runThread->post([w = &m_window, size] { w->startTransferDisplay(size); });
+    m_thread.post([w = &m_window, size] { w->startTransferDisplay(size); });
   }
   void transferProgress(std::int64_t count, std::int64_t size) override { m_transfer.set({count, size}); }
   void listing(const std::vector<std::string>& lines) override {
-    m_window.m_runThread->post([w = &m_window, lines] {
+    m_thread.post([w = &m_window, lines] {
       QString all;
       for (const std::string& l : lines) all += Sjis::toQ(l) + QLatin1Char('\n');
       w->listingView->setPlainText(all);
     });
   }
   void readerRegistered(int count) override { m_count.set(count); }
-  void showBox(OperatorBox box, const std::string& t) override {
-    m_window.m_runThread->call([&] { box == OperatorBox::Error ? showError(Sjis::toQ(t)) : showMessage(Sjis::toQ(t)); });
-  }
   void finished(const IntakeReport& report) override {
-    m_window.m_runThread->post([w = &m_window, report] { w->m_report = report; });
+    m_thread.post([w = &m_window, report] { w->m_report = report; });
   }
 
  private:
