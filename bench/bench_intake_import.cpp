@@ -4,7 +4,7 @@
 #include <firebird/Interface.h>
 
 #include <QCoreApplication>
-#include <QString>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "core/Dialogs.h"
+#include "core/AppContext.h"
 #include "intake/CsvImport.h"
+#include "intake/IntakeListener.h"
 #include "intake/RegistrationImport.h"
-#include "intake/RegistrationImportHost.h"
+#include "intake/RunLog.h"
 
 using namespace Firebird;
 
@@ -26,33 +27,12 @@ namespace {
 
 const int kLines = 10000;
 
-// The window as the imports see it, doing what the real one does between lines.
-class BenchHost : public RegistrationImportHost {
+// Counts the readers; the windows carry the count to their own thread the same cheap way.
+class BenchListener : public IntakeListener {
  public:
-  bool running() const override { return m_running; }
-  void stopRunning() override { m_running = false; }
-  void readerRegistered() override { ++count; }
-  void processEvents() override { QCoreApplication::processEvents(); }
-  void showMessage(const std::string&) override {}
-  void LogWrite(const std::string&) override {}
-  void ErrLogWrite(const std::string&) override {}
+  void readerRegistered(int) override { ++count; }
+  void showBox(OperatorBox, const std::string& text) override { std::cerr << "box: " << text << "\n"; }
   int count = 0;
-
- private:
-  bool m_running = true;
-};
-
-// Picks the prepared CSV file and says Yes to every question.
-class BenchDialogs : public Dialogs {
- public:
-  explicit BenchDialogs(QString file) : m_file(std::move(file)) {}
-  MsgResult message(const QString&, const QString&, MsgIcon, MsgButtons) override { return MsgResult::Yes; }
-  QString openFile(const QString&, const QString&, const QString&) override { return m_file; }
-  QString saveFile(const QString&, const QString&, const QString&, const QString&) override { return QString(); }
-  QString chooseFolder(const QString&, const QString&) override { return QString(); }
-
- private:
-  QString m_file;
 };
 
 std::string address(int i) { return "reader" + std::to_string(i) + "@example.com"; }
@@ -173,11 +153,10 @@ int main(int argc, char** argv) {
   AppContext registCtx(registDir.dir), csvCtx(csvDir.dir);
   registCtx.openDatabase();
   csvCtx.openDatabase();
-  BenchHost registHost, csvHost;
+  BenchListener registListener, csvListener;
+  RunLog registLog(registDir.dir / "FtpRcv.log", registDir.dir / "FtpRcv_Err.log");
+  const std::atomic<bool> noStop{false};
   Bare bareOnce(bareOnceDir.db()), bareEvery(bareEveryDir.db());
-  const QString csvFile = QString::fromStdString((csvDir.dir / "readers.csv").string());
-  BenchDialogs dialogs(csvFile);
-  Dialogs::install(&dialogs);
 
   double regist = 0, csv = 0, refOnce = 0, refEvery = 0;
   for (int c = 0; c < chunks; ++c) {
@@ -185,19 +164,18 @@ int main(int argc, char** argv) {
     writeFile(registDir.dir / "registdata.cgi", false, from, to);
     writeFile(csvDir.dir / "readers.csv", true, from, to);
     regist += timed([&] {
-      RegistrationImport imp(registCtx.query, registHost);
-      imp.DB_Insert_Main(registDir.dir / "registdata.cgi");
+      RegistrationImport imp(registCtx.query, registLog, registListener, noStop);
+      imp.importFile(registDir.dir / "registdata.cgi");
     });
     refOnce += timed([&] { bareOnce.lines(from, to, false); });
     csv += timed([&] {
-      CsvImport imp(csvCtx.query, csvHost);
-      imp.Csv_To_DB();
+      CsvImport imp(csvCtx.query, csvListener, noStop);
+      imp.run(csvDir.dir / "readers.csv");
     });
     refEvery += timed([&] { bareEvery.lines(from, to, true); });
   }
-  Dialogs::install(nullptr);
-  if (registHost.count != kLines || csvHost.count != kLines)
-    std::cerr << "inserted " << registHost.count << " and " << csvHost.count << " readers\n";
+  if (registListener.count != kLines || csvListener.count != kLines)
+    std::cerr << "inserted " << registListener.count << " and " << csvListener.count << " readers\n";
 
   report("registration import, 10,000 lines (one MAX(ID) per file, one INSERT per line)", regist, refOnce);
   report("CSV import, 10,000 lines (one MAX(ID) and one INSERT per line)", csv, refEvery);

@@ -1,41 +1,41 @@
 #pragma once
+#include <atomic>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-class Statement;
-class ImportHost;
+#include "intake/IntakeListener.h"
 
-// Adds readers from a CSV file the operator picks: address first, name second. Lines
-// whose address holds no "@" are collected and offered for saving; each reader costs
-// one MAX(ID) query and one INSERT, each committed on its own.
+class Statement;
+
+// Adds readers from a CSV file: address first, name second. Lines whose address holds
+// no "@" are collected in the report for the operator to save; each reader costs one
+// MAX(ID) query and one INSERT, each committed on its own. A stop request takes effect
+// between two lines.
 class CsvImport {
  public:
-  enum class Outcome {
-    NotStarted,  // file dialog or question cancelled, or the file unreadable
-    Completed,   // the file was read to its end
-    Stopped      // ID limit, insert failure or the operator's stop
-  };
-
   static constexpr int kMaxFields = 255;
 
-  CsvImport(Statement& q, ImportHost& host);
+  CsvImport(Statement& query, IntakeListener& listener, const std::atomic<bool>& stop);
 
-  // The run behind the start button.
-  Outcome Csv_To_DB();
-  // Inserts the reader of the current line's fields; answers the running flag.
-  bool DB_Inseart(const std::vector<std::string>& fields);
-
-  // "address,name" of every line refused for its address, in file order.
-  const std::vector<std::string>& rejected() const { return m_rejected; }
+  // Reads the file to its end, the ID limit, an insert failure or a stop. A file that
+  // cannot be opened is reported in the error box and nothing is read.
+  IntakeReport run(const std::filesystem::path& file);
 
   // Splits at every comma, dropping double quotes (they protect nothing); at most
   // kMaxFields fields, text after the last of them is ignored. Fields are not trimmed.
   static std::vector<std::string> splitLine(const std::string& line);
 
- private:
-  void offerRejected();
+  // Writes the refused lines, each ended by CR LF; empty when written, else the
+  // system's reason.
+  static std::string saveRejected(const std::filesystem::path& target, const std::vector<std::string>& lines);
 
-  Statement& m_q;
-  ImportHost& m_host;
-  std::vector<std::string> m_rejected;
+ private:
+  // Inserts the reader of a line's address and name; false ends the import.
+  bool insertReader(const std::string& address, const std::string& name);
+
+  Statement& m_query;
+  IntakeListener& m_listener;
+  const std::atomic<bool>& m_stop;
+  int m_registered = 0;
 };

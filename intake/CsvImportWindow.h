@@ -1,43 +1,56 @@
 #pragma once
+#include <memory>
+
 #include "core/WindowBase.h"
-#include "intake/ImportHost.h"
+#include "intake/IntakeListener.h"
 
 class QLabel;
 class QPushButton;
+class CsvImport;
 class NavigatingEdit;
+class RunThread;
 
-// "クオル　ＣＳＶファイルから読者情報を登録": imports readers from a CSV file (CsvImport).
-// The window has no title-bar buttons; it is left only through B12.
-class CsvImportWindow : public WindowBase, private ImportHost {
+// "クオル　ＣＳＶファイルから読者情報を登録": asks for the CSV file, runs the import
+// (CsvImport) on a worker thread showing its count, then offers the refused lines for
+// saving. The window has no title-bar buttons; it is left only through the end button,
+// which during a run asks whether to stop.
+class CsvImportWindow : public WindowBase {
   Q_OBJECT
  public:
   explicit CsvImportWindow(AppContext& ctx, QWidget* parent = nullptr);
+  ~CsvImportWindow() override;
 
   void activate() override;
+  bool running() const;
+  RunThread& runThread() { return *m_runThread; }
 
-  QPushButton* B1;
-  QPushButton* B12;
-  QLabel* Label1;
-  NavigatingEdit* EOCnt;
-  QLabel* LSuccesuu;
-  QLabel* Lerror;
+  QPushButton* startButton;
+  QPushButton* endButton;
+  QLabel* countCaption;
+  NavigatingEdit* countBox;
+  QLabel* successLabel;
+  QLabel* failureLabel;
 
  public slots:
-  void B1Click();
-  void B12Click();
-  // Escape and the like: ignored, only B12 leaves the window.
+  void startImport();
+  void endClicked();
+  // Escape and the like: ignored, only the end button leaves the window.
   void reject() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  bool running() const override { return m_running; }
-  void stopRunning() override { m_running = false; }
-  void readerRegistered() override;
-  void processEvents() override;
+  class Listener;
 
-  bool m_running = false;
+  void importFinished(const QString& error);
+  // The window's state after a run or a start that was called off.
+  void becomeReady();
+  void offerRejected();
+
   bool m_closeAfterRun = false;
-  int m_count = 0;
+  RunThread* m_runThread;
+  std::unique_ptr<Listener> m_listener;
+  std::unique_ptr<CsvImport> m_engine;
+  IntakeReport m_report;
 };

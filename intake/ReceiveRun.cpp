@@ -1,17 +1,21 @@
 #include "intake/ReceiveRun.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "core/Clock.h"
-#include "core/Dialogs.h"
 #include "core/Sjis.h"
-#include "intake/ReceiveHost.h"
+#include "intake/RegistrationImport.h"
+#include "net/ConnectionStatus.h"
 #include "net/FtpClient.h"
+#include "net/NetErrors.h"
+#include "settings/SettingsFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -19,19 +23,18 @@ namespace {
 
 std::string text(const char* utf8) { return Sjis::fromUtf8(utf8); }
 
-void errorBox(const std::string& cp932) { showError(Sjis::toQ(cp932)); }
-
 // The client wants the file system's own name of a CP932 path.
 std::string nativeName(const std::string& cp932) { return Sjis::toPath(cp932).string(); }
 
 }  // namespace
 
-ReceiveRun::ReceiveRun(FtpClient& ftp, ReceiveHost& host, FtpTarget target)
-    : m_ftp(ftp), m_host(host), m_target(std::move(target)) {
-  m_hostFile = hostFileOf(m_target.hostFolder);
-  m_download = localFile(m_target.localFolder, kDataFile);
-  m_placeholder = localFile(m_target.localFolder, kPlaceholder);
+ReceiveRun::ReceiveRun(Statement& query, IntakeListener& listener, const std::atomic<bool>& stop)
+    : m_query(query), m_listener(listener), m_stop(stop), m_ftp(std::make_unique<FtpClient>()) {
+  m_ftp->readTimeoutMs = 10000;
+  m_ftp->onStatus = [this](TcpConnection&, ConnectionStatus status, const std::string&) { reportStatus(status); };
 }
+
+ReceiveRun::~ReceiveRun() = default;
 
 std::string ReceiveRun::hostFileOf(const std::string& hostFolder) {
   if (!hostFolder.empty() && hostFolder.back() == '/') return hostFolder + kDataFile;
@@ -52,14 +55,55 @@ std::string ReceiveRun::backupName(const std::string& download, const std::strin
          ".bak";
 }
 
+IntakeReport ReceiveRun::run(const FtpSettings& settings) {
+  m_succeeded = true;
+  m_stopped = false;
+  m_remoteEmptied = false;
+  m_size = 0;
+  m_log.removeErrorLog();
+  m_stamp = Clock::nowStamp();
+  m_log.write(text("開始"));
+
+  m_hostFolder = settings.FTP_HOST_PATH;
+  m_hostFile = hostFileOf(settings.FTP_HOST_PATH);
+  m_download = localFile(settings.FTP_LOCAL_PATH, kDataFile);
+  m_placeholder = localFile(settings.FTP_LOCAL_PATH, kPlaceholder);
+  m_ftp->host = settings.FTP_HOST_ADR;
+  m_ftp->port = port;
+  m_ftp->user = settings.FTP_USER;
+  m_ftp->password = settings.password;
+  m_ftp->passive = settings.passive();
+  m_ftp->setStopFlag(&m_stop);
+
+  IntakeReport report;
+  const bool received = runTransfers();
+  if (received || m_remoteEmptied) {
+    RegistrationImport import(m_query, m_log, m_listener, m_stop);
+    m_succeeded = import.importFile(Sjis::toPath(m_download), m_succeeded);
+    report.registered = import.registeredCount();
+    report.refusedLinesLogged = import.refusedLinesLogged();
+  }
+
+  m_stamp = Clock::nowStamp();
+  m_log.write(text("終了"));
+  report.outcome = m_succeeded ? IntakeReport::Outcome::Completed : IntakeReport::Outcome::Interrupted;
+  m_listener.finished(report);
+  return report;
+}
+
 void ReceiveRun::showAndLog(const std::string& t) {
-  m_host.showMessage(t);
-  m_host.LogWrite(t);
+  m_listener.messageLine(t);
+  m_log.write(t);
+}
+
+void ReceiveRun::errorBox(const std::string& t) {
+  if (!m_stopped) m_listener.showBox(OperatorBox::Error, t);
 }
 
 void ReceiveRun::stageFailed(const std::exception& e) {
-  m_host.LogWrite(e.what());
-  m_host.stopRunning();
+  m_log.write(e.what());
+  m_succeeded = false;
+  if (dynamic_cast<const StoppedError*>(&e)) m_stopped = true;
 }
 
 bool ReceiveRun::transferFailed(const std::exception& e, const std::string& message) {
@@ -72,17 +116,32 @@ bool ReceiveRun::transferFailed(const std::exception& e, const std::string& mess
 
 void ReceiveRun::dropConnection() {
   try {
-    m_ftp.disconnect();
+    m_ftp->disconnect();
   } catch (const std::exception&) {
-    // The closing Ftp_Setudan of the run reports a connection that will not close.
+    // The closing disconnect stage of the run reports a connection that will not close.
   }
 }
 
-bool ReceiveRun::Ftp_Main_Part() {
-  m_remoteEmptied = false;
+void ReceiveRun::reportStatus(ConnectionStatus status) {
+  static const char* const kTexts[] = {"Status  Resolving",  "Status  Connecting",   "Status  Connected",
+                                       "Status  Disconnecting", nullptr,            "Status  StatusText",
+                                       "Status  ftpTransfert", "Status  ftpReady",  "Status  ftpAborted"};
+  const int n = static_cast<int>(status);
+  if (n < 0 || n > 8 || !kTexts[n]) return;
+  showAndLog(kTexts[n]);
+}
+
+void ReceiveRun::pauseUnlessStopped(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!m_stop.load() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        std::chrono::milliseconds(50), end - std::chrono::steady_clock::now()));
+}
+
+bool ReceiveRun::runTransfers() {
   try {
     if (fs::exists(Sjis::toPath(m_download))) {
-      m_host.showMessage(text("ローカルファイル削除開始"));
+      m_listener.messageLine(text("ローカルファイル削除開始"));
       std::error_code ignored;  // a file that stays is overwritten by the download
       fs::remove(Sjis::toPath(m_download), ignored);
     }
@@ -93,15 +152,15 @@ bool ReceiveRun::Ftp_Main_Part() {
     errorBox(message);
     return false;
   }
-  if (!File_Make(m_placeholder)) return false;
+  if (!createEmptyFile(m_placeholder)) return false;
 
-  if (connectAndEnterFolder() && Ftp_Get_Part() && Ftp_Dir_List_Part()) backupAndEmpty();
-  Ftp_Setudan();
-  return m_host.running();
+  if (connectAndEnterFolder() && download() && listHostFolder()) backupAndEmpty();
+  disconnect();
+  return m_succeeded;
 }
 
 bool ReceiveRun::connectAndEnterFolder() {
-  return Ftp_Setudan() && Ftp_Setuzoku() && Ftp_Dir_List_Part() && Ftp_Chg_Dir_Part() && Ftp_Dir_List_Part();
+  return disconnect() && connect() && listHostFolder() && changeToHostFolder() && listHostFolder();
 }
 
 void ReceiveRun::backupAndEmpty() {
@@ -110,7 +169,7 @@ void ReceiveRun::backupAndEmpty() {
   auto fail = [this](const char* message) {
     showAndLog(text(message));
     errorBox(text(message));
-    m_host.stopRunning();
+    m_succeeded = false;
   };
   std::error_code ec;
   if (!fs::exists(Sjis::toPath(m_download), ec)) {
@@ -122,10 +181,10 @@ void ReceiveRun::backupAndEmpty() {
     fail("FTP受信ファイルバックアップ失敗");
     return;
   }
-  if (Ftp_Put_Part() && Ftp_Dir_List_Part() && Ftp_Dir_List_Part()) Ftp_Setudan();
+  if (uploadPlaceholder() && listHostFolder() && listHostFolder()) disconnect();
 }
 
-bool ReceiveRun::File_Make(const std::string& path) {
+bool ReceiveRun::createEmptyFile(const std::string& path) {
   showAndLog(text("ファイル作成開始 -> ") + path);
   const char* stage = nullptr;
   std::string error;
@@ -145,37 +204,31 @@ bool ReceiveRun::File_Make(const std::string& path) {
     error = e.what();
   }
   if (!stage) return true;
-  m_host.LogWrite(error);
-  m_host.stopRunning();
+  m_log.write(error);
+  m_succeeded = false;
   const std::string message = text(stage) + path;
   showAndLog(message);
   errorBox(message);
   return false;
 }
 
-bool ReceiveRun::Ftp_Setudan() {
-  m_ftp.host = m_target.host;
-  m_ftp.port = m_target.port;
-  m_ftp.user = m_target.user;
-  m_ftp.password = m_target.password;
-  m_host.LogWrite(text("FTP切断開始"));
+bool ReceiveRun::disconnect() {
+  m_log.write(text("FTP切断開始"));
   try {
-    m_ftp.disconnect();
+    m_ftp->disconnect();
   } catch (const std::exception& e) {
     stageFailed(e);
     errorBox(text("FTP切断失敗"));
     return false;
   }
-  m_host.processEvents();
-  m_host.LogWrite(text("FTP切断成功"));
+  m_log.write(text("FTP切断成功"));
   return true;
 }
 
-bool ReceiveRun::Ftp_Setuzoku() {
+bool ReceiveRun::connect() {
   showAndLog(text("FTP接続開始"));
-  m_host.processEvents();
   try {
-    m_ftp.connect(true, 50000);
+    m_ftp->connect(true, 50000);
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP接続失敗"));
@@ -186,29 +239,29 @@ bool ReceiveRun::Ftp_Setuzoku() {
   return true;
 }
 
-bool ReceiveRun::Ftp_Dir_List_Part() {
-  m_host.LogWrite(text("FTP List取得開始"));
+bool ReceiveRun::listHostFolder() {
+  m_log.write(text("FTP List取得開始"));
   std::vector<std::string> lines;
-  m_host.showListing(lines);
+  m_listener.listing(lines);
   try {
-    m_ftp.list(lines, "*.*", true);
+    m_ftp->list(lines, "*.*", true);
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP List取得失敗"));
     dropConnection();
     return false;
   }
-  m_host.showListing(lines);
-  for (const std::string& line : lines) m_host.LogWrite(line);
-  m_host.showMessage(text("FTP List取得成功"));
+  m_listener.listing(lines);
+  for (const std::string& line : lines) m_log.write(line);
+  m_listener.messageLine(text("FTP List取得成功"));
   return true;
 }
 
-bool ReceiveRun::Ftp_Chg_Dir_Part() {
-  m_host.pause(changeDirWaitMs);
-  m_host.LogWrite(text("FTP ChangeDir開始 ") + m_target.hostFolder);
+bool ReceiveRun::changeToHostFolder() {
+  pauseUnlessStopped(changeDirWaitMs);
+  m_log.write(text("FTP ChangeDir開始 ") + m_hostFolder);
   try {
-    m_ftp.changeDir(m_target.hostFolder);
+    m_ftp->changeDir(m_hostFolder);
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP ChangeDir失敗"));
@@ -220,20 +273,20 @@ bool ReceiveRun::Ftp_Chg_Dir_Part() {
   return true;
 }
 
-bool ReceiveRun::Ftp_Get_Part() {
-  m_host.showMessage(text("ファイルSize取得開始"));
+bool ReceiveRun::download() {
+  m_listener.messageLine(text("ファイルSize取得開始"));
   try {
-    m_size = m_ftp.size(m_hostFile);
+    m_size = m_ftp->size(m_hostFile);
   } catch (const std::exception& e) {
     stageFailed(e);
     dropConnection();
     const std::string message = text("ファイルSize取得Err -> ") + m_hostFile;
-    m_host.showMessage(message);
+    m_listener.messageLine(message);
     errorBox(message);
     return false;
   }
   if (m_size == -1) {
-    m_host.stopRunning();
+    m_succeeded = false;
     dropConnection();
     const std::string message = text("ファイルSize取得失敗 -> ") + m_hostFile;
     showAndLog(message);
@@ -241,28 +294,36 @@ bool ReceiveRun::Ftp_Get_Part() {
     return false;
   }
 
-  m_host.startProgress(m_size);
-  m_host.showMessage(text("ファイルSize取得成功"));
-  m_host.processEvents();
-  m_host.showMessage(text("ファイル受信開始") + m_hostFile + " -> " + m_download);
+  m_listener.transferStarted(m_size);
+  m_listener.messageLine(text("ファイルSize取得成功"));
+  m_listener.messageLine(text("ファイル受信開始") + m_hostFile + " -> " + m_download);
   // Progress is the download's only: listings on the same client report their bytes too.
-  m_ftp.onWork = [this](FtpClient&, WorkMode, std::int64_t count) { m_host.showProgress(count, m_size); };
+  m_ftp->onWork = [this](FtpClient&, WorkMode, std::int64_t count) { m_listener.transferProgress(count, m_size); };
   try {
-    m_ftp.get(m_hostFile, nativeName(m_download), true, false);
+    m_ftp->get(m_hostFile, nativeName(m_download), true, false);
   } catch (const std::exception& e) {
-    m_ftp.onWork = nullptr;
+    m_ftp->onWork = nullptr;
     return transferFailed(e, text("ファイル受信失敗") + m_hostFile + " -> " + m_download);
   }
-  m_ftp.onWork = nullptr;
-  m_host.showMessage(text("ファイル受信成功"));
-  m_host.showProgress(m_size, m_size);
+  m_ftp->onWork = nullptr;
+  m_listener.messageLine(text("ファイル受信成功"));
+  m_listener.transferProgress(m_size, m_size);
   return true;
 }
 
-bool ReceiveRun::Ftp_Put_Part() {
+bool ReceiveRun::uploadPlaceholder() {
   showAndLog(text("空ファイル送信開始") + m_placeholder + " -> " + m_hostFile);
   try {
-    m_ftp.put(nativeName(m_placeholder), m_hostFile, false);
+    if (m_stop.load()) throw StoppedError();
+    // Once under way the upload is waited for (up to the read time-out): a stop in its
+    // middle would leave unknown whether the server's copy is gone.
+    struct StopIgnored {
+      FtpClient& ftp;
+      const std::atomic<bool>* flag;
+      ~StopIgnored() { ftp.setStopFlag(flag); }
+    } ignored{*m_ftp, m_ftp->stopFlag()};
+    m_ftp->setStopFlag(nullptr);
+    m_ftp->put(nativeName(m_placeholder), m_hostFile, false);
   } catch (const std::exception& e) {
     return transferFailed(e, text("空ファイル送信失敗") + m_placeholder + " -> " + m_hostFile);
   }

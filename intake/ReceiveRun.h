@@ -1,30 +1,31 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <string>
 
+#include "intake/IntakeListener.h"
+#include "intake/RunLog.h"
+
 class FtpClient;
-class ReceiveHost;
+class Statement;
+struct FtpSettings;
+enum class ConnectionStatus : int;
 
-// Where a receive run fetches from and stores to; texts are CP932 as in the settings.
-struct FtpTarget {
-  std::string host;
-  int port = 21;
-  std::string user;
-  std::string password;
-  std::string localFolder;
-  std::string hostFolder;
-};
-
-// The FTP part of a receive run: downloads "registdata.cgi" from the host folder into
-// the local folder, keeps a dated backup of it and only then replaces the server's copy
-// with an empty file. Every stage is shown and logged through the host; a failing stage
-// clears the host's running flag, closes the connection and skips the rest.
+// A receive run: downloads "registdata.cgi" from the host folder into the local folder,
+// keeps a dated backup of it, only then replaces the server's copy with an empty file,
+// and imports the download as new readers (RegistrationImport). Every stage is logged
+// and reported to the listener; a failing stage closes the connection and skips the
+// rest. A stop request ends any network wait; once the server's copy is gone the
+// download is still imported.
 class ReceiveRun {
  public:
   static constexpr const char* kDataFile = "registdata.cgi";
   static constexpr const char* kPlaceholder = "registdata.non";
 
-  ReceiveRun(FtpClient& ftp, ReceiveHost& host, FtpTarget target);
+  ReceiveRun(Statement& query, IntakeListener& listener, const std::atomic<bool>& stop);
+  ~ReceiveRun();
 
   // host folder + "/" + "registdata.cgi", without doubling a trailing "/".
   static std::string hostFileOf(const std::string& hostFolder);
@@ -33,32 +34,39 @@ class ReceiveRun {
   // "<download without extension>_yyyymmdd_hhnnss.bak" for a 14-digit stamp.
   static std::string backupName(const std::string& download, const std::string& stamp);
 
-  // The whole FTP part; true when the running flag is still set at its end.
-  bool Ftp_Main_Part();
+  // The whole run with checked settings (the password filled in). Reports the end to
+  // the listener's finished() too.
+  IntakeReport run(const FtpSettings& settings);
 
-  // Whether the server's copy was replaced by the empty file in this run: from then on
-  // the download is the only copy of the registrations.
-  bool remoteEmptied() const { return m_remoteEmptied; }
-  const std::string& downloadPath() const { return m_download; }
-  const std::string& Rcv_Stamp() const { return m_stamp; }
-  std::int64_t fileSize() const { return m_size; }
+  // FtpRcv.log and FtpRcv_Err.log; the owner sets their paths.
+  RunLog& log() { return m_log; }
+  // The client of the runs; an observer installed on its status event beforehand is
+  // still called.
+  FtpClient& ftpClient() { return *m_ftp; }
+  // The moment of the backup's name, or of the run's end.
+  const std::string& stamp() const { return m_stamp; }
 
-  // Pause before changing to the host folder.
-  int changeDirWaitMs = 1000;
+  int port = 21;  // the standard port; tests point it elsewhere
+  int changeDirWaitMs = 1000;  // pause before changing to the host folder
 
  private:
-  bool File_Make(const std::string& path);
-  bool Ftp_Setudan();
-  bool Ftp_Setuzoku();
-  bool Ftp_Dir_List_Part();
-  bool Ftp_Chg_Dir_Part();
-  bool Ftp_Get_Part();
-  bool Ftp_Put_Part();
+  bool runTransfers();
+  bool createEmptyFile(const std::string& path);
+  bool disconnect();
+  bool connect();
+  bool listHostFolder();
+  bool changeToHostFolder();
+  bool download();
+  bool uploadPlaceholder();
   bool connectAndEnterFolder();
   void backupAndEmpty();
+  void reportStatus(ConnectionStatus status);
+  void pauseUnlessStopped(int ms);
 
   void showAndLog(const std::string& text);
-  // Logs the error's own text and clears the running flag.
+  // The error box, left out when the operator's stop ended the stage.
+  void errorBox(const std::string& text);
+  // Logs the error's own text and marks the run failed.
   void stageFailed(const std::exception& e);
   // A failed transfer: the error logged, the connection closed, the message shown,
   // logged and boxed; always false.
@@ -66,13 +74,19 @@ class ReceiveRun {
   // Closes the control connection without a stage of its own.
   void dropConnection();
 
-  FtpClient& m_ftp;
-  ReceiveHost& m_host;
-  FtpTarget m_target;
+  Statement& m_query;
+  IntakeListener& m_listener;
+  const std::atomic<bool>& m_stop;
+  std::unique_ptr<FtpClient> m_ftp;
+  RunLog m_log;
+
+  std::string m_hostFolder;
   std::string m_hostFile;
   std::string m_download;
   std::string m_placeholder;
   std::string m_stamp;
   std::int64_t m_size = 0;
-  bool m_remoteEmptied = false;
+  bool m_succeeded = false;
+  bool m_stopped = false;        // a stage ended by the operator's stop
+  bool m_remoteEmptied = false;  // from then on the download is the only copy
 };

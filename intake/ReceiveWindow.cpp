@@ -1,8 +1,6 @@
 #include "intake/ReceiveWindow.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -10,22 +8,23 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 #include <climits>
+#include <utility>
 
 #include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
-#include "core/Clock.h"
 #include "core/Dialogs.h"
+#include "core/InformationPanel.h"
+#include "core/RunThread.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
-#include "intake/ReceiveRun.h"
 #include "intake/ImportRules.h"
-#include "intake/RegistrationImport.h"
+#include "intake/LatestValue.h"
+#include "intake/ReceiveRun.h"
 #include "intake/ResultLabel.h"
-#include "core/InformationPanel.h"
-#include "net/ConnectionStatus.h"
-#include "net/FtpClient.h"
+#include "intake/WindowListener.h"
 #include "settings/PasswordPrompt.h"
 #include "settings/SettingsDialogs.h"
 
@@ -43,49 +42,85 @@ bool refuse(const char* utf8) {
 
 }  // namespace
 
+// The run's reports, carried to the user-interface thread; boxes wait for the operator.
+class ReceiveWindow::Listener : public WindowListener {
+ public:
+  explicit Listener(ReceiveWindow& w)
+      : WindowListener(*w.m_runThread),
+        m_window(w),
+        m_message(*w.m_runThread, [&w](const std::string& t) { w.showMessageLine(t); }),
+        m_transfer(*w.m_runThread,
+                   [&w](const std::pair<std::int64_t, std::int64_t>& p) { w.showTransfer(p.first, p.second); }),
+        m_count(*w.m_runThread,
+                [&w](const int& n) { w.countBox->setText(Sjis::toQ(ImportRules::countText(n))); }) {}
+
+  void messageLine(const std::string& t) override { m_message.set(t); }
+  void transferStarted(std::int64_t size) override {
+    m_thread.post([w = &m_window, size] { w->startTransferDisplay(size); });
+  }
+  void transferProgress(std::int64_t count, std::int64_t size) override { m_transfer.set({count, size}); }
+  void listing(const std::vector<std::string>& lines) override {
+    m_thread.post([w = &m_window, lines] {
+      QString all;
+      for (const std::string& l : lines) all += Sjis::toQ(l) + QLatin1Char('\n');
+      w->listingView->setPlainText(all);
+    });
+  }
+  void readerRegistered(int count) override { m_count.set(count); }
+  void finished(const IntakeReport& report) override {
+    m_thread.post([w = &m_window, report] { w->m_report = report; });
+  }
+
+ private:
+  ReceiveWindow& m_window;
+  LatestValue<std::string> m_message;
+  LatestValue<std::pair<std::int64_t, std::int64_t>> m_transfer;
+  LatestValue<int> m_count;
+};
+
 ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
-    : WindowBase(ctx, parent), IdFTP1(std::make_unique<FtpClient>()) {
+    : WindowBase(ctx, parent), m_runThread(new RunThread(this)) {
   setWindowTitle(QStringLiteral("クオル　読者情報受信"));
   resize(560, 400);
 
   auto* root = new QVBoxLayout(this);
-  LMSG = new QLabel(this);
-  LMSG->setMinimumHeight(24);
-  root->addWidget(LMSG);
-  LStatus = new QLabel(this);
-  root->addWidget(LStatus);
+  messageLine = new QLabel(this);
+  messageLine->setMinimumHeight(24);
+  root->addWidget(messageLine);
+  statusLine = new QLabel(this);
+  root->addWidget(statusLine);
 
   auto* countRow = new QHBoxLayout;
   countRow->addStretch(1);
   countRow->addWidget(new QLabel(QStringLiteral("登録件数"), this));
-  EOCnt = new NavigatingEdit(this);
-  EOCnt->setObjectName(QStringLiteral("EOCnt"));
-  EOCnt->setReadOnly(true);
-  EOCnt->setFocusPolicy(Qt::NoFocus);
-  EOCnt->setFixedWidth(80);
-  EOCnt->setAlignment(Qt::AlignRight);
-  countRow->addWidget(EOCnt);
+  countBox = new NavigatingEdit(this);
+  countBox->setObjectName(QStringLiteral("EOCnt"));
+  countBox->setReadOnly(true);
+  countBox->setFocusPolicy(Qt::NoFocus);
+  countBox->setFixedWidth(80);
+  countBox->setAlignment(Qt::AlignRight);
+  countRow->addWidget(countBox);
   countRow->addStretch(1);
   root->addLayout(countRow);
 
-  LCount = new QLabel(this);
-  LCount->setAlignment(Qt::AlignCenter);
-  root->addWidget(LCount);
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setTextVisible(false);
-  root->addWidget(ProgressBar1);
-  LSuccesuu = makeResultLabel(QStringLiteral("正常終了"), this, Qt::blue);
-  Lerror = makeResultLabel(QStringLiteral("エラー又は中断"), this, Qt::red);
-  root->addWidget(LSuccesuu);
-  root->addWidget(Lerror);
+  transferCountLabel = new QLabel(this);
+  transferCountLabel->setAlignment(Qt::AlignCenter);
+  root->addWidget(transferCountLabel);
+  transferProgress = new QProgressBar(this);
+  transferProgress->setTextVisible(false);
+  root->addWidget(transferProgress);
+  successLabel = makeResultLabel(QStringLiteral("正常終了"), this, Qt::blue);
+  failureLabel = makeResultLabel(QStringLiteral("エラー又は中断"), this, Qt::red);
+  root->addWidget(successLabel);
+  root->addWidget(failureLabel);
   root->addWidget(makeInformationPanel(this), 1);
 
-  // Out of sight: the listing memo and the bar buttons without a function.
+  // Out of sight: the listing view and the bar buttons without a function.
   auto* offstage = new QWidget(this);
   offstage->hide();
-  Ftp_Dir_Memo = new QPlainTextEdit(offstage);
+  listingView = new QPlainTextEdit(offstage);
 
-  auto* bar = new QHBoxLayout;
+  std::array<QPushButton*, 12> bar{};
   for (int i = 0; i < 12; ++i) {
     const QString caption = i == 0    ? QStringLiteral("開 始 F-1")
                             : i == 11 ? QStringLiteral(" 終 了 F-12")
@@ -94,117 +129,118 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
     b->setAutoDefault(false);
     b->setFocusPolicy(Qt::NoFocus);
     b->setEnabled(false);
-    B[static_cast<size_t>(i)] = b;
+    bar[static_cast<size_t>(i)] = b;
   }
-  bar->addWidget(B[0]);
-  bar->addStretch(1);
-  bar->addWidget(B[11]);
-  root->addLayout(bar);
-  setFunctionButtons(B);
-  connect(B[0], &QPushButton::clicked, this, &ReceiveWindow::B1Click);
-  connect(B[11], &QPushButton::clicked, this, &ReceiveWindow::B12Click);
+  startButton = bar[0];
+  endButton = bar[11];
+  auto* barRow = new QHBoxLayout;
+  barRow->addWidget(startButton);
+  barRow->addStretch(1);
+  barRow->addWidget(endButton);
+  root->addLayout(barRow);
+  setFunctionButtons(bar);
+  connect(startButton, &QPushButton::clicked, this, &ReceiveWindow::startRun);
+  connect(endButton, &QPushButton::clicked, this, &ReceiveWindow::close);
 
-  Timer1 = new QTimer(this);
-  Timer1->setInterval(1000);
-  connect(Timer1, &QTimer::timeout, this, &ReceiveWindow::Timer1Timer);
+  chainTimer = new QTimer(this);
+  chainTimer->setInterval(1000);
+  connect(chainTimer, &QTimer::timeout, this, [this] {
+    chainTimer->stop();
+    close();
+  });
 
-  IdFTP1->readTimeoutMs = 10000;
-  IdFTP1->passive = true;
-  IdFTP1->onStatus = [this](TcpConnection&, ConnectionStatus status, const std::string&) { IdFTP1Status(status); };
-  IdFTP1->onConnected = [this](TcpConnection&) { LMSG->repaint(); };
-  IdFTP1->onDisconnected = [this](TcpConnection&) { LMSG->repaint(); };
+  m_listener = std::make_unique<Listener>(*this);
+  m_engine = std::make_unique<ReceiveRun>(ctx.query, *m_listener, m_runThread->stopFlag());
+  connect(m_runThread, &RunThread::finished, this, &ReceiveWindow::runFinished);
 }
 
-ReceiveWindow::~ReceiveWindow() = default;
+ReceiveWindow::~ReceiveWindow() {
+  // The run still reports to this window's members: end it while they exist.
+  disconnect(m_runThread, nullptr, this, nullptr);
+  m_runThread->requestStop();
+  m_runThread->waitProcessingEvents();
+}
+
+bool ReceiveWindow::running() const { return m_runThread->running(); }
 
 void ReceiveWindow::activate() {
   if (m_ctx.initReceive != 1) return;
   m_ctx.initReceive = 0;
   const SettingsPaths paths = SettingsPaths::of(m_ctx);
-  log.setPaths(m_ctx.file("FtpRcv.log"), m_ctx.file("FtpRcv_Err.log"));
-  LogWrite("Env_FileName->" + Sjis::fromPath(paths.env));
-  Data_Clr();
+  m_engine->log().setPaths(m_ctx.file("FtpRcv.log"), m_ctx.file("FtpRcv_Err.log"));
+  m_engine->log().write("Env_FileName->" + Sjis::fromPath(paths.env));
+  clearDisplay();
   applyButtonMask("100000000001");
-  if (m_ctx.receiveOnly == 0) B[0]->click();
+  if (m_ctx.receiveOnly == 0) startButton->click();
 }
 
-void ReceiveWindow::Data_Clr() {
-  Reg_Cnt = 0;
-  EOCnt->setText(Sjis::toQ(ImportRules::countText(0)));
-  LSuccesuu->hide();
-  Lerror->hide();
-  ProgressBar1->hide();
-  LMSG->clear();
-  LStatus->clear();
-  LCount->clear();
+void ReceiveWindow::clearDisplay() {
+  countBox->setText(Sjis::toQ(ImportRules::countText(0)));
+  successLabel->hide();
+  failureLabel->hide();
+  transferProgress->hide();
+  messageLine->clear();
+  statusLine->clear();
+  transferCountLabel->clear();
 }
 
-void ReceiveWindow::B1Click() { Main_Part(); }
-
-void ReceiveWindow::B12Click() { close(); }
-
-void ReceiveWindow::Main_Part() {
-  if (Run_Flg) return;
+void ReceiveWindow::startRun() {
+  if (running()) return;
   try {
-    settings = loadFtpSettings(SettingsPaths::of(m_ctx));
+    m_settings = loadFtpSettings(SettingsPaths::of(m_ctx));
   } catch (const std::exception& e) {
     // An unreadable password file: nothing can be checked, the run does not start.
     showError(Sjis::toQ(e.what()));
     return;
   }
-  IdFTP1->passive = settings.passive();
-  if (!Chk_Part()) {
+  if (!checkSettings()) {
     openSettingsWindow(m_ctx, 0);
     m_ctx.initSettings = 0;
     return;
   }
-  if (settings.passwordAsked()) {
+  if (m_settings.passwordAsked()) {
     const std::optional<std::string> typed = askPassword(m_ctx, PasswordFor::Ftp);
     if (!typed) return;
-    settings.password = *typed;
+    m_settings.password = *typed;
   }
 
   applyButtonMask("000000000001");
-  Run_Flg = true;
-  log.removeErrorLog();
-  ErrLog_Flg = false;
   applyButtonMask("000000000000");
+  m_report = IntakeReport();
+  m_engine->port = FtpPort;
+  m_engine->changeDirWaitMs = ChangeDirWaitMs;
+  m_runThread->start([this, settings = m_settings] { m_engine->run(settings); });
+}
 
-  Rcv_Stamp = Clock::nowStamp();
-  LogWrite(text("開始"));
-  ReceiveRun ftp(*IdFTP1, *this,
-                 {settings.FTP_HOST_ADR, FtpPort, settings.FTP_USER, settings.password, settings.FTP_LOCAL_PATH,
-                  settings.FTP_HOST_PATH});
-  ftp.changeDirWaitMs = ChangeDirWaitMs;
-  const bool received = ftp.Ftp_Main_Part();
-  if (!ftp.Rcv_Stamp().empty()) Rcv_Stamp = ftp.Rcv_Stamp();
-  // Once the server's copy is gone the download is the only one: it is imported even
-  // when a later stage failed or the operator stopped the run (the run still counts as
-  // failed), so that no registration is left behind in a backup.
-  if (received || ftp.remoteEmptied())
-    RegistrationImport(m_ctx.query, *this).DB_Insert_Main(Sjis::toPath(ftp.downloadPath()));
-
-  Rcv_Stamp = Clock::nowStamp();
-  LogWrite(text("終了"));
-  LMSG->clear();
-  LSuccesuu->setVisible(Run_Flg);
-  Lerror->setVisible(!Run_Flg);
-  if (ErrLog_Flg) {
+void ReceiveWindow::runFinished(const QString& error) {
+  messageLine->clear();
+  if (!error.isEmpty()) {
+    // A fault the run did not expect: boxed, and the window is ready for another try.
+    showError(error);
+    successLabel->hide();
+    failureLabel->show();
+    applyButtonMask("100000000001");
+    if (m_ctx.receiveOnly == 0) chainTimer->start();
+    return;
+  }
+  const bool completed = m_report.outcome == IntakeReport::Outcome::Completed;
+  successLabel->setVisible(completed);
+  failureLabel->setVisible(!completed);
+  if (m_report.refusedLinesLogged) {
     const std::string warning = text("ＤＢに登録できなっかたデータがあります。エラーログを確認して下さい。");
-    showMessage(warning);
-    LogWrite(warning);
+    showMessageLine(warning);
+    m_engine->log().write(warning);
     showError(Sjis::toQ(warning));
   }
   if (m_ctx.receiveOnly == 0)
-    Timer1->start();
-  else if (Reg_Cnt == 0)
+    chainTimer->start();
+  else if (m_report.registered == 0)
     ::showMessage(QStringLiteral("登録データが、有りませんでした。"));
-  Run_Flg = false;
   applyButtonMask("000000000001");
 }
 
-bool ReceiveWindow::Chk_Part() {
-  FtpSettings& s = settings;
+bool ReceiveWindow::checkSettings() {
+  FtpSettings& s = m_settings;
   s.FTP_HOST_ADR = trim(s.FTP_HOST_ADR);
   if (s.FTP_HOST_ADR.empty()) return refuse("ホスト名、又は、アドレスが登録されていません。");
   if (!isHalfWidth(s.FTP_HOST_ADR)) return refuse("全角文字があります。\r\r半角文字で登録して下さい。");
@@ -225,28 +261,12 @@ bool ReceiveWindow::Chk_Part() {
   if (s.FTP_HOST_PATH.empty()) return refuse("ホストのフォルダ名を登録して下さい。");
   if (!isHalfWidth(s.FTP_HOST_PATH))
     return refuse("ホストのフォルダ名に全角文字があります。\r\r半角文字で登録して下さい。");
-  Host_File = ReceiveRun::hostFileOf(s.FTP_HOST_PATH);
   return true;
 }
 
-void ReceiveWindow::IdFTP1Status(ConnectionStatus status) {
-  static const char* const kTexts[] = {"Status  Resolving",  "Status  Connecting",   "Status  Connected",
-                                       "Status  Disconnecting", nullptr,            "Status  StatusText",
-                                       "Status  ftpTransfert", "Status  ftpReady",  "Status  ftpAborted"};
-  const int n = static_cast<int>(status);
-  if (n < 0 || n > 8 || !kTexts[n]) return;
-  showMessage(kTexts[n]);
-  LogWrite(kTexts[n]);
-}
-
-void ReceiveWindow::Timer1Timer() {
-  Timer1->stop();
-  close();
-}
-
 bool ReceiveWindow::closeAllowed() {
-  if (!Run_Flg) return true;
-  if (askYesNo(QStringLiteral("本当に処理を中止しますか?"), MsgIcon::Warning)) Run_Flg = false;
+  if (!running()) return true;
+  if (askYesNo(QStringLiteral("本当に処理を中止しますか?"), MsgIcon::Warning)) m_runThread->requestStop();
   return false;
 }
 
@@ -262,53 +282,18 @@ void ReceiveWindow::closeEvent(QCloseEvent* event) {
   WindowBase::closeEvent(event);
 }
 
-// ---- what the FTP part and the import see of the window ------------------------------
+void ReceiveWindow::showMessageLine(const std::string& t) { messageLine->setText(Sjis::toQ(t)); }
 
-void ReceiveWindow::readerRegistered() {
-  // Readers inserted after the run was marked failed are not counted.
-  if (!Run_Flg) return;
-  ++Reg_Cnt;
-  EOCnt->setText(Sjis::toQ(ImportRules::countText(Reg_Cnt)));
-}
-
-void ReceiveWindow::processEvents() { QCoreApplication::processEvents(); }
-
-void ReceiveWindow::showMessage(const std::string& t) {
-  LMSG->setText(Sjis::toQ(t));
-  LMSG->repaint();
-}
-
-void ReceiveWindow::LogWrite(const std::string& t) { log.LogWrite(t); }
-
-void ReceiveWindow::ErrLogWrite(const std::string& t) {
-  if (log.ErrLogWrite(t)) ErrLog_Flg = true;
-}
-
-void ReceiveWindow::startProgress(std::int64_t size) {
+void ReceiveWindow::startTransferDisplay(std::int64_t size) {
   m_progressShift = 0;
   while ((size >> m_progressShift) > INT_MAX) ++m_progressShift;
-  LCount->setText(QStringLiteral("0 of %1").arg(size));
-  ProgressBar1->setRange(0, static_cast<int>(size >> m_progressShift));
-  ProgressBar1->setValue(0);
-  ProgressBar1->show();
+  transferCountLabel->setText(QStringLiteral("0 of %1").arg(size));
+  transferProgress->setRange(0, static_cast<int>(size >> m_progressShift));
+  transferProgress->setValue(0);
+  transferProgress->show();
 }
 
-void ReceiveWindow::showProgress(std::int64_t count, std::int64_t size) {
-  QCoreApplication::processEvents();
-  LCount->setText(QStringLiteral("%1 of %2").arg(count).arg(size));
-  LCount->repaint();
-  ProgressBar1->setValue(static_cast<int>(count >> m_progressShift));
-}
-
-void ReceiveWindow::showListing(const std::vector<std::string>& lines) {
-  QString all;
-  for (const std::string& l : lines) all += Sjis::toQ(l) + QLatin1Char('\n');
-  Ftp_Dir_Memo->setPlainText(all);
-}
-
-void ReceiveWindow::pause(int ms) {
-  if (ms <= 0) return;
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
+void ReceiveWindow::showTransfer(std::int64_t count, std::int64_t size) {
+  transferCountLabel->setText(QStringLiteral("%1 of %2").arg(count).arg(size));
+  transferProgress->setValue(static_cast<int>(count >> m_progressShift));
 }

@@ -1,11 +1,10 @@
 #pragma once
-#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "core/WindowBase.h"
-#include "intake/ReceiveHost.h"
-#include "intake/RunLog.h"
+#include "intake/IntakeListener.h"
 #include "settings/SettingsFiles.h"
 
 class QLabel;
@@ -14,72 +13,68 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class NavigatingEdit;
-class FtpClient;
-enum class ConnectionStatus : int;
+class ReceiveRun;
+class RunThread;
 
-// "クオル　読者情報受信": fetches the registration file by FTP (ReceiveRun) and adds its
-// lines as new readers (RegistrationImport). Opened for the receive-then-send chain it starts
-// by itself and closes one second after the run.
-class ReceiveWindow : public WindowBase, private ReceiveHost {
+// "クオル　読者情報受信": checks the FTP settings, then runs a receive (ReceiveRun) on a
+// worker thread and shows what it reports. Closing the window during a run asks and
+// requests a stop. Opened for the receive-then-send chain it starts by itself and
+// closes one second after the run.
+class ReceiveWindow : public WindowBase {
   Q_OBJECT
  public:
   explicit ReceiveWindow(AppContext& ctx, QWidget* parent = nullptr);
   ~ReceiveWindow() override;
 
   void activate() override;
-  void Data_Clr();
-  void Main_Part();
-  // Checks the loaded settings; shows the first failure's message.
-  bool Chk_Part();
-  void IdFTP1Status(ConnectionStatus status);
+  // Checks the loaded settings, trimming them; shows the first failure's message.
+  bool checkSettings();
+  bool running() const;
 
-  // The "FTP" settings of the run, trimmed by the check.
-  FtpSettings settings;
-  std::string Host_File;
-  std::string Rcv_Stamp;
-  bool Run_Flg = false;
-  bool ErrLog_Flg = false;
-  int Reg_Cnt = 0;
-  RunLog log;
-  int FtpPort = 21;  // the standard port; tests point it elsewhere
+  RunThread& runThread() { return *m_runThread; }
+  ReceiveRun& engine() { return *m_engine; }
+
+  // Handed to the engine at each start: the server's port (tests point it elsewhere)
+  // and the pause before changing to the host folder.
+  int FtpPort = 21;
   int ChangeDirWaitMs = 1000;
 
-  QLabel* LMSG;
-  QLabel* LStatus;
-  NavigatingEdit* EOCnt;
-  QLabel* LCount;
-  QProgressBar* ProgressBar1;
-  QLabel* LSuccesuu;
-  QLabel* Lerror;
-  QPlainTextEdit* Ftp_Dir_Memo;
-  std::array<QPushButton*, 12> B{};  // B1 .. B12 at B[0] .. B[11]
-  QTimer* Timer1;
-  std::unique_ptr<FtpClient> IdFTP1;
+  QLabel* messageLine;
+  QLabel* statusLine;
+  NavigatingEdit* countBox;
+  QLabel* transferCountLabel;
+  QProgressBar* transferProgress;
+  QLabel* successLabel;
+  QLabel* failureLabel;
+  QPlainTextEdit* listingView;
+  QPushButton* startButton;
+  QPushButton* endButton;
+  QTimer* chainTimer;
 
  public slots:
-  void B1Click();
-  void B12Click();
-  void Timer1Timer();
+  // The start button: loads and checks the settings, asks for the password when it
+  // is not saved, and starts the run.
+  void startRun();
   void reject() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  class Listener;
+
+  void clearDisplay();
+  void runFinished(const QString& error);
   // The close question while a run goes on; true when the window may close.
   bool closeAllowed();
+  void showMessageLine(const std::string& text);
+  void startTransferDisplay(std::int64_t size);
+  void showTransfer(std::int64_t count, std::int64_t size);
 
-  bool running() const override { return Run_Flg; }
-  void stopRunning() override { Run_Flg = false; }
-  void readerRegistered() override;
-  void processEvents() override;
-  void showMessage(const std::string& text) override;
-  void LogWrite(const std::string& text) override;
-  void ErrLogWrite(const std::string& text) override;
-  void startProgress(std::int64_t size) override;
-  void showProgress(std::int64_t count, std::int64_t size) override;
-  void showListing(const std::vector<std::string>& lines) override;
-  void pause(int ms) override;
-
+  FtpSettings m_settings;
+  RunThread* m_runThread;
+  std::unique_ptr<Listener> m_listener;
+  std::unique_ptr<ReceiveRun> m_engine;
+  IntakeReport m_report;
   int m_progressShift = 0;  // sizes past the bar's int range are shown scaled down
 };

@@ -38,29 +38,29 @@ RegistrationFormWindow::RegistrationFormWindow(AppContext& ctx, QWidget* parent)
   setWindowTitle(QStringLiteral("クオル　読者登録フォーム出力"));
   resize(640, 720);
   auto* layout = new QVBoxLayout(this);
-  Memo1 = snippetBox(RegistrationForm::nameAndAddress(), this);
-  b1 = new QPushButton(QStringLiteral("名前とメールアドレス入力フォームをクリックボードにコピー"), this);
-  Memo2 = snippetBox(RegistrationForm::addressOnly(), this);
-  B2 = new QPushButton(QStringLiteral("メールアドレス入力フォームをクリックボードにコピー"), this);
-  Bend = new QPushButton(QStringLiteral("メニューへ戻る"), this);
-  for (QPushButton* b : {b1, B2, Bend}) b->setAutoDefault(false);
-  layout->addWidget(Memo1, 1);
-  layout->addWidget(b1);
-  layout->addWidget(Memo2, 1);
-  layout->addWidget(B2);
-  layout->addWidget(Bend);
+  nameAndAddressView = snippetBox(RegistrationForm::nameAndAddress(), this);
+  copyNameAndAddressButton = new QPushButton(QStringLiteral("名前とメールアドレス入力フォームをクリックボードにコピー"), this);
+  addressOnlyView = snippetBox(RegistrationForm::addressOnly(), this);
+  copyAddressOnlyButton = new QPushButton(QStringLiteral("メールアドレス入力フォームをクリックボードにコピー"), this);
+  backButton = new QPushButton(QStringLiteral("メニューへ戻る"), this);
+  for (QPushButton* b : {copyNameAndAddressButton, copyAddressOnlyButton, backButton}) b->setAutoDefault(false);
+  layout->addWidget(nameAndAddressView, 1);
+  layout->addWidget(copyNameAndAddressButton);
+  layout->addWidget(addressOnlyView, 1);
+  layout->addWidget(copyAddressOnlyButton);
+  layout->addWidget(backButton);
   layout->addWidget(makeInformationPanel(this));
-  connect(b1, &QPushButton::clicked, this, &RegistrationFormWindow::b1Click);
-  connect(B2, &QPushButton::clicked, this, &RegistrationFormWindow::B2Click);
-  connect(Bend, &QPushButton::clicked, this, &RegistrationFormWindow::BendClick);
+  connect(copyNameAndAddressButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyNameAndAddress);
+  connect(copyAddressOnlyButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyAddressOnly);
+  connect(backButton, &QPushButton::clicked, this, &RegistrationFormWindow::backToMenu);
 }
 
 void RegistrationFormWindow::activate() {
   if (m_ctx.initRegistrationForm) m_ctx.initRegistrationForm = 0;
 }
 
-void RegistrationFormWindow::b1Click() { copySnippet(Memo1, RegistrationForm::nameAndAddress()); }
+void RegistrationFormWindow::copyNameAndAddress() { copySnippet(nameAndAddressView, RegistrationForm::nameAndAddress()); }
 
-void RegistrationFormWindow::B2Click() { copySnippet(Memo2, RegistrationForm::addressOnly()); }
+void RegistrationFormWindow::copyAddressOnly() { copySnippet(addressOnlyView, RegistrationForm::addressOnly()); }
 
-void RegistrationFormWindow::BendClick() { close(); }
+void RegistrationFormWindow::backToMenu() { close(); }

@@ -13,14 +13,14 @@ class RegistrationFormWindow : public WindowBase {
 
   void activate() override;
 
-  QPlainTextEdit* Memo1;
-  QPlainTextEdit* Memo2;
-  QPushButton* b1;
-  QPushButton* B2;
-  QPushButton* Bend;
+  QPlainTextEdit* nameAndAddressView;
+  QPlainTextEdit* addressOnlyView;
+  QPushButton* copyNameAndAddressButton;
+  QPushButton* copyAddressOnlyButton;
+  QPushButton* backButton;
 
  public slots:
-  void b1Click();
-  void B2Click();
-  void BendClick();
+  void copyNameAndAddress();
+  void copyAddressOnly();
+  void backToMenu();
 };

@@ -5,12 +5,12 @@
 
 #include "core/Clock.h"
 #include "core/Database.h"
-#include "core/Dialogs.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "intake/ImportRules.h"
-#include "intake/RegistrationImportHost.h"
+#include "intake/IntakeListener.h"
+#include "intake/RunLog.h"
 
 namespace {
 
@@ -48,56 +48,60 @@ bool readLine(std::istream& in, std::string& line) {
 
 }  // namespace
 
-RegistrationImport::RegistrationImport(Statement& q, RegistrationImportHost& host) : m_q(q), m_host(host) {}
+RegistrationImport::RegistrationImport(Statement& query, RunLog& log, IntakeListener& listener,
+                                       const std::atomic<bool>& stop)
+    : m_query(query), m_log(log), m_listener(listener), m_stop(stop) {}
 
 void RegistrationImport::showAndLog(const std::string& t) {
-  m_host.showMessage(t);
-  m_host.LogWrite(t);
+  m_listener.messageLine(t);
+  m_log.write(t);
 }
 
-void RegistrationImport::failure(const std::string& t) {
-  m_host.stopRunning();
+void RegistrationImport::fail(const std::string& t) {
+  m_succeeded = false;
   showAndLog(t);
-  showError(Sjis::toQ(t));
+  m_listener.showBox(OperatorBox::Error, t);
 }
 
-void RegistrationImport::errorLine(const std::string& t) {
-  m_host.showMessage(t);
-  m_host.ErrLogWrite(t);
+void RegistrationImport::refuseLine(const std::string& t) {
+  m_listener.messageLine(t);
+  if (m_log.writeError(t)) m_refusedLinesLogged = true;
 }
 
-bool RegistrationImport::DB_Insert_Main(const std::filesystem::path& file) {
+bool RegistrationImport::importFile(const std::filesystem::path& file, bool runSucceeded) {
+  m_succeeded = runSucceeded;
   const std::string path = Sjis::fromPath(file);
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    failure(text("Reset(DB_Insert)失敗 -> ") + path);
+    fail(text("Reset(DB_Insert)失敗 -> ") + path);
     return false;
   }
   showAndLog(text("DB登録開始"));
-  if (!recordLoop(in)) m_host.stopRunning();
+  importLines(in);
   showAndLog(text("DB登録成功"));
-  m_q.close();
+  m_query.close();
   if (in.bad()) {
-    failure(text("CloseFile(DB_Insert)失敗 -> ") + path);
+    fail(text("CloseFile(DB_Insert)失敗 -> ") + path);
     return false;
   }
-  return m_host.running();
+  return m_succeeded;
 }
 
-bool RegistrationImport::recordLoop(std::istream& in) {
+void RegistrationImport::importLines(std::istream& in) {
   int last = 0;
   try {
-    last = ImportRules::lastReaderNo(m_q);
+    last = ImportRules::lastReaderNo(m_query);
   } catch (const DbError& e) {
     // Without the largest number no reader can be numbered: nothing is read.
-    m_q.close();
-    failure(e.what());
-    return false;
+    m_query.close();
+    fail(e.what());
+    return;
   }
 
   std::string line;
   for (;;) {
-    m_host.processEvents();
+    // A stop marks the run failed; the lines are still imported (see the class comment).
+    if (m_stop.load()) m_succeeded = false;
     if (!readLine(in, line)) break;
     const Registration r = splitLine(line);
     const std::string name = fitWidth(trimFullWidth(trim(r.name)), 60);
@@ -109,12 +113,12 @@ bool RegistrationImport::recordLoop(std::istream& in) {
     };
 
     if (last < 0 || last >= ImportRules::kLastReaderNo) {
-      errorLine(text("IDが０より小さいか、MAX 99999を超えました。") + tail());
-      m_host.stopRunning();
+      refuseLine(text("IDが０より小さいか、MAX 99999を超えました。") + tail());
+      m_succeeded = false;
       break;
     }
     if (trim(mail).empty()) {
-      errorLine(text("メールアドレスが未登録です。DBに登録出来ませんでした。") + tail());
+      refuseLine(text("メールアドレスが未登録です。DBに登録出来ませんでした。") + tail());
       continue;
     }
 
@@ -123,28 +127,28 @@ bool RegistrationImport::recordLoop(std::istream& in) {
     std::string date = chars(r.stamp, 1, 4) + chars(r.stamp, 6, 7) + chars(r.stamp, 9, 10);
     std::string time = chars(r.stamp, 12, 13) + chars(r.stamp, 15, 16) + chars(r.stamp, 18, 19);
     if (toIntOr(date, -1) == -1) {
-      errorLine(id + text("登録日に誤りがありました。システム日をセットしました。") + tail());
+      refuseLine(id + text("登録日に誤りがありました。システム日をセットしました。") + tail());
       date = now.substr(0, 8);
     }
     if (toIntOr(time, -1) == -1) {
-      errorLine(id + text("登録時間に誤りがありました。システム時間をセットしました。") + tail());
+      refuseLine(id + text("登録時間に誤りがありました。システム時間をセットしました。") + tail());
       time = now.substr(8, 6);
     }
 
     ++last;  // used up even when the insert fails
     try {
-      m_q.close();
-      m_q.setCommandText(Sql::insertReader(ImportRules::newReader(last, mail, date, time, name)));
-      m_q.execute();
+      m_query.close();
+      m_query.setCommandText(Sql::insertReader(ImportRules::newReader(last, mail, date, time, name)));
+      m_query.execute();
     } catch (const DbError& e) {
-      m_q.close();
-      m_host.stopRunning();
-      m_host.LogWrite(text("DB INSERT 失敗"));
+      m_query.close();
+      m_succeeded = false;
+      m_log.write(text("DB INSERT 失敗"));
       showAndLog(e.what());
-      showError(Sjis::toQ(e.what()));
+      m_listener.showBox(OperatorBox::Error, e.what());
       continue;
     }
-    m_host.readerRegistered();
+    // A failed run counts no readers, though the ones inserted stay.
+    if (m_succeeded) m_listener.readerRegistered(++m_registered);
   }
-  return m_host.running();
 }

@@ -30,9 +30,9 @@ std::string RunLog::stampPrefix() {
   return "[" + s.substr(2, 6) + " " + s.substr(8, 2) + ":" + s.substr(10, 2) + ":" + s.substr(12, 2) + "] ";
 }
 
-void RunLog::LogWrite(const std::string& text) { appendLine(m_runLog, text); }
+void RunLog::write(const std::string& text) { appendLine(m_runLog, text); }
 
-bool RunLog::ErrLogWrite(const std::string& text) { return appendLine(m_errorLog, text); }
+bool RunLog::writeError(const std::string& text) { return appendLine(m_errorLog, text); }
 
 void RunLog::removeErrorLog() {
   std::error_code ec;

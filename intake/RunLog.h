@@ -18,9 +18,9 @@ class RunLog {
   // "[yymmdd hh:nn:ss] " for the current moment of the program's clock.
   static std::string stampPrefix();
 
-  void LogWrite(const std::string& text);
-  // True only when the line reached the file (the window raises ErrLog_Flg on it).
-  bool ErrLogWrite(const std::string& text);
+  void write(const std::string& text);
+  // True only when the line reached the file: only then does the run warn about it.
+  bool writeError(const std::string& text);
   // Deletes the error log when it exists; a failure is ignored.
   void removeErrorLog();
 

@@ -1,49 +1,69 @@
 #pragma once
 // What the intake tests share: a program folder with its database, the scripted boxes,
-// a host standing in for the window that runs an import, and reading back readers.
+// a listener standing in for the window that runs an engine, and reading back readers.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/Clock.h"
-#include "intake/RegistrationImportHost.h"
+#include "intake/IntakeListener.h"
 #include "intake/RunLog.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
-// The receive window's state for an import: Run_Flg, ErrLog_Flg, Reg_Cnt, LMSG and the
-// logs beside the program. onEvents runs at every event pump with the pump's number.
-class ImportWindow : public RegistrationImportHost {
- public:
-  explicit ImportWindow(const TestProgram& p) : log(p.file("FtpRcv.log"), p.file("FtpRcv_Err.log")) {}
-
-  bool running() const override { return Run_Flg; }
-  void stopRunning() override { Run_Flg = false; }
-  void readerRegistered() override { ++Reg_Cnt; }
-  void processEvents() override {
-    if (onEvents) onEvents(++pumps);
+// Stands in for a window: records what an engine reports. The hooks let a test act at
+// a given moment, on the engine's thread.
+struct RecordingListener : IntakeListener {
+  void messageLine(const std::string& text) override {
+    message = text;
+    if (onMessage) onMessage(text);
   }
-  void showMessage(const std::string& text) override { LMSG = text; }
-  void LogWrite(const std::string& text) override { log.LogWrite(text); }
-  void ErrLogWrite(const std::string& text) override {
-    if (log.ErrLogWrite(text)) ErrLog_Flg = true;
+  void transferStarted(std::int64_t size) override { transferSize = size; }
+  void transferProgress(std::int64_t count, std::int64_t size) override {
+    lastProgress = {count, size};
+    if (onProgress) onProgress(count);
+  }
+  void listing(const std::vector<std::string>& lines) override { lastListing = lines; }
+  void readerRegistered(int count) override {
+    registered = count;
+    if (onRegistered) onRegistered(count);
+  }
+  void showBox(OperatorBox box, const std::string& text) override { boxes.emplace_back(box, text); }
+  void finished(const IntakeReport& r) override { report = r; }
+
+  std::vector<std::string> boxTexts() const {
+    std::vector<std::string> out;
+    for (const auto& b : boxes) out.push_back(b.second);
+    return out;
   }
 
-  RunLog log;
-  bool Run_Flg = true;
-  bool ErrLog_Flg = false;
-  int Reg_Cnt = 0;
-  int pumps = 0;
-  std::string LMSG;
-  std::function<void(int)> onEvents;
+  std::string message;  // the message line as last set
+  std::int64_t transferSize = -1;
+  std::pair<std::int64_t, std::int64_t> lastProgress{-1, -1};
+  std::vector<std::string> lastListing;
+  int registered = 0;
+  std::vector<std::pair<OperatorBox, std::string>> boxes;
+  std::optional<IntakeReport> report;
+  std::function<void(const std::string&)> onMessage;
+  std::function<void(std::int64_t)> onProgress;
+  std::function<void(int)> onRegistered;
 };
 
 struct IntakeTest : ::testing::Test {
   TestProgram program;
   ScriptedDialogs boxes;
+  RecordingListener listener;
+  std::atomic<bool> stop{false};
 
   void SetUp() override { Clock::setFixedStamp("20240507123456"); }
   void TearDown() override { Clock::setFixedStamp(""); }
@@ -85,6 +105,18 @@ inline std::string randomLines(unsigned seed, int maxLength, char lineFeedStandI
     content += '\n';
   }
   return content;
+}
+
+// Keeps the user-interface thread's events flowing until the condition holds; false
+// when it still does not after the deadline (a hung run fails instead of hanging).
+inline bool waitUntil(const std::function<bool()>& condition, int deadlineMs = 60000) {
+  QDeadlineTimer deadline(deadlineMs);
+  while (!condition()) {
+    if (deadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(2);
+  }
+  return true;
 }
 
 inline std::string pad(const std::string& s, size_t width) { return s + std::string(width - s.size(), ' '); }

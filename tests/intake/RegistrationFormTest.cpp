@@ -49,13 +49,13 @@ TEST(RegistrationFormText, CopiesEachSnippetExactlyWithCrLf) {
   form.activate();
   EXPECT_EQ(p.ctx().initRegistrationForm, 0);
 
-  form.b1->click();
+  form.copyNameAndAddressButton->click();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), kNameAndAddress);
-  form.B2->click();
+  form.copyAddressOnlyButton->click();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), kAddressOnly);
-  EXPECT_TRUE(form.Memo1->isReadOnly());
-  EXPECT_TRUE(form.Memo2->isReadOnly());
-  EXPECT_EQ(form.Memo2->toPlainText() + "\n", QString(kAddressOnly + "\r\n").replace("\r\n", "\n"));
+  EXPECT_TRUE(form.nameAndAddressView->isReadOnly());
+  EXPECT_TRUE(form.addressOnlyView->isReadOnly());
+  EXPECT_EQ(form.addressOnlyView->toPlainText() + "\n", QString(kAddressOnly + "\r\n").replace("\r\n", "\n"));
 }
 
 }  // namespace

@@ -10,13 +10,13 @@ namespace {
 const std::string kPrefix = "[240507 12:34:56] ";
 
 struct RegistrationImportTest : IntakeTest {
-  ImportWindow window{program};
+  RunLog log{program.file("FtpRcv.log"), program.file("FtpRcv_Err.log")};
+  RegistrationImport importer{program.sql(), log, listener, stop};
   std::filesystem::path file = program.file("registdata.cgi");
 
   bool import(const std::string& content) {
     TestProgram::writeFile(file, content);
-    RegistrationImport imp(program.sql(), window);
-    return imp.DB_Insert_Main(file);
+    return importer.importFile(file);
   }
   std::vector<std::string> errorLog() { return lines(TestProgram::readFile(program.file("FtpRcv_Err.log"))); }
   std::vector<std::string> runLog() { return lines(TestProgram::readFile(program.file("FtpRcv.log"))); }
@@ -30,8 +30,8 @@ TEST_F(RegistrationImportTest, NumbersNewReadersOnFromTheLargestAndStoresEveryCo
   const std::string name = sj("山田　太郎");
   EXPECT_TRUE(import(sj("　山田　太郎　") + "\t taro@example.com \t2024/05/06 07:08:09\r\n" +
                      "\thanako@example.jp\t2023-12-31 23:59:58\n"));
-  EXPECT_EQ(window.Reg_Cnt, 2);
-  EXPECT_FALSE(window.ErrLog_Flg);
+  EXPECT_EQ(importer.registeredCount(), 2);
+  EXPECT_FALSE(importer.refusedLinesLogged());
   const auto rows = readers({"ID", "MAILADDRESS", "TOUROKUDATE", "TOUROKUTIME", "NAME", "SYORIKBN", "NEXTSTORY",
                              "SNDFASTDATE", "SNDFASTTIME", "SNDLASTDATE", "SNDLASTTIME", "BIKO1"});
   ASSERT_EQ(rows.size(), 43u);
@@ -42,7 +42,7 @@ TEST_F(RegistrationImportTest, NumbersNewReadersOnFromTheLargestAndStoresEveryCo
   EXPECT_EQ(rows[42][2] + rows[42][3], "20231231235958");
   EXPECT_EQ(rows[42][4], pad("", 60));
   EXPECT_EQ(runLog(), (std::vector<std::string>{kPrefix + sj("DB登録開始"), kPrefix + sj("DB登録成功")}));
-  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_TRUE(listener.boxes.empty());
 }
 
 TEST_F(RegistrationImportTest, RefusesOrMendsBadLinesAndLogsEachAsWritten) {
@@ -53,8 +53,8 @@ TEST_F(RegistrationImportTest, RefusesOrMendsBadLinesAndLogsEachAsWritten) {
                      "Jiro\tjiro@example.com\t2024/01/02 03:04:05\tx\ty\n" +  // five fields
                      longName + "\tlong@example.com\t2024/01/02 03:04:05\n" +
                      "\n"));                                               // empty last line
-  EXPECT_TRUE(window.ErrLog_Flg);
-  EXPECT_EQ(window.Reg_Cnt, 3);
+  EXPECT_TRUE(importer.refusedLinesLogged());
+  EXPECT_EQ(importer.registeredCount(), 3);
   EXPECT_EQ(errorLog(), (std::vector<std::string>{
                             kPrefix + sj("メールアドレスが未登録です。DBに登録出来ませんでした。") +
                                 tail(sj("花子"), "", "2024/05/06 07:08:09"),
@@ -64,7 +64,7 @@ TEST_F(RegistrationImportTest, RefusesOrMendsBadLinesAndLogsEachAsWritten) {
                                 tail("Ichiro", "ichiro@example.com", "2004/5/6 1:2:3"),
                             kPrefix + sj("メールアドレスが未登録です。DBに登録出来ませんでした。") + tail("", "", ""),
                         }));
-  EXPECT_EQ(window.LMSG, sj("DB登録成功"));
+  EXPECT_EQ(listener.message, sj("DB登録成功"));
   const auto rows = readers({"ID", "MAILADDRESS", "TOUROKUDATE", "TOUROKUTIME", "NAME"});
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][2] + rows[0][3], "20240507123456");  // today and now instead
@@ -78,7 +78,7 @@ TEST_F(RegistrationImportTest, LinesOfRandomBytesNeverInsertAReaderTwice) {
   const std::string content = randomLines(7, 120, '\t');
   import(content);
   const auto ids = readers({"ID"});
-  EXPECT_EQ(static_cast<int>(ids.size()), window.Reg_Cnt);
+  EXPECT_EQ(static_cast<int>(ids.size()), importer.registeredCount());
   for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(ids[i][0], zeroFill(std::to_string(i + 1), 5));
 }
 
@@ -87,8 +87,8 @@ TEST_F(RegistrationImportTest, StopsAtReaderNumber99999AndReadsNoFurther) {
   EXPECT_FALSE(import("A\ta@example.com\t2024/01/02 03:04:05\n"
                       "B\tb@example.com\t2024/01/02 03:04:05\n"
                       "C\tc@example.com\t2024/01/02 03:04:05\n"));
-  EXPECT_FALSE(window.Run_Flg);
-  EXPECT_EQ(window.Reg_Cnt, 1);
+  EXPECT_FALSE(importer.succeeded());
+  EXPECT_EQ(importer.registeredCount(), 1);
   const auto ids = readers({"ID", "MAILADDRESS"});
   ASSERT_EQ(ids.size(), 3u);
   EXPECT_EQ(ids.back(), (std::vector<std::string>{"99999", pad("a@example.com", 50)}));
@@ -99,20 +99,21 @@ TEST_F(RegistrationImportTest, StopsAtReaderNumber99999AndReadsNoFurther) {
 TEST_F(RegistrationImportTest, StopRequestMidImportKeepsEveryReaderAndInsertsEachOnce) {
   // The server's copy is already emptied when the import runs: a stop marks the run
   // failed but the file is still imported to its end.
-  window.onEvents = [&](int pump) {
-    if (pump == 3) window.Run_Flg = false;
+  listener.onRegistered = [&](int count) {
+    if (count == 2) stop = true;
   };
   std::string content;
   for (int i = 1; i <= 6; ++i) content += "R" + std::to_string(i) + "\tr" + std::to_string(i) + "@example.com\t2024/01/02 03:04:05\n";
   EXPECT_FALSE(import(content));
   EXPECT_EQ(readerCount(), 6u);
-  EXPECT_EQ(window.Reg_Cnt, 6);
+  // The stop marks the run failed: the readers after it are stored but not counted.
+  EXPECT_EQ(importer.registeredCount(), 2);
 }
 
 TEST_F(RegistrationImportTest, RejectedInsertIsReportedAndTheNextLinesGoOn) {
   // Another writer takes the next number after the largest one was read.
-  window.onEvents = [&](int pump) {
-    if (pump == 2) program.exec("INSERT INTO USERLIST (ID) VALUES ('00002')");
+  listener.onRegistered = [&](int count) {
+    if (count == 1) program.exec("INSERT INTO USERLIST (ID) VALUES ('00002')");
   };
   EXPECT_FALSE(import("A\ta@example.com\t2024/01/02 03:04:05\n"
                       "B\tb@example.com\t2024/01/02 03:04:05\n"
@@ -121,24 +122,24 @@ TEST_F(RegistrationImportTest, RejectedInsertIsReportedAndTheNextLinesGoOn) {
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[1][1], "");  // the other writer's reader, untouched
   EXPECT_EQ(rows[2], (std::vector<std::string>{"00003", pad("c@example.com", 50)}));
-  ASSERT_EQ(boxes.shown().size(), 1u);
-  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
-  EXPECT_TRUE(boxes.lastText().contains("PK_USERLIST")) << boxes.lastText().toStdString();
-  const auto log = runLog();
-  ASSERT_EQ(log.size(), 4u);
-  EXPECT_EQ(log[1], kPrefix + sj("DB INSERT 失敗"));
-  EXPECT_EQ(log[2], kPrefix + Sjis::fromQ(boxes.lastText()));
-  EXPECT_EQ(window.Reg_Cnt, 2);
+  ASSERT_EQ(listener.boxes.size(), 1u);
+  EXPECT_EQ(listener.boxes[0].first, OperatorBox::Error);
+  EXPECT_NE(listener.boxes[0].second.find("PK_USERLIST"), std::string::npos) << listener.boxes[0].second;
+  const auto lines = runLog();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[1], kPrefix + sj("DB INSERT 失敗"));
+  EXPECT_EQ(lines[2], kPrefix + listener.boxes[0].second);
+  // The failure marks the run failed: the reader after it is stored, not counted.
+  EXPECT_EQ(importer.registeredCount(), 1);
 }
 
 TEST_F(RegistrationImportTest, MissingFileFailsWithItsPath) {
-  RegistrationImport imp(program.sql(), window);
-  EXPECT_FALSE(imp.DB_Insert_Main(file));
+  EXPECT_FALSE(importer.importFile(file));
   const std::string text = sj("Reset(DB_Insert)失敗 -> ") + file.string();
-  EXPECT_EQ(window.LMSG, text);
+  EXPECT_EQ(listener.message, text);
   EXPECT_EQ(runLog(), std::vector<std::string>{kPrefix + text});
-  EXPECT_EQ(boxes.lastText(), Sjis::toQ(text));
-  EXPECT_FALSE(window.Run_Flg);
+  EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{text});
+  EXPECT_FALSE(importer.succeeded());
 }
 
 TEST_F(RegistrationImportTest, FileOfOneHundredThousandLines) {
@@ -150,7 +151,7 @@ TEST_F(RegistrationImportTest, FileOfOneHundredThousandLines) {
     content += i % 10 ? "nobody\t\t2024/01/02 03:04:05\n"
                       : "R" + std::to_string(i) + "\tr" + std::to_string(i) + "@example.com\t2024/01/02 03:04:05\n";
   EXPECT_TRUE(import(content));
-  EXPECT_EQ(window.Reg_Cnt, 10000);
+  EXPECT_EQ(importer.registeredCount(), 10000);
   EXPECT_EQ(readerCount(), 10000u);
   EXPECT_EQ(errorLog().size(), 90000u);
   EXPECT_EQ(readers({"ID"}).back()[0], "10000");
@@ -159,11 +160,11 @@ TEST_F(RegistrationImportTest, FileOfOneHundredThousandLines) {
 TEST(RunLogTest, ErrorLineCountsOnlyWhenWritten) {
   TestProgram p(false);
   RunLog log(p.file("run.log"), p.file("missing-folder") / "err.log");
-  log.LogWrite("a");
-  log.LogWrite("b");
-  EXPECT_FALSE(log.ErrLogWrite("lost"));
+  log.write("a");
+  log.write("b");
+  EXPECT_FALSE(log.writeError("lost"));
   log.setPaths(p.file("run.log"), p.file("err.log"));
-  EXPECT_TRUE(log.ErrLogWrite("kept"));
+  EXPECT_TRUE(log.writeError("kept"));
   log.removeErrorLog();
   EXPECT_FALSE(std::filesystem::exists(p.file("err.log")));
   Clock::setFixedStamp("20240102030405");

@@ -23,6 +23,20 @@ int listenLoopback(int* port) {
   return fd;
 }
 
+namespace {
+
+// Waits until fd is readable (or has a connection to accept); false after timeoutMs.
+bool readable(int fd, int timeoutMs) {
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, timeoutMs) > 0;
+}
+
+}  // namespace
+
+int ScriptedServer::Peer::acceptData(int listenFd) {
+  return readable(listenFd, kDeadlineMs) ? ::accept(listenFd, nullptr, nullptr) : -1;
+}
+
 void ScriptedServer::Peer::send(const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -44,6 +58,7 @@ std::string ScriptedServer::Peer::readLine() {
       return line;
     }
     char buffer[4096];
+    if (!readable(m_fd, kDeadlineMs)) return std::string();
     const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
     if (n <= 0) return std::string();
     m_buffer.append(buffer, static_cast<std::size_t>(n));
@@ -55,7 +70,8 @@ std::string ScriptedServer::Peer::readAll() {
   m_buffer.clear();
   char buffer[4096];
   ssize_t n;
-  while ((n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0) all.append(buffer, static_cast<std::size_t>(n));
+  while (readable(m_fd, kDeadlineMs) && (n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0)
+    all.append(buffer, static_cast<std::size_t>(n));
   return all;
 }
 
@@ -76,8 +92,7 @@ ScriptedServer::ScriptedServer(Script script, int connections) {
   m_listenFd = listenLoopback(&m_port);
   m_thread = std::thread([this, script, connections] {
     for (int k = 0; k < connections; ++k) {
-      pollfd p{m_listenFd, POLLIN, 0};
-      if (::poll(&p, 1, 30000) <= 0) return;
+      if (!readable(m_listenFd, kDeadlineMs)) return;
       const int fd = ::accept(m_listenFd, nullptr, nullptr);
       if (fd < 0) return;
       Peer peer(fd, *this);

@@ -6,20 +6,26 @@
 #include <vector>
 
 // A loopback server that plays a script on each accepted connection, for faults a
-// real server cannot be made to show (silence, a close mid-reply, odd replies).
+// real server cannot be made to show (silence, a close mid-reply, odd replies). Every
+// wait of the server (accepting, reading) ends after kDeadlineMs, so a client that goes
+// wrong fails its test instead of hanging the suite.
 class ScriptedServer {
  public:
+  static constexpr int kDeadlineMs = 30000;
+
   class Peer {
    public:
     explicit Peer(int fd, ScriptedServer& owner) : m_fd(fd), m_owner(owner) {}
     void send(const std::string& bytes);
-    // One line without its CR LF; "" when the client closed.
+    // One line without its CR LF; "" when the client closed or the deadline passed.
     std::string readLine();
-    // Reads until the client closes; returns everything.
+    // Reads until the client closes or the deadline passes; returns everything.
     std::string readAll();
     // Answers nothing: drops what the client sends until it closes (true) or
     // deadlineMs have passed (false), so a client that never gives up cannot hang a test.
     bool waitForClose(int deadlineMs);
+    // Accepts a data connection on a listenLoopback socket; -1 after the deadline.
+    int acceptData(int listenFd);
     int fd() const { return m_fd; }
 
    private:
