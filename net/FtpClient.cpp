@@ -68,6 +68,8 @@ void FtpClient::login() {
 
 void FtpClient::disconnect() { TcpClient::disconnect(); }
 
+void FtpClient::readReply() { readReplyWithin(replyTimeoutMs > 0 ? replyTimeoutMs : readTimeoutMs); }
+
 void FtpClient::changeDir(const std::string& directory) { sendCommand("CWD " + directory, {200, 250}); }
 
 std::int64_t FtpClient::size(const std::string& fileName) {
@@ -159,7 +161,9 @@ void FtpClient::transfer(const std::string& command, std::initializer_list<int> 
   if (passive) {
     sendCommand("PASV", {227});
     const PassiveAddress address = parsePassiveReply(lastReply.lines.empty() ? "" : lastReply.lines[0]);
-    data.connect(address.host, address.port, readTimeoutMs);
+    // Only the port is taken: a reply naming another host must not send the data
+    // connection there (FTP bounce).
+    data.connect(socket().peerAddress(), address.port, readTimeoutMs);
   } else {
     listener.listenOn(socket().localAddress(), 15);
     sendCommand(portCommand(listener), {200});
@@ -182,6 +186,7 @@ std::string FtpClient::receiveAll(Socket& data) {
     const std::size_t got = data.receive(block.data(), block.size(), readTimeoutMs);
     if (got == 0) return all;
     all.append(block.data(), got);
+    if (all.size() > maxListingBytes) throw ListingTooLongError(maxListingBytes);
     if (onWork) onWork(*this, WorkMode::wmRead, static_cast<std::int64_t>(all.size()));
   }
 }

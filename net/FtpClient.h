@@ -25,6 +25,8 @@ class FtpClient : public TcpClient {
   std::string systemDescription;
   ServerReply greeting;
   WorkEvent onWork;
+  // A listing larger than this fails with ListingTooLongError.
+  std::size_t maxListingBytes = 16u << 20;
 
   // connect with auto-login; a connect slower than timeoutMs fails ("Connect timed out.").
   void connect(int timeoutMs = 50000) override;
@@ -32,6 +34,9 @@ class FtpClient : public TcpClient {
   void login();
   // Closes the control connection; no QUIT is sent.
   void disconnect() override;
+  // A control reply must be complete within replyTimeoutMs, or within readTimeoutMs
+  // while replyTimeoutMs is 0.
+  void readReply() override;
 
   void list(std::vector<std::string>& dest, const std::string& mask, bool details);
   void changeDir(const std::string& directory);

@@ -47,7 +47,9 @@ std::string sjisToJis(const std::string& line) {
   bool kanji = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     Byte b1 = Byte(line[i]);
-    if (!sjis::isLeadByte(b1) || i + 1 >= line.size()) {
+    // A lead byte without a valid trail byte is a single byte: converted as a pair it
+    // could come out as a control byte (CR, LF) in the middle of a header.
+    if (!sjis::isLeadByte(b1) || i + 1 >= line.size() || !sjis::isTrailByte(Byte(line[i + 1]))) {
       if (kanji) out.append("\x1b(B");
       kanji = false;
       out.push_back(char(b1));

@@ -19,6 +19,12 @@ bool listHasLineBreak(const EmailAddressList& list) {
   return false;
 }
 
+// An encoded value is checked again: no conversion may put a line break into a header.
+const std::string& checkedValue(const std::string& value) {
+  if (hasLineBreak(value)) throw UnsafeTextError("Mail address or header contains CR or LF.");
+  return value;
+}
+
 }  // namespace
 
 void MailMessage::setBodyText(const std::string& text) { body = splitTextLines(text); }
@@ -55,10 +61,10 @@ void MailMessage::generateHeader() {
     const std::string parameter = "charset=\"" + charSet + "\"";
     type = type.empty() ? parameter : type + ";\r\n\t" + parameter;
   }
-  headers.setValue("From", from.headerText());
-  headers.setValue("Subject", mailEncoding::encodeHeader(subject));
-  headers.setValue("To", recipients.headerText());
-  headers.setValue("Cc", ccList.headerText());
+  headers.setValue("From", checkedValue(from.headerText()));
+  headers.setValue("Subject", checkedValue(mailEncoding::encodeHeader(subject)));
+  headers.setValue("To", checkedValue(recipients.headerText()));
+  headers.setValue("Cc", checkedValue(ccList.headerText()));
   if (encoding == MailEncodingKind::meMIME) {
     headers.setValue("Content-Type", type);
     headers.setValue("Content-Transfer-Encoding", contentTransferEncoding);

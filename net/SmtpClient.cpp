@@ -25,7 +25,10 @@ std::vector<std::string> envelopeRecipients(const MailMessage& message) {
 
 }  // namespace
 
-SmtpClient::SmtpClient() { port = 25; }
+SmtpClient::SmtpClient() {
+  port = 25;
+  replyTimeoutMs = 60000;
+}
 
 void SmtpClient::setUseEhlo(bool value) {
   m_useEhlo = value;
@@ -106,7 +109,7 @@ void SmtpClient::send(MailMessage& message) {
   block.append(".\r\n");
   if (!connected()) throw NotConnectedError();
   socket().sendAll(block.data(), block.size());
-  getResponse({250});
+  getResponseWithin(dataReplyTimeoutMs, {250});
 }
 
 void SmtpClient::disconnect() {

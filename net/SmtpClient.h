@@ -17,6 +17,9 @@ class SmtpClient : public TcpClient {
   std::string heloName;   // empty: the local host name
   std::string mailAgent;  // empty: no extra X-Mailer line
   std::vector<std::string> authSchemes;
+  // The overall limit of the reply to the final "." of DATA (other replies:
+  // replyTimeoutMs, 60 s).
+  int dataReplyTimeoutMs = 300000;
 
   bool useEhlo() const { return m_useEhlo; }
   void setUseEhlo(bool value);

@@ -199,6 +199,15 @@ std::string Socket::localAddress() const {
   return text;
 }
 
+std::string Socket::peerAddress() const {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (::getpeername(m_fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) throwSocketError(errno);
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text);
+  return text;
+}
+
 int Socket::localPort() const {
   sockaddr_in sa{};
   socklen_t len = sizeof sa;

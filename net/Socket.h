@@ -34,6 +34,8 @@ class Socket {
   void listenOn(const std::string& address, int backlog);
   Socket accept(int timeoutMs);
   std::string localAddress() const;
+  // Numeric address of the connected peer.
+  std::string peerAddress() const;
   int localPort() const;
   void shutdownWrite();
   void close();

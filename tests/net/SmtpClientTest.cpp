@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "core/Sjis.h"
 #include "net/NetErrors.h"
 #include "net/HeaderList.h"
+#include "net/MailEncoding.h"
 #include "net/MailMessage.h"
 #include "net/SmtpClient.h"
 #include "sending/JapaneseText.h"
@@ -275,4 +278,57 @@ TEST(MailMessage, AddressParsing) {
   item.name = sj("太郎");
   item.address = "t@example.org";
   EXPECT_EQ(item.headerText(), "=?ISO-2022-JP?B?GyRCQkBPOhsoQg==?= <t@example.org>");
+}
+
+TEST(SmtpClient, RepliesHaveOverallLimitsAndTheDataReplyItsOwn) {
+  SmtpClient defaults;
+  EXPECT_EQ(defaults.replyTimeoutMs, 60000);
+  EXPECT_EQ(defaults.dataReplyTimeoutMs, 300000);
+  // The server accepts the mail and then never answers the final ".".
+  ScriptedServer scripted([](ScriptedServer::Peer& p) {
+    p.send("220 scripted\r\n");
+    p.readLine();
+    p.send("250 hello\r\n");
+    for (const char* reply : {"250 reset", "250 sender ok", "250 rcpt ok", "354 go ahead"}) {
+      p.readLine();
+      p.send(std::string(reply) + "\r\n");
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end && p.send("2"))  // trickles, never a whole line
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  });
+  MailMessage m;
+  m.from.setText("office@example.com");
+  m.recipients.setText("reader@example.org");
+  m.setBodyText("body");
+  SmtpClient smtp;
+  smtp.host = "127.0.0.1";
+  smtp.port = scripted.port();
+  smtp.readTimeoutMs = 0;  // as the send run sets it
+  smtp.replyTimeoutMs = 5000;
+  smtp.dataReplyTimeoutMs = 500;
+  smtp.connect(-1);
+  try {
+    smtp.send(m);
+    FAIL();
+  } catch (const ReplyDeadlineError& e) {
+    EXPECT_STREQ(e.what(), "Read timed out.");
+  }
+  smtp.disconnect();
+}
+
+TEST(MailMessage, InvalidShiftJisPairsNeverBecomeLineBreaks) {
+  // Lead byte 0xEB with trail 0x2C would convert to the JIS pair 0x75 0x0D (a CR).
+  const std::string fuzzed("\x28\xfe\xff\xff\xeb\x2c\x06\x2c\x06\x22\x3c", 11);
+  EXPECT_EQ(mailEncoding::sjisToJis("\xeb\x2c"), "\xeb\x2c");
+  EXPECT_EQ(mailEncoding::sjisToJis(sj("漢") + "\xeb\x2c"), "\x1b$B4A\x1b(B\xeb\x2c");
+  MailMessage m;
+  m.from.setText("office@example.com");
+  m.from.name = fuzzed;
+  m.subject = fuzzed;
+  m.recipients.setText("reader@example.org");
+  m.setBodyText(fuzzed);
+  m.generateHeader();
+  for (const std::string& line : SmtpClient::messageLines(m))
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
 }

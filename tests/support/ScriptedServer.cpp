@@ -21,13 +21,20 @@ int listenLoopback(int* port) {
   return fd;
 }
 
-void ScriptedServer::Peer::send(const std::string& bytes) {
+int acceptWithin(int listenFd, int timeoutMs) {
+  pollfd p{listenFd, POLLIN, 0};
+  if (::poll(&p, 1, timeoutMs) <= 0) return -1;
+  return ::accept(listenFd, nullptr, nullptr);
+}
+
+bool ScriptedServer::Peer::send(const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 std::string ScriptedServer::Peer::readLine() {
