@@ -13,7 +13,8 @@ enum class FtpTransferType { ftASCII, ftBinary };
 enum class WorkMode { wmRead, wmWrite };
 
 // FTP client: login, directory, size, and file transfers over a passive or active
-// data connection.
+// data connection; with useTls, explicit TLS (AUTH TLS, PBSZ 0, PROT P) protects the
+// control and every data connection.
 class FtpClient : public TcpClient {
  public:
   using WorkEvent = std::function<void(FtpClient& sender, WorkMode mode, std::int64_t count)>;
@@ -21,6 +22,9 @@ class FtpClient : public TcpClient {
   FtpClient();
 
   bool passive = true;
+  // Explicit TLS: AUTH TLS before the login, then PBSZ 0 and PROT P; the server's
+  // certificate is checked against host on the control and the data connections.
+  bool useTls = false;
   FtpTransferType transferType = FtpTransferType::ftBinary;
   std::string systemDescription;
   ServerReply greeting;

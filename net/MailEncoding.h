@@ -11,6 +11,8 @@ std::string base64(const std::string& bytes);
 std::string sjisToJis(const std::string& line);
 // Converts to ISO-2022-JP, then encodes each word (split at TAB, LF, CR and space)
 // that holds a control byte or an 8-bit byte; other words and the separators stay.
+// Adjacent words that both need encoding share one encoded word with the blanks
+// between them, so that the blanks survive decoding.
 std::string encodeHeader(const std::string& text);
 
 }  // namespace mailEncoding

@@ -101,3 +101,15 @@ class UnsafeTextError : public NetError {
  public:
   using NetError::NetError;
 };
+
+// A TLS failure: the handshake, or a broken TLS record.
+class TlsError : public NetError {
+ public:
+  using NetError::NetError;
+};
+
+// The server's certificate could not be verified; the message names OpenSSL's reason.
+class CertificateError : public TlsError {
+ public:
+  using TlsError::TlsError;
+};

@@ -12,3 +12,8 @@ void TcpClient::connect(int timeoutMs) {
   reportStatus(ConnectionStatus::connected, "Connected.");
   if (onConnected) onConnected(*this);
 }
+
+void TcpClient::startTls() {
+  reportStatus(ConnectionStatus::StatusText, "Starting TLS.");
+  startTlsSession(host);
+}

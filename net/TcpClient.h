@@ -16,4 +16,6 @@ class TcpClient : public TcpConnection {
   // timeoutMs -1: connectTimeoutMs. A connect not done in time fails with
   // ConnectTimeoutError ("Connect timed out.").
   virtual void connect(int timeoutMs = -1);
+  // TLS on the open connection, the certificate checked against host.
+  void startTls();
 };

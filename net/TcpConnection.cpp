@@ -11,6 +11,8 @@ TcpConnection::~TcpConnection() = default;
 
 bool TcpConnection::connected() const { return m_socket->isOpen(); }
 
+bool TcpConnection::isTls() const { return m_socket->isTls(); }
+
 void TcpConnection::setStopFlag(const std::atomic<bool>* stop) {
   m_stop = stop;
   m_socket->setStopFlag(stop);
@@ -142,6 +144,17 @@ void TcpConnection::openSocket(const std::string& address, int port, int timeout
   m_in.clear();
   m_inPos = 0;
   m_socket->connect(address, port, timeoutMs);
+}
+
+void TcpConnection::startTlsSession(const std::string& hostName) {
+  if (!connected()) throw NotConnectedError();
+  if (m_inPos < m_in.size()) {
+    closeSocket();
+    throw TlsError("Unexpected data before the TLS handshake.");
+  }
+  m_in.clear();
+  m_inPos = 0;
+  m_socket->startTls(hostName, handshakeTimeoutMs());
 }
 
 void TcpConnection::closeSocket() {

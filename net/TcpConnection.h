@@ -38,6 +38,7 @@ class TcpConnection {
   NotifyEvent onDisconnected;
 
   bool connected() const;
+  bool isTls() const;
   // A stop request (the operator's "中 断") ends any wait of this connection, and of
   // the data connections it opens, with StoppedError within a fraction of a second.
   void setStopFlag(const std::atomic<bool>* stop);
@@ -64,6 +65,12 @@ class TcpConnection {
   void readReplyWithin(int timeoutMs);
   // Raises ProtocolReplyError unless lastReply's code is expected (empty: any).
   int checkReplyCode(std::initializer_list<int> expected) const;
+  // Client side of TLS on the open connection, hostName checked against the
+  // certificate. Refused while received bytes are still unread: they came before the
+  // handshake and must not be taken as protected.
+  void startTlsSession(const std::string& hostName);
+  // The limit of a TLS handshake: the reply limit, else the read time-out.
+  int handshakeTimeoutMs() const { return replyTimeoutMs > 0 ? replyTimeoutMs : readTimeoutMs; }
   void closeSocket();
   // Writes QUIT when connected, without reading the answer; a failing write is
   // ignored because the caller closes the connection next.

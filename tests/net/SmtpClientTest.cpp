@@ -240,9 +240,9 @@ TEST(MailMessage, HeaderFoldingAndEmptyHeaders) {
   m.generateHeader();
   const auto lines = m.headers.lines();
   EXPECT_EQ(lines[0], "From: a@example.com");
-  EXPECT_EQ(lines[1], "Subject:");
-  EXPECT_EQ(lines[2], " " + m.subject);
-  EXPECT_EQ(lines[3], "To: b@example.org, \"Doe, John\" <john@example.org>");
+  // An over-long word stays on the name's line: a fold there would read as a blank.
+  EXPECT_EQ(lines[1], "Subject: " + m.subject);
+  EXPECT_EQ(lines[2], "To: b@example.org, \"Doe, John\" <john@example.org>");
   EXPECT_EQ(m.headers.value("Subject"), m.subject);
 
   MailMessage empty;
@@ -331,4 +331,47 @@ TEST(MailMessage, InvalidShiftJisPairsNeverBecomeLineBreaks) {
   m.generateHeader();
   for (const std::string& line : SmtpClient::messageLines(m))
     EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+}
+
+TEST(MailMessage, StandardHeadersAndBlanksBetweenJapaneseWordsReadBackAsTyped) {
+  SmtpTestServer server;
+  MailMessage m;
+  m.standardHeaders = true;
+  m.from.name = sj("クオル 事務局");
+  m.from.address = "office@quor.example.jp";
+  m.recipients.setText("reader@example.org");
+  m.subject = sj("第2話 最終  回　です No.1");
+  m.setBodyText(sj("本文です。\r\n"));
+  sendOne(server.port(), m);
+  MailMessage second = m;
+  sendOne(server.port(), second);
+  ASSERT_TRUE(server.waitForMessages(2)) << server.log();
+  const auto msg = server.messages().at(0);
+  EXPECT_EQ(headerNames(msg.data),
+            std::vector<std::string>({"From", "Subject", "To", "MIME-Version", "Content-Type",
+                                      "Content-Transfer-Encoding", "Date", "Message-ID", "X-Priority", "X-Mailer"}));
+  EXPECT_NE(msg.data.find("\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n"
+                          "Content-Transfer-Encoding: 7bit\r\n"),
+            std::string::npos);
+  std::smatch id;
+  ASSERT_TRUE(std::regex_search(msg.data, id, std::regex("\r\nMessage-ID: <([^@<>\r\n]+)@quor\\.example\\.jp>\r\n")));
+  EXPECT_EQ(server.messages().at(1).data.find(id[0].str()), std::string::npos) << "Message-ID repeated";
+
+  const std::string text = decoded(msg.emlPath);
+  EXPECT_NE(text.find("From: クオル 事務局 <office@quor.example.jp>\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Subject: 第2話 最終  回　です No.1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n\n本文です。\r\n"), std::string::npos) << text;
+
+  // Subjects that read back right before keep their exact bytes.
+  EXPECT_EQ(mailEncoding::encodeHeader(sj("お知らせ No.1")), "=?ISO-2022-JP?B?GyRCJCpDTiRpJDsbKEI=?= No.1");
+  EXPECT_EQ(mailEncoding::encodeHeader("Hello  world"), "Hello  world");
+
+  // Without the switch the headers are as before.
+  MailMessage plain;
+  plain.from.setText("office@example.com");
+  plain.contentType = "text/plain";
+  plain.generateHeader();
+  EXPECT_EQ(plain.headers.value("Message-ID"), "");
+  EXPECT_EQ(plain.headers.value("MIME-Version"), "");
+  EXPECT_EQ(plain.headers.value("Content-Type"), "text/plain");
 }
