@@ -10,5 +10,7 @@ clang++ "${flags[@]}" "$root/fuzz/fuzz_japanese_text.cpp" "$root/sending/Japanes
   -o "$out/fuzz_japanese_text"
 clang++ "${flags[@]}" "$root/fuzz/fuzz_reply.cpp" "$root/net/ServerReply.cpp" "$root/net/HeaderList.cpp" \
   -o "$out/fuzz_reply"
+clang++ "${flags[@]}" "$root/fuzz/fuzz_header.cpp" "$root/net/MailMessage.cpp" "$root/net/MailEncoding.cpp" \
+  "$root/net/EmailAddress.cpp" "$root/net/EmailAddressList.cpp" "$root/net/HeaderList.cpp" -o "$out/fuzz_header"
 clang++ "${flags[@]}" "$root/fuzz/fuzz_pasv.cpp" "$root/net/PassiveReply.cpp" -o "$out/fuzz_pasv"
 echo "built in $out"

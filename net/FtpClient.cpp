@@ -49,6 +49,10 @@ void FtpClient::connect(bool autoLogin, int timeoutMs) {
   try {
     getResponse({220});
     greeting = lastReply;
+    if (useTls) {
+      sendCommand("AUTH TLS", {234});
+      startTls();
+    }
     if (autoLogin) login();
   } catch (...) {
     disconnect();
@@ -58,6 +62,10 @@ void FtpClient::connect(bool autoLogin, int timeoutMs) {
 
 void FtpClient::login() {
   if (sendCommand("USER " + user, {230, 331}) == 331) sendCommand("PASS " + password, {230});
+  if (useTls) {
+    sendCommand("PBSZ 0", {200});
+    sendCommand("PROT P", {200});
+  }
   sendCommand(std::string("TYPE ") + (transferType == FtpTransferType::ftBinary ? "I" : "A"), {200});
   if (sendCommand("SYST", {200, 215, 500}) == 500)
     systemDescription = "\x95\x73\x96\xbe";  // 不明 (unknown)
@@ -67,6 +75,8 @@ void FtpClient::login() {
 }
 
 void FtpClient::disconnect() { TcpClient::disconnect(); }
+
+void FtpClient::readReply() { readReplyWithin(replyTimeoutMs > 0 ? replyTimeoutMs : readTimeoutMs); }
 
 void FtpClient::changeDir(const std::string& directory) { sendCommand("CWD " + directory, {200, 250}); }
 
@@ -145,6 +155,7 @@ void FtpClient::put(const std::string& localFile, const std::string& remoteName,
       if (onWork) onWork(*this, WorkMode::wmWrite, count);
     }
     if (std::ferror(file.get())) throw NetError("Cannot read file " + localFile);
+    data.closeAfterSending(readTimeoutMs > 0 ? readTimeoutMs : 10000);
   });
 }
 
@@ -159,7 +170,9 @@ void FtpClient::transfer(const std::string& command, std::initializer_list<int> 
   if (passive) {
     sendCommand("PASV", {227});
     const PassiveAddress address = parsePassiveReply(lastReply.lines.empty() ? "" : lastReply.lines[0]);
-    data.connect(address.host, address.port, readTimeoutMs);
+    // Only the port is taken: a reply naming another host must not send the data
+    // connection there (FTP bounce).
+    data.connect(socket().peerAddress(), address.port, readTimeoutMs);
   } else {
     listener.listenOn(socket().localAddress(), 15);
     sendCommand(portCommand(listener), {200});
@@ -170,6 +183,8 @@ void FtpClient::transfer(const std::string& command, std::initializer_list<int> 
   // The server connects back in active mode; a server that never does is not waited
   // for longer than a reply would be.
   if (!passive) data = listener.accept(readTimeoutMs);
+  // The client side of TLS in both modes (RFC 4217), offering the control session.
+  if (useTls) data.startTls(host, handshakeTimeoutMs(), &socket());
   handler(data);
   data.close();
   finishTransfer();
@@ -182,6 +197,7 @@ std::string FtpClient::receiveAll(Socket& data) {
     const std::size_t got = data.receive(block.data(), block.size(), readTimeoutMs);
     if (got == 0) return all;
     all.append(block.data(), got);
+    if (all.size() > maxListingBytes) throw ListingTooLongError(maxListingBytes);
     if (onWork) onWork(*this, WorkMode::wmRead, static_cast<std::int64_t>(all.size()));
   }
 }

@@ -13,7 +13,8 @@ enum class FtpTransferType { ftASCII, ftBinary };
 enum class WorkMode { wmRead, wmWrite };
 
 // FTP client: login, directory, size, and file transfers over a passive or active
-// data connection.
+// data connection; with useTls, explicit TLS (AUTH TLS, PBSZ 0, PROT P) protects the
+// control and every data connection.
 class FtpClient : public TcpClient {
  public:
   using WorkEvent = std::function<void(FtpClient& sender, WorkMode mode, std::int64_t count)>;
@@ -21,10 +22,15 @@ class FtpClient : public TcpClient {
   FtpClient();
 
   bool passive = true;
+  // Explicit TLS: AUTH TLS before the login, then PBSZ 0 and PROT P; the server's
+  // certificate is checked against host on the control and the data connections.
+  bool useTls = false;
   FtpTransferType transferType = FtpTransferType::ftBinary;
   std::string systemDescription;
   ServerReply greeting;
   WorkEvent onWork;
+  // A listing larger than this fails with ListingTooLongError.
+  std::size_t maxListingBytes = 16u << 20;
 
   // connect with auto-login; a connect slower than timeoutMs fails ("Connect timed out.").
   void connect(int timeoutMs = 50000) override;
@@ -32,6 +38,9 @@ class FtpClient : public TcpClient {
   void login();
   // Closes the control connection; no QUIT is sent.
   void disconnect() override;
+  // A control reply must be complete within replyTimeoutMs, or within readTimeoutMs
+  // while replyTimeoutMs is 0.
+  void readReply() override;
 
   void list(std::vector<std::string>& dest, const std::string& mask, bool details);
   void changeDir(const std::string& directory);

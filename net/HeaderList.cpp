@@ -63,10 +63,13 @@ std::vector<std::string> foldHeaderLine(const std::string& line) {
   std::size_t breakAfter = std::string::npos;
   std::size_t count = 0;
   bool inQuotes = false;
+  // Never right after "Name:": readers would take the fold as a blank leading the value.
+  const std::size_t colon = line.find(": ");
+  const std::size_t firstBreak = colon == std::string::npos ? 0 : colon + 2;
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
     if (c == '"') inQuotes = !inQuotes;
-    if (!inQuotes && (c == '\t' || c == ' ' || c == ',')) breakAfter = i + 1;
+    if (!inQuotes && (c == '\t' || c == ' ' || c == ',') && i >= firstBreak) breakAfter = i + 1;
     if (isLeadByte(static_cast<unsigned char>(c))) ++i;
     if (++count > kWidth && breakAfter != std::string::npos && breakAfter < line.size()) {
       pieces.push_back(withoutTrailingSpaces(line.substr(start, breakAfter - start)));

@@ -22,5 +22,6 @@ class HeaderList {
 
 // Folds one header line: past 78 characters (a double-byte character counts once) it
 // breaks after the last TAB, space or comma outside quotes, the rest continuing on a
-// line that begins with a space. A stretch without such a character stays whole.
+// line that begins with a space. A stretch without such a character stays whole, and
+// the blank after "Name:" is no break.
 std::vector<std::string> foldHeaderLine(const std::string& line);

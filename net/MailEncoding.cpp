@@ -47,7 +47,9 @@ std::string sjisToJis(const std::string& line) {
   bool kanji = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     Byte b1 = Byte(line[i]);
-    if (!sjis::isLeadByte(b1) || i + 1 >= line.size()) {
+    // A lead byte without a valid trail byte is a single byte: converted as a pair it
+    // could come out as a control byte (CR, LF) in the middle of a header.
+    if (!sjis::isLeadByte(b1) || i + 1 >= line.size() || !sjis::isTrailByte(Byte(line[i + 1]))) {
       if (kanji) out.append("\x1b(B");
       kanji = false;
       out.push_back(char(b1));
@@ -63,6 +65,10 @@ std::string sjisToJis(const std::string& line) {
 
 std::string encodeHeader(const std::string& text) {
   const std::string jis = sjisToJis(text);
+  const auto wordEnd = [&jis](std::size_t from) {
+    while (from < jis.size() && !isWordBreak(jis[from])) ++from;
+    return from;
+  };
   std::string out;
   std::size_t i = 0;
   while (i < jis.size()) {
@@ -70,10 +76,23 @@ std::string encodeHeader(const std::string& text) {
       out.push_back(jis[i++]);
       continue;
     }
-    std::size_t end = i;
-    while (end < jis.size() && !isWordBreak(jis[end])) ++end;
-    const std::string word = jis.substr(i, end - i);
-    out += needsEncoding(word) ? "=?ISO-2022-JP?B?" + base64(word) + "?=" : word;
+    std::size_t end = wordEnd(i);
+    if (!needsEncoding(jis.substr(i, end - i))) {
+      out.append(jis, i, end - i);
+      i = end;
+      continue;
+    }
+    // Blanks up to the next word that needs encoding go inside the same encoded word:
+    // readers drop white space between two encoded words (RFC 2047).
+    for (;;) {
+      std::size_t next = end;
+      while (next < jis.size() && (jis[next] == ' ' || jis[next] == '\t')) ++next;
+      if (next == end || next == jis.size() || isWordBreak(jis[next])) break;
+      const std::size_t nextEnd = wordEnd(next);
+      if (!needsEncoding(jis.substr(next, nextEnd - next))) break;
+      end = nextEnd;
+    }
+    out += "=?ISO-2022-JP?B?" + base64(jis.substr(i, end - i)) + "?=";
     i = end;
   }
   return out;

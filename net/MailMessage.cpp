@@ -1,9 +1,16 @@
 #include "net/MailMessage.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <random>
 
 #include "net/NetErrors.h"
 #include "net/MailEncoding.h"
+#include "net/Socket.h"
 
 namespace {
 
@@ -17,6 +24,12 @@ bool listHasLineBreak(const EmailAddressList& list) {
   for (const EmailAddress& item : list.items)
     if (itemHasLineBreak(item)) return true;
   return false;
+}
+
+// An encoded value is checked again: no conversion may put a line break into a header.
+const std::string& checkedValue(const std::string& value) {
+  if (hasLineBreak(value)) throw UnsafeTextError("Mail address or header contains CR or LF.");
+  return value;
 }
 
 }  // namespace
@@ -55,18 +68,40 @@ void MailMessage::generateHeader() {
     const std::string parameter = "charset=\"" + charSet + "\"";
     type = type.empty() ? parameter : type + ";\r\n\t" + parameter;
   }
-  headers.setValue("From", from.headerText());
-  headers.setValue("Subject", mailEncoding::encodeHeader(subject));
-  headers.setValue("To", recipients.headerText());
-  headers.setValue("Cc", ccList.headerText());
-  if (encoding == MailEncodingKind::meMIME) {
+  headers.setValue("From", checkedValue(from.headerText()));
+  headers.setValue("Subject", checkedValue(mailEncoding::encodeHeader(subject)));
+  headers.setValue("To", checkedValue(recipients.headerText()));
+  headers.setValue("Cc", checkedValue(ccList.headerText()));
+  if (standardHeaders) {
+    headers.setValue("MIME-Version", "1.0");
+    headers.setValue("Content-Type", "text/plain; charset=ISO-2022-JP");
+    headers.setValue("Content-Transfer-Encoding", "7bit");
+  } else if (encoding == MailEncodingKind::meMIME) {
     headers.setValue("Content-Type", type);
     headers.setValue("Content-Transfer-Encoding", contentTransferEncoding);
   }
   headers.setValue("Date", formatMailDate(date == 0 ? std::time(nullptr) : date));
+  if (standardHeaders) headers.setValue("Message-ID", checkedValue(messageId.empty() ? newMessageId(from.address) : messageId));
   headers.setValue("X-Priority", std::to_string(static_cast<int>(priority) + 1));
   headers.setValue("X-Mailer", "KnyMailer 1.00.10");
   headers.addAll(extraHeaders);
+}
+
+std::string newMessageId(const std::string& senderAddress) {
+  static std::atomic<unsigned> counter{0};
+  static const std::uint64_t processSalt = [] {
+    std::random_device device;
+    return (std::uint64_t(device()) << 32) ^ device();
+  }();
+  const std::size_t at = senderAddress.rfind('@');
+  std::string domain = at == std::string::npos ? std::string() : senderAddress.substr(at + 1);
+  if (domain.empty()) domain = Socket::localHostName();
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  char unique[80];
+  std::snprintf(unique, sizeof unique, "%llx.%x.%u.%llx",
+                static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()),
+                static_cast<unsigned>(::getpid()), counter.fetch_add(1), static_cast<unsigned long long>(processSalt));
+  return "<" + std::string(unique) + "@" + domain + ">";
 }
 
 std::string formatMailDate(std::time_t when) {

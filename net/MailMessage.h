@@ -27,6 +27,13 @@ class MailMessage {
   MailEncodingKind encoding = MailEncodingKind::meMIME;
   HeaderList extraHeaders;
   HeaderList headers;  // filled by generateHeader
+  // Adds what mail servers and strict readers expect: MIME-Version: 1.0,
+  // Content-Type: text/plain; charset=ISO-2022-JP, Content-Transfer-Encoding: 7bit and a
+  // Message-ID; contentType, charSet and contentTransferEncoding are then not used.
+  // Off (the default): the headers as they have always been.
+  bool standardHeaders = false;
+  // The Message-ID with its angle brackets; empty: a new one at each generateHeader.
+  std::string messageId;
 
   // Sets the body from one text, split into lines at CR LF, CR or LF.
   void setBodyText(const std::string& text);
@@ -34,6 +41,10 @@ class MailMessage {
   // Raises UnsafeTextError when an address, name or header value holds CR or LF.
   void checkHeaderSafety() const;
 };
+
+// "<unique@domain>", the domain taken from the sender's address (the local host name
+// when it has none); unique across calls and processes.
+std::string newMessageId(const std::string& senderAddress);
 
 // lines of a text split at CR LF, CR or LF; a final line end adds no empty line.
 std::vector<std::string> splitTextLines(const std::string& text);

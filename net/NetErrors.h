@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -23,9 +24,34 @@ class ConnectionClosedError : public NetError {
   ConnectionClosedError() : NetError("Connection Closed Gracefully.") {}
 };
 
+// No data within the read time-out of one wait.
 class ReadTimeoutError : public NetError {
  public:
   ReadTimeoutError() : NetError("Read Timeout") {}
+
+ protected:
+  explicit ReadTimeoutError(const std::string& text) : NetError(text) {}
+};
+
+// A reply that did not complete within its overall limit, however slowly it trickled in.
+class ReplyDeadlineError : public ReadTimeoutError {
+ public:
+  ReplyDeadlineError() : ReadTimeoutError("Read timed out.") {}
+};
+
+// A reply of more lines or bytes than a reply may have.
+class ReplyTooLongError : public NetError {
+ public:
+  ReplyTooLongError(std::size_t lines, std::size_t bytes)
+      : NetError("Server reply too long (more than " + std::to_string(lines) + " lines or " + std::to_string(bytes) +
+                 " bytes).") {}
+};
+
+// A directory listing larger than a listing may be.
+class ListingTooLongError : public NetError {
+ public:
+  explicit ListingTooLongError(std::size_t bytes)
+      : NetError("Directory listing too long (more than " + std::to_string(bytes) + " bytes).") {}
 };
 
 class ConnectTimeoutError : public NetError {
@@ -74,4 +100,16 @@ class AddressParseError : public NetError {
 class UnsafeTextError : public NetError {
  public:
   using NetError::NetError;
+};
+
+// A TLS failure: the handshake, or a broken TLS record.
+class TlsError : public NetError {
+ public:
+  using NetError::NetError;
+};
+
+// The server's certificate could not be verified; the message names OpenSSL's reason.
+class CertificateError : public TlsError {
+ public:
+  using TlsError::TlsError;
 };

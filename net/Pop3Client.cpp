@@ -2,7 +2,10 @@
 
 #include "net/NetErrors.h"
 
-Pop3Client::Pop3Client() { port = 110; }
+Pop3Client::Pop3Client() {
+  port = 110;
+  replyTimeoutMs = 60000;
+}
 
 void Pop3Client::readReply() {
   TcpClient::readReply();

@@ -6,6 +6,7 @@
 namespace sjis {
 
 inline bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+inline bool isTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 
 // Appends the JIS X 0208 byte pair of the Shift-JIS character b1 b2.
 inline void appendAsJis(std::string& out, unsigned char b1, unsigned char b2) {

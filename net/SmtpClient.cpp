@@ -25,7 +25,10 @@ std::vector<std::string> envelopeRecipients(const MailMessage& message) {
 
 }  // namespace
 
-SmtpClient::SmtpClient() { port = 25; }
+SmtpClient::SmtpClient() {
+  port = 25;
+  replyTimeoutMs = 60000;
+}
 
 void SmtpClient::setUseEhlo(bool value) {
   m_useEhlo = value;
@@ -40,19 +43,62 @@ void SmtpClient::setAuthenticationType(AuthenticationType value) {
 void SmtpClient::connect(int timeoutMs) {
   const std::string name = heloName.empty() ? Socket::localHostName() : heloName;
   if (name.find_first_of("\r\n") != std::string::npos) throw UnsafeTextError("Command line contains CR or LF.");
+  m_didAuthenticate = false;
   TcpClient::connect(timeoutMs);
   try {
+    if (security == SmtpSecurity::ImplicitTls) startTls();
     getResponse({220});
-    authSchemes.clear();
-    if (m_useEhlo && sendCommand("EHLO " + name) == 250) {
-      collectAuthSchemes();
-      return;
+    greet(name);
+    if (security == SmtpSecurity::StartTls) {
+      if (!offers("STARTTLS")) throw TlsError("The server does not offer STARTTLS.");
+      sendCommand("STARTTLS", {220});
+      startTls();
+      greet(name);
     }
-    sendCommand("HELO " + name, {250});
+    if (m_authType == AuthenticationType::atLogin) authenticate();
   } catch (...) {
     disconnect();
     throw;
   }
+}
+
+void SmtpClient::greet(const std::string& name) {
+  authSchemes.clear();
+  m_extensions.clear();
+  const bool needsEhlo = security == SmtpSecurity::StartTls || m_authType == AuthenticationType::atLogin;
+  if (m_useEhlo || needsEhlo) {
+    if (sendCommand("EHLO " + name) == 250) {
+      m_extensions = lastReply.lines;
+      collectAuthSchemes();
+      return;
+    }
+    if (needsEhlo) checkReplyCode({250});
+  }
+  sendCommand("HELO " + name, {250});
+}
+
+bool SmtpClient::offers(const std::string& extension) const {
+  for (const std::string& line : m_extensions) {
+    const std::string word = upper(line.substr(0, line.find(' ')));
+    if (word == extension) return true;
+  }
+  return false;
+}
+
+void SmtpClient::authenticate() {
+  const auto offered = [this](const char* scheme) {
+    return std::find(authSchemes.begin(), authSchemes.end(), scheme) != authSchemes.end();
+  };
+  if (offered("PLAIN")) {
+    sendCommand("AUTH PLAIN " + mailEncoding::base64(std::string(1, '\0') + user + '\0' + password), {235});
+  } else if (offered("LOGIN")) {
+    sendCommand("AUTH LOGIN", {334});
+    sendCommand(mailEncoding::base64(user), {334});
+    sendCommand(mailEncoding::base64(password), {235});
+  } else {
+    throw NetError("The server does not offer SMTP AUTH PLAIN or LOGIN.");
+  }
+  m_didAuthenticate = true;
 }
 
 void SmtpClient::collectAuthSchemes() {
@@ -97,7 +143,6 @@ void SmtpClient::send(MailMessage& message) {
   const std::vector<std::string> recipients = envelopeRecipients(message);
 
   sendCommand("RSET");
-  // AUTH LOGIN is not offered: the program never authenticates over SMTP.
   sendCommand("MAIL FROM:<" + message.from.address + ">", {250});
   for (const std::string& address : recipients) sendCommand("RCPT TO:<" + address + ">", {250, 251});
   sendCommand("DATA", {354});
@@ -106,7 +151,7 @@ void SmtpClient::send(MailMessage& message) {
   block.append(".\r\n");
   if (!connected()) throw NotConnectedError();
   socket().sendAll(block.data(), block.size());
-  getResponse({250});
+  getResponseWithin(dataReplyTimeoutMs, {250});
 }
 
 void SmtpClient::disconnect() {

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "net/NetErrors.h"
+#include "net/TlsSession.h"
 
 namespace {
 
@@ -58,6 +59,10 @@ int newTcpSocket() {
 
 }  // namespace
 
+Socket::Socket() = default;
+
+Socket::Socket(int fd) : m_fd(fd) {}
+
 Socket::~Socket() { close(); }
 
 // Waits for the events; false when timeoutMs passed first (timeoutMs <= 0: no limit).
@@ -81,15 +86,84 @@ bool Socket::waitFor(short events, int timeoutMs) const {
   }
 }
 
-Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd), m_stop(other.m_stop), m_tls(std::move(other.m_tls)) {
+  other.m_fd = -1;
+}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
   if (this != &other) {
     close();
     m_fd = other.m_fd;
+    m_tls = std::move(other.m_tls);
     other.m_fd = -1;
   }
   return *this;
+}
+
+namespace {
+
+// Milliseconds left until deadline for a wait of timeoutMs (<= 0: no limit, 0 returned);
+// -1 once the deadline has passed.
+int millisecondsLeft(int timeoutMs, std::chrono::steady_clock::time_point deadline) {
+  if (timeoutMs <= 0) return 0;
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+  return left <= 0 ? -1 : static_cast<int>(left);
+}
+
+}  // namespace
+
+bool Socket::waitForTls(int step, int timeoutMs, std::chrono::steady_clock::time_point deadline) const {
+  const int left = millisecondsLeft(timeoutMs, deadline);
+  if (left < 0) return false;
+  const short events = step == static_cast<int>(TlsSession::Step::WantWrite) ? POLLOUT : POLLIN;
+  return waitFor(events, left);
+}
+
+void Socket::startTls(const std::string& hostName, int timeoutMs, const Socket* resumeFrom) {
+  if (m_fd < 0) throw NotConnectedError();
+  ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+  m_tls = std::make_unique<TlsSession>(m_fd, hostName, resumeFrom ? resumeFrom->m_tls.get() : nullptr);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  try {
+    for (;;) {
+      const TlsSession::Step step = m_tls->handshake();
+      if (step == TlsSession::Step::Done) return;
+      if (!waitForTls(static_cast<int>(step), timeoutMs, deadline)) throw ReplyDeadlineError();
+    }
+  } catch (...) {
+    // Nothing may go on in plain text after a failed handshake.
+    m_tls.reset();
+    close();
+    throw;
+  }
+}
+
+std::size_t Socket::receiveTls(char* buffer, std::size_t capacity, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  // Bytes OpenSSL already holds are read before any wait.
+  for (;;) {
+    if (m_stop && m_stop->load()) throw StoppedError();
+    std::size_t got = 0;
+    const TlsSession::Step step = m_tls->read(buffer, capacity, got);
+    if (step == TlsSession::Step::Done) return got;
+    if (step == TlsSession::Step::Closed) return 0;
+    if (!waitForTls(static_cast<int>(step), timeoutMs, deadline)) throw ReadTimeoutError();
+  }
+}
+
+void Socket::sendAllTls(const char* data, std::size_t size) {
+  while (size > 0) {
+    std::size_t sent = 0;
+    const TlsSession::Step step = m_tls->write(data, size, sent);
+    if (step == TlsSession::Step::Closed) throwSocketError(EPIPE);
+    if (step == TlsSession::Step::Done) {
+      data += sent;
+      size -= sent;
+      continue;
+    }
+    waitFor(step == TlsSession::Step::WantWrite ? POLLOUT : POLLIN, 0);
+  }
 }
 
 bool Socket::isNumericAddress(const std::string& host) {
@@ -147,6 +221,7 @@ void Socket::connect(const std::string& address, int port, int timeoutMs) {
 }
 
 void Socket::sendAll(const char* data, std::size_t size) {
+  if (m_tls) return sendAllTls(data, size);
   while (size > 0) {
     const ssize_t sent = ::send(m_fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) {
@@ -164,6 +239,7 @@ void Socket::sendAll(const char* data, std::size_t size) {
 }
 
 std::size_t Socket::receive(char* buffer, std::size_t capacity, int timeoutMs) {
+  if (m_tls) return receiveTls(buffer, capacity, timeoutMs);
   if (!waitFor(POLLIN, timeoutMs)) throw ReadTimeoutError();
   for (;;) {
     const ssize_t got = ::recv(m_fd, buffer, capacity, 0);
@@ -199,6 +275,15 @@ std::string Socket::localAddress() const {
   return text;
 }
 
+std::string Socket::peerAddress() const {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (::getpeername(m_fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) throwSocketError(errno);
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text);
+  return text;
+}
+
 int Socket::localPort() const {
   sockaddr_in sa{};
   socklen_t len = sizeof sa;
@@ -210,7 +295,41 @@ void Socket::shutdownWrite() {
   if (m_fd >= 0) ::shutdown(m_fd, SHUT_WR);
 }
 
+void Socket::closeAfterSending(int timeoutMs) {
+  if (m_fd < 0) return;
+  if (m_tls) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (TlsSession::Step step; (step = m_tls->shutdown()) == TlsSession::Step::WantWrite;)
+      if (!waitForTls(static_cast<int>(step), timeoutMs, deadline)) break;
+    m_tls.reset();
+  }
+  ::shutdown(m_fd, SHUT_WR);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  char buffer[4096];
+  for (;;) {
+    const int left = millisecondsLeft(timeoutMs, deadline);
+    if (left < 0 || !waitFor(POLLIN, left)) break;
+    const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) break;
+  }
+  close();
+}
+
 void Socket::close() {
+  if (m_tls) {
+    // close_notify, so that the peer can tell a complete upload from a cut one; a
+    // full send buffer is waited for a short moment only.
+    try {
+      TlsSession::Step step = m_tls->shutdown();
+      for (int tries = 0; step == TlsSession::Step::WantWrite && tries < 10; ++tries) {
+        pollfd p{m_fd, POLLOUT, 0};
+        if (::poll(&p, 1, 200) <= 0) break;
+        step = m_tls->shutdown();
+      }
+    } catch (const NetError&) {
+    }
+    m_tls.reset();
+  }
   if (m_fd >= 0) {
     ::close(m_fd);
     m_fd = -1;

@@ -10,7 +10,12 @@ class TcpClient : public TcpConnection {
   int port = 0;
   std::string user;
   std::string password;
+  // The limit of connect(-1); 0: none of our own.
+  int connectTimeoutMs = 30000;
 
-  // timeoutMs -1: the default, no limit of our own.
+  // timeoutMs -1: connectTimeoutMs. A connect not done in time fails with
+  // ConnectTimeoutError ("Connect timed out.").
   virtual void connect(int timeoutMs = -1);
+  // TLS on the open connection, the certificate checked against host.
+  void startTls();
 };

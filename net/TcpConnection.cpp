@@ -11,6 +11,8 @@ TcpConnection::~TcpConnection() = default;
 
 bool TcpConnection::connected() const { return m_socket->isOpen(); }
 
+bool TcpConnection::isTls() const { return m_socket->isTls(); }
+
 void TcpConnection::setStopFlag(const std::atomic<bool>* stop) {
   m_stop = stop;
   m_socket->setStopFlag(stop);
@@ -55,7 +57,7 @@ std::string TcpConnection::readLine() {
     }
     searchFrom = m_in.size();
     char buffer[8192];
-    const std::size_t got = m_socket->receive(buffer, sizeof buffer, readTimeoutMs);
+    const std::size_t got = receiveSome(buffer, sizeof buffer);
     if (got == 0) {
       closeSocket();
       throw ConnectionClosedError();
@@ -64,16 +66,69 @@ std::string TcpConnection::readLine() {
   }
 }
 
-void TcpConnection::readReply() {
-  lastReply.readFrom([this] { return readLine(); });
+// One wait for data, bounded by the read time-out and by what is left of the reply's
+// overall limit. A reply of which nothing at all arrived within the read time-out is
+// a read time-out as before ("Read Timeout"); otherwise the overall limit ends it.
+std::size_t TcpConnection::receiveSome(char* buffer, std::size_t capacity) {
+  int wait = readTimeoutMs > 0 ? readTimeoutMs : 0;
+  bool deadlineBinds = false;
+  if (m_deadlineActive) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) throw ReplyDeadlineError();
+    if (wait == 0 || left < wait) {
+      wait = static_cast<int>(left);
+      deadlineBinds = true;
+    }
+  }
+  try {
+    const std::size_t got = m_socket->receive(buffer, capacity, wait);
+    if (got > 0) m_replyStarted = true;
+    return got;
+  } catch (const ReadTimeoutError&) {
+    const bool silentForReadTimeout = !m_replyStarted && readTimeoutMs > 0 && m_deadlineMs >= readTimeoutMs;
+    if (deadlineBinds && !silentForReadTimeout) throw ReplyDeadlineError();
+    throw;
+  }
 }
 
-int TcpConnection::getResponse(std::initializer_list<int> expected) {
-  readReply();
+void TcpConnection::readReply() { readReplyWithin(replyTimeoutMs); }
+
+void TcpConnection::readReplyWithin(int timeoutMs) {
+  m_deadlineActive = timeoutMs > 0;
+  m_deadlineMs = timeoutMs;
+  m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  m_replyStarted = m_inPos < m_in.size();
+  struct EndOfReply {
+    bool& active;
+    ~EndOfReply() { active = false; }
+  } endOfReply{m_deadlineActive};
+  std::size_t lineCount = 0;
+  std::size_t byteCount = 0;
+  // Every line counts, the empty ones the reply reader skips included.
+  lastReply.readFrom([&] {
+    std::string line = readLine();
+    byteCount += line.size() + 2;
+    if (++lineCount > maxReplyLines || byteCount > maxReplyBytes) throw ReplyTooLongError(maxReplyLines, maxReplyBytes);
+    return line;
+  });
+}
+
+int TcpConnection::checkReplyCode(std::initializer_list<int> expected) const {
   const int code = lastReply.code;
   if (expected.size() > 0 && std::find(expected.begin(), expected.end(), code) == expected.end())
     throw ProtocolReplyError(code, lastReply.textWithLineEnds());
   return code;
+}
+
+int TcpConnection::getResponse(std::initializer_list<int> expected) {
+  readReply();
+  return checkReplyCode(expected);
+}
+
+int TcpConnection::getResponseWithin(int timeoutMs, std::initializer_list<int> expected) {
+  readReplyWithin(timeoutMs);
+  return checkReplyCode(expected);
 }
 
 int TcpConnection::sendCommand(const std::string& text, std::initializer_list<int> expected) {
@@ -89,6 +144,17 @@ void TcpConnection::openSocket(const std::string& address, int port, int timeout
   m_in.clear();
   m_inPos = 0;
   m_socket->connect(address, port, timeoutMs);
+}
+
+void TcpConnection::startTlsSession(const std::string& hostName) {
+  if (!connected()) throw NotConnectedError();
+  if (m_inPos < m_in.size()) {
+    closeSocket();
+    throw TlsError("Unexpected data before the TLS handshake.");
+  }
+  m_in.clear();
+  m_inPos = 0;
+  m_socket->startTls(hostName, handshakeTimeoutMs());
 }
 
 void TcpConnection::closeSocket() {

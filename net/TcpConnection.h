@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -23,14 +24,21 @@ class TcpConnection {
   TcpConnection(const TcpConnection&) = delete;
   TcpConnection& operator=(const TcpConnection&) = delete;
 
-  int readTimeoutMs = 0;  // milliseconds; 0 waits without limit
+  int readTimeoutMs = 0;  // one wait for data, in milliseconds; 0 waits without limit
+  // One whole reply, however slowly it trickles in; 0: no overall limit. Past it the
+  // read fails with ReplyDeadlineError ("Read timed out.").
+  int replyTimeoutMs = 0;
   int maxLineLength = 16384;
+  // A reply of more lines or bytes fails with ReplyTooLongError.
+  std::size_t maxReplyLines = 1000;
+  std::size_t maxReplyBytes = 1024 * 1024;
   ServerReply lastReply;
   StatusEvent onStatus;
   NotifyEvent onConnected;
   NotifyEvent onDisconnected;
 
   bool connected() const;
+  bool isTls() const;
   // A stop request (the operator's "中 断") ends any wait of this connection, and of
   // the data connections it opens, with StoppedError within a fraction of a second.
   void setStopFlag(const std::atomic<bool>* stop);
@@ -43,6 +51,8 @@ class TcpConnection {
   virtual void readReply();
   // Reads a reply and checks its code; an empty list accepts any code.
   int getResponse(std::initializer_list<int> expected);
+  // The same with its own overall limit for this one reply (0: none).
+  int getResponseWithin(int timeoutMs, std::initializer_list<int> expected);
   int sendCommand(const std::string& text, std::initializer_list<int> expected = {});
 
   void reportStatus(ConnectionStatus status, const std::string& text);
@@ -50,14 +60,32 @@ class TcpConnection {
  protected:
   Socket& socket() { return *m_socket; }
   void openSocket(const std::string& address, int port, int timeoutMs);
+  // Reads one reply within timeoutMs overall (0: no overall limit), and within the
+  // line and byte limits.
+  void readReplyWithin(int timeoutMs);
+  // Raises ProtocolReplyError unless lastReply's code is expected (empty: any).
+  int checkReplyCode(std::initializer_list<int> expected) const;
+  // Client side of TLS on the open connection, hostName checked against the
+  // certificate. Refused while received bytes are still unread: they came before the
+  // handshake and must not be taken as protected.
+  void startTlsSession(const std::string& hostName);
+  // The limit of a TLS handshake: the reply limit, else the read time-out.
+  int handshakeTimeoutMs() const { return replyTimeoutMs > 0 ? replyTimeoutMs : readTimeoutMs; }
   void closeSocket();
   // Writes QUIT when connected, without reading the answer; a failing write is
   // ignored because the caller closes the connection next.
   void quitWithoutReply();
 
  private:
+  std::size_t receiveSome(char* buffer, std::size_t capacity);
+
   std::unique_ptr<Socket> m_socket;
   const std::atomic<bool>* m_stop = nullptr;
   std::string m_in;
   std::size_t m_inPos = 0;
+  // The overall limit of the reply being read, if any.
+  bool m_deadlineActive = false;
+  int m_deadlineMs = 0;
+  std::chrono::steady_clock::time_point m_deadline;
+  bool m_replyStarted = false;  // a byte of the current reply has arrived
 };

@@ -9,8 +9,8 @@ packages=(
   firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2 firebird3.0-server
   fonts-noto-cjk qt6-translations-l10n php-cli
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  python3 python3-aiosmtpd python3-pyftpdlib dovecot-pop3d
-  libssl-dev curl clang libclang-rt-14-dev
+  python3 python3-aiosmtpd python3-pyftpdlib python3-openssl dovecot-pop3d
+  libssl-dev openssl curl clang libclang-rt-14-dev
 )
 
 missing=()

@@ -2,7 +2,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "net/NetErrors.h"
 #include "net/PassiveReply.h"
@@ -129,7 +131,7 @@ TEST(FtpClient, ScriptedServerShapes) {
     p.send("227 Entering Passive Mode (127,0,0,1," + std::to_string(dataPort >> 8) + "," +
            std::to_string(dataPort & 255) + ")\r\n");
     p.readLine();  // RETR
-    const int fd = ::accept(dataFd, nullptr, nullptr);
+    const int fd = acceptWithin(dataFd, 10000);
     p.send("150 opening\r\n");
     ::send(fd, "partial", 7, 0);
     ::close(fd);
@@ -177,4 +179,108 @@ TEST(FtpClient, SilentServerRaisesReadTimeout) {
     EXPECT_STREQ(e.what(), "Read Timeout");
   }
   EXPECT_FALSE(ftp.connected());
+}
+
+namespace {
+
+// Logs in without a password and answers SYST; the first steps of every scripted run.
+void greetAndLogin(ScriptedServer::Peer& p) {
+  p.send("220 scripted\r\n");
+  p.readLine();
+  p.send("230 no password needed\r\n");
+  p.readLine();
+  p.send("200 binary\r\n");
+  p.readLine();
+  p.send("215 UNIX Type: L8\r\n");
+}
+
+std::string pasvReply(const std::string& host, int port) {
+  std::string numbers = host;
+  for (char& c : numbers)
+    if (c == '.') c = ',';
+  return "227 Entering Passive Mode (" + numbers + "," + std::to_string(port >> 8) + "," + std::to_string(port & 255) +
+         ")\r\n";
+}
+
+}  // namespace
+
+TEST(FtpClient, PassiveDataGoesToTheControlPeerNotToTheHostOfTheReply) {
+  int dataPort = 0;
+  const int dataFd = listenLoopback(&dataPort);
+  ScriptedServer server([dataFd, dataPort](ScriptedServer::Peer& p) {
+    greetAndLogin(p);
+    p.readLine();  // PASV naming a host elsewhere
+    p.send(pasvReply("10.1.2.3", dataPort));
+    p.readLine();  // RETR
+    const int fd = acceptWithin(dataFd, 5000);
+    if (fd < 0) return;
+    p.send("150 opening\r\n");
+    ::send(fd, "registration", 12, MSG_NOSIGNAL);
+    ::close(fd);
+    p.send("226 done\r\n");
+    p.readAll();
+  });
+  FtpClient ftp;
+  point(ftp, server.port());
+  ftp.readTimeoutMs = 2000;
+  ftp.connect(true, 5000);
+  TempDir local;
+  ftp.get("registdata.cgi", local.file("registdata.cgi"), true, false);
+  EXPECT_EQ(readFileBytes(local.file("registdata.cgi")), "registration");
+  ftp.disconnect();
+  server.join();
+  ::close(dataFd);
+}
+
+TEST(FtpClient, TricklingControlRepliesAndOversizedListingsFail) {
+  {  // The control reply's overall limit is the read time-out.
+    ScriptedServer server([](ScriptedServer::Peer& p) {
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      p.send("220-");
+      while (std::chrono::steady_clock::now() < end && p.send("220-welcome\r\n"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    FtpClient ftp;
+    point(ftp, server.port());
+    ftp.readTimeoutMs = 500;
+    try {
+      ftp.connect(true, 5000);
+      FAIL();
+    } catch (const ReplyDeadlineError& e) {
+      EXPECT_STREQ(e.what(), "Read timed out.");
+    }
+  }
+  int dataPort = 0;
+  const int dataFd = listenLoopback(&dataPort);
+  ScriptedServer server([dataFd, dataPort](ScriptedServer::Peer& p) {
+    greetAndLogin(p);
+    p.readLine();  // PASV
+    p.send(pasvReply("127.0.0.1", dataPort));
+    p.readLine();  // LIST
+    const int fd = acceptWithin(dataFd, 5000);
+    if (fd < 0) return;
+    p.send("150 listing\r\n");
+    const std::string line = "-rw-r--r-- 1 owner group 1 Jan 01 00:00 " + std::string(60, 'n') + "\r\n";
+    for (int i = 0; i < 2000 && ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i) {
+    }
+    ::close(fd);
+    p.send("226 done\r\n");
+    p.readAll();
+  });
+  FtpClient ftp;
+  point(ftp, server.port());
+  ftp.readTimeoutMs = 2000;
+  EXPECT_EQ(ftp.maxListingBytes, 16u << 20);
+  ftp.maxListingBytes = 100000;
+  ftp.connect(true, 5000);
+  std::vector<std::string> listing;
+  try {
+    ftp.list(listing, "", true);
+    FAIL();
+  } catch (const ListingTooLongError& e) {
+    EXPECT_STREQ(e.what(), "Directory listing too long (more than 100000 bytes).");
+  }
+  ftp.disconnect();
+  server.join();
+  ::close(dataFd);
 }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "core/Sjis.h"
 #include "net/NetErrors.h"
 #include "net/HeaderList.h"
+#include "net/MailEncoding.h"
 #include "net/MailMessage.h"
 #include "net/SmtpClient.h"
 #include "sending/JapaneseText.h"
@@ -237,9 +240,9 @@ TEST(MailMessage, HeaderFoldingAndEmptyHeaders) {
   m.generateHeader();
   const auto lines = m.headers.lines();
   EXPECT_EQ(lines[0], "From: a@example.com");
-  EXPECT_EQ(lines[1], "Subject:");
-  EXPECT_EQ(lines[2], " " + m.subject);
-  EXPECT_EQ(lines[3], "To: b@example.org, \"Doe, John\" <john@example.org>");
+  // An over-long word stays on the name's line: a fold there would read as a blank.
+  EXPECT_EQ(lines[1], "Subject: " + m.subject);
+  EXPECT_EQ(lines[2], "To: b@example.org, \"Doe, John\" <john@example.org>");
   EXPECT_EQ(m.headers.value("Subject"), m.subject);
 
   MailMessage empty;
@@ -275,4 +278,100 @@ TEST(MailMessage, AddressParsing) {
   item.name = sj("太郎");
   item.address = "t@example.org";
   EXPECT_EQ(item.headerText(), "=?ISO-2022-JP?B?GyRCQkBPOhsoQg==?= <t@example.org>");
+}
+
+TEST(SmtpClient, RepliesHaveOverallLimitsAndTheDataReplyItsOwn) {
+  SmtpClient defaults;
+  EXPECT_EQ(defaults.replyTimeoutMs, 60000);
+  EXPECT_EQ(defaults.dataReplyTimeoutMs, 300000);
+  // The server accepts the mail and then never answers the final ".".
+  ScriptedServer scripted([](ScriptedServer::Peer& p) {
+    p.send("220 scripted\r\n");
+    p.readLine();
+    p.send("250 hello\r\n");
+    for (const char* reply : {"250 reset", "250 sender ok", "250 rcpt ok", "354 go ahead"}) {
+      p.readLine();
+      p.send(std::string(reply) + "\r\n");
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end && p.send("2"))  // trickles, never a whole line
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  });
+  MailMessage m;
+  m.from.setText("office@example.com");
+  m.recipients.setText("reader@example.org");
+  m.setBodyText("body");
+  SmtpClient smtp;
+  smtp.host = "127.0.0.1";
+  smtp.port = scripted.port();
+  smtp.readTimeoutMs = 0;  // as the send run sets it
+  smtp.replyTimeoutMs = 5000;
+  smtp.dataReplyTimeoutMs = 500;
+  smtp.connect(-1);
+  try {
+    smtp.send(m);
+    FAIL();
+  } catch (const ReplyDeadlineError& e) {
+    EXPECT_STREQ(e.what(), "Read timed out.");
+  }
+  smtp.disconnect();
+}
+
+TEST(MailMessage, InvalidShiftJisPairsNeverBecomeLineBreaks) {
+  // Lead byte 0xEB with trail 0x2C would convert to the JIS pair 0x75 0x0D (a CR).
+  const std::string fuzzed("\x28\xfe\xff\xff\xeb\x2c\x06\x2c\x06\x22\x3c", 11);
+  EXPECT_EQ(mailEncoding::sjisToJis("\xeb\x2c"), "\xeb\x2c");
+  EXPECT_EQ(mailEncoding::sjisToJis(sj("漢") + "\xeb\x2c"), "\x1b$B4A\x1b(B\xeb\x2c");
+  MailMessage m;
+  m.from.setText("office@example.com");
+  m.from.name = fuzzed;
+  m.subject = fuzzed;
+  m.recipients.setText("reader@example.org");
+  m.setBodyText(fuzzed);
+  m.generateHeader();
+  for (const std::string& line : SmtpClient::messageLines(m))
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+}
+
+TEST(MailMessage, StandardHeadersAndBlanksBetweenJapaneseWordsReadBackAsTyped) {
+  SmtpTestServer server;
+  MailMessage m;
+  m.standardHeaders = true;
+  m.from.name = sj("クオル 事務局");
+  m.from.address = "office@quor.example.jp";
+  m.recipients.setText("reader@example.org");
+  m.subject = sj("第2話 最終  回　です No.1");
+  m.setBodyText(sj("本文です。\r\n"));
+  sendOne(server.port(), m);
+  MailMessage second = m;
+  sendOne(server.port(), second);
+  ASSERT_TRUE(server.waitForMessages(2)) << server.log();
+  const auto msg = server.messages().at(0);
+  EXPECT_EQ(headerNames(msg.data),
+            std::vector<std::string>({"From", "Subject", "To", "MIME-Version", "Content-Type",
+                                      "Content-Transfer-Encoding", "Date", "Message-ID", "X-Priority", "X-Mailer"}));
+  EXPECT_NE(msg.data.find("\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n"
+                          "Content-Transfer-Encoding: 7bit\r\n"),
+            std::string::npos);
+  std::smatch id;
+  ASSERT_TRUE(std::regex_search(msg.data, id, std::regex("\r\nMessage-ID: <([^@<>\r\n]+)@quor\\.example\\.jp>\r\n")));
+  EXPECT_EQ(server.messages().at(1).data.find(id[0].str()), std::string::npos) << "Message-ID repeated";
+
+  const std::string text = decoded(msg.emlPath);
+  EXPECT_NE(text.find("From: クオル 事務局 <office@quor.example.jp>\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Subject: 第2話 最終  回　です No.1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n\n本文です。\r\n"), std::string::npos) << text;
+
+  // Subjects that read back right before keep their exact bytes.
+  EXPECT_EQ(mailEncoding::encodeHeader(sj("お知らせ No.1")), "=?ISO-2022-JP?B?GyRCJCpDTiRpJDsbKEI=?= No.1");
+  EXPECT_EQ(mailEncoding::encodeHeader("Hello  world"), "Hello  world");
+
+  // Without the switch the headers are as before.
+  MailMessage plain;
+  plain.from.setText("office@example.com");
+  plain.contentType = "text/plain";
+  plain.generateHeader();
+  EXPECT_EQ(plain.headers.value("Message-ID"), "");
+  EXPECT_EQ(plain.headers.value("MIME-Version"), "");
+  EXPECT_EQ(plain.headers.value("Content-Type"), "text/plain");
 }

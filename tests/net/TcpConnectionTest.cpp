@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <memory>
 
 #include <atomic>
@@ -213,4 +216,126 @@ TEST(TcpConnection, StopRequestEndsAWaitOnASilentServer) {
   auto again = clientFor(server.port());
   again->setStopFlag(&stop);
   EXPECT_THROW(again->connect(), StoppedError);
+}
+
+namespace {
+
+// Sends piece every intervalMs until the client has gone, for at most 5 s: a client
+// without an overall limit would see the connection close instead of a time-out.
+ScriptedServer::Script trickle(std::string first, std::string piece, int intervalMs) {
+  return [=](ScriptedServer::Peer& p) {
+    p.send(first);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end && p.send(piece))
+      std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+  };
+}
+
+template <typename E>
+void expectReplyFails(ScriptedServer::Script script, int readTimeout, int replyTimeout, const char* message,
+                      const std::atomic<bool>* stop = nullptr) {
+  ScriptedServer server(std::move(script));
+  auto c = clientFor(server.port());
+  c->readTimeoutMs = readTimeout;
+  c->replyTimeoutMs = replyTimeout;
+  c->setStopFlag(stop);
+  c->connect();
+  try {
+    c->readReply();
+    ADD_FAILURE() << "no exception";
+  } catch (const E& e) {
+    EXPECT_STREQ(e.what(), message);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "other exception: " << e.what();
+  }
+  c->disconnect();
+}
+
+}  // namespace
+
+TEST(TcpConnection, AReplyHasAnOverallDeadlineNotOnePerReceive) {
+  // One byte every 100 ms: each wait is short, the reply never ends.
+  expectReplyFails<ReplyDeadlineError>(trickle("220-", "x", 100), 1000, 600, "Read timed out.");
+  // Endless continuation lines.
+  expectReplyFails<ReplyDeadlineError>(trickle("", "250-more\r\n", 50), 1000, 600, "Read timed out.");
+  // No read time-out at all (the mail client's setting): the overall limit alone ends it.
+  expectReplyFails<ReplyDeadlineError>([](ScriptedServer::Peer& p) { p.readAll(); }, 0, 300, "Read timed out.");
+  // A server that stays silent for the read time-out is still a plain read time-out.
+  expectReplyFails<ReadTimeoutError>([](ScriptedServer::Peer& p) { p.readAll(); }, 300, 300, "Read Timeout");
+  // The operator's stop request ends the wait on a trickling server too.
+  std::atomic<bool> stop{false};
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop.store(true);
+  });
+  expectReplyFails<StoppedError>(trickle("220-", "x", 50), 0, 0, "Stopped.", &stop);
+  stopper.join();
+}
+
+TEST(TcpConnection, OversizedRepliesAreRefused) {
+  const char* tooLong = "Server reply too long (more than 1000 lines or 1048576 bytes).";
+  expectReplyFails<ReplyTooLongError>(
+      [](ScriptedServer::Peer& p) {
+        std::string lines;
+        for (int i = 0; i < 1001; ++i) lines += "250-line\r\n";
+        p.send(lines + "250 end\r\n");
+        p.readAll();
+      },
+      5000, 0, tooLong);
+  // Empty lines count although the reply reader skips them.
+  expectReplyFails<ReplyTooLongError>(
+      [](ScriptedServer::Peer& p) {
+        p.send("250-start\r\n" + std::string(2000, '\n'));
+        p.readAll();
+      },
+      5000, 0, tooLong);
+  expectReplyFails<ReplyTooLongError>(
+      [](ScriptedServer::Peer& p) {
+        const std::string line = "250-" + std::string(16000, 'x') + "\r\n";
+        for (int i = 0; i < 70; ++i) p.send(line);
+        p.readAll();
+      },
+      5000, 0, tooLong);
+  // 1,000 lines are allowed.
+  ScriptedServer server([](ScriptedServer::Peer& p) {
+    std::string lines;
+    for (int i = 0; i < 999; ++i) lines += "250-line\r\n";
+    p.send(lines + "250 end\r\n");
+    p.readAll();
+  });
+  auto c = clientFor(server.port());
+  c->connect();
+  c->readReply();
+  EXPECT_EQ(c->lastReply.lines.size(), 1000u);
+  c->disconnect();
+}
+
+TEST(TcpConnection, ConnectHasItsOwnLimit) {
+  // A listener with a full backlog: the next connect is never answered.
+  int port = 0;
+  const int listener = listenLoopback(&port);
+  ::listen(listener, 0);
+  auto first = clientFor(port);
+  first->connect();
+  auto second = clientFor(port);
+  EXPECT_EQ(second->connectTimeoutMs, 30000);
+  second->connectTimeoutMs = 300;
+  std::atomic<bool> stop{false};  // ends the wait of a client that ignores its limit
+  second->setStopFlag(&stop);
+  std::thread stopper([&] {
+    for (int i = 0; i < 100 && !stop.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop.store(true);
+  });
+  try {
+    second->connect();
+    ADD_FAILURE() << "connected";
+  } catch (const ConnectTimeoutError& e) {
+    EXPECT_STREQ(e.what(), "Connect timed out.");
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+  }
+  stop.store(true);
+  stopper.join();
+  first->disconnect();
+  ::close(listener);
 }

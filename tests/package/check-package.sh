@@ -23,7 +23,7 @@ if grep -qE '\.GDB$|tests_|/build/' <<<"$contents"; then echo "build files in th
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
-for d in libfbclient2 firebird3.0-server-core libqt6widgets6 qt6-qpa-plugins; do
+for d in libfbclient2 firebird3.0-server-core libqt6widgets6 qt6-qpa-plugins libssl3; do
   grep -q "$d" <<<"$depends" || { echo "undeclared dependency: $d"; exit 1; }
 done
 

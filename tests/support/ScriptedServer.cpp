@@ -33,17 +33,22 @@ bool readable(int fd, int timeoutMs) {
 
 }  // namespace
 
-int ScriptedServer::Peer::acceptData(int listenFd) {
-  return readable(listenFd, kDeadlineMs) ? ::accept(listenFd, nullptr, nullptr) : -1;
+int acceptWithin(int listenFd, int timeoutMs) {
+  pollfd p{listenFd, POLLIN, 0};
+  if (::poll(&p, 1, timeoutMs) <= 0) return -1;
+  return ::accept(listenFd, nullptr, nullptr);
 }
 
-void ScriptedServer::Peer::send(const std::string& bytes) {
+int ScriptedServer::Peer::acceptData(int listenFd) { return acceptWithin(listenFd, kDeadlineMs); }
+
+bool ScriptedServer::Peer::send(const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 std::string ScriptedServer::Peer::readLine() {

@@ -16,7 +16,8 @@ class ScriptedServer {
   class Peer {
    public:
     explicit Peer(int fd, ScriptedServer& owner) : m_fd(fd), m_owner(owner) {}
-    void send(const std::string& bytes);
+    // false once the client has gone.
+    bool send(const std::string& bytes);
     // One line without its CR LF; "" when the client closed or the deadline passed.
     std::string readLine();
     // Reads until the client closes or the deadline passes; returns everything.
@@ -57,3 +58,5 @@ class ScriptedServer {
 
 // A listening socket on 127.0.0.1 that accepts nothing itself; for data connections.
 int listenLoopback(int* port);
+// Accepts one connection on a listening socket within timeoutMs; -1 when none came.
+int acceptWithin(int listenFd, int timeoutMs);

@@ -120,6 +120,11 @@ SmtpTestServer::SmtpTestServer(const Options& options) {
     argv.push_back(r);
   }
   if (options.refuseEhlo) argv.push_back("--refuse-ehlo");
+  if (!options.certFile.empty()) argv.insert(argv.end(), {"--cert", options.certFile, "--key", options.keyFile});
+  if (options.implicitTls) argv.push_back("--implicit-tls");
+  if (!options.authUser.empty())
+    argv.insert(argv.end(), {"--auth-user", options.authUser, "--auth-password", options.authPassword});
+  if (!options.offerPlain) argv.push_back("--no-plain");
   start(argv);
 }
 
@@ -149,6 +154,13 @@ FtpTestServer::FtpTestServer(const std::string& user, const std::string& passwor
   std::filesystem::create_directories(home());
   start({kPython, kSupportDir + "/ftp_server.py", "--port", std::to_string(m_port), "--user", user, "--password",
          password, "--home", home(), "--perm", perm});
+}
+
+FtpTestServer::FtpTestServer(const std::string& user, const std::string& password, const std::string& perm,
+                             const std::string& certFile, const std::string& keyFile) {
+  std::filesystem::create_directories(home());
+  start({kPython, kSupportDir + "/ftp_server.py", "--port", std::to_string(m_port), "--user", user, "--password",
+         password, "--home", home(), "--perm", perm, "--cert", certFile, "--key", keyFile});
 }
 
 Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& password) {

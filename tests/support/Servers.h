@@ -40,13 +40,21 @@ class SmtpTestServer : public ServerProcess {
   struct Options {
     std::vector<std::string> rejectRecipients;
     bool refuseEhlo = false;
+    // TLS: STARTTLS offered, or TLS from the first byte with implicitTls.
+    std::string certFile;
+    std::string keyFile;
+    bool implicitTls = false;
+    // SMTP AUTH required with this account (over STARTTLS only after the handshake).
+    std::string authUser;
+    std::string authPassword;
+    bool offerPlain = true;  // false: LOGIN only
   };
   SmtpTestServer() : SmtpTestServer(Options{}) {}
   explicit SmtpTestServer(const Options& options);
 
   struct Message {
     std::string data;      // raw DATA bytes
-    std::string envelope;  // JSON: mail_from, rcpt_tos, host_name, extended_smtp
+    std::string envelope;  // JSON: mail_from, rcpt_tos, host_name, extended_smtp, tls, login
     std::string emlPath;
   };
   // Complete messages so far, in arrival order.
@@ -60,6 +68,9 @@ class SmtpTestServer : public ServerProcess {
 class FtpTestServer : public ServerProcess {
  public:
   FtpTestServer(const std::string& user, const std::string& password, const std::string& perm = "elradfmwMT");
+  // pyftpdlib's TLS_FTPHandler requiring TLS on control and data connections.
+  FtpTestServer(const std::string& user, const std::string& password, const std::string& perm,
+                const std::string& certFile, const std::string& keyFile);
   std::string home() const { return folder() + "/home"; }
 };
 

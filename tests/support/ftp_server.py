@@ -1,4 +1,7 @@
-"""FTP server for the tests: pyftpdlib with one user and a home folder."""
+"""FTP server for the tests: pyftpdlib with one user and a home folder.
+
+With --cert/--key it is pyftpdlib's TLS_FTPHandler requiring TLS on the control and
+on every data connection (AUTH TLS, PROT P)."""
 import argparse
 import fnmatch
 import os
@@ -8,16 +11,17 @@ import sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.handlers import BufferedIteratorProducer
+from pyftpdlib.handlers import TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-class GlobHandler(FTPHandler):
+class GlobListing:
     """Accepts a wildcard mask in LIST ("LIST *.*"), as common Unix servers do."""
 
     def ftp_LIST(self, path):
         folder, mask = os.path.split(path)
         if not any(c in mask for c in "*?["):
-            return FTPHandler.ftp_LIST(self, path)
+            return super().ftp_LIST(path)
         try:
             names = self.run_as_current_user(self.fs.listdir, folder)
             names = sorted(fnmatch.filter(names, mask))
@@ -29,6 +33,15 @@ class GlobHandler(FTPHandler):
         return path
 
 
+class GlobHandler(GlobListing, FTPHandler):
+    pass
+
+
+class GlobTlsHandler(GlobListing, TLS_FTPHandler):
+    tls_control_required = True
+    tls_data_required = True
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--port", type=int, required=True)
@@ -37,10 +50,16 @@ def main():
     p.add_argument("--home", required=True)
     p.add_argument("--passive-ports", default="")
     p.add_argument("--perm", default="elradfmwMT")
+    p.add_argument("--cert")
+    p.add_argument("--key")
     a = p.parse_args()
     authorizer = DummyAuthorizer()
     authorizer.add_user(a.user, a.password, a.home, perm=a.perm)
     handler = GlobHandler
+    if a.cert:
+        handler = GlobTlsHandler
+        handler.certfile = a.cert
+        handler.keyfile = a.key
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0
     if a.passive_ports:

@@ -1,8 +1,12 @@
 """SMTP server for the tests: aiosmtpd storing each message's raw DATA and envelope.
 
 For message n it writes n.eml (DATA bytes as received, CR LF kept, dots un-stuffed)
-and then n.json (envelope, greeting name), the latter by rename so that its presence
-means the message is complete.
+and then n.json (envelope, greeting name, TLS, login), the latter by rename so that its
+presence means the message is complete.
+
+With --cert/--key it offers STARTTLS (or, with --implicit-tls, speaks TLS from the
+first byte); with --auth-user/--auth-password it requires SMTP AUTH with exactly
+that account before MAIL, and over STARTTLS only after the TLS handshake.
 """
 import argparse
 import asyncio
@@ -10,8 +14,9 @@ import json
 import os
 import signal
 import socket
+import ssl
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult
 
 
 class StoringHandler:
@@ -43,11 +48,23 @@ class StoringHandler:
             "rcpt_tos": envelope.rcpt_tos,
             "host_name": session.host_name,
             "extended_smtp": bool(session.extended_smtp),
+            "tls": server.transport.get_extra_info("ssl_object") is not None,
+            "login": session.auth_data if session.authenticated else None,
         }
         with open(base + ".tmp", "w") as f:
             json.dump(info, f)
         os.rename(base + ".tmp", base + ".json")
         return "250 Message accepted for delivery"
+
+
+class Authenticator:
+    def __init__(self, user, password):
+        self.user = user.encode()
+        self.password = password.encode()
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = auth_data.login == self.user and auth_data.password == self.password
+        return AuthResult(success=ok, handled=False, auth_data=auth_data.login.decode() if ok else None)
 
 
 def main():
@@ -56,14 +73,36 @@ def main():
     p.add_argument("--folder", required=True)
     p.add_argument("--reject", action="append", default=[])
     p.add_argument("--refuse-ehlo", action="store_true")
+    p.add_argument("--cert")
+    p.add_argument("--key")
+    p.add_argument("--implicit-tls", action="store_true")
+    p.add_argument("--auth-user")
+    p.add_argument("--auth-password")
+    p.add_argument("--no-plain", action="store_true")
     a = p.parse_args()
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
     handler = StoringHandler(a.folder, a.reject, a.refuse_ehlo)
     # Looked up once: aiosmtpd would otherwise ask the resolver on every connection.
     fqdn = socket.getfqdn()
+    options = {}
+    context = None
+    if a.cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(a.cert, a.key)
+        if not a.implicit_tls:
+            options["tls_context"] = context
+    if a.auth_user:
+        options["authenticator"] = Authenticator(a.auth_user, a.auth_password)
+        options["auth_required"] = True
+        # aiosmtpd takes only STARTTLS as TLS; a connection that is TLS from its first
+        # byte is protected already.
+        options["auth_require_tls"] = not a.implicit_tls
+        if a.no_plain:
+            options["auth_exclude_mechanism"] = ["PLAIN"]
     server = loop.run_until_complete(
-        loop.create_server(lambda: SMTP(handler, hostname=fqdn, enable_SMTPUTF8=True), "127.0.0.1", a.port))
+        loop.create_server(lambda: SMTP(handler, hostname=fqdn, enable_SMTPUTF8=True, **options), "127.0.0.1",
+                           a.port, ssl=context if a.implicit_tls else None))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     try:
         loop.run_forever()
