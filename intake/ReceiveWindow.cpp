@@ -22,6 +22,7 @@
 #include "core/TextUtil.h"
 #include "intake/ImportRules.h"
 #include "intake/LatestValue.h"
+#include "intake/ReceiveCheck.h"
 #include "intake/ReceiveRun.h"
 #include "intake/ResultLabel.h"
 #include "intake/WindowListener.h"
@@ -240,28 +241,20 @@ void ReceiveWindow::runFinished(const QString& error) {
 }
 
 bool ReceiveWindow::checkSettings() {
-  FtpSettings& s = m_settings;
-  s.FTP_HOST_ADR = trim(s.FTP_HOST_ADR);
-  if (s.FTP_HOST_ADR.empty()) return refuse("ホスト名、又は、アドレスが登録されていません。");
-  if (!isHalfWidth(s.FTP_HOST_ADR)) return refuse("全角文字があります。\r\r半角文字で登録して下さい。");
-  s.FTP_USER = trim(s.FTP_USER);
-  if (s.FTP_USER.empty()) return refuse("ユーザ名を登録して下さい。");
-  if (!isHalfWidth(s.FTP_USER)) return refuse("ユーザ名に全角文字があります。\r\r半角文字で登録して下さい。");
-  if (s.passwordSaved() && !askSavedOrTypedPassword(s.password)) return false;
-  s.FTP_LOCAL_PATH = trim(s.FTP_LOCAL_PATH);
-  if (s.FTP_LOCAL_PATH.empty()) return refuse("ローカルフォルダ名を登録して下さい。");
-  const fs::path local = Sjis::toPath(s.FTP_LOCAL_PATH);
-  std::error_code ec;
-  if (!fs::is_directory(local, ec)) {
+  for (;;) {
+    const ReceiveCheck check = ReceiveCheck::of(m_settings);
+    if (check.ready()) return true;
+    if (check.outcome != ReceiveCheck::Outcome::missingLocalFolder) {
+      showMessage(Sjis::toQ(check.message));
+      return false;
+    }
+    // The one problem the window can mend on the spot: the folder is made on request.
     if (!askYesNo(QStringLiteral("指定されたローカルフォルダが存在しません。作成しますか？"))) return false;
+    std::error_code ec;
+    const fs::path local = Sjis::toPath(m_settings.FTP_LOCAL_PATH);
     fs::create_directories(local, ec);
     if (!fs::is_directory(local, ec)) return refuse("フォルダの作成に失敗しました。");
   }
-  s.FTP_HOST_PATH = trim(s.FTP_HOST_PATH);
-  if (s.FTP_HOST_PATH.empty()) return refuse("ホストのフォルダ名を登録して下さい。");
-  if (!isHalfWidth(s.FTP_HOST_PATH))
-    return refuse("ホストのフォルダ名に全角文字があります。\r\r半角文字で登録して下さい。");
-  return true;
 }
 
 bool ReceiveWindow::closeAllowed() {

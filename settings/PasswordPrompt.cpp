@@ -7,6 +7,8 @@
 
 #include "controls/NavigatingEdit.h"
 #include "core/Dialogs.h"
+#include "core/Sjis.h"
+#include "settings/PasswordRules.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 
@@ -49,14 +51,8 @@ void PasswordPrompt::cancel() { done(kCancelled); }
 void PasswordPrompt::reject() { done(kClosed); }
 
 bool askSavedOrTypedPassword(std::string& password) {
-  password = trim(password);
-  if (password.empty()) {
-    showMessage(QStringLiteral("パスワードを設定して下さい。"));
-    return false;
-  }
-  if (!isHalfWidth(password)) {
-    showMessage(QStringLiteral("パスワードに全角文字があります。\r\r半角文字で設定して下さい。"));
-    return false;
-  }
-  return true;
+  const std::string problem = passwordProblem(password);
+  if (problem.empty()) return true;
+  showMessage(Sjis::toQ(problem));
+  return false;
 }

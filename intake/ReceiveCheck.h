@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+struct FtpSettings;
+
+// The check before a receive run, without any window: trims the settings it looks at
+// and names the first problem in the order the operator meets them. A missing local
+// folder is its own outcome, because the window offers to create it.
+struct ReceiveCheck {
+  enum class Outcome { ready, settingsProblem, missingLocalFolder };
+  Outcome outcome = Outcome::ready;
+  std::string message;  // CP932
+
+  bool ready() const { return outcome == Outcome::ready; }
+  static ReceiveCheck of(FtpSettings& settings);
+};
