@@ -13,6 +13,9 @@
 #include "core/Tables.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
+#include "intake/IntakeListener.h"
+#include "intake/ReceiveCheck.h"
+#include "intake/ReceiveRun.h"
 #include "sending/DueReader.h"
 #include "sending/SendListener.h"
 #include "sending/SendRun.h"
@@ -57,6 +60,32 @@ class ConsoleSendListener : public SendListener {
   std::ostream& m_out;
   std::ostream& m_err;
   std::vector<SendMark> m_lastMark;
+};
+
+// Prints what a receive run reports: one line per stage, boxes as errors.
+class ConsoleIntakeListener : public IntakeListener {
+ public:
+  ConsoleIntakeListener(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+
+  void messageLine(const std::string& text) override {
+    if (text.empty() || text == m_last) return;
+    m_last = text;
+    m_out << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush;
+  }
+  void showBox(OperatorBox, const std::string& text) override {
+    m_err << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush;
+  }
+  const std::string& lastStage() const { return m_last; }
+
+ private:
+  static std::string oneLine(std::string text) {
+    for (char& c : text)
+      if (c == '\r' || c == '\n') c = ' ';
+    return text;
+  }
+  std::ostream& m_out;
+  std::ostream& m_err;
+  std::string m_last;
 };
 
 std::atomic<bool> g_stop{false};
@@ -165,16 +194,49 @@ int UnattendedRun::send(bool dryRun) {
 }
 
 int UnattendedRun::receive() {
-  error(u8("受信コマンドは使用できません。"));
-  return kSettingsError;
+  FtpSettings settings;
+  try {
+    settings = loadFtpSettings(SettingsPaths::of(m_ctx));
+  } catch (const std::exception& e) {
+    error(e.what());
+    return kSettingsError;
+  }
+  if (!settings.passwordSaved()) {
+    error(u8("FTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
+    return kSettingsError;
+  }
+  const ReceiveCheck check = ReceiveCheck::of(settings);
+  if (!check.ready()) {
+    error(check.message);
+    return kSettingsError;
+  }
+  ConsoleIntakeListener listener(m_out, m_err);
+  ReceiveRun run(m_ctx.query, listener, m_stop);
+  run.log().setPaths(m_ctx.file("FtpRcv.log"), m_ctx.file("FtpRcv_Err.log"));
+  run.log().write("Env_FileName->" + Sjis::fromPath(SettingsPaths::of(m_ctx).env));
+  const IntakeReport report = run.run(settings);
+  line(u8("登録件数: ") + std::to_string(report.registered));
+  if (report.refusedLinesLogged)
+    error(u8("ＤＢに登録できなっかたデータがあります。エラーログを確認して下さい。 ") +
+          Sjis::fromPath(m_ctx.file("FtpRcv_Err.log")));
+  if (m_stop.load()) {
+    line(u8("中断しました。"));
+    return kDone;
+  }
+  if (report.outcome != IntakeReport::Outcome::Completed) {
+    error(u8("読者情報の受信に失敗しました: ") + listener.lastStage());
+    return kRunFailed;
+  }
+  return kDone;
 }
-
 int UnattendedRun::receiveAndSend() {
+  // The readers already registered are sent their mails even when the receive failed;
+  // the command then still reports the failure.
   const int received = receive();
-  if (received != kDone || m_stop.load()) return received;
-  return send(false);
+  if (received == kSettingsError || m_stop.load()) return received;
+  const int sent = send(false);
+  return sent != kDone ? sent : received;
 }
-
 int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir) {
   struct sigaction sa {};
   sa.sa_handler = requestStop;

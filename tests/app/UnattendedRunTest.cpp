@@ -2,6 +2,8 @@
 // portable folder: a real database file, aiosmtpd, no display.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "core/IniFile.h"
@@ -46,8 +48,9 @@ struct UnattendedRunTest : ::testing::Test {
     writeReader(program.sql(), r);
   }
 
-  void writeMailSettings(int popBeforeSmtp, const std::string& server = "127.0.0.1") {
+  void writeMailSettings(int popBeforeSmtp, const std::string& server = "127.0.0.1", const FtpSettings& ftp = {}) {
     AllSettings s;
+    s.ftp = ftp;
     s.mail.Smtp = server;
     s.mail.MailAdress = "owner@example.com";
     s.mail.Mail1_Wait_Second = "0";
@@ -165,6 +168,61 @@ TEST(DataFolder, FirstStartCreatesTheDatabaseInTheDataFolderOnce) {
   EXPECT_EQ(exitCode, 0) << out;
   EXPECT_EQ(out.find("データベースを作成しました"), std::string::npos) << out;
   EXPECT_NE(out.find("送信予定: 0 名"), std::string::npos) << out;
+}
+
+}  // namespace
+
+namespace {
+
+// pyftpdlib on the standard FTP port, which the program always uses.
+struct StandardPortFtpServer : ServerProcess {
+  static bool possible() { return ::geteuid() == 0 && freeLocalPortIs(21); }
+  static bool freeLocalPortIs(int port) {
+    int code = -1;
+    runCommand("ss -ltn 'sport = :" + std::to_string(port) + "' | grep -q LISTEN", &code);
+    return code != 0;
+  }
+  StandardPortFtpServer() {
+    m_port = 21;
+    fs::create_directories(home() + "/data");
+    start({kPython, QUORMAIL_SOURCE_DIR "/tests/support/ftp_server.py", "--port", "21", "--user", "op", "--password",
+           "secret", "--home", home()});
+  }
+  std::string home() const { return folder() + "/home"; }
+};
+
+TEST_F(UnattendedRunTest, ReceiveAndSendFetchesRegistrationsAndSendsThemTheirFirstMail) {
+  if (!StandardPortFtpServer::possible()) GTEST_SKIP() << "needs root and a free port 21";
+  StandardPortFtpServer ftp;
+  TestProgram::writeFile(ftp.home() + "/data/registdata.cgi",
+                         sj("新人 一郎\tnew1@example.com\t2024/05/01 10:00:00\n") +
+                             sj("新人 二郎\tnew2@example.com\t2024/05/01 10:05:00\n"));
+  program.exec(" DELETE FROM USERLIST");
+  FtpSettings f;
+  f.FTP_HOST_ADR = "127.0.0.1";
+  f.FTP_USER = "op";
+  f.FTP_PAS = 1;
+  f.password = "secret";
+  f.FTP_HOST_PATH = "/data";
+  f.FTP_LOCAL_PATH = (program.dir() / "received").string();
+  fs::create_directories(f.FTP_LOCAL_PATH);
+  writeMailSettings(0, "127.0.0.1", f);
+
+  command("receive-and-send");
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_NE(out.find("DB登録成功"), std::string::npos) << out;
+  EXPECT_NE(out.find("登録件数: 2"), std::string::npos) << out;
+  EXPECT_NE(out.find("送信済 00001 new1@example.com"), std::string::npos) << out;
+  EXPECT_NE(out.find("送信済 00002 new2@example.com"), std::string::npos) << out;
+  EXPECT_TRUE(smtp.waitForMessages(2));
+  EXPECT_EQ(TestProgram::readFile(ftp.home() + "/data/registdata.cgi"), "");
+
+  // A password that is asked at each run cannot be asked here.
+  f.FTP_PAS = 0;
+  writeMailSettings(0, "127.0.0.1", f);
+  command("receive");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_NE(out.find("FTPのパスワードが保存されていません"), std::string::npos) << out;
 }
 
 }  // namespace
