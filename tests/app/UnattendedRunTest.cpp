@@ -2,13 +2,20 @@
 // portable folder: a real database file, aiosmtpd, no display.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 
 #include "core/IniFile.h"
 #include "core/Tables.h"
 #include "settings/SettingsFiles.h"
+#include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestProgram.h"
 
@@ -223,6 +230,54 @@ TEST_F(UnattendedRunTest, ReceiveAndSendFetchesRegistrationsAndSendsThemTheirFir
   command("receive");
   EXPECT_EQ(exitCode, 2) << out;
   EXPECT_NE(out.find("FTPのパスワードが保存されていません"), std::string::npos) << out;
+}
+
+}  // namespace
+
+namespace {
+
+// SIGTERM from a scheduler ends a command as "中 断" ends a run: the mail in progress
+// fails, its reader stays where it was, and the command ends normally.
+TEST_F(UnattendedRunTest, SigtermStopsASendWaitingOnASilentServer) {
+  std::atomic<bool> connected{false};
+  ScriptedServer silent([&](ScriptedServer::Peer& p) {
+    connected = true;
+    p.waitForClose(60000);
+  });
+  writeMailSettings(0);
+  IniFile(program.file("QuorMail.env")).writeInteger("Mail", "SMTPPORT", silent.port());
+
+  const std::string outFile = (program.dir() / "out.txt").string();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::chdir(program.dir().c_str());
+    ::freopen(outFile.c_str(), "w", stdout);
+    ::dup2(::fileno(stdout), 2);
+    ::unsetenv("DISPLAY");
+    ::execl("./quormail", "quormail", "send", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!connected && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(connected) << "the command never reached the server";
+  ::kill(pid, SIGTERM);
+  int status = -1;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      FAIL() << "the command did not end after SIGTERM";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string printed = TestProgram::readFile(outFile);
+  EXPECT_NE(printed.find("中断しました。"), std::string::npos) << printed;
+  EXPECT_EQ(nextStoryOf("00001"), "00001");
+  EXPECT_EQ(nextStoryOf("00002"), "00002");
 }
 
 }  // namespace
