@@ -15,8 +15,9 @@ std::string fetch(const std::string& arguments, int* status) {
 }
 }  // namespace
 
-PhpTestServer::PhpTestServer() {
-  fs::create_directories(docroot());
+PhpTestServer::PhpTestServer(const std::string& folderToServe)
+    : m_docroot(folderToServe.empty() ? folder() + "/web" : folderToServe) {
+  fs::create_directories(m_docroot);
   for (const auto& entry : fs::directory_iterator(QUORMAIL_SOURCE_DIR "/contrib/web"))
     fs::copy(entry.path(), docroot() + "/" + entry.path().filename().string());
   start({"/usr/bin/php", "-S", "127.0.0.1:" + std::to_string(m_port), "-t", docroot(), docroot() + "/router.php"});

@@ -7,12 +7,16 @@
 // own folder, with the router that stands in for the .htaccess.
 class PhpTestServer : public ServerProcess {
  public:
-  PhpTestServer();
-  // The folder the scripts run in, where they write their data files.
-  std::string docroot() const { return folder() + "/web"; }
+  // docroot: the folder the scripts are copied to and run in (where they write their
+  // data files); empty: a folder of the server's own.
+  explicit PhpTestServer(const std::string& docroot = "");
+  const std::string& docroot() const { return m_docroot; }
   std::string url(const std::string& path) const;
   // POSTs the fields (already URL-encoded "a=b&c=d") and returns the body; status gets
   // the HTTP status.
   std::string post(const std::string& path, const std::string& form, int* status = nullptr) const;
   std::string get(const std::string& path, int* status = nullptr) const;
+
+ private:
+  std::string m_docroot;
 };

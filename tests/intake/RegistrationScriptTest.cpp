@@ -1,0 +1,144 @@
+// The registration script of contrib/web under PHP's own web server: what it accepts,
+// what it refuses, and the whole way of a registration from the form into the
+// database through the receive run (pyftpdlib serving the script's folder).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "core/Sjis.h"
+#include "core/TextUtil.h"
+#include "intake/ReceiveRun.h"
+#include "settings/SettingsFiles.h"
+#include "tests/intake/IntakeFixture.h"
+#include "tests/support/Servers.h"
+#include "tests/support/WebServer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// application/x-www-form-urlencoded bytes of a value (any bytes, as a browser sends them).
+std::string encoded(const std::string& bytes) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == '@') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string form(const std::string& name, const std::string& email) {
+  return "name=" + encoded(name) + "&email=" + encoded(email);
+}
+
+struct RegistrationScriptTest : IntakeTest {
+  PhpTestServer web;
+  std::string data() const { return web.docroot() + "/registdata.cgi"; }
+  std::string stored() const { return fs::exists(data()) ? TestProgram::readFile(data()) : std::string(); }
+};
+
+TEST_F(RegistrationScriptTest, AppendsOneShiftJisLinePerRegistrationWhateverThePageEncoding) {
+  int status = 0;
+  // A UTF-8 page and the program's own Shift-JIS snippet.
+  std::string page = web.post("/regist_kny.cgi", form("山田 太郎", "taro@example.com"), &status);
+  EXPECT_EQ(status, 200) << page;
+  EXPECT_NE(page.find("ご登録ありがとうございました"), std::string::npos) << page;
+  web.post("/regist_kny.cgi", form(sj("佐藤 花子"), "hanako@example.co.jp"), &status);
+  EXPECT_EQ(status, 200);
+  web.post("/regist_kny.cgi", form("", "noname@example.com"), &status);
+  EXPECT_EQ(status, 200);
+
+  const std::regex line("([^\t\n]*)\t([^\t\n]+)\t(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d)\n");
+  const std::string text = stored();
+  std::vector<std::pair<std::string, std::string>> found;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
+    found.emplace_back((*it)[1], (*it)[2]);
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {sj("山田 太郎"), "taro@example.com"}, {sj("佐藤 花子"), "hanako@example.co.jp"}, {"", "noname@example.com"}};
+  EXPECT_EQ(found, expected) << text;
+}
+
+TEST_F(RegistrationScriptTest, RefusesWhatWouldBreakTheFileOrTheDatabase) {
+  const std::vector<std::pair<std::string, std::string>> hostile = {
+      {"Evil\r\nInjected\tline", "evil@example.com"},      // line break and TAB in the name
+      {"Mallory", "m@example.com\r\nx@example.com"},       // line break in the address
+      {"Mallory", "m@example.com\tx"},                      // TAB in the address
+      {"Mallory", ""},                                      // no address
+      {"Mallory", "no-at-sign.example.com"},                // not an address
+      {"Mallory", "m@localhost"},                           // no dot in the domain
+      {"Mallory", "<m@example.com>"},                       // angle brackets
+      {"Mallory", "m a@example.com"},                       // blank
+      {"Mallory", std::string(40, 'a') + "@example.com"},   // 52 bytes: longer than the column
+      {std::string(31, 'N') + sj("名前名前名前名前名前名前名前名前"), "long@example.com"},  // 63 bytes
+      {"\xff\xfe\x80", "bytes@example.com"},               // neither UTF-8 nor Shift-JIS
+  };
+  for (const auto& [name, email] : hostile) {
+    int status = 0;
+    const std::string page = web.post("/regist_kny.cgi", form(name, email), &status);
+    EXPECT_EQ(status, 400) << name << " / " << email << "\n" << page;
+    EXPECT_NE(page.find("登録できません"), std::string::npos) << page;
+  }
+  int status = 0;
+  web.post("/regist_kny.cgi", "name[]=a&email[]=b@example.com", &status);
+  EXPECT_EQ(status, 400);
+  web.get("/regist_kny.cgi", &status);
+  EXPECT_EQ(status, 405);
+  EXPECT_EQ(stored(), "") << "a refused registration reached the file";
+
+  // The data file, with its readers' addresses, is never served.
+  web.post("/regist_kny.cgi", form("ok", "ok@example.com"), &status);
+  ASSERT_EQ(status, 200);
+  web.get("/registdata.cgi", &status);
+  EXPECT_EQ(status, 403);
+}
+
+TEST_F(RegistrationScriptTest, ARegistrationFromTheFormEndsUpAsAReader) {
+  FtpTestServer ftp("quor", "pass");
+  const std::string site = ftp.home() + "/data";
+  PhpTestServer onTheSite(site);  // the script runs in the folder the receive run fetches from
+  int status = 0;
+  onTheSite.post("/regist_kny.cgi", form("山田 太郎", "taro@example.com"), &status);
+  ASSERT_EQ(status, 200);
+  onTheSite.post("/regist_kny.cgi", form("Bad\r\nName", "bad@example.com"), &status);
+  ASSERT_EQ(status, 400);
+  onTheSite.post("/regist_kny.cgi", form(sj("鈴木"), "suzuki@example.com"), &status);
+  ASSERT_EQ(status, 200);
+
+  const std::string local = program.file("recv").string();
+  fs::create_directories(local);
+  ReceiveRun engine(program.sql(), listener, stop);
+  engine.log().setPaths(program.file("FtpRcv.log"), program.file("FtpRcv_Err.log"));
+  engine.changeDirWaitMs = 0;
+  engine.port = ftp.port();
+  FtpSettings s;
+  s.FTP_HOST_ADR = "127.0.0.1";
+  s.FTP_USER = "quor";
+  s.FTP_PAS = 1;
+  s.password = "pass";
+  s.FTP_HOST_PATH = "/data";
+  s.FTP_LOCAL_PATH = local;
+  const IntakeReport report = engine.run(s);
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.registered, 2);
+  const auto rows = readers({"NAME", "MAILADDRESS", "SYORIKBN", "NEXTSTORY"});
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(trim(rows[0][0]), sj("山田 太郎"));
+  EXPECT_EQ(trim(rows[0][1]), "taro@example.com");
+  EXPECT_EQ(rows[0][2], "01");
+  EXPECT_EQ(rows[0][3], "00001");
+  EXPECT_EQ(trim(rows[1][0]), sj("鈴木"));
+  // The script goes on appending to the emptied file.
+  EXPECT_EQ(TestProgram::readFile(site + "/registdata.cgi"), "");
+  onTheSite.post("/regist_kny.cgi", form("次の人", "next@example.com"), &status);
+  EXPECT_EQ(status, 200);
+  EXPECT_NE(TestProgram::readFile(site + "/registdata.cgi").find("next@example.com"), std::string::npos);
+}
+
+}  // namespace
