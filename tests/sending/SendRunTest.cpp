@@ -214,6 +214,27 @@ TEST_F(SendRunTest, StartCheckGivesTheFirstProblemInTheOperatorsOrder) {
   EXPECT_EQ(run.settings().Mail1_Wait_Second, "30");
 }
 
+// A port the socket call would cut to 16 bits must not reach it: 109211 would become 43675.
+TEST_F(SendRunTest, StartCheckRefusesAPortOutsideOneTo65535) {
+  story("00001", "s", "b");
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  run.markAll();
+  for (const char* port : {"109211", "65536", "0", "-25"}) {
+    TestProgram::writeFile(program.file("QuorMail.env"),
+                           "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=owner@example.com\r\nSMTPPORT=" + std::string(port) +
+                               "\r\n");
+    run.setSettings(loadMailSettings(SettingsPaths{program.file("QuorMail.env"), {}, {}}));
+    const StartCheck check = run.checkStart();
+    EXPECT_EQ(check.outcome, StartCheck::Outcome::settingsProblem) << port;
+    EXPECT_EQ(check.message, sj("SMTPポート番号に誤りがあります。")) << port;
+  }
+  for (int port : {1, 65535}) {
+    run.setSettings(settings(port));
+    EXPECT_TRUE(run.checkStart().ready()) << port;
+  }
+}
+
 TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
   SmtpTestServer smtp;
   story("00001", sj("第1話ご挨拶   "), "##readername##" + sj("様\r\nようこそ。"));
