@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "sending/MailComposer.h"
 #include "sending/SendLog.h"
