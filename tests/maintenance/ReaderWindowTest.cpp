@@ -131,6 +131,10 @@ TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
   EXPECT_EQ(w.firstSentTimeEdit->text(), QStringLiteral("000000"));
   enter(w.lastSentTimeEdit, QStringLiteral("126000"));
   enter(w.registeredTimeEdit, QStringLiteral("12345"));
+  enter(w.firstSentTimeEdit, QStringLiteral("123460"));  // 60 seconds
+  enter(w.lastSentTimeEdit, QStringLiteral("250000"));   // hour 25
+  EXPECT_EQ(w.firstSentTimeEdit->text(), QString());
+  EXPECT_EQ(w.lastSentTimeEdit->text(), QString());
 
   enter(w.addressEdit, QStringLiteral("  "));
   enter(w.addressEdit, QStringLiteral("ｙamada@example.com"));
@@ -142,6 +146,7 @@ TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
                 QStringLiteral("送信区分に誤りがあります。"), QStringLiteral("次回ｽﾄｰﾘｰ番号に誤りがあります。"),
                 QStringLiteral("前回送信日に誤りがあります。"), QStringLiteral("登録日に誤りがあります。"),
                 QStringLiteral("前回送信時間に誤りがあります。"), QStringLiteral("登録時間に誤りがあります。"),
+                QStringLiteral("初回送信時間に誤りがあります。"), QStringLiteral("前回送信時間に誤りがあります。"),
                 QStringLiteral("メールアドレスを入力して下さい。"),
                 QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。")}));
 }

@@ -301,6 +301,28 @@ TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), sj("  済  "), sj("  ○  ")}));
 }
 
+TEST_F(SendRunTest, ASubjectIsCutToItsFirst200CharactersBeforeEncoding) {
+  SmtpTestServer smtp;
+  std::string subject;
+  std::string expected;
+  for (int i = 0; i < 199; ++i) subject += sj("あ");
+  subject += sj("い") + std::string(50, 'x');  // characters 200 to 250
+  for (int i = 0; i < 199; ++i) expected += "あ";
+  expected += "い";
+  story("00001", subject, "b");
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  run.setSettings(settings(smtp.port()));
+  run.markAll();
+  EXPECT_TRUE(run.run(recorder).completed);
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail = decoded(smtp.messages()[0]);
+  const size_t at = mail.find("Subject:");
+  ASSERT_NE(at, std::string::npos) << mail;
+  const std::string line = mail.substr(at + 8, mail.find('\n', at) - at - 8);
+  EXPECT_EQ(trim(line), expected);
+}
+
 TEST_F(SendRunTest, MissingStoryIsSkippedAndTheRunGoesOnWithoutALogWhenSwitchedOff) {
   SmtpTestServer smtp;
   story("00001", "s1", "b1");
