@@ -106,6 +106,16 @@ struct SendWindowTest : ::testing::Test {
     return page;
   }
 
+  // Two readers due story 1, both marked, in an opened window.
+  void openWithTwoMarkedReaders(int smtpPort, const std::string& waitSeconds = "0") {
+    settings("", smtpPort, waitSeconds);
+    story("00001");
+    reader("00001", "a", "00001");
+    reader("00002", "b", "00001");
+    open();
+    window->markAllButton()->click();
+  }
+
   // Calls act on the user-interface thread every 20 ms while the run goes on, until it
   // returns true; the run is then left to end.
   void whileRunning(const std::function<bool()>& act) {
@@ -253,12 +263,7 @@ TEST_F(SendWindowTest, RefusedConnectionShowsTheErrorBoxAndEndsTheRun) {
 
 TEST_F(SendWindowTest, StopDuringTheCountdownEndsTheRunAtOnce) {
   SmtpTestServer smtp;
-  settings("", smtp.port(), "90");
-  story("00001");
-  reader("00001", "a", "00001");
-  reader("00002", "b", "00001");
-  open();
-  window->markAllButton()->click();
+  openWithTwoMarkedReaders(smtp.port(), "90");
   QString countdown;
   // Stops as soon as the countdown after the first mail shows, however long that took.
   whileRunning([&] {
@@ -365,12 +370,7 @@ TEST_F(SendWindowTest, TerminationSignalStopsTheRunBeforeTheProgramEnds) {
     accepted = true;
     clientLeft = p.waitForClose(60000);
   });
-  settings("", stalled.port());
-  story("00001");
-  reader("00001", "a", "00001");
-  reader("00002", "b", "00001");
-  open();
-  window->markAllButton()->click();
+  openWithTwoMarkedReaders(stalled.port());
   bool ended = false;
   bool runningWhenEnded = true;
   ShutdownOnSignal shutdown([&] {
@@ -395,12 +395,7 @@ TEST_F(SendWindowTest, TerminationSignalStopsTheRunBeforeTheProgramEnds) {
 // one is not sent.
 TEST_F(SendWindowTest, InterruptDuringTheCountdownKeepsTheMailThatWentOut) {
   SmtpTestServer smtp;
-  settings("", smtp.port(), "90");
-  story("00001");
-  reader("00001", "a", "00001");
-  reader("00002", "b", "00001");
-  open();
-  window->markAllButton()->click();
+  openWithTwoMarkedReaders(smtp.port(), "90");
   bool ended = false;
   ShutdownOnSignal shutdown([&] { ended = true; });
   whileRunning([&] {
