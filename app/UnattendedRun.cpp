@@ -237,11 +237,17 @@ int UnattendedRun::receiveAndSend() {
   const int sent = send(false);
   return sent != kDone ? sent : received;
 }
-int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir) {
+namespace {
+void installStopHandler() {
   struct sigaction sa {};
   sa.sa_handler = requestStop;
   sigemptyset(&sa.sa_mask);
   for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &sa, nullptr);
+}
+}  // namespace
+
+int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir) {
+  installStopHandler();
 
   const std::filesystem::path dataDir = chooseDataFolder(programDir);
   const bool portable = dataDir == programDir;
@@ -250,6 +256,8 @@ int runUnattended(int action, bool dryRun, const std::filesystem::path& programD
   AppContext ctx(dataDir);
   UnattendedRun command(ctx, std::cout, std::cerr, g_stop);
   if (!command.openDatabase(!portable)) return UnattendedRun::kDatabaseUnavailable;
+  // The database engine puts its own signal handlers in place when it starts.
+  installStopHandler();
   switch (static_cast<CommandLine::Action>(action)) {
     case CommandLine::Action::Send:
       return command.send(dryRun);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "app/CommandLine.h"
 #include "app/UnattendedRun.h"
@@ -11,6 +12,8 @@
 #include "core/Dialogs.h"
 #include "core/Application.h"
 #include "core/DataFolder.h"
+#include "core/InstanceLock.h"
+#include "core/ShutdownOnSignal.h"
 #include "core/Sjis.h"
 #include "core/MainMenu.h"
 
@@ -42,11 +45,37 @@ int main(int argc, char* argv[]) {
   Application app(argc, argv);
   QApplication::setApplicationName(appTitle());
 
+  // A kill, Ctrl+C or a logout stops a run as "中 断" does, then closes the database.
+  AppContext* context = nullptr;
+  ShutdownOnSignal shutdown([&context] {
+    if (context) {
+      context->query.close();
+      context->database.close();
+    }
+    QCoreApplication::exit(0);
+  });
+
   // A portable folder keeps everything beside the program; otherwise the data folder
   // is made on the first start, with an empty database in it.
   const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
   const std::filesystem::path dataDir = chooseDataFolder(programDir);
+
+  // One window program per data folder; unattended commands run beside it.
+  std::optional<InstanceLock> windowLock;
+  if (command.action == CommandLine::Action::Windows) {
+    std::error_code ec;
+    std::filesystem::create_directories(dataDir, ec);
+    windowLock.emplace(dataDir / "QuorMail.lock");
+    if (windowLock->heldElsewhere()) {
+      const QString text = QStringLiteral("QuorMailは既に起動しています。");
+      std::cerr << text.toStdString() << std::endl;
+      showError(text);
+      return 0;
+    }
+  }
+
   AppContext ctx(dataDir);
+  context = &ctx;
   if (dataDir != programDir) {
     try {
       std::filesystem::create_directories(dataDir);
@@ -58,8 +87,12 @@ int main(int argc, char* argv[]) {
   }
   MainMenu menu(ctx);
   menu.openDatabase();
+  // The database engine puts its own handlers in place when it starts; ours go back over them.
+  shutdown.reinstall();
   auto windows = createWindows(ctx);
 
   menu.show();
+  // A signal during a start-up box has ended the program already.
+  if (shutdown.done()) return 0;
   return app.exec();
 }

@@ -237,6 +237,9 @@ const unsigned char kReadTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_c
 const unsigned char kWriteTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
                                    isc_tpb_wait};
 
+// The longest value a text parameter carries; longer ones need a BLOB column.
+constexpr size_t kMaxTextParam = 32765;
+
 // One column of a result row: its name and where its value sits in the row buffer.
 struct Column {
   std::string name;
@@ -366,32 +369,66 @@ struct Statement::Impl {
     if (names.empty()) return;
     IMessageMetadata* declared = statement->getInputMetadata(&st);
     IMetadataBuilder* builder = declared->getBuilder(&st);
-    declared->release();
     std::vector<const std::string*> values;
+    std::vector<bool> blobs;
     for (size_t i = 0; i < names.size(); ++i) {
       const std::string* value = nullptr;
       for (const auto& p : params)
         if (p.first == names[i]) value = &p.second;
-      if (!value) {
+      const bool blob = (declared->getType(&st, static_cast<unsigned>(i)) & ~1u) == SQL_BLOB;
+      if (!value || (!blob && value->size() > kMaxTextParam)) {
         builder->release();
-        throw DbError("No value given for the parameter " + names[i]);
+        declared->release();
+        throw DbError((value ? "The value is too long for the parameter " : "No value given for the parameter ") +
+                      names[i]);
       }
       values.push_back(value);
-      builder->setType(&st, static_cast<unsigned>(i), SQL_VARYING + 1);
+      blobs.push_back(blob);
+      // A BLOB column takes its value through a blob of any length; other values go as text.
+      if (blob) {
+        builder->setType(&st, static_cast<unsigned>(i), SQL_BLOB + 1);
+        builder->setLength(&st, static_cast<unsigned>(i), sizeof(ISC_QUAD));
+      } else {
+        builder->setType(&st, static_cast<unsigned>(i), SQL_VARYING + 1);
+        builder->setLength(&st, static_cast<unsigned>(i), static_cast<unsigned>(std::max<size_t>(1, value->size())));
+      }
       builder->setCharSet(&st, static_cast<unsigned>(i), 0);
-      builder->setLength(&st, static_cast<unsigned>(i), static_cast<unsigned>(std::max<size_t>(1, value->size())));
     }
+    declared->release();
     inMeta = builder->getMetadata(&st);
     builder->release();
     inBuffer.assign(inMeta->getMessageLength(&st), 0);
     for (size_t i = 0; i < values.size(); ++i) {
       unsigned char* field = inBuffer.data() + inMeta->getOffset(&st, static_cast<unsigned>(i));
-      const auto len = static_cast<unsigned short>(values[i]->size());
-      std::memcpy(field, &len, sizeof len);
-      std::memcpy(field + sizeof len, values[i]->data(), len);
+      if (blobs[i]) {
+        const ISC_QUAD id = writeBlob(st, *values[i]);
+        std::memcpy(field, &id, sizeof id);
+      } else {
+        const auto len = static_cast<unsigned short>(values[i]->size());
+        std::memcpy(field, &len, sizeof len);
+        std::memcpy(field + sizeof len, values[i]->data(), len);
+      }
       short notNull = 0;
       std::memcpy(inBuffer.data() + inMeta->getNullOffset(&st, static_cast<unsigned>(i)), &notNull, sizeof notNull);
     }
+  }
+
+  // Stores the bytes as a new blob of the current transaction.
+  ISC_QUAD writeBlob(ThrowStatusWrapper& st, const std::string& bytes) {
+    ISC_QUAD id{};
+    IBlob* blob = attachment()->createBlob(&st, transaction, &id, 0, nullptr);
+    try {
+      for (size_t done = 0; done < bytes.size();) {
+        const size_t n = std::min<size_t>(bytes.size() - done, 32768);
+        blob->putSegment(&st, static_cast<unsigned>(n), bytes.data() + done);
+        done += n;
+      }
+      blob->close(&st);
+    } catch (...) {
+      blob->release();
+      throw;
+    }
+    return id;
   }
 
   void describe(ThrowStatusWrapper& st) {

@@ -51,7 +51,8 @@ class Statement {
   void close();
   void setCommandText(const std::string& sql);
   const std::string& commandText() const;
-  // Binds a named parameter (":pID" in the text) as text.
+  // Binds a named parameter (":pID" in the text) as text: up to 32,765 bytes, or of any
+  // length where the parameter stands for a BLOB column (it then goes as a blob).
   void setParam(const std::string& name, const std::string& value);
 
   void open();

@@ -4,12 +4,26 @@
 #include <QMetaObject>
 #include <QThread>
 #include <exception>
+#include <mutex>
+#include <set>
 
 #include "core/Sjis.h"
 
-RunThread::RunThread(QObject* parent) : QObject(parent) {}
+namespace {
+std::mutex g_allMutex;
+std::set<RunThread*> g_all;
+}  // namespace
+
+RunThread::RunThread(QObject* parent) : QObject(parent) {
+  std::lock_guard<std::mutex> lock(g_allMutex);
+  g_all.insert(this);
+}
 
 RunThread::~RunThread() {
+  {
+    std::lock_guard<std::mutex> lock(g_allMutex);
+    g_all.erase(this);
+  }
   requestStop();
   if (m_thread.joinable()) waitProcessingEvents();
   join();
@@ -66,4 +80,16 @@ void RunThread::waitProcessingEvents() {
 
 void RunThread::join() {
   if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+}
+
+void RunThread::requestStopAll() {
+  std::lock_guard<std::mutex> lock(g_allMutex);
+  for (RunThread* t : g_all) t->requestStop();
+}
+
+bool RunThread::anyRunning() {
+  std::lock_guard<std::mutex> lock(g_allMutex);
+  for (const RunThread* t : g_all)
+    if (t->running()) return true;
+  return false;
 }

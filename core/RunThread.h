@@ -35,6 +35,11 @@ class RunThread : public QObject {
   // window that closes, and for tests).
   void waitProcessingEvents();
 
+  // Every RunThread in the program, for ending the program cleanly: a stop request to
+  // all of them, and whether any job is still running.
+  static void requestStopAll();
+  static bool anyRunning();
+
  signals:
   // On the user-interface thread once the job has ended. error is the text of an
   // exception the job did not handle itself, empty otherwise.

@@ -91,13 +91,13 @@ std::string storiesFrom(const std::string& no) {
 std::string maxStoryNo() { return " SELECT MAX(STORYNO) FROM STORYLIST"; }
 
 std::string insertStory(const StoryRow& s) {
-  return " INSERT INTO STORYLIST ( STORYNO, STORY, SUBJECT) VALUES(" + quoted(s.STORYNO) + "," + quoted(s.STORY) +
-         "," + quoted(s.SUBJECT) + ")";
+  return " INSERT INTO STORYLIST ( STORYNO, STORY, SUBJECT) VALUES(" + quoted(s.STORYNO) + ",:pSTORY," +
+         quoted(s.SUBJECT) + ")";
 }
 
 std::string updateStory(const StoryRow& s) {
-  return " UPDATE STORYLIST SET  STORY         = " + quoted(s.STORY) + "," + " SUBJECT       = " +
-         quoted(s.SUBJECT) + " WHERE STORYNO = " + quoted(s.STORYNO);
+  return " UPDATE STORYLIST SET  STORY         = :pSTORY, SUBJECT       = " + quoted(s.SUBJECT) +
+         " WHERE STORYNO = " + quoted(s.STORYNO);
 }
 
 std::string deleteStory() { return " DELETE FROM STORYLIST WHERE STORYNO = :pSTORYNO"; }
@@ -125,8 +125,9 @@ ReaderRow readReader(const Statement& q, size_t addressWidth) {
 }
 
 namespace {
+// The body of a story can be longer than any literal: it is bound as a blob.
 void writeRow(Statement& q, const std::string& lookup, const std::string& insert, const std::string& update,
-              WriteKind* kind) {
+              WriteKind* kind, const std::string* story = nullptr) {
   q.close();
   q.setCommandText(lookup);
   q.open();
@@ -134,6 +135,7 @@ void writeRow(Statement& q, const std::string& lookup, const std::string& insert
   q.close();
   if (kind) *kind = absent ? WriteKind::Insert : WriteKind::Update;
   q.setCommandText(absent ? insert : update);
+  if (story) q.setParam("pSTORY", *story);
   q.execute();
   q.close();
 }
@@ -144,7 +146,7 @@ void writeReader(Statement& q, const ReaderRow& r, WriteKind* kind) {
 }
 
 void writeStory(Statement& q, const StoryRow& s, WriteKind* kind) {
-  writeRow(q, Sql::storyByNo(s.STORYNO), Sql::insertStory(s), Sql::updateStory(s), kind);
+  writeRow(q, Sql::storyByNo(s.STORYNO), Sql::insertStory(s), Sql::updateStory(s), kind, &s.STORY);
 }
 
 std::string readMax(Statement& q, const std::string& sql) {

@@ -15,7 +15,8 @@ struct StoryRow {
 };
 
 // The SQL texts of the two tables. Every value becomes a quoted literal with its single
-// quotes doubled; keys are passed already zero-filled.
+// quotes doubled, except a story's body: the parameter "pSTORY" carries it as a blob, so
+// it may be longer than a literal can be. Keys are passed already zero-filled.
 namespace Sql {
 
 std::string quoted(const std::string& value);
@@ -38,8 +39,8 @@ std::string storyAfter(const std::string& no);        // 13
 std::string storyBefore(const std::string& no, const std::string& lastNo);
 std::string storiesFrom(const std::string& no);       // 15
 std::string maxStoryNo();                             // 16
-std::string insertStory(const StoryRow& s);           // 17
-std::string updateStory(const StoryRow& s);           // 18
+std::string insertStory(const StoryRow& s);           // 17, parameter "pSTORY"
+std::string updateStory(const StoryRow& s);           // 18, parameter "pSTORY"
 std::string deleteStory();                            // 19, parameter "pSTORYNO"
 
 }  // namespace Sql

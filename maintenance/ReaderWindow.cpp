@@ -27,13 +27,20 @@ const NumberMessages kStatusMessages{QStringLiteral("送信区分を入力して
 const NumberMessages kNextStoryMessages{QStringLiteral("次回ｽﾄｰﾘｰ番号を入力して下さい。"),
                                         QStringLiteral("次回ｽﾄｰﾘｰ番号に誤りがあります。"), QString()};
 
-// One edit box of the screen: its label, length limit, whether only digits can be typed
-// and whether the Japanese input method opens in it.
+// Widths in bytes of the text columns the screen fills.
+constexpr int kNameWidth = 60;
+constexpr int kAddressWidth = 50;
+constexpr int kRemarkWidth = 60;
+
+// One edit box of the screen: its label, length limit in characters, the width in bytes
+// of its column (0: none beyond the characters), whether only digits can be typed and
+// whether the Japanese input method opens in it.
 struct FieldSpec {
   NavigatingEdit* ReaderWindow::*member;
   const char* name;
   QString label;
   int maxLength;
+  int maxBytes;
   bool digitsOnly;
   bool japanese;
 };
@@ -48,20 +55,20 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
   // Object names stay the controls' established names: tools that drive the windows look
   // controls up by them.
   const FieldSpec specs[] = {
-      {&ReaderWindow::idEdit, "EID", QStringLiteral("読者ID"), 5, true, false},
-      {&ReaderWindow::statusEdit, "ESyoriKbn", QStringLiteral("送信区分"), 2, true, false},
-      {&ReaderWindow::nextStoryEdit, "ENEXTSTORY", QStringLiteral("次回ｽﾄｰﾘｰ番号"), 8, false, false},
-      {&ReaderWindow::nameEdit, "ENAME", QStringLiteral("読者名"), 60, false, true},
-      {&ReaderWindow::addressEdit, "EMAILADDRESS", QStringLiteral("メールアドレス"), 60, false, false},
-      {&ReaderWindow::firstSentDateEdit, "ESNDFASTDATE", QStringLiteral("初回送信日"), 8, true, false},
-      {&ReaderWindow::firstSentTimeEdit, "ESNDFASTTIME", QStringLiteral("初回送信時間"), 6, true, false},
-      {&ReaderWindow::lastSentDateEdit, "ESNDLASTDATE", QStringLiteral("前回送信日"), 8, true, false},
-      {&ReaderWindow::lastSentTimeEdit, "ESNDLASTTIME", QStringLiteral("前回送信時間"), 6, true, false},
-      {&ReaderWindow::registeredDateEdit, "ETourokuDate", QStringLiteral("登録日"), 8, true, false},
-      {&ReaderWindow::registeredTimeEdit, "ETourokuTime", QStringLiteral("登録時間"), 6, true, false},
-      {&ReaderWindow::remark1Edit, "EBiko1", QStringLiteral("備考１"), 60, false, true},
-      {&ReaderWindow::remark2Edit, "EBiko2", QStringLiteral("備考２"), 60, false, true},
-      {&ReaderWindow::remark3Edit, "EBiko3", QStringLiteral("備考３"), 60, false, true},
+      {&ReaderWindow::idEdit, "EID", QStringLiteral("読者ID"), 5, 0, true, false},
+      {&ReaderWindow::statusEdit, "ESyoriKbn", QStringLiteral("送信区分"), 2, 0, true, false},
+      {&ReaderWindow::nextStoryEdit, "ENEXTSTORY", QStringLiteral("次回ｽﾄｰﾘｰ番号"), 8, 0, false, false},
+      {&ReaderWindow::nameEdit, "ENAME", QStringLiteral("読者名"), 60, kNameWidth, false, true},
+      {&ReaderWindow::addressEdit, "EMAILADDRESS", QStringLiteral("メールアドレス"), 60, kAddressWidth, false, false},
+      {&ReaderWindow::firstSentDateEdit, "ESNDFASTDATE", QStringLiteral("初回送信日"), 8, 0, true, false},
+      {&ReaderWindow::firstSentTimeEdit, "ESNDFASTTIME", QStringLiteral("初回送信時間"), 6, 0, true, false},
+      {&ReaderWindow::lastSentDateEdit, "ESNDLASTDATE", QStringLiteral("前回送信日"), 8, 0, true, false},
+      {&ReaderWindow::lastSentTimeEdit, "ESNDLASTTIME", QStringLiteral("前回送信時間"), 6, 0, true, false},
+      {&ReaderWindow::registeredDateEdit, "ETourokuDate", QStringLiteral("登録日"), 8, 0, true, false},
+      {&ReaderWindow::registeredTimeEdit, "ETourokuTime", QStringLiteral("登録時間"), 6, 0, true, false},
+      {&ReaderWindow::remark1Edit, "EBiko1", QStringLiteral("備考１"), 60, kRemarkWidth, false, true},
+      {&ReaderWindow::remark2Edit, "EBiko2", QStringLiteral("備考２"), 60, kRemarkWidth, false, true},
+      {&ReaderWindow::remark3Edit, "EBiko3", QStringLiteral("備考３"), 60, kRemarkWidth, false, true},
   };
   auto* grid = new QGridLayout;
   int row = 0;
@@ -69,6 +76,7 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
     auto* e = new NavigatingEdit(this);
     e->setObjectName(QString::fromLatin1(f.name));
     e->setMaxLength(f.maxLength);
+    if (f.maxBytes > 0) WindowParts::limitTypingBytes(e, f.maxBytes);
     e->digitsOnly = f.digitsOnly;
     WindowParts::setInputMethodOpen(e, f.japanese);
     this->*f.member = e;
@@ -179,8 +187,22 @@ bool ReaderWindow::checkAddress() {
     addressEdit->setFocus();
     return false;
   }
+  if (static_cast<int>(address.size()) > kAddressWidth) {
+    showMessage(QStringLiteral("メールアドレスが長すぎます。\r\r半角50文字以内で入力して下さい。"));
+    addressEdit->selectAll();
+    addressEdit->setFocus();
+    return false;
+  }
   setText(addressEdit, address);
   return true;
+}
+
+bool ReaderWindow::checkRemark(NavigatingEdit* field, const QString& label) {
+  if (static_cast<int>(text(field).size()) <= kRemarkWidth) return true;
+  showMessage(label + QStringLiteral("が長すぎます。\r\r全角30文字（半角60文字）以内で入力して下さい。"));
+  field->selectAll();
+  field->setFocus();
+  return false;
 }
 
 bool ReaderWindow::checkField(ReaderCheck which) {
@@ -198,7 +220,7 @@ bool ReaderWindow::checkField(ReaderCheck which) {
         return true;
       },
       [&] {
-        setText(nameEdit, fitWidth(trimFullWidth(trim(text(nameEdit))), 60));
+        setText(nameEdit, fitWidth(trimFullWidth(trim(text(nameEdit))), kNameWidth));
         return true;
       },
       [&] { return checkAddress(); },
@@ -222,6 +244,9 @@ bool ReaderWindow::checkField(ReaderCheck which) {
       [&] {
         return take(registeredTimeEdit, checkTime(text(registeredTimeEdit), QStringLiteral("登録時間に誤りがあります。")), false);
       },
+      [&] { return checkRemark(remark1Edit, QStringLiteral("備考１")); },
+      [&] { return checkRemark(remark2Edit, QStringLiteral("備考２")); },
+      [&] { return checkRemark(remark3Edit, QStringLiteral("備考３")); },
   };
   // A single check ends after its own step; All runs them in order and stops at a refusal.
   for (int step = 0; step < static_cast<int>(ReaderCheck::All); ++step) {
@@ -229,7 +254,7 @@ bool ReaderWindow::checkField(ReaderCheck which) {
     if (!checks[step]()) return false;
     if (!all) return true;
   }
-  return true;  // the remarks are not checked
+  return true;
 }
 
 void ReaderWindow::showStatusCaption() {
@@ -242,7 +267,7 @@ void ReaderWindow::fieldEntered(NavigatingEdit* field) {
     if (checkField(ReaderCheck::Id)) lookUp();
     return;
   }
-  // The data fields follow the checks from Status on; the remarks have none.
+  // The data fields follow the checks from Status on.
   const std::array<NavigatingEdit*, 13> data = dataFields();
   for (size_t i = 0; i < data.size(); ++i) {
     const int step = static_cast<int>(i) + static_cast<int>(ReaderCheck::Status);

@@ -21,6 +21,9 @@ enum class ReaderCheck {
   LastSentTime,
   RegisteredDate,
   RegisteredTime,
+  Remark1,
+  Remark2,
+  Remark3,
   All
 };
 
@@ -34,8 +37,8 @@ class ReaderWindow : public WindowBase {
 
   void activate() override;
 
-  // Normalises the field's text or shows its refusal and focuses it. The remarks are
-  // not checked.
+  // Normalises the field's text or shows its refusal and focuses it. Texts are judged
+  // by their CP932 bytes against the widths of their columns.
   bool checkField(ReaderCheck which);
   // Loads the typed ID (or empty fields for a new reader) and enters edit mode.
   void lookUp();
@@ -92,6 +95,7 @@ class ReaderWindow : public WindowBase {
   // Puts a checked field's text back, or shows the refusal and empties the field.
   bool take(NavigatingEdit* field, const FieldCheck& check, bool focusOnlyIfEnabled);
   bool checkAddress();
+  bool checkRemark(NavigatingEdit* field, const QString& label);
   void focusId();
   // clearFields that keeps a write failure readable in the message line.
   void clearKeepingMessage();

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QUrl>
+#include <QValidator>
 
 #include "core/Database.h"
 #include "core/Dialogs.h"
@@ -50,6 +51,22 @@ void limitTyping(QLineEdit* edit, int maxChars) {
                                 QRegularExpression::DotMatchesEverythingOption);
   edit->setValidator(new QRegularExpressionValidator(upTo, edit));
 }
+
+namespace {
+// Accepts a text while its CP932 bytes fit the width.
+class ByteWidthValidator : public QValidator {
+ public:
+  ByteWidthValidator(int maxBytes, QObject* parent) : QValidator(parent), m_maxBytes(maxBytes) {}
+  State validate(QString& input, int&) const override {
+    return static_cast<int>(Sjis::fromQ(input).size()) <= m_maxBytes ? Acceptable : Invalid;
+  }
+
+ private:
+  int m_maxBytes;
+};
+}  // namespace
+
+void limitTypingBytes(QLineEdit* edit, int maxBytes) { edit->setValidator(new ByteWidthValidator(maxBytes, edit)); }
 
 void reportFailure(QLabel* messageLine, const QString& prefix, const char* what) {
   const QString text = prefix + Sjis::toQ(what);

@@ -27,6 +27,11 @@ void runGuarded(const std::function<void()>& action);
 // longer (the checks then judge it), as an edit box's length limit does.
 void limitTyping(QLineEdit* edit, int maxChars);
 
+// Limits what can be typed to maxBytes bytes of CP932 (a full-width character counts
+// two), the width of the column the field is stored in. Text set by the program may be
+// longer; the checks then judge it.
+void limitTypingBytes(QLineEdit* edit, int maxBytes);
+
 // A failed write: the prefix and the database client's text in the message line and
 // in the error box.
 void reportFailure(QLabel* messageLine, const QString& prefix, const char* what);

@@ -1,6 +1,8 @@
 #include "sending/SendLog.h"
 
-#include <cstdio>
+#include <exception>
+
+#include "core/PrivateFile.h"
 
 void SendLog::startRun() {
   m_headerDue = true;
@@ -26,9 +28,11 @@ void SendLog::writeRow(const std::vector<std::string>& header, const std::vector
 }
 
 bool SendLog::appendLine(const std::string& text) {
-  std::FILE* f = std::fopen(m_path.c_str(), "ab");
-  if (!f) return false;
-  const std::string line = text + "\r\n";
-  const bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  return std::fclose(f) == 0 && written;
+  // The log lists readers' names and addresses: the owner's alone.
+  try {
+    appendPrivateFile(m_path, text + "\r\n");
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
 }

@@ -140,6 +140,8 @@ StartCheck SendRun::checkStart() {
   s.Smtp = trim(s.Smtp);
   if (s.Smtp.empty()) return problem(settings, "SMTPｻｰﾊﾞ名が設定されていません。");
   if (!isHalfWidth(s.Smtp)) return problem(settings, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  // A port beyond 16 bits would be cut to another port by the socket call.
+  if (s.SMTPPORT < 1 || s.SMTPPORT > 65535) return problem(settings, "SMTPポート番号に誤りがあります。");
   s.MailAdress = trim(s.MailAdress);
   if (s.MailAdress.empty()) return problem(settings, "メールアドレスが設定されていません。");
   if (!isHalfWidth(s.MailAdress))

@@ -1,9 +1,5 @@
 #include "settings/SettingsFiles.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -14,6 +10,7 @@
 
 #include "core/AppContext.h"
 #include "core/IniFile.h"
+#include "core/PrivateFile.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
@@ -37,23 +34,6 @@ const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<cons
 
 std::runtime_error fileError(const char* what, const fs::path& path, int err) {
   return std::runtime_error(std::string(what) + " " + Sjis::fromPath(path) + ": " + std::strerror(err));
-}
-
-// Replaces the file with the bytes; the file is the owner's alone, even when an
-// earlier one had wider rights.
-void writeSecretFile(const fs::path& path, const std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) throw fileError("Cannot create file", path, errno);
-  int err = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-  size_t done = 0;
-  while (!err && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) err = errno;
-    else done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && !err) err = errno;
-  if (err) throw fileError("Cannot write file", path, err);
 }
 
 void deleteIfExists(const fs::path& path) {
@@ -182,5 +162,5 @@ void writePasswordFile(const fs::path& path, const std::string& text) {
     deleteIfExists(path);
     return;
   }
-  writeSecretFile(path, cipherText);
+  writePrivateFile(path, cipherText);
 }

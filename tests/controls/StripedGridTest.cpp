@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <map>
 
 #include "controls/GridCellEditor.h"
 #include "controls/StripedGrid.h"
@@ -104,18 +105,34 @@ TEST(StripedGrid, DisplayMaskFormatsNumbersAndText) {
   EXPECT_EQ(grid.displayText(1, 1), QString());
 }
 
+// A grid column without a description (removed while the list did not synchronise) gets
+// no fill and no text from the grid; the screen's own drawing is still raised for it.
 TEST(StripedGrid, ColumnsBeyondTheCollectionAreLeftToTheScreen) {
   StripedGrid grid;
   grid.resize(400, 200);
   grid.setRowCount(2);
-  grid.setCell(0, 1, QStringLiteral("x"));
-  std::vector<std::pair<int, int>> drawn;
-  grid.onDrawCell = [&](QPainter*, int col, int row, const QRect&, bool) { drawn.emplace_back(col, row); };
+  for (int c = 0; c < 4; ++c) grid.columns()[c].setColor(Qt::yellow);
   grid.columns().synchronize = false;
+  grid.columns().remove(3);
+  grid.columns().synchronize = true;
+  ASSERT_EQ(grid.columnCount(), 4);
+  ASSERT_EQ(grid.columns().count(), 3);
+  grid.setCell(0, 1, QStringLiteral("x"));
+  grid.setCell(3, 1, QStringLiteral("x"));
+  std::map<std::pair<int, int>, QRect> drawn;
+  grid.onDrawCell = [&](QPainter*, int col, int row, const QRect& rect, bool) { drawn[{col, row}] = rect; };
   grid.show();
   QImage image(grid.size(), QImage::Format_ARGB32);
   grid.render(&image);
-  EXPECT_FALSE(drawn.empty());  // the screen's own drawing is raised for every cell
+  ASSERT_TRUE(drawn.count({0, 1}));
+  ASSERT_TRUE(drawn.count({3, 1}));
+  // A point of each cell away from its text: described column filled, the other not.
+  auto colourAt = [&](const QRect& cell) {
+    return image.pixelColor(grid.viewport()->mapTo(&grid, cell.bottomRight() - QPoint(4, 4)));
+  };
+  EXPECT_EQ(colourAt(drawn[{0, 1}]), QColor(Qt::yellow));
+  EXPECT_NE(colourAt(drawn[{3, 1}]), QColor(Qt::yellow));
+  EXPECT_EQ(colourAt(drawn[{3, 1}]), grid.viewport()->palette().color(QPalette::Base));
 }
 
 void type(QWidget* w, const QString& text) {

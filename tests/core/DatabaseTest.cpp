@@ -93,6 +93,32 @@ TEST(Database, StoryBodyIsABlobReadBackWhole) {
   EXPECT_EQ(p.rows(Sql::storyBefore("", readMax(p.sql(), Sql::maxStoryNo())), {"STORYNO"}).front()[0], "00002");
 }
 
+// A body beyond any literal (65,535 bytes) is bound as a blob, on insert and update, and
+// comes back byte for byte; quotes and parameter-like text in it are plain text.
+TEST(Database, StoryBodyOfAnyLengthIsSavedAndReadBackIdentical) {
+  TestProgram p;
+  std::string body;
+  while (body.size() < 200000) body += sj("長い本文 'quoted' :pSTORY ①\r\n");
+  writeStory(p.sql(), StoryRow{"00001", "s", body});
+  EXPECT_EQ(p.rows(Sql::storyByNo("00001"), {"STORY"}).at(0)[0], body);
+  body = std::string(70000, 'y');
+  WriteKind kind = WriteKind::Insert;
+  writeStory(p.sql(), StoryRow{"00001", sj("件名:pSTORY"), body}, &kind);
+  EXPECT_EQ(kind, WriteKind::Update);
+  const auto rows = p.rows(Sql::storyByNo("00001"), {"STORY", "SUBJECT"});
+  EXPECT_EQ(rows.at(0)[0], body);
+  EXPECT_EQ(rows.at(0)[1], sj("件名:pSTORY"));
+  writeStory(p.sql(), StoryRow{"00002", "s", ""});
+  EXPECT_EQ(p.rows(Sql::storyByNo("00002"), {"STORY"}).at(0)[0], "");
+
+  // A text column's parameter cannot carry more than a text value holds.
+  Statement& q = p.sql();
+  q.close();
+  q.setCommandText(" DELETE FROM USERLIST WHERE ID = :pID");
+  q.setParam("pID", std::string(40000, '1'));
+  EXPECT_THROW(q.execute(), DbError);
+}
+
 TEST(Database, FailingStatementCarriesEngineMessageAndLeavesRowsAsTheyWere) {
   TestProgram p;
   writeReader(p.sql(), sampleReader("00001"));

@@ -113,3 +113,23 @@ TEST_F(IniFileTest, AFailedWriteNamesTheFileAndChangesNothing) {
   EXPECT_THROW(readOnly.writeString("FTP", "FTP_USER", "b"), IniFileError);
   EXPECT_EQ(content(), "[FTP]\r\nFTP_USER=a\r\n");
 }
+
+TEST_F(IniFileTest, KeysAreReadAndWrittenOnlyInsideTheirOwnSection) {
+  TestProgram::writeFile(path,
+                         "[FTP]\r\nFTP_USER=ftp\r\n"
+                         "[Mail]\r\nSmtp=mail.example.com\r\n"
+                         "[Other]\r\nLogWrt=0\r\nFTP_USER=other\r\n");
+  IniFile ini(path);
+  // A key of a later section is not found from an earlier one, nor the reverse.
+  EXPECT_EQ(ini.readInteger("Mail", "LogWrt", 1), 1);
+  EXPECT_EQ(ini.readString("FTP", "Smtp", "d"), "d");
+  EXPECT_EQ(ini.readString("Other", "FTP_USER", ""), "other");
+  EXPECT_EQ(ini.readString("FTP", "FTP_USER", ""), "ftp");
+  // A write goes to its own section even when another section has that key.
+  ini.writeInteger("Mail", "LogWrt", 1);
+  ini.writeString("Other", "FTP_USER", "x");
+  EXPECT_EQ(content(),
+            "[FTP]\r\nFTP_USER=ftp\r\n"
+            "[Mail]\r\nSmtp=mail.example.com\r\nLogWrt=1\r\n"
+            "[Other]\r\nLogWrt=0\r\nFTP_USER=x\r\n");
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -131,19 +132,72 @@ TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
   EXPECT_EQ(w.firstSentTimeEdit->text(), QStringLiteral("000000"));
   enter(w.lastSentTimeEdit, QStringLiteral("126000"));
   enter(w.registeredTimeEdit, QStringLiteral("12345"));
+  enter(w.firstSentTimeEdit, QStringLiteral("123460"));  // 60 seconds
+  enter(w.lastSentTimeEdit, QStringLiteral("250000"));   // hour 25
+  EXPECT_EQ(w.firstSentTimeEdit->text(), QString());
+  EXPECT_EQ(w.lastSentTimeEdit->text(), QString());
 
   enter(w.addressEdit, QStringLiteral("  "));
   enter(w.addressEdit, QStringLiteral("ｙamada@example.com"));
   EXPECT_EQ(w.addressEdit->text(), QStringLiteral("ｙamada@example.com"));  // kept for correction
-  enter(w.addressEdit, QString(60, QLatin1Char('a')));
+  enter(w.addressEdit, QString(50, QLatin1Char('a')));
+  EXPECT_EQ(w.addressEdit->text(), QString(50, QLatin1Char('a')));
+  enter(w.addressEdit, QString(51, QLatin1Char('a')));
 
   EXPECT_EQ(dialogs.texts(),
             (std::vector<QString>{
                 QStringLiteral("送信区分に誤りがあります。"), QStringLiteral("次回ｽﾄｰﾘｰ番号に誤りがあります。"),
                 QStringLiteral("前回送信日に誤りがあります。"), QStringLiteral("登録日に誤りがあります。"),
                 QStringLiteral("前回送信時間に誤りがあります。"), QStringLiteral("登録時間に誤りがあります。"),
+                QStringLiteral("初回送信時間に誤りがあります。"), QStringLiteral("前回送信時間に誤りがあります。"),
                 QStringLiteral("メールアドレスを入力して下さい。"),
-                QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。")}));
+                QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。"),
+                QStringLiteral("メールアドレスが長すぎます。\r\r半角50文字以内で入力して下さい。")}));
+}
+
+// The columns hold bytes: 50 of the address, 60 of a name or remark, where a full-width
+// character takes two. Typing stops at the width; a longer text set otherwise is refused
+// with a message before anything reaches the database.
+// Types each character as a key press carrying its text, as the input method delivers it.
+void typeInto(QWidget* field, const QString& text) {
+  for (QChar ch : text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+    QApplication::sendEvent(field, &press);
+  }
+}
+
+TEST_F(ReaderWindowTest, FieldsAreLimitedToTheBytesOfTheirColumns) {
+  open();
+  newReader("7");
+  w.addressEdit->clear();
+  typeInto(w.addressEdit, QString(55, QLatin1Char('a')));
+  EXPECT_EQ(w.addressEdit->text(), QString(50, QLatin1Char('a')));
+  w.remark1Edit->clear();
+  typeInto(w.remark1Edit, QString(31, QChar(0x3042)));  // あ
+  EXPECT_EQ(w.remark1Edit->text(), QString(30, QChar(0x3042)));
+  typeInto(w.remark1Edit, QStringLiteral("a"));
+  EXPECT_EQ(w.remark1Edit->text().size(), 30);  // 60 bytes already
+  w.nameEdit->clear();
+  typeInto(w.nameEdit, QString(31, QChar(0x5C71)));  // 山
+  EXPECT_EQ(w.nameEdit->text(), QString(30, QChar(0x5C71)));
+  EXPECT_TRUE(dialogs.shown().empty());
+
+  w.remark3Edit->setText(QString(31, QChar(0x3042)));
+  w.save();
+  w.fieldEntered(w.remark3Edit);
+  EXPECT_EQ(dialogs.texts(), (std::vector<QString>(2, QStringLiteral("備考３が長すぎます。\r\r全角30文字（半角60文字）以内で入力して下さい。"))));
+  EXPECT_TRUE(stored({"ID"}).empty());
+  EXPECT_TRUE(editMode());
+
+  w.remark3Edit->setText(QString(30, QChar(0x3042)));
+  dialogs.queueAnswer(MsgResult::Yes);
+  w.save();
+  const auto rows = stored({"MAILADDRESS", "NAME", "BIKO1", "BIKO3"});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], std::string(50, 'a'));
+  EXPECT_EQ(rows[0][1], Sjis::fromQ(QString(30, QChar(0x5C71))));
+  EXPECT_EQ(rows[0][2], Sjis::fromQ(QString(30, QChar(0x3042))));
+  EXPECT_EQ(rows[0][3], Sjis::fromQ(QString(30, QChar(0x3042))));
 }
 
 TEST_F(ReaderWindowTest, SaveAsksFirstThenStoresTheFieldsAsChecked) {
@@ -249,14 +303,14 @@ TEST_F(ReaderWindowTest, DeleteAfterConfirmation) {
 }
 
 TEST_F(ReaderWindowTest, FailedInsertShowsTheDatabaseTextAndReturnsToKeyEntry) {
+  refuseWrites(p, "USERLIST", "INSERT");
   open();
   newReader("5");
-  w.addressEdit->setText(QString(55, QLatin1Char('a')));  // accepted by the check, too long for the column
   w.save();
   ASSERT_EQ(dialogs.shown().size(), 2u);
   EXPECT_EQ(dialogs.shown()[1].icon, MsgIcon::Error);
   EXPECT_TRUE(dialogs.lastText().startsWith(QStringLiteral("INSERT 失敗 ")));
-  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("truncation")));
+  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("refused by test")));
   EXPECT_EQ(w.messageLine->text(), dialogs.lastText());
   EXPECT_FALSE(editMode());
   EXPECT_EQ(w.idEdit->text(), QStringLiteral("    5"));
@@ -354,17 +408,17 @@ TEST_F(ReaderWindowTest, KeysDriveTheScreen) {
   QApplication::setActiveWindow(&w);
   w.activate();
   w.idEdit->setFocus();
-  QTest::keyClicks(w.idEdit, "1x2");
+  typeInto(w.idEdit, "1x2");
   EXPECT_EQ(w.idEdit->text(), QStringLiteral("12"));
   QTest::keyClick(w.idEdit, Qt::Key_Return);
   EXPECT_TRUE(editMode());
   EXPECT_EQ(QApplication::focusWidget(), w.statusEdit);
   w.statusEdit->clear();
-  QTest::keyClicks(w.statusEdit, "5");
+  typeInto(w.statusEdit, "5");
   QTest::keyClick(w.statusEdit, Qt::Key_Return);
   EXPECT_EQ(dialogs.lastText(), QStringLiteral("送信区分に誤りがあります。"));
   EXPECT_EQ(QApplication::focusWidget(), w.statusEdit);
-  QTest::keyClicks(w.statusEdit, "1");
+  typeInto(w.statusEdit, "1");
   QTest::keyClick(w.statusEdit, Qt::Key_Return);
   EXPECT_EQ(QApplication::focusWidget(), w.nextStoryEdit);
   QTest::keyClick(w.nextStoryEdit, Qt::Key_F2);  // disabled in edit mode

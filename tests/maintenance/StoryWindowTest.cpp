@@ -129,6 +129,20 @@ TEST_F(StoryWindowTest, SavesAndLoadsDifficultTextUnchanged) {
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
+TEST_F(StoryWindowTest, SavesABodyLongerThanALiteralWhole) {
+  open();
+  std::string body;
+  while (body.size() < 70000) body += sj("本文の行です。'") + "\r\n";
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("s"));
+  w.bodyEdit->setPlainText(q(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  w.save();
+  EXPECT_TRUE(dialogs.shown().empty());
+  auto rows = stored();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][2], body);
+}
+
 TEST_F(StoryWindowTest, LoadsOnlyTheFirstCharactersOfLongColumns) {
   std::string body(16380, 'x');
   body += sj("漢字漢字");

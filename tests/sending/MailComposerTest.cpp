@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "sending/MailComposer.h"
 #include "sending/SendLog.h"
@@ -17,6 +18,9 @@ TEST(MailComposer, PutsTheNameInOrTheDefaultName) {
   EXPECT_EQ(composeBody(sj("山田"), sj("読者"), story, 80), sj("山田様") + "\r\n");
   EXPECT_EQ(composeBody("   ", sj("読者"), story, 80), sj("読者様") + "\r\n");
   EXPECT_EQ(composeBody("", "", story, 80), sj("様") + "\r\n");
+  // Every placeholder gets the name: twice on a line, adjacent, and on the next line.
+  EXPECT_EQ(composeBody(sj("山田"), "", "##readername##" + sj("様、") + "##readername####readername##\r\n##readername##", 80),
+            sj("山田様、山田山田") + "\r\n" + sj("山田") + "\r\n");
   // A name holding the placeholder is put in as it is, not expanded again.
   EXPECT_EQ(composeBody("##readername##", "", "a##readername##b##readername##", 80),
             "a##readername##b##readername##\r\n");
@@ -48,6 +52,21 @@ TEST(SendLog, HeaderOnceThenOneLinePerRowAndDeletedAtRunStart) {
   log.writeRow(header, {sj("  Skip  "), ""});
   EXPECT_EQ(TestProgram::readFile(log.path()),
             sj("送信指示,登録日 ") + "\r\n" + sj("  済  ") + ",a,b\r\n" + sj("  Skip  ") + ",\r\n");
+}
+
+// The log lists readers' names and addresses: readable by the owner only, even under
+// a permissive umask and after a wider file of an earlier version.
+TEST(SendLog, IsReadableByItsOwnerOnly) {
+  TestProgram p(false);
+  SendLog log(p.file("SndMail.log"));
+  TestProgram::writeFile(log.path(), "old run\r\n");
+  std::filesystem::permissions(log.path(), std::filesystem::perms(0644));
+  const mode_t before = ::umask(0);
+  log.startRun();
+  log.writeRow({"h"}, {"a"});
+  ::umask(before);
+  EXPECT_EQ(std::filesystem::status(log.path()).permissions(), std::filesystem::perms(0600));
+  EXPECT_EQ(TestProgram::readFile(log.path()), "h\r\na\r\n");
 }
 
 TEST(SendLog, UnwritableFileIsIgnored) {

@@ -214,6 +214,27 @@ TEST_F(SendRunTest, StartCheckGivesTheFirstProblemInTheOperatorsOrder) {
   EXPECT_EQ(run.settings().Mail1_Wait_Second, "30");
 }
 
+// A port the socket call would cut to 16 bits must not reach it: 109211 would become 43675.
+TEST_F(SendRunTest, StartCheckRefusesAPortOutsideOneTo65535) {
+  story("00001", "s", "b");
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  run.markAll();
+  for (const char* port : {"109211", "65536", "0", "-25"}) {
+    TestProgram::writeFile(program.file("QuorMail.env"),
+                           "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=owner@example.com\r\nSMTPPORT=" + std::string(port) +
+                               "\r\n");
+    run.setSettings(loadMailSettings(SettingsPaths{program.file("QuorMail.env"), {}, {}}));
+    const StartCheck check = run.checkStart();
+    EXPECT_EQ(check.outcome, StartCheck::Outcome::settingsProblem) << port;
+    EXPECT_EQ(check.message, sj("SMTPポート番号に誤りがあります。")) << port;
+  }
+  for (int port : {1, 65535}) {
+    run.setSettings(settings(port));
+    EXPECT_TRUE(run.checkStart().ready()) << port;
+  }
+}
+
 TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
   SmtpTestServer smtp;
   story("00001", sj("第1話ご挨拶   "), "##readername##" + sj("様\r\nようこそ。"));
@@ -278,6 +299,28 @@ TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
   // Marking all afterwards passes over the reader who has had every story.
   run.markAll();
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), sj("  済  "), sj("  ○  ")}));
+}
+
+TEST_F(SendRunTest, ASubjectIsCutToItsFirst200CharactersBeforeEncoding) {
+  SmtpTestServer smtp;
+  std::string subject;
+  std::string expected;
+  for (int i = 0; i < 199; ++i) subject += sj("あ");
+  subject += sj("い") + std::string(50, 'x');  // characters 200 to 250
+  for (int i = 0; i < 199; ++i) expected += "あ";
+  expected += "い";
+  story("00001", subject, "b");
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  run.setSettings(settings(smtp.port()));
+  run.markAll();
+  EXPECT_TRUE(run.run(recorder).completed);
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail = decoded(smtp.messages()[0]);
+  const size_t at = mail.find("Subject:");
+  ASSERT_NE(at, std::string::npos) << mail;
+  const std::string line = mail.substr(at + 8, mail.find('\n', at) - at - 8);
+  EXPECT_EQ(trim(line), expected);
 }
 
 TEST_F(SendRunTest, MissingStoryIsSkippedAndTheRunGoesOnWithoutALogWhenSwitchedOff) {

@@ -2,8 +2,11 @@
 // the boxes of the start check, and a run on the worker thread that "中 断" and the
 // close box can stop while the window keeps answering.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +15,7 @@
 
 #include "controls/StripedGrid.h"
 #include "core/Clock.h"
+#include "core/ShutdownOnSignal.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
 #include "core/TextUtil.h"
@@ -100,6 +104,16 @@ struct SendWindowTest : ::testing::Test {
     action();
     program.ctx().setWindow(WindowId::Settings, nullptr);
     return page;
+  }
+
+  // Two readers due story 1, both marked, in an opened window.
+  void openWithTwoMarkedReaders(int smtpPort, const std::string& waitSeconds = "0") {
+    settings("", smtpPort, waitSeconds);
+    story("00001");
+    reader("00001", "a", "00001");
+    reader("00002", "b", "00001");
+    open();
+    window->markAllButton()->click();
   }
 
   // Calls act on the user-interface thread every 20 ms while the run goes on, until it
@@ -249,12 +263,7 @@ TEST_F(SendWindowTest, RefusedConnectionShowsTheErrorBoxAndEndsTheRun) {
 
 TEST_F(SendWindowTest, StopDuringTheCountdownEndsTheRunAtOnce) {
   SmtpTestServer smtp;
-  settings("", smtp.port(), "90");
-  story("00001");
-  reader("00001", "a", "00001");
-  reader("00002", "b", "00001");
-  open();
-  window->markAllButton()->click();
+  openWithTwoMarkedReaders(smtp.port(), "90");
   QString countdown;
   // Stops as soon as the countdown after the first mail shows, however long that took.
   whileRunning([&] {
@@ -339,6 +348,65 @@ TEST_F(SendWindowTest, ClosingDuringARunStopsItAndThenCloses) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(boxes.shown().empty());
   EXPECT_EQ(nextStoryStored("00001"), "00001");
+}
+
+// Processes events until the condition holds; false after the deadline.
+bool processEventsUntil(const std::function<bool()>& condition) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > 60000) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  return true;
+}
+
+// SIGTERM while the server never answers: the run stops as after "中 断", the reader
+// stays where it was, and only then may the program close its database and end.
+TEST_F(SendWindowTest, TerminationSignalStopsTheRunBeforeTheProgramEnds) {
+  std::atomic<bool> accepted{false};
+  std::atomic<bool> clientLeft{false};
+  ScriptedServer stalled([&](ScriptedServer::Peer& p) {
+    accepted = true;
+    clientLeft = p.waitForClose(60000);
+  });
+  openWithTwoMarkedReaders(stalled.port());
+  bool ended = false;
+  bool runningWhenEnded = true;
+  ShutdownOnSignal shutdown([&] {
+    ended = true;
+    runningWhenEnded = window->running();
+  });
+  whileRunning([&] {
+    if (!accepted) return false;
+    ::kill(::getpid(), SIGTERM);
+    return true;
+  });
+  ASSERT_TRUE(processEventsUntil([&] { return ended; }));
+  stalled.join();
+  EXPECT_TRUE(clientLeft);
+  EXPECT_FALSE(runningWhenEnded);
+  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_EQ(column(0), (std::vector<std::string>{sj("  中止  "), sj("  ○  ")}));
+  EXPECT_EQ(nextStoryStored("00001"), "00001");
+}
+
+// SIGINT during the countdown: the mail that went out has advanced its reader, the next
+// one is not sent.
+TEST_F(SendWindowTest, InterruptDuringTheCountdownKeepsTheMailThatWentOut) {
+  SmtpTestServer smtp;
+  openWithTwoMarkedReaders(smtp.port(), "90");
+  bool ended = false;
+  ShutdownOnSignal shutdown([&] { ended = true; });
+  whileRunning([&] {
+    if (cell(0, 1) != sj("  済  ")) return false;
+    ::kill(::getpid(), SIGINT);
+    return true;
+  });
+  ASSERT_TRUE(processEventsUntil([&] { return ended; }));
+  EXPECT_EQ(smtp.messages().size(), 1u);
+  EXPECT_EQ(nextStoryStored("00001"), "00002");
+  EXPECT_EQ(nextStoryStored("00002"), "00001");
 }
 
 TEST_F(SendWindowTest, UnexpectedFailureOfTheRunShowsTheErrorBoxAndEndsReady) {
