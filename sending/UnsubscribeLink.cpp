@@ -1,0 +1,73 @@
+#include "sending/UnsubscribeLink.h"
+
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "core/PrivateFile.h"
+#include "core/TextUtil.h"
+
+namespace UnsubscribeLink {
+
+namespace {
+std::string hex(const unsigned char* bytes, std::size_t size) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < size; ++i) {
+    out += digits[bytes[i] >> 4];
+    out += digits[bytes[i] & 15];
+  }
+  return out;
+}
+}  // namespace
+
+std::string loadOrCreateSecret(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (in) {
+    const std::string secret = trim(std::string(std::istreambuf_iterator<char>(in), {}));
+    if (!secret.empty()) return secret;
+  }
+  unsigned char random[32];
+  if (RAND_bytes(random, sizeof random) != 1) throw std::runtime_error("RAND_bytes failed");
+  const std::string secret = hex(random, sizeof random);
+  writePrivateFile(file, secret + "\n");
+  return secret;
+}
+
+std::string checkCode(const std::string& secret, const std::string& readerId) {
+  unsigned char mac[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  HMAC(EVP_sha256(), secret.data(), static_cast<int>(secret.size()),
+       reinterpret_cast<const unsigned char*>(readerId.data()), readerId.size(), mac, &length);
+  return hex(mac, length).substr(0, 32);
+}
+
+std::string url(const std::string& base, const std::string& secret, const std::string& readerId) {
+  return base + (base.find('?') == std::string::npos ? "?" : "&") + "id=" + readerId +
+         "&code=" + checkCode(secret, readerId);
+}
+
+bool usableUrl(const std::string& base) {
+  const std::string b = trim(base);
+  if (b.compare(0, 8, "https://") != 0 || b.size() <= 8) return false;
+  for (unsigned char c : b)
+    if (c <= 0x20 || c >= 0x7F || c == '<' || c == '>' || c == '"') return false;
+  return true;
+}
+
+std::string listUnsubscribe(const std::string& senderAddress, const std::string& readerId,
+                            const std::string& linkUrl) {
+  std::string value = "<mailto:" + senderAddress + "?subject=unsubscribe%20" + readerId + ">";
+  if (!linkUrl.empty()) value += ", <" + linkUrl + ">";
+  return value;
+}
+
+std::string listUnsubscribePost(const std::string& linkUrl) {
+  return linkUrl.empty() ? std::string() : "List-Unsubscribe=One-Click";
+}
+
+}  // namespace UnsubscribeLink

@@ -1,0 +1,29 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+// The unsubscribe links every mail carries (RFC 2369 List-Unsubscribe, RFC 8058 one
+// click): a mailto: address with the reader's number in its subject and, when the
+// operator has put the unsubscribe script on the web site, its https URL with the
+// number and a check code. The code is the HMAC-SHA256 of the number under a secret
+// that only the program and the script know, so nobody can unsubscribe another reader
+// by changing the number.
+namespace UnsubscribeLink {
+
+// The file of the secret, beside the password files.
+constexpr const char* kSecretFile = "QuorMailSecret.env";
+
+// The secret in the file; made (32 random bytes as hex, owner-only file) when missing.
+std::string loadOrCreateSecret(const std::filesystem::path& file);
+// The first 32 hex digits of HMAC-SHA256(secret, readerId).
+std::string checkCode(const std::string& secret, const std::string& readerId);
+// base + "?id=<number>&code=<code>" ("&" when base already has a query).
+std::string url(const std::string& base, const std::string& secret, const std::string& readerId);
+// Whether the setting holds an https address the links can point to.
+bool usableUrl(const std::string& base);
+// The header values: List-Unsubscribe, and List-Unsubscribe-Post (empty without a URL).
+std::string listUnsubscribe(const std::string& senderAddress, const std::string& readerId,
+                            const std::string& linkUrl);
+std::string listUnsubscribePost(const std::string& linkUrl);
+
+}  // namespace UnsubscribeLink
