@@ -5,6 +5,7 @@
 #include "core/DataFolder.h"
 #include "core/IniFile.h"
 #include "core/SchemaText.h"
+#include "core/SchemaUpgrade.h"
 
 AppContext::AppContext(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {}
 
@@ -36,6 +37,7 @@ void AppContext::openDatabase() {
   database.close();
   database.setParams(connectionParams(databaseName()));
   database.open();
+  upgradeSchema(query);
 }
 
 bool AppContext::createMissingDatabase() {

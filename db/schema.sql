@@ -30,6 +30,8 @@ CREATE TABLE STORYLIST (
   STORYNO  CHAR(5) NOT NULL,
   SUBJECT  VARCHAR(2000),
   STORY    BLOB SUB_TYPE TEXT,
+  /* Days after the reader's previous mail before this one is due; NULL or 0: at the next run. */
+  INTERVALDAYS INTEGER,
   CONSTRAINT PK_STORYLIST PRIMARY KEY (STORYNO)
 );
 
