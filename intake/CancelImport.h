@@ -1,0 +1,28 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+class Statement;
+class RunLog;
+
+// Stops mail to the readers named in the downloaded "canceldata.cgi", which the
+// unsubscribe script on the web site writes: one line per request, the reader's number
+// (from a mail's unsubscribe link) or a mail address (from the cancel form), a TAB and
+// the moment. Each named reader's send status becomes "00" (不可); every change and
+// every name that matches no reader is written to the run log. Nothing here is an
+// error of the run: an unknown name is only logged.
+class CancelImport {
+ public:
+  static constexpr const char* kDataFile = "canceldata.cgi";
+
+  CancelImport(Statement& query, RunLog& log);
+
+  // Applies every line of the file; the number of readers whose status changed.
+  int importFile(const std::filesystem::path& file);
+
+ private:
+  int cancel(const std::string& what);
+
+  Statement& m_query;
+  RunLog& m_log;
+};
