@@ -73,6 +73,7 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_ftp->user = settings.FTP_USER;
   m_ftp->password = settings.password;
   m_ftp->passive = settings.passive();
+  m_ftp->useTls = settings.useTls();
   m_ftp->setStopFlag(&m_stop);
 
   IntakeReport report;

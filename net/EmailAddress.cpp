@@ -61,5 +61,9 @@ std::string EmailAddress::headerText() const {
     }
     return quoted + "\" <" + address + ">";
   }
+  // Plain words of a name with specials would read as a comment or an address part:
+  // such a name goes whole into one encoded word.
+  if (name.find_first_of("()<>@,;:\\\".[]") != std::string::npos)
+    return "=?ISO-2022-JP?B?" + mailEncoding::base64(mailEncoding::sjisToJis(name)) + "?= <" + address + ">";
   return mailEncoding::encodeHeader(name) + " <" + address + ">";
 }

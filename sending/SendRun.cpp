@@ -146,6 +146,13 @@ StartCheck SendRun::checkStart() {
   if (s.MailAdress.empty()) return problem(settings, "メールアドレスが設定されていません。");
   if (!isHalfWidth(s.MailAdress))
     return problem(settings, "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。");
+  if (s.SmtpSecurity < 0 || s.SmtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
+  if (s.smtpLogin()) {
+    s.SmtpUser = trim(s.SmtpUser);
+    if (s.SmtpUser.empty()) return problem(settings, "SMTPユーザ名を設定して下さい。");
+    if (!isHalfWidth(s.SmtpUser))
+      return problem(settings, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  }
   s.Mail1_Wait_Second = trim(s.Mail1_Wait_Second);
   if (s.Mail1_Wait_Second.empty()) return problem(settings, "秒数を入力して下さい。");
   if (toIntOr(s.Mail1_Wait_Second, -1) == -1) return problem(settings, "秒数に誤りがあります。");
@@ -313,11 +320,19 @@ bool SendRun::sendMail(std::size_t index, SendListener& listener) {
     MailMessage message;
     m_smtp->host = trim(m_settings.Smtp);
     m_smtp->port = m_settings.SMTPPORT;
+    m_smtp->security = static_cast<SmtpSecurity>(m_settings.SmtpSecurity);
+    m_smtp->setAuthenticationType(m_settings.smtpLogin() ? AuthenticationType::atLogin : AuthenticationType::atNone);
+    m_smtp->user = m_settings.SmtpUser;
+    m_smtp->password = m_settings.smtpPassword;
+    message.standardHeaders = true;
     message.from.setText(encodeHeaderText(m_settings.MailAdress));
+    // Name and subject go in as Shift-JIS: the message encodes them and keeps the blanks
+    // between Japanese words, which separate encoded words would lose.
+    const std::string senderName = cutAtInvalidChar(trim(m_settings.SenderName));
+    if (!senderName.empty()) message.from.name = senderName;
     message.recipients.setText(recipient);
-    message.subject = cutAtInvalidChar(encodeHeaderText(subject));
+    message.subject = cutAtInvalidChar(subject);
     message.setBodyText(body);
-    message.contentType = "text/plain";
     m_smtp->connect(-1);
     try {
       m_smtp->send(message);

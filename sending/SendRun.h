@@ -33,8 +33,9 @@ struct SendReport {
 
 // The send run without any window: lists the readers due a story mail, keeps their
 // marks, checks that a run can start, then sends each marked reader its next story
-// mail over SMTP (after a POP3 login for POP before SMTP), advances the reader in the
-// database once the server accepted the mail, writes the send log and waits the
+// mail over SMTP (plain, STARTTLS or TLS, with SMTP AUTH when set; after a POP3 login
+// for POP before SMTP), advances the reader in the database once the server accepted
+// the mail, writes the send log and waits the
 // configured seconds between mails. Every wait, network waits included, ends soon
 // after the stop flag is raised. The statement is used only by the thread that calls.
 class SendRun {
@@ -63,6 +64,8 @@ class SendRun {
   MailSettings& settings() { return m_settings; }
   // The POP3 password for this run (saved or typed).
   void setPassword(const std::string& password) { m_settings.password = password; }
+  // The SMTP AUTH password for this run (saved or typed).
+  void setSmtpPassword(const std::string& password) { m_settings.smtpPassword = password; }
   // POP before SMTP logs in on the standard port; tests point it elsewhere.
   void setPop3Port(int port) { m_pop3Port = port; }
   void setStopFlag(const std::atomic<bool>* stop);

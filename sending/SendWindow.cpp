@@ -402,14 +402,28 @@ void SendWindow::start() {
     return;
   }
   MailSettings& settings = m_run.settings();
-  if (settings.passwordSaved() && !askSavedOrTypedPassword(settings.password)) {
-    openMailSettings();
-    return;
+  // The POP3 password only serves POP before SMTP.
+  if (settings.popBeforeSmtp()) {
+    if (settings.passwordSaved() && !askSavedOrTypedPassword(settings.password)) {
+      openMailSettings();
+      return;
+    }
+    if (settings.passwordAsked()) {
+      const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Pop3);
+      if (!entered || trim(*entered).empty()) return;
+      m_run.setPassword(*entered);
+    }
   }
-  if (settings.passwordAsked()) {
-    const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Pop3);
-    if (!entered || trim(*entered).empty()) return;
-    m_run.setPassword(*entered);
+  if (settings.smtpLogin()) {
+    if (settings.smtpPasswordSaved() && !askSavedOrTypedPassword(settings.smtpPassword)) {
+      openMailSettings();
+      return;
+    }
+    if (!settings.smtpPasswordSaved()) {
+      const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Smtp);
+      if (!entered || trim(*entered).empty()) return;
+      m_run.setSmtpPassword(*entered);
+    }
   }
   beginRun();
 }

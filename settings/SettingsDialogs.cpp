@@ -15,8 +15,9 @@ std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which) {
     own = std::make_unique<PasswordPrompt>();
     dialog = own.get();
   }
-  const QString prompt = which == PasswordFor::Ftp ? QStringLiteral("FTPのパスワードを入力して下さい。")
-                                                   : QStringLiteral("POP3のパスワードを入力して下さい。");
+  const QString prompt = which == PasswordFor::Ftp    ? QStringLiteral("FTPのパスワードを入力して下さい。")
+                         : which == PasswordFor::Pop3 ? QStringLiteral("POP3のパスワードを入力して下さい。")
+                                                      : QStringLiteral("SMTPのパスワードを入力して下さい。");
   for (;;) {
     dialog->passwordEdit->clear();
     dialog->promptLabel->setText(prompt);

@@ -6,9 +6,9 @@ class AppContext;
 
 // What other windows use of the settings windows.
 
-enum class PasswordFor { Ftp, Pop3 };
+enum class PasswordFor { Ftp, Pop3, Smtp };
 
-// Asks for the FTP or POP3 password with the password prompt until askSavedOrTypedPassword accepts it;
+// Asks for the FTP, POP3 or SMTP password with the password prompt until askSavedOrTypedPassword accepts it;
 // the trimmed password, or nothing when the operator cancels.
 std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which);
 

@@ -56,7 +56,7 @@ std::string savedPassword(int flag, const fs::path& file) { return flag == 1 ? r
 }  // namespace
 
 SettingsPaths SettingsPaths::of(const AppContext& ctx) {
-  return {ctx.file("QuorMail.env"), ctx.file("QuorMail1.env"), ctx.file("QuorMail2.env")};
+  return {ctx.file("QuorMail.env"), ctx.file("QuorMail1.env"), ctx.file("QuorMail2.env"), ctx.file("QuorMail3.env")};
 }
 
 FtpSettings loadFtpSettings(const SettingsPaths& paths) {
@@ -69,6 +69,7 @@ FtpSettings loadFtpSettings(const SettingsPaths& paths) {
   s.FTP_LOCAL_PATH = ini.readString(kFtp, "FTP_LOCAL_PATH", "");
   s.FTP_HOST_PATH = ini.readString(kFtp, "FTP_HOST_PATH", "");
   s.FTP_PASV = ini.readInteger(kFtp, "FTP_PASV", 1);
+  s.FTP_TLS = ini.readInteger(kFtp, "FTP_TLS", 0);
   return s;
 }
 
@@ -88,6 +89,12 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.Max_Moji = ini.readString(kMail, "Max_Moji", "80");
   s.Nothing_UserName = trimFullWidth(ini.readString(kMail, "Nothing_UserName", ""));
   s.SMTPPORT = ini.readInteger(kMail, "SMTPPORT", 25);
+  s.SmtpSecurity = ini.readInteger(kMail, "SmtpSecurity", 0);
+  s.SmtpAuth = ini.readInteger(kMail, "SmtpAuth", 0);
+  s.SmtpUser = ini.readString(kMail, "SmtpUser", "");
+  s.SmtpPasSave = ini.readInteger(kMail, "SmtpPasSave", 0);
+  s.smtpPassword = savedPassword(s.SmtpPasSave, paths.smtpPassword);
+  s.SenderName = ini.readString(kMail, "SenderName", "");
   return s;
 }
 
@@ -102,6 +109,7 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeString(kFtp, "FTP_HOST_PATH", f.FTP_HOST_PATH);
   ini.writeString(kFtp, "FTP_LOCAL_PATH", f.FTP_LOCAL_PATH);
   ini.writeInteger(kFtp, "FTP_PASV", f.passive() ? 1 : 0);
+  ini.writeInteger(kFtp, "FTP_TLS", f.useTls() ? 1 : 0);
 
   MailSettings& m = s.mail;
   ini.writeString(kMail, "Smtp", m.Smtp);
@@ -120,6 +128,14 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeString(kMail, "Max_Moji", m.Max_Moji);
   m.Nothing_UserName = trimFullWidth(trim(m.Nothing_UserName));
   ini.writeString(kMail, "Nothing_UserName", m.Nothing_UserName);
+  ini.writeInteger(kMail, "SMTPPORT", m.SMTPPORT);
+  ini.writeInteger(kMail, "SmtpSecurity", m.SmtpSecurity);
+  ini.writeInteger(kMail, "SmtpAuth", m.smtpLogin() ? 1 : 0);
+  m.SmtpUser = trim(m.SmtpUser);
+  ini.writeString(kMail, "SmtpUser", m.SmtpUser);
+  writePassword(ini, kMail, "SmtpPasSave", m.SmtpPasSave, m.smtpPassword, paths.smtpPassword);
+  m.SenderName = trim(m.SenderName);
+  ini.writeString(kMail, "SenderName", m.SenderName);
 }
 
 std::string encipherPassword(const std::string& text) {

@@ -9,6 +9,7 @@ struct SettingsPaths {
   std::filesystem::path env;          // QuorMail.env, the INI text
   std::filesystem::path ftpPassword;  // QuorMail1.env
   std::filesystem::path popPassword;  // QuorMail2.env
+  std::filesystem::path smtpPassword;  // QuorMail3.env
 
   static SettingsPaths of(const AppContext& ctx);
 };
@@ -22,13 +23,15 @@ struct FtpSettings {
   std::string FTP_HOST_PATH;
   std::string FTP_LOCAL_PATH;
   int FTP_PASV = 1;
+  int FTP_TLS = 0;  // 1 explicit TLS on the control and data connections
 
   bool passwordSaved() const { return FTP_PAS == 1; }
   bool passwordAsked() const { return FTP_PAS == 0; }
   bool passive() const { return FTP_PASV == 1; }
+  bool useTls() const { return FTP_TLS == 1; }
 };
 
-// The "Mail" section as read (values trimmed), with the saved POP3 password.
+// The "Mail" section as read (values trimmed), with the saved POP3 and SMTP passwords.
 struct MailSettings {
   std::string Smtp;
   std::string MailAdress;
@@ -42,12 +45,20 @@ struct MailSettings {
   int LogWrt = 1;
   std::string Max_Moji = "80";
   std::string Nothing_UserName;  // also trimFullWidth-med
-  int SMTPPORT = 25;             // read only; the save never writes it
+  int SMTPPORT = 25;
+  int SmtpSecurity = 0;      // 0 none, 1 STARTTLS, 2 TLS from the first byte
+  int SmtpAuth = 0;          // 1 SMTP AUTH with SmtpUser
+  std::string SmtpUser;
+  int SmtpPasSave = 0;       // 1 saved in QuorMail3.env, 0 asked at each run
+  std::string smtpPassword;  // from QuorMail3.env when SmtpPasSave is 1, else empty
+  std::string SenderName;    // the sender's display name; empty: the address alone
 
   bool passwordSaved() const { return PasSave == 1; }
   bool passwordAsked() const { return PasSave == 0; }
   bool popBeforeSmtp() const { return POP_before_SMTP != 0; }
   bool writeLog() const { return LogWrt == 1; }
+  bool smtpLogin() const { return SmtpAuth == 1; }
+  bool smtpPasswordSaved() const { return SmtpPasSave == 1; }
 };
 
 // Both sections, as the settings window loads and saves them.

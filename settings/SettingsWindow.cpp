@@ -1,6 +1,7 @@
 #include "settings/SettingsWindow.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <filesystem>
@@ -25,6 +27,9 @@ namespace {
 
 constexpr int kFtpPage = 0;
 constexpr int kMailPage = 1;
+
+// The usual SMTP port of each security mode: plain, STARTTLS (submission), TLS from the first byte.
+constexpr int kUsualSmtpPorts[] = {25, 587, 465};
 
 std::string textOf(const NavigatingEdit* e) { return Sjis::fromQ(e->text()); }
 void setTextOf(NavigatingEdit* e, const std::string& s) { e->setText(Sjis::toQ(s)); }
@@ -69,6 +74,7 @@ QCheckBox* addCheck(QWidget* parent, const char* name, const QString& caption) {
 // "label [field] tail" on one line.
 QHBoxLayout* inlineField(QWidget* parent, const QString& label, QWidget* field, const QString& tail) {
   auto* row = new QHBoxLayout;
+  row->setSpacing(6);
   row->addWidget(new QLabel(label, parent));
   row->addWidget(field);
   row->addWidget(new QLabel(tail, parent));
@@ -80,7 +86,7 @@ QHBoxLayout* inlineField(QWidget* parent, const QString& label, QWidget* field, 
 
 // A field whose check is "not empty, then no double-byte characters".
 struct SettingsWindow::TextCheck {
-  enum class When { Always, FtpPasswordSaved, PopBefore, PopBeforeAndPasswordSaved };
+  enum class When { Always, FtpPasswordSaved, PopBefore, PopBeforeAndPasswordSaved, SmtpLogin, SmtpLoginAndPasswordSaved };
   SettingsCheck check;
   NavigatingEdit* SettingsWindow::*field;
   When when;
@@ -106,12 +112,16 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
   layout->addWidget(informationPanel);
   buildButtonBar();
 
-  const std::array<std::pair<NavigatingEdit*, SettingsCheck>, 10> enterChecks{{{ftpHostEdit, SettingsCheck::FtpHost},
+  const std::array<std::pair<NavigatingEdit*, SettingsCheck>, 14> enterChecks{{{ftpHostEdit, SettingsCheck::FtpHost},
                                                                 {ftpUserEdit, SettingsCheck::FtpUser},
                                                                 {localFolderEdit, SettingsCheck::LocalFolder},
                                                                 {ftpHostFolderEdit, SettingsCheck::HostFolder},
                                                                 {smtpServerEdit, SettingsCheck::SmtpServer},
                                                                 {senderAddressEdit, SettingsCheck::SenderAddress},
+                                                                {senderNameEdit, SettingsCheck::SenderName},
+                                                                {smtpPortEdit, SettingsCheck::SmtpPort},
+                                                                {smtpUserEdit, SettingsCheck::SmtpUser},
+                                                                {smtpPasswordEdit, SettingsCheck::SmtpPassword},
                                                                 {waitSecondsEdit, SettingsCheck::WaitSeconds},
                                                                 {popServerEdit, SettingsCheck::PopServer},
                                                                 {popUserEdit, SettingsCheck::PopUser},
@@ -126,6 +136,9 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
   // Also when the load sets the box: its state then decides the group as a click does.
   connect(popBeforeSmtpBox, &QCheckBox::toggled, this, &SettingsWindow::popBeforeSmtpToggled);
   popBeforeSmtpToggled();
+  connect(smtpLoginBox, &QCheckBox::toggled, this, &SettingsWindow::smtpLoginToggled);
+  smtpLoginToggled();
+  connect(smtpSecurityBox, qOverload<int>(&QComboBox::currentIndexChanged), this, &SettingsWindow::smtpSecurityChosen);
 }
 
 void SettingsWindow::buildFtpPage() {
@@ -171,26 +184,69 @@ void SettingsWindow::buildFtpPage() {
   passiveBox->setChecked(true);
   grid->addWidget(passiveBox, row++, 1);
   addNote(QStringLiteral("通信障害が頻繁に起こる場合はチェックを入れてください。"));
+  ftpTlsBox = addCheck(group, "ftpTlsBox", QStringLiteral("TLSで暗号化する（制御・データとも）"));
+  grid->addWidget(ftpTlsBox, row++, 1);
 }
 
 void SettingsWindow::buildMailPage() {
   mailPage = new QWidget;
   pages->addTab(mailPage, QStringLiteral("メール設定"));
   auto* page = new QVBoxLayout(mailPage);
+  page->setSpacing(4);  // the page holds many rows: kept tight so the window fits a small screen
 
   auto* smtp = new QGroupBox(QStringLiteral("SMTP設定(送信)"), mailPage);
   page->addWidget(smtp);
   auto* smtpGrid = new QGridLayout(smtp);
+  smtpGrid->setVerticalSpacing(4);
   smtpServerEdit = addEdit(smtp, "ESmtp", 100, true);
   smtpGrid->addWidget(new QLabel(QStringLiteral("SMTPｻｰﾊﾞ名"), smtp), 0, 0);
   smtpGrid->addWidget(smtpServerEdit, 0, 1);
   senderAddressEdit = addEdit(smtp, "EMailAdress", 100, true);
   smtpGrid->addWidget(new QLabel(QStringLiteral("ﾒｰﾙｱﾄﾞﾚｽ(差出人)"), smtp), 1, 0);
-  smtpGrid->addWidget(senderAddressEdit, 1, 1);
+  // The sender's name beside the address; Japanese input stays available for it.
+  senderNameEdit = addEdit(smtp, "senderNameEdit", 60, false);
+  auto* senderRow = new QHBoxLayout;
+  senderRow->setSpacing(6);
+  senderRow->addWidget(senderAddressEdit, 3);
+  senderRow->addWidget(new QLabel(QStringLiteral("差出人名"), smtp));
+  senderRow->addWidget(senderNameEdit, 2);
+  smtpGrid->addLayout(senderRow, 1, 1);
+
+  smtpPortEdit = addDigits(smtp, "smtpPortEdit");
+  smtpPortEdit->setMaxLength(5);
+  smtpPortEdit->setFixedWidth(64);
+  smtpSecurityBox = new QComboBox(smtp);
+  smtpSecurityBox->setObjectName(QStringLiteral("smtpSecurityBox"));
+  smtpSecurityBox->addItems({QStringLiteral("なし"), QStringLiteral("STARTTLS"), QStringLiteral("SSL/TLS")});
+  smtpLoginBox = addCheck(smtp, "smtpLoginBox", QStringLiteral("SMTP認証（ログイン）を行う"));
+  auto* portRow = new QHBoxLayout;
+  portRow->setSpacing(6);
+  portRow->addWidget(smtpPortEdit);
+  portRow->addSpacing(12);
+  portRow->addWidget(new QLabel(QStringLiteral("暗号化"), smtp));
+  portRow->addWidget(smtpSecurityBox);
+  portRow->addSpacing(12);
+  portRow->addWidget(smtpLoginBox);
+  portRow->addStretch(1);
+  smtpGrid->addWidget(new QLabel(QStringLiteral("ﾎﾟｰﾄ番号"), smtp), 2, 0);
+  smtpGrid->addLayout(portRow, 2, 1);
+
+  smtpUserEdit = addEdit(smtp, "smtpUserEdit", 100, true);
+  smtpPasswordEdit = addPassword(smtp, "smtpPasswordEdit", 100);
+  saveSmtpPasswordBox = addCheck(smtp, "saveSmtpPasswordBox", QStringLiteral("パスワードを保存する"));
+  auto* loginRow = new QHBoxLayout;
+  loginRow->setSpacing(6);
+  loginRow->addWidget(smtpUserEdit, 1);
+  loginRow->addWidget(new QLabel(QStringLiteral("ﾊﾟｽﾜｰﾄﾞ"), smtp));
+  loginRow->addWidget(smtpPasswordEdit, 1);
+  loginRow->addWidget(saveSmtpPasswordBox);
+  smtpGrid->addWidget(new QLabel(QStringLiteral("SMTPﾕｰｻﾞ名"), smtp), 3, 0);
+  smtpGrid->addLayout(loginRow, 3, 1);
+
   waitSecondsEdit = addDigits(smtp, "EMail1_Wait_Second");
   smtpGrid->addLayout(inlineField(smtp, QStringLiteral("１メール送ったら、"), waitSecondsEdit,
                                   QStringLiteral("秒待機する。")),
-                      2, 0, 1, 2);
+                      4, 0, 1, 2);
 
   popBeforeSmtpBox = addCheck(mailPage, "CB_POP_before_SMTP",
                                 QStringLiteral("POP before SMTPで、ユーザー認証を行ってからメール送信を行う。"));
@@ -200,6 +256,7 @@ void SettingsWindow::buildMailPage() {
   popGroup->setObjectName(QStringLiteral("GPop_Inp"));
   page->addWidget(popGroup);
   auto* popGrid = new QGridLayout(popGroup);
+  popGrid->setVerticalSpacing(4);
   popServerEdit = addEdit(popGroup, "EPop_Saver", 100, true);
   popGrid->addWidget(new QLabel(QStringLiteral("POP3ｻｰﾊﾞ名"), popGroup), 0, 0);
   popGrid->addWidget(popServerEdit, 0, 1);
@@ -208,13 +265,16 @@ void SettingsWindow::buildMailPage() {
   popGrid->addWidget(popUserEdit, 1, 1);
   popPasswordEdit = addPassword(popGroup, "EPop_PasWord", 100);
   popGrid->addWidget(new QLabel(QStringLiteral("POP3ﾊﾟｽﾜｰﾄﾞ"), popGroup), 2, 0);
-  popGrid->addWidget(popPasswordEdit, 2, 1);
   savePopPasswordBox = addCheck(popGroup, "CB_Mail_PasSave", QStringLiteral("パスワードを保存する"));
-  popGrid->addWidget(savePopPasswordBox, 3, 1);
+  auto* popPasswordRow = new QHBoxLayout;
+  popPasswordRow->setSpacing(6);
+  popPasswordRow->addWidget(popPasswordEdit, 1);
+  popPasswordRow->addWidget(savePopPasswordBox);
+  popGrid->addLayout(popPasswordRow, 2, 1);
   popWaitSecondsEdit = addDigits(popGroup, "EPop_After_Snd_Second");
   popGrid->addLayout(inlineField(popGroup, QStringLiteral("POP before SMTPでﾕｰｻﾞｰ認証後"), popWaitSecondsEdit,
                                  QStringLiteral("秒後にメール送信を行う。")),
-                     4, 0, 1, 2);
+                     3, 0, 1, 2);
 
   writeLogBox = addCheck(mailPage, "CBLogWrt", QStringLiteral("ログを出力する。"));
   page->addWidget(writeLogBox);
@@ -279,6 +339,7 @@ void SettingsWindow::loadFields() {
   setTextOf(localFolderEdit, s.ftp.FTP_LOCAL_PATH);
   setTextOf(ftpHostFolderEdit, s.ftp.FTP_HOST_PATH);
   passiveBox->setChecked(s.ftp.passive());
+  ftpTlsBox->setChecked(s.ftp.useTls());
 
   // The box may move the focus into the mail page, so that page is showing first.
   pages->setCurrentIndex(kMailPage);
@@ -294,6 +355,14 @@ void SettingsWindow::loadFields() {
   setTextOf(senderAddressEdit, s.mail.MailAdress);
   setTextOf(lineWidthEdit, threeDigits(s.mail.Max_Moji));
   setTextOf(missingNameEdit, s.mail.Nothing_UserName);
+  setTextOf(senderNameEdit, s.mail.SenderName);
+  // The mode first: choosing it may propose a port, which the stored port then replaces.
+  smtpSecurityBox->setCurrentIndex(s.mail.SmtpSecurity >= 0 && s.mail.SmtpSecurity <= 2 ? s.mail.SmtpSecurity : 0);
+  setTextOf(smtpPortEdit, std::to_string(s.mail.SMTPPORT));
+  smtpLoginBox->setChecked(s.mail.smtpLogin());
+  setTextOf(smtpUserEdit, s.mail.SmtpUser);
+  saveSmtpPasswordBox->setChecked(s.mail.smtpPasswordSaved());
+  setTextOf(smtpPasswordEdit, s.mail.smtpPassword);
 }
 
 void SettingsWindow::saveFields() {
@@ -305,6 +374,7 @@ void SettingsWindow::saveFields() {
   s.ftp.FTP_HOST_PATH = textOf(ftpHostFolderEdit);
   s.ftp.FTP_LOCAL_PATH = textOf(localFolderEdit);
   s.ftp.FTP_PASV = passiveBox->isChecked() ? 1 : 0;
+  s.ftp.FTP_TLS = ftpTlsBox->isChecked() ? 1 : 0;
   s.mail.Smtp = textOf(smtpServerEdit);
   s.mail.MailAdress = textOf(senderAddressEdit);
   s.mail.Mail1_Wait_Second = textOf(waitSecondsEdit);
@@ -317,8 +387,16 @@ void SettingsWindow::saveFields() {
   s.mail.LogWrt = writeLogBox->isChecked() ? 1 : 0;
   s.mail.Max_Moji = textOf(lineWidthEdit);
   s.mail.Nothing_UserName = textOf(missingNameEdit);
+  s.mail.SMTPPORT = toIntOr(trim(textOf(smtpPortEdit)), 25);
+  s.mail.SmtpSecurity = smtpSecurityBox->currentIndex();
+  s.mail.SmtpAuth = smtpLoginBox->isChecked() ? 1 : 0;
+  s.mail.SmtpUser = textOf(smtpUserEdit);
+  s.mail.SmtpPasSave = saveSmtpPasswordBox->isChecked() ? 1 : 0;
+  s.mail.smtpPassword = textOf(smtpPasswordEdit);
+  s.mail.SenderName = textOf(senderNameEdit);
   ::writeSettings(m_paths, s);
   setTextOf(missingNameEdit, s.mail.Nothing_UserName);
+  setTextOf(senderNameEdit, s.mail.SenderName);
 }
 
 void SettingsWindow::save() {
@@ -352,6 +430,19 @@ void SettingsWindow::popBeforeSmtpToggled() {
   if (on) popServerEdit->setFocus();
 }
 
+void SettingsWindow::smtpLoginToggled() {
+  const bool on = smtpLoginBox->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{smtpUserEdit, smtpPasswordEdit, saveSmtpPasswordBox}) w->setEnabled(on);
+}
+
+void SettingsWindow::smtpSecurityChosen(int mode) {
+  if (mode < 0 || mode > 2) return;
+  const std::string typed = trim(textOf(smtpPortEdit));
+  const int port = toIntOr(typed, -1);
+  const bool usualOfAnother = std::find(std::begin(kUsualSmtpPorts), std::end(kUsualSmtpPorts), port) != std::end(kUsualSmtpPorts);
+  if (typed.empty() || usualOfAnother) setTextOf(smtpPortEdit, std::to_string(kUsualSmtpPorts[mode]));
+}
+
 bool SettingsWindow::fail(NavigatingEdit* field, const QString& message) {
   if (!message.isEmpty()) showMessage(message);
   pages->setCurrentIndex(ftpPage->isAncestorOf(field) ? kFtpPage : kMailPage);
@@ -364,7 +455,10 @@ bool SettingsWindow::checkText(const TextCheck& check) {
   const bool pop = popBeforeSmtpBox->isChecked();
   const bool applies = check.when == When::Always || (check.when == When::FtpPasswordSaved && saveFtpPasswordBox->isChecked()) ||
                        (check.when == When::PopBefore && pop) ||
-                       (check.when == When::PopBeforeAndPasswordSaved && pop && savePopPasswordBox->isChecked());
+                       (check.when == When::PopBeforeAndPasswordSaved && pop && savePopPasswordBox->isChecked()) ||
+                       (check.when == When::SmtpLogin && smtpLoginBox->isChecked()) ||
+                       (check.when == When::SmtpLoginAndPasswordSaved && smtpLoginBox->isChecked() &&
+                        saveSmtpPasswordBox->isChecked());
   if (!applies) return true;
   NavigatingEdit* field = this->*check.field;
   const std::string text = trim(textOf(field));
@@ -419,6 +513,30 @@ bool SettingsWindow::checkLineWidth() {
   return true;
 }
 
+bool SettingsWindow::checkSmtpPort() {
+  const std::string t = trim(textOf(smtpPortEdit));
+  setTextOf(smtpPortEdit, t);
+  if (t.empty()) return fail(smtpPortEdit, QStringLiteral("SMTPポート番号を入力して下さい。"));
+  const int port = toIntOr(t, 0);
+  if (!isInteger(t) || port < 1 || port > 65535) return fail(smtpPortEdit, QStringLiteral("SMTPポート番号に誤りがあります。"));
+  setTextOf(smtpPortEdit, std::to_string(port));
+  return true;
+}
+
+// The name goes into the From line as ISO-2022-JP, which has no half-width kana.
+bool SettingsWindow::checkSenderName() {
+  const std::string t = trim(textOf(senderNameEdit));
+  setTextOf(senderNameEdit, t);
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const auto c = static_cast<unsigned char>(t[i]);
+    if (isLeadByte(c))
+      ++i;
+    else if (c >= 0x80)
+      return fail(senderNameEdit, QStringLiteral("差出人名に半角カナがあります。\r\r全角文字で入力して下さい。"));
+  }
+  return true;
+}
+
 bool SettingsWindow::checkField(SettingsCheck which) {
   using When = TextCheck::When;
   static const TextCheck kTextChecks[] = {
@@ -434,6 +552,10 @@ bool SettingsWindow::checkField(SettingsCheck which) {
        u"SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
       {SettingsCheck::SenderAddress, &SettingsWindow::senderAddressEdit, When::Always, u"メールアドレスを入力して下さい。",
        u"メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。"},
+      {SettingsCheck::SmtpUser, &SettingsWindow::smtpUserEdit, When::SmtpLogin, u"SMTPユーザ名を設定して下さい。",
+       u"SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。"},
+      {SettingsCheck::SmtpPassword, &SettingsWindow::smtpPasswordEdit, When::SmtpLoginAndPasswordSaved,
+       u"SMTPパスワードを入力して下さい。", u"SMTPパスワードに全角文字があります。\r\r半角文字で入力して下さい。"},
       {SettingsCheck::PopServer, &SettingsWindow::popServerEdit, When::PopBefore, u"POP3ｻｰﾊﾞ名を入力して下さい。",
        u"POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
       {SettingsCheck::PopUser, &SettingsWindow::popUserEdit, When::PopBefore, u"POP3ﾕｰｻﾞ名を入力して下さい。",
@@ -451,6 +573,8 @@ bool SettingsWindow::checkField(SettingsCheck which) {
     case SettingsCheck::WaitSeconds: return checkSeconds(waitSecondsEdit, true);
     case SettingsCheck::PopWaitSeconds: return checkSeconds(popWaitSecondsEdit, false);
     case SettingsCheck::LineWidth: return checkLineWidth();
+    case SettingsCheck::SmtpPort: return checkSmtpPort();
+    case SettingsCheck::SenderName: return checkSenderName();
     default: break;
   }
   for (const TextCheck& c : kTextChecks)

@@ -5,6 +5,7 @@
 #include "settings/SettingsFiles.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QTabWidget;
@@ -20,6 +21,10 @@ enum class SettingsCheck {
   HostFolder,
   SmtpServer,
   SenderAddress,
+  SenderName,
+  SmtpPort,
+  SmtpUser,
+  SmtpPassword,
   WaitSeconds,
   PopServer,
   PopUser,
@@ -58,9 +63,17 @@ class SettingsWindow : public WindowBase {
   NavigatingEdit* localFolderEdit;
   QPushButton* chooseLocalFolderButton;
   QCheckBox* passiveBox;
+  QCheckBox* ftpTlsBox;
 
   NavigatingEdit* smtpServerEdit;
   NavigatingEdit* senderAddressEdit;
+  NavigatingEdit* senderNameEdit;
+  NavigatingEdit* smtpPortEdit;
+  QComboBox* smtpSecurityBox;  // 0 none, 1 STARTTLS, 2 SSL/TLS
+  QCheckBox* smtpLoginBox;
+  NavigatingEdit* smtpUserEdit;
+  NavigatingEdit* smtpPasswordEdit;
+  QCheckBox* saveSmtpPasswordBox;
   NavigatingEdit* waitSecondsEdit;
   QCheckBox* popBeforeSmtpBox;
   QGroupBox* popGroup;
@@ -82,6 +95,10 @@ class SettingsWindow : public WindowBase {
   void cancel();
   void chooseLocalFolder();
   void popBeforeSmtpToggled();
+  void smtpLoginToggled();
+  // Puts the usual port of the chosen mode in the port field when it still holds
+  // another mode's usual port (or nothing).
+  void smtpSecurityChosen(int mode);
 
  private:
   struct TextCheck;
@@ -89,6 +106,8 @@ class SettingsWindow : public WindowBase {
   bool checkLocalFolder();
   bool checkSeconds(NavigatingEdit* field, bool formatFirst);
   bool checkLineWidth();
+  bool checkSmtpPort();
+  bool checkSenderName();
   bool fail(NavigatingEdit* field, const QString& message);
 
   void buildFtpPage();

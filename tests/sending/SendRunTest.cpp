@@ -2,6 +2,7 @@
 // 127.0.0.1, and a scripted server for a server that never answers.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <functional>
 
@@ -13,6 +14,7 @@
 #include "sending/SendRun.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestProgram.h"
 
 namespace {
@@ -106,7 +108,27 @@ struct SendRunTest : ::testing::Test {
   std::string decoded(const SmtpTestServer::Message& m) {
     return runCommand(std::string(kPython) + " " QUORMAIL_SOURCE_DIR "/tests/support/decode_mail.py " + m.emlPath);
   }
+
+  // One decoded header's value ("" when missing).
+  static std::string headerOf(const std::string& decodedMail, const std::string& name) {
+    const std::string text = "\n" + decodedMail;
+    const std::size_t at = text.find("\n" + name + ": ");
+    if (at == std::string::npos) return "";
+    const std::size_t from = at + name.size() + 3;
+    return text.substr(from, text.find('\n', from) - from);
+  }
 };
+
+// A server that speaks TLS with the test authority's certificate and wants a login.
+SmtpTestServer::Options tlsServer(const TestCertificates::Pair& pair, bool implicit) {
+  SmtpTestServer::Options o;
+  o.certFile = pair.cert;
+  o.keyFile = pair.key;
+  o.implicitTls = implicit;
+  o.authUser = "quor";
+  o.authPassword = "s3cret pass";
+  return o;
+}
 
 TEST_F(SendRunTest, ListsTheSendableReadersDueAStoryAndMarksOnlyThoseThatCanBeSent) {
   story("00001", "s1", "b1");
@@ -474,3 +496,167 @@ TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
 }
 
 }  // namespace
+
+namespace {
+
+// The settings of a submission server: TLS as given, login as quor.
+MailSettings submission(int port, int security) {
+  MailSettings s = SendRunTest::settings(port);
+  s.Smtp = "localhost";  // the name the test certificates carry
+  s.SmtpSecurity = security;
+  s.SmtpAuth = 1;
+  s.SmtpUser = " quor ";
+  s.SenderName = sj(" クオル 事務局 ");
+  return s;
+}
+
+}  // namespace
+
+TEST_F(SendRunTest, MailGoesOverStartTlsOrImplicitTlsWithLoginAndReadsBackAsTyped) {
+  TestCertificates::get();  // the authority reaches the client through SSL_CERT_FILE
+  story("00001", sj("第2話 最終"), "##readername##" + sj("様\r\n第2話 最終回です。"));
+  for (const int security : {1, 2}) {
+    SCOPED_TRACE(security);
+    program.exec(" DELETE FROM USERLIST");
+    reader("00001", sj("山田"), "00001");
+    SmtpTestServer smtp(tlsServer(TestCertificates::get().localhost, security == 2));
+    run.listDueReaders();
+    run.setSettings(submission(smtp.port(), security));
+    run.setSmtpPassword("s3cret pass");
+    run.markAll();
+    ASSERT_TRUE(run.checkStart().ready());
+    Recorder seen;
+    const SendReport report = run.run(seen);
+    ASSERT_TRUE(report.completed) << (seen.errors.empty() ? "" : seen.errors[0]);
+    ASSERT_TRUE(smtp.waitForMessages(1));
+    const SmtpTestServer::Message m = smtp.messages()[0];
+    EXPECT_NE(m.envelope.find("\"tls\": true"), std::string::npos) << m.envelope;
+    EXPECT_NE(m.envelope.find("\"login\": \"quor\""), std::string::npos) << m.envelope;
+
+    const std::string mail = decoded(m);
+    EXPECT_EQ(headerOf(mail, "Subject"), "第2話 最終") << mail;
+    EXPECT_EQ(headerOf(mail, "From"), "クオル 事務局 <owner@example.com>") << mail;
+    EXPECT_NE(mail.find("\n\n山田様\r\n第2話 最終回です。\r\n"), std::string::npos) << mail;
+    EXPECT_EQ(headerOf(mail, "MIME-Version"), "1.0");
+    EXPECT_EQ(headerOf(mail, "Content-Type"), "text/plain; charset=\"ISO-2022-JP\"");
+    EXPECT_EQ(headerOf(mail, "Content-Transfer-Encoding"), "7bit");
+    const std::string id = headerOf(mail, "Message-ID");
+    EXPECT_EQ(id.front(), '<');
+    EXPECT_NE(id.find("@example.com>"), std::string::npos) << id;
+    EXPECT_EQ(stored("00001")[0], "00002");
+  }
+}
+
+TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePassword) {
+  TestCertificates::get();
+  story("00001", "s1", "b1");
+  reader("00001", "a", "00001");
+  reader("00002", "b", "00001");
+  SmtpTestServer smtp(tlsServer(TestCertificates::get().localhost, false));
+  run.listDueReaders();
+  run.setSettings(submission(smtp.port(), 1));
+  run.setSmtpPassword("wrong-Pa55word");
+  run.markAll();
+  const SendReport report = run.run(recorder);
+  EXPECT_FALSE(report.completed);
+  EXPECT_EQ(report.sent, 0);
+  ASSERT_EQ(recorder.errors.size(), 1u);
+  // The server's own words (aiosmtpd's reply to a wrong password).
+  EXPECT_EQ(recorder.errors[0], sj("QuickSend 失敗\r5.7.8 Authentication credentials invalid\r\n"));
+  EXPECT_EQ(recorder.errors[0].find("wrong-Pa55word"), std::string::npos);
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
+  EXPECT_TRUE(smtp.messages().empty());
+  EXPECT_EQ(stored("00001")[0], "00001");
+  EXPECT_EQ(stored("00002")[0], "00001");
+  const std::string log = TestProgram::readFile(program.file("SndMail.log"));
+  EXPECT_FALSE(log.empty());
+  EXPECT_EQ(log.find("wrong-Pa55word"), std::string::npos);
+}
+
+TEST_F(SendRunTest, ACertificateThatCannotBeVerifiedStopsTheRunWithItsReason) {
+  const TestCertificates& certs = TestCertificates::get();
+  story("00001", "s1", "b1");
+  for (const auto& [pair, reason] : {std::make_pair(certs.wrongHost, "hostname mismatch"),
+                                     std::make_pair(certs.expired, "certificate has expired")}) {
+    for (const int security : {1, 2}) {
+      SCOPED_TRACE(std::string(reason) + " " + std::to_string(security));
+      program.exec(" DELETE FROM USERLIST");
+      reader("00001", "a", "00001");
+      SmtpTestServer smtp(tlsServer(pair, security == 2));
+      run.listDueReaders();
+      run.setSettings(submission(smtp.port(), security));
+      run.setSmtpPassword("s3cret pass");
+      run.markAll();
+      Recorder seen;
+      EXPECT_FALSE(run.run(seen).completed);
+      ASSERT_EQ(seen.errors.size(), 1u);
+      EXPECT_EQ(seen.errors[0], sj("QuickSend 失敗\r証明書を検証できません: ") + reason);
+      EXPECT_TRUE(smtp.messages().empty());
+      EXPECT_EQ(stored("00001")[0], "00001");
+    }
+  }
+}
+
+TEST_F(SendRunTest, SubjectsAndSenderNamesReadBackExactlyAsTyped) {
+  SmtpTestServer smtp;
+  // Subject, sender name, and the From line as a mail reader shows it.
+  const std::vector<std::array<const char*, 3>> typed = {
+      {"第2話 最終", "クオル 事務局", "クオル 事務局 <owner@example.com>"},
+      {"第1話ご挨拶", "山田", "山田 <owner@example.com>"},
+      {"お知らせ No.3", "Quor Mail", "Quor Mail <owner@example.com>"},
+      {"【重要】 第３回　お知らせ", "Quor \"Mail\" Office", "\"Quor \\\"Mail\\\" Office\" <owner@example.com>"},
+      {"Weekly news  vol.2", "事務局 (Quor)", "\"事務局 (Quor)\" <owner@example.com>"},
+      {"A 第2話  最終 B", "", "owner@example.com"},
+  };
+  for (std::size_t i = 0; i < typed.size(); ++i) story(zeroFill(std::to_string(i + 1), 5), sj(typed[i][0]), "b");
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    SCOPED_TRACE(typed[i][0]);
+    program.exec(" DELETE FROM USERLIST");
+    reader("00001", "a", zeroFill(std::to_string(i + 1), 5));
+    run.listDueReaders();
+    MailSettings s = settings(smtp.port());
+    s.SenderName = sj(typed[i][1]);
+    run.setSettings(s);
+    run.markAll();
+    ASSERT_TRUE(run.run(recorder).completed);
+    ASSERT_TRUE(smtp.waitForMessages(i + 1));
+    const std::string mail = decoded(smtp.messages()[i]);
+    EXPECT_EQ(headerOf(mail, "Subject"), typed[i][0]) << mail;
+    EXPECT_EQ(headerOf(mail, "From"), typed[i][2]) << mail;
+  }
+}
+
+TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
+  story("00001", "s", "b");
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  run.markAll();
+  MailSettings s = settings(25);
+  s.SmtpAuth = 1;
+  s.SmtpUser = "  ";
+  const std::vector<std::pair<std::function<void(MailSettings&)>, const char*>> steps = {
+      {[](MailSettings& m) { m.SmtpUser = sj("ユーザ"); }, "SMTPユーザ名を設定して下さい。"},
+      {[](MailSettings& m) { m.SmtpUser = " quor "; }, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。"},
+      {[](MailSettings& m) { m.SmtpSecurity = 3; }, nullptr},
+      {[](MailSettings& m) { m.SmtpSecurity = 2; }, "SMTPの暗号化の設定に誤りがあります。"},
+  };
+  for (const auto& [mend, message] : steps) {
+    run.setSettings(s);
+    const StartCheck check = run.checkStart();
+    if (message) {
+      EXPECT_EQ(check.outcome, StartCheck::Outcome::settingsProblem) << message;
+      EXPECT_EQ(check.message, sj(message));
+    } else {
+      EXPECT_TRUE(check.ready());
+    }
+    mend(s);
+  }
+  run.setSettings(s);
+  EXPECT_TRUE(run.checkStart().ready());
+  EXPECT_EQ(run.settings().SmtpUser, "quor");
+  // Without the login the user is not looked at.
+  s.SmtpAuth = 0;
+  s.SmtpUser = sj("全角");
+  run.setSettings(s);
+  EXPECT_TRUE(run.checkStart().ready());
+}

@@ -12,22 +12,61 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+#include <deque>
 
+#include "controls/NavigatingEdit.h"
 #include "controls/StripedGrid.h"
 #include "core/Clock.h"
+#include "core/IniFile.h"
 #include "core/ShutdownOnSignal.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
 #include "core/TextUtil.h"
 #include "sending/SendWindow.h"
+#include "settings/PasswordPrompt.h"
+#include "settings/SettingsFiles.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestProgram.h"
 
 namespace {
 
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Answers every password prompt that shows, in turn: a typed password, or a cancel
+// when the answer is empty. Writes down each prompt's text.
+class PromptAnswers : public QObject {
+ public:
+  explicit PromptAnswers(std::vector<QString> answers) : m_answers(answers.begin(), answers.end()) {
+    qApp->installEventFilter(this);
+  }
+  ~PromptAnswers() override { qApp->removeEventFilter(this); }
+  std::vector<QString> prompts;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    auto* prompt = qobject_cast<PasswordPrompt*>(watched);
+    if (prompt && e->type() == QEvent::Show) {
+      prompts.push_back(prompt->promptLabel->text());
+      const QString answer = m_answers.empty() ? QString() : m_answers.front();
+      if (!m_answers.empty()) m_answers.pop_front();
+      QTimer::singleShot(0, prompt, [prompt, answer] {
+        if (answer.isEmpty()) {
+          prompt->cancelButton->click();
+          return;
+        }
+        prompt->passwordEdit->setText(answer);
+        prompt->passwordKeyPressed(13);
+      });
+    }
+    return false;
+  }
+
+ private:
+  std::deque<QString> m_answers;
+};
 
 struct SendWindowTest : ::testing::Test {
   TestProgram program;
@@ -454,3 +493,71 @@ TEST_F(SendWindowTest, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
 }
 
 }  // namespace
+
+TEST_F(SendWindowTest, PasswordsAreAskedOnlyForWhatTheRunUses) {
+  SmtpTestServer plain;
+  story("00001");
+  reader("00001", "a", "00001");
+  // POP before SMTP off: no POP3 password is asked, saved or not.
+  settings("PasSave=0\r\n", plain.port());
+  {
+    PromptAnswers answers({});
+    open();
+    window->markAllButton()->click();
+    startAndWait();
+    EXPECT_TRUE(answers.prompts.empty());
+  }
+  EXPECT_EQ(plain.messages().size(), 1u);
+  EXPECT_TRUE(boxes.shown().empty()) << boxes.lastText().toStdString();
+
+  // With SMTP login and its password not saved, the SMTP password is asked and used.
+  TestCertificates::get();
+  SmtpTestServer::Options o;
+  o.certFile = TestCertificates::get().localhost.cert;
+  o.keyFile = TestCertificates::get().localhost.key;
+  o.authUser = "quor";
+  o.authPassword = "s3cret";
+  SmtpTestServer submission(o);
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
+  const std::string login = "SmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpUser=quor\r\n";
+  settings(login + "SmtpPasSave=0\r\n", submission.port());
+  IniFile(program.file("QuorMail.env")).writeString("Mail", "Smtp", "localhost");
+  {
+    PromptAnswers answers({QString()});  // cancelled: no run
+    open();
+    window->markAllButton()->click();
+    window->startButton()->click();
+    EXPECT_FALSE(window->running());
+    EXPECT_EQ(answers.prompts, std::vector<QString>{q("SMTPのパスワードを入力して下さい。")});
+  }
+  {
+    PromptAnswers answers({QStringLiteral(" s3cret ")});
+    startAndWait();
+    EXPECT_EQ(answers.prompts.size(), 1u);
+  }
+  ASSERT_TRUE(submission.waitForMessages(1));
+  EXPECT_NE(submission.messages()[0].envelope.find("\"login\": \"quor\""), std::string::npos);
+  EXPECT_EQ(nextStoryStored("00001"), "00002");
+  EXPECT_TRUE(boxes.shown().empty()) << boxes.lastText().toStdString();
+
+  // Saved: no prompt; a saved password that is blank opens the settings on the mail page.
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
+  settings(login + "SmtpPasSave=1\r\n", submission.port());
+  IniFile(program.file("QuorMail.env")).writeString("Mail", "Smtp", "localhost");
+  writePasswordFile(program.file("QuorMail3.env"), "s3cret");
+  {
+    PromptAnswers answers({});
+    open();
+    window->markAllButton()->click();
+    startAndWait();
+    EXPECT_TRUE(answers.prompts.empty());
+  }
+  EXPECT_TRUE(submission.waitForMessages(2));
+  std::filesystem::remove(program.file("QuorMail3.env"));
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
+  open();
+  window->markAllButton()->click();
+  EXPECT_EQ(settingsPageOpenedBy([&] { window->startButton()->click(); }), 1);
+  EXPECT_EQ(boxes.lastText(), q("パスワードを設定して下さい。"));
+  EXPECT_FALSE(window->running());
+}

@@ -35,6 +35,14 @@ class SettingsFilesTest : public ::testing::Test {
     s.mail.LogWrt = 0;
     s.mail.Max_Moji = " 72";
     s.mail.Nothing_UserName = sj(" 　読者様　 ");
+    s.mail.SMTPPORT = 587;
+    s.mail.SmtpSecurity = 1;
+    s.mail.SmtpAuth = 1;
+    s.mail.SmtpUser = " taro@example.com ";
+    s.mail.SmtpPasSave = 1;
+    s.mail.smtpPassword = "smtp-secret";
+    s.mail.SenderName = sj(" クオル 事務局 ");
+    s.ftp.FTP_TLS = 1;
     return s;
   }
 
@@ -67,10 +75,12 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
   writeSettings(paths, s);
   EXPECT_EQ(TestProgram::readFile(paths.env),
             "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=taro\r\nFTP_PAS=1\r\n"
-            "FTP_HOST_PATH=/public_html/cgi\r\nFTP_LOCAL_PATH=/home/taro/data\r\nFTP_PASV=0\r\n\r\n"
+            "FTP_HOST_PATH=/public_html/cgi\r\nFTP_LOCAL_PATH=/home/taro/data\r\nFTP_PASV=0\r\nFTP_TLS=1\r\n\r\n"
             "[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=info@example.com\r\nMail1_Wait_Second=5\r\n"
             "PasSave=1\r\nPOP_before_SMTP=1\r\nPop_Saver=pop.example.com\r\nPop_UsrName=taro\r\n"
-            "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n");
+            "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n" +
+                "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
+                "SenderName=" + sj("クオル 事務局") + "\r\n");
   EXPECT_EQ(s.mail.Nothing_UserName, sj("読者様"));  // what was written, for the field
 
   const AllSettings back = readSettings(paths);
@@ -81,18 +91,60 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
   EXPECT_EQ(back.mail.Mail1_Wait_Second, "5");
   EXPECT_EQ(back.mail.LogWrt, 0);
   EXPECT_EQ(TestProgram::readFile(paths.ftpPassword).size(), 16u);
+  EXPECT_EQ(back.mail.SMTPPORT, 587);
+  EXPECT_EQ(back.mail.SmtpSecurity, 1);
+  EXPECT_TRUE(back.mail.smtpLogin());
+  EXPECT_EQ(back.mail.SmtpUser, "taro@example.com");
+  EXPECT_TRUE(back.mail.smtpPasswordSaved());
+  EXPECT_EQ(back.mail.smtpPassword, "smtp-secret");
+  EXPECT_EQ(back.mail.SenderName, sj("クオル 事務局"));
+  EXPECT_TRUE(back.ftp.useTls());
+  // The SMTP password file is the third of its kind: same cipher, owner only.
+  EXPECT_EQ(paths.smtpPassword.filename(), "QuorMail3.env");
+  EXPECT_EQ(TestProgram::readFile(paths.smtpPassword), encipherPassword("smtp-secret"));
+  EXPECT_EQ(mode(paths.smtpPassword), 0600u);
+  EXPECT_EQ(TestProgram::readFile(paths.env).find("smtp-secret"), std::string::npos);
 }
 
 TEST_F(SettingsFilesTest, AHandAddedKeySurvivesEverySave) {
   AllSettings s = filled();
   writeSettings(paths, s);
-  IniFile(paths.env).writeString("Mail", "SMTPPORT", " 2525 ");
+  IniFile(paths.env).writeString("Mail", "HandAdded", " 2525 ");
   writeSettings(paths, s);
   s.mail.Smtp = "other.example.com";
   writeSettings(paths, s);
   const MailSettings m = loadMailSettings(paths);
-  EXPECT_EQ(m.SMTPPORT, 2525);
+  EXPECT_EQ(IniFile(paths.env).readInteger("Mail", "HandAdded", 0), 2525);
   EXPECT_EQ(m.Smtp, "other.example.com");
+}
+
+TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
+  TestProgram::writeFile(paths.env, "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_PASV=1\r\n"
+                                    "[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=info@example.com\r\nSMTPPORT=2525\r\n");
+  writePasswordFile(paths.smtpPassword, "stray");  // no switch says it is saved
+  AllSettings s = readSettings(paths);
+  EXPECT_EQ(s.mail.SMTPPORT, 2525);
+  EXPECT_EQ(s.mail.SmtpSecurity, 0);
+  EXPECT_FALSE(s.mail.smtpLogin());
+  EXPECT_EQ(s.mail.SmtpUser, "");
+  EXPECT_FALSE(s.mail.smtpPasswordSaved());
+  EXPECT_EQ(s.mail.smtpPassword, "");
+  EXPECT_EQ(s.mail.SenderName, "");
+  EXPECT_FALSE(s.ftp.useTls());
+
+  // A save keeps the hand-set port and deletes the password file nobody asked for.
+  writeSettings(paths, s);
+  EXPECT_EQ(IniFile(paths.env).readString("Mail", "SMTPPORT", ""), "2525");
+  EXPECT_FALSE(fs::exists(paths.smtpPassword));
+
+  // The SMTP password follows its own switch, apart from the POP3 one.
+  s.mail.SmtpPasSave = 1;
+  s.mail.smtpPassword = "smtp-only";
+  s.mail.PasSave = 0;
+  writeSettings(paths, s);
+  EXPECT_EQ(readPasswordFile(paths.smtpPassword), "smtp-only");
+  EXPECT_FALSE(fs::exists(paths.popPassword));
+  EXPECT_EQ(loadMailSettings(paths).smtpPassword, "smtp-only");
 }
 
 TEST_F(SettingsFilesTest, SwitchesReadAsTheirKeysDefine) {

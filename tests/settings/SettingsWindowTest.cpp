@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -56,6 +57,12 @@ class SettingsWindowTest : public ::testing::Test {
     w.popWaitSecondsEdit->setText("10");
     w.lineWidthEdit->setText("72");
     w.missingNameEdit->setText(q("読者様"));
+    w.senderNameEdit->setText(q("クオル 事務局"));
+    w.smtpPortEdit->setText("587");
+    w.smtpLoginBox->setChecked(true);
+    w.smtpUserEdit->setText("taro");
+    w.saveSmtpPasswordBox->setChecked(true);
+    w.smtpPasswordEdit->setText("smtp-pass");
   }
 
   void expectFailure(const QString& message, int page, QWidget* focus) {
@@ -165,6 +172,14 @@ TEST_F(SettingsWindowTest, FullCheckStopsAtTheFirstFailingFieldInOrder) {
       {[&] { w.smtpServerEdit->setText(q("ｓmtp")); }, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.smtpServerEdit},
       {[&] { w.senderAddressEdit->setText(""); }, "メールアドレスを入力して下さい。", 1, w.senderAddressEdit},
       {[&] { w.senderAddressEdit->setText(q("あ@example.com")); }, "メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.senderAddressEdit},
+      {[&] { w.senderNameEdit->setText(q("ｸｵﾙ 事務局")); }, "差出人名に半角カナがあります。\r\r全角文字で入力して下さい。", 1, w.senderNameEdit},
+      {[&] { w.smtpPortEdit->setText(" "); }, "SMTPポート番号を入力して下さい。", 1, w.smtpPortEdit},
+      {[&] { w.smtpPortEdit->setText("0"); }, "SMTPポート番号に誤りがあります。", 1, w.smtpPortEdit},
+      {[&] { w.smtpPortEdit->setText("65536"); }, "SMTPポート番号に誤りがあります。", 1, w.smtpPortEdit},
+      {[&] { w.smtpUserEdit->setText(" "); }, "SMTPユーザ名を設定して下さい。", 1, w.smtpUserEdit},
+      {[&] { w.smtpUserEdit->setText(q("太郎")); }, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。", 1, w.smtpUserEdit},
+      {[&] { w.smtpPasswordEdit->setText(""); }, "SMTPパスワードを入力して下さい。", 1, w.smtpPasswordEdit},
+      {[&] { w.smtpPasswordEdit->setText(q("ぱす")); }, "SMTPパスワードに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.smtpPasswordEdit},
       {[&] { w.waitSecondsEdit->setText(""); }, "秒数を入力して下さい。", 1, w.waitSecondsEdit},
       {[&] { w.waitSecondsEdit->setText("1a"); }, "秒数に誤りがあります。", 1, w.waitSecondsEdit},
       {[&] { w.popServerEdit->setText(""); }, "POP3ｻｰﾊﾞ名を入力して下さい。", 1, w.popServerEdit},
@@ -224,6 +239,14 @@ TEST_F(SettingsWindowTest, ChecksThatDependOnTheBoxesPassWhenTheBoxesAreOff) {
   w.ftpPasswordEdit->setText("");
   w.popBeforeSmtpBox->setChecked(false);
   for (NavigatingEdit* e : {w.popServerEdit, w.popUserEdit, w.popPasswordEdit, w.popWaitSecondsEdit}) e->setText("");
+  w.smtpLoginBox->setChecked(false);
+  for (NavigatingEdit* e : {w.smtpUserEdit, w.smtpPasswordEdit}) e->setText("");
+  w.senderNameEdit->setText("");  // no name: the address alone
+  EXPECT_TRUE(w.checkField(SettingsCheck::All));
+  // With the login on but its password not saved, only that password may stay blank.
+  w.smtpLoginBox->setChecked(true);
+  w.saveSmtpPasswordBox->setChecked(false);
+  w.smtpUserEdit->setText("u");
   EXPECT_TRUE(w.checkField(SettingsCheck::All));
   // With POP before SMTP on but the password not saved, only the password may stay blank.
   w.popBeforeSmtpBox->setChecked(true);
@@ -305,6 +328,58 @@ TEST_F(SettingsWindowTest, PopBeforeSmtpBoxSwitchesTheGroupAndFocusesTheServer) 
   EXPECT_EQ(w.focusWidget(), w.popServerEdit);
 }
 
+TEST_F(SettingsWindowTest, LoginSwitchEnablesItsFieldsAndTheStoredDeliverySettingsLoad) {
+  TestProgram::writeFile(paths.env, "[FTP]\r\nFTP_TLS=1\r\n[Mail]\r\nSMTPPORT=2465\r\nSmtpSecurity=2\r\nSmtpAuth=1\r\n"
+                                    "SmtpUser=taro\r\nSmtpPasSave=1\r\nSenderName=" + sj("クオル 事務局") + "\r\n");
+  writePasswordFile(paths.smtpPassword, "smtp-saved");
+  open(1);
+  EXPECT_TRUE(w.ftpTlsBox->isChecked());
+  EXPECT_EQ(w.smtpSecurityBox->currentIndex(), 2);
+  EXPECT_EQ(w.smtpSecurityBox->currentText(), "SSL/TLS");
+  EXPECT_EQ(w.smtpPortEdit->text(), "2465");  // the stored port, not the mode's usual one
+  EXPECT_TRUE(w.smtpLoginBox->isChecked());
+  EXPECT_EQ(w.smtpUserEdit->text(), "taro");
+  EXPECT_TRUE(w.saveSmtpPasswordBox->isChecked());
+  EXPECT_EQ(w.smtpPasswordEdit->text(), "smtp-saved");
+  EXPECT_EQ(w.senderNameEdit->text(), q("クオル 事務局"));
+  EXPECT_TRUE(w.smtpUserEdit->isEnabled());
+
+  w.smtpLoginBox->click();
+  for (QWidget* f : std::initializer_list<QWidget*>{w.smtpUserEdit, w.smtpPasswordEdit, w.saveSmtpPasswordBox})
+    EXPECT_FALSE(f->isEnabled()) << f->objectName().toStdString();
+  w.smtpLoginBox->click();
+  EXPECT_TRUE(w.smtpPasswordEdit->isEnabled());
+
+  // A file from before these settings: no login, its fields off, plain on port 25.
+  TestProgram::writeFile(paths.env, "[Mail]\r\nSmtp=smtp.example.com\r\n");
+  open(1);
+  EXPECT_FALSE(w.ftpTlsBox->isChecked());
+  EXPECT_EQ(w.smtpSecurityBox->currentText(), q("なし"));
+  EXPECT_EQ(w.smtpPortEdit->text(), "25");
+  EXPECT_FALSE(w.smtpLoginBox->isChecked());
+  EXPECT_FALSE(w.smtpUserEdit->isEnabled());
+  EXPECT_EQ(w.senderNameEdit->text(), "");
+}
+
+TEST_F(SettingsWindowTest, ChoosingASecurityModeProposesItsUsualPortOnlyOverAnotherModesPort) {
+  open(1);
+  ASSERT_EQ(w.smtpPortEdit->text(), "25");
+  w.smtpSecurityBox->setCurrentIndex(1);
+  EXPECT_EQ(w.smtpPortEdit->text(), "587");
+  w.smtpSecurityBox->setCurrentIndex(2);
+  EXPECT_EQ(w.smtpPortEdit->text(), "465");
+  w.smtpSecurityBox->setCurrentIndex(0);
+  EXPECT_EQ(w.smtpPortEdit->text(), "25");
+  // A port of the operator's own stays whatever the mode.
+  w.smtpPortEdit->setText("2525");
+  w.smtpSecurityBox->setCurrentIndex(1);
+  EXPECT_EQ(w.smtpPortEdit->text(), "2525");
+  w.smtpPortEdit->setText("");
+  w.smtpSecurityBox->setCurrentIndex(2);
+  EXPECT_EQ(w.smtpPortEdit->text(), "465");
+  EXPECT_TRUE(dialogs.shown().empty());
+}
+
 TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
   writePasswordFile(paths.ftpPassword, "old");
   IniFile(paths.env).writeString("Mail", "SMTPPORT", "2525");
@@ -327,8 +402,31 @@ TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
   EXPECT_EQ(s.mail.password, "pop-pass");
   EXPECT_EQ(s.mail.Mail1_Wait_Second, "30");
   EXPECT_EQ(s.mail.Max_Moji, "72");
-  EXPECT_EQ(s.mail.SMTPPORT, 2525);
+  EXPECT_EQ(s.mail.SMTPPORT, 587);
+  EXPECT_EQ(s.mail.SmtpSecurity, 0);
+  EXPECT_TRUE(s.mail.smtpLogin());
+  EXPECT_EQ(s.mail.SmtpUser, "taro");
+  EXPECT_EQ(s.mail.smtpPassword, "smtp-pass");
+  EXPECT_EQ(s.mail.SenderName, sj("クオル 事務局"));
+  EXPECT_FALSE(s.ftp.useTls());
   EXPECT_NE(TestProgram::readFile(paths.env).find("Max_Moji= 72\r\n"), std::string::npos);
+
+  // The port the file had is shown and written back; the switches are saved as set.
+  IniFile(paths.env).writeString("Mail", "SMTPPORT", "2525");
+  open(1);
+  EXPECT_EQ(w.smtpPortEdit->text(), "2525");
+  w.smtpSecurityBox->setCurrentIndex(1);
+  w.ftpTlsBox->setChecked(true);
+  w.saveSmtpPasswordBox->setChecked(false);
+  w.smtpPasswordEdit->setText("");
+  w.saveButton->click();
+  EXPECT_TRUE(dialogs.shown().empty()) << dialogs.lastText().toStdString();
+  const AllSettings again = readSettings(paths);
+  EXPECT_EQ(again.mail.SMTPPORT, 2525);
+  EXPECT_EQ(again.mail.SmtpSecurity, 1);
+  EXPECT_TRUE(again.ftp.useTls());
+  EXPECT_FALSE(again.mail.smtpPasswordSaved());
+  EXPECT_FALSE(fs::exists(paths.smtpPassword));
 }
 
 TEST_F(SettingsWindowTest, AFailedCheckOrCancelSavesNothing) {

@@ -1,0 +1,97 @@
+// The receive run with FTP_TLS on, against pyftpdlib's TLS handler that wants TLS on
+// the control and data connections, and the test authority handed in through
+// SSL_CERT_FILE: every stage over TLS in passive and active mode, and certificates that
+// cannot be verified refused.
+#include <filesystem>
+#include <memory>
+
+#include "intake/ReceiveRun.h"
+#include "settings/SettingsFiles.h"
+#include "tests/intake/IntakeFixture.h"
+#include "tests/support/Servers.h"
+#include "tests/support/TestCertificates.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kRegistrations = "\tfirst@example.com\t2024/05/01 10:11:12\r\n";
+
+struct ReceiveRunTlsTest : IntakeTest {
+  std::unique_ptr<FtpTestServer> server;
+  ReceiveRun engine{program.sql(), listener, stop};
+  std::string local;
+
+  void SetUp() override {
+    IntakeTest::SetUp();
+    local = program.file("recv").string();
+    fs::create_directories(local);
+    engine.log().setPaths(program.file("FtpRcv.log"), program.file("FtpRcv_Err.log"));
+    engine.changeDirWaitMs = 0;
+  }
+
+  void startServer(const TestCertificates::Pair& pair) {
+    server = std::make_unique<FtpTestServer>("quor", "pass", "elradfmwMT", pair.cert, pair.key);
+    fs::create_directories(server->home() + "/data");
+    TestProgram::writeFile(remotePath(), kRegistrations);
+  }
+  std::string remotePath() const { return server->home() + "/data/registdata.cgi"; }
+
+  IntakeReport run(bool passive, bool tls) {
+    FtpSettings s;
+    s.FTP_HOST_ADR = "localhost";  // the name the test certificates carry
+    s.FTP_USER = "quor";
+    s.FTP_PAS = 1;
+    s.password = "pass";
+    s.FTP_HOST_PATH = "/data";
+    s.FTP_LOCAL_PATH = local;
+    s.FTP_PASV = passive ? 1 : 0;
+    s.FTP_TLS = tls ? 1 : 0;
+    listener.boxes.clear();
+    engine.port = server->port();
+    return engine.run(s);
+  }
+
+  std::string runLog() const { return TestProgram::readFile(program.file("FtpRcv.log")); }
+};
+
+}  // namespace
+
+TEST_F(ReceiveRunTlsTest, EveryStageGoesOverTlsPassiveAndActive) {
+  startServer(TestCertificates::get().localhost);
+  for (const bool passive : {true, false}) {
+    SCOPED_TRACE(passive ? "passive" : "active");
+    TestProgram::writeFile(remotePath(), kRegistrations);
+    program.exec(" DELETE FROM USERLIST");
+    const IntakeReport report = run(passive, true);
+    EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed) << runLog();
+    EXPECT_EQ(report.registered, 1);
+    EXPECT_TRUE(listener.boxes.empty());
+    EXPECT_EQ(TestProgram::readFile(local + "/registdata.cgi"), kRegistrations);
+    EXPECT_EQ(TestProgram::readFile(remotePath()), "");  // the upload went over TLS too
+    EXPECT_EQ(readerCount(), 1u);
+  }
+  // The server wants TLS: without the switch the login is refused and nothing changes.
+  TestProgram::writeFile(remotePath(), kRegistrations);
+  program.exec(" DELETE FROM USERLIST");
+  const IntakeReport plain = run(true, false);
+  EXPECT_EQ(plain.outcome, IntakeReport::Outcome::Interrupted);
+  EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{sj("FTP接続失敗")});
+  EXPECT_EQ(TestProgram::readFile(remotePath()), kRegistrations);
+  EXPECT_EQ(readerCount(), 0u);
+}
+
+TEST_F(ReceiveRunTlsTest, ACertificateThatCannotBeVerifiedStopsTheConnectionWithItsReason) {
+  const TestCertificates& certs = TestCertificates::get();
+  for (const auto& [pair, reason] : {std::make_pair(certs.wrongHost, "hostname mismatch"),
+                                     std::make_pair(certs.expired, "certificate has expired")}) {
+    SCOPED_TRACE(reason);
+    startServer(pair);
+    const IntakeReport report = run(true, true);
+    EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
+    EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{sj("FTP接続失敗")});
+    EXPECT_NE(runLog().find(sj("証明書を検証できません: ") + reason), std::string::npos) << runLog();
+    EXPECT_EQ(TestProgram::readFile(remotePath()), kRegistrations);
+    EXPECT_EQ(readerCount(), 0u);
+  }
+}
