@@ -19,6 +19,7 @@
 #include "sending/DueReader.h"
 #include "sending/SendListener.h"
 #include "sending/SendRun.h"
+#include "settings/PasswordRules.h"
 #include "settings/SettingsFiles.h"
 
 namespace {
@@ -163,21 +164,25 @@ int UnattendedRun::send(bool dryRun) {
     line(check.message);
     return kDone;
   }
+  // What the window would ask for must be saved: a command never asks.
   MailSettings& settings = run.settings();
-  if (settings.popBeforeSmtp()) {
-    if (!settings.passwordSaved()) {
-      error(u8("POP3のパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
-      return kSettingsError;
+  const auto savedPasswordUsable = [&](bool saved, std::string& password, const char* missing) {
+    if (!saved) {
+      error(u8(missing));
+      return false;
     }
-    if (trim(settings.password).empty()) {
-      error(u8("パスワードを設定して下さい。"));
-      return kSettingsError;
-    }
-    if (!isHalfWidth(trim(settings.password))) {
-      error(u8("パスワードに全角文字があります。半角文字で設定して下さい。"));
-      return kSettingsError;
-    }
-  }
+    const std::string problem = passwordProblem(password);
+    if (!problem.empty()) error(problem);
+    return problem.empty();
+  };
+  if (settings.popBeforeSmtp() &&
+      !savedPasswordUsable(settings.passwordSaved(), settings.password,
+                           "POP3のパスワードが保存されていません。設定画面でパスワードを保存して下さい。"))
+    return kSettingsError;
+  if (settings.smtpLogin() &&
+      !savedPasswordUsable(settings.smtpPasswordSaved(), settings.smtpPassword,
+                           "SMTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"))
+    return kSettingsError;
   line(u8("送信開始: ") + std::to_string(run.markedCount()) + u8(" 名"));
   ConsoleSendListener listener(m_out, m_err);
   const SendReport report = run.run(listener);

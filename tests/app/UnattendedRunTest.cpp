@@ -124,6 +124,14 @@ TEST_F(UnattendedRunTest, NeverAsksAndEndsWithTheCheckMessageAndItsStatus) {
   EXPECT_NE(out.find("パスワードが保存されていません"), std::string::npos) << out;
   EXPECT_TRUE(smtp.messages().empty());
 
+  writeMailSettings(0);
+  IniFile(program.file("QuorMail.env")).writeInteger("Mail", "SmtpAuth", 1);
+  IniFile(program.file("QuorMail.env")).writeString("Mail", "SmtpUser", "owner");
+  command("send");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_NE(out.find("SMTPのパスワードが保存されていません"), std::string::npos) << out;
+  EXPECT_TRUE(smtp.messages().empty());
+
   writeMailSettings(0, "");
   command("send");
   EXPECT_EQ(exitCode, 2) << out;
