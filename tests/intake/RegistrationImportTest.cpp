@@ -110,21 +110,37 @@ TEST_F(RegistrationImportTest, StopRequestMidImportKeepsEveryReaderAndInsertsEac
   EXPECT_EQ(importer.registeredCount(), 2);
 }
 
-TEST_F(RegistrationImportTest, RejectedInsertIsReportedAndTheNextLinesGoOn) {
+TEST_F(RegistrationImportTest, NumberTakenByAnotherWriterMovesOnToTheNextFreeOne) {
   // Another writer takes the next number after the largest one was read.
   listener.onRegistered = [&](int count) {
     if (count == 1) program.exec("INSERT INTO USERLIST (ID) VALUES ('00002')");
   };
+  EXPECT_TRUE(import("A\ta@example.com\t2024/01/02 03:04:05\n"
+                     "B\tb@example.com\t2024/01/02 03:04:05\n"
+                     "C\tc@example.com\t2024/01/02 03:04:05\n"));
+  const auto rows = readers({"ID", "MAILADDRESS"});
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[1][1], "");  // the other writer's reader, untouched
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"00003", pad("b@example.com", 50)}));
+  EXPECT_EQ(rows[3], (std::vector<std::string>{"00004", pad("c@example.com", 50)}));
+  EXPECT_TRUE(listener.boxes.empty());
+  EXPECT_EQ(importer.registeredCount(), 3);
+}
+
+TEST_F(RegistrationImportTest, RejectedInsertIsUndoneAloneAndTheNextLinesGoOn) {
+  program.exec("CREATE EXCEPTION REFUSED_READER 'refused by the test'");
+  program.exec("CREATE TRIGGER REFUSE_B FOR USERLIST BEFORE INSERT AS BEGIN "
+               "IF (NEW.MAILADDRESS STARTING WITH 'b@') THEN EXCEPTION REFUSED_READER; END");
   EXPECT_FALSE(import("A\ta@example.com\t2024/01/02 03:04:05\n"
                       "B\tb@example.com\t2024/01/02 03:04:05\n"
                       "C\tc@example.com\t2024/01/02 03:04:05\n"));
   const auto rows = readers({"ID", "MAILADDRESS"});
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[1][1], "");  // the other writer's reader, untouched
-  EXPECT_EQ(rows[2], (std::vector<std::string>{"00003", pad("c@example.com", 50)}));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"00001", pad("a@example.com", 50)}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"00003", pad("c@example.com", 50)}));  // 2 was used up
   ASSERT_EQ(listener.boxes.size(), 1u);
   EXPECT_EQ(listener.boxes[0].first, OperatorBox::Error);
-  EXPECT_NE(listener.boxes[0].second.find("PK_USERLIST"), std::string::npos) << listener.boxes[0].second;
+  EXPECT_NE(listener.boxes[0].second.find("refused by the test"), std::string::npos) << listener.boxes[0].second;
   const auto lines = runLog();
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[1], kPrefix + sj("DB INSERT 失敗"));
