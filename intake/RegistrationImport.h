@@ -30,6 +30,9 @@ class RegistrationImport {
   // stop clears it, and readers are counted only while it holds. Answers succeeded().
   bool importFile(const std::filesystem::path& file, bool runSucceeded = true);
 
+  // Counts on from a total of earlier imports of the same run.
+  void continueCount(int registered) { m_registered = registered; }
+
   // Called with the last reader inserted just before the file's transaction commits.
   std::function<void(const ReaderRow& last)> beforeCommit;
 
