@@ -668,4 +668,3 @@ void Transaction::executeText(const std::string& sql) {
 
 void Transaction::savepoint(const std::string& name) { executeText("SAVEPOINT " + name); }
 void Transaction::rollbackToSavepoint(const std::string& name) { executeText("ROLLBACK TO SAVEPOINT " + name); }
-void Transaction::releaseSavepoint(const std::string& name) { executeText("RELEASE SAVEPOINT " + name + " ONLY"); }

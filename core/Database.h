@@ -73,7 +73,8 @@ class Statement {
 
 // One write transaction that every statement of the connection joins until it ends
 // (statements otherwise commit on their own). Rolled back on destruction unless
-// committed. A savepoint marks a point inside it that a failure can be undone to.
+// committed. A savepoint marks a point inside it that a failure can be undone to; a
+// new savepoint of the same name replaces the old one.
 class Transaction {
  public:
   explicit Transaction(Database& db);
@@ -84,8 +85,8 @@ class Transaction {
   void commit();
   void rollback();
   void savepoint(const std::string& name);
+  // Undoes what followed the savepoint; the savepoint stays.
   void rollbackToSavepoint(const std::string& name);
-  void releaseSavepoint(const std::string& name);
 
  private:
   void end(bool commit);

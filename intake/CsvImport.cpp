@@ -107,17 +107,16 @@ bool CsvImport::insertReader(const std::string& address, const std::string& name
   ReaderRow reader = ImportRules::newReader(m_last + 1, address, now.substr(0, 8), now.substr(8, 6), name);
   for (int attempt = 0;; ++attempt) {
     try {
+      // The next line's savepoint of the same name replaces this one.
       transaction.savepoint(kSavepoint);
       m_query.close();
       m_query.setCommandText(Sql::insertReader(reader));
       m_query.execute();
-      transaction.releaseSavepoint(kSavepoint);
       ++m_last;
       break;
     } catch (const DbError& e) {
       m_query.close();
       transaction.rollbackToSavepoint(kSavepoint);
-      transaction.releaseSavepoint(kSavepoint);
       if (ImportRules::isKeyConflict(e.what()) && attempt < kNumberRetries) {
         // Another import stored this number first: go on after the largest one now.
         m_last = std::max(m_last, ImportRules::lastReaderNo(m_query));

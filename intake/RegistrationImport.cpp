@@ -160,16 +160,15 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
   ReaderRow reader = ImportRules::newReader(last, mail, date, time, name);
   for (int attempt = 0;; ++attempt) {
     try {
+      // The next line's savepoint of the same name replaces this one.
       transaction.savepoint(kLineSavepoint);
       m_query.close();
       m_query.setCommandText(Sql::insertReader(reader));
       m_query.execute();
-      transaction.releaseSavepoint(kLineSavepoint);
       break;
     } catch (const DbError& e) {
       m_query.close();
       transaction.rollbackToSavepoint(kLineSavepoint);
-      transaction.releaseSavepoint(kLineSavepoint);
       if (ImportRules::isKeyConflict(e.what()) && attempt < kNumberRetries) {
         // Another import stored this number first: go on after the largest one now.
         last = std::max(last, ImportRules::lastReaderNo(m_query));
