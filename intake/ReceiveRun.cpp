@@ -247,9 +247,9 @@ void ReceiveRun::backupAndEmpty() {
       return;
     }
     // A registration added since the download must not vanish with the emptying.
-    bool unchanged = false;
-    if (!sizeUnchanged(unchanged)) return;
-    if (unchanged) break;
+    std::int64_t now = -1;
+    if (!readSize(now)) return;
+    if (now == m_size) break;
     if (redownloads == kRedownloads) {
       dropConnection();
       fail(text("受信中に登録データが追加され続けたため、サーバーのファイルを空にしませんでした -> ") + m_hostFile);
@@ -284,11 +284,10 @@ void ReceiveRun::backupAndEmpty() {
   if (listHostFolder() && listHostFolder()) disconnect();
 }
 
-bool ReceiveRun::sizeUnchanged(bool& unchanged) {
+bool ReceiveRun::readSize(std::int64_t& size) {
   m_listener.messageLine(text("ファイルSize取得開始"));
-  std::int64_t now = -1;
   try {
-    now = m_ftp->size(m_hostFile);
+    size = m_ftp->size(m_hostFile);
   } catch (const std::exception& e) {
     stageFailed(e);
     dropConnection();
@@ -297,7 +296,7 @@ bool ReceiveRun::sizeUnchanged(bool& unchanged) {
     errorBox(message);
     return false;
   }
-  if (now == -1) {
+  if (size == -1) {
     m_succeeded = false;
     dropConnection();
     const std::string message = text("ファイルSize取得失敗 -> ") + m_hostFile;
@@ -305,7 +304,6 @@ bool ReceiveRun::sizeUnchanged(bool& unchanged) {
     errorBox(message);
     return false;
   }
-  unchanged = now == m_size;
   return true;
 }
 
@@ -405,25 +403,7 @@ bool ReceiveRun::changeToHostFolder() {
 }
 
 bool ReceiveRun::download() {
-  m_listener.messageLine(text("ファイルSize取得開始"));
-  try {
-    m_size = m_ftp->size(m_hostFile);
-  } catch (const std::exception& e) {
-    stageFailed(e);
-    dropConnection();
-    const std::string message = text("ファイルSize取得Err -> ") + m_hostFile;
-    m_listener.messageLine(message);
-    errorBox(message);
-    return false;
-  }
-  if (m_size == -1) {
-    m_succeeded = false;
-    dropConnection();
-    const std::string message = text("ファイルSize取得失敗 -> ") + m_hostFile;
-    showAndLog(message);
-    errorBox(message);
-    return false;
-  }
+  if (!readSize(m_size)) return false;
 
   m_listener.transferStarted(m_size);
   m_listener.messageLine(text("ファイルSize取得成功"));

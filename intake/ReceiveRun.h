@@ -65,8 +65,8 @@ class ReceiveRun {
   bool uploadPlaceholder();
   bool connectAndEnterFolder();
   void backupAndEmpty();
-  // Reads SIZE again; false (reported) when it cannot.
-  bool sizeUnchanged(bool& unchanged);
+  // The SIZE stage; false (reported, the connection closed) when it fails.
+  bool readSize(std::int64_t& size);
   // Imports the backups an earlier run left owed; adds their readers to the report.
   void importOwedBackups(IntakeReport& report);
   // Imports a file; entered in the record as backup (may be empty), removed once stored.
