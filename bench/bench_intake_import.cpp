@@ -1,6 +1,8 @@
-// The two reader imports of 10,000 lines against the same statement sequence written
-// as a bare loop on the Firebird OO API: each MAX(ID) query and each INSERT in its own
-// committed transaction, the statement text built afresh every time.
+// The two reader imports of 10,000 lines against the per-line-commit loop they replaced,
+// written bare on the Firebird OO API: each MAX(ID) query and each INSERT in its own
+// committed transaction, the statement text built afresh every time. The imports now
+// commit once per file, so they must be at least 10 times as fast. Then 100,000 CSV
+// lines on their own, which must take under 10 seconds.
 #include <firebird/Interface.h>
 
 #include <QCoreApplication>
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -137,9 +140,10 @@ double timed(F&& f) {
 void report(const char* what, double ours, double reference) {
   std::cout << what << "\n"
             << "  ours:                    " << ours * 1000 << " ms (" << ours * 1000 / kLines << " ms per line)\n"
-            << "  reference (bare OO API): " << reference * 1000 << " ms (" << reference * 1000 / kLines
+            << "  reference (per-line commit): " << reference * 1000 << " ms (" << reference * 1000 / kLines
             << " ms per line)\n"
-            << "  ratio ours/reference:    " << ours / reference << " (target <= 1.3)\n";
+            << "  ratio ours/reference:    " << ours / reference << " (" << reference / ours
+            << "x as fast; target >= 10x)\n";
 }
 
 }  // namespace
@@ -177,7 +181,28 @@ int main(int argc, char** argv) {
   if (registListener.count != kLines || csvListener.count != kLines)
     std::cerr << "inserted " << registListener.count << " and " << csvListener.count << " readers\n";
 
-  report("registration import, 10,000 lines (one MAX(ID) per file, one INSERT per line)", regist, refOnce);
-  report("CSV import, 10,000 lines (one MAX(ID) and one INSERT per line)", csv, refEvery);
+  report("registration import, 10,000 lines (reference: one MAX(ID) per file, a commit per line)", regist, refOnce);
+  report("CSV import, 10,000 lines (reference: a MAX(ID) and a commit per line)", csv, refEvery);
   std::cout << "registration import against the loop with one MAX(ID) per line: ratio " << regist / refEvery << "\n";
+
+  Program bigDir("csv-100k");
+  AppContext bigCtx(bigDir.dir);
+  bigCtx.openDatabase();
+  BenchListener bigListener;
+  writeFile(bigDir.dir / "readers.csv", true, 1, 99999);
+  {
+    // A header line (no address: refused) makes 100,000 lines for the 99,999 numbers.
+    const std::string body = [&] {
+      std::ifstream in(bigDir.dir / "readers.csv", std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }();
+    std::ofstream out(bigDir.dir / "readers.csv", std::ios::binary);
+    out << "address,name\r\n" << body;
+  }
+  const double big = timed([&] {
+    CsvImport imp(bigCtx.query, bigListener, noStop);
+    imp.run(bigDir.dir / "readers.csv");
+  });
+  std::cout << "CSV import, 100,000 lines (a header and 99,999 readers): " << big << " s (target < 10 s), " << bigListener.count
+            << " readers\n";
 }

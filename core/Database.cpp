@@ -118,6 +118,7 @@ std::string upper(std::string s) {
 struct Database::Impl {
   std::vector<std::string> params;
   IAttachment* attachment = nullptr;
+  ITransaction* joined = nullptr;  // the open Transaction's, when there is one
   unsigned dialect = 3;
 
   ~Impl() { detach(); }
@@ -294,6 +295,7 @@ struct Statement::Impl {
   std::vector<std::pair<std::string, std::string>> params;  // upper-case name, value
 
   ITransaction* transaction = nullptr;
+  bool ownsTransaction = true;  // false while joining the connection's Transaction
   IStatement* statement = nullptr;
   IResultSet* cursor = nullptr;
   IMessageMetadata* outMeta = nullptr;
@@ -335,7 +337,9 @@ struct Statement::Impl {
         release(statement);
       }
     }
-    if (transaction) {
+    if (transaction && !ownsTransaction) {
+      transaction = nullptr;
+    } else if (transaction) {
       try {
         if (commit)
           transaction->commit(&status);
@@ -356,6 +360,12 @@ struct Statement::Impl {
     columns.clear();
     atEnd = true;
     rowNumber = 0;
+  }
+
+  // Joins the connection's Transaction, or starts one of the statement's own.
+  void begin(ThrowStatusWrapper& st, IAttachment* att, const unsigned char* tpb, unsigned tpbLength) {
+    ownsTransaction = db.m_impl->joined == nullptr;
+    transaction = ownsTransaction ? att->startTransaction(&st, tpbLength, tpb) : db.m_impl->joined;
   }
 
   // Prepares the text in the current transaction and fills the parameter buffer.
@@ -527,6 +537,8 @@ struct Statement::Impl {
 Statement::Statement(Database& db) : m_impl(std::make_unique<Impl>(db)) {}
 Statement::~Statement() = default;
 
+Database& Statement::database() const { return m_impl->db; }
+
 void Statement::close() { m_impl->reset(); }
 
 void Statement::setCommandText(const std::string& sql) {
@@ -552,7 +564,7 @@ void Statement::open() {
   IAttachment* att = m_impl->attachment();
   try {
     guarded([&](ThrowStatusWrapper& st) {
-      m_impl->transaction = att->startTransaction(&st, sizeof kReadTpb, kReadTpb);
+      m_impl->begin(st, att, kReadTpb, sizeof kReadTpb);
       m_impl->prepare(st);
       m_impl->describe(st);
       m_impl->cursor = m_impl->statement->openCursor(&st, m_impl->transaction, m_impl->inMeta, m_impl->inMeta ? m_impl->inBuffer.data() : nullptr,
@@ -628,13 +640,13 @@ void Statement::execute() {
   IAttachment* att = m_impl->attachment();
   try {
     guarded([&](ThrowStatusWrapper& st) {
-      m_impl->transaction = att->startTransaction(&st, sizeof kWriteTpb, kWriteTpb);
+      m_impl->begin(st, att, kWriteTpb, sizeof kWriteTpb);
       m_impl->prepare(st);
       m_impl->statement->execute(&st, m_impl->transaction, m_impl->inMeta, m_impl->inMeta ? m_impl->inBuffer.data() : nullptr, nullptr,
                             nullptr);
       m_impl->statement->free(&st);
       m_impl->statement = nullptr;
-      m_impl->transaction->commit(&st);
+      if (m_impl->ownsTransaction) m_impl->transaction->commit(&st);
       m_impl->transaction = nullptr;
     });
   } catch (...) {
@@ -643,3 +655,53 @@ void Statement::execute() {
   }
   m_impl->reset();
 }
+
+Transaction::Transaction(Database& db) : m_db(db) {
+  if (db.m_impl->joined) throw DbError("A transaction is already open on the connection");
+  if (!db.m_impl->attachment) db.open();
+  db.m_impl->joined = guarded([&](ThrowStatusWrapper& st) {
+    return db.m_impl->attachment->startTransaction(&st, sizeof kWriteTpb, kWriteTpb);
+  });
+}
+
+Transaction::~Transaction() {
+  try {
+    end(false);
+  } catch (const DbError&) {
+    // end() has let go of the transaction; the engine rolls it back with the attachment.
+  }
+}
+
+void Transaction::commit() { end(true); }
+void Transaction::rollback() { end(false); }
+
+void Transaction::end(bool commit) {
+  ITransaction*& t = m_db.m_impl->joined;
+  if (!t) return;
+  OwnedStatus owned;
+  ThrowStatusWrapper st(owned.status);
+  try {
+    if (commit)
+      t->commit(&st);
+    else
+      t->rollback(&st);
+    t = nullptr;
+  } catch (const FbException& e) {
+    const std::string text = statusText(e.getStatus());
+    if (commit) throw DbError(text);  // still open: the destructor rolls it back
+    release(t);
+    throw DbError(text);
+  }
+}
+
+void Transaction::executeText(const std::string& sql) {
+  ITransaction* t = m_db.m_impl->joined;
+  if (!t) throw DbError("The transaction has ended");
+  guarded([&](ThrowStatusWrapper& st) {
+    m_db.m_impl->attachment->execute(&st, t, static_cast<unsigned>(sql.size()), sql.c_str(), m_db.m_impl->dialect,
+                                     nullptr, nullptr, nullptr, nullptr);
+  });
+}
+
+void Transaction::savepoint(const std::string& name) { executeText("SAVEPOINT " + name); }
+void Transaction::rollbackToSavepoint(const std::string& name) { executeText("ROLLBACK TO SAVEPOINT " + name); }

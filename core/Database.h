@@ -34,6 +34,7 @@ class Database {
 
  private:
   friend class Statement;
+  friend class Transaction;
   struct Impl;
   std::unique_ptr<Impl> m_impl;
 };
@@ -47,6 +48,9 @@ class Statement {
   ~Statement();
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
+
+  // The connection the statement runs on.
+  Database& database() const;
 
   void close();
   void setCommandText(const std::string& sql);
@@ -66,4 +70,27 @@ class Statement {
  private:
   struct Impl;
   std::unique_ptr<Impl> m_impl;
+};
+
+// One write transaction that every statement of the connection joins until it ends
+// (statements otherwise commit on their own). Rolled back on destruction unless
+// committed. A savepoint marks a point inside it that a failure can be undone to; a
+// new savepoint of the same name replaces the old one.
+class Transaction {
+ public:
+  explicit Transaction(Database& db);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  void commit();
+  void rollback();
+  void savepoint(const std::string& name);
+  // Undoes what followed the savepoint; the savepoint stays.
+  void rollbackToSavepoint(const std::string& name);
+
+ private:
+  void end(bool commit);
+  void executeText(const std::string& sql);
+  Database& m_db;
 };

@@ -1,5 +1,6 @@
 #include "intake/CsvImport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "intake/ImportRules.h"
+#include "intake/LineReader.h"
 
 namespace {
 
@@ -45,31 +47,47 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
     m_listener.finished(report);
     return report;
   }
-
   bool completed = true;
-  std::string line;
-  while (std::getline(in, line)) {
-    // A stop between two lines takes effect before the next reader is inserted.
-    if (m_stop.load()) {
-      completed = false;
-      break;
-    }
-    std::vector<std::string> f = splitLine(line);
-    f.resize(2);
-    for (std::string& s : f) s = trim(s);
-    f[0] = fitWidth(f[0], 60);
-    const std::string address = trim(f[0]);
-    if (trim(address + f[1]).empty()) continue;
-    if (ImportRules::holdsChar(f[0], '@')) {
-      if (!insertReader(f[0], f[1])) {
+  try {
+    Transaction transaction(m_query.database());
+    m_last = ImportRules::lastReaderNo(m_query);
+    LineReader lines(in, false);
+    for (std::string line; lines.next(line);) {
+      // A stop between two lines takes effect before the next reader is inserted.
+      if (m_stop.load()) {
         completed = false;
         break;
       }
-    } else {
-      report.rejected.push_back(address + "," + f[1]);
+      std::vector<std::string> f = splitLine(line);
+      f.resize(2);
+      for (std::string& s : f) s = trim(s);
+      f[0] = fitWidth(f[0], 60);
+      const std::string address = trim(f[0]);
+      if (trim(address + f[1]).empty()) continue;
+      const bool hasAt = ImportRules::holdsChar(f[0], '@');
+      const std::string fault = hasAt ? ImportRules::addressFault(address) : std::string();
+      if (!fault.empty()) {
+        std::string shown = address;  // the list is a text file: no control bytes in it
+        for (char& c : shown)
+          if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+        report.rejected.push_back(shown + "," + f[1] + "," + fault);
+      } else if (hasAt) {
+        if (!insertReader(f[0], f[1], transaction)) {
+          completed = false;
+          break;
+        }
+      } else {
+        report.rejected.push_back(address + "," + f[1]);
+      }
     }
+    m_query.close();
+    transaction.commit();
+  } catch (const DbError& e) {
+    m_query.close();
+    m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());
+    completed = false;
+    m_registered = 0;
   }
-  in.close();
 
   report.outcome = completed ? IntakeReport::Outcome::Completed : IntakeReport::Outcome::Interrupted;
   report.registered = m_registered;
@@ -77,23 +95,38 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
   return report;
 }
 
-bool CsvImport::insertReader(const std::string& address, const std::string& name) {
-  try {
-    const int last = ImportRules::lastReaderNo(m_query);
-    if (last < 0 || last >= ImportRules::kLastReaderNo) {
-      m_listener.showBox(OperatorBox::Plain, text("IDが０より小さいか、MAX 99999を超えました。->名前-> [") + trim(name) +
-                                                 "]" + text(" メールアドレス") + " [" + trim(address) + "]");
+bool CsvImport::insertReader(const std::string& address, const std::string& name, Transaction& transaction) {
+  const char* const kSavepoint = "CSV_LINE";
+  auto outOfNumbers = [&] {
+    m_listener.showBox(OperatorBox::Plain, text("IDが０より小さいか、MAX 99999を超えました。->名前-> [") + trim(name) +
+                                               "]" + text(" メールアドレス") + " [" + trim(address) + "]");
+    return false;
+  };
+  if (m_last < 0 || m_last >= ImportRules::kLastReaderNo) return outOfNumbers();
+  const std::string now = Clock::nowStamp();
+  ReaderRow reader = ImportRules::newReader(m_last + 1, address, now.substr(0, 8), now.substr(8, 6), name);
+  for (int attempt = 0;; ++attempt) {
+    try {
+      // The next line's savepoint of the same name replaces this one.
+      transaction.savepoint(kSavepoint);
+      m_query.close();
+      m_query.setCommandText(Sql::insertReader(reader));
+      m_query.execute();
+      ++m_last;
+      break;
+    } catch (const DbError& e) {
+      m_query.close();
+      transaction.rollbackToSavepoint(kSavepoint);
+      if (ImportRules::isKeyConflict(e.what()) && attempt < kNumberRetries) {
+        // Another import stored this number first: go on after the largest one now.
+        m_last = std::max(m_last, ImportRules::lastReaderNo(m_query));
+        if (m_last >= ImportRules::kLastReaderNo) return outOfNumbers();
+        reader.ID = zeroFill(std::to_string(m_last + 1), 5);
+        continue;
+      }
+      m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());
       return false;
     }
-    const std::string now = Clock::nowStamp();
-    m_query.close();
-    m_query.setCommandText(
-        Sql::insertReader(ImportRules::newReader(last + 1, address, now.substr(0, 8), now.substr(8, 6), name)));
-    m_query.execute();
-  } catch (const DbError& e) {
-    m_query.close();
-    m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());
-    return false;
   }
   m_listener.readerRegistered(++m_registered);
   return true;

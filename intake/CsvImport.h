@@ -7,14 +7,20 @@
 #include "intake/IntakeListener.h"
 
 class Statement;
+class Transaction;
 
 // Adds readers from a CSV file: address first, name second. Lines whose address holds
-// no "@" are collected in the report for the operator to save; each reader costs one
-// MAX(ID) query and one INSERT, each committed on its own. A stop request takes effect
+// no "@", or a byte no address may hold (then with the reason after the name), are
+// collected in the report for the operator to save. The file is one transaction with a
+// savepoint per line, committed once at its end, also after a stop or a failure (the
+// readers before it stay, as the operator was told). A number that a concurrent
+// import took first is replaced by the next free one. A stop request takes effect
 // between two lines.
 class CsvImport {
  public:
   static constexpr int kMaxFields = 255;
+  // How often a line takes a fresh number after a key conflict before it is refused.
+  static constexpr int kNumberRetries = 5;
 
   CsvImport(Statement& query, IntakeListener& listener, const std::atomic<bool>& stop);
 
@@ -32,10 +38,11 @@ class CsvImport {
 
  private:
   // Inserts the reader of a line's address and name; false ends the import.
-  bool insertReader(const std::string& address, const std::string& name);
+  bool insertReader(const std::string& address, const std::string& name, Transaction& transaction);
 
   Statement& m_query;
   IntakeListener& m_listener;
   const std::atomic<bool>& m_stop;
   int m_registered = 0;
+  int m_last = 0;  // the largest reader number so far
 };

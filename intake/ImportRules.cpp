@@ -1,7 +1,9 @@
 #include "intake/ImportRules.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 
@@ -41,5 +43,32 @@ bool holdsChar(const std::string& text, char c) {
 }
 
 int lastReaderNo(Statement& q) { return toIntOr(readMax(q, Sql::maxReaderId()), 0); }
+
+std::string addressFault(const std::string& address) {
+  for (size_t i = 0; i < address.size(); ++i) {
+    const auto c = static_cast<unsigned char>(address[i]);
+    if (c == 0) return Sjis::fromUtf8("メールアドレスにNULが有ります。");
+    if (c < 0x20 || c == 0x7F) return Sjis::fromUtf8("メールアドレスに制御文字が有ります。");
+    if (c == ' ') return Sjis::fromUtf8("メールアドレスに空白が有ります。");
+    if (c == '<' || c == '>') return Sjis::fromUtf8("メールアドレスに\"<\"又は\">\"が有ります。");
+    if (isLeadByte(c) && i + 1 < address.size()) {
+      if (c == 0x81 && address[i + 1] == 0x40) return Sjis::fromUtf8("メールアドレスに空白が有ります。");
+      ++i;
+    }
+  }
+  return std::string();
+}
+
+bool isDigits(const std::string& text, size_t length) {
+  if (text.size() != length) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool isKeyConflict(const std::string& error) {
+  return error.find("PRIMARY or UNIQUE KEY") != std::string::npos || error.find("deadlock") != std::string::npos ||
+         error.find("update conflicts") != std::string::npos;
+}
 
 }  // namespace ImportRules

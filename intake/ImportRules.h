@@ -1,5 +1,7 @@
 #pragma once
 #include <string>
+#include <vector>
+#include <vector>
 
 #include "core/Tables.h"
 
@@ -23,5 +25,15 @@ bool holdsChar(const std::string& text, char c);
 
 // The largest reader number; an empty table or an unreadable value is 0.
 int lastReaderNo(Statement& q);
+
+// Why an address (trimmed) must not be stored: a control byte, a NUL, a blank
+// (half- or full-width), "<" or ">"; empty when it may be.
+std::string addressFault(const std::string& address);
+
+// Whether the text is exactly length decimal digits.
+bool isDigits(const std::string& text, size_t length);
+
+// Whether the database refused a reader number that another import took meanwhile.
+bool isKeyConflict(const std::string& error);
 
 }  // namespace ImportRules

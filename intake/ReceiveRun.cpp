@@ -6,11 +6,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
 #include "core/Clock.h"
 #include "core/Sjis.h"
+#include "core/Database.h"
+#include "core/Tables.h"
+#include "core/TextUtil.h"
+#include "intake/PrivateFile.h"
 #include "intake/RegistrationImport.h"
 #include "net/ConnectionStatus.h"
 #include "net/FtpClient.h"
@@ -59,12 +64,14 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_succeeded = true;
   m_stopped = false;
   m_remoteEmptied = false;
+  m_backup.clear();
   m_size = 0;
   m_log.removeErrorLog();
   m_stamp = Clock::nowStamp();
   m_log.write(text("開始"));
 
   m_hostFolder = settings.FTP_HOST_PATH;
+  m_localFolder = settings.FTP_LOCAL_PATH;
   m_hostFile = hostFileOf(settings.FTP_HOST_PATH);
   m_download = localFile(settings.FTP_LOCAL_PATH, kDataFile);
   m_placeholder = localFile(settings.FTP_LOCAL_PATH, kPlaceholder);
@@ -76,20 +83,74 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_ftp->useTls = settings.useTls();
   m_ftp->setStopFlag(&m_stop);
 
+  m_record = BackupRecord(Sjis::toPath(settings.FTP_LOCAL_PATH));
+
   IntakeReport report;
+  importOwedBackups(report);
   const bool received = runTransfers();
-  if (received || m_remoteEmptied) {
-    RegistrationImport import(m_query, m_log, m_listener, m_stop);
-    m_succeeded = import.importFile(Sjis::toPath(m_download), m_succeeded);
-    report.registered = import.registeredCount();
-    report.refusedLinesLogged = import.refusedLinesLogged();
-  }
+  if (received || m_remoteEmptied) importRegistrations(m_download, m_backup, report);
 
   m_stamp = Clock::nowStamp();
   m_log.write(text("終了"));
   report.outcome = m_succeeded ? IntakeReport::Outcome::Completed : IntakeReport::Outcome::Interrupted;
   m_listener.finished(report);
   return report;
+}
+
+void ReceiveRun::importRegistrations(const std::string& file, const std::string& backup, IntakeReport& report) {
+  RegistrationImport import(m_query, m_log, m_listener, m_stop);
+  import.continueCount(report.registered);
+  if (!backup.empty())
+    import.beforeCommit = [&](const ReaderRow& last) { m_record.markCommitting(backup, last); };
+  m_succeeded = import.importFile(Sjis::toPath(file), m_succeeded);
+  report.registered = import.registeredCount();
+  report.refusedLinesLogged = report.refusedLinesLogged || import.refusedLinesLogged();
+  if (!import.complete() || backup.empty()) return;
+  try {
+    m_record.remove(backup);
+  } catch (const std::exception& e) {
+    // The entry holds the committed last reader: the next run finds it stored.
+    m_log.write(e.what());
+  }
+}
+
+bool ReceiveRun::lastReaderStored(const BackupRecord::Entry& entry) {
+  m_query.close();
+  m_query.setCommandText(Sql::readerById(entry.id));
+  m_query.open();
+  const bool stored = !m_query.eof() && trim(m_query.fieldByName("MAILADDRESS")) == entry.mail &&
+                      m_query.fieldByName("TOUROKUDATE") == entry.date &&
+                      m_query.fieldByName("TOUROKUTIME") == entry.time;
+  m_query.close();
+  return stored;
+}
+
+void ReceiveRun::importOwedBackups(IntakeReport& report) {
+  for (const BackupRecord::Entry& entry : m_record.owed()) {
+    const std::string path = localFile(m_localFolder, entry.backup);
+    try {
+      if (!entry.id.empty() && lastReaderStored(entry)) {
+        // Committed just before a kill: only the record was left behind.
+        m_log.write(text("バックアップは登録済みです -> ") + path);
+        m_record.remove(entry.backup);
+        continue;
+      }
+    } catch (const std::exception& e) {
+      // The database will say the same to the import below.
+      m_log.write(e.what());
+    }
+    showAndLog(text("前回登録が完了していないバックアップを登録します -> ") + path);
+    std::error_code ec;
+    if (!fs::exists(Sjis::toPath(path), ec)) {
+      const std::string message = text("バックアップファイルがありません -> ") + path;
+      showAndLog(message);
+      errorBox(message);
+      m_succeeded = false;
+      m_record.remove(entry.backup);
+      continue;
+    }
+    importRegistrations(path, entry.backup, report);
+  }
 }
 
 void ReceiveRun::showAndLog(const std::string& t) {
@@ -165,24 +226,86 @@ bool ReceiveRun::connectAndEnterFolder() {
 }
 
 void ReceiveRun::backupAndEmpty() {
-  m_stamp = Clock::nowStamp();
-  const std::string backup = backupName(m_download, m_stamp);
-  auto fail = [this](const char* message) {
-    showAndLog(text(message));
-    errorBox(text(message));
+  auto fail = [this](const std::string& message) {
+    showAndLog(message);
+    errorBox(message);
     m_succeeded = false;
   };
-  std::error_code ec;
-  if (!fs::exists(Sjis::toPath(m_download), ec)) {
-    fail("FTP受信失敗　受信ファイルなし");
+  std::string backup;
+  for (int redownloads = 0;; ++redownloads) {
+    m_stamp = Clock::nowStamp();
+    backup = backupName(m_download, m_stamp);
+    std::error_code ec;
+    if (!fs::exists(Sjis::toPath(m_download), ec)) {
+      fail(text("FTP受信失敗　受信ファイルなし"));
+      return;
+    }
+    try {
+      PrivateFile::copyDurably(Sjis::toPath(m_download), Sjis::toPath(backup));
+    } catch (const std::exception& e) {
+      m_log.write(e.what());
+      fail(text("FTP受信ファイルバックアップ失敗"));
+      return;
+    }
+    // A registration added since the download must not vanish with the emptying.
+    std::int64_t now = -1;
+    if (!readSize(now)) return;
+    if (now == m_size) break;
+    if (redownloads == kRedownloads) {
+      dropConnection();
+      fail(text("受信中に登録データが追加され続けたため、サーバーのファイルを空にしませんでした -> ") + m_hostFile);
+      return;
+    }
+    showAndLog(text("受信中に登録データが追加されました。再受信します -> ") + m_hostFile);
+    if (!download()) return;
+  }
+
+  // From here the server's copy may be gone: the backup owes its import until stored.
+  const std::string leaf = Sjis::fromPath(Sjis::toPath(backup).filename());
+  try {
+    m_record.markOwed(leaf);
+  } catch (const std::exception& e) {
+    m_log.write(e.what());
+    dropConnection();
+    fail(text("FTP受信ファイルバックアップ失敗"));
     return;
   }
-  fs::copy_file(Sjis::toPath(m_download), Sjis::toPath(backup), fs::copy_options::overwrite_existing, ec);
-  if (ec) {
-    fail("FTP受信ファイルバックアップ失敗");
+  m_backup = leaf;
+  const bool emptied = uploadPlaceholder();
+  if (!emptied) {
+    // The server refused the upload: its copy holds the registrations still.
+    try {
+      m_record.remove(leaf);
+      m_backup.clear();
+    } catch (const std::exception& e) {
+      m_log.write(e.what());
+    }
     return;
   }
-  if (uploadPlaceholder() && listHostFolder() && listHostFolder()) disconnect();
+  if (listHostFolder() && listHostFolder()) disconnect();
+}
+
+bool ReceiveRun::readSize(std::int64_t& size) {
+  m_listener.messageLine(text("ファイルSize取得開始"));
+  try {
+    size = m_ftp->size(m_hostFile);
+  } catch (const std::exception& e) {
+    stageFailed(e);
+    dropConnection();
+    const std::string message = text("ファイルSize取得Err -> ") + m_hostFile;
+    m_listener.messageLine(message);
+    errorBox(message);
+    return false;
+  }
+  if (size == -1) {
+    m_succeeded = false;
+    dropConnection();
+    const std::string message = text("ファイルSize取得失敗 -> ") + m_hostFile;
+    showAndLog(message);
+    errorBox(message);
+    return false;
+  }
+  return true;
 }
 
 bool ReceiveRun::createEmptyFile(const std::string& path) {
@@ -245,7 +368,13 @@ bool ReceiveRun::listHostFolder() {
   std::vector<std::string> lines;
   m_listener.listing(lines);
   try {
-    m_ftp->list(lines, "*.*", true);
+    try {
+      m_ftp->list(lines, "*.*", true);
+    } catch (const ProtocolReplyError& e) {
+      // Some servers (pyftpdlib) refuse a mask in LIST: the whole folder will do.
+      m_log.write(e.what());
+      m_ftp->list(lines, "", true);
+    }
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP List取得失敗"));
@@ -275,25 +404,7 @@ bool ReceiveRun::changeToHostFolder() {
 }
 
 bool ReceiveRun::download() {
-  m_listener.messageLine(text("ファイルSize取得開始"));
-  try {
-    m_size = m_ftp->size(m_hostFile);
-  } catch (const std::exception& e) {
-    stageFailed(e);
-    dropConnection();
-    const std::string message = text("ファイルSize取得Err -> ") + m_hostFile;
-    m_listener.messageLine(message);
-    errorBox(message);
-    return false;
-  }
-  if (m_size == -1) {
-    m_succeeded = false;
-    dropConnection();
-    const std::string message = text("ファイルSize取得失敗 -> ") + m_hostFile;
-    showAndLog(message);
-    errorBox(message);
-    return false;
-  }
+  if (!readSize(m_size)) return false;
 
   m_listener.transferStarted(m_size);
   m_listener.messageLine(text("ファイルSize取得成功"));
@@ -301,7 +412,12 @@ bool ReceiveRun::download() {
   // Progress is the download's only: listings on the same client report their bytes too.
   m_ftp->onWork = [this](FtpClient&, WorkMode, std::int64_t count) { m_listener.transferProgress(count, m_size); };
   try {
+    PrivateFile::create(Sjis::toPath(m_download));  // the owner's alone before a byte arrives
     m_ftp->get(m_hostFile, nativeName(m_download), true, false);
+    // A transfer cut short may still end with 226: only the full length counts.
+    const auto got = static_cast<std::int64_t>(fs::file_size(Sjis::toPath(m_download)));
+    if (got != m_size)
+      throw std::runtime_error("Received " + std::to_string(got) + " of " + std::to_string(m_size) + " bytes.");
   } catch (const std::exception& e) {
     m_ftp->onWork = nullptr;
     return transferFailed(e, text("ファイル受信失敗") + m_hostFile + " -> " + m_download);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "intake/BackupRecord.h"
 #include "intake/IntakeListener.h"
 #include "intake/RunLog.h"
 
@@ -13,16 +14,20 @@ class Statement;
 struct FtpSettings;
 enum class ConnectionStatus : int;
 
-// A receive run: downloads "registdata.cgi" from the host folder into the local folder,
-// keeps a dated backup of it, only then replaces the server's copy with an empty file,
-// and imports the download as new readers (RegistrationImport). Every stage is logged
-// and reported to the listener; a failing stage closes the connection and skips the
-// rest. A stop request ends any network wait; once the server's copy is gone the
-// download is still imported.
+// A receive run: first imports any backup whose import an earlier run did not complete
+// (BackupRecord), then downloads "registdata.cgi" from the host folder into the local
+// folder, checks its length against SIZE, keeps a dated backup of it, reads SIZE again
+// (a file that grew meanwhile is downloaded again), only then replaces the server's copy
+// with an empty file, and imports the download as new readers (RegistrationImport).
+// Every stage is logged and reported to the listener; a failing stage closes the
+// connection and skips the rest. A stop request ends any network wait; once the
+// server's copy is gone the download is still imported.
 class ReceiveRun {
  public:
   static constexpr const char* kDataFile = "registdata.cgi";
   static constexpr const char* kPlaceholder = "registdata.non";
+  // How often a server file that grew after its download is downloaded again.
+  static constexpr int kRedownloads = 3;
 
   ReceiveRun(Statement& query, IntakeListener& listener, const std::atomic<bool>& stop);
   ~ReceiveRun();
@@ -60,6 +65,13 @@ class ReceiveRun {
   bool uploadPlaceholder();
   bool connectAndEnterFolder();
   void backupAndEmpty();
+  // The SIZE stage; false (reported, the connection closed) when it fails.
+  bool readSize(std::int64_t& size);
+  // Imports the backups an earlier run left owed; adds their readers to the report.
+  void importOwedBackups(IntakeReport& report);
+  // Imports a file; entered in the record as backup (may be empty), removed once stored.
+  void importRegistrations(const std::string& file, const std::string& backup, IntakeReport& report);
+  bool lastReaderStored(const BackupRecord::Entry& entry);
   void reportStatus(ConnectionStatus status);
   void pauseUnlessStopped(int ms);
 
@@ -79,12 +91,15 @@ class ReceiveRun {
   const std::atomic<bool>& m_stop;
   std::unique_ptr<FtpClient> m_ftp;
   RunLog m_log;
+  BackupRecord m_record;
 
   std::string m_hostFolder;
+  std::string m_localFolder;
   std::string m_hostFile;
   std::string m_download;
   std::string m_placeholder;
   std::string m_stamp;
+  std::string m_backup;  // this run's backup, once the server's copy is being emptied
   std::int64_t m_size = 0;
   bool m_succeeded = false;
   bool m_stopped = false;        // a stage ended by the operator's stop

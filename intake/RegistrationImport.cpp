@@ -10,11 +10,14 @@
 #include "core/TextUtil.h"
 #include "intake/ImportRules.h"
 #include "intake/IntakeListener.h"
+#include "intake/LineReader.h"
 #include "intake/RunLog.h"
 
 namespace {
 
 std::string text(const char* utf8) { return Sjis::fromUtf8(utf8); }
+
+const char kLineSavepoint[] = "REGISTRATION_LINE";
 
 struct Registration {
   std::string name, mail, stamp;  // the three fields, trimmed
@@ -37,13 +40,6 @@ Registration splitLine(const std::string& line) {
 // Characters from..to (1-based, inclusive) of the text, as far as they exist.
 std::string chars(const std::string& s, size_t from, size_t to) {
   return from > s.size() ? std::string() : s.substr(from - 1, to - from + 1);
-}
-
-// A line ends at LF; every CR is dropped.
-bool readLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
-  return true;
 }
 
 }  // namespace
@@ -70,6 +66,8 @@ void RegistrationImport::refuseLine(const std::string& t) {
 
 bool RegistrationImport::importFile(const std::filesystem::path& file, bool runSucceeded) {
   m_succeeded = runSucceeded;
+  m_complete = false;
+  m_inserted = 0;
   const std::string path = Sjis::fromPath(file);
   std::ifstream in(file, std::ios::binary);
   if (!in) {
@@ -77,7 +75,38 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
     return false;
   }
   showAndLog(text("DB登録開始"));
-  importLines(in);
+  int last = 0;
+  bool numbered = true;
+  try {
+    last = ImportRules::lastReaderNo(m_query);
+  } catch (const DbError& e) {
+    // Without the largest number no reader can be numbered: nothing is read.
+    m_query.close();
+    fail(e.what());
+    numbered = false;
+  }
+  if (numbered) {
+    const int countedBefore = m_registered;
+    try {
+      Transaction transaction(m_query.database());
+      ReaderRow inserted;
+      LineReader lines(in, true);
+      for (std::string line; lines.next(line);) {
+        // A stop marks the run failed; the lines are still imported (see the class comment).
+        if (m_stop.load()) m_succeeded = false;
+        if (!importLine(line, last, transaction, inserted)) break;
+      }
+      m_query.close();
+      if (m_inserted > 0 && beforeCommit) beforeCommit(inserted);
+      transaction.commit();
+      m_complete = true;
+    } catch (const DbError& e) {
+      // Not one reader of the file is stored: none of them counts.
+      m_query.close();
+      m_registered = countedBefore;
+      fail(e.what());
+    }
+  }
   showAndLog(text("DB登録成功"));
   m_query.close();
   if (in.bad()) {
@@ -87,68 +116,76 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
   return m_succeeded;
 }
 
-void RegistrationImport::importLines(std::istream& in) {
-  int last = 0;
-  try {
-    last = ImportRules::lastReaderNo(m_query);
-  } catch (const DbError& e) {
-    // Without the largest number no reader can be numbered: nothing is read.
-    m_query.close();
-    fail(e.what());
-    return;
+bool RegistrationImport::importLine(const std::string& line, int& last, Transaction& transaction,
+                                    ReaderRow& inserted) {
+  const Registration r = splitLine(line);
+  const std::string name = fitWidth(trimFullWidth(trim(r.name)), 60);
+  const std::string mail = fitWidth(r.mail, 50);
+  // The refused line's data, as every error line ends.
+  auto tail = [&] {
+    return text("->名前-> [") + trim(name) + "]" + text(" メールアドレス") + " [" + trim(mail) + "]" +
+           text(" 登録時間 [") + r.stamp + "]";
+  };
+  auto outOfNumbers = [&] {
+    refuseLine(text("IDが０より小さいか、MAX 99999を超えました。") + tail());
+    m_succeeded = false;
+    return false;
+  };
+
+  if (last < 0 || last >= ImportRules::kLastReaderNo) return outOfNumbers();
+  if (trim(mail).empty()) {
+    refuseLine(text("メールアドレスが未登録です。DBに登録出来ませんでした。") + tail());
+    return true;
+  }
+  const std::string fault = ImportRules::addressFault(trim(mail));
+  if (!fault.empty()) {
+    refuseLine(fault + text("DBに登録出来ませんでした。") + tail());
+    return true;
   }
 
-  std::string line;
-  for (;;) {
-    // A stop marks the run failed; the lines are still imported (see the class comment).
-    if (m_stop.load()) m_succeeded = false;
-    if (!readLine(in, line)) break;
-    const Registration r = splitLine(line);
-    const std::string name = fitWidth(trimFullWidth(trim(r.name)), 60);
-    const std::string mail = fitWidth(r.mail, 50);
-    // The refused line's data, as every error line ends.
-    auto tail = [&] {
-      return text("->名前-> [") + trim(name) + "]" + text(" メールアドレス") + " [" + trim(mail) + "]" +
-             text(" 登録時間 [") + r.stamp + "]";
-    };
+  const std::string id = zeroFill(std::to_string(last + 1), 5);
+  const std::string now = Clock::nowStamp();
+  std::string date = chars(r.stamp, 1, 4) + chars(r.stamp, 6, 7) + chars(r.stamp, 9, 10);
+  std::string time = chars(r.stamp, 12, 13) + chars(r.stamp, 15, 16) + chars(r.stamp, 18, 19);
+  if (!ImportRules::isDigits(date, 8)) {
+    refuseLine(id + text("登録日に誤りがありました。システム日をセットしました。") + tail());
+    date = now.substr(0, 8);
+  }
+  if (!ImportRules::isDigits(time, 6)) {
+    refuseLine(id + text("登録時間に誤りがありました。システム時間をセットしました。") + tail());
+    time = now.substr(8, 6);
+  }
 
-    if (last < 0 || last >= ImportRules::kLastReaderNo) {
-      refuseLine(text("IDが０より小さいか、MAX 99999を超えました。") + tail());
-      m_succeeded = false;
-      break;
-    }
-    if (trim(mail).empty()) {
-      refuseLine(text("メールアドレスが未登録です。DBに登録出来ませんでした。") + tail());
-      continue;
-    }
-
-    const std::string id = zeroFill(std::to_string(last + 1), 5);
-    const std::string now = Clock::nowStamp();
-    std::string date = chars(r.stamp, 1, 4) + chars(r.stamp, 6, 7) + chars(r.stamp, 9, 10);
-    std::string time = chars(r.stamp, 12, 13) + chars(r.stamp, 15, 16) + chars(r.stamp, 18, 19);
-    if (toIntOr(date, -1) == -1) {
-      refuseLine(id + text("登録日に誤りがありました。システム日をセットしました。") + tail());
-      date = now.substr(0, 8);
-    }
-    if (toIntOr(time, -1) == -1) {
-      refuseLine(id + text("登録時間に誤りがありました。システム時間をセットしました。") + tail());
-      time = now.substr(8, 6);
-    }
-
-    ++last;  // used up even when the insert fails
+  ++last;  // used up even when the insert fails
+  ReaderRow reader = ImportRules::newReader(last, mail, date, time, name);
+  for (int attempt = 0;; ++attempt) {
     try {
+      // The next line's savepoint of the same name replaces this one.
+      transaction.savepoint(kLineSavepoint);
       m_query.close();
-      m_query.setCommandText(Sql::insertReader(ImportRules::newReader(last, mail, date, time, name)));
+      m_query.setCommandText(Sql::insertReader(reader));
       m_query.execute();
+      break;
     } catch (const DbError& e) {
       m_query.close();
+      transaction.rollbackToSavepoint(kLineSavepoint);
+      if (ImportRules::isKeyConflict(e.what()) && attempt < kNumberRetries) {
+        // Another import stored this number first: go on after the largest one now.
+        last = std::max(last, ImportRules::lastReaderNo(m_query));
+        if (last >= ImportRules::kLastReaderNo) return outOfNumbers();
+        reader.ID = zeroFill(std::to_string(++last), 5);
+        continue;
+      }
       m_succeeded = false;
       m_log.write(text("DB INSERT 失敗"));
       showAndLog(e.what());
       m_listener.showBox(OperatorBox::Error, e.what());
-      continue;
+      return true;
     }
-    // A failed run counts no readers, though the ones inserted stay.
-    if (m_succeeded) m_listener.readerRegistered(++m_registered);
   }
+  inserted = reader;
+  ++m_inserted;
+  // A failed run counts no readers, though the ones inserted stay.
+  if (m_succeeded) m_listener.readerRegistered(++m_registered);
+  return true;
 }

@@ -1,33 +1,51 @@
 #pragma once
 #include <atomic>
 #include <filesystem>
-#include <istream>
+#include <functional>
 #include <string>
+#include <vector>
 
 class IntakeListener;
 class RunLog;
 class Statement;
+class Transaction;
+struct ReaderRow;
 
 // Adds the registrations of the downloaded "registdata.cgi" as new readers: one line
 // "name TAB address TAB yyyy/mm/dd hh:nn:ss" per registration, numbered on from the
 // largest reader number. Refused lines go to the error log, every stage to the run log.
-// Each insert commits on its own: readers inserted before a failure or a stop stay.
-// The file is read to its end even after a stop: by then the server's copy is gone.
+// The whole file is one transaction, each line a savepoint in it: a refused or failed
+// line is undone alone, and the readers of a file are stored all together or not at
+// all (a kill mid-import leaves none). A number that a concurrent import took first is
+// replaced by the next free one. The file is read to its end even after a stop: by
+// then the server's copy is gone.
 class RegistrationImport {
  public:
+  // How often a line takes a fresh number after a key conflict before it is refused.
+  static constexpr int kNumberRetries = 5;
+
   RegistrationImport(Statement& query, RunLog& log, IntakeListener& listener, const std::atomic<bool>& stop);
 
   // Imports the file. runSucceeded is the receive run's outcome so far: a failure or a
   // stop clears it, and readers are counted only while it holds. Answers succeeded().
   bool importFile(const std::filesystem::path& file, bool runSucceeded = true);
 
+  // Counts on from a total of earlier imports of the same run.
+  void continueCount(int registered) { m_registered = registered; }
+
+  // Called with the last reader inserted just before the file's transaction commits.
+  std::function<void(const ReaderRow& last)> beforeCommit;
+
   bool succeeded() const { return m_succeeded; }
+  // Whether the file was read through and its readers are stored for good.
+  bool complete() const { return m_complete; }
   int registeredCount() const { return m_registered; }
   // Whether a refused line reached the error log.
   bool refusedLinesLogged() const { return m_refusedLinesLogged; }
 
  private:
-  void importLines(std::istream& in);
+  // false when no line after this one can be numbered either.
+  bool importLine(const std::string& line, int& last, Transaction& transaction, ReaderRow& inserted);
   void refuseLine(const std::string& text);
   void showAndLog(const std::string& text);
   // Marks the run failed and shows the text on the message line, in the log and boxed.
@@ -38,6 +56,8 @@ class RegistrationImport {
   IntakeListener& m_listener;
   const std::atomic<bool>& m_stop;
   bool m_succeeded = true;
+  bool m_complete = false;
   int m_registered = 0;
+  int m_inserted = 0;
   bool m_refusedLinesLogged = false;
 };

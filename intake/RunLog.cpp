@@ -1,18 +1,13 @@
 #include "intake/RunLog.h"
 
-#include <fstream>
 #include <system_error>
 
 #include "core/Clock.h"
+#include "intake/PrivateFile.h"
 
 namespace {
 bool appendLine(const std::filesystem::path& path, const std::string& text) {
-  if (path.empty()) return false;
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  if (!out) return false;
-  out << RunLog::stampPrefix() << text << "\r\n";
-  out.close();
-  return !out.fail();
+  return PrivateFile::append(path, RunLog::stampPrefix() + text + "\r\n");
 }
 }  // namespace
 

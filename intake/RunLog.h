@@ -4,7 +4,8 @@
 
 // The two logs of a receive run: the run log, which grows across runs, and the error
 // log of refused registrations, which each run starts afresh. Every line starts with
-// the moment "[yymmdd hh:nn:ss] " and ends with CR LF. A line that cannot be written
+// the moment "[yymmdd hh:nn:ss] " and ends with CR LF. Both are the owner's alone
+// (they hold readers' addresses). A line that cannot be written
 // is lost without a word: logging never stops a run.
 class RunLog {
  public:

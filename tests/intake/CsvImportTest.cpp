@@ -127,4 +127,37 @@ TEST_F(CsvImportTest, StopBetweenLinesKeepsTheReadersSoFarAndInsertsNoMore) {
   EXPECT_EQ(report.registered, 2);
 }
 
+TEST_F(CsvImportTest, LineEndsByteOrderMarkAndAddressesThatMustNotBeStored) {
+  // CR alone ends the lines of a file without any LF; a byte-order mark is no address.
+  IntakeReport report = run("\xEF\xBB\xBF" "a@b.jp,A\rc@d.jp,C\re@f.jp,E");
+  EXPECT_EQ(report.registered, 3);
+  auto rows = readers({"MAILADDRESS"});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][0], pad("a@b.jp", 50));
+  EXPECT_EQ(rows[2][0], pad("e@f.jp", 50));
+
+  program.exec(" DELETE FROM USERLIST");
+  report = run(std::string("x@y.jp,LF file\n") + "ctl\x01@b.jp,Control\n" + std::string("nul\0@b.jp,Nul\n", 14) +
+               "sp ace@b.jp,Blank\n" + "wide" + sj("　") + "@b.jp,Wide\n" + "<a@b.jp>,Angle\n" + "q@r.jp,Last");
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  rows = readers({"MAILADDRESS"});
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1][0], pad("q@r.jp", 50));  // a last line without its line feed counts
+  ASSERT_EQ(report.rejected.size(), 5u);
+  EXPECT_EQ(report.rejected[0], "ctl?@b.jp,Control," + sj("メールアドレスに制御文字が有ります。"));
+  EXPECT_EQ(report.rejected[1], "nul?@b.jp,Nul," + sj("メールアドレスにNULが有ります。"));
+  EXPECT_EQ(report.rejected[2], "sp ace@b.jp,Blank," + sj("メールアドレスに空白が有ります。"));
+  EXPECT_EQ(report.rejected[3], "wide" + sj("　") + "@b.jp,Wide," + sj("メールアドレスに空白が有ります。"));
+  EXPECT_EQ(report.rejected[4], "<a@b.jp>,Angle," + sj("メールアドレスに\"<\"又は\">\"が有ります。"));
+}
+
+TEST_F(CsvImportTest, TheFileIsOneTransactionThatAnAbortLeavesEmpty) {
+  // An exception the import does not expect (as a kill would) ends it before its commit.
+  listener.onRegistered = [&](int count) {
+    if (count == 3) throw std::runtime_error("aborted");
+  };
+  EXPECT_THROW(run("a@b.jp,A\nc@d.jp,C\ne@f.jp,E\ng@h.jp,G\n"), std::runtime_error);
+  EXPECT_EQ(readerCount(), 0u);
+}
+
 }  // namespace

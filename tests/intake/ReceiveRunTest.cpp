@@ -5,7 +5,13 @@
 #include <filesystem>
 #include <memory>
 
+#include <sys/stat.h>
+
+#include <stdexcept>
+
 #include "core/Sjis.h"
+#include "core/Tables.h"
+#include "intake/BackupRecord.h"
 #include "intake/ReceiveRun.h"
 #include "settings/SettingsFiles.h"
 #include "tests/intake/IntakeFixture.h"
@@ -66,9 +72,8 @@ struct ReceiveRunTest : IntakeTest {
   // continues without one).
   std::vector<std::string> runLog() {
     std::vector<std::string> out;
-    const std::string prefix = "[240507 12:34:56] ";
     for (const std::string& l : lines(TestProgram::readFile(program.file("FtpRcv.log"))))
-      out.push_back(l.compare(0, prefix.size(), prefix) == 0 ? l.substr(prefix.size()) : l);
+      out.push_back(l.size() >= 18 && l[0] == '[' && l.compare(16, 2, "] ") == 0 ? l.substr(18) : l);
     return out;
   }
   bool logged(const std::string& line) {
@@ -297,3 +302,175 @@ TEST_F(ReceiveRunTest, StopOnceTheServerCopyIsEmptiedStillImportsTheDownload) {
   EXPECT_EQ(report.registered, 0);
   EXPECT_TRUE(listener.boxes.empty());
 }
+
+namespace {
+
+const std::string kBackup = "registdata_20240507_123456.bak";
+
+TEST_F(ReceiveRunTest, MaskRefusedInListIsListedAgainWithoutIt) {
+  server = std::make_unique<FtpTestServer>("quor", "pass", FtpTestServer::PlainListing{});
+  fs::create_directories(server->home() + "/data");
+  putRemote(kRegistrations);
+  const IntakeReport report = run(settings());
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.registered, 2);
+  EXPECT_EQ(remote(), "");
+  EXPECT_FALSE(logged(sj("FTP List取得失敗")));
+  const auto log = runLog();
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) {
+    return l.find("registdata.cgi") != std::string::npos && l.find("-rw") == 0;
+  }));
+}
+
+TEST_F(ReceiveRunTest, DownloadShorterThanItsSizeFailsAndLeavesTheServerCopy) {
+  startServer();
+  putRemote(kRegistrations);
+  // The server sends only half of what SIZE announced, then reports success (226).
+  const std::string half = kRegistrations.substr(0, kRegistrations.size() / 2);
+  listener.onMessage = [&](const std::string& text) {
+    if (text == sj("ファイルSize取得成功")) putRemote(half);
+  };
+  const IntakeReport report = run(settings());
+  EXPECT_EQ(listener.boxTexts(),
+            std::vector<std::string>{sj("ファイル受信失敗/data/registdata.cgi -> ") + local + "/registdata.cgi"});
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
+  EXPECT_EQ(readerCount(), 0u);
+  EXPECT_EQ(remote(), half);
+  EXPECT_FALSE(fs::exists(local + "/" + kBackup));
+  EXPECT_FALSE(logged(sj("空ファイル送信開始") + local + "/registdata.non -> /data/registdata.cgi"));
+}
+
+TEST_F(ReceiveRunTest, RegistrationAddedAfterTheDownloadIsDownloadedAgainBeforeEmptying) {
+  startServer();
+  putRemote(kRegistrations);
+  const std::string added = "Late\tlate@example.com\t2024/05/03 01:02:03\r\n";
+  int downloads = 0;
+  listener.onMessage = [&](const std::string& text) {
+    if (text == sj("ファイル受信成功") && ++downloads == 1) putRemote(kRegistrations + added);
+  };
+  const IntakeReport report = run(settings());
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(downloads, 2);
+  EXPECT_EQ(report.registered, 3);
+  EXPECT_EQ(readers({"MAILADDRESS"}).back()[0], pad("late@example.com", 50));
+  EXPECT_EQ(TestProgram::readFile(local + "/" + kBackup), kRegistrations + added);
+  EXPECT_EQ(remote(), "");
+  EXPECT_TRUE(logged(sj("受信中に登録データが追加されました。再受信します -> /data/registdata.cgi")));
+}
+
+TEST_F(ReceiveRunTest, FileThatKeepsGrowingIsLeftOnTheServer) {
+  startServer();
+  putRemote(kRegistrations);
+  std::string content = kRegistrations;
+  int downloads = 0;
+  listener.onMessage = [&](const std::string& text) {
+    if (text != sj("ファイル受信成功")) return;
+    ++downloads;
+    content += "R" + std::to_string(downloads) + "\tr" + std::to_string(downloads) + "@example.com\t2024/05/03 01:02:03\n";
+    putRemote(content);
+  };
+  const IntakeReport report = run(settings());
+  const std::string message =
+      sj("受信中に登録データが追加され続けたため、サーバーのファイルを空にしませんでした -> /data/registdata.cgi");
+  EXPECT_EQ(downloads, 1 + ReceiveRun::kRedownloads);
+  EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{message});
+  EXPECT_TRUE(logged(message));
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
+  EXPECT_EQ(readerCount(), 0u);
+  EXPECT_EQ(remote(), content);
+  EXPECT_TRUE(BackupRecord(local).owed().empty());
+}
+
+TEST_F(ReceiveRunTest, FailedBackupCopyLeavesTheServerCopy) {
+  startServer();
+  putRemote(kRegistrations);
+  fs::create_directories(local + "/" + kBackup);  // a folder where the backup should go
+  const IntakeReport report = run(settings());
+  expectFailedRun(report, sj("FTP受信ファイルバックアップ失敗"));
+  EXPECT_TRUE(logged(sj("FTP受信ファイルバックアップ失敗")));
+  EXPECT_FALSE(logged(sj("空ファイル送信開始") + local + "/registdata.non -> /data/registdata.cgi"));
+}
+
+TEST_F(ReceiveRunTest, ImportKilledAfterTheServerCopyWasEmptiedIsCompletedByTheNextRun) {
+  startServer();
+  putRemote(kRegistrations);
+  // The run dies in the middle of the import, as a kill would end it.
+  listener.onRegistered = [](int count) {
+    if (count == 1) throw std::runtime_error("killed");
+  };
+  engine.port = server->port();
+  EXPECT_THROW(engine.run(settings()), std::runtime_error);
+  EXPECT_EQ(readerCount(), 0u);
+  EXPECT_EQ(remote(), "");
+  EXPECT_EQ(TestProgram::readFile(local + "/" + kBackup), kRegistrations);
+
+  // The next run imports the backup before anything is downloaded, then the new file.
+  listener.onRegistered = nullptr;
+  Clock::setFixedStamp("20240508090000");
+  putRemote("Third\tthird@example.com\t2024/05/08 08:00:00\n");
+  std::vector<std::string> shown;
+  listener.onMessage = [&](const std::string& text) { shown.push_back(text); };
+  const IntakeReport report = run(settings());
+  const std::string announced = sj("前回登録が完了していないバックアップを登録します -> ") + local + "/" + kBackup;
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.registered, 3);
+  const auto stored = readers({"MAILADDRESS"});
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored[0][0], pad("yamada@example.com", 50));
+  EXPECT_EQ(stored[2][0], pad("third@example.com", 50));
+  const auto log = runLog();
+  const auto at = std::find(log.begin(), log.end(), announced);
+  ASSERT_NE(at, log.end());
+  // Announced in the second run before any connection, let alone a download.
+  const auto runStart = std::find(std::make_reverse_iterator(at), log.rend(), sj("開始")).base();
+  EXPECT_TRUE(std::find(runStart, at, sj("FTP接続開始")) == at);
+  EXPECT_NE(std::find(shown.begin(), shown.end(), announced), shown.end());
+  EXPECT_TRUE(BackupRecord(local).owed().empty());
+
+  // Nothing is owed any more: a third run imports nothing twice.
+  Clock::setFixedStamp("20240509090000");
+  run(settings());
+  EXPECT_EQ(readerCount(), 3u);
+}
+
+TEST_F(ReceiveRunTest, KillBetweenTheCommitAndTheRecordImportsNothingTwice) {
+  startServer();
+  putRemote(kRegistrations);
+  run(settings());
+  ASSERT_EQ(readerCount(), 2u);
+  // As left by a kill right after the commit: the entry still names the last reader.
+  ReaderRow last;
+  last.ID = "00002";
+  last.MAILADDRESS = "second@example.com";
+  last.TOUROKUDATE = "20240502";
+  last.TOUROKUTIME = "080910";
+  BackupRecord(local).markOwed(kBackup);
+  BackupRecord(local).markCommitting(kBackup, last);
+  Clock::setFixedStamp("20240508090000");  // this run's own backup is another file
+  run(settings());
+  EXPECT_EQ(readerCount(), 2u);
+  EXPECT_TRUE(BackupRecord(local).owed().empty());
+  EXPECT_TRUE(logged(sj("バックアップは登録済みです -> ") + local + "/" + kBackup));
+
+  // Killed just before the commit instead: the reader is not there, the backup is imported.
+  program.exec(" DELETE FROM USERLIST");
+  BackupRecord(local).markOwed(kBackup);
+  BackupRecord(local).markCommitting(kBackup, last);
+  run(settings());
+  EXPECT_EQ(readerCount(), 2u);
+  EXPECT_TRUE(BackupRecord(local).owed().empty());
+}
+
+TEST_F(ReceiveRunTest, FilesHoldingAddressesAreTheOwnersAlone) {
+  startServer();
+  putRemote(kRegistrations + sj("名無し\t\t2024/05/01 10:11:12\n"));
+  const mode_t before = ::umask(022);
+  run(settings());
+  ::umask(before);
+  for (const std::string& file : {program.file("FtpRcv.log").string(), program.file("FtpRcv_Err.log").string(),
+                                  local + "/registdata.cgi", local + "/" + kBackup})
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write)
+        << file;
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 #include "tests/support/FirebirdServer.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -30,6 +32,8 @@ bool FirebirdTestServer::available() {
 }
 
 FirebirdTestServer::FirebirdTestServer() {
+  m_lockFd = ::open("/tmp/quormail-firebird-test-server.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (m_lockFd >= 0) ::flock(m_lockFd, LOCK_EX);
   const passwd* fb = ::getpwnam("firebird");
   if (!fb) throw std::runtime_error("no user firebird");
   const std::string conf = m_dir.file("conf");
@@ -69,6 +73,7 @@ FirebirdTestServer::~FirebirdTestServer() {
   stop();
   std::error_code ec;
   fs::remove(m_file, ec);
+  if (m_lockFd >= 0) ::close(m_lockFd);
 }
 
 std::string FirebirdTestServer::databaseName() const {

@@ -163,6 +163,12 @@ FtpTestServer::FtpTestServer(const std::string& user, const std::string& passwor
          password, "--home", home(), "--perm", perm, "--cert", certFile, "--key", keyFile});
 }
 
+FtpTestServer::FtpTestServer(const std::string& user, const std::string& password, PlainListing) {
+  std::filesystem::create_directories(home());
+  start({kPython, kSupportDir + "/ftp_server.py", "--port", std::to_string(m_port), "--user", user, "--password",
+         password, "--home", home(), "--plain-list"});
+}
+
 Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& password) {
   const std::string d = m_dir.path();
   std::filesystem::create_directories(d + "/home/Maildir/new");

@@ -52,10 +52,11 @@ def main():
     p.add_argument("--perm", default="elradfmwMT")
     p.add_argument("--cert")
     p.add_argument("--key")
+    p.add_argument("--plain-list", action="store_true", help="refuse a mask in LIST, as pyftpdlib does")
     a = p.parse_args()
     authorizer = DummyAuthorizer()
     authorizer.add_user(a.user, a.password, a.home, perm=a.perm)
-    handler = GlobHandler
+    handler = FTPHandler if a.plain_list else GlobHandler
     if a.cert:
         handler = GlobTlsHandler
         handler.certfile = a.cert
