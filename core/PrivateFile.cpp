@@ -5,38 +5,111 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <stdexcept>
-
-#include "core/Sjis.h"
+#include <system_error>
 
 namespace fs = std::filesystem;
 
+namespace PrivateFile {
 namespace {
 
-std::runtime_error fileError(const char* what, const fs::path& path, int err) {
-  return std::runtime_error(std::string(what) + " " + Sjis::fromPath(path) + ": " + std::strerror(err));
+[[noreturn]] void fail(const char* what, const fs::path& path, int err) {
+  throw std::system_error(err, std::generic_category(), std::string(what) + " " + path.string());
 }
 
-void writeOwnerOnly(const fs::path& path, const std::string& bytes, int mode) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | mode, 0600);
-  if (fd < 0) throw fileError("Cannot create file", path, errno);
-  int err = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-  size_t done = 0;
-  while (!err && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0)
-      err = errno;
-    else
-      done += static_cast<size_t>(n);
+// An open descriptor, closed at the end of its scope.
+struct Descriptor {
+  int fd;
+  explicit Descriptor(int f) : fd(f) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
   }
-  if (::close(fd) != 0 && !err) err = errno;
-  if (err) throw fileError("Cannot write file", path, err);
+  int release() {
+    const int f = fd;
+    fd = -1;
+    return f;
+  }
+};
+
+Descriptor openPrivate(const fs::path& path, int flags) {
+  Descriptor d(::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, 0600));
+  if (d.fd < 0) fail("Cannot create file", path, errno);
+  ::fchmod(d.fd, 0600);  // an earlier file with wider rights is narrowed
+  return Descriptor(d.release());
+}
+
+int writeAll(int fd, const char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+void finish(Descriptor& d, const fs::path& path, bool durable) {
+  if (durable && ::fsync(d.fd) != 0) fail("Cannot write file", path, errno);
+  if (::close(d.release()) != 0) fail("Cannot write file", path, errno);
+}
+
+void syncFolder(const fs::path& file) {
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  Descriptor d(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (d.fd >= 0) ::fsync(d.fd);
 }
 
 }  // namespace
 
-void writePrivateFile(const fs::path& path, const std::string& bytes) { writeOwnerOnly(path, bytes, O_TRUNC); }
+void create(const fs::path& path) {
+  Descriptor d = openPrivate(path, O_WRONLY | O_TRUNC);
+  finish(d, path, false);
+}
 
-void appendPrivateFile(const fs::path& path, const std::string& bytes) { writeOwnerOnly(path, bytes, O_APPEND); }
+void write(const fs::path& path, const std::string& bytes) {
+  Descriptor d = openPrivate(path, O_WRONLY | O_TRUNC);
+  if (const int err = writeAll(d.fd, bytes.data(), bytes.size())) fail("Cannot write file", path, err);
+  finish(d, path, false);
+}
+
+bool append(const fs::path& path, const std::string& bytes) {
+  if (path.empty()) return false;
+  try {
+    Descriptor d = openPrivate(path, O_WRONLY | O_APPEND);
+    if (writeAll(d.fd, bytes.data(), bytes.size()) != 0) return false;
+    finish(d, path, false);
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+void copyDurably(const fs::path& from, const fs::path& to) {
+  Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.fd < 0) fail("Cannot open file", from, errno);
+  Descriptor out = openPrivate(to, O_WRONLY | O_TRUNC);
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(in.fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail("Cannot read file", from, errno);
+    if (n == 0) break;
+    if (const int err = writeAll(out.fd, buffer, static_cast<size_t>(n))) fail("Cannot write file", to, err);
+  }
+  finish(out, to, true);
+  syncFolder(to);
+}
+
+void replaceDurably(const fs::path& path, const std::string& bytes) {
+  fs::path temp = path;
+  temp += ".tmp";
+  Descriptor out = openPrivate(temp, O_WRONLY | O_TRUNC);
+  if (const int err = writeAll(out.fd, bytes.data(), bytes.size())) fail("Cannot write file", temp, err);
+  finish(out, temp, true);
+  if (::rename(temp.c_str(), path.c_str()) != 0) fail("Cannot rename file", temp, errno);
+  syncFolder(path);
+}
+
+}  // namespace PrivateFile

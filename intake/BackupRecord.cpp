@@ -5,7 +5,7 @@
 
 #include "core/Tables.h"
 #include "core/TextUtil.h"
-#include "intake/PrivateFile.h"
+#include "core/PrivateFile.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "core/Database.h"
 #include "core/Tables.h"
 #include "core/TextUtil.h"
-#include "intake/PrivateFile.h"
+#include "core/PrivateFile.h"
 #include "intake/RegistrationImport.h"
 #include "net/ConnectionStatus.h"
 #include "net/FtpClient.h"

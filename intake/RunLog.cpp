@@ -3,7 +3,7 @@
 #include <system_error>
 
 #include "core/Clock.h"
-#include "intake/PrivateFile.h"
+#include "core/PrivateFile.h"
 
 namespace {
 bool appendLine(const std::filesystem::path& path, const std::string& text) {

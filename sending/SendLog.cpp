@@ -29,10 +29,5 @@ void SendLog::writeRow(const std::vector<std::string>& header, const std::vector
 
 bool SendLog::appendLine(const std::string& text) {
   // The log lists readers' names and addresses: the owner's alone.
-  try {
-    appendPrivateFile(m_path, text + "\r\n");
-  } catch (const std::exception&) {
-    return false;
-  }
-  return true;
+  return PrivateFile::append(m_path, text + "\r\n");
 }

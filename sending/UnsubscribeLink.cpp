@@ -34,7 +34,7 @@ std::string loadOrCreateSecret(const std::filesystem::path& file) {
   unsigned char random[32];
   if (RAND_bytes(random, sizeof random) != 1) throw std::runtime_error("RAND_bytes failed");
   const std::string secret = hex(random, sizeof random);
-  writePrivateFile(file, secret + "\n");
+  PrivateFile::write(file, secret + "\n");
   return secret;
 }
 

@@ -178,5 +178,5 @@ void writePasswordFile(const fs::path& path, const std::string& text) {
     deleteIfExists(path);
     return;
   }
-  writePrivateFile(path, cipherText);
+  PrivateFile::write(path, cipherText);
 }
