@@ -152,60 +152,58 @@ std::string Database::param(const std::string& key) const {
 
 bool Database::connected() const { return m_impl->attachment != nullptr; }
 
+namespace {
+enum class Attach { Open, Create };
+}  // namespace
+
+// Attaches to the database the parameters name, or creates it first: one parameter
+// block for both, the creation adding the page size, the default character set and
+// forced writes.
+static IAttachment* attach(const Database& db, unsigned dialect, const std::string& charset, Attach how) {
+  const std::string path = db.param("Database");
+  return guarded([&](ThrowStatusWrapper& st) {
+    IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+    struct Disposer {
+      IXpbBuilder* b;
+      ~Disposer() { b->dispose(); }
+    } disposer{dpb};
+    dpb->insertString(&st, isc_dpb_user_name, db.param("User_Name").c_str());
+    dpb->insertString(&st, isc_dpb_password, db.param("Password").c_str());
+    dpb->insertString(&st, isc_dpb_lc_ctype, charset.c_str());
+    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(dialect));
+    const std::string role = db.param("RoleName");
+    if (how == Attach::Open && !role.empty()) dpb->insertString(&st, isc_dpb_sql_role_name, role.c_str());
+    if (how == Attach::Create) {
+      dpb->insertString(&st, isc_dpb_set_db_charset, "NONE");
+      dpb->insertInt(&st, isc_dpb_page_size, 16384);
+      dpb->insertInt(&st, isc_dpb_force_write, 1);
+    }
+    IProvider* provider = master()->getDispatcher();
+    struct Releaser {
+      IProvider* p;
+      ~Releaser() { p->release(); }
+    } releaser{provider};
+    return how == Attach::Open
+               ? provider->attachDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st))
+               : provider->createDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
+  });
+}
+
 void Database::open() {
   if (m_impl->attachment) return;
-  const std::string path = param("Database");
   m_impl->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
   // The tables use the character set NONE and the program speaks CP932 bytes; the
   // engine's Japanese set SJIS_0208 refuses CP932-only characters such as "①", so
   // the connection passes bytes through unchanged.
   std::string charset = param("ServerCharSet");
   if (charset.empty() || upper(charset) == "SJIS_0208") charset = "NONE";
-  m_impl->attachment = guarded([&](ThrowStatusWrapper& st) {
-    IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
-    struct Disposer {
-      IXpbBuilder* b;
-      ~Disposer() { b->dispose(); }
-    } disposer{dpb};
-    dpb->insertString(&st, isc_dpb_user_name, param("User_Name").c_str());
-    dpb->insertString(&st, isc_dpb_password, param("Password").c_str());
-    dpb->insertString(&st, isc_dpb_lc_ctype, charset.c_str());
-    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(m_impl->dialect));
-    const std::string role = param("RoleName");
-    if (!role.empty()) dpb->insertString(&st, isc_dpb_sql_role_name, role.c_str());
-    IProvider* provider = master()->getDispatcher();
-    struct Releaser {
-      IProvider* p;
-      ~Releaser() { p->release(); }
-    } releaser{provider};
-    return provider->attachDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
-  });
+  m_impl->attachment = attach(*this, m_impl->dialect, charset, Attach::Open);
 }
 
 void Database::create(const std::string& schema) {
   close();
-  const std::string path = param("Database");
   m_impl->dialect = static_cast<unsigned>(toIntOr(param("SQLDialect"), 3));
-  m_impl->attachment = guarded([&](ThrowStatusWrapper& st) {
-    IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
-    struct Disposer {
-      IXpbBuilder* b;
-      ~Disposer() { b->dispose(); }
-    } disposer{dpb};
-    dpb->insertString(&st, isc_dpb_user_name, param("User_Name").c_str());
-    dpb->insertString(&st, isc_dpb_password, param("Password").c_str());
-    dpb->insertString(&st, isc_dpb_lc_ctype, "NONE");
-    dpb->insertString(&st, isc_dpb_set_db_charset, "NONE");
-    dpb->insertInt(&st, isc_dpb_page_size, 16384);
-    dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(m_impl->dialect));
-    dpb->insertInt(&st, isc_dpb_force_write, 1);
-    IProvider* provider = master()->getDispatcher();
-    struct Releaser {
-      IProvider* p;
-      ~Releaser() { p->release(); }
-    } releaser{provider};
-    return provider->createDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
-  });
+  m_impl->attachment = attach(*this, m_impl->dialect, "NONE", Attach::Create);
   // The schema is a script of statements ending in ";", with /* */ comments; COMMIT
   // lines are left out because every statement commits on its own.
   Statement q(*this);

@@ -7,17 +7,12 @@
 #include "core/IniFile.h"
 #include "core/Tables.h"
 #include "tests/support/FirebirdServer.h"
+#include "tests/support/Servers.h"
 #include "tests/support/TestProgram.h"
 
 namespace {
 
-std::string run(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  std::array<char, 256> buf{};
-  while (pipe && fgets(buf.data(), buf.size(), pipe.get())) out += buf.data();
-  return out;
-}
+std::string run(const std::string& command) { return runCommand(command); }
 
 // A scheduled command must work on the database while the window holds it open: the
 // embedded engine of every process runs in shared mode with the user's lock folder.
