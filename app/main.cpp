@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QDialog>
+#include <QTranslator>
 
 #include <filesystem>
 #include <iostream>
@@ -44,6 +45,8 @@ int main(int argc, char* argv[]) {
   }
   Application app(argc, argv);
   QApplication::setApplicationName(appTitle());
+  // Question boxes read はい / いいえ and the file dialogs are Japanese.
+  const auto japanese = installQtJapanese();
 
   // A kill, Ctrl+C or a logout stops a run as "中 断" does, then closes the database.
   AppContext* context = nullptr;
