@@ -79,17 +79,19 @@ int main(int argc, char* argv[]) {
 
   AppContext ctx(dataDir);
   context = &ctx;
+  // A failed creation is told once, with the opening's guidance.
+  std::string creationFailure;
   if (dataDir != programDir) {
     try {
       std::filesystem::create_directories(dataDir);
       if (ctx.createMissingDatabase())
         showMessage(QStringLiteral("データベースを作成しました。") + "\r" + Sjis::toQ(Sjis::fromPath(dataDir / "QUORMAIL.GDB")));
     } catch (const std::exception& e) {
-      showError(QStringLiteral("データベースを作成できませんでした。") + "\r" + Sjis::toQ(e.what()));
+      creationFailure = Sjis::fromUtf8("データベースを作成できませんでした。") + " " + e.what();
     }
   }
   MainMenu menu(ctx);
-  menu.openDatabase();
+  menu.openDatabase(creationFailure);
   // The database engine puts its own handlers in place when it starts; ours go back over them.
   shutdown.reinstall();
   auto windows = createWindows(ctx);

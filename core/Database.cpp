@@ -119,6 +119,7 @@ struct Database::Impl {
   std::vector<std::string> params;
   IAttachment* attachment = nullptr;
   unsigned dialect = 3;
+  std::string reopenFailure;
 
   ~Impl() { detach(); }
 
@@ -150,6 +151,8 @@ std::string Database::param(const std::string& key) const {
 }
 
 bool Database::connected() const { return m_impl->attachment != nullptr; }
+
+void Database::setReopenFailureText(std::string text) { m_impl->reopenFailure = std::move(text); }
 
 void Database::open() {
   if (m_impl->attachment) return;
@@ -310,7 +313,14 @@ struct Statement::Impl {
   ~Impl() { reset(); }
 
   IAttachment* attachment() {
-    if (!db.m_impl->attachment) db.open();
+    if (!db.m_impl->attachment) {
+      try {
+        db.open();
+      } catch (const DbError&) {
+        if (db.m_impl->reopenFailure.empty()) throw;
+        throw DbError(db.m_impl->reopenFailure);
+      }
+    }
     return db.m_impl->attachment;
   }
 

@@ -55,11 +55,11 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ct
   layout->addWidget(informationPanel);
 }
 
-void MainMenu::openDatabase() {
+void MainMenu::openDatabase(const std::string& creationFailure) {
   try {
     m_ctx.openDatabase();
   } catch (const DbError& e) {
-    showError(Sjis::toQ(e.what()));
+    showError(Sjis::toQ(m_ctx.databaseProblemText(creationFailure.empty() ? e.what() : creationFailure)));
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QWidget>
+#include <string>
 
 class AppContext;
 class QPushButton;
@@ -11,9 +12,10 @@ class MainMenu : public QWidget {
  public:
   explicit MainMenu(AppContext& ctx, QWidget* parent = nullptr);
 
-  // Opens the database beside the program; a failure is shown in the error box and
-  // start-up goes on.
-  void openDatabase();
+  // Opens the database beside the program; a failure is shown once in the error box,
+  // in Japanese with what to do, and start-up goes on. creationFailure is the reason a
+  // creation at start failed, shown in place of the client's text.
+  void openDatabase(const std::string& creationFailure = std::string());
 
   QPushButton* receiveButton;
   QPushButton* sendButton;

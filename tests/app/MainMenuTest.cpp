@@ -2,13 +2,18 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
 #include "app/Windows.h"
+#include "controls/NavigatingEdit.h"
 #include "core/MainMenu.h"
+#include "maintenance/ReaderWindow.h"
+#include "maintenance/StoryWindow.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -135,17 +140,52 @@ TEST(StartUp, CreatesTheTenWindowsWithTheirCaptions) {
   }
 }
 
-TEST(StartUp, MissingDatabaseShowsTheClientErrorAndTheMenuStillAppears) {
+TEST(StartUp, MissingDatabaseIsExplainedOnceAndTheWindowsSayItBriefly) {
   TestProgram program(false);
   ScriptedDialogs boxes;
   MainMenu form(program.ctx());
   form.openDatabase();
+  const QString path = QString::fromStdString((program.dir() / "QUORMAIL.GDB").string());
   ASSERT_EQ(boxes.shown().size(), 1u);
   EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("クオル"));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
-  EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("QUORMAIL.GDB"))) << boxes.shown()[0].text.toStdString();
+  const QString guide = boxes.shown()[0].text;
+  EXPECT_TRUE(guide.startsWith(QStringLiteral("データベースを開けません: ") + path + "\r")) << guide.toStdString();
+  // What to do: the data folder, the program's own creation, a copied database, the setting.
+  for (const QString& part : {QString::fromStdString(program.dir().string()), QStringLiteral("初回起動時"),
+                              QStringLiteral("db/create-db.sh"), QStringLiteral("[Database]"), QStringLiteral("（詳細: ")})
+    EXPECT_TRUE(guide.contains(part)) << part.toStdString();
   form.show();
   EXPECT_TRUE(form.isVisible());
+
+  // Each window then says in one line that there is no database, not the engine's text.
+  StoryWindow stories(program.ctx());
+  program.ctx().initStories = 1;
+  stories.activate();
+  ReaderWindow readers(program.ctx());
+  readers.idEdit->setText(QStringLiteral("1"));
+  QTest::keyClick(readers.idEdit, Qt::Key_Return);
+  ASSERT_EQ(boxes.shown().size(), 3u);
+  EXPECT_EQ(boxes.shown()[1].text, QStringLiteral("データベースを開けません: ") + path);
+  EXPECT_EQ(boxes.shown()[2].text, QStringLiteral("データベースを開けません: ") + path);
+
+  // Once the database is there, the next statement opens it.
+  std::filesystem::copy_file(QUORMAIL_TEMPLATE_DB, program.dir() / "QUORMAIL.GDB");
+  program.ctx().initStories = 1;
+  stories.activate();
+  EXPECT_EQ(boxes.shown().size(), 3u);
+  EXPECT_EQ(stories.countLabel->text(), QStringLiteral("登録数 0"));
+}
+
+TEST(StartUp, AnUnusableDatabaseFileIsToldApartFromAMissingOne) {
+  TestProgram program(false);
+  TestProgram::writeFile(program.file("QUORMAIL.GDB"), "not a database");
+  ScriptedDialogs boxes;
+  MainMenu form(program.ctx());
+  form.openDatabase();
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("ファイルはありますが使えません"))) << boxes.lastText().toStdString();
+  EXPECT_FALSE(boxes.lastText().contains(QStringLiteral("db/create-db.sh")));
 }
 
 TEST(StartUp, ExistingDatabaseOpensWithoutAnyBox) {
@@ -183,6 +223,7 @@ TEST(StartUp, SettingsFileCanNameAnotherDatabase) {
   MainMenu second(program.ctx());
   second.openDatabase();
   ASSERT_EQ(boxes.shown().size(), 1u);  // the server is tried, and its error shown
+  EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("[Database] の Database="))) << boxes.lastText().toStdString();
   EXPECT_EQ(program.ctx().database.param("Database"), "127.0.0.1/1:/nowhere/X.GDB");
 }
 
