@@ -1,5 +1,7 @@
 #pragma once
+#include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <string>
 
 class AppContext;
@@ -26,7 +28,15 @@ class MainMenu : public QWidget {
   QPushButton* registrationFormButton;
   QPushButton* csvImportButton;
   QPushButton* endButton;
+  QLabel* statusLine;
   QLabel* informationPanel;
+
+  // The pages of the settings window that still lack a value the runs need; the
+  // program sets it (the settings files are read by the settings subsystem).
+  std::function<QStringList()> incompleteSettingsPages;
+  // Reads the settings and the database again and shows what the operator has set up
+  // and the next step, naming the button that takes it.
+  void refreshStatus();
 
  public slots:
   void openReceive();
@@ -39,7 +49,12 @@ class MainMenu : public QWidget {
   void openCsvImport();
   void closeMenu();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void showAgain();
   AppContext& m_ctx;
+  bool m_placed = false;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QPushButton>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "app/Windows.h"
 #include "controls/NavigatingEdit.h"
 #include "core/MainMenu.h"
+#include "core/Tables.h"
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/StoryWindow.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -123,6 +125,72 @@ TEST_F(MainMenuTest, ModeFlagsOfSingleTasksAndTheChain) {
 TEST_F(MainMenuTest, EndButtonClosesTheProgram) {
   form->endButton->click();
   EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainMenuTest, StatusLineGuidesTheFirstStartAndFollowsTheData) {
+  form->incompleteSettingsPages = [this] { return incompleteSettingsPages(program.ctx()); };
+  form->hide();
+  form->show();
+  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 未完了（FTPの設定、メール設定）\n"
+                                                     "ストーリー 0通　読者 0名　送信対象 0名\n"
+                                                     "→「FTP、Mail 設定」で入力してください。"));
+
+  // Each page counts as set up once the values the runs need are there.
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\n"
+                         "FTP_LOCAL_PATH=/tmp\r\n[Mail]\r\nSmtp= \r\nMailAdress=me@example.com\r\n");
+  form->refreshStatus();
+  EXPECT_TRUE(form->statusLine->text().startsWith(QStringLiteral("設定: 未完了（メール設定）\n")));
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\n"
+                         "[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=me@example.com\r\n");
+  form->refreshStatus();
+  EXPECT_TRUE(form->statusLine->text().startsWith(QStringLiteral("設定: 未完了（FTPの設定）\n")));
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\n"
+                         "FTP_LOCAL_PATH=/tmp\r\n[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=me@example.com\r\n");
+  form->refreshStatus();
+  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 完了\n"
+                                                     "ストーリー 0通　読者 0名　送信対象 0名\n"
+                                                     "→「ストーリーメンテナンス」で最初のメールを登録してください。"));
+
+  // The line is read again whenever the menu comes back.
+  probes[static_cast<size_t>(WindowId::Story)] = std::make_unique<ProbeWindow>([this] {
+    writeStory(program.sql(), StoryRow{"00001", "a", "b"});
+    writeStory(program.sql(), StoryRow{"00002", "a", "b"});
+  });
+  program.ctx().setWindow(WindowId::Story, probes[static_cast<size_t>(WindowId::Story)].get());
+  form->storyButton->click();
+  EXPECT_TRUE(form->statusLine->text().endsWith(QStringLiteral("→「読者マスターメンテナンス」か「読者情報受信」で読者を登録してください。")))
+      << form->statusLine->text().toStdString();
+
+  // Due now: sendable and the next story exists.
+  auto reader = [](const char* id, const char* status, const char* next) {
+    return ReaderRow{id, "r@example.com", "20240101", "000000", "r", status, next, "00000000", "000000",
+                     "00000000", "000000", "", "", ""};
+  };
+  writeReader(program.sql(), reader("00001", "01", "00001"));
+  writeReader(program.sql(), reader("00002", "01", "00002"));
+  writeReader(program.sql(), reader("00003", "01", "00003"));  // every story sent
+  writeReader(program.sql(), reader("00004", "00", "00001"));  // not to be sent
+  form->hide();
+  form->show();
+  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 完了\n"
+                                                     "ストーリー 2通　読者 4名　送信対象 2名\n"
+                                                     "→「メール送信のみ」で送信できます。"));
+}
+
+TEST_F(MainMenuTest, OpensCentredAndEnterPressesTheFocusedButton) {
+  const QRect screen = form->screen()->availableGeometry();
+  // Within the width of a window frame of the middle.
+  EXPECT_LE((form->geometry().center() - screen.center()).manhattanLength(), 16);
+  form->readersButton->setFocus();
+  QTest::keyClick(form->readersButton, Qt::Key_Return);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened.back().substr(0, 7), "UserMnt");
+  form->storyButton->setFocus();
+  QTest::keyClick(form->storyButton, Qt::Key_Enter);
+  EXPECT_EQ(opened.back().substr(0, 5), "Story");
 }
 
 TEST(StartUp, CreatesTheTenWindowsWithTheirCaptions) {
