@@ -47,6 +47,7 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   numberEdit->digitsOnly = true;
   numberEdit->setFixedWidth(80);
   WindowParts::setInputMethodOpen(numberEdit, false);
+  WindowParts::keepTextReadable(numberEdit);
   countLabel = new QLabel(this);
   countLabel->setObjectName(QStringLiteral("LStory_Cnt"));
   fields->addWidget(new QLabel(QStringLiteral("ｽﾄｰﾘｰ番号"), this), 0, 0);
@@ -71,6 +72,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   WindowParts::keepTextReadable(bodyEdit);
   fields->addWidget(new QLabel(QStringLiteral("ストーリー"), this), 2, 0, Qt::AlignTop);
   fields->addWidget(bodyEdit, 2, 1, 1, 2);
+  // The labels keep their own width; the fields take the rest.
+  fields->setColumnStretch(2, 1);
   layout->setStretchFactor(fields, 1);
 
   auto* hints = new QHBoxLayout;
