@@ -1,4 +1,5 @@
 #pragma once
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -9,3 +10,8 @@ class QWidget;
 // Creates the ten working windows, in their fixed order, and registers each with the
 // context. They live as long as the returned list.
 std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx);
+
+// The pages of the settings window ("FTPの設定", "メール設定") whose values the runs
+// need and the settings files lack: the FTP host, user, host folder and local folder;
+// the SMTP server and the sender's address. The main menu's status line names them.
+QStringList incompleteSettingsPages(const AppContext& ctx);

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QDialog>
+#include <QTranslator>
 
 #include <filesystem>
 #include <iostream>
@@ -44,6 +45,8 @@ int main(int argc, char* argv[]) {
   }
   Application app(argc, argv);
   QApplication::setApplicationName(appTitle());
+  // Question boxes read はい / いいえ and the file dialogs are Japanese.
+  const auto japanese = installQtJapanese();
 
   // A kill, Ctrl+C or a logout stops a run as "中 断" does, then closes the database.
   AppContext* context = nullptr;
@@ -76,17 +79,20 @@ int main(int argc, char* argv[]) {
 
   AppContext ctx(dataDir);
   context = &ctx;
+  // A failed creation is told once, with the opening's guidance.
+  std::string creationFailure;
   if (dataDir != programDir) {
     try {
       std::filesystem::create_directories(dataDir);
       if (ctx.createMissingDatabase())
         showMessage(QStringLiteral("データベースを作成しました。") + "\r" + Sjis::toQ(Sjis::fromPath(dataDir / "QUORMAIL.GDB")));
     } catch (const std::exception& e) {
-      showError(QStringLiteral("データベースを作成できませんでした。") + "\r" + Sjis::toQ(e.what()));
+      creationFailure = Sjis::fromUtf8("データベースを作成できませんでした。") + " " + e.what();
     }
   }
   MainMenu menu(ctx);
-  menu.openDatabase();
+  menu.incompleteSettingsPages = [&ctx] { return incompleteSettingsPages(ctx); };
+  menu.openDatabase(creationFailure);
   // The database engine puts its own handlers in place when it starts; ours go back over them.
   shutdown.reinstall();
   auto windows = createWindows(ctx);

@@ -57,9 +57,32 @@ void NavigatingEdit::keyPressEvent(QKeyEvent* e) {
   QLineEdit::keyPressEvent(e);
 }
 
-void NavigatingEdit::moveFocus(bool forward) {
-  QWidget* top = window();
-  if (!top || top == this) return;
+namespace {
+// Turns Enter on the control it watches into a move to the next control.
+class EnterMovesOn : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(e)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        NavigatingEdit::moveFocusFrom(static_cast<QWidget*>(watched), true);
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, e);
+  }
+};
+}  // namespace
+
+void NavigatingEdit::letEnterMoveOn(QWidget* control) {
+  control->setFocusPolicy(Qt::StrongFocus);
+  control->installEventFilter(new EnterMovesOn(control));
+}
+
+void NavigatingEdit::moveFocusFrom(QWidget* from, bool forward) {
+  QWidget* top = from->window();
+  if (!top || top == from) return;
   // Tab order of every focusable control of the window, nested containers included.
   QList<QWidget*> order;
   QWidget* w = top->nextInFocusChain();
@@ -69,7 +92,7 @@ void NavigatingEdit::moveFocus(bool forward) {
   }
   const int n = order.size();
   if (n == 0) return;
-  int pos = order.indexOf(this);
+  int pos = order.indexOf(from);
   if (pos < 0) pos = forward ? -1 : 0;
   for (int step = 0; step < n; ++step) {
     if (forward)

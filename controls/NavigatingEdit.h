@@ -15,7 +15,11 @@ class NavigatingEdit : public QLineEdit {
   bool digitsOnly = false;
 
   // Moves the focus to the next (forward) or previous qualifying control of the window.
-  void moveFocus(bool forward);
+  void moveFocus(bool forward) { moveFocusFrom(this, forward); }
+  static void moveFocusFrom(QWidget* from, bool forward);
+  // Enter on a check box or option button moves on as in the edits, without toggling it;
+  // the control takes the focus from the keyboard, so its focus frame shows.
+  static void letEnterMoveOn(QWidget* control);
 
  signals:
   // Raised for keys the box does not use for navigation (the key-down event).

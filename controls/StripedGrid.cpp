@@ -142,6 +142,9 @@ class StringGridModel : public QAbstractTableModel {
 
 // ---- drawing and editing ------------------------------------------------------------
 
+// Room between a cell's text and its borders, so neighbouring cells never run together.
+constexpr int kCellPadding = 5;
+
 // Draws a cell as its column describes and opens the cell editor.
 class GridDelegate : public QStyledItemDelegate {
  public:
@@ -158,7 +161,7 @@ class GridDelegate : public QStyledItemDelegate {
         painter->save();
         painter->fillRect(option.rect, m_grid->cellColor(col, row));
         painter->setFont(c.font());
-        const QRect r = option.rect.adjusted(2, 2, -2, -2);
+        const QRect r = option.rect.adjusted(kCellPadding, 1, -kCellPadding, -1);
         int flags = static_cast<int>(c.alignment()) | Qt::AlignVCenter;
         flags |= c.wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine;
         painter->setPen(option.palette.color(QPalette::Text));

@@ -34,8 +34,14 @@ class AppContext {
   std::filesystem::path file(const std::string& name) const { return m_programDir / name; }
 
   // Sets the connection's parameter lines for QUORMAIL.GDB beside the program and
-  // opens it; the client's error propagates as DbError.
+  // opens it; the client's error propagates as DbError. After a failure, statements
+  // that try again fail with the short text of unavailableDatabaseText.
   void openDatabase();
+  // What the operator reads once when the database cannot be opened (CP932): the
+  // database expected, why it may be unusable and what to do, then the client's text.
+  std::string databaseProblemText(const std::string& clientText) const;
+  // The short text every later statement fails with while the database stays closed.
+  std::string unavailableDatabaseText() const;
   // QUORMAIL.GDB beside the program, unless the settings file names another database.
   std::string databaseName() const;
   // Creates an empty database from the schema the program carries when the database is

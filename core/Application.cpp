@@ -1,5 +1,7 @@
 #include "core/Application.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 #include "core/Dialogs.h"
@@ -21,4 +23,11 @@ bool deliverShowingErrors(const std::function<bool()>& deliver) {
     showError(QStringLiteral("Unknown error"));
   }
   return false;
+}
+
+std::unique_ptr<QTranslator> installQtJapanese() {
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) return nullptr;
+  QCoreApplication::installTranslator(translator.get());
+  return translator;
 }

@@ -120,6 +120,7 @@ struct Database::Impl {
   IAttachment* attachment = nullptr;
   ITransaction* joined = nullptr;  // the open Transaction's, when there is one
   unsigned dialect = 3;
+  std::string reopenFailure;
 
   ~Impl() { detach(); }
 
@@ -151,6 +152,8 @@ std::string Database::param(const std::string& key) const {
 }
 
 bool Database::connected() const { return m_impl->attachment != nullptr; }
+
+void Database::setReopenFailureText(std::string text) { m_impl->reopenFailure = std::move(text); }
 
 namespace {
 enum class Attach { Open, Create };
@@ -310,7 +313,14 @@ struct Statement::Impl {
   ~Impl() { reset(); }
 
   IAttachment* attachment() {
-    if (!db.m_impl->attachment) db.open();
+    if (!db.m_impl->attachment) {
+      try {
+        db.open();
+      } catch (const DbError&) {
+        if (db.m_impl->reopenFailure.empty()) throw;
+        throw DbError(db.m_impl->reopenFailure);
+      }
+    }
     return db.m_impl->attachment;
   }
 

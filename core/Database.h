@@ -31,6 +31,10 @@ class Database {
   void create(const std::string& schema);
   void close();
   bool connected() const;
+  // What a statement's own attempt to reopen a closed connection fails with instead of
+  // the engine's text, once the operator has been told the engine's reason. Empty
+  // (the default): the engine's text.
+  void setReopenFailureText(std::string text);
 
  private:
   friend class Statement;

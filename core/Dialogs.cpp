@@ -1,10 +1,27 @@
 #include "core/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
+
+// Without Qt's Japanese translation the standard buttons would read English: their
+// English texts are replaced by Japanese ones. Translated texts are left alone.
+void makeButtonsJapanese(QMessageBox& box) {
+  static const struct {
+    QMessageBox::StandardButton button;
+    const char* english;
+    const char* japanese;
+  } texts[] = {{QMessageBox::Yes, "&Yes", "はい(&Y)"},
+               {QMessageBox::No, "&No", "いいえ(&N)"},
+               {QMessageBox::Cancel, "Cancel", "キャンセル"}};
+  for (const auto& t : texts) {
+    QAbstractButton* b = box.button(t.button);
+    if (b && b->text() == QLatin1String(t.english)) b->setText(QString::fromUtf8(t.japanese));
+  }
+}
 
 // The program's own service: real message boxes and file dialogs.
 class WidgetDialogs : public Dialogs {
@@ -28,6 +45,7 @@ class WidgetDialogs : public Dialogs {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    makeButtonsJapanese(box);
     switch (box.exec()) {
       case QMessageBox::Yes: return MsgResult::Yes;
       case QMessageBox::No: return MsgResult::No;

@@ -1,6 +1,7 @@
 #include "core/MainMenu.h"
 
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -8,6 +9,7 @@
 
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
+#include "core/MenuStatus.h"
 #include "core/Sjis.h"
 #include "core/InformationPanel.h"
 
@@ -47,7 +49,13 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ct
   csvImportButton =
       makeButton("SpeedButton2", QStringLiteral("ＣＳＶファイルから読者情報を登録"), &MainMenu::openCsvImport);
   endButton = makeButton("Bend", QStringLiteral("終　了"), &MainMenu::closeMenu);
-  layout->addStretch(1);
+
+  statusLine = new QLabel(this);
+  statusLine->setObjectName(QStringLiteral("statusLine"));
+  statusLine->setWordWrap(true);
+  statusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  statusLine->setContentsMargins(12, 0, 12, 0);
+  layout->addWidget(statusLine, 1);
 
   // A static information panel across the bottom in place of the maker's web page.
   informationPanel = makeInformationPanel(this);
@@ -55,12 +63,65 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ct
   layout->addWidget(informationPanel);
 }
 
-void MainMenu::openDatabase() {
+void MainMenu::openDatabase(const std::string& creationFailure) {
   try {
     m_ctx.openDatabase();
   } catch (const DbError& e) {
-    showError(Sjis::toQ(e.what()));
+    showError(Sjis::toQ(m_ctx.databaseProblemText(creationFailure.empty() ? e.what() : creationFailure)));
   }
+}
+
+void MainMenu::refreshStatus() {
+  auto button = [](const QPushButton* b) { return QStringLiteral("「") + b->text() + QStringLiteral("」"); };
+  QStringList lines;
+  QString next;
+  const QStringList pages = incompleteSettingsPages ? incompleteSettingsPages() : QStringList();
+  if (pages.isEmpty()) {
+    lines << QStringLiteral("設定: 完了");
+  } else {
+    lines << QStringLiteral("設定: 未完了（") + pages.join(QStringLiteral("、")) + QStringLiteral("）");
+    next = QStringLiteral("→") + button(settingsButton) + QStringLiteral("で入力してください。");
+  }
+  try {
+    const MenuCounts counts = MenuCounts::read(m_ctx.query);
+    lines << QStringLiteral("ストーリー %1通　読者 %2名　送信対象 %3名")
+                 .arg(counts.stories)
+                 .arg(counts.readers)
+                 .arg(counts.dueReaders);
+    // One next step: settings first, then the first story, the first readers, a send.
+    if (next.isEmpty() && counts.stories == 0)
+      next = QStringLiteral("→") + button(storyButton) + QStringLiteral("で最初のメールを登録してください。");
+    if (next.isEmpty() && counts.readers == 0)
+      next = QStringLiteral("→") + button(readersButton) + QStringLiteral("か") + button(receiveButton) +
+             QStringLiteral("で読者を登録してください。");
+    if (next.isEmpty() && counts.dueReaders > 0)
+      next = QStringLiteral("→") + button(sendButton) + QStringLiteral("で送信できます。");
+  } catch (const DbError&) {
+    // The reason was shown once at start; the line only says so.
+    lines << QStringLiteral("データベースを開けません。");
+  }
+  if (!next.isEmpty()) lines << next;
+  statusLine->setText(lines.join(QLatin1Char('\n')));
+}
+
+void MainMenu::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!m_placed) {
+    // The menu opens in the middle of the screen it is on.
+    m_placed = true;
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  }
+  refreshStatus();
+}
+
+void MainMenu::keyPressEvent(QKeyEvent* event) {
+  // Enter presses the focused menu button, as Space does.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (auto* b = qobject_cast<QPushButton*>(focusWidget()); enter && b && event->modifiers() == Qt::NoModifier) {
+    b->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void MainMenu::showAgain() {

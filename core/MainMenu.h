@@ -1,5 +1,8 @@
 #pragma once
+#include <QStringList>
 #include <QWidget>
+#include <functional>
+#include <string>
 
 class AppContext;
 class QPushButton;
@@ -11,9 +14,10 @@ class MainMenu : public QWidget {
  public:
   explicit MainMenu(AppContext& ctx, QWidget* parent = nullptr);
 
-  // Opens the database beside the program; a failure is shown in the error box and
-  // start-up goes on.
-  void openDatabase();
+  // Opens the database beside the program; a failure is shown once in the error box,
+  // in Japanese with what to do, and start-up goes on. creationFailure is the reason a
+  // creation at start failed, shown in place of the client's text.
+  void openDatabase(const std::string& creationFailure = std::string());
 
   QPushButton* receiveButton;
   QPushButton* sendButton;
@@ -24,7 +28,15 @@ class MainMenu : public QWidget {
   QPushButton* registrationFormButton;
   QPushButton* csvImportButton;
   QPushButton* endButton;
+  QLabel* statusLine;
   QLabel* informationPanel;
+
+  // The pages of the settings window that still lack a value the runs need; the
+  // program sets it (the settings files are read by the settings subsystem).
+  std::function<QStringList()> incompleteSettingsPages;
+  // Reads the settings and the database again and shows what the operator has set up
+  // and the next step, naming the button that takes it.
+  void refreshStatus();
 
  public slots:
   void openReceive();
@@ -37,7 +49,12 @@ class MainMenu : public QWidget {
   void openCsvImport();
   void closeMenu();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void showAgain();
   AppContext& m_ctx;
+  bool m_placed = false;
 };

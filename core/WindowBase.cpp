@@ -47,8 +47,12 @@ bool WindowBase::eventFilter(QObject* watched, QEvent* event) {
     auto* w = static_cast<QWidget*>(watched);
     if (w->window() == this) {
       auto* key = static_cast<QKeyEvent*>(event);
-      // Only the window's own buttons and close box end it; Escape does not.
-      if (key->key() == Qt::Key_Escape) return true;
+      // Only the window's own buttons and close box end it; Escape does only where the
+      // window allows it.
+      if (key->key() == Qt::Key_Escape) {
+        if (m_closesOnEscape) close();
+        return true;
+      }
       return handleKey(key);
     }
   }

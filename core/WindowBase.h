@@ -35,6 +35,9 @@ class WindowBase : public QDialog {
   virtual bool handleKey(QKeyEvent* event);
   bool pressFunctionKey(int qtKey);
 
+  // Escape closes the window instead of being ignored.
+  void setClosesOnEscape(bool closes) { m_closesOnEscape = closes; }
+
   bool eventFilter(QObject* watched, QEvent* event) override;
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -43,4 +46,5 @@ class WindowBase : public QDialog {
 
  private:
   std::array<QPushButton*, 12> m_functionButtons{};
+  bool m_closesOnEscape = false;
 };

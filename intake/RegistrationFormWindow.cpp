@@ -48,19 +48,31 @@ RegistrationFormWindow::RegistrationFormWindow(AppContext& ctx, QWidget* parent)
   layout->addWidget(copyNameAndAddressButton);
   layout->addWidget(addressOnlyView, 1);
   layout->addWidget(copyAddressOnlyButton);
+  copyStatusLabel = new QLabel(this);
+  copyStatusLabel->setObjectName(QStringLiteral("copyStatusLabel"));
+  layout->addWidget(copyStatusLabel);
   layout->addWidget(backButton);
   layout->addWidget(makeInformationPanel(this));
   connect(copyNameAndAddressButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyNameAndAddress);
   connect(copyAddressOnlyButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyAddressOnly);
   connect(backButton, &QPushButton::clicked, this, &RegistrationFormWindow::backToMenu);
+  setClosesOnEscape(true);
 }
 
 void RegistrationFormWindow::activate() {
-  if (m_ctx.initRegistrationForm) m_ctx.initRegistrationForm = 0;
+  if (!m_ctx.initRegistrationForm) return;
+  m_ctx.initRegistrationForm = 0;
+  copyStatusLabel->clear();
 }
 
-void RegistrationFormWindow::copyNameAndAddress() { copySnippet(nameAndAddressView, RegistrationForm::nameAndAddress()); }
+void RegistrationFormWindow::copyNameAndAddress() {
+  copySnippet(nameAndAddressView, RegistrationForm::nameAndAddress());
+  copyStatusLabel->setText(QStringLiteral("コピーしました"));
+}
 
-void RegistrationFormWindow::copyAddressOnly() { copySnippet(addressOnlyView, RegistrationForm::addressOnly()); }
+void RegistrationFormWindow::copyAddressOnly() {
+  copySnippet(addressOnlyView, RegistrationForm::addressOnly());
+  copyStatusLabel->setText(QStringLiteral("コピーしました"));
+}
 
 void RegistrationFormWindow::backToMenu() { close(); }

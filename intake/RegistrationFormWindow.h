@@ -3,9 +3,10 @@
 
 class QPlainTextEdit;
 class QPushButton;
+class QLabel;
 
 // "クオル　読者登録フォーム出力": shows the two registration form snippets and copies
-// either one to the clipboard exactly, CR LF line ends included.
+// either one to the clipboard exactly, CR LF line ends included. Escape closes it.
 class RegistrationFormWindow : public WindowBase {
   Q_OBJECT
  public:
@@ -18,6 +19,8 @@ class RegistrationFormWindow : public WindowBase {
   QPushButton* copyNameAndAddressButton;
   QPushButton* copyAddressOnlyButton;
   QPushButton* backButton;
+  // Confirms a copy ("コピーしました") without a box to close.
+  QLabel* copyStatusLabel;
 
  public slots:
   void copyNameAndAddress();

@@ -1,6 +1,7 @@
 #include "maintenance/ReaderBook.h"
 
 #include "core/Database.h"
+#include "core/TextUtil.h"
 #include "maintenance/RowQuery.h"
 
 namespace {
@@ -10,6 +11,8 @@ ReaderRow readRow(const Statement& q) { return readReader(q); }
 std::optional<ReaderRow> ReaderBook::find(const std::string& id) {
   return RowQuery::first(m_q, Sql::readerById(id), readRow);
 }
+
+int ReaderBook::lastId() { return toIntOr(trim(readMax(m_q, Sql::maxReaderId()).substr(0, 5)), 0); }
 
 std::optional<ReaderRow> ReaderBook::after(const std::string& id) {
   return RowQuery::first(m_q, Sql::readerAfter(id), readRow);

@@ -17,6 +17,8 @@ class ReaderBook {
   explicit ReaderBook(Statement& q) : m_q(q) {}
 
   std::optional<ReaderRow> find(const std::string& id);
+  // The largest stored ID as a number; 0 for an empty table.
+  int lastId();
   std::optional<ReaderRow> after(const std::string& id);
   std::optional<ReaderRow> before(const std::string& id);
 

@@ -35,6 +35,8 @@ ReaderSearchDialog::ReaderSearchDialog(AppContext& ctx, QWidget* parent) : Windo
   radios->addWidget(byNameRadio);
   radios->addWidget(byAddressRadio);
   byNameRadio->setChecked(true);
+  NavigatingEdit::letEnterMoveOn(byNameRadio);
+  NavigatingEdit::letEnterMoveOn(byAddressRadio);
   top->addWidget(searchByGroup);
 
   conditionEdit = new NavigatingEdit(this);

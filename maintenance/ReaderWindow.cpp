@@ -1,5 +1,6 @@
 #include "maintenance/ReaderWindow.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 
 #include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
+#include "core/Clock.h"
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
@@ -26,6 +28,23 @@ const NumberMessages kStatusMessages{QStringLiteral("送信区分を入力して
                                      QStringLiteral("送信区分に誤りがあります。"), QString()};
 const NumberMessages kNextStoryMessages{QStringLiteral("次回ｽﾄｰﾘｰ番号を入力して下さい。"),
                                         QStringLiteral("次回ｽﾄｰﾘｰ番号に誤りがあります。"), QString()};
+
+// What a field is sized for: the widest text it takes (full-width text for the Japanese
+// fields, digits for the number fields).
+QString widestText(int maxLength, int maxBytes, bool digitsOnly, bool japanese) {
+  if (japanese) return QString(maxBytes / 2, QChar(0x3042));  // あ
+  return QString(maxBytes > 0 ? maxBytes : maxLength, digitsOnly ? QLatin1Char('0') : QLatin1Char('n'));
+}
+
+// Something before an "@" and, after it, a domain with a dot between two names: what
+// every address a mail can reach has.
+bool hasDottedDomain(const std::string& address) {
+  const size_t at = address.rfind('@');
+  if (at == std::string::npos || at == 0) return false;
+  const std::string domain = address.substr(at + 1);
+  const size_t dot = domain.find('.');
+  return dot != std::string::npos && dot > 0 && domain.back() != '.';
+}
 
 // Widths in bytes of the text columns the screen fills.
 constexpr int kNameWidth = 60;
@@ -79,9 +98,13 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
     if (f.maxBytes > 0) WindowParts::limitTypingBytes(e, f.maxBytes);
     e->digitsOnly = f.digitsOnly;
     WindowParts::setInputMethodOpen(e, f.japanese);
+    WindowParts::keepTextReadable(e);
+    // As wide as the field's content, plus the frame and a little room.
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance(widestText(f.maxLength, f.maxBytes, f.digitsOnly, f.japanese)) + 16);
+    connect(e, &QLineEdit::textEdited, this, [this] { m_edited = true; });
     this->*f.member = e;
     grid->addWidget(new QLabel(f.label, this), row, 0);
-    grid->addWidget(e, row, 1);
+    grid->addWidget(e, row, 1, Qt::AlignLeft);
     connect(e, &NavigatingEdit::keyPressed, this, [this, e](int ch) {
       if (ch == 13) WindowParts::runGuarded([this, e] { fieldEntered(e); });
     });
@@ -98,7 +121,7 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
   statusHint->addWidget(new QLabel(QStringLiteral("０：送信不可　１：送信可　"), this));
   statusHint->addStretch(1);
   grid->addLayout(statusHint, 1, 2);
-  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(2, 1);
   layout->addLayout(grid);
 
   // The data fields come first in tab order, the ID after them.
@@ -193,6 +216,12 @@ bool ReaderWindow::checkAddress() {
     addressEdit->setFocus();
     return false;
   }
+  if (!hasDottedDomain(address)) {
+    showMessage(QStringLiteral("メールアドレスに誤りがあります。\r\r「@」の後ろのドメインには「.」が必要です（例: taro@example.com）。"));
+    addressEdit->selectAll();
+    addressEdit->setFocus();
+    return false;
+  }
   setText(addressEdit, address);
   return true;
 }
@@ -264,6 +293,7 @@ void ReaderWindow::showStatusCaption() {
 
 void ReaderWindow::fieldEntered(NavigatingEdit* field) {
   if (field == idEdit) {
+    if (trim(text(idEdit)).empty()) proposeNextId();
     if (checkField(ReaderCheck::Id)) lookUp();
     return;
   }
@@ -275,6 +305,12 @@ void ReaderWindow::fieldEntered(NavigatingEdit* field) {
   }
 }
 
+void ReaderWindow::proposeNextId() {
+  // The ID after the highest stored one, while it still fits the five digits.
+  const int next = ReaderBook(m_ctx.query).lastId() + 1;
+  if (next <= 99999) idEdit->setText(QString::number(next));
+}
+
 // ---- screen states ------------------------------------------------------------------
 
 void ReaderWindow::clearFields() {
@@ -284,6 +320,7 @@ void ReaderWindow::clearFields() {
   messageLine->clear();
   saveButton->setEnabled(false);
   deleteButton->setEnabled(false);
+  m_edited = false;
 }
 
 void ReaderWindow::clearKeepingMessage() {
@@ -330,19 +367,34 @@ void ReaderWindow::lookUp() {
   const std::optional<ReaderRow> row = ReaderBook(m_ctx.query).find(id);
   if (!row) {
     clearFields();
+    showNewReaderDefaults();
     setEditMode(true);
     deleteButton->setEnabled(false);
     modeLabel->setText(QStringLiteral("新規登録"));
   } else {
+    messageLine->clear();
     showReader(*row);
     deleteButton->setEnabled(true);
     modeLabel->setText(QStringLiteral("修正中"));
     setEditMode(true);
   }
+  m_edited = false;
   statusEdit->setFocus();
   saveButton->setEnabled(true);
   setText(idEdit, zeroSuppress(text(idEdit)));
 }
+
+void ReaderWindow::showNewReaderDefaults() {
+  // A new reader may be sent to and starts at the first story; registered now.
+  const std::string now = Clock::nowStamp();
+  setText(statusEdit, checkNumber("1", 2, kStatusMessages, 1).text);
+  setText(nextStoryEdit, checkNumber("1", 5, kNextStoryMessages).text);
+  setText(registeredDateEdit, now.substr(0, 8));
+  setText(registeredTimeEdit, now.substr(8, 6));
+  showStatusCaption();
+}
+
+bool ReaderWindow::hasUnsavedEdits() const { return m_edited && !idEdit->isEnabled(); }
 
 void ReaderWindow::saveReader() {
   setText(idEdit, zeroFill(text(idEdit), 5));
@@ -365,6 +417,7 @@ void ReaderWindow::saveReader() {
   WriteKind kind = WriteKind::Insert;
   try {
     ReaderBook(m_ctx.query).write(r, kind);
+    messageLine->setText(WindowParts::savedText());
   } catch (const DbError& e) {
     WindowParts::reportFailure(
         messageLine, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
@@ -446,4 +499,16 @@ void ReaderWindow::searchReader() {
     lookUp();
 }
 
-void ReaderWindow::closeWindow() { close(); }
+void ReaderWindow::closeWindow() {
+  if (hasUnsavedEdits() && !WindowParts::confirmDiscard()) return;
+  close();
+}
+
+void ReaderWindow::closeEvent(QCloseEvent* event) {
+  // The close box asks as the end button does.
+  if (event->spontaneous() && hasUnsavedEdits() && !WindowParts::confirmDiscard()) {
+    event->ignore();
+    return;
+  }
+  WindowBase::closeEvent(event);
+}

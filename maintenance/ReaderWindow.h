@@ -52,6 +52,8 @@ class ReaderWindow : public WindowBase {
   void saveReader();
   // "可" or "不可" beside the status.
   void showStatusCaption();
+  // Whether the operator typed into the fields since they were loaded.
+  bool hasUnsavedEdits() const;
 
   // Enter in a field: its own check (and for the ID the lookup).
   void fieldEntered(NavigatingEdit* field);
@@ -89,8 +91,15 @@ class ReaderWindow : public WindowBase {
   QPushButton* searchButton;
   QPushButton* closeButton;
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   std::string text(const NavigatingEdit* field) const;
+  // Enter on an empty ID: the next free one.
+  void proposeNextId();
+  // Send status 1, next story 1, registered now.
+  void showNewReaderDefaults();
   void setText(NavigatingEdit* field, const std::string& value);
   // Puts a checked field's text back, or shows the refusal and empties the field.
   bool take(NavigatingEdit* field, const FieldCheck& check, bool focusOnlyIfEnabled);
@@ -101,4 +110,5 @@ class ReaderWindow : public WindowBase {
   void clearKeepingMessage();
   void browse(bool forward);
   std::array<NavigatingEdit*, 13> dataFields() const;
+  bool m_edited = false;
 };

@@ -1,10 +1,12 @@
 #include "maintenance/StoryWindow.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "controls/NavigatingEdit.h"
@@ -45,6 +47,7 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   numberEdit->digitsOnly = true;
   numberEdit->setFixedWidth(80);
   WindowParts::setInputMethodOpen(numberEdit, false);
+  WindowParts::keepTextReadable(numberEdit);
   countLabel = new QLabel(this);
   countLabel->setObjectName(QStringLiteral("LStory_Cnt"));
   fields->addWidget(new QLabel(QStringLiteral("ｽﾄｰﾘｰ番号"), this), 0, 0);
@@ -55,6 +58,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   subjectEdit->setObjectName(QStringLiteral("ESubject"));
   subjectEdit->setMaxLength(1000);
   WindowParts::setInputMethodOpen(subjectEdit, true);
+  WindowParts::keepTextReadable(subjectEdit);
+  connect(subjectEdit, &QLineEdit::textEdited, this, [this] { m_subjectEdited = true; });
   fields->addWidget(new QLabel(QStringLiteral("subject"), this), 1, 0);
   fields->addWidget(subjectEdit, 1, 1, 1, 2);
 
@@ -64,12 +69,14 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   bodyEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   bodyEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   WindowParts::setInputMethodOpen(bodyEdit, true);
+  WindowParts::keepTextReadable(bodyEdit);
   fields->addWidget(new QLabel(QStringLiteral("ストーリー"), this), 2, 0, Qt::AlignTop);
   fields->addWidget(bodyEdit, 2, 1, 1, 2);
+  // The labels keep their own width; the fields take the rest.
+  fields->setColumnStretch(2, 1);
   layout->setStretchFactor(fields, 1);
 
   auto* hints = new QHBoxLayout;
-  hints->addWidget(new QLabel(QStringLiteral("↓　①"), this));
   hints->addWidget(new QLabel(QStringLiteral("①　メール送信時、##readername##を、読者マスターの読者名に\n"
                                              "置き換えて送信します。"),
                               this),
@@ -85,7 +92,9 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
       this, layout, {"BOk", "BNext", "Bbfr", "BKanrisya_Add", "B5", "BClr", "B7", "Bdel", "B9", "BSer", "B11", "Bcan"},
       {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("読者名挿入"),
        QStringLiteral("F5"), QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"),
-       QStringLiteral("F-9"), QStringLiteral("検索"), QStringLiteral("F-11"), QStringLiteral("ｷｬﾝｾﾙ")});
+       QStringLiteral("F-9"), QStringLiteral("検索"), QStringLiteral("F-11"), QStringLiteral("ｷｬﾝｾﾙ")},
+      // The note's mark points at the button that inserts the placeholder.
+      {QString(), QString(), QString(), QStringLiteral("↓　①")});
   saveButton = bar[0];
   nextButton = bar[1];
   previousButton = bar[2];
@@ -218,6 +227,9 @@ void StoryWindow::lookUp() {
     showMail(*row);
   else
     clearMail();
+  messageLine->clear();
+  m_subjectEdited = false;
+  bodyEdit->document()->setModified(false);
   subjectEdit->setFocus();
   saveButton->setEnabled(true);
   deleteButton->setEnabled(row.has_value());
@@ -260,7 +272,7 @@ void StoryWindow::save() {
   saveButton->setEnabled(false);
   clearButton->setEnabled(false);
   deleteButton->setEnabled(false);
-  saveMail();
+  if (saveMail()) messageLine->setText(WindowParts::savedText());
   showStoryCount();
   clearMail();
   setNumberText(zeroSuppress(numberText()));
@@ -349,7 +361,23 @@ void StoryWindow::searchMail() {
     lookUp();
 }
 
-void StoryWindow::cancel() { close(); }
+bool StoryWindow::hasUnsavedEdits() const {
+  return subjectEdit->isEnabled() && (m_subjectEdited || bodyEdit->document()->isModified());
+}
+
+void StoryWindow::cancel() {
+  if (hasUnsavedEdits() && !WindowParts::confirmDiscard()) return;
+  close();
+}
+
+void StoryWindow::closeEvent(QCloseEvent* event) {
+  // The close box asks as the cancel button does.
+  if (event->spontaneous() && hasUnsavedEdits() && !WindowParts::confirmDiscard()) {
+    event->ignore();
+    return;
+  }
+  WindowBase::closeEvent(event);
+}
 
 bool StoryWindow::handleKey(QKeyEvent* event) {
   // The subject is checked, then the memo still takes its line break.

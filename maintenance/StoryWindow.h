@@ -65,8 +65,11 @@ class StoryWindow : public WindowBase {
 
   // The body as stored: the memo's lines joined by CR LF.
   std::string storyText() const;
+  // Whether the operator changed the subject or body since the mail was loaded.
+  bool hasUnsavedEdits() const;
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
   bool handleKey(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -77,4 +80,5 @@ class StoryWindow : public WindowBase {
   // A mail shown by next or previous, or the empty screen past either end.
   void showBrowsed(const std::optional<StoryRow>& row);
   bool m_writing = false;
+  bool m_subjectEdited = false;
 };

@@ -14,10 +14,13 @@ class QWidget;
 namespace WindowParts {
 
 // The twelve function-key buttons, F1 first, in one row added to the layout. A button
-// whose caption is the bare key name has no function and stays disabled.
+// whose caption is the bare key name has no function and stays disabled. Over each
+// button whose caption does not name its key stands a label with the key ("F1", buddy
+// of the button); a hint, where given, stands over that.
 std::array<QPushButton*, 12> makeFunctionBar(QWidget* parent, QBoxLayout* layout,
                                              const std::array<const char*, 12>& names,
-                                             const std::array<QString, 12>& captions);
+                                             const std::array<QString, 12>& captions,
+                                             const std::array<QString, 12>& hints = {});
 
 // Runs a handler; a database error that the screen does not catch itself is shown in
 // the error box with the client's text, as the application's default error display.
@@ -45,6 +48,16 @@ void connectGuarded(QPushButton* button, Window* window, void (Window::*handler)
   QObject::connect(button, &QPushButton::clicked, window,
                    [window, handler] { runGuarded([window, handler] { (window->*handler)(); }); });
 }
+
+// A field that is disabled while browsing keeps its text in the normal colour: read
+// only, but as readable as while editing.
+void keepTextReadable(QWidget* field);
+
+// Asks before unsaved edits are thrown away by closing; true to close.
+bool confirmDiscard();
+
+// The confirmation of a save in a window's message line.
+QString savedText();
 
 // Closed: half-width entry; open: the Japanese input method.
 void setInputMethodOpen(QWidget* w, bool open);

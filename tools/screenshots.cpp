@@ -1,5 +1,7 @@
-// Renders the main menu and the send window, filled with sample readers, into PNG files
-// for the README:  cmake --build build --target screenshots && build/screenshots docs
+// Renders the main menu (with its status line), the send window, the reader window and
+// the story window, filled with sample data, into PNG files for the README:
+//   cmake --build build --target screenshots && build/screenshots docs
+// It makes its own database in a temporary folder, so it works right after ./start.sh.
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
@@ -11,6 +13,9 @@
 #include "core/Sjis.h"
 #include "core/Tables.h"
 #include "core/TextUtil.h"
+#include "controls/NavigatingEdit.h"
+#include "maintenance/ReaderWindow.h"
+#include "maintenance/StoryWindow.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -24,6 +29,7 @@ int main(int argc, char** argv) {
   AppContext ctx(dir);
   ctx.createMissingDatabase();
   MainMenu menu(ctx);
+  menu.incompleteSettingsPages = [&ctx] { return incompleteSettingsPages(ctx); };
   menu.openDatabase();
   auto windows = createWindows(ctx);
   writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
@@ -48,6 +54,26 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   send->grab().save(QString::fromStdString(out + "/send-window.png"));
   send->hide();
+
+  // The reader window showing a stored reader, the story window editing the first mail.
+  ctx.initReaders = 1;
+  auto* readers = static_cast<ReaderWindow*>(ctx.window(WindowId::Readers));
+  readers->show();
+  QApplication::processEvents();
+  readers->showNext();
+  QApplication::processEvents();
+  readers->grab().save(QString::fromStdString(out + "/reader-window.png"));
+  readers->hide();
+
+  ctx.initStories = 1;
+  auto* stories = static_cast<StoryWindow*>(ctx.window(WindowId::Story));
+  stories->show();
+  QApplication::processEvents();
+  stories->numberEdit->setText(QStringLiteral("1"));
+  stories->numberEntered();
+  QApplication::processEvents();
+  stories->grab().save(QString::fromStdString(out + "/story-window.png"));
+  stories->hide();
 
   // With a second argument "all", every other window too, for a look at the layouts.
   if (argc > 2 && std::string(argv[2]) == "all") {

@@ -2,13 +2,20 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
+#include <QScreen>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
 #include "app/Windows.h"
+#include "controls/NavigatingEdit.h"
 #include "core/MainMenu.h"
+#include "core/Tables.h"
+#include "maintenance/ReaderWindow.h"
+#include "maintenance/StoryWindow.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -120,6 +127,72 @@ TEST_F(MainMenuTest, EndButtonClosesTheProgram) {
   EXPECT_FALSE(form->isVisible());
 }
 
+TEST_F(MainMenuTest, StatusLineGuidesTheFirstStartAndFollowsTheData) {
+  form->incompleteSettingsPages = [this] { return incompleteSettingsPages(program.ctx()); };
+  form->hide();
+  form->show();
+  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 未完了（FTPの設定、メール設定）\n"
+                                                     "ストーリー 0通　読者 0名　送信対象 0名\n"
+                                                     "→「FTP、Mail 設定」で入力してください。"));
+
+  // Each page counts as set up once the values the runs need are there.
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\n"
+                         "FTP_LOCAL_PATH=/tmp\r\n[Mail]\r\nSmtp= \r\nMailAdress=me@example.com\r\n");
+  form->refreshStatus();
+  EXPECT_TRUE(form->statusLine->text().startsWith(QStringLiteral("設定: 未完了（メール設定）\n")));
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\n"
+                         "[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=me@example.com\r\n");
+  form->refreshStatus();
+  EXPECT_TRUE(form->statusLine->text().startsWith(QStringLiteral("設定: 未完了（FTPの設定）\n")));
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\n"
+                         "FTP_LOCAL_PATH=/tmp\r\n[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=me@example.com\r\n");
+  form->refreshStatus();
+  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 完了\n"
+                                                     "ストーリー 0通　読者 0名　送信対象 0名\n"
+                                                     "→「ストーリーメンテナンス」で最初のメールを登録してください。"));
+
+  // The line is read again whenever the menu comes back.
+  probes[static_cast<size_t>(WindowId::Story)] = std::make_unique<ProbeWindow>([this] {
+    writeStory(program.sql(), StoryRow{"00001", "a", "b"});
+    writeStory(program.sql(), StoryRow{"00002", "a", "b"});
+  });
+  program.ctx().setWindow(WindowId::Story, probes[static_cast<size_t>(WindowId::Story)].get());
+  form->storyButton->click();
+  EXPECT_TRUE(form->statusLine->text().endsWith(QStringLiteral("→「読者マスターメンテナンス」か「読者情報受信」で読者を登録してください。")))
+      << form->statusLine->text().toStdString();
+
+  // Due now: sendable and the next story exists.
+  auto reader = [](const char* id, const char* status, const char* next) {
+    return ReaderRow{id, "r@example.com", "20240101", "000000", "r", status, next, "00000000", "000000",
+                     "00000000", "000000", "", "", ""};
+  };
+  writeReader(program.sql(), reader("00001", "01", "00001"));
+  writeReader(program.sql(), reader("00002", "01", "00002"));
+  writeReader(program.sql(), reader("00003", "01", "00003"));  // every story sent
+  writeReader(program.sql(), reader("00004", "00", "00001"));  // not to be sent
+  form->hide();
+  form->show();
+  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 完了\n"
+                                                     "ストーリー 2通　読者 4名　送信対象 2名\n"
+                                                     "→「メール送信のみ」で送信できます。"));
+}
+
+TEST_F(MainMenuTest, OpensCentredAndEnterPressesTheFocusedButton) {
+  const QRect screen = form->screen()->availableGeometry();
+  // Within the width of a window frame of the middle.
+  EXPECT_LE((form->geometry().center() - screen.center()).manhattanLength(), 16);
+  form->readersButton->setFocus();
+  QTest::keyClick(form->readersButton, Qt::Key_Return);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened.back().substr(0, 7), "UserMnt");
+  form->storyButton->setFocus();
+  QTest::keyClick(form->storyButton, Qt::Key_Enter);
+  EXPECT_EQ(opened.back().substr(0, 5), "Story");
+}
+
 TEST(StartUp, CreatesTheTenWindowsWithTheirCaptions) {
   TestProgram program;
   auto windows = createWindows(program.ctx());
@@ -135,17 +208,52 @@ TEST(StartUp, CreatesTheTenWindowsWithTheirCaptions) {
   }
 }
 
-TEST(StartUp, MissingDatabaseShowsTheClientErrorAndTheMenuStillAppears) {
+TEST(StartUp, MissingDatabaseIsExplainedOnceAndTheWindowsSayItBriefly) {
   TestProgram program(false);
   ScriptedDialogs boxes;
   MainMenu form(program.ctx());
   form.openDatabase();
+  const QString path = QString::fromStdString((program.dir() / "QUORMAIL.GDB").string());
   ASSERT_EQ(boxes.shown().size(), 1u);
   EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("クオル"));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
-  EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("QUORMAIL.GDB"))) << boxes.shown()[0].text.toStdString();
+  const QString guide = boxes.shown()[0].text;
+  EXPECT_TRUE(guide.startsWith(QStringLiteral("データベースを開けません: ") + path + "\r")) << guide.toStdString();
+  // What to do: the data folder, the program's own creation, a copied database, the setting.
+  for (const QString& part : {QString::fromStdString(program.dir().string()), QStringLiteral("初回起動時"),
+                              QStringLiteral("db/create-db.sh"), QStringLiteral("[Database]"), QStringLiteral("（詳細: ")})
+    EXPECT_TRUE(guide.contains(part)) << part.toStdString();
   form.show();
   EXPECT_TRUE(form.isVisible());
+
+  // Each window then says in one line that there is no database, not the engine's text.
+  StoryWindow stories(program.ctx());
+  program.ctx().initStories = 1;
+  stories.activate();
+  ReaderWindow readers(program.ctx());
+  readers.idEdit->setText(QStringLiteral("1"));
+  QTest::keyClick(readers.idEdit, Qt::Key_Return);
+  ASSERT_EQ(boxes.shown().size(), 3u);
+  EXPECT_EQ(boxes.shown()[1].text, QStringLiteral("データベースを開けません: ") + path);
+  EXPECT_EQ(boxes.shown()[2].text, QStringLiteral("データベースを開けません: ") + path);
+
+  // Once the database is there, the next statement opens it.
+  std::filesystem::copy_file(QUORMAIL_TEMPLATE_DB, program.dir() / "QUORMAIL.GDB");
+  program.ctx().initStories = 1;
+  stories.activate();
+  EXPECT_EQ(boxes.shown().size(), 3u);
+  EXPECT_EQ(stories.countLabel->text(), QStringLiteral("登録数 0"));
+}
+
+TEST(StartUp, AnUnusableDatabaseFileIsToldApartFromAMissingOne) {
+  TestProgram program(false);
+  TestProgram::writeFile(program.file("QUORMAIL.GDB"), "not a database");
+  ScriptedDialogs boxes;
+  MainMenu form(program.ctx());
+  form.openDatabase();
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("ファイルはありますが使えません"))) << boxes.lastText().toStdString();
+  EXPECT_FALSE(boxes.lastText().contains(QStringLiteral("db/create-db.sh")));
 }
 
 TEST(StartUp, ExistingDatabaseOpensWithoutAnyBox) {
@@ -183,6 +291,7 @@ TEST(StartUp, SettingsFileCanNameAnotherDatabase) {
   MainMenu second(program.ctx());
   second.openDatabase();
   ASSERT_EQ(boxes.shown().size(), 1u);  // the server is tried, and its error shown
+  EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("[Database] の Database="))) << boxes.lastText().toStdString();
   EXPECT_EQ(program.ctx().database.param("Database"), "127.0.0.1/1:/nowhere/X.GDB");
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -87,6 +88,28 @@ TEST_F(WindowOfEdits, DigitsOnlyAcceptsDigitsAndBackspaceOnly) {
   key(b, Qt::Key_Return, QStringLiteral("\r"));
   EXPECT_EQ(pressed.back(), 13);  // Enter still reaches the handler
   EXPECT_FALSE(downs.empty());  // ordinary keys raise the key-down event
+}
+
+TEST(NavigatingEdit, EnterMovesPastACheckBoxWithoutTogglingIt) {
+  QWidget form;
+  auto* l = new QVBoxLayout(&form);
+  auto* first = new NavigatingEdit(&form);
+  auto* box = new QCheckBox(QStringLiteral("ログを出力する。"), &form);
+  auto* last = new NavigatingEdit(&form);
+  for (QWidget* w : {static_cast<QWidget*>(first), static_cast<QWidget*>(box), static_cast<QWidget*>(last)}) l->addWidget(w);
+  NavigatingEdit::letEnterMoveOn(box);
+  form.show();
+  QApplication::setActiveWindow(&form);
+  first->setFocus();
+  key(first, Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), box);  // the box takes the focus on its way
+  key(box, Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), last);
+  EXPECT_FALSE(box->isChecked());
+  key(box, Qt::Key_Space);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+  QApplication::sendEvent(box, &release);
+  EXPECT_TRUE(box->isChecked());  // Space still toggles
 }
 
 TEST(NavigatingEdit, NoQualifyingControlLeavesTheFocusAlone) {

@@ -78,6 +78,34 @@ TEST(StripedGrid, StripesEvenRowsAndShowsCaptionsInTheTitleRow) {
   EXPECT_EQ(grid.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("上書き"));
 }
 
+// Whether any pixel of the columns [x0, x1) of the rectangle is dark (text).
+bool inkIn(const QImage& image, const QRect& rect, int x0, int x1) {
+  for (int y = rect.top(); y <= rect.bottom(); ++y)
+    for (int x = x0; x < x1; ++x)
+      if (QColor(image.pixel(x, y)).lightness() < 128) return true;
+  return false;
+}
+
+TEST(StripedGrid, CellTextKeepsClearOfTheCellBorders) {
+  StripedGrid grid;
+  grid.setColumnCount(2);
+  grid.setColWidth(0, 60);
+  grid.setColWidth(1, 60);
+  grid.columns()[1].setAlignment(Qt::AlignRight);
+  grid.setCell(0, 1, QString(20, QChar(0x25A0)));  // ■ fills the cell from edge to edge
+  grid.setCell(1, 1, QString(20, QChar(0x25A0)));
+  grid.resize(200, 100);
+  grid.show();
+  const QImage image = grid.viewport()->grab().toImage();
+  const QRect left = grid.visualRect(grid.model()->index(0, 0));
+  const QRect right = grid.visualRect(grid.model()->index(0, 1));
+  EXPECT_TRUE(inkIn(image, left, left.left(), left.right()));
+  EXPECT_FALSE(inkIn(image, left, left.left(), left.left() + 4));
+  EXPECT_FALSE(inkIn(image, left, left.right() - 3, left.right() + 1));
+  EXPECT_TRUE(inkIn(image, right, right.left(), right.right()));
+  EXPECT_FALSE(inkIn(image, right, right.right() - 3, right.right() + 1));
+}
+
 TEST(StripedGrid, CellsAndRowsKeepGridNumbering) {
   StripedGrid grid;
   grid.setRowCount(3);

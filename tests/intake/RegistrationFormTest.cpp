@@ -3,9 +3,12 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 #include "intake/RegistrationFormWindow.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
 namespace {
@@ -56,6 +59,27 @@ TEST(RegistrationFormText, CopiesEachSnippetExactlyWithCrLf) {
   EXPECT_TRUE(form.nameAndAddressView->isReadOnly());
   EXPECT_TRUE(form.addressOnlyView->isReadOnly());
   EXPECT_EQ(form.addressOnlyView->toPlainText() + "\n", QString(kAddressOnly + "\r\n").replace("\r\n", "\n"));
+}
+
+TEST(RegistrationFormText, CopyIsConfirmedOnScreenAndEscapeCloses) {
+  TestProgram p(false);
+  ScriptedDialogs boxes;
+  RegistrationFormWindow form(p.ctx());
+  p.ctx().initRegistrationForm = 1;
+  form.show();
+  form.activate();
+  EXPECT_TRUE(form.copyStatusLabel->text().isEmpty());
+  form.copyAddressOnlyButton->click();
+  EXPECT_EQ(form.copyStatusLabel->text(), QStringLiteral("コピーしました"));
+  EXPECT_TRUE(boxes.shown().empty());  // no box to close
+
+  QTest::keyClick(form.addressOnlyView, Qt::Key_Escape);
+  EXPECT_FALSE(form.isVisible());
+  // The next opening starts without the old confirmation.
+  p.ctx().initRegistrationForm = 1;
+  form.show();
+  form.activate();
+  EXPECT_TRUE(form.copyStatusLabel->text().isEmpty());
 }
 
 }  // namespace

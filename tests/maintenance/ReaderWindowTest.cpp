@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -77,14 +79,13 @@ class ReaderWindowTest : public ::testing::Test {
 
 TEST_F(ReaderWindowTest, IdChecksAndLookupOfANewReader) {
   open();
-  enter(w.idEdit, QString());
   enter(w.idEdit, QStringLiteral("0"));
   enter(w.idEdit, QStringLiteral("1a"));
   enter(w.idEdit, QStringLiteral("-1"));
   enter(w.idEdit, QStringLiteral("$1F"));  // a pasted hexadecimal number never becomes a key
   EXPECT_EQ(dialogs.texts(),
             (std::vector<QString>{
-                QStringLiteral("読者IDを入力して下さい。"), QStringLiteral("読者IDにゼロは入力できません。"),
+                QStringLiteral("読者IDにゼロは入力できません。"),
                 QStringLiteral("読者IDに誤りがあります。"), QStringLiteral("読者IDに誤りがあります。"),
                 QStringLiteral("読者IDに誤りがあります。")}));
   EXPECT_FALSE(editMode());
@@ -99,6 +100,9 @@ TEST_F(ReaderWindowTest, IdChecksAndLookupOfANewReader) {
   EXPECT_FALSE(w.deleteButton->isEnabled());
   EXPECT_FALSE(w.nextButton->isEnabled());
 }
+
+const QString kNoDomain =
+    QStringLiteral("メールアドレスに誤りがあります。\r\r「@」の後ろのドメインには「.」が必要です（例: taro@example.com）。");
 
 TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
   open();
@@ -140,9 +144,15 @@ TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
   enter(w.addressEdit, QStringLiteral("  "));
   enter(w.addressEdit, QStringLiteral("ｙamada@example.com"));
   EXPECT_EQ(w.addressEdit->text(), QStringLiteral("ｙamada@example.com"));  // kept for correction
-  enter(w.addressEdit, QString(50, QLatin1Char('a')));
-  EXPECT_EQ(w.addressEdit->text(), QString(50, QLatin1Char('a')));
-  enter(w.addressEdit, QString(51, QLatin1Char('a')));
+  const QString fifty = QString(45, QLatin1Char('a')) + QStringLiteral("@x.jp");
+  enter(w.addressEdit, fifty);
+  EXPECT_EQ(w.addressEdit->text(), fifty);
+  enter(w.addressEdit, QLatin1Char('a') + fifty);
+  // An address needs a dot in its domain.
+  for (const char* wrong : {"yamada", "@example.com", "yamada@localhost", "yamada@example.", "yamada@.com"})
+    enter(w.addressEdit, QString::fromLatin1(wrong));
+  enter(w.addressEdit, QStringLiteral(" yamada@mail.example.co.jp "));
+  EXPECT_EQ(w.addressEdit->text(), QStringLiteral("yamada@mail.example.co.jp"));
 
   EXPECT_EQ(dialogs.texts(),
             (std::vector<QString>{
@@ -152,7 +162,8 @@ TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
                 QStringLiteral("初回送信時間に誤りがあります。"), QStringLiteral("前回送信時間に誤りがあります。"),
                 QStringLiteral("メールアドレスを入力して下さい。"),
                 QStringLiteral("メールアドレスに全角文字があります。\r\r半角文字で入力して下さい。"),
-                QStringLiteral("メールアドレスが長すぎます。\r\r半角50文字以内で入力して下さい。")}));
+                QStringLiteral("メールアドレスが長すぎます。\r\r半角50文字以内で入力して下さい。"),
+                kNoDomain, kNoDomain, kNoDomain, kNoDomain, kNoDomain}));
 }
 
 // The columns hold bytes: 50 of the address, 60 of a name or remark, where a full-width
@@ -170,8 +181,9 @@ TEST_F(ReaderWindowTest, FieldsAreLimitedToTheBytesOfTheirColumns) {
   open();
   newReader("7");
   w.addressEdit->clear();
-  typeInto(w.addressEdit, QString(55, QLatin1Char('a')));
-  EXPECT_EQ(w.addressEdit->text(), QString(50, QLatin1Char('a')));
+  const QString fifty = QString(45, QLatin1Char('a')) + QStringLiteral("@x.jp");
+  typeInto(w.addressEdit, fifty + QStringLiteral("aaaaa"));
+  EXPECT_EQ(w.addressEdit->text(), fifty);
   w.remark1Edit->clear();
   typeInto(w.remark1Edit, QString(31, QChar(0x3042)));  // あ
   EXPECT_EQ(w.remark1Edit->text(), QString(30, QChar(0x3042)));
@@ -194,7 +206,7 @@ TEST_F(ReaderWindowTest, FieldsAreLimitedToTheBytesOfTheirColumns) {
   w.save();
   const auto rows = stored({"MAILADDRESS", "NAME", "BIKO1", "BIKO3"});
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], std::string(50, 'a'));
+  EXPECT_EQ(rows[0][0], fifty.toStdString());
   EXPECT_EQ(rows[0][1], Sjis::fromQ(QString(30, QChar(0x5C71))));
   EXPECT_EQ(rows[0][2], Sjis::fromQ(QString(30, QChar(0x3042))));
   EXPECT_EQ(rows[0][3], Sjis::fromQ(QString(30, QChar(0x3042))));
@@ -399,6 +411,120 @@ TEST_F(ReaderWindowTest, SearchGrowsTheGridAndSearchesAddressesAfterClear) {
   search.resultGrid->setRow(7);
   search.choose();  // an empty row: nothing chosen
   EXPECT_EQ(search.result(), 0);
+}
+
+TEST_F(ReaderWindowTest, EnterOnAnEmptyIdProposesTheNextFreeOneWithNewReaderDefaults) {
+  open();
+  enter(w.idEdit, QString());
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(w.idEdit->text(), QStringLiteral("    1"));
+  EXPECT_EQ(w.modeLabel->text(), QStringLiteral("新規登録"));
+  // Sendable, from the first story, registered now: saved as they stand.
+  EXPECT_EQ(w.statusEdit->text(), QStringLiteral(" 1"));
+  EXPECT_EQ(w.statusCaption->text(), QStringLiteral("可"));
+  EXPECT_EQ(w.nextStoryEdit->text(), QStringLiteral("    1"));
+  EXPECT_EQ(w.registeredDateEdit->text(), QStringLiteral("20240507"));
+  EXPECT_EQ(w.registeredTimeEdit->text(), QStringLiteral("120000"));
+  w.nameEdit->setText(QStringLiteral("山田"));
+  w.addressEdit->setText(QStringLiteral("yamada@example.com"));
+  w.save();
+  EXPECT_EQ(stored({"ID", "SYORIKBN", "NEXTSTORY", "TOUROKUDATE", "TOUROKUTIME", "SNDFASTDATE"}),
+            (std::vector<std::vector<std::string>>{{"00001", "01", "00001", "20240507", "120000", "00000000"}}));
+
+  store(reader("00041", "a", "a@example.com"));
+  w.clearScreen();
+  enter(w.idEdit, QString());
+  EXPECT_EQ(w.idEdit->text(), QStringLiteral("   42"));
+  EXPECT_TRUE(w.nameEdit->text().isEmpty());
+
+  // Past the last five-digit ID nothing is proposed.
+  store(reader("99999", "z", "z@example.com"));
+  w.clearScreen();
+  dialogs.clear();
+  enter(w.idEdit, QString());
+  EXPECT_FALSE(editMode());
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("読者IDを入力して下さい。")});
+}
+
+TEST_F(ReaderWindowTest, FieldsAreAsWideAsTheirContent) {
+  const QFontMetrics fm = w.idEdit->fontMetrics();
+  const std::pair<NavigatingEdit*, QString> widest[] = {
+      {w.idEdit, QStringLiteral("99999")},
+      {w.statusEdit, QStringLiteral("99")},
+      {w.registeredDateEdit, QStringLiteral("20241231")},
+      {w.nameEdit, QString(30, QChar(0x5C71))},  // 山: 60 bytes
+      {w.addressEdit, QString(50, QLatin1Char('n'))},
+      {w.remark1Edit, QString(30, QChar(0x3042))},
+  };
+  for (const auto& [field, text] : widest) {
+    const int needed = fm.horizontalAdvance(text);
+    EXPECT_GE(field->width(), needed) << field->objectName().toStdString();
+    EXPECT_LE(field->width(), needed + 40) << field->objectName().toStdString();
+  }
+  EXPECT_LT(w.idEdit->width() * 4, w.nameEdit->width());
+}
+
+// The darkest pixel of a field as the operator sees it.
+int darkestLightness(QWidget* field) {
+  const QImage image = field->grab().toImage();
+  int darkest = 255;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) darkest = std::min(darkest, QColor(image.pixel(x, y)).lightness());
+  return darkest;
+}
+
+TEST_F(ReaderWindowTest, BrowsedValuesAreReadableNotGreyedOut) {
+  store(reader("00001", "WWWWWW", "w@example.com"));
+  open();
+  w.show();
+  w.showNext();
+  ASSERT_FALSE(w.nameEdit->isEnabled());
+  QLineEdit editable;
+  editable.setText(w.nameEdit->text());
+  editable.resize(w.nameEdit->size());
+  QLineEdit greyed;
+  greyed.setText(w.nameEdit->text());
+  greyed.resize(w.nameEdit->size());
+  greyed.setEnabled(false);
+  EXPECT_LE(darkestLightness(w.nameEdit), darkestLightness(&editable) + 10);
+  EXPECT_LT(darkestLightness(w.nameEdit) + 40, darkestLightness(&greyed));
+}
+
+TEST_F(ReaderWindowTest, UnsavedEditsAreConfirmedBeforeClosingAndASaveIsConfirmed) {
+  open();
+  w.show();
+  // Looking a reader up and browsing change nothing: the end key closes at once.
+  enter(w.idEdit, QStringLiteral("7"));
+  w.closeWindow();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(dialogs.shown().empty());
+
+  w.show();
+  typeInto(w.nameEdit, QStringLiteral("山田"));
+  w.addressEdit->setText(QStringLiteral("yamada@example.com"));
+  dialogs.queueAnswer(MsgResult::No);
+  QTest::keyClick(w.nameEdit, Qt::Key_F12);
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
+
+  w.save();
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("登録しました。"));
+  EXPECT_EQ(stored({"ID"}).size(), 1u);
+  dialogs.clear();
+  w.closeWindow();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(dialogs.shown().empty());
+
+  // Yes throws the edits away.
+  w.show();
+  enter(w.idEdit, QStringLiteral("7"));
+  EXPECT_TRUE(w.messageLine->text().isEmpty());
+  typeInto(w.remark1Edit, QStringLiteral("x"));
+  w.closeWindow();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
+  EXPECT_TRUE(trim(stored({"BIKO1"})[0][0]).empty());
 }
 
 TEST_F(ReaderWindowTest, KeysDriveTheScreen) {

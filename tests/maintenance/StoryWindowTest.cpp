@@ -343,6 +343,65 @@ TEST_F(StoryWindowTest, SearchRefillsFromScratchOnEachOpening) {
 
 namespace {
 
+TEST_F(StoryWindowTest, TheMarkOfTheNoteStandsOverReaderNameInsertion) {
+  w.show();
+  QApplication::processEvents();
+  EXPECT_EQ(w.readerNameButton->text(), QStringLiteral("読者名挿入"));
+  QLabel* mark = nullptr;
+  for (QLabel* label : w.findChildren<QLabel*>())
+    if (label->text() == QStringLiteral("↓　①")) mark = label;
+  ASSERT_NE(mark, nullptr);
+  const QRect button = w.readerNameButton->geometry();
+  const QPoint markCentre = mark->mapTo(&w, mark->rect().center());
+  EXPECT_GE(markCentre.x(), button.left());
+  EXPECT_LE(markCentre.x(), button.right());
+  EXPECT_LT(markCentre.y(), button.top());
+  EXPECT_GT(markCentre.y(), button.top() - 3 * button.height());
+}
+
+TEST_F(StoryWindowTest, UnsavedEditsAreConfirmedBeforeCancelAndASaveIsConfirmed) {
+  store("00001", "one", "first");
+  open();
+  w.show();
+  typeNumber("1");
+  QTest::keyClick(w.subjectEdit, Qt::Key_F12);  // loaded, nothing changed: closes at once
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(dialogs.shown().empty());
+
+  w.show();
+  typeNumber("1");
+  w.bodyEdit->moveCursor(QTextCursor::End);
+  QTest::keyClicks(w.bodyEdit, "!");
+  dialogs.queueAnswer(MsgResult::No);
+  w.cancel();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
+
+  w.save();
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("登録しました。"));
+  EXPECT_EQ(stored()[0][2], "first!");
+  typeNumber("1");
+  EXPECT_TRUE(w.messageLine->text().isEmpty());
+  QTest::keyClicks(w.subjectEdit, "x");
+  w.cancel();  // Yes: the change is thrown away
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(dialogs.texts().size(), 2u);
+  EXPECT_EQ(stored()[0][1], "one");
+}
+
+TEST_F(StoryWindowTest, BrowsedMailIsReadableNotGreyedOut) {
+  store("00001", "WWWWWW", "WWWWWW");
+  open();
+  w.show();
+  w.showNext();
+  ASSERT_FALSE(w.subjectEdit->isEnabled());
+  const QPalette palette = w.subjectEdit->palette();
+  EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::Text), palette.color(QPalette::Active, QPalette::Text));
+  EXPECT_EQ(w.bodyEdit->palette().color(QPalette::Disabled, QPalette::Text),
+            w.bodyEdit->palette().color(QPalette::Active, QPalette::Text));
+}
+
 TEST_F(StoryWindowTest, KeysDriveTheScreen) {
   store("00002", "two", "second");
   p.ctx().initStories = 1;
