@@ -319,9 +319,9 @@ void SettingsWindow::buildMailPage() {
   urlRow->addWidget(unsubscribeUrlEdit, 1);
   unsubscribeLayout->addLayout(urlRow);
   unsubscribeLayout->addWidget(new QLabel(QStringLiteral("(空欄の時は、メールでの配信停止だけを案内します。)"), unsubscribe));
-  unsubscribeLayout->addWidget(
-      new QLabel(QStringLiteral("データフォルダの QuorMailSecret.env を、unsubscribe.php と同じフォルダにコピーして下さい。"),
-                 unsubscribe));
+  unsubscribeLayout->addWidget(new QLabel(
+      QStringLiteral("データフォルダの QuorMailSecret.env を、\nサーバーの unsubscribe.php と同じフォルダにコピーして下さい。"),
+      unsubscribe));
   right->addStretch(1);
 }
 
