@@ -74,6 +74,8 @@ FtpSettings loadFtpSettings(const SettingsPaths& paths) {
 }
 
 MailSettings loadMailSettings(const SettingsPaths& paths) {
+  std::error_code ec;
+  const bool newInstallation = !fs::exists(paths.env, ec);
   const IniFile ini(paths.env);
   MailSettings s;
   s.POP_before_SMTP = ini.readInteger(kMail, "POP_before_SMTP", 1);
@@ -95,6 +97,8 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.SmtpPasSave = ini.readInteger(kMail, "SmtpPasSave", 0);
   s.smtpPassword = savedPassword(s.SmtpPasSave, paths.smtpPassword);
   s.SenderName = ini.readString(kMail, "SenderName", "");
+  s.OnePerDay = ini.readInteger(kMail, "OnePerDay", newInstallation ? 1 : 0);
+  s.UnsubscribeUrl = ini.readString(kMail, "UnsubscribeUrl", "");
   return s;
 }
 
@@ -136,6 +140,23 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   writePassword(ini, kMail, "SmtpPasSave", m.SmtpPasSave, m.smtpPassword, paths.smtpPassword);
   m.SenderName = trim(m.SenderName);
   ini.writeString(kMail, "SenderName", m.SenderName);
+  ini.writeInteger(kMail, "OnePerDay", m.onePerDay() ? 1 : 0);
+  m.UnsubscribeUrl = trim(m.UnsubscribeUrl);
+  ini.writeString(kMail, "UnsubscribeUrl", m.UnsubscribeUrl);
+}
+
+bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(UnsubscribeUrl) == UnsubscribeUrlProblem::None; }
+
+UnsubscribeUrlProblem checkUnsubscribeUrl(const std::string& url) {
+  if (url.empty()) return UnsubscribeUrlProblem::Empty;
+  const std::string scheme = "https://";
+  if (url.size() <= scheme.size() || url.compare(0, scheme.size(), scheme) != 0) return UnsubscribeUrlProblem::NotHttps;
+  for (const char ch : url) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x80) return UnsubscribeUrlProblem::NotAscii;
+    if (c <= 0x20 || c == 0x7F) return UnsubscribeUrlProblem::BlankOrControl;
+  }
+  return UnsubscribeUrlProblem::None;
 }
 
 std::string encipherPassword(const std::string& text) {

@@ -52,6 +52,11 @@ struct MailSettings {
   int SmtpPasSave = 0;       // 1 saved in QuorMail3.env, 0 asked at each run
   std::string smtpPassword;  // from QuorMail3.env when SmtpPasSave is 1, else empty
   std::string SenderName;    // the sender's display name; empty: the address alone
+  // 1: at most one story mail per reader and day. The load gives 1 when the settings file
+  // does not exist yet (a new installation) and 0 when an older file lacks the key.
+  int OnePerDay = 0;
+  // The https address of the operator's unsubscribe script; empty: mailto only.
+  std::string UnsubscribeUrl;
 
   bool passwordSaved() const { return PasSave == 1; }
   bool passwordAsked() const { return PasSave == 0; }
@@ -59,7 +64,16 @@ struct MailSettings {
   bool writeLog() const { return LogWrt == 1; }
   bool smtpLogin() const { return SmtpAuth == 1; }
   bool smtpPasswordSaved() const { return SmtpPasSave == 1; }
+  bool onePerDay() const { return OnePerDay == 1; }
+  // True when UnsubscribeUrl passes checkUnsubscribeUrl: mails then carry that address.
+  bool hasUnsubscribeUrl() const;
 };
+
+// What is wrong with an unsubscribe address; Empty is allowed and means "none".
+enum class UnsubscribeUrlProblem { None, Empty, NotHttps, BlankOrControl, NotAscii };
+// An address is usable when it starts with "https://", names something after it and holds
+// printable ASCII only (it goes into a mail header as it is).
+UnsubscribeUrlProblem checkUnsubscribeUrl(const std::string& url);
 
 // Both sections, as the settings window loads and saves them.
 struct AllSettings {

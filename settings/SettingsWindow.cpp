@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -68,6 +69,8 @@ NavigatingEdit* addDigits(QWidget* parent, const char* name) {
 QCheckBox* addCheck(QWidget* parent, const char* name, const QString& caption) {
   auto* c = new QCheckBox(caption, parent);
   c->setObjectName(QString::fromLatin1(name));
+  // The style marks a focused box only after Tab; Enter and clicks move the focus too.
+  c->setStyleSheet(QStringLiteral("QCheckBox:focus { background-color: #cce4f7; }"));
   return c;
 }
 
@@ -96,7 +99,6 @@ struct SettingsWindow::TextCheck {
 
 SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, parent), m_paths(SettingsPaths::of(ctx)) {
   setWindowTitle(QStringLiteral("FTP、Mail 設定"));
-  resize(640, 600);
   auto* layout = new QVBoxLayout(this);
   // Object names stay the controls' established names: tools that drive the windows look
   // controls up by them.
@@ -112,7 +114,7 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
   layout->addWidget(informationPanel);
   buildButtonBar();
 
-  const std::array<std::pair<NavigatingEdit*, SettingsCheck>, 14> enterChecks{{{ftpHostEdit, SettingsCheck::FtpHost},
+  const std::array<std::pair<NavigatingEdit*, SettingsCheck>, 15> enterChecks{{{ftpHostEdit, SettingsCheck::FtpHost},
                                                                 {ftpUserEdit, SettingsCheck::FtpUser},
                                                                 {localFolderEdit, SettingsCheck::LocalFolder},
                                                                 {ftpHostFolderEdit, SettingsCheck::HostFolder},
@@ -125,7 +127,8 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
                                                                 {waitSecondsEdit, SettingsCheck::WaitSeconds},
                                                                 {popServerEdit, SettingsCheck::PopServer},
                                                                 {popUserEdit, SettingsCheck::PopUser},
-                                                                {popPasswordEdit, SettingsCheck::PopPassword}}};
+                                                                {popPasswordEdit, SettingsCheck::PopPassword},
+                                                                {unsubscribeUrlEdit, SettingsCheck::UnsubscribeUrl}}};
   for (const auto& [edit, check] : enterChecks) {
     const SettingsCheck c = check;
     connect(edit, &NavigatingEdit::keyPressed, this, [this, c](int key) {
@@ -191,11 +194,19 @@ void SettingsWindow::buildFtpPage() {
 void SettingsWindow::buildMailPage() {
   mailPage = new QWidget;
   pages->addTab(mailPage, QStringLiteral("メール設定"));
-  auto* page = new QVBoxLayout(mailPage);
-  page->setSpacing(4);  // the page holds many rows: kept tight so the window fits a small screen
+  // Two columns, so the page fits a 1280x720 screen: the connection (SMTP, POP before SMTP)
+  // on the left, the mail and the run on the right. Widgets are made in that order, which
+  // is also the order Enter walks through them.
+  auto* columns = new QHBoxLayout(mailPage);
+  auto* left = new QVBoxLayout;
+  auto* right = new QVBoxLayout;
+  left->setSpacing(4);
+  right->setSpacing(4);
+  columns->addLayout(left, 1);
+  columns->addLayout(right, 1);
 
   auto* smtp = new QGroupBox(QStringLiteral("SMTP設定(送信)"), mailPage);
-  page->addWidget(smtp);
+  left->addWidget(smtp);
   auto* smtpGrid = new QGridLayout(smtp);
   smtpGrid->setVerticalSpacing(4);
   smtpServerEdit = addEdit(smtp, "ESmtp", 100, true);
@@ -250,11 +261,11 @@ void SettingsWindow::buildMailPage() {
 
   popBeforeSmtpBox = addCheck(mailPage, "CB_POP_before_SMTP",
                                 QStringLiteral("POP before SMTPで、ユーザー認証を行ってからメール送信を行う。"));
-  page->addWidget(popBeforeSmtpBox);
+  left->addWidget(popBeforeSmtpBox);
 
   popGroup = new QGroupBox(QStringLiteral("ＰＯＰ３の設定"), mailPage);
   popGroup->setObjectName(QStringLiteral("GPop_Inp"));
-  page->addWidget(popGroup);
+  left->addWidget(popGroup);
   auto* popGrid = new QGridLayout(popGroup);
   popGrid->setVerticalSpacing(4);
   popServerEdit = addEdit(popGroup, "EPop_Saver", 100, true);
@@ -275,13 +286,12 @@ void SettingsWindow::buildMailPage() {
   popGrid->addLayout(inlineField(popGroup, QStringLiteral("POP before SMTPでﾕｰｻﾞｰ認証後"), popWaitSecondsEdit,
                                  QStringLiteral("秒後にメール送信を行う。")),
                      3, 0, 1, 2);
-
-  writeLogBox = addCheck(mailPage, "CBLogWrt", QStringLiteral("ログを出力する。"));
-  page->addWidget(writeLogBox);
+  left->addStretch(1);
 
   auto* body = new QGroupBox(QStringLiteral("送信メールの設定"), mailPage);
-  page->addWidget(body);
+  right->addWidget(body);
   auto* bodyLayout = new QVBoxLayout(body);
+  bodyLayout->setSpacing(4);
   lineWidthEdit = addDigits(body, "EMax_Moji");
   bodyLayout->addLayout(
       inlineField(body, QStringLiteral("１行の文字数が、"), lineWidthEdit, QStringLiteral("文字を超えたら改行する。")));
@@ -291,7 +301,28 @@ void SettingsWindow::buildMailPage() {
   // Japanese input stays available here (the platform has no "hiragana on" switch).
   missingNameEdit = addEdit(body, "ENothing_UserName", 60, false);
   bodyLayout->addWidget(missingNameEdit);
-  page->addStretch(1);
+
+  writeLogBox = addCheck(mailPage, "CBLogWrt", QStringLiteral("ログを出力する。"));
+  right->addWidget(writeLogBox);
+  onePerDayBox = addCheck(mailPage, "onePerDayBox", QStringLiteral("同じ読者には1日1通まで"));
+  right->addWidget(onePerDayBox);
+
+  auto* unsubscribe = new QGroupBox(QStringLiteral("配信停止"), mailPage);
+  right->addWidget(unsubscribe);
+  auto* unsubscribeLayout = new QVBoxLayout(unsubscribe);
+  unsubscribeLayout->setSpacing(4);
+  unsubscribeUrlEdit = addEdit(unsubscribe, "unsubscribeUrlEdit", 300, true);
+  unsubscribeUrlEdit->setPlaceholderText(QStringLiteral("https://example.com/unsubscribe.php"));
+  auto* urlRow = new QHBoxLayout;
+  urlRow->setSpacing(6);
+  urlRow->addWidget(new QLabel(QStringLiteral("配信停止URL"), unsubscribe));
+  urlRow->addWidget(unsubscribeUrlEdit, 1);
+  unsubscribeLayout->addLayout(urlRow);
+  unsubscribeLayout->addWidget(new QLabel(QStringLiteral("(空欄の時は、メールでの配信停止だけを案内します。)"), unsubscribe));
+  unsubscribeLayout->addWidget(new QLabel(
+      QStringLiteral("データフォルダの QuorMailSecret.env を、\nサーバーの unsubscribe.php と同じフォルダにコピーして下さい。"),
+      unsubscribe));
+  right->addStretch(1);
 }
 
 void SettingsWindow::buildButtonBar() {
@@ -326,8 +357,23 @@ void SettingsWindow::activate() {
     showError(Sjis::toQ(e.what()));
   }
   applyButtonMask("999999999999");
-  pages->setCurrentIndex(m_ctx.settingsPage == kMailPage ? kMailPage : kFtpPage);
+  const bool mail = m_ctx.settingsPage == kMailPage;
+  pages->setCurrentIndex(mail ? kMailPage : kFtpPage);
+  // Also over the focus the load or an earlier opening left elsewhere.
+  (mail ? smtpServerEdit : ftpHostEdit)->setFocus(Qt::OtherFocusReason);
   applyButtonMask("199999999991");
+}
+
+bool SettingsWindow::handleKey(QKeyEvent* event) {
+  const int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    QWidget* focused = focusWidget();
+    if (qobject_cast<QCheckBox*>(focused) || qobject_cast<QComboBox*>(focused)) {
+      focusNextChild();
+      return true;
+    }
+  }
+  return WindowBase::handleKey(event);
 }
 
 void SettingsWindow::loadFields() {
@@ -363,6 +409,8 @@ void SettingsWindow::loadFields() {
   setTextOf(smtpUserEdit, s.mail.SmtpUser);
   saveSmtpPasswordBox->setChecked(s.mail.smtpPasswordSaved());
   setTextOf(smtpPasswordEdit, s.mail.smtpPassword);
+  onePerDayBox->setChecked(s.mail.onePerDay());
+  setTextOf(unsubscribeUrlEdit, s.mail.UnsubscribeUrl);
 }
 
 void SettingsWindow::saveFields() {
@@ -394,9 +442,12 @@ void SettingsWindow::saveFields() {
   s.mail.SmtpPasSave = saveSmtpPasswordBox->isChecked() ? 1 : 0;
   s.mail.smtpPassword = textOf(smtpPasswordEdit);
   s.mail.SenderName = textOf(senderNameEdit);
+  s.mail.OnePerDay = onePerDayBox->isChecked() ? 1 : 0;
+  s.mail.UnsubscribeUrl = textOf(unsubscribeUrlEdit);
   ::writeSettings(m_paths, s);
   setTextOf(missingNameEdit, s.mail.Nothing_UserName);
   setTextOf(senderNameEdit, s.mail.SenderName);
+  setTextOf(unsubscribeUrlEdit, s.mail.UnsubscribeUrl);
 }
 
 void SettingsWindow::save() {
@@ -537,6 +588,23 @@ bool SettingsWindow::checkSenderName() {
   return true;
 }
 
+// Empty is allowed: mails then offer unsubscribing by mail only.
+bool SettingsWindow::checkUnsubscribeUrlField() {
+  const std::string t = trim(textOf(unsubscribeUrlEdit));
+  setTextOf(unsubscribeUrlEdit, t);
+  switch (checkUnsubscribeUrl(t)) {
+    case UnsubscribeUrlProblem::None:
+    case UnsubscribeUrlProblem::Empty: return true;
+    case UnsubscribeUrlProblem::NotHttps:
+      return fail(unsubscribeUrlEdit, QStringLiteral("配信停止URLはhttps://で始まるアドレスを入力して下さい。"));
+    case UnsubscribeUrlProblem::BlankOrControl:
+      return fail(unsubscribeUrlEdit, QStringLiteral("配信停止URLに空白や制御文字があります。\r\r空白を除いて入力して下さい。"));
+    case UnsubscribeUrlProblem::NotAscii:
+      return fail(unsubscribeUrlEdit, QStringLiteral("配信停止URLに全角文字があります。\r\r半角文字で入力して下さい。"));
+  }
+  return true;
+}
+
 bool SettingsWindow::checkField(SettingsCheck which) {
   using When = TextCheck::When;
   static const TextCheck kTextChecks[] = {
@@ -575,6 +643,7 @@ bool SettingsWindow::checkField(SettingsCheck which) {
     case SettingsCheck::LineWidth: return checkLineWidth();
     case SettingsCheck::SmtpPort: return checkSmtpPort();
     case SettingsCheck::SenderName: return checkSenderName();
+    case SettingsCheck::UnsubscribeUrl: return checkUnsubscribeUrlField();
     default: break;
   }
   for (const TextCheck& c : kTextChecks)

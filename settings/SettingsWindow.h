@@ -31,11 +31,12 @@ enum class SettingsCheck {
   PopPassword,
   PopWaitSeconds,
   LineWidth,
+  UnsubscribeUrl,
   All
 };
 
 // The settings window: FTP and mail settings on two pages, checked field by field and
-// saved to the settings files.
+// saved to the settings files. Each opening puts the focus in the shown page's first field.
 class SettingsWindow : public WindowBase {
   Q_OBJECT
  public:
@@ -85,6 +86,8 @@ class SettingsWindow : public WindowBase {
   QCheckBox* writeLogBox;
   NavigatingEdit* lineWidthEdit;
   NavigatingEdit* missingNameEdit;
+  QCheckBox* onePerDayBox;
+  NavigatingEdit* unsubscribeUrlEdit;
 
   QLabel* informationPanel;
   QPushButton* saveButton;
@@ -100,6 +103,10 @@ class SettingsWindow : public WindowBase {
   // another mode's usual port (or nothing).
   void smtpSecurityChosen(int mode);
 
+ protected:
+  // Enter on a check box or the security choice moves on to the next field, as in the edits.
+  bool handleKey(QKeyEvent* event) override;
+
  private:
   struct TextCheck;
   bool checkText(const TextCheck& check);
@@ -108,6 +115,7 @@ class SettingsWindow : public WindowBase {
   bool checkLineWidth();
   bool checkSmtpPort();
   bool checkSenderName();
+  bool checkUnsubscribeUrlField();
   bool fail(NavigatingEdit* field, const QString& message);
 
   void buildFtpPage();

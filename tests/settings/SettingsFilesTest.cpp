@@ -43,6 +43,8 @@ class SettingsFilesTest : public ::testing::Test {
     s.mail.smtpPassword = "smtp-secret";
     s.mail.SenderName = sj(" クオル 事務局 ");
     s.ftp.FTP_TLS = 1;
+    s.mail.OnePerDay = 1;
+    s.mail.UnsubscribeUrl = " https://example.com/unsubscribe.php ";
     return s;
   }
 
@@ -68,6 +70,43 @@ TEST_F(SettingsFilesTest, MissingFilesGiveTheDefaults) {
   EXPECT_EQ(s.mail.Max_Moji, "80");
   EXPECT_EQ(s.mail.SMTPPORT, 25);
   EXPECT_EQ(s.mail.password, "");
+  // No settings file at all is a new installation: one story mail per reader and day.
+  EXPECT_TRUE(s.mail.onePerDay());
+  EXPECT_EQ(s.mail.UnsubscribeUrl, "");
+
+  // Saved as loaded, the switch stays on once the file exists.
+  AllSettings saved = s;
+  writeSettings(paths, saved);
+  EXPECT_EQ(IniFile(paths.env).readString("Mail", "OnePerDay", ""), "1");
+  EXPECT_TRUE(loadMailSettings(paths).onePerDay());
+  saved.mail.OnePerDay = 0;
+  writeSettings(paths, saved);
+  EXPECT_FALSE(loadMailSettings(paths).onePerDay());
+}
+
+TEST_F(SettingsFilesTest, AnUnsubscribeAddressIsUsableOnlyAsAPlainHttpsAddress) {
+  const std::pair<const char*, UnsubscribeUrlProblem> cases[] = {
+      {"", UnsubscribeUrlProblem::Empty},
+      {"https://example.com/unsubscribe.php", UnsubscribeUrlProblem::None},
+      {"https://example.com/u.php?list=1&x=%41", UnsubscribeUrlProblem::None},
+      {"http://example.com/unsubscribe.php", UnsubscribeUrlProblem::NotHttps},
+      {"HTTPS://example.com/", UnsubscribeUrlProblem::NotHttps},
+      {"https://", UnsubscribeUrlProblem::NotHttps},
+      {"example.com/unsubscribe.php", UnsubscribeUrlProblem::NotHttps},
+      {"mailto:info@example.com", UnsubscribeUrlProblem::NotHttps},
+      {"https://example.com/un subscribe.php", UnsubscribeUrlProblem::BlankOrControl},
+      {"https://example.com/\tx", UnsubscribeUrlProblem::BlankOrControl},
+      {"https://example.com/\r\nBcc: x@example.com", UnsubscribeUrlProblem::BlankOrControl},
+      {"https://example.com/\x7f", UnsubscribeUrlProblem::BlankOrControl},
+  };
+  for (const auto& [url, problem] : cases) EXPECT_EQ(checkUnsubscribeUrl(url), problem) << url;
+  EXPECT_EQ(checkUnsubscribeUrl("https://example.com/" + sj("停止")), UnsubscribeUrlProblem::NotAscii);
+
+  // Only a usable address reaches the mails; a file edited by hand may hold anything.
+  TestProgram::writeFile(paths.env, "[Mail]\r\nUnsubscribeUrl= http://example.com/u.php \r\n");
+  const MailSettings m = loadMailSettings(paths);
+  EXPECT_EQ(m.UnsubscribeUrl, "http://example.com/u.php");
+  EXPECT_FALSE(m.hasUnsubscribeUrl());
 }
 
 TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
@@ -80,8 +119,10 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
             "PasSave=1\r\nPOP_before_SMTP=1\r\nPop_Saver=pop.example.com\r\nPop_UsrName=taro\r\n"
             "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n" +
                 "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
-                "SenderName=" + sj("クオル 事務局") + "\r\n");
+                "SenderName=" + sj("クオル 事務局") + "\r\nOnePerDay=1\r\n"
+                "UnsubscribeUrl=https://example.com/unsubscribe.php\r\n");
   EXPECT_EQ(s.mail.Nothing_UserName, sj("読者様"));  // what was written, for the field
+  EXPECT_EQ(s.mail.UnsubscribeUrl, "https://example.com/unsubscribe.php");
 
   const AllSettings back = readSettings(paths);
   EXPECT_EQ(back.ftp.password, "ftp-secret");
@@ -99,6 +140,8 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
   EXPECT_EQ(back.mail.smtpPassword, "smtp-secret");
   EXPECT_EQ(back.mail.SenderName, sj("クオル 事務局"));
   EXPECT_TRUE(back.ftp.useTls());
+  EXPECT_TRUE(back.mail.onePerDay());
+  EXPECT_TRUE(back.mail.hasUnsubscribeUrl());
   // The SMTP password file is the third of its kind: same cipher, owner only.
   EXPECT_EQ(paths.smtpPassword.filename(), "QuorMail3.env");
   EXPECT_EQ(TestProgram::readFile(paths.smtpPassword), encipherPassword("smtp-secret"));
@@ -131,11 +174,16 @@ TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
   EXPECT_EQ(s.mail.smtpPassword, "");
   EXPECT_EQ(s.mail.SenderName, "");
   EXPECT_FALSE(s.ftp.useTls());
+  // An installation from before the daily limit keeps sending as it did; no web unsubscribe.
+  EXPECT_FALSE(s.mail.onePerDay());
+  EXPECT_EQ(s.mail.UnsubscribeUrl, "");
+  EXPECT_FALSE(s.mail.hasUnsubscribeUrl());
 
   // A save keeps the hand-set port and deletes the password file nobody asked for.
   writeSettings(paths, s);
   EXPECT_EQ(IniFile(paths.env).readString("Mail", "SMTPPORT", ""), "2525");
   EXPECT_FALSE(fs::exists(paths.smtpPassword));
+  EXPECT_EQ(IniFile(paths.env).readString("Mail", "OnePerDay", ""), "0");
 
   // The SMTP password follows its own switch, apart from the POP3 one.
   s.mail.SmtpPasSave = 1;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -63,6 +65,7 @@ class SettingsWindowTest : public ::testing::Test {
     w.smtpUserEdit->setText("taro");
     w.saveSmtpPasswordBox->setChecked(true);
     w.smtpPasswordEdit->setText("smtp-pass");
+    w.unsubscribeUrlEdit->setText(" https://example.com/unsubscribe.php ");
   }
 
   void expectFailure(const QString& message, int page, QWidget* focus) {
@@ -191,6 +194,10 @@ TEST_F(SettingsWindowTest, FullCheckStopsAtTheFirstFailingFieldInOrder) {
       {[&] { w.popWaitSecondsEdit->setText(" "); }, "秒数を入力して下さい。", 1, w.popWaitSecondsEdit},
       {[&] { w.lineWidthEdit->setText(""); }, "文字数を入力して下さい。", 1, w.lineWidthEdit},
       {[&] { w.lineWidthEdit->setText("0"); }, "文字数に誤りがあります。", 1, w.lineWidthEdit},
+      {[&] { w.unsubscribeUrlEdit->setText("http://example.com/u.php"); }, "配信停止URLはhttps://で始まるアドレスを入力して下さい。", 1, w.unsubscribeUrlEdit},
+      {[&] { w.unsubscribeUrlEdit->setText("https://"); }, "配信停止URLはhttps://で始まるアドレスを入力して下さい。", 1, w.unsubscribeUrlEdit},
+      {[&] { w.unsubscribeUrlEdit->setText("https://example.com/a b"); }, "配信停止URLに空白や制御文字があります。\r\r空白を除いて入力して下さい。", 1, w.unsubscribeUrlEdit},
+      {[&] { w.unsubscribeUrlEdit->setText(q("https://example.com/停止")); }, "配信停止URLに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.unsubscribeUrlEdit},
   };
   for (const Case& c : cases) {
     fillValid();
@@ -267,10 +274,20 @@ TEST_F(SettingsWindowTest, EnterInAFieldRunsItsCheckAfterTheFocusMoved) {
   ASSERT_EQ(dialogs.shown().size(), 1u);
   expectFailure(q("パスワードを入力して下さい。"), 1, w.popPasswordEdit);
 
+  w.unsubscribeUrlEdit->setText("ftp://example.com/");
+  w.unsubscribeUrlEdit->setFocus();
+  QTest::keyClick(w.unsubscribeUrlEdit, Qt::Key_Return);
+  ASSERT_EQ(dialogs.shown().size(), 2u);
+  expectFailure(q("配信停止URLはhttps://で始まるアドレスを入力して下さい。"), 1, w.unsubscribeUrlEdit);
+  w.unsubscribeUrlEdit->setText("");  // empty: mails offer unsubscribing by mail only
+  QTest::keyClick(w.unsubscribeUrlEdit, Qt::Key_Return);
+  EXPECT_EQ(dialogs.shown().size(), 2u);
+
   // A field without a check just moves on.
+  dialogs.clear();
   w.missingNameEdit->setFocus();
   QTest::keyClick(w.missingNameEdit, Qt::Key_Return);
-  EXPECT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_TRUE(dialogs.shown().empty());
   EXPECT_NE(w.focusWidget(), w.missingNameEdit);
 }
 
@@ -409,6 +426,8 @@ TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
   EXPECT_EQ(s.mail.smtpPassword, "smtp-pass");
   EXPECT_EQ(s.mail.SenderName, sj("クオル 事務局"));
   EXPECT_FALSE(s.ftp.useTls());
+  EXPECT_EQ(s.mail.UnsubscribeUrl, "https://example.com/unsubscribe.php");
+  EXPECT_EQ(w.unsubscribeUrlEdit->text(), "https://example.com/unsubscribe.php");  // as written
   EXPECT_NE(TestProgram::readFile(paths.env).find("Max_Moji= 72\r\n"), std::string::npos);
 
   // The port the file had is shown and written back; the switches are saved as set.
@@ -458,4 +477,115 @@ TEST_F(SettingsWindowTest, ASaveErrorIsShownAndLeavesEveryButtonDisabled) {
   }
   w.close();
   EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(SettingsWindowTest, TheDailyLimitIsOnForANewInstallationAndSavedAsSet) {
+  open(1);  // no settings file yet
+  EXPECT_TRUE(w.onePerDayBox->isChecked());
+  EXPECT_EQ(w.onePerDayBox->text(), q("同じ読者には1日1通まで"));
+  EXPECT_EQ(w.unsubscribeUrlEdit->text(), "");
+  fillValid();
+  w.saveButton->click();
+  ASSERT_TRUE(dialogs.shown().empty()) << dialogs.lastText().toStdString();
+  EXPECT_EQ(IniFile(paths.env).readString("Mail", "OnePerDay", ""), "1");
+
+  // A file from before the switch: off, and a save writes it off.
+  TestProgram::writeFile(paths.env, "[Mail]\r\nSmtp=smtp.example.com\r\n");
+  open(1);
+  EXPECT_FALSE(w.onePerDayBox->isChecked());
+  fillValid();
+  w.saveButton->click();
+  ASSERT_TRUE(dialogs.shown().empty()) << dialogs.lastText().toStdString();
+  EXPECT_FALSE(loadMailSettings(paths).onePerDay());
+
+  open(1);
+  w.onePerDayBox->click();
+  w.unsubscribeUrlEdit->setText("");
+  w.saveButton->click();
+  const MailSettings m = loadMailSettings(paths);
+  EXPECT_TRUE(m.onePerDay());
+  EXPECT_EQ(m.UnsubscribeUrl, "");
+  EXPECT_NE(TestProgram::readFile(paths.env).find("UnsubscribeUrl=\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsWindowTest, EveryOpeningFocusesTheFirstFieldOfTheShownPage) {
+  // The load switches POP before SMTP on, which focuses the POP3 server: the opening wins.
+  open(1);
+  EXPECT_EQ(w.pages->currentIndex(), 1);
+  EXPECT_EQ(w.focusWidget(), w.smtpServerEdit);
+  w.lineWidthEdit->setFocus();
+  w.cancelButton->click();
+  open(0);
+  EXPECT_EQ(w.focusWidget(), w.ftpHostEdit);
+  w.passiveBox->setFocus();
+  w.cancelButton->click();
+  open(1);
+  EXPECT_EQ(w.focusWidget(), w.smtpServerEdit);
+  // A later activation (back from a message box) leaves the focus where the operator was.
+  w.lineWidthEdit->setFocus();
+  w.activate();
+  EXPECT_EQ(w.focusWidget(), w.lineWidthEdit);
+}
+
+TEST_F(SettingsWindowTest, EnterMovesPastCheckBoxesAndTheSecurityChoiceWithoutTogglingThem) {
+  open(0);
+  struct Step {
+    QWidget* from;
+    QWidget* to;
+  };
+  // The POP3 group is on (the default), so its fields follow its box.
+  const Step steps[] = {{w.saveFtpPasswordBox, w.ftpHostFolderEdit},
+                        {w.passiveBox, w.ftpTlsBox},
+                        {w.smtpSecurityBox, w.smtpLoginBox},
+                        {w.popBeforeSmtpBox, w.popServerEdit},
+                        {w.savePopPasswordBox, w.popWaitSecondsEdit},
+                        {w.writeLogBox, w.onePerDayBox},
+                        {w.onePerDayBox, w.unsubscribeUrlEdit}};
+  for (const Step& step : steps) {
+    w.pages->setCurrentIndex(w.ftpPage->isAncestorOf(step.from) ? 0 : 1);
+    step.from->setFocus();
+    const bool checked = qobject_cast<QCheckBox*>(step.from) && qobject_cast<QCheckBox*>(step.from)->isChecked();
+    QTest::keyClick(step.from, Qt::Key_Return);
+    EXPECT_EQ(w.focusWidget(), step.to) << step.from->objectName().toStdString();
+    if (auto* box = qobject_cast<QCheckBox*>(step.from)) EXPECT_EQ(box->isChecked(), checked);
+  }
+  QTest::keyClick(w.onePerDayBox, Qt::Key_Enter);  // the keypad's Enter too
+  EXPECT_EQ(w.focusWidget(), w.unsubscribeUrlEdit);
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(dialogs.shown().empty());
+}
+
+TEST_F(SettingsWindowTest, AFocusedCheckBoxLooksDifferent) {
+  open(0);
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.ftpHostEdit->setFocus(Qt::MouseFocusReason);  // not through Tab: the style alone would not mark it
+  const QImage plain = w.passiveBox->grab().toImage();
+  w.passiveBox->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(w.passiveBox->hasFocus());
+  EXPECT_NE(w.passiveBox->grab().toImage(), plain);
+}
+
+// The window must fit a 1366x768 screen at 100 % and a 1920x1080 screen at 150 % (1280x720
+// logical pixels), each less a task bar of 40 and a window frame of about 8 by 32.
+TEST_F(SettingsWindowTest, BothPagesFitTheSmallScreens) {
+  const QSize roomy(1366 - 8, 768 - 40 - 32);
+  const QSize small(1280 - 8, 720 - 40 - 32);
+  for (int page : {0, 1}) {
+    open(page);
+    QApplication::processEvents();
+    for (const QSize& screen : {roomy, small}) {
+      EXPECT_LE(w.minimumSizeHint().width(), screen.width()) << page;
+      EXPECT_LE(w.minimumSizeHint().height(), screen.height()) << page;
+      EXPECT_LE(w.sizeHint().width(), screen.width()) << page;
+      EXPECT_LE(w.sizeHint().height(), screen.height()) << page;
+      EXPECT_LE(w.width(), screen.width()) << page;
+      EXPECT_LE(w.height(), screen.height()) << page;
+    }
+    // Nothing on the page is squeezed below what it asks for.
+    QWidget* shown = w.pages->currentWidget();
+    EXPECT_GE(shown->height(), shown->minimumSizeHint().height()) << page;
+    EXPECT_GE(shown->width(), shown->minimumSizeHint().width()) << page;
+    w.cancelButton->click();
+  }
 }
