@@ -23,6 +23,8 @@
 namespace {
 const char* const kPlaceholder = "##readername##";
 
+constexpr int kMaxIntervalDays = 999;
+
 const NumberMessages kNumberMessages{QStringLiteral("ストーリー番号を入力して下さい。"),
                                      QStringLiteral("ストーリー番号に誤りがあります。"),
                                      QStringLiteral("ストーリー番号にゼロは入力できません。")};
@@ -59,9 +61,29 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   subjectEdit->setMaxLength(1000);
   WindowParts::setInputMethodOpen(subjectEdit, true);
   WindowParts::keepTextReadable(subjectEdit);
-  connect(subjectEdit, &QLineEdit::textEdited, this, [this] { m_subjectEdited = true; });
+  connect(subjectEdit, &QLineEdit::textEdited, this, [this] { m_lineEdited = true; });
   fields->addWidget(new QLabel(QStringLiteral("subject"), this), 1, 0);
   fields->addWidget(subjectEdit, 1, 1, 1, 2);
+
+  // "前回の送信から [N] 日後": when the mail is due after the reader's previous one.
+  intervalEdit = new NavigatingEdit(this);
+  intervalEdit->setObjectName(QStringLiteral("EIntervalDays"));
+  WindowParts::limitTyping(intervalEdit, 3);
+  intervalEdit->digitsOnly = true;
+  intervalEdit->setAlignment(Qt::AlignRight);
+  intervalEdit->setFixedWidth(intervalEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
+  WindowParts::setInputMethodOpen(intervalEdit, false);
+  WindowParts::keepTextReadable(intervalEdit);
+  connect(intervalEdit, &QLineEdit::textEdited, this, [this] { m_lineEdited = true; });
+  connect(intervalEdit, &NavigatingEdit::keyPressed, this, [this](int ch) {
+    if (ch == 13) WindowParts::runGuarded([this] { checkFields(StoryCheck::Interval); });
+  });
+  auto* interval = new QHBoxLayout;
+  interval->addWidget(new QLabel(QStringLiteral("前回の送信から"), this));
+  interval->addWidget(intervalEdit);
+  interval->addWidget(new QLabel(QStringLiteral("日後"), this));
+  interval->addStretch(1);
+  fields->addLayout(interval, 2, 1, 1, 2);
 
   bodyEdit = new QPlainTextEdit(this);
   bodyEdit->setObjectName(QStringLiteral("Estory"));
@@ -70,8 +92,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   bodyEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   WindowParts::setInputMethodOpen(bodyEdit, true);
   WindowParts::keepTextReadable(bodyEdit);
-  fields->addWidget(new QLabel(QStringLiteral("ストーリー"), this), 2, 0, Qt::AlignTop);
-  fields->addWidget(bodyEdit, 2, 1, 1, 2);
+  fields->addWidget(new QLabel(QStringLiteral("ストーリー"), this), 3, 0, Qt::AlignTop);
+  fields->addWidget(bodyEdit, 3, 1, 1, 2);
   // The labels keep their own width; the fields take the rest.
   fields->setColumnStretch(2, 1);
   layout->setStretchFactor(fields, 1);
@@ -106,7 +128,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   setFunctionButtons(bar);
 
   setTabOrder(numberEdit, subjectEdit);
-  setTabOrder(subjectEdit, bodyEdit);
+  setTabOrder(subjectEdit, intervalEdit);
+  setTabOrder(intervalEdit, bodyEdit);
 
   WindowParts::connectGuarded(saveButton, this, &StoryWindow::save);
   WindowParts::connectGuarded(nextButton, this, &StoryWindow::showNext);
@@ -158,6 +181,7 @@ void StoryWindow::showStoryCount() {
 
 void StoryWindow::clearMail() {
   subjectEdit->clear();
+  intervalEdit->clear();
   bodyEdit->clear();
 }
 
@@ -167,6 +191,7 @@ void StoryWindow::setEditMode(bool editing) {
   previousButton->setEnabled(!editing);
   searchButton->setEnabled(!editing);
   subjectEdit->setEnabled(editing);
+  intervalEdit->setEnabled(editing);
   bodyEdit->setEnabled(editing);
 }
 
@@ -191,6 +216,18 @@ bool StoryWindow::checkFields(StoryCheck which) {
       subjectEdit->setFocus();
       return false;
     }
+    if (!all) return true;
+  }
+  if (all || which == StoryCheck::Interval) {
+    const FieldCheck c = checkDays(Sjis::fromQ(intervalEdit->text()), kMaxIntervalDays,
+                                   QStringLiteral("前回の送信からの日数に誤りがあります。\r\r0から999までの数字で入力して下さい（空欄は0日）。"));
+    if (!c.ok) {
+      showMessage(c.message);
+      intervalEdit->selectAll();
+      intervalEdit->setFocus();
+      return false;
+    }
+    intervalEdit->setText(Sjis::toQ(c.text));
     if (!all) return true;
   }
   if (all || which == StoryCheck::Body) {
@@ -228,7 +265,7 @@ void StoryWindow::lookUp() {
   else
     clearMail();
   messageLine->clear();
-  m_subjectEdited = false;
+  m_lineEdited = false;
   bodyEdit->document()->setModified(false);
   subjectEdit->setFocus();
   saveButton->setEnabled(true);
@@ -238,13 +275,16 @@ void StoryWindow::lookUp() {
 void StoryWindow::showMail(const StoryRow& row) {
   setNumberText(zeroSuppress(row.STORYNO));
   subjectEdit->setText(Sjis::toQ(row.SUBJECT));
+  intervalEdit->setText(QString::number(row.intervalDays));
   bodyEdit->setPlainText(memoText(row.STORY));
 }
+
+int StoryWindow::intervalDays() const { return toIntOr(trim(Sjis::fromQ(intervalEdit->text())), 0); }
 
 bool StoryWindow::saveMail() {
   const std::string no = zeroFill(numberText(), 5);
   setNumberText(no);
-  const StoryRow s{no, Sjis::fromQ(subjectEdit->text()), storyText()};
+  const StoryRow s{no, Sjis::fromQ(subjectEdit->text()), storyText(), intervalDays()};
   WriteKind kind = WriteKind::Insert;
   try {
     StoryBook(m_ctx.query).write(s, kind);
@@ -362,7 +402,7 @@ void StoryWindow::searchMail() {
 }
 
 bool StoryWindow::hasUnsavedEdits() const {
-  return subjectEdit->isEnabled() && (m_subjectEdited || bodyEdit->document()->isModified());
+  return subjectEdit->isEnabled() && (m_lineEdited || bodyEdit->document()->isModified());
 }
 
 void StoryWindow::cancel() {
@@ -395,7 +435,7 @@ bool StoryWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
     if (watched == bodyEdit)
       readerNameButton->setEnabled(true);
-    else if (watched == numberEdit || watched == subjectEdit)
+    else if (watched == numberEdit || watched == subjectEdit || watched == intervalEdit)
       readerNameButton->setEnabled(false);
   }
   return WindowBase::eventFilter(watched, event);

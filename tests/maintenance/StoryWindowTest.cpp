@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "controls/NavigatingEdit.h"
@@ -184,6 +185,100 @@ TEST_F(StoryWindowTest, SavingAStoredNumberUpdatesOnlyThatMail) {
   EXPECT_EQ(rows[0], (std::vector<std::string>{"00001", "one", "first"}));
   EXPECT_EQ(rows[1], (std::vector<std::string>{"00002", "zwei", "line 1\r\nline 2"}));
   EXPECT_EQ(w.countLabel->text(), QStringLiteral("登録数 2"));
+}
+
+TEST_F(StoryWindowTest, IntervalIsSavedShownWhenBrowsedAndFoundAndKeptOnUpdate) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("one"));
+  w.intervalEdit->setText(QStringLiteral("007"));
+  w.bodyEdit->setPlainText(QStringLiteral("first"));
+  w.save();
+  typeNumber("2");
+  w.subjectEdit->setText(QStringLiteral("two"));
+  w.intervalEdit->setText(QStringLiteral("999"));
+  w.bodyEdit->setPlainText(QStringLiteral("second"));
+  w.save();
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_EQ(p.rows(" SELECT STORYNO, INTERVALDAYS FROM STORYLIST ORDER BY STORYNO", {"STORYNO", "INTERVALDAYS"}),
+            (std::vector<std::vector<std::string>>{{"00001", "7"}, {"00002", "999"}}));
+
+  w.clearScreen();
+  w.showNext();
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("7"));
+  w.showNext();
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("999"));
+  EXPECT_FALSE(w.intervalEdit->isEnabled());
+  w.showNext();  // past the end: emptied
+  EXPECT_EQ(w.intervalEdit->text(), QString());
+
+  QTimer::singleShot(0, &search, [this] {
+    search.listGrid->setRow(1);
+    search.choose();
+  });
+  w.searchMail();
+  EXPECT_TRUE(w.intervalEdit->isEnabled());
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("7"));
+
+  // Changing only the body keeps the interval.
+  w.bodyEdit->setPlainText(QStringLiteral("first, again"));
+  w.save();
+  typeNumber("1");
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("7"));
+  EXPECT_EQ(w.storyText(), "first, again");
+}
+
+TEST_F(StoryWindowTest, EmptyIntervalIsStoredAsZeroAndNullReadsAsZero) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("s"));
+  w.bodyEdit->setPlainText(QStringLiteral("b"));
+  EXPECT_EQ(w.intervalEdit->text(), QString());  // a new mail
+  w.save();
+  EXPECT_EQ(p.rows(" SELECT INTERVALDAYS FROM STORYLIST", {"INTERVALDAYS"}),
+            (std::vector<std::vector<std::string>>{{"0"}}));
+
+  p.exec(" INSERT INTO STORYLIST (STORYNO, SUBJECT, STORY) VALUES ('00002', 'old', 'written before intervals')");
+  typeNumber("2");
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("0"));
+  EXPECT_FALSE(w.hasUnsavedEdits());
+  w.save();
+  EXPECT_EQ(p.rows(" SELECT INTERVALDAYS FROM STORYLIST WHERE STORYNO = '00002'", {"INTERVALDAYS"}),
+            (std::vector<std::vector<std::string>>{{"0"}}));
+}
+
+TEST_F(StoryWindowTest, RefusedIntervalIsExplainedAndNothingIsWritten) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("s"));
+  w.bodyEdit->setPlainText(QStringLiteral("b"));
+  const QString message =
+      QStringLiteral("前回の送信からの日数に誤りがあります。\r\r0から999までの数字で入力して下さい（空欄は0日）。");
+  for (const char* typed : {"abc", "1000", "-1", "+5", "1 2"}) {
+    dialogs.clear();
+    w.intervalEdit->setText(QString::fromLatin1(typed));
+    w.save();
+    EXPECT_EQ(dialogs.texts(), std::vector<QString>{message}) << typed;
+    EXPECT_TRUE(editMode()) << typed;
+  }
+  EXPECT_TRUE(stored().empty());
+
+  w.intervalEdit->setText(QStringLiteral(" 12 "));
+  EXPECT_TRUE(w.checkFields(StoryCheck::Interval));
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("12"));
+}
+
+TEST_F(StoryWindowTest, EditingOnlyTheIntervalCountsAsAnUnsavedEdit) {
+  store("00001", "one", "first");
+  open();
+  typeNumber("1");
+  w.show();
+  QTest::keyClicks(w.intervalEdit, "3");
+  EXPECT_TRUE(w.hasUnsavedEdits());
+  dialogs.queueAnswer(MsgResult::No);
+  w.cancel();
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
+  w.hide();
 }
 
 TEST_F(StoryWindowTest, NextAndPreviousWalkInNumberOrder) {
