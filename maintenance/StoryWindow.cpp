@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
+#include "core/JisCoverage.h"
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
 #include "maintenance/FieldCheck.h"
@@ -297,8 +299,52 @@ bool StoryWindow::saveMail() {
   return true;
 }
 
+bool StoryWindow::confirmCarriable() {
+  const std::string subject = Sjis::fromQ(subjectEdit->text());
+  const std::string body = storyText();
+  const std::vector<JisCoverage::Finding> inSubject = JisCoverage::find(subject);
+  const std::vector<JisCoverage::Finding> inBody = JisCoverage::find(body);
+  if (inSubject.empty() && inBody.empty()) return true;
+
+  QString text = QStringLiteral("メールで送れない文字があります（ISO-2022-JP に無い文字です）。\r\n");
+  if (!inSubject.empty()) text += QStringLiteral("\r\n【subject】\r\n") + Sjis::toQ(JisCoverage::describe(inSubject));
+  if (!inBody.empty()) text += QStringLiteral("\r\n【ストーリー】\r\n") + Sjis::toQ(JisCoverage::describe(inBody));
+  text += QStringLiteral("\r\nはい: 「->」の後ろの文字に置き換えて登録します。\r\n"
+                         "いいえ: 入力のまま登録します（送信の前にもう一度確認します）。\r\n"
+                         "キャンセル: 登録せずに入力に戻ります。");
+  bool everyOneHasSubstitute = true;
+  for (const auto* findings : {&inSubject, &inBody})
+    for (const JisCoverage::Finding& f : *findings) everyOneHasSubstitute = everyOneHasSubstitute && !f.substitute.empty();
+  if (!everyOneHasSubstitute) text += QStringLiteral("\r\n（「->」の無い文字には代わりの文字が無く、置き換えても残ります。）");
+
+  switch (Dialogs::instance().message(appTitle(), text, MsgIcon::Warning, MsgButtons::YesNoCancel)) {
+    case MsgResult::Yes:
+      subjectEdit->setText(Sjis::toQ(JisCoverage::replaceWithSubstitutes(subject)));
+      bodyEdit->setPlainText(memoText(JisCoverage::replaceWithSubstitutes(body)));
+      return true;
+    case MsgResult::No:
+      return true;
+    default:
+      break;
+  }
+  // Back to editing with the first such character selected; the count stays readable.
+  messageLine->setText(QStringLiteral("メールで送れない文字が %1 文字あります。").arg(inSubject.size() + inBody.size()));
+  if (!inSubject.empty()) {
+    subjectEdit->setFocus();
+    subjectEdit->setSelection(inSubject.front().column - 1, 1);
+  } else {
+    const QTextBlock block = bodyEdit->document()->findBlockByNumber(inBody.front().line - 1);
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + inBody.front().column - 1);
+    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    bodyEdit->setTextCursor(cursor);
+    bodyEdit->setFocus();
+  }
+  return false;
+}
+
 void StoryWindow::save() {
-  if (m_writing || !checkFields(StoryCheck::All)) return;
+  if (m_writing || !checkFields(StoryCheck::All) || !confirmCarriable()) return;
   m_writing = true;
   struct Done {
     StoryWindow* w;

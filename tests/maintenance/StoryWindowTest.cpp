@@ -108,7 +108,11 @@ TEST_F(StoryWindowTest, SavesAndLoadsDifficultTextUnchanged) {
   EXPECT_EQ(w.numberEdit->text(), QStringLiteral("00007"));
   w.subjectEdit->setText(q(subject));
   w.bodyEdit->setPlainText(q(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  dialogs.queueAnswer(MsgResult::No);  // kept as typed despite "①", "髙" and "㈱"
   w.save();
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNoCancel);
+  dialogs.clear();
 
   auto rows = stored();
   ASSERT_EQ(rows.size(), 1u);
@@ -279,6 +283,72 @@ TEST_F(StoryWindowTest, EditingOnlyTheIntervalCountsAsAnUnsavedEdit) {
   w.cancel();
   EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
   w.hide();
+}
+
+class StoryCharactersTest : public StoryWindowTest {
+ protected:
+  // Subject "①ご案内 ㈱クオル", body "Ⅱ章" / "髙橋様と﨑山様".
+  void typeMail() {
+    open();
+    typeNumber("1");
+    w.subjectEdit->setText(QStringLiteral("①ご案内 ㈱クオル"));
+    w.bodyEdit->setPlainText(QStringLiteral("Ⅱ章\n髙橋様と﨑山様"));
+  }
+};
+
+TEST_F(StoryCharactersTest, SavingListsEachCharacterWithItsPlaceAndYesReplacesThem) {
+  typeMail();
+  w.save();  // answered Yes
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  const auto& box = dialogs.shown()[0];
+  EXPECT_EQ(box.icon, MsgIcon::Warning);
+  EXPECT_EQ(box.buttons, MsgButtons::YesNoCancel);
+  for (const QString& part :
+       {QStringLiteral("【subject】\r\n1行1列「①」 -> (1)\r\n1行6列「㈱」 -> (株)\r\n"),
+        QStringLiteral("【ストーリー】\r\n1行1列「Ⅱ」 -> II\r\n2行1列「髙」 -> 高\r\n2行5列「﨑」 -> 崎\r\n")})
+    EXPECT_TRUE(box.text.contains(part)) << box.text.toStdString();
+  EXPECT_FALSE(box.text.contains(QStringLiteral("残ります")));
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{
+                          {"00001", sj("(1)ご案内 (株)クオル"), sj("II章\r\n高橋様と崎山様")}}));
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("登録しました。"));
+}
+
+TEST_F(StoryCharactersTest, NoSavesAsTypedAndCancelReturnsToTheFirstOne) {
+  typeMail();
+  dialogs.queueAnswer(MsgResult::Cancel);
+  w.save();
+  EXPECT_TRUE(stored().empty());
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("メールで送れない文字が 5 文字あります。"));
+  EXPECT_EQ(w.subjectEdit->selectedText(), QStringLiteral("①"));
+  EXPECT_EQ(w.subjectEdit->text(), QStringLiteral("①ご案内 ㈱クオル"));
+
+  // Only the body has them: its first one is selected.
+  w.subjectEdit->setText(QStringLiteral("ご案内"));
+  w.bodyEdit->setPlainText(QStringLiteral("こんにちは\n髙橋様"));
+  dialogs.queueAnswer(MsgResult::Cancel);
+  w.save();
+  EXPECT_EQ(w.bodyEdit->textCursor().selectedText(), QStringLiteral("髙"));
+  EXPECT_EQ(w.bodyEdit->textCursor().blockNumber(), 1);
+  EXPECT_TRUE(stored().empty());
+
+  w.subjectEdit->setText(QStringLiteral("①ご案内 ㈱クオル"));
+  w.bodyEdit->setPlainText(QStringLiteral("Ⅱ章\n髙橋様と﨑山様"));
+  dialogs.queueAnswer(MsgResult::No);
+  w.save();
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{
+                          {"00001", sj("①ご案内 ㈱クオル"), sj("Ⅱ章\r\n髙橋様と﨑山様")}}));
+}
+
+TEST_F(StoryCharactersTest, ACharacterWithoutSubstituteIsNamedAndStaysAfterReplacing) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("広さ 3㌃"));
+  w.bodyEdit->setPlainText(QStringLiteral("①"));
+  w.save();  // Yes
+  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("1行5列「㌃」\r\n"))) << dialogs.lastText().toStdString();
+  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("置き換えても残ります")));
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{{"00001", sj("広さ 3㌃"), "(1)"}}));
 }
 
 TEST_F(StoryWindowTest, NextAndPreviousWalkInNumberOrder) {
