@@ -91,13 +91,13 @@ std::string storiesFrom(const std::string& no) {
 std::string maxStoryNo() { return " SELECT MAX(STORYNO) FROM STORYLIST"; }
 
 std::string insertStory(const StoryRow& s) {
-  return " INSERT INTO STORYLIST ( STORYNO, STORY, SUBJECT) VALUES(" + quoted(s.STORYNO) + ",:pSTORY," +
-         quoted(s.SUBJECT) + ")";
+  return " INSERT INTO STORYLIST ( STORYNO, STORY, SUBJECT, INTERVALDAYS) VALUES(" + quoted(s.STORYNO) + ",:pSTORY," +
+         quoted(s.SUBJECT) + "," + std::to_string(s.intervalDays) + ")";
 }
 
 std::string updateStory(const StoryRow& s) {
   return " UPDATE STORYLIST SET  STORY         = :pSTORY, SUBJECT       = " + quoted(s.SUBJECT) +
-         " WHERE STORYNO = " + quoted(s.STORYNO);
+         ", INTERVALDAYS  = " + std::to_string(s.intervalDays) + " WHERE STORYNO = " + quoted(s.STORYNO);
 }
 
 std::string deleteStory() { return " DELETE FROM STORYLIST WHERE STORYNO = :pSTORYNO"; }
@@ -122,6 +122,11 @@ ReaderRow readReader(const Statement& q, size_t addressWidth) {
   r.BIKO2 = cut("BIKO2", 60);
   r.BIKO3 = cut("BIKO3", 60);
   return r;
+}
+
+int readIntervalDays(const Statement& q) {
+  const int days = toIntOr(trim(q.fieldByName("INTERVALDAYS")), 0);
+  return days < 0 ? 0 : days;
 }
 
 namespace {

@@ -9,14 +9,17 @@ struct ReaderRow {
       SNDLASTDATE, SNDLASTTIME, BIKO1, BIKO2, BIKO3;
 };
 
-// A story mail of STORYLIST.
+// A story mail of STORYLIST. intervalDays: days after the reader's previous mail before
+// this one is due (INTERVALDAYS; NULL reads as 0).
 struct StoryRow {
   std::string STORYNO, SUBJECT, STORY;
+  int intervalDays = 0;
 };
 
 // The SQL texts of the two tables. Every value becomes a quoted literal with its single
 // quotes doubled, except a story's body: the parameter "pSTORY" carries it as a blob, so
-// it may be longer than a literal can be. Keys are passed already zero-filled.
+// it may be longer than a literal can be. A story's interval is a number written as
+// digits. Keys are passed already zero-filled.
 namespace Sql {
 
 std::string quoted(const std::string& value);
@@ -48,6 +51,9 @@ std::string deleteStory();                            // 19, parameter "pSTORYNO
 // Reads the current row of the statement into a reader, each column cut to its width
 // (the address to addressWidth).
 ReaderRow readReader(const Statement& q, size_t addressWidth = 50);
+
+// The INTERVALDAYS column of the current story row: NULL (and anything below zero) as 0.
+int readIntervalDays(const Statement& q);
 
 // Which statement a write ran (or was running when it failed).
 enum class WriteKind { Insert, Update };

@@ -1,5 +1,7 @@
 #include "maintenance/FieldCheck.h"
 
+#include <algorithm>
+
 #include "core/TextUtil.h"
 
 namespace {
@@ -22,6 +24,15 @@ FieldCheck checkNumber(const std::string& typed, int width, const NumberMessages
   if (value < 0 || (maxValue >= 0 && value > maxValue)) return refuse(messages.wrong);
   if (value == 0 && !messages.zero.isEmpty()) return refuse(messages.zero);
   return FieldCheck{true, zeroSuppress(filled), QString()};
+}
+
+FieldCheck checkDays(const std::string& typed, int maxValue, const QString& wrong) {
+  std::string digits = trim(typed);
+  if (digits.empty()) return FieldCheck{true, "0", QString()};
+  if (!allDigits(digits)) return refuse(wrong);
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  if (digits.size() > 9 || toIntOr(digits, -1) > maxValue) return refuse(wrong);
+  return FieldCheck{true, digits, QString()};
 }
 
 FieldCheck checkDate(const std::string& typed, const QString& wrong) {

@@ -23,6 +23,10 @@ struct NumberMessages {
 // hexadecimal prefix can never reach a key column. maxValue limits the value (-1: any).
 FieldCheck checkNumber(const std::string& typed, int width, const NumberMessages& messages, int maxValue = -1);
 
+// A count of days: nothing typed means 0; otherwise decimal digits up to maxValue, shown
+// without leading zeros.
+FieldCheck checkDays(const std::string& typed, int maxValue, const QString& wrong);
+
 // A date field: nothing or zero means "no date" (00000000); otherwise the typed digits
 // completed from today's date, refused when that gives no valid date.
 FieldCheck checkDate(const std::string& typed, const QString& wrong);

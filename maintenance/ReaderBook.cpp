@@ -22,6 +22,25 @@ std::optional<ReaderRow> ReaderBook::before(const std::string& id) {
   return RowQuery::first(m_q, Sql::readerBefore(id), readRow);
 }
 
+std::optional<std::string> ReaderBook::addressHolder(const std::string& address, const std::string& ownId) {
+  // The typed address goes as a parameter, never into the text.
+  m_q.close();
+  m_q.setCommandText(
+      " SELECT ID FROM USERLIST WHERE UPPER(TRIM(MAILADDRESS)) = UPPER(:pMAILADDRESS) AND ID <> :pID ORDER BY ID");
+  m_q.setParam("pMAILADDRESS", trim(address));
+  m_q.setParam("pID", ownId);
+  std::optional<std::string> id;
+  try {
+    m_q.open();
+    if (!m_q.eof()) id = m_q.fieldByName("ID").substr(0, 5);
+  } catch (...) {
+    m_q.close();
+    throw;
+  }
+  m_q.close();
+  return id;
+}
+
 void ReaderBook::write(const ReaderRow& r, WriteKind& kind) { writeReader(m_q, r, &kind); }
 
 void ReaderBook::remove(const std::string& id) { RowQuery::executeWith(m_q, Sql::deleteReader(), "pID", id); }

@@ -22,6 +22,10 @@ class ReaderBook {
   std::optional<ReaderRow> after(const std::string& id);
   std::optional<ReaderRow> before(const std::string& id);
 
+  // The ID (5 characters) of a reader other than ownId whose address is the given one,
+  // compared without regard to letter case or surrounding blanks; nothing when none.
+  std::optional<std::string> addressHolder(const std::string& address, const std::string& ownId);
+
   // Inserts or updates; kind tells which statement ran or failed.
   void write(const ReaderRow& r, WriteKind& kind);
   void remove(const std::string& id);

@@ -223,6 +223,15 @@ bool ReaderWindow::checkAddress() {
     return false;
   }
   setText(addressEdit, address);
+  // One address, one reader: another reader's address (in any letter case) is refused.
+  const std::optional<std::string> holder = ReaderBook(m_ctx.query).addressHolder(address, zeroFill(trim(text(idEdit)), 5));
+  if (holder) {
+    messageLine->setText(QStringLiteral("このメールアドレスは読者ID %1 で登録済みです。").arg(Sjis::toQ(*holder)));
+    addressEdit->selectAll();
+    addressEdit->setFocus();
+    return false;
+  }
+  messageLine->clear();  // in edit mode it holds nothing but this refusal
   return true;
 }
 

@@ -14,6 +14,7 @@ StoryRow StoryBook::read(const Statement& q) {
   s.STORYNO = q.fieldByName("STORYNO").substr(0, 5);
   s.SUBJECT = firstChars(q.fieldByName("SUBJECT"), kSubjectChars);
   s.STORY = firstChars(q.fieldByName("STORY"), kBodyChars);
+  s.intervalDays = readIntervalDays(q);
   return s;
 }
 
@@ -48,7 +49,8 @@ std::vector<StoryRow> StoryBook::listFrom(const std::string& no) {
   m_q.open();
   for (; !m_q.eof(); m_q.next())
     rows.push_back(StoryRow{m_q.fieldByName("STORYNO").substr(0, 5),
-                            firstChars(m_q.fieldByName("SUBJECT"), kSubjectChars), std::string()});
+                            firstChars(m_q.fieldByName("SUBJECT"), kSubjectChars), std::string(),
+                            readIntervalDays(m_q)});
   m_q.close();
   return rows;
 }

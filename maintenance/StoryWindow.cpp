@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
+#include "core/JisCoverage.h"
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
 #include "maintenance/FieldCheck.h"
@@ -22,6 +24,8 @@
 
 namespace {
 const char* const kPlaceholder = "##readername##";
+
+constexpr int kMaxIntervalDays = 999;
 
 const NumberMessages kNumberMessages{QStringLiteral("ストーリー番号を入力して下さい。"),
                                      QStringLiteral("ストーリー番号に誤りがあります。"),
@@ -59,9 +63,29 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   subjectEdit->setMaxLength(1000);
   WindowParts::setInputMethodOpen(subjectEdit, true);
   WindowParts::keepTextReadable(subjectEdit);
-  connect(subjectEdit, &QLineEdit::textEdited, this, [this] { m_subjectEdited = true; });
+  connect(subjectEdit, &QLineEdit::textEdited, this, [this] { m_lineEdited = true; });
   fields->addWidget(new QLabel(QStringLiteral("subject"), this), 1, 0);
   fields->addWidget(subjectEdit, 1, 1, 1, 2);
+
+  // "前回の送信から [N] 日後": when the mail is due after the reader's previous one.
+  intervalEdit = new NavigatingEdit(this);
+  intervalEdit->setObjectName(QStringLiteral("EIntervalDays"));
+  WindowParts::limitTyping(intervalEdit, 3);
+  intervalEdit->digitsOnly = true;
+  intervalEdit->setAlignment(Qt::AlignRight);
+  intervalEdit->setFixedWidth(intervalEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
+  WindowParts::setInputMethodOpen(intervalEdit, false);
+  WindowParts::keepTextReadable(intervalEdit);
+  connect(intervalEdit, &QLineEdit::textEdited, this, [this] { m_lineEdited = true; });
+  connect(intervalEdit, &NavigatingEdit::keyPressed, this, [this](int ch) {
+    if (ch == 13) WindowParts::runGuarded([this] { checkFields(StoryCheck::Interval); });
+  });
+  auto* interval = new QHBoxLayout;
+  interval->addWidget(new QLabel(QStringLiteral("前回の送信から"), this));
+  interval->addWidget(intervalEdit);
+  interval->addWidget(new QLabel(QStringLiteral("日後"), this));
+  interval->addStretch(1);
+  fields->addLayout(interval, 2, 1, 1, 2);
 
   bodyEdit = new QPlainTextEdit(this);
   bodyEdit->setObjectName(QStringLiteral("Estory"));
@@ -70,8 +94,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   bodyEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   WindowParts::setInputMethodOpen(bodyEdit, true);
   WindowParts::keepTextReadable(bodyEdit);
-  fields->addWidget(new QLabel(QStringLiteral("ストーリー"), this), 2, 0, Qt::AlignTop);
-  fields->addWidget(bodyEdit, 2, 1, 1, 2);
+  fields->addWidget(new QLabel(QStringLiteral("ストーリー"), this), 3, 0, Qt::AlignTop);
+  fields->addWidget(bodyEdit, 3, 1, 1, 2);
   // The labels keep their own width; the fields take the rest.
   fields->setColumnStretch(2, 1);
   layout->setStretchFactor(fields, 1);
@@ -106,7 +130,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   setFunctionButtons(bar);
 
   setTabOrder(numberEdit, subjectEdit);
-  setTabOrder(subjectEdit, bodyEdit);
+  setTabOrder(subjectEdit, intervalEdit);
+  setTabOrder(intervalEdit, bodyEdit);
 
   WindowParts::connectGuarded(saveButton, this, &StoryWindow::save);
   WindowParts::connectGuarded(nextButton, this, &StoryWindow::showNext);
@@ -158,6 +183,7 @@ void StoryWindow::showStoryCount() {
 
 void StoryWindow::clearMail() {
   subjectEdit->clear();
+  intervalEdit->clear();
   bodyEdit->clear();
 }
 
@@ -167,6 +193,7 @@ void StoryWindow::setEditMode(bool editing) {
   previousButton->setEnabled(!editing);
   searchButton->setEnabled(!editing);
   subjectEdit->setEnabled(editing);
+  intervalEdit->setEnabled(editing);
   bodyEdit->setEnabled(editing);
 }
 
@@ -191,6 +218,18 @@ bool StoryWindow::checkFields(StoryCheck which) {
       subjectEdit->setFocus();
       return false;
     }
+    if (!all) return true;
+  }
+  if (all || which == StoryCheck::Interval) {
+    const FieldCheck c = checkDays(Sjis::fromQ(intervalEdit->text()), kMaxIntervalDays,
+                                   QStringLiteral("前回の送信からの日数に誤りがあります。\r\r0から999までの数字で入力して下さい（空欄は0日）。"));
+    if (!c.ok) {
+      showMessage(c.message);
+      intervalEdit->selectAll();
+      intervalEdit->setFocus();
+      return false;
+    }
+    intervalEdit->setText(Sjis::toQ(c.text));
     if (!all) return true;
   }
   if (all || which == StoryCheck::Body) {
@@ -228,7 +267,7 @@ void StoryWindow::lookUp() {
   else
     clearMail();
   messageLine->clear();
-  m_subjectEdited = false;
+  m_lineEdited = false;
   bodyEdit->document()->setModified(false);
   subjectEdit->setFocus();
   saveButton->setEnabled(true);
@@ -238,13 +277,16 @@ void StoryWindow::lookUp() {
 void StoryWindow::showMail(const StoryRow& row) {
   setNumberText(zeroSuppress(row.STORYNO));
   subjectEdit->setText(Sjis::toQ(row.SUBJECT));
+  intervalEdit->setText(QString::number(row.intervalDays));
   bodyEdit->setPlainText(memoText(row.STORY));
 }
+
+int StoryWindow::intervalDays() const { return toIntOr(trim(Sjis::fromQ(intervalEdit->text())), 0); }
 
 bool StoryWindow::saveMail() {
   const std::string no = zeroFill(numberText(), 5);
   setNumberText(no);
-  const StoryRow s{no, Sjis::fromQ(subjectEdit->text()), storyText()};
+  const StoryRow s{no, Sjis::fromQ(subjectEdit->text()), storyText(), intervalDays()};
   WriteKind kind = WriteKind::Insert;
   try {
     StoryBook(m_ctx.query).write(s, kind);
@@ -257,8 +299,52 @@ bool StoryWindow::saveMail() {
   return true;
 }
 
+bool StoryWindow::confirmCarriable() {
+  const std::string subject = Sjis::fromQ(subjectEdit->text());
+  const std::string body = storyText();
+  const std::vector<JisCoverage::Finding> inSubject = JisCoverage::find(subject);
+  const std::vector<JisCoverage::Finding> inBody = JisCoverage::find(body);
+  if (inSubject.empty() && inBody.empty()) return true;
+
+  QString text = QStringLiteral("メールで送れない文字があります（ISO-2022-JP に無い文字です）。\r\n");
+  if (!inSubject.empty()) text += QStringLiteral("\r\n【subject】\r\n") + Sjis::toQ(JisCoverage::describe(inSubject));
+  if (!inBody.empty()) text += QStringLiteral("\r\n【ストーリー】\r\n") + Sjis::toQ(JisCoverage::describe(inBody));
+  text += QStringLiteral("\r\nはい: 「->」の後ろの文字に置き換えて登録します。\r\n"
+                         "いいえ: 入力のまま登録します（送信の前にもう一度確認します）。\r\n"
+                         "キャンセル: 登録せずに入力に戻ります。");
+  bool everyOneHasSubstitute = true;
+  for (const auto* findings : {&inSubject, &inBody})
+    for (const JisCoverage::Finding& f : *findings) everyOneHasSubstitute = everyOneHasSubstitute && !f.substitute.empty();
+  if (!everyOneHasSubstitute) text += QStringLiteral("\r\n（「->」の無い文字には代わりの文字が無く、置き換えても残ります。）");
+
+  switch (Dialogs::instance().message(appTitle(), text, MsgIcon::Warning, MsgButtons::YesNoCancel)) {
+    case MsgResult::Yes:
+      subjectEdit->setText(Sjis::toQ(JisCoverage::replaceWithSubstitutes(subject)));
+      bodyEdit->setPlainText(memoText(JisCoverage::replaceWithSubstitutes(body)));
+      return true;
+    case MsgResult::No:
+      return true;
+    default:
+      break;
+  }
+  // Back to editing with the first such character selected; the count stays readable.
+  messageLine->setText(QStringLiteral("メールで送れない文字が %1 文字あります。").arg(inSubject.size() + inBody.size()));
+  if (!inSubject.empty()) {
+    subjectEdit->setFocus();
+    subjectEdit->setSelection(inSubject.front().column - 1, 1);
+  } else {
+    const QTextBlock block = bodyEdit->document()->findBlockByNumber(inBody.front().line - 1);
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + inBody.front().column - 1);
+    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    bodyEdit->setTextCursor(cursor);
+    bodyEdit->setFocus();
+  }
+  return false;
+}
+
 void StoryWindow::save() {
-  if (m_writing || !checkFields(StoryCheck::All)) return;
+  if (m_writing || !checkFields(StoryCheck::All) || !confirmCarriable()) return;
   m_writing = true;
   struct Done {
     StoryWindow* w;
@@ -362,7 +448,7 @@ void StoryWindow::searchMail() {
 }
 
 bool StoryWindow::hasUnsavedEdits() const {
-  return subjectEdit->isEnabled() && (m_subjectEdited || bodyEdit->document()->isModified());
+  return subjectEdit->isEnabled() && (m_lineEdited || bodyEdit->document()->isModified());
 }
 
 void StoryWindow::cancel() {
@@ -395,7 +481,7 @@ bool StoryWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
     if (watched == bodyEdit)
       readerNameButton->setEnabled(true);
-    else if (watched == numberEdit || watched == subjectEdit)
+    else if (watched == numberEdit || watched == subjectEdit || watched == intervalEdit)
       readerNameButton->setEnabled(false);
   }
   return WindowBase::eventFilter(watched, event);

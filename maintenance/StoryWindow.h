@@ -10,12 +10,12 @@ class QLineEdit;
 class QPlainTextEdit;
 class NavigatingEdit;
 
-// What checkFields checks: one field, or all three in order.
-enum class StoryCheck { Number, Subject, Body, All };
+// What checkFields checks: one field, or all of them in screen order.
+enum class StoryCheck { Number, Subject, Interval, Body, All };
 
 // Story maintenance: writes, browses, searches and deletes the numbered story mails.
 // Number-entry mode takes a number; edit mode (entered by looking a number up) takes
-// the subject and body.
+// the subject, the interval in days after the reader's previous mail, and the body.
 class StoryWindow : public WindowBase {
   Q_OBJECT
  public:
@@ -36,6 +36,11 @@ class StoryWindow : public WindowBase {
   void showMail(const StoryRow& row);
   // Inserts or updates; a failure is reported in the message line and the error box.
   bool saveMail();
+  // Lists the characters of subject and body that ISO-2022-JP cannot carry and asks:
+  // Yes replaces them with their usual substitutes, No keeps them as typed (the send
+  // run checks again), Cancel returns to editing with the first one selected. False
+  // for Cancel; true at once when every character can be carried.
+  bool confirmCarriable();
 
   void numberEntered();  // Enter in the number field
   void bodyEntered();    // Enter in the body
@@ -51,6 +56,7 @@ class StoryWindow : public WindowBase {
 
   NavigatingEdit* numberEdit;
   NavigatingEdit* subjectEdit;
+  NavigatingEdit* intervalEdit;
   QPlainTextEdit* bodyEdit;
   QLabel* countLabel;
   QLabel* messageLine;
@@ -65,7 +71,9 @@ class StoryWindow : public WindowBase {
 
   // The body as stored: the memo's lines joined by CR LF.
   std::string storyText() const;
-  // Whether the operator changed the subject or body since the mail was loaded.
+  // The checked interval field as a number (empty: 0).
+  int intervalDays() const;
+  // Whether the operator changed the subject, interval or body since the mail was loaded.
   bool hasUnsavedEdits() const;
 
  protected:
@@ -80,5 +88,5 @@ class StoryWindow : public WindowBase {
   // A mail shown by next or previous, or the empty screen past either end.
   void showBrowsed(const std::optional<StoryRow>& row);
   bool m_writing = false;
-  bool m_subjectEdited = false;
+  bool m_lineEdited = false;
 };

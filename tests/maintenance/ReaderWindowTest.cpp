@@ -271,6 +271,44 @@ TEST_F(ReaderWindowTest, SaveOfAStoredReaderUpdatesIt) {
   EXPECT_EQ(trim(rows[1][2]), "b@example.com");
 }
 
+TEST_F(ReaderWindowTest, AnotherReadersAddressIsRefusedInAnyLetterCase) {
+  store(reader("00012", "taro", "Taro@Example.com"));
+  store(reader("00003", "o", "o'neil@example.com"));
+  open();
+  newReader("7");
+  w.addressEdit->setText(QStringLiteral("  taro@EXAMPLE.com "));
+  w.save();
+  EXPECT_TRUE(dialogs.shown().empty());  // refused before the question
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("このメールアドレスは読者ID 00012 で登録済みです。"));
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(w.addressEdit->text(), QStringLiteral("taro@EXAMPLE.com"));
+  EXPECT_EQ(w.addressEdit->selectedText(), w.addressEdit->text());
+  EXPECT_EQ(stored({"ID"}).size(), 2u);
+
+  // Enter in the field checks as well; the address goes to the engine as a value only.
+  enter(w.addressEdit, QStringLiteral("O'Neil@example.com"));
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("このメールアドレスは読者ID 00003 で登録済みです。"));
+  EXPECT_EQ(p.ctx().query.commandText().find("Neil"), std::string::npos) << p.ctx().query.commandText();
+
+  enter(w.addressEdit, QStringLiteral("jiro@example.com"));
+  EXPECT_TRUE(w.messageLine->text().isEmpty());
+  w.save();
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("登録しました。"));
+  EXPECT_EQ(stored({"ID"}).size(), 3u);
+}
+
+TEST_F(ReaderWindowTest, AReaderKeepsItsOwnAddressInAnotherCase) {
+  store(reader("00012", "taro", "Taro@Example.com"));
+  open();
+  enter(w.idEdit, QStringLiteral("12"));
+  w.addressEdit->setText(QStringLiteral("TARO@example.com"));
+  w.nameEdit->setText(QStringLiteral("Taro"));
+  w.save();
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("登録しました。"));
+  EXPECT_EQ(stored({"NAME", "MAILADDRESS"}),
+            (std::vector<std::vector<std::string>>{{fitWidth("Taro", 60), fitWidth("TARO@example.com", 50)}}));
+}
+
 TEST_F(ReaderWindowTest, NextAndPreviousWalkInIdOrder) {
   for (const char* id : {"00010", "00009", "00011"}) store(reader(id, id, "x@example.com"));
   open();

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "controls/NavigatingEdit.h"
@@ -107,7 +108,11 @@ TEST_F(StoryWindowTest, SavesAndLoadsDifficultTextUnchanged) {
   EXPECT_EQ(w.numberEdit->text(), QStringLiteral("00007"));
   w.subjectEdit->setText(q(subject));
   w.bodyEdit->setPlainText(q(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  dialogs.queueAnswer(MsgResult::No);  // kept as typed despite "①", "髙" and "㈱"
   w.save();
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNoCancel);
+  dialogs.clear();
 
   auto rows = stored();
   ASSERT_EQ(rows.size(), 1u);
@@ -184,6 +189,166 @@ TEST_F(StoryWindowTest, SavingAStoredNumberUpdatesOnlyThatMail) {
   EXPECT_EQ(rows[0], (std::vector<std::string>{"00001", "one", "first"}));
   EXPECT_EQ(rows[1], (std::vector<std::string>{"00002", "zwei", "line 1\r\nline 2"}));
   EXPECT_EQ(w.countLabel->text(), QStringLiteral("登録数 2"));
+}
+
+TEST_F(StoryWindowTest, IntervalIsSavedShownWhenBrowsedAndFoundAndKeptOnUpdate) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("one"));
+  w.intervalEdit->setText(QStringLiteral("007"));
+  w.bodyEdit->setPlainText(QStringLiteral("first"));
+  w.save();
+  typeNumber("2");
+  w.subjectEdit->setText(QStringLiteral("two"));
+  w.intervalEdit->setText(QStringLiteral("999"));
+  w.bodyEdit->setPlainText(QStringLiteral("second"));
+  w.save();
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_EQ(p.rows(" SELECT STORYNO, INTERVALDAYS FROM STORYLIST ORDER BY STORYNO", {"STORYNO", "INTERVALDAYS"}),
+            (std::vector<std::vector<std::string>>{{"00001", "7"}, {"00002", "999"}}));
+
+  w.clearScreen();
+  w.showNext();
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("7"));
+  w.showNext();
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("999"));
+  EXPECT_FALSE(w.intervalEdit->isEnabled());
+  w.showNext();  // past the end: emptied
+  EXPECT_EQ(w.intervalEdit->text(), QString());
+
+  QTimer::singleShot(0, &search, [this] {
+    search.listGrid->setRow(1);
+    search.choose();
+  });
+  w.searchMail();
+  EXPECT_TRUE(w.intervalEdit->isEnabled());
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("7"));
+
+  // Changing only the body keeps the interval.
+  w.bodyEdit->setPlainText(QStringLiteral("first, again"));
+  w.save();
+  typeNumber("1");
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("7"));
+  EXPECT_EQ(w.storyText(), "first, again");
+}
+
+TEST_F(StoryWindowTest, EmptyIntervalIsStoredAsZeroAndNullReadsAsZero) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("s"));
+  w.bodyEdit->setPlainText(QStringLiteral("b"));
+  EXPECT_EQ(w.intervalEdit->text(), QString());  // a new mail
+  w.save();
+  EXPECT_EQ(p.rows(" SELECT INTERVALDAYS FROM STORYLIST", {"INTERVALDAYS"}),
+            (std::vector<std::vector<std::string>>{{"0"}}));
+
+  p.exec(" INSERT INTO STORYLIST (STORYNO, SUBJECT, STORY) VALUES ('00002', 'old', 'written before intervals')");
+  typeNumber("2");
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("0"));
+  EXPECT_FALSE(w.hasUnsavedEdits());
+  w.save();
+  EXPECT_EQ(p.rows(" SELECT INTERVALDAYS FROM STORYLIST WHERE STORYNO = '00002'", {"INTERVALDAYS"}),
+            (std::vector<std::vector<std::string>>{{"0"}}));
+}
+
+TEST_F(StoryWindowTest, RefusedIntervalIsExplainedAndNothingIsWritten) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("s"));
+  w.bodyEdit->setPlainText(QStringLiteral("b"));
+  const QString message =
+      QStringLiteral("前回の送信からの日数に誤りがあります。\r\r0から999までの数字で入力して下さい（空欄は0日）。");
+  for (const char* typed : {"abc", "1000", "-1", "+5", "1 2"}) {
+    dialogs.clear();
+    w.intervalEdit->setText(QString::fromLatin1(typed));
+    w.save();
+    EXPECT_EQ(dialogs.texts(), std::vector<QString>{message}) << typed;
+    EXPECT_TRUE(editMode()) << typed;
+  }
+  EXPECT_TRUE(stored().empty());
+
+  w.intervalEdit->setText(QStringLiteral(" 12 "));
+  EXPECT_TRUE(w.checkFields(StoryCheck::Interval));
+  EXPECT_EQ(w.intervalEdit->text(), QStringLiteral("12"));
+}
+
+TEST_F(StoryWindowTest, EditingOnlyTheIntervalCountsAsAnUnsavedEdit) {
+  store("00001", "one", "first");
+  open();
+  typeNumber("1");
+  w.show();
+  QTest::keyClicks(w.intervalEdit, "3");
+  EXPECT_TRUE(w.hasUnsavedEdits());
+  dialogs.queueAnswer(MsgResult::No);
+  w.cancel();
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
+  w.hide();
+}
+
+class StoryCharactersTest : public StoryWindowTest {
+ protected:
+  // Subject "①ご案内 ㈱クオル", body "Ⅱ章" / "髙橋様と﨑山様".
+  void typeMail() {
+    open();
+    typeNumber("1");
+    w.subjectEdit->setText(QStringLiteral("①ご案内 ㈱クオル"));
+    w.bodyEdit->setPlainText(QStringLiteral("Ⅱ章\n髙橋様と﨑山様"));
+  }
+};
+
+TEST_F(StoryCharactersTest, SavingListsEachCharacterWithItsPlaceAndYesReplacesThem) {
+  typeMail();
+  w.save();  // answered Yes
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  const auto& box = dialogs.shown()[0];
+  EXPECT_EQ(box.icon, MsgIcon::Warning);
+  EXPECT_EQ(box.buttons, MsgButtons::YesNoCancel);
+  for (const QString& part :
+       {QStringLiteral("【subject】\r\n1行1列「①」 -> (1)\r\n1行6列「㈱」 -> (株)\r\n"),
+        QStringLiteral("【ストーリー】\r\n1行1列「Ⅱ」 -> II\r\n2行1列「髙」 -> 高\r\n2行5列「﨑」 -> 崎\r\n")})
+    EXPECT_TRUE(box.text.contains(part)) << box.text.toStdString();
+  EXPECT_FALSE(box.text.contains(QStringLiteral("残ります")));
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{
+                          {"00001", sj("(1)ご案内 (株)クオル"), sj("II章\r\n高橋様と崎山様")}}));
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("登録しました。"));
+}
+
+TEST_F(StoryCharactersTest, NoSavesAsTypedAndCancelReturnsToTheFirstOne) {
+  typeMail();
+  dialogs.queueAnswer(MsgResult::Cancel);
+  w.save();
+  EXPECT_TRUE(stored().empty());
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("メールで送れない文字が 5 文字あります。"));
+  EXPECT_EQ(w.subjectEdit->selectedText(), QStringLiteral("①"));
+  EXPECT_EQ(w.subjectEdit->text(), QStringLiteral("①ご案内 ㈱クオル"));
+
+  // Only the body has them: its first one is selected.
+  w.subjectEdit->setText(QStringLiteral("ご案内"));
+  w.bodyEdit->setPlainText(QStringLiteral("こんにちは\n髙橋様"));
+  dialogs.queueAnswer(MsgResult::Cancel);
+  w.save();
+  EXPECT_EQ(w.bodyEdit->textCursor().selectedText(), QStringLiteral("髙"));
+  EXPECT_EQ(w.bodyEdit->textCursor().blockNumber(), 1);
+  EXPECT_TRUE(stored().empty());
+
+  w.subjectEdit->setText(QStringLiteral("①ご案内 ㈱クオル"));
+  w.bodyEdit->setPlainText(QStringLiteral("Ⅱ章\n髙橋様と﨑山様"));
+  dialogs.queueAnswer(MsgResult::No);
+  w.save();
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{
+                          {"00001", sj("①ご案内 ㈱クオル"), sj("Ⅱ章\r\n髙橋様と﨑山様")}}));
+}
+
+TEST_F(StoryCharactersTest, ACharacterWithoutSubstituteIsNamedAndStaysAfterReplacing) {
+  open();
+  typeNumber("1");
+  w.subjectEdit->setText(QStringLiteral("広さ 3㌃"));
+  w.bodyEdit->setPlainText(QStringLiteral("①"));
+  w.save();  // Yes
+  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("1行5列「㌃」\r\n"))) << dialogs.lastText().toStdString();
+  EXPECT_TRUE(dialogs.lastText().contains(QStringLiteral("置き換えても残ります")));
+  EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{{"00001", sj("広さ 3㌃"), "(1)"}}));
 }
 
 TEST_F(StoryWindowTest, NextAndPreviousWalkInNumberOrder) {
