@@ -392,7 +392,7 @@ std::string SendRun::previewText(std::size_t index) {
     return jisTextToSjis(convertJapaneseText(text, static_cast<int>(JapaneseCode::jis)));
   };
   return u8("差出人: ") + asReceived(from) + "\r\n" + u8("宛先: ") + mail.recipient + "\r\n" + u8("件名: ") +
-         asReceived(mail.subject) + "\r\n\r\n" + asReceived(mail.body);
+         trimRight(asReceived(mail.subject)) + "\r\n\r\n" + asReceived(mail.body);
 }
 
 const std::string& SendRun::unsubscribeSecret() {
