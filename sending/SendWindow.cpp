@@ -234,10 +234,10 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
     buttons[i] = new QPushButton(QString::fromUtf8(captions[i]), this);
     buttons[i]->setFocusPolicy(Qt::NoFocus);
     buttons[i]->setEnabled(false);
-    // The bar shares the window's width: buttons with a task get more of it.
+    // The bar shares the window's width; each caption keeps the room it needs.
     buttons[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    const bool used = i <= 3 || i == 5 || i == 11;
-    bar->addWidget(buttons[i], used ? 3 : 2);
+    buttons[i]->setMinimumWidth(buttons[i]->fontMetrics().horizontalAdvance(buttons[i]->text()) + 14);
+    bar->addWidget(buttons[i], 1);
   }
   m_startButton = buttons[0];
   m_markAllButton = buttons[1];

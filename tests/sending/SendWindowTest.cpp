@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
@@ -22,6 +24,7 @@
 #include "core/Sjis.h"
 #include "core/Tables.h"
 #include "core/TextUtil.h"
+#include "sending/MailPreview.h"
 #include "sending/SendWindow.h"
 #include "settings/PasswordPrompt.h"
 #include "settings/SettingsFiles.h"
@@ -567,4 +570,204 @@ TEST_F(SendWindowTest, PasswordsAreAskedOnlyForWhatTheRunUses) {
   EXPECT_EQ(settingsPageOpenedBy([&] { window->startButton()->click(); }), 1);
   EXPECT_EQ(boxes.lastText(), q("パスワードを設定して下さい。"));
   EXPECT_FALSE(window->running());
+}
+
+namespace {
+
+QString countsText(int due, int marked) {
+  return QString(q("送信対象 %1名　選択 %2名")).arg(due).arg(marked);
+}
+
+// A key typed into a control of the shown window.
+void pressKey(QWidget* w, int key) {
+  w->window()->show();
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+}
+
+}  // namespace
+
+TEST_F(SendWindowTest, CountsFollowEveryMarkAndF1AsksBeforeAnythingIsSent) {
+  SmtpTestServer smtp;
+  settings("", smtp.port());
+  story("00001");
+  story("00002");
+  reader("00001", "a", "00001");
+  reader("00002", "b", "00002");
+  reader("00003", "c", "00001");
+  open();
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 0));
+  window->markKey(1, QLatin1Char('1'));
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 1));
+  window->markAllButton()->click();
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 3));
+  window->markKey(3, QLatin1Char('0'));
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 2));
+
+  // "No" sends nothing and leaves the window ready.
+  boxes.queueAnswer(MsgResult::No);
+  pressKey(window->readerGrid(), Qt::Key_F1);
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.lastText(), confirmation(2, "1, 2"));
+  EXPECT_EQ(boxes.shown()[0].buttons, MsgButtons::YesNo);
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Question);
+  EXPECT_FALSE(window->running());
+  EXPECT_TRUE(window->startButton()->isEnabled());
+
+  pressKey(window->readerGrid(), Qt::Key_F1);  // answered "Yes", the default
+  window->waitForRun();
+  EXPECT_EQ(smtp.messages().size(), 2u);
+  EXPECT_EQ(column(0), (std::vector<std::string>{sj("  済  "), sj("  済  "), ""}));
+  // Reader 1 is due story 2 at once, reader 2 has had every story, reader 3 was left out.
+  EXPECT_EQ(window->countsLabel()->text(), countsText(2, 0));
+}
+
+TEST_F(SendWindowTest, IntervalsShowTheDueDateAndReadersNotDueCannotBeMarked) {
+  settings("", 25);
+  story("00001");
+  story("00002");
+  program.exec(" UPDATE STORYLIST SET INTERVALDAYS = 10");
+  reader("00001", "a", "00001");  // registered 20240101
+  reader("00002", "b", "00002");
+  program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240501' WHERE ID = '00002'");
+  open();
+  EXPECT_EQ(window->readerGrid()->model()->headerData(4, Qt::Horizontal).toString(), q("次回送信日"));
+  EXPECT_EQ(column(4), (std::vector<std::string>{"20240111", "20240511"}));
+  EXPECT_EQ(column(1), (std::vector<std::string>{sj("可"), sj("待機")}));
+  window->markKey(2, QLatin1Char('1'));
+  EXPECT_EQ(cell(0, 2), "");
+  window->markAllButton()->click();
+  EXPECT_EQ(column(0), (std::vector<std::string>{sj("  ○  "), ""}));
+  EXPECT_EQ(window->countsLabel()->text(), countsText(1, 1));
+
+  // No settings file: a new installation sends one mail a day.
+  std::filesystem::remove(program.file("QuorMail.env"));
+  program.exec(" UPDATE STORYLIST SET INTERVALDAYS = NULL");
+  program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240507'");
+  open();
+  EXPECT_EQ(column(1), (std::vector<std::string>{sj("待機"), sj("待機")}));
+  EXPECT_EQ(column(4), (std::vector<std::string>{"20240508", "20240508"}));
+}
+
+TEST_F(SendWindowTest, PreviewShowsTheSelectedReadersMailAsItArrives) {
+  SmtpTestServer smtp;
+  settings("SenderName=" + sj("クオル 事務局") + "\r\nMax_Moji=20\r\n", smtp.port());
+  writeStory(program.sql(), StoryRow{"00001", sj("第1話 ご挨拶"),
+                                     sj("##readername##様\r\nこんにちは、ステップメールの第一回です。")});
+  reader("00001", sj("山田"), "00001");
+  reader("00002", sj("鈴木"), "00001");
+  open();
+  window->readerGrid()->setRow(2);
+  pressKey(window->readerGrid(), Qt::Key_F3);
+  ASSERT_NE(window->preview(), nullptr);
+  EXPECT_TRUE(window->preview()->isVisible());
+  EXPECT_TRUE(window->preview()->textView()->isReadOnly());
+  const std::string preview = window->preview()->text().toStdString();
+  EXPECT_NE(preview.find("鈴木様"), std::string::npos) << preview;
+
+  window->markKey(2, QLatin1Char('1'));
+  startAndWait();
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail =
+      runCommand(std::string(kPython) + " " QUORMAIL_SOURCE_DIR "/tests/support/decode_mail.py " +
+                 smtp.messages()[0].emlPath);
+  const auto header = [&](const std::string& name) {
+    const std::size_t at = mail.find("\n" + name + ": ") + name.size() + 3;
+    return mail.substr(at, mail.find('\n', at) - at);
+  };
+  std::string body = mail.substr(mail.find("\n\n") + 2);
+  body.erase(std::remove(body.begin(), body.end(), '\r'), body.end());
+  EXPECT_EQ(preview, "差出人: " + header("From") + "\n宛先: " + header("To") + "\n件名: " + header("Subject") +
+                         "\n\n" + body);
+}
+
+TEST_F(SendWindowTest, TestMailGoesToTheTypedAddressAndLeavesTheReaderAsItWas) {
+  SmtpTestServer smtp;
+  settings("", smtp.port());
+  story("00001");
+  reader("00001", "a", "00001");
+  open();
+  // Cancelled, and then an address that is none: nothing is sent.
+  window->testMailButton()->click();
+  ASSERT_EQ(boxes.textRequests.size(), 1u);
+  EXPECT_TRUE(boxes.textRequests[0].endsWith(QStringLiteral("|owner@example.com"))) << boxes.textRequests[0].toStdString();
+  boxes.queueText(q("テスト"));
+  window->testMailButton()->click();
+  EXPECT_EQ(boxes.lastText(), q("テストメールの送信先メールアドレスに誤りがあります。"));
+
+  boxes.queueText(QStringLiteral("tester@example.net"));
+  pressKey(window->readerGrid(), Qt::Key_F4);
+  EXPECT_TRUE(window->running());
+  window->waitForRun();
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  EXPECT_NE(smtp.messages()[0].envelope.find("tester@example.net"), std::string::npos);
+  EXPECT_EQ(boxes.lastText(), q("テストメールを送信しました。\n送信先: tester@example.net"));
+  EXPECT_EQ(nextStoryStored("00001"), "00001");
+  EXPECT_FALSE(std::filesystem::exists(program.file("SndMail.log")));
+  EXPECT_EQ(column(0), std::vector<std::string>{""});
+  EXPECT_TRUE(window->startButton()->isEnabled());
+  EXPECT_TRUE(window->testMailButton()->isEnabled());
+  EXPECT_EQ(window->endButton()->text(), q("F12 終 了"));
+  EXPECT_FALSE(window->successLabel()->isVisibleTo(window.get()));
+}
+
+TEST_F(SendWindowTest, UncarriableCharactersAreListedAndReplacedOnlyWithTheOperatorsWord) {
+  SmtpTestServer smtp;
+  settings("", smtp.port());
+  writeStory(program.sql(), StoryRow{"00001", sj("第①話"), sj("##readername##様")});
+  reader("00001", sj("髙橋"), "00001");
+  const QString question = q("ISO-2022-JPのメールで送れない文字があります。\n\n"
+                             "ストーリー1 件名 1行2列「①」 -> (1)\n読者00001 名前 1行1列「髙」 -> 高\n\n"
+                             "代替文字に置き換えて送信しますか？\n（置き換えるのは今回のメールだけで、"
+                             "登録内容は変わりません。いいえ: 送信を中止します）");
+  open();
+  window->markAllButton()->click();
+  boxes.queueAnswer(MsgResult::No);
+  window->startButton()->click();
+  EXPECT_EQ(boxes.texts(), std::vector<QString>{question});
+  EXPECT_FALSE(window->running());
+
+  startAndWait();  // "Yes" replaces, then the run is confirmed
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{question, question, confirmation(1, "1")}));
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail = TestProgram::readFile(smtp.messages()[0].emlPath);
+  EXPECT_EQ(mail.find('?' + std::string("\n")), std::string::npos);
+  EXPECT_EQ(nextStoryStored("00001"), "00002");
+
+  // A character without a substitute stops the run; so does any in the chain, which never asks.
+  boxes.clear();
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001', NAME = '" + sj("纊") + "'");
+  open();
+  window->markAllButton()->click();
+  window->startButton()->click();
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_TRUE(boxes.lastText().contains(q("読者00001 名前 1行1列「纊」\n"))) << boxes.lastText().toStdString();
+  EXPECT_FALSE(window->running());
+  boxes.clear();
+  program.exec(" UPDATE USERLIST SET NAME = '" + sj("髙橋") + "'");
+  open(0);
+  window->waitForRun();
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_EQ(smtp.messages().size(), 1u);
+  EXPECT_TRUE(window->errorLabel()->isVisibleTo(window.get()));
+}
+
+TEST_F(SendWindowTest, WindowIs858PixelsWideAndEveryBarButtonShowsItsKey) {
+  settings("", 25);
+  open();
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(window->width(), 858);
+  int key = 1;
+  for (QPushButton* b : window->functionButtons()) {
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(b->text().startsWith(QStringLiteral("F")) &&
+                b->text().contains(QString::number(key)))
+        << b->text().toStdString();
+    // The caption fits its button.
+    EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 8, b->width()) << b->text().toStdString();
+    ++key;
+  }
 }
