@@ -485,6 +485,7 @@ TEST_F(SendWindowTest, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
   window->waitForRun();
   EXPECT_EQ(smtp.messages().size(), 1u);
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  済  ")}));
+  EXPECT_TRUE(boxes.shown().empty()) << "the chain asked: " << boxes.lastText().toStdString();
 
   window.reset();
   program.exec(" DELETE FROM USERLIST");
