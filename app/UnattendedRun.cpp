@@ -18,6 +18,7 @@
 #include "intake/ReceiveRun.h"
 #include "sending/DueReader.h"
 #include "sending/SendListener.h"
+#include "sending/SendOptions.h"
 #include "sending/SendRun.h"
 #include "settings/PasswordRules.h"
 #include "settings/SettingsFiles.h"
@@ -123,13 +124,16 @@ bool UnattendedRun::openDatabase(bool mayCreate) {
 int UnattendedRun::send(bool dryRun) {
   SendRun run(m_ctx.query, m_ctx.file("SndMail.log"));
   run.setStopFlag(&m_stop);
+  const SettingsPaths paths = SettingsPaths::of(m_ctx);
+  // Intervals and one mail a day decide who is due: only readers due now are marked.
+  run.setOptions(SendOptions::load(paths));
   try {
     run.listDueReaders();
   } catch (const DbError& e) {
     error(u8("送信対象の読込みに失敗しました: ") + e.what());
     return kRunFailed;
   }
-  run.setSettings(loadMailSettings(SettingsPaths::of(m_ctx)));
+  run.setSettings(loadMailSettings(paths));
   run.markAll();
 
   if (dryRun) {
@@ -163,6 +167,19 @@ int UnattendedRun::send(bool dryRun) {
     }
     line(check.message);
     return kDone;
+  }
+  // A character the mails cannot carry is never sent as "?": the command lists them
+  // and ends, since nobody is there to agree to the substitutes.
+  const CharacterCheck characters = run.checkCharacters();
+  if (!characters.clean()) {
+    error(u8("ISO-2022-JPのメールで送れない文字があります。送信を中止します。"));
+    std::string report = characters.report;
+    for (std::size_t from = 0; from < report.size();) {
+      const std::size_t end = report.find("\r\n", from);
+      error(report.substr(from, end == std::string::npos ? std::string::npos : end - from));
+      from = end == std::string::npos ? report.size() : end + 2;
+    }
+    return kSettingsError;
   }
   // What the window would ask for must be saved: a command never asks.
   MailSettings& settings = run.settings();

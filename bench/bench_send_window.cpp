@@ -13,6 +13,7 @@
 #include "controls/StripedGrid.h"
 #include "core/Sjis.h"
 #include "core/Tables.h"
+#include "core/TextUtil.h"
 #include "sending/SendListener.h"
 #include "sending/SendRun.h"
 #include "sending/SendWindow.h"
@@ -60,23 +61,42 @@ int main(int argc, char** argv) {
     ctx.query.setCommandText(" UPDATE USERLIST SET NAME = '" + Sjis::fromUtf8("山田　太郎") + "' || ID, BIKO1 = '" +
                                    Sjis::fromUtf8("備考") + "'");
     ctx.query.execute();
-    writeStory(ctx.query, StoryRow{"00001", "s", "b"});
+    for (int story = 1; story <= 10; ++story)
+      writeStory(ctx.query, StoryRow{zeroFill(std::to_string(story), 5), "s", "b"});
     const double rssBefore = bench::residentMb();
-    const double bare = bareScan(ctx.query);
-    SendWindow window(ctx);
-    ctx.sendOnly = 1;
-    ctx.initSend = 1;
-    const auto t = std::chrono::steady_clock::now();
-    window.activate();
-    window.show();
-    QApplication::processEvents();
-    const double ours = bench::seconds(t);
-    std::printf("send window with %d due readers listed\n", window.readerGrid()->rowCount() - 1);
+    double bare = 1e9;
+    for (int i = 0; i < 3; ++i) bare = std::min(bare, bareScan(ctx.query));
+    // Opens a window, lists and shows every reader; the best of three openings.
+    int listed = 0;
+    const auto openWindow = [&] {
+      double best = 1e9;
+      for (int i = 0; i < 3; ++i) {
+        SendWindow window(ctx);
+        ctx.sendOnly = 1;
+        ctx.initSend = 1;
+        const auto t = std::chrono::steady_clock::now();
+        window.activate();
+        window.show();
+        QApplication::processEvents();
+        best = std::min(best, bench::seconds(t));
+        listed = window.readerGrid()->rowCount() - 1;
+      }
+      return best;
+    };
+    const double ours = openWindow();
+    const double rssWindow = bench::residentMb();
+    // Every story mail waits a day after the previous one: every reader is still due.
+    ctx.query.setCommandText(" UPDATE STORYLIST SET INTERVALDAYS = 1");
+    ctx.query.execute();
+    const double withIntervals = openWindow();
+    std::printf("send window with %d due readers listed\n", listed);
     std::printf("  ours (open, list, show):  %8.1f ms (target < 1500 ms)\n", ours * 1000);
     std::printf("  bare scan of the query:   %8.1f ms\n", bare * 1000);
     std::printf("  ratio ours/bare:          %8.2f (target <= 2)\n", ours / bare);
     std::printf("  resident: %.0f MB for the whole process (%.0f MB before the window; target < 400 MB)\n",
-                bench::residentMb(), rssBefore);
+                rssWindow, rssBefore);
+    std::printf("  with an interval on every story mail: %8.1f ms\n", withIntervals * 1000);
+    std::printf("  ratio with/without intervals:         %8.2f (target <= 1.2)\n", withIntervals / ours);
     std::filesystem::remove_all(dir);
   }
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
@@ -68,6 +69,14 @@ class WidgetDialogs : public Dialogs {
     // Qt's own folder dialog offers "Create New Folder".
     return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, dir,
                                              QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  }
+
+  std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(QApplication::activeWindow(), title, label, QLineEdit::Normal, initial, &ok);
+    if (!ok) return std::nullopt;
+    return text;
   }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <optional>
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -21,6 +22,11 @@ class Dialogs {
   virtual QString saveFile(const QString& title, const QString& dir, const QString& fileName,
                            const QString& filter) = 0;
   virtual QString chooseFolder(const QString& title, const QString& dir) = 0;
+  // One line typed by the operator, starting from initial; nothing when cancelled.
+  virtual std::optional<QString> askText(const QString& /*title*/, const QString& /*label*/,
+                                         const QString& /*initial*/) {
+    return std::nullopt;
+  }
 };
 
 // The application title, caption of the standard boxes.

@@ -20,8 +20,8 @@ const std::string& markText(SendMark mark) {
 }
 
 const std::string& eligibilityText(Eligibility eligibility) {
-  static const std::array<std::string, 3> texts = {Sjis::fromUtf8("可"), Sjis::fromUtf8("不可"),
-                                                   Sjis::fromUtf8("全済")};
+  static const std::array<std::string, 4> texts = {Sjis::fromUtf8("可"), Sjis::fromUtf8("不可"),
+                                                   Sjis::fromUtf8("全済"), Sjis::fromUtf8("待機")};
   return texts[static_cast<size_t>(eligibility)];
 }
 

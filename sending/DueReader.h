@@ -7,8 +7,9 @@
 // left it.
 enum class SendMark { none, marked, working, sent, skipped, failed, stopped };
 
-// Whether a listed reader can be sent a story mail now.
-enum class Eligibility { eligible, notEligible, allSent };
+// Whether a listed reader can be sent a story mail now; notYetDue: its next story
+// mail waits for its interval (or for tomorrow, at one mail a day).
+enum class Eligibility { eligible, notEligible, allSent, notYetDue };
 
 // One reader due a story mail, as the send list shows it: every text CP932, the
 // number columns without their leading zeros, the rest as stored.
@@ -28,6 +29,9 @@ struct DueReader {
   std::string note1;
   std::string note2;
   std::string note3;
+  // The date the next story mail falls due ("yyyymmdd"; empty: due at once). Shown in
+  // the window only, not logged.
+  std::string dueDate;
 
   static constexpr int kColumnCount = 15;
   // The column captions (UTF-8), also the header of the send log.

@@ -1,11 +1,13 @@
 #include "sending/SendRun.h"
 
 #include <algorithm>
+#include <map>
 #include <chrono>
 #include <thread>
 
 #include "core/Clock.h"
 #include "core/Database.h"
+#include "core/JisCoverage.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/Tables.h"
@@ -17,6 +19,7 @@
 #include "sending/JapaneseText.h"
 #include "sending/MailComposer.h"
 #include "sending/SendListener.h"
+#include "sending/UnsubscribeLink.h"
 
 namespace {
 
@@ -24,6 +27,11 @@ std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 
 // The longest a wait sleeps before it looks at the stop flag again.
 constexpr int kStopCheckMs = 100;
+
+const std::string kNamePlaceholder = "##readername##";
+
+// The character check reports at most this many characters.
+constexpr std::size_t kReportedCharacters = 30;
 
 }  // namespace
 
@@ -48,8 +56,14 @@ bool SendRun::stopRequested() const { return m_stop && m_stop->load(); }
 
 // ---- the list ---------------------------------------------------------------------
 
-Eligibility SendRun::decideEligibility(const std::string& nextStory) const {
-  return toIntOr(trim(nextStory), -1) > m_lastStory ? Eligibility::allSent : Eligibility::eligible;
+Eligibility SendRun::decideEligibility(DueReader& reader) const {
+  const int next = toIntOr(trim(reader.nextStory), -1);
+  if (next > m_lastStory) {
+    reader.dueDate.clear();
+    return Eligibility::allSent;
+  }
+  reader.dueDate = m_schedule.dueDate(next, reader.registeredDate, reader.lastSentDate);
+  return SendSchedule::dueBy(reader.dueDate, m_today) ? Eligibility::eligible : Eligibility::notYetDue;
 }
 
 void SendRun::listDueReaders() {
@@ -63,6 +77,19 @@ void SendRun::listDueReaders() {
   if (toIntOr(trim(m_lastStoryText), 0) == 0) m_lastStoryText = "0";
   m_lastStory = toIntOr(trim(m_lastStoryText), 0);
 
+  // The intervals once for the whole list, indexed by story number.
+  std::vector<int> intervals(static_cast<std::size_t>(std::max(m_lastStory, 0)) + 1, 0);
+  q.setCommandText(" SELECT STORYNO, INTERVALDAYS FROM STORYLIST WHERE INTERVALDAYS > 0");
+  q.open();
+  for (; !q.eof(); q.next()) {
+    const int story = toIntOr(trim(q.fieldByName("STORYNO")), -1);
+    if (story >= 0 && story <= m_lastStory)
+      intervals[static_cast<std::size_t>(story)] = toIntOr(trim(q.fieldByName("INTERVALDAYS")), 0);
+  }
+  q.close();
+  m_schedule = SendSchedule(std::move(intervals), m_options.onePerDay);
+  m_today = Clock::nowStamp().substr(0, 8);
+
   m_sent = 0;
   m_readers.clear();
   q.close();
@@ -75,8 +102,6 @@ void SendRun::listDueReaders() {
       DueReader d;
       d.id = zeroSuppress(r.ID);
       d.nextStory = zeroSuppress(r.NEXTSTORY);
-      d.eligibility = toIntOr(r.SYORIKBN.substr(0, 2), -1) == 0 ? Eligibility::notEligible
-                                                                 : decideEligibility(d.nextStory);
       d.lastSentDate = std::move(r.SNDLASTDATE);
       d.lastSentTime = std::move(r.SNDLASTTIME);
       d.name = std::move(r.NAME);
@@ -88,6 +113,7 @@ void SendRun::listDueReaders() {
       d.note1 = std::move(r.BIKO1);
       d.note2 = std::move(r.BIKO2);
       d.note3 = std::move(r.BIKO3);
+      d.eligibility = toIntOr(r.SYORIKBN.substr(0, 2), -1) == 0 ? Eligibility::notEligible : decideEligibility(d);
       m_readers.push_back(std::move(d));
     }
     q.next();
@@ -119,6 +145,20 @@ int SendRun::markedCount() const {
   return static_cast<int>(std::count_if(m_readers.begin(), m_readers.end(), [](const DueReader& r) { return r.marked(); }));
 }
 
+int SendRun::dueCount() const {
+  return static_cast<int>(std::count_if(m_readers.begin(), m_readers.end(),
+                                        [](const DueReader& r) { return r.eligibility == Eligibility::eligible; }));
+}
+
+std::vector<int> SendRun::markedStories() const {
+  std::vector<int> stories;
+  for (const DueReader& r : m_readers)
+    if (r.marked()) stories.push_back(toIntOr(trim(r.nextStory), 0));
+  std::sort(stories.begin(), stories.end());
+  stories.erase(std::unique(stories.begin(), stories.end()), stories.end());
+  return stories;
+}
+
 // ---- start check ------------------------------------------------------------------
 
 StartCheck SendRun::checkStart() {
@@ -134,7 +174,12 @@ StartCheck SendRun::checkStart() {
   }
   if (notEligible == withId) return problem(Outcome::nothingDue, "送信対象が１件もありません。");
   if (markedCount() == 0) return problem(Outcome::nothingMarked, "選択されていません。");
+  return checkSettings();
+}
 
+StartCheck SendRun::checkSettings() {
+  using Outcome = StartCheck::Outcome;
+  auto problem = [](Outcome outcome, const char* message) { return StartCheck{outcome, u8(message)}; };
   const Outcome settings = Outcome::settingsProblem;
   MailSettings& s = m_settings;
   s.Smtp = trim(s.Smtp);
@@ -294,48 +339,98 @@ bool SendRun::logInForSmtp(SendListener& listener) {
   return true;
 }
 
-bool SendRun::sendMail(std::size_t index, SendListener& listener) {
-  const DueReader& reader = m_readers[index];
+// ---- composition ------------------------------------------------------------------
+
+SendRun::StoryText SendRun::readStory(int story) {
+  StoryText text;
   Statement& q = m_query;
   q.close();
-  q.setCommandText(Sql::storyByNo(zeroFill(trim(reader.nextStory), 5)));
+  q.setCommandText(Sql::storyByNo(zeroFill(std::to_string(story), 5)));
   q.open();
-  if (q.eof()) {
-    q.close();
-    return false;
+  if (!q.eof()) {
+    // Subject: its first 200 characters without trailing blanks; body: the first 16382.
+    text.found = true;
+    text.subject = trimRight(charCopy(q.fieldByName("SUBJECT"), 1, 200));
+    text.body = charCopy(q.fieldByName("STORY"), 1, 16382);
   }
-  // Subject: its first 200 characters without trailing blanks; body: the first 16382.
-  const std::string subject = trimRight(charCopy(q.fieldByName("SUBJECT"), 1, 200));
-  const std::string story = charCopy(q.fieldByName("STORY"), 1, 16382);
   q.close();
+  return text;
+}
 
-  const std::string recipient = trim(reader.address);
-  const std::string body = convertJapaneseText(
-      composeBody(reader.name, m_settings.Nothing_UserName, story, toIntOr(trim(m_settings.Max_Moji), 80)),
-      static_cast<int>(JapaneseCode::jis));
-  listener.sending(recipient);
+ComposedMail SendRun::composeMail(std::size_t index) {
+  const DueReader& reader = m_readers.at(index);
+  ComposedMail mail;
+  mail.story = toIntOr(trim(reader.nextStory), 0);
+  mail.readerId = zeroFill(trim(reader.id), 5);
+  mail.recipient = trim(reader.address);
+  mail.senderAddress = trim(m_settings.MailAdress);
+  StoryText story = readStory(mail.story);
+  if (!story.found) return mail;
+  mail.found = true;
+  std::string name = reader.name;
+  std::string defaultName = m_settings.Nothing_UserName;
+  std::string senderName = trim(m_settings.SenderName);
+  if (m_replaceUncarriable) {
+    for (std::string* text : {&story.subject, &story.body, &name, &defaultName, &senderName})
+      *text = JisCoverage::replaceWithSubstitutes(*text);
+  }
+  // Name and subject go into the message as Shift-JIS: it encodes them and keeps the
+  // blanks between Japanese words, which separate encoded words would lose.
+  mail.subject = cutAtInvalidChar(story.subject);
+  mail.senderName = cutAtInvalidChar(senderName);
+  mail.body = composeBody(name, defaultName, story.body, toIntOr(trim(m_settings.Max_Moji), 80));
+  return mail;
+}
 
+std::string SendRun::previewText(std::size_t index) {
+  const ComposedMail mail = composeMail(index);
+  if (!mail.found) return u8("ストーリー番号 ") + std::to_string(mail.story) + u8(" のメールがありません。");
+  const std::string from = mail.senderName.empty() ? mail.senderAddress
+                                                   : mail.senderName + " <" + mail.senderAddress + ">";
+  // Through ISO-2022-JP and back, as the reader's program decodes it.
+  const auto asReceived = [](const std::string& text) {
+    return jisTextToSjis(convertJapaneseText(text, static_cast<int>(JapaneseCode::jis)));
+  };
+  return u8("差出人: ") + asReceived(from) + "\r\n" + u8("宛先: ") + mail.recipient + "\r\n" + u8("件名: ") +
+         trimRight(asReceived(mail.subject)) + "\r\n\r\n" + asReceived(mail.body);
+}
+
+const std::string& SendRun::unsubscribeSecret() {
+  if (m_secret.empty()) m_secret = UnsubscribeLink::loadOrCreateSecret(m_options.secretFile);
+  return m_secret;
+}
+
+std::unique_ptr<MailMessage> SendRun::buildMessage(const ComposedMail& mail) {
+  auto message = std::make_unique<MailMessage>();
+  message->standardHeaders = true;
+  message->from.setText(encodeHeaderText(mail.senderAddress));
+  if (!mail.senderName.empty()) message->from.name = mail.senderName;
+  message->recipients.setText(mail.recipient);
+  message->subject = mail.subject;
+  message->setBodyText(convertJapaneseText(mail.body, static_cast<int>(JapaneseCode::jis)));
+  const std::string link = m_options.unsubscribeUrl.empty()
+                               ? std::string()
+                               : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);
+  message->extraHeaders.setValue("List-Unsubscribe",
+                                 UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));
+  message->extraHeaders.setValue("List-Unsubscribe-Post", UnsubscribeLink::listUnsubscribePost(link));
+  return message;
+}
+
+bool SendRun::deliver(const ComposedMail& mail, SendListener& listener) {
+  listener.sending(mail.recipient);
   bool accepted = false;
   try {
-    MailMessage message;
+    const std::unique_ptr<MailMessage> message = buildMessage(mail);
     m_smtp->host = trim(m_settings.Smtp);
     m_smtp->port = m_settings.SMTPPORT;
     m_smtp->security = static_cast<SmtpSecurity>(m_settings.SmtpSecurity);
     m_smtp->setAuthenticationType(m_settings.smtpLogin() ? AuthenticationType::atLogin : AuthenticationType::atNone);
     m_smtp->user = m_settings.SmtpUser;
     m_smtp->password = m_settings.smtpPassword;
-    message.standardHeaders = true;
-    message.from.setText(encodeHeaderText(m_settings.MailAdress));
-    // Name and subject go in as Shift-JIS: the message encodes them and keeps the blanks
-    // between Japanese words, which separate encoded words would lose.
-    const std::string senderName = cutAtInvalidChar(trim(m_settings.SenderName));
-    if (!senderName.empty()) message.from.name = senderName;
-    message.recipients.setText(recipient);
-    message.subject = cutAtInvalidChar(subject);
-    message.setBodyText(body);
     m_smtp->connect(-1);
     try {
-      m_smtp->send(message);
+      m_smtp->send(*message);
       accepted = true;
     } catch (...) {
       m_smtp->disconnect();
@@ -353,6 +448,82 @@ bool SendRun::sendMail(std::size_t index, SendListener& listener) {
   return true;
 }
 
+bool SendRun::sendMail(std::size_t index, SendListener& listener) {
+  const ComposedMail mail = composeMail(index);
+  return mail.found && deliver(mail, listener);
+}
+
+bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendListener& listener) {
+  m_failed = false;
+  ComposedMail mail = composeMail(index);
+  if (!mail.found) {
+    listener.error(u8("ストーリー番号 ") + std::to_string(mail.story) + u8(" のメールがありません。"));
+    return false;
+  }
+  mail.subject = u8("[テスト]") + mail.subject;
+  mail.recipient = trim(address);
+  if (m_settings.popBeforeSmtp()) {
+    const bool loggedIn = logInForSmtp(listener);
+    listener.idle();
+    if (!loggedIn) return false;
+    waitSeconds(listener, 1, toIntOr(trim(m_settings.Pop_After_Snd_Second), 0));
+    if (!carryingOn()) return false;
+  }
+  const bool sent = deliver(mail, listener);
+  listener.idle();
+  return sent;
+}
+
+// ---- characters the mail cannot carry ---------------------------------------------------
+
+CharacterCheck SendRun::checkCharacters() {
+  std::vector<std::size_t> marked;
+  for (std::size_t i = 0; i < m_readers.size(); ++i)
+    if (m_readers[i].marked()) marked.push_back(i);
+  return checkCharacters(marked);
+}
+
+CharacterCheck SendRun::checkCharacters(const std::vector<std::size_t>& indexes) {
+  CharacterCheck check;
+  std::size_t reported = 0;
+  const auto add = [&](const std::string& where, const std::string& text) {
+    if (text.empty()) return;
+    const std::vector<JisCoverage::Finding> findings = JisCoverage::find(text);
+    for (const JisCoverage::Finding& f : findings) {
+      ++check.found;
+      if (f.substitute.empty()) check.allReplaceable = false;
+      if (reported++ < kReportedCharacters) check.report += where + " " + JisCoverage::describe({f});
+    }
+  };
+  add(u8("差出人名"), trim(m_settings.SenderName));
+  // The stories in number order, each once; then the names put into their bodies.
+  std::map<int, bool> namedStories;  // story -> its body takes the reader's name
+  for (std::size_t index : indexes)
+    if (index < m_readers.size()) namedStories.emplace(toIntOr(trim(m_readers[index].nextStory), 0), false);
+  for (auto& [story, named] : namedStories) {
+    const StoryText text = readStory(story);
+    const std::string where = u8("ストーリー") + std::to_string(story);
+    add(where + u8(" 件名"), text.subject);
+    add(where + u8(" 本文"), text.body);
+    named = text.body.find(kNamePlaceholder) != std::string::npos;
+  }
+  bool defaultNameUsed = false;
+  for (std::size_t index : indexes) {
+    if (index >= m_readers.size()) continue;
+    const DueReader& r = m_readers[index];
+    if (!namedStories[toIntOr(trim(r.nextStory), 0)]) continue;
+    const std::string name = trim(r.name);
+    if (name.empty())
+      defaultNameUsed = true;
+    else
+      add(u8("読者") + zeroFill(trim(r.id), 5) + u8(" 名前"), name);
+  }
+  if (defaultNameUsed) add(u8("読者名未設定時の名前"), m_settings.Nothing_UserName);
+  if (reported > kReportedCharacters)
+    check.report += u8("ほか ") + std::to_string(reported - kReportedCharacters) + u8(" 文字\r\n");
+  return check;
+}
+
 void SendRun::advanceReader(std::size_t index, SendListener& listener) {
   DueReader& reader = m_readers[index];
   const std::string stamp = Clock::nowStamp();
@@ -362,9 +533,10 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
   if (next == -1 || next + 1 > 99999) return;
   const std::string newNext = zeroFill(std::to_string(next + 1), 5);
   reader.nextStory = zeroSuppress(newNext);
-  reader.eligibility = decideEligibility(reader.nextStory);
   reader.lastSentDate = date;
   reader.lastSentTime = time;
+  m_today = date;
+  reader.eligibility = decideEligibility(reader);
   const std::string first = trim(reader.firstSentDate + reader.firstSentTime);
   if (first.empty() || toIntOr(first, -1) == 0) {
     reader.firstSentDate = date;

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <array>
@@ -18,7 +19,9 @@
 #include "core/Dialogs.h"
 #include "core/InformationPanel.h"
 #include "core/Sjis.h"
+#include "core/SjisText.h"
 #include "core/TextUtil.h"
+#include "sending/MailPreview.h"
 #include "sending/SendListener.h"
 #include "settings/PasswordPrompt.h"
 #include "settings/SettingsDialogs.h"
@@ -27,14 +30,26 @@
 namespace {
 
 struct ColumnSpec {
+  const char* caption;
   int width;
   Qt::Alignment alignment;
 };
-const ColumnSpec kColumns[DueReader::kColumnCount] = {
-    {56, Qt::AlignLeft},    {55, Qt::AlignLeft},    {64, Qt::AlignHCenter}, {82, Qt::AlignHCenter},
-    {70, Qt::AlignHCenter}, {80, Qt::AlignHCenter}, {220, Qt::AlignLeft},   {244, Qt::AlignLeft},
-    {72, Qt::AlignHCenter}, {84, Qt::AlignHCenter}, {64, Qt::AlignHCenter}, {64, Qt::AlignHCenter},
-    {64, Qt::AlignLeft},    {64, Qt::AlignLeft},    {64, Qt::AlignLeft}};
+// The logged columns with the due date after the next story number (shown, not logged).
+constexpr int kDueDateColumn = 4;
+constexpr int kColumnCount = DueReader::kColumnCount + 1;
+const ColumnSpec kColumns[kColumnCount] = {
+    {DueReader::kCaptions[0], 56, Qt::AlignLeft},      {DueReader::kCaptions[1], 55, Qt::AlignLeft},
+    {DueReader::kCaptions[2], 64, Qt::AlignHCenter},   {DueReader::kCaptions[3], 82, Qt::AlignHCenter},
+    {"次回送信日", 76, Qt::AlignHCenter},              {DueReader::kCaptions[4], 76, Qt::AlignHCenter},
+    {DueReader::kCaptions[5], 80, Qt::AlignHCenter},   {DueReader::kCaptions[6], 220, Qt::AlignLeft},
+    {DueReader::kCaptions[7], 244, Qt::AlignLeft},     {DueReader::kCaptions[8], 72, Qt::AlignHCenter},
+    {DueReader::kCaptions[9], 84, Qt::AlignHCenter},   {DueReader::kCaptions[10], 64, Qt::AlignHCenter},
+    {DueReader::kCaptions[11], 64, Qt::AlignHCenter},  {DueReader::kCaptions[12], 64, Qt::AlignLeft},
+    {DueReader::kCaptions[13], 64, Qt::AlignLeft},     {DueReader::kCaptions[14], 64, Qt::AlignLeft}};
+
+// Space between a cell's text and its borders.
+constexpr int kCellPaddingX = 5;
+constexpr int kCellPaddingY = 2;
 
 // The rows from this one on scroll the list so the reader being sent stays in view.
 constexpr int kFirstScrolledRow = 16;
@@ -62,14 +77,14 @@ const QString& shownText(Enum value) {
 }
 
 const QString& shownMark(SendMark mark) { return shownText<SendMark, 7, markText>(mark); }
-const QString& shownEligibility(Eligibility e) { return shownText<Eligibility, 3, eligibilityText>(e); }
+const QString& shownEligibility(Eligibility e) { return shownText<Eligibility, 4, eligibilityText>(e); }
 
 std::vector<QString> shownCells(const DueReader& r) {
   std::vector<QString> cells;
-  cells.reserve(DueReader::kColumnCount);
+  cells.reserve(kColumnCount);
   cells.push_back(shownMark(r.mark));
   cells.push_back(shownEligibility(r.eligibility));
-  for (const std::string* text : {&r.id, &r.nextStory, &r.lastSentDate, &r.lastSentTime, &r.name, &r.address,
+  for (const std::string* text : {&r.id, &r.nextStory, &r.dueDate, &r.lastSentDate, &r.lastSentTime, &r.name, &r.address,
                                   &r.firstSentDate, &r.firstSentTime, &r.registeredDate, &r.registeredTime, &r.note1,
                                   &r.note2, &r.note3})
     cells.push_back(Sjis::toQ(*text));
@@ -157,22 +172,26 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   top->addSpacing(20);
   top->addWidget(new QLabel(QStringLiteral("１：送信する　０：送信解除 "), this));
   top->addStretch(1);
+  m_countsLabel = new QLabel(this);
+  top->addWidget(m_countsLabel);
+  top->addSpacing(20);
   m_progressLabel = new QLabel(this);
   top->addWidget(m_progressLabel);
   root->addLayout(top);
 
   m_readerGrid = new StripedGrid(this);
   m_readerGrid->columns().clear();
-  for (int c = 0; c < DueReader::kColumnCount; ++c) {
+  for (int c = 0; c < kColumnCount; ++c) {
     GridColumn& col = m_readerGrid->columns().add();
-    col.setCaption(QString::fromUtf8(DueReader::kCaptions[static_cast<size_t>(c)]));
+    col.setCaption(QString::fromUtf8(kColumns[c].caption));
     col.setAlignment(kColumns[c].alignment);
     col.width = kColumns[c].width;
     col.canEdit = c == 0;
     col.imeMode = ImeMode::close;
     m_readerGrid->setColWidth(c, kColumns[c].width);
   }
-  m_readerGrid->setDefaultRowHeight(20);
+  m_readerGrid->setDefaultRowHeight(20 + 2 * kCellPaddingY);
+  m_readerGrid->defaultDrawing = false;  // drawCell draws every cell, with padding
   m_readerGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_readerGrid->setSelectionMode(QAbstractItemView::SingleSelection);
   m_readerGrid->setLineStyle(GridLineStyle::striped);
@@ -208,17 +227,22 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   root->addWidget(webInfo);
 
   auto* bar = new QHBoxLayout;
-  const char* captions[12] = {"開　始", "全選択", "F-3", "F-4", "F5", "全解除", "F-7", "F-8", "F-9", "F-10", "F-11",
-                              "終 了"};
+  const char* captions[12] = {"F1 開　始", "F2 全選択", "F3 プレビュー", "F4 テスト送信", "F5", "F6 全解除",
+                              "F-7",       "F-8",       "F-9",           "F-10",          "F-11", "F12 終 了"};
   std::array<QPushButton*, 12> buttons{};
   for (size_t i = 0; i < buttons.size(); ++i) {
     buttons[i] = new QPushButton(QString::fromUtf8(captions[i]), this);
     buttons[i]->setFocusPolicy(Qt::NoFocus);
     buttons[i]->setEnabled(false);
-    bar->addWidget(buttons[i]);
+    // The bar shares the window's width; each caption keeps the room it needs.
+    buttons[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    buttons[i]->setMinimumWidth(buttons[i]->fontMetrics().horizontalAdvance(buttons[i]->text()) + 14);
+    bar->addWidget(buttons[i], 1);
   }
   m_startButton = buttons[0];
   m_markAllButton = buttons[1];
+  m_previewButton = buttons[2];
+  m_testMailButton = buttons[3];
   m_unmarkAllButton = buttons[5];
   m_endButton = buttons[11];
   m_endButton->setEnabled(true);
@@ -226,6 +250,8 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   connect(m_startButton, &QPushButton::clicked, this, &SendWindow::start);
   connect(m_markAllButton, &QPushButton::clicked, this, &SendWindow::markAll);
   connect(m_unmarkAllButton, &QPushButton::clicked, this, &SendWindow::unmarkAll);
+  connect(m_previewButton, &QPushButton::clicked, this, &SendWindow::showPreview);
+  connect(m_testMailButton, &QPushButton::clicked, this, &SendWindow::sendTestMail);
   connect(m_endButton, &QPushButton::clicked, this, &SendWindow::endClicked);
   root->addLayout(bar);
 
@@ -254,6 +280,8 @@ void SendWindow::activate() {
   m_ctx.initSend = 0;
   m_successLabel->hide();
   m_errorLabel->hide();
+  const SettingsPaths paths = SettingsPaths::of(m_ctx);
+  m_run.setOptions(SendOptions::load(paths));
   try {
     m_run.listDueReaders();
   } catch (const DbError& e) {
@@ -268,10 +296,9 @@ void SendWindow::activate() {
   m_lastStoryEdit->setText(Sjis::toQ(m_run.lastStoryText()));
   fillGrid();
   showIdle();
-  m_run.setSettings(loadMailSettings(SettingsPaths::of(m_ctx)));
+  m_run.setSettings(loadMailSettings(paths));
   m_startButton->setEnabled(true);
-  m_markAllButton->setEnabled(true);
-  m_unmarkAllButton->setEnabled(true);
+  setIdleButtons(true);
   if (m_ctx.sendOnly == 0) {
     m_markAllButton->click();
     m_startButton->click();
@@ -296,6 +323,11 @@ void SendWindow::fillGrid() {
   m_readerGrid->setFocus();
   if (listed > 0) m_readerGrid->setRow(1);
   m_listedCountEdit->setText(QString::asprintf("%6d", listed));
+  showCounts();
+}
+
+void SendWindow::showCounts() {
+  m_countsLabel->setText(QStringLiteral("送信対象 %1名　選択 %2名").arg(m_run.dueCount()).arg(m_run.markedCount()));
 }
 
 void SendWindow::showReader(std::size_t index, const DueReader& reader) {
@@ -325,6 +357,7 @@ void SendWindow::markKey(int row, QChar key) {
   else
     m_run.unmark(index);
   showReader(index, m_run.readers()[index]);
+  showCounts();
   if ((key == QLatin1Char('1') || key == QLatin1Char('0')) && canMoveOn) m_readerGrid->setRow(row + 1);
 }
 
@@ -346,6 +379,7 @@ void SendWindow::showMarks() {
     m_readerGrid->setCell(0, static_cast<int>(i) + 1, shownMark(readers[i].mark));
   }
   m_readerGrid->endUpdate();
+  showCounts();
 }
 
 bool SendWindow::handleKey(QKeyEvent* event) {
@@ -359,20 +393,23 @@ bool SendWindow::handleKey(QKeyEvent* event) {
 }
 
 void SendWindow::drawCell(QPainter* p, int col, int row, const QRect& rect, bool selected) {
+  if (col < 0 || col >= kColumnCount) return;
+  QColor colour = palette().color(QPalette::Text);
   if (col == 0 && row >= 1 && static_cast<size_t>(row) <= m_shownMarks.size()) {
     const SendMark mark = m_shownMarks[static_cast<size_t>(row - 1)];
-    QColor colour = Qt::black;
     if (mark == SendMark::marked || mark == SendMark::working || mark == SendMark::failed ||
         mark == SendMark::stopped)
       colour = Qt::red;
     else if (mark == SendMark::sent)
       colour = Qt::blue;
-    p->save();
-    p->fillRect(rect, m_readerGrid->cellColor(col, row));
-    p->setPen(colour);
-    p->drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignLeft | Qt::AlignVCenter, m_readerGrid->cell(col, row));
-    p->restore();
   }
+  p->save();
+  p->fillRect(rect, m_readerGrid->cellColor(col, row));
+  p->setPen(colour);
+  p->drawText(rect.adjusted(kCellPaddingX, kCellPaddingY, -kCellPaddingX, -kCellPaddingY),
+              static_cast<int>(kColumns[col].alignment) | Qt::AlignVCenter | Qt::TextSingleLine,
+              m_readerGrid->cell(col, row));
+  p->restore();
   if (selected) {
     // A thin frame marks the current row for the "1" and "0" keys.
     p->save();
@@ -401,52 +438,185 @@ void SendWindow::start() {
     if (check.outcome == StartCheck::Outcome::settingsProblem) openMailSettings();
     return;
   }
+  bool settled = false;
+  try {
+    settled = settleCharacters(nullptr);
+  } catch (const DbError& e) {
+    // The stories could not be read: the standard error box, and the run counts as
+    // ended abnormally before it began.
+    m_ctx.query.close();
+    showError(Sjis::toQ(e.what()));
+    m_errorLabel->show();
+  }
+  if (!settled) {
+    if (m_ctx.sendOnly == 0) {
+      m_errorLabel->show();
+      m_closeTimer->start();
+    }
+    return;
+  }
+  // Only a run the operator started asks; the receive-then-send chain goes ahead.
+  if (m_ctx.sendOnly != 0 && !confirmRun()) return;
+  if (!obtainPasswords()) return;
+  beginRun();
+}
+
+bool SendWindow::settleCharacters(const std::vector<std::size_t>* indexes) {
+  m_run.setReplaceUncarriable(false);
+  const CharacterCheck check = indexes ? m_run.checkCharacters(*indexes) : m_run.checkCharacters();
+  if (check.clean()) return true;
+  const QString list = Sjis::toQ(check.report).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (!check.allReplaceable) {
+    showError(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。代替文字のない文字があるため、送信を中止します。\n\n") +
+              list);
+    return false;
+  }
+  if (m_ctx.sendOnly == 0) {
+    showError(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。送信を中止します。\n\n") + list);
+    return false;
+  }
+  if (!askYesNo(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。\n\n") + list +
+                QStringLiteral("\n代替文字に置き換えて送信しますか？\n（置き換えるのは今回のメールだけで、"
+                               "登録内容は変わりません。いいえ: 送信を中止します）")))
+    return false;
+  m_run.setReplaceUncarriable(true);
+  return true;
+}
+
+bool SendWindow::confirmRun() {
+  QStringList stories;
+  const std::vector<int> numbers = m_run.markedStories();
+  for (std::size_t i = 0; i < numbers.size() && i < 20; ++i) stories << QString::number(numbers[i]);
+  if (numbers.size() > 20) stories << QStringLiteral("…");
+  const QString text = QStringLiteral("%1名の読者にメールを送信します。よろしいですか？\nストーリー番号: %2")
+                           .arg(m_run.markedCount())
+                           .arg(stories.join(QStringLiteral(", ")));
+  // Yes is the box's default button: F1 then Enter sends.
+  return askYesNo(text);
+}
+
+bool SendWindow::obtainPasswords() {
   MailSettings& settings = m_run.settings();
   // The POP3 password only serves POP before SMTP.
   if (settings.popBeforeSmtp()) {
     if (settings.passwordSaved() && !askSavedOrTypedPassword(settings.password)) {
       openMailSettings();
-      return;
+      return false;
     }
     if (settings.passwordAsked()) {
       const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Pop3);
-      if (!entered || trim(*entered).empty()) return;
+      if (!entered || trim(*entered).empty()) return false;
       m_run.setPassword(*entered);
     }
   }
   if (settings.smtpLogin()) {
     if (settings.smtpPasswordSaved() && !askSavedOrTypedPassword(settings.smtpPassword)) {
       openMailSettings();
-      return;
+      return false;
     }
     if (!settings.smtpPasswordSaved()) {
       const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Smtp);
-      if (!entered || trim(*entered).empty()) return;
+      if (!entered || trim(*entered).empty()) return false;
       m_run.setSmtpPassword(*entered);
     }
   }
-  beginRun();
+  return true;
+}
+
+void SendWindow::setIdleButtons(bool enabled) {
+  m_markAllButton->setEnabled(enabled);
+  m_unmarkAllButton->setEnabled(enabled);
+  m_previewButton->setEnabled(enabled);
+  m_testMailButton->setEnabled(enabled);
 }
 
 void SendWindow::beginRun() {
   for (int c = 0; c < m_readerGrid->columns().count(); ++c) m_readerGrid->columns()[c].canEdit = false;
-  m_markAllButton->setEnabled(false);
   m_startButton->setEnabled(false);
-  m_unmarkAllButton->setEnabled(false);
-  m_endButton->setText(QStringLiteral("中 断"));
+  setIdleButtons(false);
+  m_endButton->setText(QStringLiteral("F12 中 断"));
   m_successLabel->hide();
   m_errorLabel->hide();
   m_report = SendReport{};
   m_runThread.start([this] { m_report = m_run.run(*m_reporter); });
 }
 
+// ---- preview and test mail ----------------------------------------------------------
+
+void SendWindow::showPreview() {
+  const int row = m_readerGrid->currentRow();
+  if (running() || row < 1 || static_cast<std::size_t>(row) > m_run.readers().size()) return;
+  const std::size_t index = static_cast<std::size_t>(row - 1);
+  QString text;
+  try {
+    text = Sjis::toQ(m_run.previewText(index)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  } catch (const DbError& e) {
+    m_ctx.query.close();
+    showError(Sjis::toQ(e.what()));
+    return;
+  }
+  if (!m_preview) m_preview = new MailPreview(this);
+  m_preview->showMail(QStringLiteral("メールのプレビュー（読者ID %1）").arg(Sjis::toQ(trim(m_run.readers()[index].id))),
+                      text);
+}
+
+void SendWindow::sendTestMail() {
+  const int row = m_readerGrid->currentRow();
+  if (running() || row < 1 || static_cast<std::size_t>(row) > m_run.readers().size()) return;
+  const std::size_t index = static_cast<std::size_t>(row - 1);
+  const QString initial = m_testAddress.isEmpty() ? Sjis::toQ(trim(m_run.settings().MailAdress)) : m_testAddress;
+  const std::optional<QString> typed = Dialogs::instance().askText(
+      appTitle(), QStringLiteral("テストメールの送信先メールアドレスを入力して下さい。"), initial);
+  if (!typed) return;
+  const std::string address = trim(Sjis::fromQ(*typed));
+  if (address.empty()) return;
+  if (!isHalfWidth(address) || address.find('@') == std::string::npos ||
+      address.find_first_of(" \t\r\n<>,;\"") != std::string::npos) {
+    showMessage(QStringLiteral("テストメールの送信先メールアドレスに誤りがあります。"));
+    return;
+  }
+  m_testAddress = Sjis::toQ(address);
+  const StartCheck check = m_run.checkSettings();
+  if (!check.ready()) {
+    showMessage(Sjis::toQ(check.message));
+    openMailSettings();
+    return;
+  }
+  const std::vector<std::size_t> reader{index};
+  try {
+    if (!settleCharacters(&reader)) return;
+  } catch (const DbError& e) {
+    m_ctx.query.close();
+    showError(Sjis::toQ(e.what()));
+    return;
+  }
+  if (!obtainPasswords()) return;
+  m_startButton->setEnabled(false);
+  setIdleButtons(false);
+  m_testMailRunning = true;
+  m_testMailSent = false;
+  m_runThread.start([this, index, address] { m_testMailSent = m_run.sendTestMail(index, address, *m_reporter); });
+}
+
 void SendWindow::runFinished(const QString& error) {
   // An exception the run did not expect: the standard error box, and the run counts
   // as ended abnormally.
   if (!error.isEmpty()) showError(error);
-  m_successLabel->setVisible(m_report.completed);
-  m_errorLabel->setVisible(!m_report.completed);
-  m_endButton->setText(QStringLiteral("終 了"));
+  if (m_testMailRunning) {
+    // A test mail leaves the window as it was before.
+    m_testMailRunning = false;
+    showIdle();
+    m_startButton->setEnabled(true);
+    setIdleButtons(true);
+    if (m_testMailSent && error.isEmpty())
+      showMessage(QStringLiteral("テストメールを送信しました。\n送信先: %1").arg(m_testAddress));
+  } else {
+    m_successLabel->setVisible(m_report.completed);
+    m_errorLabel->setVisible(!m_report.completed);
+    m_previewButton->setEnabled(true);
+    showCounts();
+  }
+  m_endButton->setText(QStringLiteral("F12 終 了"));
   if (m_closeAfterRun) {
     m_closeAfterRun = false;
     close();

@@ -14,10 +14,14 @@ class QPushButton;
 class QRect;
 class QTimer;
 class StripedGrid;
+class MailPreview;
 
-// The send window, a view over SendRun: shows the readers due a story mail, passes
-// the operator's marks and clicks to the run, and runs it on a worker thread while it
-// shows the run's progress. "中 断" and the close box ask the run to stop.
+// The send window, a view over SendRun: shows the readers due a story mail with the
+// date each next mail falls due, passes the operator's marks and clicks to the run,
+// and runs it on a worker thread while it shows the run's progress. Before a run the
+// operator started it lists the characters the mails cannot carry and asks for a
+// confirmation; a preview shows a reader's next mail, and a test mail sends it to
+// another address. "中 断" and the close box ask the run to stop.
 class SendWindow : public WindowBase {
   Q_OBJECT
  public:
@@ -38,12 +42,16 @@ class SendWindow : public WindowBase {
   QLineEdit* lastStoryEdit() const { return m_lastStoryEdit; }
   QLineEdit* listedCountEdit() const { return m_listedCountEdit; }
   QLabel* progressLabel() const { return m_progressLabel; }
+  QLabel* countsLabel() const { return m_countsLabel; }
+  MailPreview* preview() const { return m_preview; }
   QLabel* countdownLabel() const { return m_countdownLabel; }
   QLabel* successLabel() const { return m_successLabel; }
   QLabel* errorLabel() const { return m_errorLabel; }
   QPushButton* startButton() const { return m_startButton; }
   QPushButton* markAllButton() const { return m_markAllButton; }
   QPushButton* unmarkAllButton() const { return m_unmarkAllButton; }
+  QPushButton* previewButton() const { return m_previewButton; }
+  QPushButton* testMailButton() const { return m_testMailButton; }
   QPushButton* endButton() const { return m_endButton; }
 
  protected:
@@ -58,8 +66,19 @@ class SendWindow : public WindowBase {
   void unmarkAll();
   void endClicked();
   void openMailSettings();
+  void showPreview();
+  void sendTestMail();
+  // Passwords the run needs, saved or typed; false when it must not start.
+  bool obtainPasswords();
+  // The characters the mails (of the readers at indexes, or the marked ones) cannot
+  // carry: none, or replaced by their substitutes at the operator's word; false when
+  // the mails must not go out.
+  bool settleCharacters(const std::vector<std::size_t>* indexes);
+  bool confirmRun();
   void beginRun();
+  void setIdleButtons(bool enabled);
   void runFinished(const QString& error);
+  void showCounts();
 
   void fillGrid();
   void showReader(std::size_t index, const DueReader& reader);
@@ -73,6 +92,9 @@ class SendWindow : public WindowBase {
   RunThread m_runThread;
   SendReport m_report;
   bool m_closeAfterRun = false;
+  bool m_testMailRunning = false;
+  bool m_testMailSent = false;
+  QString m_testAddress;
   // Marks as shown, for the colours of the mark column.
   std::vector<SendMark> m_shownMarks;
 
@@ -80,6 +102,7 @@ class SendWindow : public WindowBase {
   QLineEdit* m_lastStoryEdit;
   QLineEdit* m_listedCountEdit;
   QLabel* m_progressLabel;
+  QLabel* m_countsLabel;
   QLabel* m_statusLabel;
   QLabel* m_statusDetailLabel;
   QLabel* m_workingLabel;
@@ -90,6 +113,9 @@ class SendWindow : public WindowBase {
   QPushButton* m_startButton;
   QPushButton* m_markAllButton;
   QPushButton* m_unmarkAllButton;
+  QPushButton* m_previewButton;
+  QPushButton* m_testMailButton;
+  MailPreview* m_preview = nullptr;
   QPushButton* m_endButton;
   QTimer* m_closeTimer;
 };

@@ -289,3 +289,27 @@ TEST_F(UnattendedRunTest, SigtermStopsASendWaitingOnASilentServer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UnattendedRunTest, DryRunListsOnlyReadersDueNowUnderTheIntervals) {
+  // Story 1 waits a hundred years after the registration; story 2 has no interval.
+  program.exec(" UPDATE STORYLIST SET INTERVALDAYS = 36500 WHERE STORYNO = '00001'");
+  command("send --dry-run");
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_EQ(out.find("00001\t"), std::string::npos) << out;
+  EXPECT_NE(out.find("00002\t2\treader00002@example.com\t第2話\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("送信予定: 1 名"), std::string::npos) << out;
+}
+
+TEST_F(UnattendedRunTest, CharactersTheMailCannotCarryEndTheSendWithTheirList) {
+  writeStory(program.sql(), StoryRow{"00001", sj("第①話"), sj("##readername##様")});
+  command("send");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_NE(out.find("ISO-2022-JPのメールで送れない文字があります。送信を中止します。\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("ストーリー1 件名 1行2列「①」 -> (1)\n"), std::string::npos) << out;
+  EXPECT_TRUE(smtp.messages().empty());
+  EXPECT_EQ(nextStoryOf("00002"), "00002");
+}
+
+}  // namespace

@@ -12,10 +12,12 @@
 #include "core/TextUtil.h"
 #include "sending/SendListener.h"
 #include "sending/SendRun.h"
+#include "sending/UnsubscribeLink.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestCertificates.h"
 #include "tests/support/TestProgram.h"
+#include "tests/support/WebServer.h"
 
 namespace {
 
@@ -659,4 +661,213 @@ TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
   s.SmtpUser = sj("全角");
   run.setSettings(s);
   EXPECT_TRUE(run.checkStart().ready());
+}
+
+namespace {
+
+std::vector<std::string> eligibilities(const SendRun& run) {
+  std::vector<std::string> out;
+  for (const DueReader& r : run.readers()) out.push_back(eligibilityText(r.eligibility) + " " + r.dueDate);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(SendRunTest, IntervalsHoldReadersBackUntilTheirDayAndOnlyDueReadersCanBeMarked) {
+  SmtpTestServer smtp;
+  story("00001", "s1", "b1");
+  story("00002", "s2", "b2");
+  story("00003", "s3", "b3");
+  program.exec(" UPDATE STORYLIST SET INTERVALDAYS = 3 WHERE STORYNO = '00001'");
+  program.exec(" UPDATE STORYLIST SET INTERVALDAYS = 7 WHERE STORYNO = '00002'");
+  reader("00001", "a", "00001");  // registered 20240101: long due
+  reader("00002", "b", "00001");
+  program.exec(" UPDATE USERLIST SET TOUROKUDATE = '20240505' WHERE ID = '00002'");  // due on the 8th
+  reader("00003", "c", "00002");
+  program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240501' WHERE ID = '00003'");  // story 2: the 8th
+  reader("00004", "d", "00003");
+  program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240507' WHERE ID = '00004'");  // no interval
+  run.listDueReaders();
+  EXPECT_EQ(eligibilities(run), (std::vector<std::string>{sj("可") + " 20240104", sj("待機") + " 20240508",
+                                                          sj("待機") + " 20240508", sj("可") + " 20240507"}));
+  EXPECT_EQ(run.dueCount(), 2);
+  run.mark(1);  // not due: refused
+  EXPECT_EQ(run.markedCount(), 0);
+  run.markAll();
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), "", "", sj("  ○  ")}));
+  EXPECT_EQ(run.markedStories(), (std::vector<int>{1, 3}));
+
+  // After its mail the reader waits for story 2's seven days; the log is unchanged in form.
+  run.setSettings(settings(smtp.port()));
+  ASSERT_TRUE(run.run(recorder).completed);
+  EXPECT_EQ(eligibilities(run)[0], sj("待機") + " 20240514");
+  EXPECT_EQ(eligibilities(run)[3], sj("全済") + " ");
+  EXPECT_EQ(stored("00001")[0], "00002");
+  const std::string log = TestProgram::readFile(program.file("SndMail.log"));
+  EXPECT_EQ(log.substr(log.find("\r\n") + 2), joinCells(run.readers()[0].cells()) + "\r\n" +
+                                                  joinCells(run.readers()[3].cells()) + "\r\n");
+  EXPECT_EQ(run.readers()[0].cells().size(), 15u);
+
+  // A week later readers 2 and 3 are due, reader 1 still waits.
+  Clock::setFixedStamp("20240513090000");
+  run.listDueReaders();
+  EXPECT_EQ(eligibilities(run), (std::vector<std::string>{sj("待機") + " 20240514", sj("可") + " 20240508",
+                                                          sj("可") + " 20240508"}));
+
+  // Nobody due: the start check says so, as when nobody is listed.
+  Clock::setFixedStamp("20240502090000");
+  run.listDueReaders();
+  EXPECT_EQ(run.dueCount(), 0);
+  EXPECT_EQ(run.checkStart().outcome, StartCheck::Outcome::nothingDue);
+}
+
+TEST_F(SendRunTest, OneMailADayKeepsASecondRunOnTheSameDayFromTheSameReader) {
+  SmtpTestServer smtp;
+  story("00001", "s1", "b1");
+  story("00002", "s2", "b2");
+  reader("00001", "a", "00001");
+  for (const bool onePerDay : {false, true}) {
+    SCOPED_TRACE(onePerDay);
+    program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001', SNDLASTDATE = '00000000'");
+    SendOptions options;
+    options.onePerDay = onePerDay;
+    run.setOptions(options);
+    run.setSettings(settings(smtp.port()));
+    run.listDueReaders();
+    run.markAll();
+    ASSERT_TRUE(run.run(recorder).completed);
+    EXPECT_EQ(eligibilities(run)[0], (onePerDay ? sj("待機") + " 20240508" : sj("可") + " 20240507"));
+    // The second run of the day.
+    run.listDueReaders();
+    run.markAll();
+    EXPECT_EQ(run.markedCount(), onePerDay ? 0 : 1);
+  }
+}
+
+TEST_F(SendRunTest, CharacterCheckListsWhereEachUncarriableCharacterIsAndReplacesOnlyInTheMail) {
+  SmtpTestServer smtp;
+  story("00001", sj("第①話"), sj("##readername##様\r\n㈱クオル"));
+  story("00002", sj("お知らせ"), sj("名前なし"));
+  reader("00001", sj("髙橋"), "00001");
+  reader("00002", sj("﨑山"), "00002");  // story 2 puts no name in: not looked at
+  reader("00003", "", "00001");           // the default name goes in
+  run.listDueReaders();
+  MailSettings s = settings(smtp.port());
+  s.Nothing_UserName = sj("読者Ⅱ");
+  run.setSettings(s);
+  run.markAll();
+  CharacterCheck check = run.checkCharacters();
+  EXPECT_EQ(check.found, 4);
+  EXPECT_TRUE(check.allReplaceable);
+  EXPECT_EQ(check.report, sj("ストーリー1 件名 1行2列「①」 -> (1)\r\n"
+                             "ストーリー1 本文 2行1列「㈱」 -> (株)\r\n"
+                             "読者00001 名前 1行1列「髙」 -> 高\r\n"
+                             "読者名未設定時の名前 1行3列「Ⅱ」 -> II\r\n"));
+  // One reader's mail alone, as for a test mail.
+  EXPECT_TRUE(run.checkCharacters({1}).clean());
+
+  run.setReplaceUncarriable(true);
+  ASSERT_TRUE(run.run(recorder).completed);
+  ASSERT_TRUE(smtp.waitForMessages(3));
+  const std::string first = decoded(smtp.messages()[0]);
+  EXPECT_EQ(headerOf(first, "Subject"), "第(1)話") << first;
+  EXPECT_NE(first.find("高橋様\r\n(株)クオル"), std::string::npos) << first;
+  EXPECT_NE(decoded(smtp.messages()[2]).find("読者II様"), std::string::npos);
+  // The database keeps what the operator typed.
+  EXPECT_EQ(program.rows(Sql::storyByNo("00001"), {"SUBJECT"})[0][0].substr(0, 6), sj("第①話"));
+  EXPECT_EQ(trimRight(stored("00001")[4]), sj("髙橋"));
+
+  // A character without a usual substitute cannot be replaced.
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
+  story("00001", sj("第1話"), sj("纊"));
+  run.listDueReaders();
+  run.markAll();
+  check = run.checkCharacters();
+  EXPECT_FALSE(check.allReplaceable);
+  EXPECT_EQ(check.report.substr(0, check.report.find("\r\n")), sj("ストーリー1 本文 1行1列「纊」"));
+}
+
+TEST_F(SendRunTest, PreviewShowsExactlyWhatTheMailReaderDecodes) {
+  SmtpTestServer smtp;
+  // A name put in, a line wrapped at 20 bytes, half-width katakana widened on the way.
+  story("00001", sj("第1話 ｶﾀｶﾅ と 漢字"), sj("##readername##様\r\nこんにちは、ステップメールの第一回です。\r\nｶﾀｶﾅ"));
+  reader("00001", sj("山田　太郎"), "00001");
+  run.listDueReaders();
+  MailSettings s = settings(smtp.port());
+  s.Max_Moji = "20";
+  s.SenderName = sj("クオル 事務局");
+  run.setSettings(s);
+  const std::string preview = Sjis::toUtf8(run.previewText(0));
+  run.markAll();
+  ASSERT_TRUE(run.run(recorder).completed);
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail = decoded(smtp.messages()[0]);
+  const std::string body = mail.substr(mail.find("\n\n") + 2);
+  EXPECT_EQ(preview, "差出人: " + headerOf(mail, "From") + "\r\n宛先: " + headerOf(mail, "To") + "\r\n件名: " +
+                         headerOf(mail, "Subject") + "\r\n\r\n" + body)
+      << mail;
+  EXPECT_NE(body.find("カタカナ"), std::string::npos) << body;
+}
+
+TEST_F(SendRunTest, TestMailGoesToTheTypedAddressAndChangesNoReader) {
+  SmtpTestServer smtp;
+  story("00001", sj("第1話"), sj("##readername##様"));
+  reader("00001", sj("山田"), "00001");
+  run.listDueReaders();
+  run.setSettings(settings(smtp.port()));
+  ASSERT_TRUE(run.checkSettings().ready());
+  EXPECT_TRUE(run.sendTestMail(0, " tester@example.net ", recorder));
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const SmtpTestServer::Message m = smtp.messages()[0];
+  EXPECT_NE(m.envelope.find("\"rcpt_tos\": [\"tester@example.net\"]"), std::string::npos) << m.envelope;
+  const std::string mail = decoded(m);
+  EXPECT_EQ(headerOf(mail, "Subject"), "[テスト]第1話");
+  EXPECT_EQ(headerOf(mail, "To"), "tester@example.net");
+  EXPECT_NE(mail.find("山田様"), std::string::npos);
+  EXPECT_EQ(stored("00001")[0], "00001");
+  EXPECT_EQ(stored("00001")[2], "00000000");
+  EXPECT_EQ(marks(), std::vector<std::string>{""});
+  EXPECT_FALSE(std::filesystem::exists(program.file("SndMail.log")));
+}
+
+TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheWebScript) {
+  SmtpTestServer smtp;
+  story("00001", "s1", "b1");
+  reader("00012", "a", "00001");
+  // Without an unsubscribe URL: the mailto: address alone.
+  run.setSettings(settings(smtp.port()));
+  run.listDueReaders();
+  run.markAll();
+  ASSERT_TRUE(run.run(recorder).completed);
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  std::string mail = decoded(smtp.messages()[0]);
+  EXPECT_EQ(headerOf(mail, "List-Unsubscribe"), "<mailto:owner@example.com?subject=unsubscribe%2000012>") << mail;
+  EXPECT_EQ(headerOf(mail, "List-Unsubscribe-Post"), "");
+  EXPECT_FALSE(std::filesystem::exists(program.file(UnsubscribeLink::kSecretFile)));
+
+  // With the script's https address in the settings file: its link with the check code.
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[Mail]\r\nUnsubscribeUrl=https://www.example.jp/mail/unsubscribe.php\r\n");
+  run.setOptions(SendOptions::load(SettingsPaths{program.file("QuorMail.env"), {}, {}, {}}));
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
+  run.listDueReaders();
+  run.markAll();
+  ASSERT_TRUE(run.run(recorder).completed);
+  ASSERT_TRUE(smtp.waitForMessages(2));
+  mail = decoded(smtp.messages()[1]);
+  const std::string links = headerOf(mail, "List-Unsubscribe");
+  const std::string prefix = "<mailto:owner@example.com?subject=unsubscribe%2000012>, <https://www.example.jp/mail/";
+  ASSERT_EQ(links.substr(0, prefix.size()), prefix) << mail;
+  EXPECT_EQ(headerOf(mail, "List-Unsubscribe-Post"), "List-Unsubscribe=One-Click");
+  const std::string script = links.substr(prefix.size(), links.size() - prefix.size() - 1);
+  const std::string secret = TestProgram::readFile(program.file(UnsubscribeLink::kSecretFile));
+  EXPECT_EQ(script, "unsubscribe.php?id=00012&code=" + UnsubscribeLink::checkCode(trim(secret), "00012"));
+
+  // The mail client's one click, posted to the script with the program's secret beside it.
+  PhpTestServer web;
+  std::filesystem::copy_file(program.file(UnsubscribeLink::kSecretFile), web.docroot() + "/QuorMailSecret.env");
+  int status = 0;
+  web.post("/" + script, "List-Unsubscribe=One-Click", &status);
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(TestProgram::readFile(web.docroot() + "/canceldata.cgi").substr(0, 6), "00012\t");
 }

@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
@@ -22,6 +24,7 @@
 #include "core/Sjis.h"
 #include "core/Tables.h"
 #include "core/TextUtil.h"
+#include "sending/MailPreview.h"
 #include "sending/SendWindow.h"
 #include "settings/PasswordPrompt.h"
 #include "settings/SettingsFiles.h"
@@ -34,6 +37,11 @@
 namespace {
 
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The question before a run the operator started.
+QString confirmation(int readers, const char* stories) {
+  return QString::number(readers) + q("名の読者にメールを送信します。よろしいですか？\nストーリー番号: ") + q(stories);
+}
 
 // Answers every password prompt that shows, in turn: a typed password, or a cancel
 // when the answer is empty. Writes down each prompt's text.
@@ -183,9 +191,9 @@ TEST_F(SendWindowTest, ListsOnlyDueSendableReadersWithTheirMarks) {
   EXPECT_EQ(column(1), (std::vector<std::string>{sj("可"), sj("可")}));
   EXPECT_EQ(window->readerGrid()->rowCount(), 31);
   EXPECT_EQ(window->listedCountEdit()->text(), QStringLiteral("     2"));
-  EXPECT_EQ(window->readerGrid()->model()->headerData(10, Qt::Horizontal).toString(), q("登録日 "));
+  EXPECT_EQ(window->readerGrid()->model()->headerData(11, Qt::Horizontal).toString(), q("登録日 "));
   EXPECT_TRUE(window->startButton()->isEnabled());
-  EXPECT_EQ(window->endButton()->text(), q("終 了"));
+  EXPECT_EQ(window->endButton()->text(), q("F12 終 了"));
 
   window->markKey(1, QLatin1Char('1'));
   EXPECT_EQ(cell(0, 1), sj("  ○  "));
@@ -260,7 +268,7 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   window->markKey(2, QLatin1Char('1'));
   window->startButton()->click();
   EXPECT_TRUE(window->running());
-  EXPECT_EQ(window->endButton()->text(), q("中 断"));
+  EXPECT_EQ(window->endButton()->text(), q("F12 中 断"));
   EXPECT_FALSE(window->startButton()->isEnabled());
   EXPECT_FALSE(window->markAllButton()->isEnabled());
   window->waitForRun();
@@ -269,15 +277,15 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  済  "), sj("  済  "), ""}));
   EXPECT_EQ(column(1), (std::vector<std::string>{sj("可"), sj("全済"), sj("可")}));
   EXPECT_EQ(column(3), (std::vector<std::string>{"    2", "    3", "    1"}));
-  EXPECT_EQ(column(4), (std::vector<std::string>{"20240507", "20240507", "00000000"}));
+  EXPECT_EQ(column(5), (std::vector<std::string>{"20240507", "20240507", "00000000"}));
   EXPECT_EQ(window->progressLabel()->text(), q("2 / 2 送信済"));
   EXPECT_TRUE(window->successLabel()->isVisibleTo(window.get()));
   EXPECT_FALSE(window->errorLabel()->isVisibleTo(window.get()));
   EXPECT_FALSE(window->countdownLabel()->isVisibleTo(window.get()));
-  EXPECT_EQ(window->endButton()->text(), q("終 了"));
+  EXPECT_EQ(window->endButton()->text(), q("F12 終 了"));
   EXPECT_FALSE(window->running());
   EXPECT_EQ(nextStoryStored("00001"), "00002");
-  EXPECT_TRUE(boxes.shown().empty()) << boxes.lastText().toStdString();
+  EXPECT_EQ(boxes.texts(), std::vector<QString>{confirmation(2, "1, 2")});
   const std::string log = TestProgram::readFile(program.file("SndMail.log"));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
 }
@@ -290,10 +298,10 @@ TEST_F(SendWindowTest, RefusedConnectionShowsTheErrorBoxAndEndsTheRun) {
   open();
   window->markAllButton()->click();
   startAndWait();
-  ASSERT_EQ(boxes.shown().size(), 1u);
+  ASSERT_EQ(boxes.shown().size(), 2u);  // the confirmation, then the error
   EXPECT_TRUE(boxes.lastText().startsWith(q("QuickSend 失敗\r"))) << boxes.lastText().toStdString();
   EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("Connection refused"))) << boxes.lastText().toStdString();
-  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_EQ(boxes.shown()[1].icon, MsgIcon::Error);
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
   EXPECT_TRUE(window->errorLabel()->isVisibleTo(window.get()));
   EXPECT_FALSE(window->successLabel()->isVisibleTo(window.get()));
@@ -356,10 +364,10 @@ TEST_F(SendWindowTest, WindowKeepsAnsweringWhileTheServerStallsAndStopsOnRequest
   stalled.join();
   EXPECT_TRUE(clientLeft);
   EXPECT_EQ(ticksWhileWaiting, 5);
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("送信を中止しますか?"), q("送信を中止しますか?")}));
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{confirmation(1, "1"), q("送信を中止しますか?"), q("送信を中止しますか?")}));
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  中止  ")}));
   EXPECT_TRUE(window->errorLabel()->isVisibleTo(window.get()));
-  EXPECT_EQ(window->endButton()->text(), q("終 了"));
+  EXPECT_EQ(window->endButton()->text(), q("F12 終 了"));
   EXPECT_EQ(nextStoryStored("00001"), "00001");
 }
 
@@ -385,7 +393,7 @@ TEST_F(SendWindowTest, ClosingDuringARunStopsItAndThenCloses) {
   QApplication::processEvents();
   EXPECT_TRUE(stillShownAfterClose);  // the window waits for the run to end
   EXPECT_FALSE(window->isVisible());
-  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_EQ(boxes.texts(), std::vector<QString>{confirmation(1, "1")});
   EXPECT_EQ(nextStoryStored("00001"), "00001");
 }
 
@@ -425,7 +433,7 @@ TEST_F(SendWindowTest, TerminationSignalStopsTheRunBeforeTheProgramEnds) {
   stalled.join();
   EXPECT_TRUE(clientLeft);
   EXPECT_FALSE(runningWhenEnded);
-  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_EQ(boxes.texts(), std::vector<QString>{confirmation(2, "1")});
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  中止  "), sj("  ○  ")}));
   EXPECT_EQ(nextStoryStored("00001"), "00001");
 }
@@ -458,12 +466,13 @@ TEST_F(SendWindowTest, UnexpectedFailureOfTheRunShowsTheErrorBoxAndEndsReady) {
   // The story table goes away between the listing and the run: the run's query fails.
   program.exec(" DROP TABLE STORYLIST");
   startAndWait();
+  // The character check before the run reads the stories: it meets the failure first.
   ASSERT_EQ(boxes.shown().size(), 1u);
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
   EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("STORYLIST"))) << boxes.lastText().toStdString();
   EXPECT_FALSE(window->running());
   EXPECT_TRUE(window->errorLabel()->isVisibleTo(window.get()));
-  EXPECT_EQ(window->endButton()->text(), q("終 了"));
+  EXPECT_EQ(window->endButton()->text(), q("F12 終 了"));
   EXPECT_TRUE(smtp.messages().empty());
 }
 
@@ -476,6 +485,7 @@ TEST_F(SendWindowTest, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
   window->waitForRun();
   EXPECT_EQ(smtp.messages().size(), 1u);
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  済  ")}));
+  EXPECT_TRUE(boxes.shown().empty()) << "the chain asked: " << boxes.lastText().toStdString();
 
   window.reset();
   program.exec(" DELETE FROM USERLIST");
@@ -508,7 +518,7 @@ TEST_F(SendWindowTest, PasswordsAreAskedOnlyForWhatTheRunUses) {
     EXPECT_TRUE(answers.prompts.empty());
   }
   EXPECT_EQ(plain.messages().size(), 1u);
-  EXPECT_TRUE(boxes.shown().empty()) << boxes.lastText().toStdString();
+  EXPECT_EQ(boxes.texts(), std::vector<QString>{confirmation(1, "1")});
 
   // With SMTP login and its password not saved, the SMTP password is asked and used.
   TestCertificates::get();
@@ -538,7 +548,8 @@ TEST_F(SendWindowTest, PasswordsAreAskedOnlyForWhatTheRunUses) {
   ASSERT_TRUE(submission.waitForMessages(1));
   EXPECT_NE(submission.messages()[0].envelope.find("\"login\": \"quor\""), std::string::npos);
   EXPECT_EQ(nextStoryStored("00001"), "00002");
-  EXPECT_TRUE(boxes.shown().empty()) << boxes.lastText().toStdString();
+  // Asked before the cancelled password prompt, and again before the run.
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{confirmation(1, "1"), confirmation(1, "1"), confirmation(1, "1")}));
 
   // Saved: no prompt; a saved password that is blank opens the settings on the mail page.
   program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
@@ -560,4 +571,204 @@ TEST_F(SendWindowTest, PasswordsAreAskedOnlyForWhatTheRunUses) {
   EXPECT_EQ(settingsPageOpenedBy([&] { window->startButton()->click(); }), 1);
   EXPECT_EQ(boxes.lastText(), q("パスワードを設定して下さい。"));
   EXPECT_FALSE(window->running());
+}
+
+namespace {
+
+QString countsText(int due, int marked) {
+  return QString(q("送信対象 %1名　選択 %2名")).arg(due).arg(marked);
+}
+
+// A key typed into a control of the shown window.
+void pressKey(QWidget* w, int key) {
+  w->window()->show();
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+}
+
+}  // namespace
+
+TEST_F(SendWindowTest, CountsFollowEveryMarkAndF1AsksBeforeAnythingIsSent) {
+  SmtpTestServer smtp;
+  settings("", smtp.port());
+  story("00001");
+  story("00002");
+  reader("00001", "a", "00001");
+  reader("00002", "b", "00002");
+  reader("00003", "c", "00001");
+  open();
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 0));
+  window->markKey(1, QLatin1Char('1'));
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 1));
+  window->markAllButton()->click();
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 3));
+  window->markKey(3, QLatin1Char('0'));
+  EXPECT_EQ(window->countsLabel()->text(), countsText(3, 2));
+
+  // "No" sends nothing and leaves the window ready.
+  boxes.queueAnswer(MsgResult::No);
+  pressKey(window->readerGrid(), Qt::Key_F1);
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.lastText(), confirmation(2, "1, 2"));
+  EXPECT_EQ(boxes.shown()[0].buttons, MsgButtons::YesNo);
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Question);
+  EXPECT_FALSE(window->running());
+  EXPECT_TRUE(window->startButton()->isEnabled());
+
+  pressKey(window->readerGrid(), Qt::Key_F1);  // answered "Yes", the default
+  window->waitForRun();
+  EXPECT_EQ(smtp.messages().size(), 2u);
+  EXPECT_EQ(column(0), (std::vector<std::string>{sj("  済  "), sj("  済  "), ""}));
+  // Reader 1 is due story 2 at once, reader 2 has had every story, reader 3 was left out.
+  EXPECT_EQ(window->countsLabel()->text(), countsText(2, 0));
+}
+
+TEST_F(SendWindowTest, IntervalsShowTheDueDateAndReadersNotDueCannotBeMarked) {
+  settings("", 25);
+  story("00001");
+  story("00002");
+  program.exec(" UPDATE STORYLIST SET INTERVALDAYS = 10");
+  reader("00001", "a", "00001");  // registered 20240101
+  reader("00002", "b", "00002");
+  program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240501' WHERE ID = '00002'");
+  open();
+  EXPECT_EQ(window->readerGrid()->model()->headerData(4, Qt::Horizontal).toString(), q("次回送信日"));
+  EXPECT_EQ(column(4), (std::vector<std::string>{"20240111", "20240511"}));
+  EXPECT_EQ(column(1), (std::vector<std::string>{sj("可"), sj("待機")}));
+  window->markKey(2, QLatin1Char('1'));
+  EXPECT_EQ(cell(0, 2), "");
+  window->markAllButton()->click();
+  EXPECT_EQ(column(0), (std::vector<std::string>{sj("  ○  "), ""}));
+  EXPECT_EQ(window->countsLabel()->text(), countsText(1, 1));
+
+  // No settings file: a new installation sends one mail a day.
+  std::filesystem::remove(program.file("QuorMail.env"));
+  program.exec(" UPDATE STORYLIST SET INTERVALDAYS = NULL");
+  program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240507'");
+  open();
+  EXPECT_EQ(column(1), (std::vector<std::string>{sj("待機"), sj("待機")}));
+  EXPECT_EQ(column(4), (std::vector<std::string>{"20240508", "20240508"}));
+}
+
+TEST_F(SendWindowTest, PreviewShowsTheSelectedReadersMailAsItArrives) {
+  SmtpTestServer smtp;
+  settings("SenderName=" + sj("クオル 事務局") + "\r\nMax_Moji=20\r\n", smtp.port());
+  writeStory(program.sql(), StoryRow{"00001", sj("第1話 ご挨拶"),
+                                     sj("##readername##様\r\nこんにちは、ステップメールの第一回です。")});
+  reader("00001", sj("山田"), "00001");
+  reader("00002", sj("鈴木"), "00001");
+  open();
+  window->readerGrid()->setRow(2);
+  pressKey(window->readerGrid(), Qt::Key_F3);
+  ASSERT_NE(window->preview(), nullptr);
+  EXPECT_TRUE(window->preview()->isVisible());
+  EXPECT_TRUE(window->preview()->textView()->isReadOnly());
+  const std::string preview = window->preview()->text().toStdString();
+  EXPECT_NE(preview.find("鈴木様"), std::string::npos) << preview;
+
+  window->markKey(2, QLatin1Char('1'));
+  startAndWait();
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail =
+      runCommand(std::string(kPython) + " " QUORMAIL_SOURCE_DIR "/tests/support/decode_mail.py " +
+                 smtp.messages()[0].emlPath);
+  const auto header = [&](const std::string& name) {
+    const std::size_t at = mail.find("\n" + name + ": ") + name.size() + 3;
+    return mail.substr(at, mail.find('\n', at) - at);
+  };
+  std::string body = mail.substr(mail.find("\n\n") + 2);
+  body.erase(std::remove(body.begin(), body.end(), '\r'), body.end());
+  EXPECT_EQ(preview, "差出人: " + header("From") + "\n宛先: " + header("To") + "\n件名: " + header("Subject") +
+                         "\n\n" + body);
+}
+
+TEST_F(SendWindowTest, TestMailGoesToTheTypedAddressAndLeavesTheReaderAsItWas) {
+  SmtpTestServer smtp;
+  settings("", smtp.port());
+  story("00001");
+  reader("00001", "a", "00001");
+  open();
+  // Cancelled, and then an address that is none: nothing is sent.
+  window->testMailButton()->click();
+  ASSERT_EQ(boxes.textRequests.size(), 1u);
+  EXPECT_TRUE(boxes.textRequests[0].endsWith(QStringLiteral("|owner@example.com"))) << boxes.textRequests[0].toStdString();
+  boxes.queueText(q("テスト"));
+  window->testMailButton()->click();
+  EXPECT_EQ(boxes.lastText(), q("テストメールの送信先メールアドレスに誤りがあります。"));
+
+  boxes.queueText(QStringLiteral("tester@example.net"));
+  pressKey(window->readerGrid(), Qt::Key_F4);
+  EXPECT_TRUE(window->running());
+  window->waitForRun();
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  EXPECT_NE(smtp.messages()[0].envelope.find("tester@example.net"), std::string::npos);
+  EXPECT_EQ(boxes.lastText(), q("テストメールを送信しました。\n送信先: tester@example.net"));
+  EXPECT_EQ(nextStoryStored("00001"), "00001");
+  EXPECT_FALSE(std::filesystem::exists(program.file("SndMail.log")));
+  EXPECT_EQ(column(0), std::vector<std::string>{""});
+  EXPECT_TRUE(window->startButton()->isEnabled());
+  EXPECT_TRUE(window->testMailButton()->isEnabled());
+  EXPECT_EQ(window->endButton()->text(), q("F12 終 了"));
+  EXPECT_FALSE(window->successLabel()->isVisibleTo(window.get()));
+}
+
+TEST_F(SendWindowTest, UncarriableCharactersAreListedAndReplacedOnlyWithTheOperatorsWord) {
+  SmtpTestServer smtp;
+  settings("", smtp.port());
+  writeStory(program.sql(), StoryRow{"00001", sj("第①話"), sj("##readername##様")});
+  reader("00001", sj("髙橋"), "00001");
+  const QString question = q("ISO-2022-JPのメールで送れない文字があります。\n\n"
+                             "ストーリー1 件名 1行2列「①」 -> (1)\n読者00001 名前 1行1列「髙」 -> 高\n\n"
+                             "代替文字に置き換えて送信しますか？\n（置き換えるのは今回のメールだけで、"
+                             "登録内容は変わりません。いいえ: 送信を中止します）");
+  open();
+  window->markAllButton()->click();
+  boxes.queueAnswer(MsgResult::No);
+  window->startButton()->click();
+  EXPECT_EQ(boxes.texts(), std::vector<QString>{question});
+  EXPECT_FALSE(window->running());
+
+  startAndWait();  // "Yes" replaces, then the run is confirmed
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{question, question, confirmation(1, "1")}));
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail = TestProgram::readFile(smtp.messages()[0].emlPath);
+  EXPECT_EQ(mail.find('?' + std::string("\n")), std::string::npos);
+  EXPECT_EQ(nextStoryStored("00001"), "00002");
+
+  // A character without a substitute stops the run; so does any in the chain, which never asks.
+  boxes.clear();
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001', NAME = '" + sj("纊") + "'");
+  open();
+  window->markAllButton()->click();
+  window->startButton()->click();
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_TRUE(boxes.lastText().contains(q("読者00001 名前 1行1列「纊」\n"))) << boxes.lastText().toStdString();
+  EXPECT_FALSE(window->running());
+  boxes.clear();
+  program.exec(" UPDATE USERLIST SET NAME = '" + sj("髙橋") + "'");
+  open(0);
+  window->waitForRun();
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_EQ(smtp.messages().size(), 1u);
+  EXPECT_TRUE(window->errorLabel()->isVisibleTo(window.get()));
+}
+
+TEST_F(SendWindowTest, WindowIs858PixelsWideAndEveryBarButtonShowsItsKey) {
+  settings("", 25);
+  open();
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(window->width(), 858);
+  int key = 1;
+  for (QPushButton* b : window->functionButtons()) {
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(b->text().startsWith(QStringLiteral("F")) &&
+                b->text().contains(QString::number(key)))
+        << b->text().toStdString();
+    // The caption fits its button.
+    EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 8, b->width()) << b->text().toStdString();
+    ++key;
+  }
 }

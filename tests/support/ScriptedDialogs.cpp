@@ -42,3 +42,11 @@ QString ScriptedDialogs::chooseFolder(const QString& title, const QString& dir) 
   fileRequests.push_back(title + "|" + dir);
   return nextFile();
 }
+
+std::optional<QString> ScriptedDialogs::askText(const QString& title, const QString& label, const QString& initial) {
+  textRequests.push_back(title + "|" + label + "|" + initial);
+  if (m_texts.empty()) return std::nullopt;
+  QString text = m_texts.front();
+  m_texts.pop_front();
+  return text;
+}

@@ -22,6 +22,8 @@ class ScriptedDialogs : public Dialogs {
 
   void queueAnswer(MsgResult answer) { m_answers.push_back(answer); }
   void queueFile(const QString& path) { m_files.push_back(path); }
+  // The next text question's answer; with none queued it is cancelled.
+  void queueText(const QString& text) { m_texts.push_back(text); }
   // Runs while a box is "open": a test can act in the middle of a modal run.
   std::function<void(const Shown&)> onMessage;
 
@@ -35,13 +37,17 @@ class ScriptedDialogs : public Dialogs {
   QString saveFile(const QString& title, const QString& dir, const QString& fileName,
                    const QString& filter) override;
   QString chooseFolder(const QString& title, const QString& dir) override;
+  std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override;
 
   // What the file dialogs were asked with (title, dir or suggested name).
   std::vector<QString> fileRequests;
+  // What the text questions were asked with (title, label, initial text).
+  std::vector<QString> textRequests;
 
  private:
   QString nextFile();
   std::vector<Shown> m_shown;
   std::deque<MsgResult> m_answers;
   std::deque<QString> m_files;
+  std::deque<QString> m_texts;
 };
