@@ -10,6 +10,7 @@
 
 #include "core/PrivateFile.h"
 #include "core/TextUtil.h"
+#include "settings/SettingsFiles.h"
 
 namespace UnsubscribeLink {
 
@@ -52,11 +53,7 @@ std::string url(const std::string& base, const std::string& secret, const std::s
 }
 
 bool usableUrl(const std::string& base) {
-  const std::string b = trim(base);
-  if (b.compare(0, 8, "https://") != 0 || b.size() <= 8) return false;
-  for (unsigned char c : b)
-    if (c <= 0x20 || c >= 0x7F || c == '<' || c == '>' || c == '"') return false;
-  return true;
+  return checkUnsubscribeUrl(trim(base)) == UnsubscribeUrlProblem::None;
 }
 
 std::string listUnsubscribe(const std::string& senderAddress, const std::string& readerId,

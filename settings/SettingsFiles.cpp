@@ -154,7 +154,8 @@ UnsubscribeUrlProblem checkUnsubscribeUrl(const std::string& url) {
   for (const char ch : url) {
     const auto c = static_cast<unsigned char>(ch);
     if (c >= 0x80) return UnsubscribeUrlProblem::NotAscii;
-    if (c <= 0x20 || c == 0x7F) return UnsubscribeUrlProblem::BlankOrControl;
+    // Angle brackets and quotes would end the address inside the mail header.
+    if (c <= 0x20 || c == 0x7F || c == '<' || c == '>' || c == '"') return UnsubscribeUrlProblem::BlankOrControl;
   }
   return UnsubscribeUrlProblem::None;
 }

@@ -598,7 +598,7 @@ bool SettingsWindow::checkUnsubscribeUrlField() {
     case UnsubscribeUrlProblem::NotHttps:
       return fail(unsubscribeUrlEdit, QStringLiteral("配信停止URLはhttps://で始まるアドレスを入力して下さい。"));
     case UnsubscribeUrlProblem::BlankOrControl:
-      return fail(unsubscribeUrlEdit, QStringLiteral("配信停止URLに空白や制御文字があります。\r\r空白を除いて入力して下さい。"));
+      return fail(unsubscribeUrlEdit, QStringLiteral("配信停止URLに空白や使えない文字（制御文字、<、>、\"）があります。\r\r取り除いて入力して下さい。"));
     case UnsubscribeUrlProblem::NotAscii:
       return fail(unsubscribeUrlEdit, QStringLiteral("配信停止URLに全角文字があります。\r\r半角文字で入力して下さい。"));
   }

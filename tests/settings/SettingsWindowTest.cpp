@@ -196,7 +196,7 @@ TEST_F(SettingsWindowTest, FullCheckStopsAtTheFirstFailingFieldInOrder) {
       {[&] { w.lineWidthEdit->setText("0"); }, "文字数に誤りがあります。", 1, w.lineWidthEdit},
       {[&] { w.unsubscribeUrlEdit->setText("http://example.com/u.php"); }, "配信停止URLはhttps://で始まるアドレスを入力して下さい。", 1, w.unsubscribeUrlEdit},
       {[&] { w.unsubscribeUrlEdit->setText("https://"); }, "配信停止URLはhttps://で始まるアドレスを入力して下さい。", 1, w.unsubscribeUrlEdit},
-      {[&] { w.unsubscribeUrlEdit->setText("https://example.com/a b"); }, "配信停止URLに空白や制御文字があります。\r\r空白を除いて入力して下さい。", 1, w.unsubscribeUrlEdit},
+      {[&] { w.unsubscribeUrlEdit->setText("https://example.com/a b"); }, "配信停止URLに空白や使えない文字（制御文字、<、>、\"）があります。\r\r取り除いて入力して下さい。", 1, w.unsubscribeUrlEdit},
       {[&] { w.unsubscribeUrlEdit->setText(q("https://example.com/停止")); }, "配信停止URLに全角文字があります。\r\r半角文字で入力して下さい。", 1, w.unsubscribeUrlEdit},
   };
   for (const Case& c : cases) {
