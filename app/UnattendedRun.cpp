@@ -146,15 +146,21 @@ int UnattendedRun::send(bool dryRun) {
     for (q.first(); !q.eof(); q.next())
       subjects[toIntOr(trim(q.fieldByName("STORYNO")), 0)] = trimRight(charCopy(q.fieldByName("SUBJECT"), 1, 200));
     q.close();
+    // Subjects converted once; the lines go out together (one write, not one a reader).
+    std::map<int, std::string> shown;
+    for (const auto& [no, subject] : subjects) shown[no] = Sjis::toUtf8(subject);
+    const std::string missing = "(ストーリーなし)";
+    std::string listing;
     int count = 0;
     for (const DueReader& r : run.readers()) {
       if (!r.marked()) continue;
       const int story = toIntOr(trim(r.nextStory), 0);
-      const auto found = subjects.find(story);
-      line(zeroFill(trim(r.id), 5) + "\t" + std::to_string(story) + "\t" + trim(r.address) + "\t" +
-           (found == subjects.end() ? u8("(ストーリーなし)") : found->second));
+      const auto found = shown.find(story);
+      listing += zeroFill(trim(r.id), 5) + "\t" + std::to_string(story) + "\t" + Sjis::toUtf8(trim(r.address)) +
+                 "\t" + (found == shown.end() ? missing : found->second) + "\n";
       ++count;
     }
+    m_out << listing;
     line(u8("送信予定: ") + std::to_string(count) + u8(" 名 (送信していません)"));
     return kDone;
   }

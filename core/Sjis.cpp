@@ -40,6 +40,10 @@ std::string fromPath(const std::filesystem::path& path) {
 
 std::string fromUtf8(const std::string& utf8) { return fromQ(QString::fromStdString(utf8)); }
 
-std::string toUtf8(const std::string& cp932) { return toQ(cp932).toStdString(); }
+std::string toUtf8(const std::string& cp932) {
+  for (char c : cp932)
+    if (static_cast<unsigned char>(c) >= 0x80) return toQ(cp932).toStdString();
+  return cp932;  // plain ASCII reads the same in both
+}
 
 }  // namespace Sjis
