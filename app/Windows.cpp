@@ -44,14 +44,14 @@ QStringList incompleteSettingsPages(const AppContext& ctx) {
   QStringList pages;
   try {
     const FtpSettings ftp = loadFtpSettings(paths);
-    if (anyEmpty({&ftp.FTP_HOST_ADR, &ftp.FTP_USER, &ftp.FTP_HOST_PATH, &ftp.FTP_LOCAL_PATH}))
+    if (anyEmpty({&ftp.host, &ftp.user, &ftp.hostFolder, &ftp.localFolder}))
       pages << QStringLiteral("FTPの設定");
   } catch (const std::exception&) {
     pages << QStringLiteral("FTPの設定");  // an unreadable password file: the page needs a look
   }
   try {
     const MailSettings mail = loadMailSettings(paths);
-    if (anyEmpty({&mail.Smtp, &mail.MailAdress})) pages << QStringLiteral("メール設定");
+    if (anyEmpty({&mail.smtpServer, &mail.senderAddress})) pages << QStringLiteral("メール設定");
   } catch (const std::exception&) {
     pages << QStringLiteral("メール設定");
   }

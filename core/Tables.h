@@ -5,14 +5,14 @@ class Statement;
 
 // A reader of USERLIST: the 14 text columns in table order.
 struct ReaderRow {
-  std::string ID, MAILADDRESS, TOUROKUDATE, TOUROKUTIME, NAME, SYORIKBN, NEXTSTORY, SNDFASTDATE, SNDFASTTIME,
-      SNDLASTDATE, SNDLASTTIME, BIKO1, BIKO2, BIKO3;
+  std::string id, address, registeredDate, registeredTime, name, status, nextStory, firstSentDate, firstSentTime,
+      lastSentDate, lastSentTime, note1, note2, note3;
 };
 
 // A story mail of STORYLIST. intervalDays: days after the reader's previous mail before
 // this one is due (INTERVALDAYS; NULL reads as 0).
 struct StoryRow {
-  std::string STORYNO, SUBJECT, STORY;
+  std::string number, subject, body;
   int intervalDays = 0;
 };
 

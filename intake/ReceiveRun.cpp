@@ -70,20 +70,20 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_stamp = Clock::nowStamp();
   m_log.write(text("開始"));
 
-  m_hostFolder = settings.FTP_HOST_PATH;
-  m_localFolder = settings.FTP_LOCAL_PATH;
-  m_hostFile = hostFileOf(settings.FTP_HOST_PATH);
-  m_download = localFile(settings.FTP_LOCAL_PATH, kDataFile);
-  m_placeholder = localFile(settings.FTP_LOCAL_PATH, kPlaceholder);
-  m_ftp->host = settings.FTP_HOST_ADR;
+  m_hostFolder = settings.hostFolder;
+  m_localFolder = settings.localFolder;
+  m_hostFile = hostFileOf(settings.hostFolder);
+  m_download = localFile(settings.localFolder, kDataFile);
+  m_placeholder = localFile(settings.localFolder, kPlaceholder);
+  m_ftp->host = settings.host;
   m_ftp->port = port;
-  m_ftp->user = settings.FTP_USER;
+  m_ftp->user = settings.user;
   m_ftp->password = settings.password;
   m_ftp->passive = settings.passive();
   m_ftp->useTls = settings.useTls();
   m_ftp->setStopFlag(&m_stop);
 
-  m_record = BackupRecord(Sjis::toPath(settings.FTP_LOCAL_PATH));
+  m_record = BackupRecord(Sjis::toPath(settings.localFolder));
 
   IntakeReport report;
   importOwedBackups(report);

@@ -275,10 +275,10 @@ void StoryWindow::lookUp() {
 }
 
 void StoryWindow::showMail(const StoryRow& row) {
-  setNumberText(zeroSuppress(row.STORYNO));
-  subjectEdit->setText(Sjis::toQ(row.SUBJECT));
+  setNumberText(zeroSuppress(row.number));
+  subjectEdit->setText(Sjis::toQ(row.subject));
   intervalEdit->setText(QString::number(row.intervalDays));
-  bodyEdit->setPlainText(memoText(row.STORY));
+  bodyEdit->setPlainText(memoText(row.body));
 }
 
 int StoryWindow::intervalDays() const { return toIntOr(trim(Sjis::fromQ(intervalEdit->text())), 0); }

@@ -9,7 +9,7 @@ SendOptions SendOptions::load(const SettingsPaths& paths) {
   const MailSettings mail = loadMailSettings(paths);
   SendOptions o;
   o.onePerDay = mail.onePerDay();
-  if (mail.hasUnsubscribeUrl()) o.unsubscribeUrl = trim(mail.UnsubscribeUrl);
+  if (mail.hasUnsubscribeUrl()) o.unsubscribeUrl = trim(mail.unsubscribeUrl);
   o.secretFile = paths.env.parent_path() / UnsubscribeLink::kSecretFile;
   return o;
 }

@@ -97,23 +97,23 @@ void SendRun::listDueReaders() {
   q.open();
   while (!q.eof()) {
     ReaderRow r = readReader(q, 50);
-    const bool sendable = toIntOr(trim(r.SYORIKBN.substr(0, 2)), 0) == 1;
-    if (sendable && toIntOr(trim(r.NEXTSTORY.substr(0, 5)), 0) <= m_lastStory) {
+    const bool sendable = toIntOr(trim(r.status.substr(0, 2)), 0) == 1;
+    if (sendable && toIntOr(trim(r.nextStory.substr(0, 5)), 0) <= m_lastStory) {
       DueReader d;
-      d.id = zeroSuppress(r.ID);
-      d.nextStory = zeroSuppress(r.NEXTSTORY);
-      d.lastSentDate = std::move(r.SNDLASTDATE);
-      d.lastSentTime = std::move(r.SNDLASTTIME);
-      d.name = std::move(r.NAME);
-      d.address = std::move(r.MAILADDRESS);
-      d.firstSentDate = std::move(r.SNDFASTDATE);
-      d.firstSentTime = std::move(r.SNDFASTTIME);
-      d.registeredDate = std::move(r.TOUROKUDATE);
-      d.registeredTime = std::move(r.TOUROKUTIME);
-      d.note1 = std::move(r.BIKO1);
-      d.note2 = std::move(r.BIKO2);
-      d.note3 = std::move(r.BIKO3);
-      d.eligibility = toIntOr(r.SYORIKBN.substr(0, 2), -1) == 0 ? Eligibility::notEligible : decideEligibility(d);
+      d.id = zeroSuppress(r.id);
+      d.nextStory = zeroSuppress(r.nextStory);
+      d.lastSentDate = std::move(r.lastSentDate);
+      d.lastSentTime = std::move(r.lastSentTime);
+      d.name = std::move(r.name);
+      d.address = std::move(r.address);
+      d.firstSentDate = std::move(r.firstSentDate);
+      d.firstSentTime = std::move(r.firstSentTime);
+      d.registeredDate = std::move(r.registeredDate);
+      d.registeredTime = std::move(r.registeredTime);
+      d.note1 = std::move(r.note1);
+      d.note2 = std::move(r.note2);
+      d.note3 = std::move(r.note3);
+      d.eligibility = toIntOr(r.status.substr(0, 2), -1) == 0 ? Eligibility::notEligible : decideEligibility(d);
       m_readers.push_back(std::move(d));
     }
     q.next();
@@ -182,39 +182,39 @@ StartCheck SendRun::checkSettings() {
   auto problem = [](Outcome outcome, const char* message) { return StartCheck{outcome, u8(message)}; };
   const Outcome settings = Outcome::settingsProblem;
   MailSettings& s = m_settings;
-  s.Smtp = trim(s.Smtp);
-  if (s.Smtp.empty()) return problem(settings, "SMTPｻｰﾊﾞ名が設定されていません。");
-  if (!isHalfWidth(s.Smtp)) return problem(settings, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  s.smtpServer = trim(s.smtpServer);
+  if (s.smtpServer.empty()) return problem(settings, "SMTPｻｰﾊﾞ名が設定されていません。");
+  if (!isHalfWidth(s.smtpServer)) return problem(settings, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
   // A port beyond 16 bits would be cut to another port by the socket call.
-  if (s.SMTPPORT < 1 || s.SMTPPORT > 65535) return problem(settings, "SMTPポート番号に誤りがあります。");
-  s.MailAdress = trim(s.MailAdress);
-  if (s.MailAdress.empty()) return problem(settings, "メールアドレスが設定されていません。");
-  if (!isHalfWidth(s.MailAdress))
+  if (s.smtpPort < 1 || s.smtpPort > 65535) return problem(settings, "SMTPポート番号に誤りがあります。");
+  s.senderAddress = trim(s.senderAddress);
+  if (s.senderAddress.empty()) return problem(settings, "メールアドレスが設定されていません。");
+  if (!isHalfWidth(s.senderAddress))
     return problem(settings, "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。");
-  if (s.SmtpSecurity < 0 || s.SmtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
+  if (s.smtpSecurity < 0 || s.smtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
   if (s.smtpLogin()) {
-    s.SmtpUser = trim(s.SmtpUser);
-    if (s.SmtpUser.empty()) return problem(settings, "SMTPユーザ名を設定して下さい。");
-    if (!isHalfWidth(s.SmtpUser))
+    s.smtpUser = trim(s.smtpUser);
+    if (s.smtpUser.empty()) return problem(settings, "SMTPユーザ名を設定して下さい。");
+    if (!isHalfWidth(s.smtpUser))
       return problem(settings, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。");
   }
-  s.Mail1_Wait_Second = trim(s.Mail1_Wait_Second);
-  if (s.Mail1_Wait_Second.empty()) return problem(settings, "秒数を入力して下さい。");
-  if (toIntOr(s.Mail1_Wait_Second, -1) == -1) return problem(settings, "秒数に誤りがあります。");
+  s.waitSeconds = trim(s.waitSeconds);
+  if (s.waitSeconds.empty()) return problem(settings, "秒数を入力して下さい。");
+  if (toIntOr(s.waitSeconds, -1) == -1) return problem(settings, "秒数に誤りがあります。");
   if (s.popBeforeSmtp()) {
-    if (trim(s.Pop_Saver).empty()) return problem(settings, "POP3ｻｰﾊﾞ名を設定して下さい。");
-    if (!isHalfWidth(s.Pop_Saver))
+    if (trim(s.popServer).empty()) return problem(settings, "POP3ｻｰﾊﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.popServer))
       return problem(settings, "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
-    s.Pop_UsrName = trim(s.Pop_UsrName);
-    if (s.Pop_UsrName.empty()) return problem(settings, "POP3ﾕｰｻﾞ名を設定して下さい。");
-    if (!isHalfWidth(s.Pop_UsrName))
+    s.popUser = trim(s.popUser);
+    if (s.popUser.empty()) return problem(settings, "POP3ﾕｰｻﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.popUser))
       return problem(settings, "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
-    s.Pop_After_Snd_Second = trim(s.Pop_After_Snd_Second);
-    if (s.Pop_After_Snd_Second.empty()) return problem(settings, "秒数を設定して下さい。");
+    s.popWaitSeconds = trim(s.popWaitSeconds);
+    if (s.popWaitSeconds.empty()) return problem(settings, "秒数を設定して下さい。");
   }
-  s.Max_Moji = trim(s.Max_Moji);
-  if (s.Max_Moji.empty()) return problem(settings, "文字数を設定して下さい。");
-  if (toIntOr(s.Max_Moji, 0) == 0) return problem(settings, "文字数に誤りがあります。");
+  s.lineWidth = trim(s.lineWidth);
+  if (s.lineWidth.empty()) return problem(settings, "文字数を設定して下さい。");
+  if (toIntOr(s.lineWidth, 0) == 0) return problem(settings, "文字数に誤りがあります。");
   return {};
 }
 
@@ -247,7 +247,7 @@ SendReport SendRun::run(SendListener& listener) {
       const bool loggedIn = logInForSmtp(listener);
       setMark(listener, i, loggedIn ? SendMark::marked : SendMark::failed);
       listener.idle();
-      waitSeconds(listener, 1, toIntOr(trim(m_settings.Pop_After_Snd_Second), 0));
+      waitSeconds(listener, 1, toIntOr(trim(m_settings.popWaitSeconds), 0));
     }
     listener.connectionStatus("", "");
     if (carryingOn()) {
@@ -267,7 +267,7 @@ SendReport SendRun::run(SendListener& listener) {
     listener.connectionStatus("", "");
     listener.idle();
     if (handled < marked && carryingOn())
-      waitSeconds(listener, popFirst ? 2 : 1, toIntOr(trim(m_settings.Mail1_Wait_Second), 10));
+      waitSeconds(listener, popFirst ? 2 : 1, toIntOr(trim(m_settings.waitSeconds), 10));
   }
   listener.progress(m_sent, marked);
   listener.idle();
@@ -275,16 +275,16 @@ SendReport SendRun::run(SendListener& listener) {
 }
 
 void SendRun::pause(int ms) {
-  const std::uint64_t until = Clock::GetTickCount() + static_cast<std::uint64_t>(std::max(ms, 0));
-  for (std::uint64_t now = Clock::GetTickCount(); now < until && carryingOn(); now = Clock::GetTickCount())
+  const std::uint64_t until = Clock::tickMs() + static_cast<std::uint64_t>(std::max(ms, 0));
+  for (std::uint64_t now = Clock::tickMs(); now < until && carryingOn(); now = Clock::tickMs())
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint64_t>(until - now, kStopCheckMs)));
 }
 
 void SendRun::waitSeconds(SendListener& listener, int kind, int seconds) {
-  const std::uint64_t start = Clock::GetTickCount();
+  const std::uint64_t start = Clock::tickMs();
   for (int elapsed = 1; carryingOn(); ++elapsed) {
     const std::uint64_t tick = start + 1000u * static_cast<std::uint64_t>(elapsed);
-    const std::uint64_t now = Clock::GetTickCount();
+    const std::uint64_t now = Clock::tickMs();
     if (tick > now) pause(static_cast<int>(tick - now));
     if (!carryingOn() || elapsed >= seconds) return;
     listener.countdown(countdownText(kind, seconds - elapsed));
@@ -304,9 +304,9 @@ bool SendRun::logInForSmtp(SendListener& listener) {
                                              "接続解除", "通知メッセージを生成中"};
   listener.loggingIn();
   Pop3Client& pop = *m_pop3;
-  pop.host = trim(m_settings.Pop_Saver);
+  pop.host = trim(m_settings.popServer);
   pop.port = m_pop3Port;
-  pop.user = m_settings.Pop_UsrName;
+  pop.user = m_settings.popUser;
   pop.password = m_settings.password;
   pop.onStatus = [&listener](TcpConnection&, ConnectionStatus status, const std::string& text) {
     const int n = static_cast<int>(status);
@@ -363,13 +363,13 @@ ComposedMail SendRun::composeMail(std::size_t index) {
   mail.story = toIntOr(trim(reader.nextStory), 0);
   mail.readerId = zeroFill(trim(reader.id), 5);
   mail.recipient = trim(reader.address);
-  mail.senderAddress = trim(m_settings.MailAdress);
+  mail.senderAddress = trim(m_settings.senderAddress);
   StoryText story = readStory(mail.story);
   if (!story.found) return mail;
   mail.found = true;
   std::string name = reader.name;
-  std::string defaultName = m_settings.Nothing_UserName;
-  std::string senderName = trim(m_settings.SenderName);
+  std::string defaultName = m_settings.defaultReaderName;
+  std::string senderName = trim(m_settings.senderName);
   if (m_replaceUncarriable) {
     for (std::string* text : {&story.subject, &story.body, &name, &defaultName, &senderName})
       *text = JisCoverage::replaceWithSubstitutes(*text);
@@ -378,7 +378,7 @@ ComposedMail SendRun::composeMail(std::size_t index) {
   // blanks between Japanese words, which separate encoded words would lose.
   mail.subject = cutAtInvalidChar(story.subject);
   mail.senderName = cutAtInvalidChar(senderName);
-  mail.body = composeBody(name, defaultName, story.body, toIntOr(trim(m_settings.Max_Moji), 80));
+  mail.body = composeBody(name, defaultName, story.body, toIntOr(trim(m_settings.lineWidth), 80));
   return mail;
 }
 
@@ -422,11 +422,11 @@ bool SendRun::deliver(const ComposedMail& mail, SendListener& listener) {
   bool accepted = false;
   try {
     const std::unique_ptr<MailMessage> message = buildMessage(mail);
-    m_smtp->host = trim(m_settings.Smtp);
-    m_smtp->port = m_settings.SMTPPORT;
-    m_smtp->security = static_cast<SmtpSecurity>(m_settings.SmtpSecurity);
+    m_smtp->host = trim(m_settings.smtpServer);
+    m_smtp->port = m_settings.smtpPort;
+    m_smtp->security = static_cast<SmtpSecurity>(m_settings.smtpSecurity);
     m_smtp->setAuthenticationType(m_settings.smtpLogin() ? AuthenticationType::atLogin : AuthenticationType::atNone);
-    m_smtp->user = m_settings.SmtpUser;
+    m_smtp->user = m_settings.smtpUser;
     m_smtp->password = m_settings.smtpPassword;
     m_smtp->connect(-1);
     try {
@@ -466,7 +466,7 @@ bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendLi
     const bool loggedIn = logInForSmtp(listener);
     listener.idle();
     if (!loggedIn) return false;
-    waitSeconds(listener, 1, toIntOr(trim(m_settings.Pop_After_Snd_Second), 0));
+    waitSeconds(listener, 1, toIntOr(trim(m_settings.popWaitSeconds), 0));
     if (!carryingOn()) return false;
   }
   const bool sent = deliver(mail, listener);
@@ -495,7 +495,7 @@ CharacterCheck SendRun::checkCharacters(const std::vector<std::size_t>& indexes)
       if (reported++ < kReportedCharacters) check.report += where + " " + JisCoverage::describe({f});
     }
   };
-  add(u8("差出人名"), trim(m_settings.SenderName));
+  add(u8("差出人名"), trim(m_settings.senderName));
   // The stories in number order, each once; then the names put into their bodies.
   std::map<int, bool> namedStories;  // story -> its body takes the reader's name
   for (std::size_t index : indexes)
@@ -518,7 +518,7 @@ CharacterCheck SendRun::checkCharacters(const std::vector<std::size_t>& indexes)
     else
       add(u8("読者") + zeroFill(trim(r.id), 5) + u8(" 名前"), name);
   }
-  if (defaultNameUsed) add(u8("読者名未設定時の名前"), m_settings.Nothing_UserName);
+  if (defaultNameUsed) add(u8("読者名未設定時の名前"), m_settings.defaultReaderName);
   if (reported > kReportedCharacters)
     check.report += u8("ほか ") + std::to_string(reported - kReportedCharacters) + u8(" 文字\r\n");
   return check;
@@ -545,38 +545,38 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
   listener.readerChanged(index, reader);
 
   ReaderRow r;
-  r.ID = zeroFill(trim(reader.id), 5);
-  r.SYORIKBN = reader.eligibility == Eligibility::notEligible ? "00" : "01";
-  r.NEXTSTORY = newNext;
-  r.SNDLASTDATE = date;
-  r.SNDLASTTIME = time;
-  r.SNDFASTDATE = reader.firstSentDate;
-  r.SNDFASTTIME = reader.firstSentTime;
+  r.id = zeroFill(trim(reader.id), 5);
+  r.status = reader.eligibility == Eligibility::notEligible ? "00" : "01";
+  r.nextStory = newNext;
+  r.lastSentDate = date;
+  r.lastSentTime = time;
+  r.firstSentDate = reader.firstSentDate;
+  r.firstSentTime = reader.firstSentTime;
   Statement& q = m_query;
   bool inserting = false;
   try {
     // The stored address, name, registration and remarks are written back in full.
     q.close();
-    q.setCommandText(Sql::readerById(r.ID));
+    q.setCommandText(Sql::readerById(r.id));
     q.open();
     inserting = q.eof();
     if (!inserting) {
       const ReaderRow stored = readReader(q, 50);
-      r.MAILADDRESS = q.fieldByName("MAILADDRESS");
-      r.NAME = q.fieldByName("NAME");
-      r.TOUROKUDATE = stored.TOUROKUDATE;
-      r.TOUROKUTIME = stored.TOUROKUTIME;
-      r.BIKO1 = q.fieldByName("BIKO1");
-      r.BIKO2 = q.fieldByName("BIKO2");
-      r.BIKO3 = q.fieldByName("BIKO3");
+      r.address = q.fieldByName("MAILADDRESS");
+      r.name = q.fieldByName("NAME");
+      r.registeredDate = stored.registeredDate;
+      r.registeredTime = stored.registeredTime;
+      r.note1 = q.fieldByName("BIKO1");
+      r.note2 = q.fieldByName("BIKO2");
+      r.note3 = q.fieldByName("BIKO3");
     } else {
-      r.MAILADDRESS = reader.address;
-      r.NAME = reader.name;
-      r.TOUROKUDATE = reader.registeredDate;
-      r.TOUROKUTIME = reader.registeredTime;
-      r.BIKO1 = reader.note1;
-      r.BIKO2 = reader.note2;
-      r.BIKO3 = reader.note3;
+      r.address = reader.address;
+      r.name = reader.name;
+      r.registeredDate = reader.registeredDate;
+      r.registeredTime = reader.registeredTime;
+      r.note1 = reader.note1;
+      r.note2 = reader.note2;
+      r.note3 = reader.note3;
     }
     q.close();
     q.setCommandText(inserting ? Sql::insertReader(r) : Sql::updateReader(r));

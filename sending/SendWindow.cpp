@@ -564,7 +564,7 @@ void SendWindow::sendTestMail() {
   const int row = m_readerGrid->currentRow();
   if (running() || row < 1 || static_cast<std::size_t>(row) > m_run.readers().size()) return;
   const std::size_t index = static_cast<std::size_t>(row - 1);
-  const QString initial = m_testAddress.isEmpty() ? Sjis::toQ(trim(m_run.settings().MailAdress)) : m_testAddress;
+  const QString initial = m_testAddress.isEmpty() ? Sjis::toQ(trim(m_run.settings().senderAddress)) : m_testAddress;
   const std::optional<QString> typed = Dialogs::instance().askText(
       appTitle(), QStringLiteral("テストメールの送信先メールアドレスを入力して下さい。"), initial);
   if (!typed) return;

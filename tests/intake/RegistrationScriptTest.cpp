@@ -118,12 +118,12 @@ TEST_F(RegistrationScriptTest, ARegistrationFromTheFormEndsUpAsAReader) {
   engine.changeDirWaitMs = 0;
   engine.port = ftp.port();
   FtpSettings s;
-  s.FTP_HOST_ADR = "127.0.0.1";
-  s.FTP_USER = "quor";
-  s.FTP_PAS = 1;
+  s.host = "127.0.0.1";
+  s.user = "quor";
+  s.passwordMode = 1;
   s.password = "pass";
-  s.FTP_HOST_PATH = "/data";
-  s.FTP_LOCAL_PATH = local;
+  s.hostFolder = "/data";
+  s.localFolder = local;
   const IntakeReport report = engine.run(s);
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
   EXPECT_EQ(report.registered, 2);
