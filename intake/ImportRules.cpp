@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/Database.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
@@ -57,6 +58,29 @@ std::string addressFault(const std::string& address) {
     }
   }
   return std::string();
+}
+
+std::string addressKey(const std::string& address) {
+  std::string key = trim(address);
+  for (size_t i = 0; i < key.size(); ++i) {
+    const auto c = static_cast<unsigned char>(key[i]);
+    if (isLeadByte(c) && i + 1 < key.size())
+      ++i;
+    else if (c >= 'A' && c <= 'Z')
+      key[i] = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+std::unordered_set<std::string> knownAddresses(Statement& q) {
+  std::unordered_set<std::string> keys;
+  q.close();
+  q.setCommandText(" SELECT MAILADDRESS FROM USERLIST");
+  q.open();
+  for (q.first(); !q.eof(); q.next()) keys.insert(addressKey(q.fieldByName("MAILADDRESS")));
+  q.close();
+  keys.erase(std::string());
+  return keys;
 }
 
 bool isDigits(const std::string& text, size_t length) {

@@ -80,6 +80,14 @@ struct IntakeTest : ::testing::Test {
                  ") DO BEGIN INSERT INTO USERLIST (ID, MAILADDRESS) VALUES (LPAD(:I, 5, '0'), 'old@example.com'); "
                  "I = :I + 1; END END");
   }
+  // One reader with the given address and send status.
+  void storeReader(const std::string& id, const std::string& address, const std::string& status = "01") {
+    program.exec(" INSERT INTO USERLIST (ID, MAILADDRESS, SYORIKBN, NEXTSTORY) VALUES ('" + id + "', '" + address +
+                 "', '" + status + "', '00002')");
+  }
+  std::string statusOf(const std::string& id) {
+    return program.rows(" SELECT SYORIKBN FROM USERLIST WHERE ID = '" + id + "'", {"SYORIKBN"})[0][0];
+  }
   // Splits a log into its lines (CR LF ends).
   static std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
