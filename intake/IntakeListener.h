@@ -15,6 +15,7 @@ struct IntakeReport {
   };
   Outcome outcome = Outcome::NotStarted;
   int registered = 0;                 // readers counted as added by this run
+  int cancelled = 0;                  // readers the receive run's unsubscribe requests stopped
   bool refusedLinesLogged = false;    // the receive run wrote FtpRcv_Err.log
   std::vector<std::string> rejected;  // CSV lines refused for their address, "address,name"
 };
