@@ -64,6 +64,7 @@ std::string ReceiveRun::backupName(const std::string& download, const std::strin
 IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_succeeded = true;
   m_stopped = false;
+  m_failedStage.clear();
   m_log.removeErrorLog();
   m_stamp = Clock::nowStamp();
   m_log.write(text("開始"));
@@ -94,6 +95,7 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_stamp = Clock::nowStamp();
   m_log.write(text("終了"));
   report.outcome = m_succeeded ? IntakeReport::Outcome::Completed : IntakeReport::Outcome::Interrupted;
+  report.failedStage = m_failedStage;
   m_listener.finished(report);
   return report;
 }
@@ -146,7 +148,7 @@ void ReceiveRun::applyOwedCancels(IntakeReport& report) {
       m_succeeded = false;
       const std::string message = text("配信停止データ反映失敗 -> ") + path;
       showAndLog(message);
-      errorBox(message);
+      errorBox(message, e.what());
       return;
     }
     showAndLog(text("配信停止データ反映成功"));
@@ -202,8 +204,15 @@ void ReceiveRun::showAndLog(const std::string& t) {
   m_log.write(t);
 }
 
-void ReceiveRun::errorBox(const std::string& t) {
-  if (!m_stopped) m_listener.showBox(OperatorBox::Error, t);
+void ReceiveRun::errorBox(const std::string& t, const std::string& reason) {
+  if (m_failedStage.empty()) m_failedStage = t;
+  if (m_stopped) return;
+  // The error's own text (a server's reply may end in CR LF) on the lines below.
+  std::string why;
+  for (char c : reason)
+    if (c != '\r') why += c;
+  why = trim(why);
+  m_listener.showBox(OperatorBox::Error, why.empty() ? t : t + "\n" + why);
 }
 
 void ReceiveRun::stageFailed(const std::exception& e) {
@@ -216,7 +225,7 @@ bool ReceiveRun::transferFailed(const std::exception& e, const std::string& mess
   stageFailed(e);
   dropConnection();
   showAndLog(message);
-  errorBox(message);
+  errorBox(message, e.what());
   return false;
 }
 
@@ -255,7 +264,7 @@ bool ReceiveRun::removeLocalFile(const std::string& path) {
     stageFailed(e);
     const std::string message = text("ローカルファイル削除失敗 -> ") + path;
     showAndLog(message);
-    errorBox(message);
+    errorBox(message, e.what());
     return false;
   }
   return true;
@@ -287,9 +296,9 @@ bool ReceiveRun::fetchCancels() {
 }
 
 bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
-  auto fail = [this](const std::string& message) {
+  auto fail = [this](const std::string& message, const std::string& reason = std::string()) {
     showAndLog(message);
-    errorBox(message);
+    errorBox(message, reason);
     m_succeeded = false;
     return false;
   };
@@ -303,7 +312,7 @@ bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
       PrivateFile::copyDurably(Sjis::toPath(file.download), Sjis::toPath(backup));
     } catch (const std::exception& e) {
       m_log.write(e.what());
-      return fail(text("FTP受信ファイルバックアップ失敗"));
+      return fail(text("FTP受信ファイルバックアップ失敗"), e.what());
     }
     // A line added since the download must not vanish with the emptying.
     std::int64_t now = -1;
@@ -325,7 +334,7 @@ bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
   } catch (const std::exception& e) {
     m_log.write(e.what());
     dropConnection();
-    return fail(text("FTP受信ファイルバックアップ失敗"));
+    return fail(text("FTP受信ファイルバックアップ失敗"), e.what());
   }
   file.backup = leaf;
   if (uploadPlaceholder(file)) return true;
@@ -349,7 +358,7 @@ bool ReceiveRun::readSize(FetchedFile& file, std::int64_t& size, bool missingAll
     dropConnection();
     const std::string message = text("ファイルSize取得Err -> ") + file.hostFile;
     m_listener.messageLine(message);
-    errorBox(message);
+    errorBox(message, e.what());
     return false;
   }
   if (size == -1 && missingAllowed) {
@@ -358,11 +367,13 @@ bool ReceiveRun::readSize(FetchedFile& file, std::int64_t& size, bool missingAll
     return false;
   }
   if (size == -1) {
+    const std::string reply = m_ftp->lastReply.firstLine;
+    m_log.write(reply);
     m_succeeded = false;
     dropConnection();
     const std::string message = text("ファイルSize取得失敗 -> ") + file.hostFile;
     showAndLog(message);
-    errorBox(message);
+    errorBox(message, reply);
     return false;
   }
   return true;
@@ -392,7 +403,7 @@ bool ReceiveRun::createEmptyFile(const std::string& path) {
   m_succeeded = false;
   const std::string message = text(stage) + path;
   showAndLog(message);
-  errorBox(message);
+  errorBox(message, error);
   return false;
 }
 
@@ -402,7 +413,7 @@ bool ReceiveRun::disconnect() {
     m_ftp->disconnect();
   } catch (const std::exception& e) {
     stageFailed(e);
-    errorBox(text("FTP切断失敗"));
+    errorBox(text("FTP切断失敗"), e.what());
     return false;
   }
   m_log.write(text("FTP切断成功"));
@@ -416,7 +427,7 @@ bool ReceiveRun::connect() {
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP接続失敗"));
-    errorBox(text("FTP接続失敗"));
+    errorBox(text("FTP接続失敗"), e.what());
     return false;
   }
   showAndLog(text("FTP接続成功"));
@@ -438,6 +449,7 @@ bool ReceiveRun::listHostFolder() {
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP List取得失敗"));
+    if (m_failedStage.empty()) m_failedStage = text("FTP List取得失敗");  // logged, not boxed
     dropConnection();
     return false;
   }
@@ -455,7 +467,7 @@ bool ReceiveRun::changeToHostFolder() {
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP ChangeDir失敗"));
-    errorBox(text("FTP ChangeDir失敗"));
+    errorBox(text("FTP ChangeDir失敗"), e.what());
     dropConnection();
     return false;
   }

@@ -109,8 +109,10 @@ class ReceiveRun {
   void pauseUnlessStopped(int ms);
 
   void showAndLog(const std::string& text);
-  // The error box, left out when the operator's stop ended the stage.
-  void errorBox(const std::string& text);
+  // The error box of a failed stage: its text, then the error's own text (the reason)
+  // on the next line. Left out when the operator's stop ended the stage. The first
+  // failed stage's text is kept for the report.
+  void errorBox(const std::string& text, const std::string& reason = std::string());
   // Logs the error's own text and marks the run failed.
   void stageFailed(const std::exception& e);
   // A failed transfer: the error logged, the connection closed, the message shown,
@@ -132,4 +134,5 @@ class ReceiveRun {
   std::string m_stamp;
   bool m_succeeded = false;
   bool m_stopped = false;  // a stage ended by the operator's stop
+  std::string m_failedStage;
 };

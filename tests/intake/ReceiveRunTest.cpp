@@ -85,7 +85,8 @@ struct ReceiveRunTest : IntakeTest {
   // A failed run: the stage's message boxed, nothing imported, and the registrations
   // still on the server.
   void expectFailedRun(const IntakeReport& report, const std::string& message) {
-    EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{message});
+    EXPECT_EQ(listener.boxStages(), std::vector<std::string>{message});
+    EXPECT_EQ(report.failedStage, message);
     EXPECT_TRUE(listener.boxes.empty() || listener.boxes[0].first == OperatorBox::Error);
     EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
     EXPECT_EQ(report.registered, 0);
@@ -195,7 +196,7 @@ TEST_F(ReceiveRunTest, EveryFailingStageLeavesTheServerCopyAndImportsNothing) {
 
   fs::rename(remotePath(), server->home() + "/data/elsewhere.cgi");
   report = run(settings());
-  EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{sj("ファイルSize取得失敗 -> /data/registdata.cgi")});
+  EXPECT_EQ(listener.boxStages(), std::vector<std::string>{sj("ファイルSize取得失敗 -> /data/registdata.cgi")});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_FALSE(fs::exists(remotePath()));
   EXPECT_FALSE(fs::exists(local + "/registdata_20240507_123456.bak"));
@@ -204,6 +205,26 @@ TEST_F(ReceiveRunTest, EveryFailingStageLeavesTheServerCopyAndImportsNothing) {
   server->stop();
   report = run(settings());
   expectFailedRun(report, sj("FTP接続失敗"));
+}
+
+TEST_F(ReceiveRunTest, TheBoxOfAFailedStageGivesItsReasonOnTheNextLine) {
+  startServer();
+  putRemote(kRegistrations);
+  auto box = [&] { return listener.boxes.empty() ? std::string("<no box>") : listener.boxes[0].second; };
+
+  FtpSettings unknownHost = settings();
+  unknownHost.FTP_HOST_ADR = "no-such-host.invalid";
+  IntakeReport report = run(unknownHost);
+  EXPECT_EQ(box(), sj("FTP接続失敗\nSocket Error # 11001\nHost not found."));
+  EXPECT_EQ(report.failedStage, sj("FTP接続失敗"));
+
+  run(settings("/data", true, "wrong"));
+  EXPECT_EQ(box(), sj("FTP接続失敗\nAuthentication failed."));
+
+  fs::rename(remotePath(), server->home() + "/data/elsewhere.cgi");
+  report = run(settings());
+  EXPECT_EQ(box(), sj("ファイルSize取得失敗 -> /data/registdata.cgi\n550 /data/registdata.cgi is not retrievable."));
+  EXPECT_EQ(report.failedStage, sj("ファイルSize取得失敗 -> /data/registdata.cgi"));
 }
 
 TEST_F(ReceiveRunTest, RefusedUploadKeepsTheServerCopyAndSkipsTheImport) {
@@ -228,7 +249,7 @@ TEST_F(ReceiveRunTest, ConnectionDroppedDuringTheDownload) {
     dropped = true;
   };
   const IntakeReport report = run(settings());
-  EXPECT_EQ(listener.boxTexts(),
+  EXPECT_EQ(listener.boxStages(),
             std::vector<std::string>{sj("ファイル受信失敗/data/registdata.cgi -> ") + local + "/registdata.cgi"});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_EQ(readerCount(), 0u);
@@ -334,7 +355,7 @@ TEST_F(ReceiveRunTest, DownloadShorterThanItsSizeFailsAndLeavesTheServerCopy) {
     if (text == sj("ファイルSize取得成功")) putRemote(half);
   };
   const IntakeReport report = run(settings());
-  EXPECT_EQ(listener.boxTexts(),
+  EXPECT_EQ(listener.boxStages(),
             std::vector<std::string>{sj("ファイル受信失敗/data/registdata.cgi -> ") + local + "/registdata.cgi"});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_EQ(readerCount(), 0u);
@@ -556,7 +577,7 @@ TEST_F(ReceiveRunTest, RequestAddedDuringTheRunIsDownloadedAgainAndAShortDownloa
   TestProgram::writeFile(cancelPath(), "00003\tx\n");
   putRemote(kRegistrations);
   report = run(settings());
-  EXPECT_EQ(listener.boxTexts(),
+  EXPECT_EQ(listener.boxStages(),
             std::vector<std::string>{sj("ファイル受信失敗/data/canceldata.cgi -> ") + local + "/canceldata.cgi"});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_EQ(statusOf("00003"), "01");
@@ -570,7 +591,7 @@ TEST_F(ReceiveRunTest, RequestsWhoseRegistrationsWereNotFetchedAreAppliedByTheNe
   TestProgram::writeFile(cancelPath(), "00001\tx\nlate@example.com\tx\n");
   // No registration file yet: that stage fails after the requests were fetched.
   IntakeReport report = run(settings());
-  EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{sj("ファイルSize取得失敗 -> /data/registdata.cgi")});
+  EXPECT_EQ(listener.boxStages(), std::vector<std::string>{sj("ファイルSize取得失敗 -> /data/registdata.cgi")});
   EXPECT_EQ(TestProgram::readFile(cancelPath()), "");
   EXPECT_EQ(statusOf("00001"), "01");
   EXPECT_TRUE(logged(sj("配信停止データは次回の受信で反映します")));
