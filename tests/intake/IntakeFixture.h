@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <random>
@@ -17,7 +18,9 @@
 
 #include "core/Clock.h"
 #include "intake/IntakeListener.h"
+#include "intake/ReceiveRun.h"
 #include "intake/RunLog.h"
+#include "settings/SettingsFiles.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -94,6 +97,24 @@ struct IntakeTest : ::testing::Test {
   }
   std::string statusOf(const std::string& id) {
     return program.rows(" SELECT SYORIKBN FROM USERLIST WHERE ID = '" + id + "'", {"SYORIKBN"})[0][0];
+  }
+  // A receive run against a test FTP server's "/data" folder (user "quor", password
+  // "pass"), into the local folder "recv", as the window would start it.
+  IntakeReport receiveFrom(int ftpPort) {
+    const std::string local = program.file("recv").string();
+    std::filesystem::create_directories(local);
+    ReceiveRun engine(program.sql(), listener, stop);
+    engine.log().setPaths(program.file("FtpRcv.log"), program.file("FtpRcv_Err.log"));
+    engine.changeDirWaitMs = 0;
+    engine.port = ftpPort;
+    FtpSettings s;
+    s.FTP_HOST_ADR = "127.0.0.1";
+    s.FTP_USER = "quor";
+    s.FTP_PAS = 1;
+    s.password = "pass";
+    s.FTP_HOST_PATH = "/data";
+    s.FTP_LOCAL_PATH = local;
+    return engine.run(s);
   }
   // Splits a log into its lines (CR LF ends).
   static std::vector<std::string> lines(const std::string& text) {

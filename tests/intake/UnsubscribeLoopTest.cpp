@@ -10,10 +10,8 @@
 
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
-#include "intake/ReceiveRun.h"
 #include "sending/SendRun.h"
 #include "sending/UnsubscribeLink.h"
-#include "settings/SettingsFiles.h"
 #include "tests/intake/IntakeFixture.h"
 #include "tests/support/Servers.h"
 #include "tests/support/WebServer.h"
@@ -26,22 +24,7 @@ struct UnsubscribeLoopTest : IntakeTest {
   FtpTestServer ftp{"quor", "pass"};
   std::string site = ftp.home() + "/data";
 
-  IntakeReport receive() {
-    const std::string local = program.file("recv").string();
-    fs::create_directories(local);
-    ReceiveRun engine(program.sql(), listener, stop);
-    engine.log().setPaths(program.file("FtpRcv.log"), program.file("FtpRcv_Err.log"));
-    engine.changeDirWaitMs = 0;
-    engine.port = ftp.port();
-    FtpSettings s;
-    s.FTP_HOST_ADR = "127.0.0.1";
-    s.FTP_USER = "quor";
-    s.FTP_PAS = 1;
-    s.password = "pass";
-    s.FTP_HOST_PATH = "/data";
-    s.FTP_LOCAL_PATH = local;
-    return engine.run(s);
-  }
+  IntakeReport receive() { return receiveFrom(ftp.port()); }
   // The numbers of the readers the send run lists as due and sendable now.
   std::vector<std::string> dueNow() {
     SendRun send(program.sql(), program.file("SndMail.log"));
