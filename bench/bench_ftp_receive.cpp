@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
   writePasswordFile(SettingsPaths::of(ctx).ftpPassword, "bench");
 
   ReceiveWindow window(ctx);
-  window.FtpPort = server.port();
-  window.ChangeDirWaitMs = 0;
+  window.ftpPort = server.port();
+  window.changeDirWaitMs = 0;
   FtpClient& client = window.engine().ftpClient();
   auto status = client.onStatus;
   int transfers = 0;

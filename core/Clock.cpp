@@ -18,7 +18,7 @@ std::string nowStamp() {
   return buf;
 }
 
-std::uint64_t GetTickCount() {
+std::uint64_t tickMs() {
   using namespace std::chrono;
   return static_cast<std::uint64_t>(
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

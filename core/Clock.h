@@ -10,7 +10,7 @@ namespace Clock {
 std::string nowStamp();
 
 // Milliseconds since an arbitrary start, never going backwards.
-std::uint64_t GetTickCount();
+std::uint64_t tickMs();
 
 // Fixes nowStamp to the given 14 digits; an empty text lets the real clock run again.
 void setFixedStamp(const std::string& stamp);

@@ -40,9 +40,9 @@ std::string readersByAddress(const std::string& text) {
 std::string maxReaderId() { return " SELECT MAX(ID) FROM USERLIST"; }
 
 std::string insertReader(const ReaderRow& r) {
-  const std::string* values[] = {&r.ID,         &r.MAILADDRESS, &r.TOUROKUDATE, &r.TOUROKUTIME, &r.NAME,
-                                 &r.SYORIKBN,   &r.NEXTSTORY,   &r.SNDFASTDATE, &r.SNDFASTTIME, &r.SNDLASTDATE,
-                                 &r.SNDLASTTIME, &r.BIKO1,      &r.BIKO2,       &r.BIKO3};
+  const std::string* values[] = {&r.id,         &r.address, &r.registeredDate, &r.registeredTime, &r.name,
+                                 &r.status,   &r.nextStory,   &r.firstSentDate, &r.firstSentTime, &r.lastSentDate,
+                                 &r.lastSentTime, &r.note1,      &r.note2,       &r.note3};
   std::string sql =
       " INSERT INTO USERLIST ( ID, MAILADDRESS, TOUROKUDATE, TOUROKUTIME, NAME, SYORIKBN, NEXTSTORY, SNDFASTDATE, "
       "SNDFASTTIME, SNDLASTDATE, SNDLASTTIME, BIKO1, BIKO2, BIKO3) VALUES(";
@@ -55,15 +55,15 @@ std::string insertReader(const ReaderRow& r) {
 
 std::string updateReader(const ReaderRow& r) {
   const std::pair<const char*, const std::string*> rest[] = {
-      {" TOUROKUDATE   = ", &r.TOUROKUDATE}, {" TOUROKUTIME   = ", &r.TOUROKUTIME},
-      {" NAME          = ", &r.NAME},        {" SYORIKBN      = ", &r.SYORIKBN},
-      {" NEXTSTORY     = ", &r.NEXTSTORY},   {" SNDFASTDATE   = ", &r.SNDFASTDATE},
-      {" SNDFASTTIME   = ", &r.SNDFASTTIME}, {" SNDLASTDATE   = ", &r.SNDLASTDATE},
-      {" SNDLASTTIME   = ", &r.SNDLASTTIME}, {" BIKO1         = ", &r.BIKO1},
-      {" BIKO2         = ", &r.BIKO2},       {" BIKO3         = ", &r.BIKO3}};
-  std::string sql = " UPDATE USERLIST SET  MAILADDRESS   = " + quoted(r.MAILADDRESS);
+      {" TOUROKUDATE   = ", &r.registeredDate}, {" TOUROKUTIME   = ", &r.registeredTime},
+      {" NAME          = ", &r.name},        {" SYORIKBN      = ", &r.status},
+      {" NEXTSTORY     = ", &r.nextStory},   {" SNDFASTDATE   = ", &r.firstSentDate},
+      {" SNDFASTTIME   = ", &r.firstSentTime}, {" SNDLASTDATE   = ", &r.lastSentDate},
+      {" SNDLASTTIME   = ", &r.lastSentTime}, {" BIKO1         = ", &r.note1},
+      {" BIKO2         = ", &r.note2},       {" BIKO3         = ", &r.note3}};
+  std::string sql = " UPDATE USERLIST SET  MAILADDRESS   = " + quoted(r.address);
   for (const auto& piece : rest) sql += std::string(",") + piece.first + quoted(*piece.second);
-  return sql + " WHERE      ID = " + quoted(r.ID);
+  return sql + " WHERE      ID = " + quoted(r.id);
 }
 
 std::string deleteReader() { return " DELETE FROM USERLIST WHERE ID = :pID"; }
@@ -91,13 +91,13 @@ std::string storiesFrom(const std::string& no) {
 std::string maxStoryNo() { return " SELECT MAX(STORYNO) FROM STORYLIST"; }
 
 std::string insertStory(const StoryRow& s) {
-  return " INSERT INTO STORYLIST ( STORYNO, STORY, SUBJECT) VALUES(" + quoted(s.STORYNO) + ",:pSTORY," +
-         quoted(s.SUBJECT) + ")";
+  return " INSERT INTO STORYLIST ( STORYNO, STORY, SUBJECT) VALUES(" + quoted(s.number) + ",:pSTORY," +
+         quoted(s.subject) + ")";
 }
 
 std::string updateStory(const StoryRow& s) {
-  return " UPDATE STORYLIST SET  STORY         = :pSTORY, SUBJECT       = " + quoted(s.SUBJECT) +
-         " WHERE STORYNO = " + quoted(s.STORYNO);
+  return " UPDATE STORYLIST SET  STORY         = :pSTORY, SUBJECT       = " + quoted(s.subject) +
+         " WHERE STORYNO = " + quoted(s.number);
 }
 
 std::string deleteStory() { return " DELETE FROM STORYLIST WHERE STORYNO = :pSTORYNO"; }
@@ -107,20 +107,20 @@ std::string deleteStory() { return " DELETE FROM STORYLIST WHERE STORYNO = :pSTO
 ReaderRow readReader(const Statement& q, size_t addressWidth) {
   auto cut = [&](const char* name, size_t width) { return q.fieldByName(name).substr(0, width); };
   ReaderRow r;
-  r.ID = cut("ID", 5);
-  r.MAILADDRESS = cut("MAILADDRESS", addressWidth);
-  r.TOUROKUDATE = cut("TOUROKUDATE", 8);
-  r.TOUROKUTIME = cut("TOUROKUTIME", 6);
-  r.NAME = cut("NAME", 60);
-  r.SYORIKBN = cut("SYORIKBN", 2);
-  r.NEXTSTORY = cut("NEXTSTORY", 5);
-  r.SNDFASTDATE = cut("SNDFASTDATE", 8);
-  r.SNDFASTTIME = cut("SNDFASTTIME", 6);
-  r.SNDLASTDATE = cut("SNDLASTDATE", 8);
-  r.SNDLASTTIME = cut("SNDLASTTIME", 6);
-  r.BIKO1 = cut("BIKO1", 60);
-  r.BIKO2 = cut("BIKO2", 60);
-  r.BIKO3 = cut("BIKO3", 60);
+  r.id = cut("ID", 5);
+  r.address = cut("MAILADDRESS", addressWidth);
+  r.registeredDate = cut("TOUROKUDATE", 8);
+  r.registeredTime = cut("TOUROKUTIME", 6);
+  r.name = cut("NAME", 60);
+  r.status = cut("SYORIKBN", 2);
+  r.nextStory = cut("NEXTSTORY", 5);
+  r.firstSentDate = cut("SNDFASTDATE", 8);
+  r.firstSentTime = cut("SNDFASTTIME", 6);
+  r.lastSentDate = cut("SNDLASTDATE", 8);
+  r.lastSentTime = cut("SNDLASTTIME", 6);
+  r.note1 = cut("BIKO1", 60);
+  r.note2 = cut("BIKO2", 60);
+  r.note3 = cut("BIKO3", 60);
   return r;
 }
 
@@ -142,11 +142,11 @@ void writeRow(Statement& q, const std::string& lookup, const std::string& insert
 }  // namespace
 
 void writeReader(Statement& q, const ReaderRow& r, WriteKind* kind) {
-  writeRow(q, Sql::readerById(r.ID), Sql::insertReader(r), Sql::updateReader(r), kind);
+  writeRow(q, Sql::readerById(r.id), Sql::insertReader(r), Sql::updateReader(r), kind);
 }
 
 void writeStory(Statement& q, const StoryRow& s, WriteKind* kind) {
-  writeRow(q, Sql::storyByNo(s.STORYNO), Sql::insertStory(s), Sql::updateStory(s), kind, &s.STORY);
+  writeRow(q, Sql::storyByNo(s.number), Sql::insertStory(s), Sql::updateStory(s), kind, &s.body);
 }
 
 std::string readMax(Statement& q, const std::string& sql) {

@@ -5,13 +5,13 @@ class Statement;
 
 // A reader of USERLIST: the 14 text columns in table order.
 struct ReaderRow {
-  std::string ID, MAILADDRESS, TOUROKUDATE, TOUROKUTIME, NAME, SYORIKBN, NEXTSTORY, SNDFASTDATE, SNDFASTTIME,
-      SNDLASTDATE, SNDLASTTIME, BIKO1, BIKO2, BIKO3;
+  std::string id, address, registeredDate, registeredTime, name, status, nextStory, firstSentDate, firstSentTime,
+      lastSentDate, lastSentTime, note1, note2, note3;
 };
 
 // A story mail of STORYLIST.
 struct StoryRow {
-  std::string STORYNO, SUBJECT, STORY;
+  std::string number, subject, body;
 };
 
 // The SQL texts of the two tables. Every value becomes a quoted literal with its single

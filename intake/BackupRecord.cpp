@@ -66,7 +66,7 @@ void BackupRecord::markOwed(const std::string& backup) {
 void BackupRecord::markCommitting(const std::string& backup, const ReaderRow& last) {
   std::vector<Entry> entries = owed();
   for (Entry& e : entries)
-    if (e.backup == backup) e = {backup, last.ID, trim(last.MAILADDRESS), last.TOUROKUDATE, last.TOUROKUTIME};
+    if (e.backup == backup) e = {backup, last.id, trim(last.address), last.registeredDate, last.registeredTime};
   write(entries);
 }
 

@@ -130,7 +130,7 @@ bool CsvImport::insertReader(const std::string& address, const std::string& name
         // Another import stored this number first: go on after the largest one now.
         m_last = std::max(m_last, ImportRules::lastReaderNo(m_query));
         if (m_last >= ImportRules::kLastReaderNo) return outOfNumbers();
-        reader.ID = zeroFill(std::to_string(m_last + 1), 5);
+        reader.id = zeroFill(std::to_string(m_last + 1), 5);
         continue;
       }
       m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());

@@ -13,17 +13,17 @@ namespace ImportRules {
 ReaderRow newReader(int number, const std::string& mail, const std::string& date, const std::string& time,
                     const std::string& name) {
   ReaderRow r;
-  r.ID = zeroFill(std::to_string(number), 5);
-  r.MAILADDRESS = fitWidth(mail, 50);
-  r.TOUROKUDATE = date;
-  r.TOUROKUTIME = time;
-  r.NAME = fitWidth(name, 60);
-  r.SYORIKBN = "01";
-  r.NEXTSTORY = "00001";
-  r.SNDFASTDATE = "00000000";
-  r.SNDFASTTIME = "000000";
-  r.SNDLASTDATE = "00000000";
-  r.SNDLASTTIME = "000000";
+  r.id = zeroFill(std::to_string(number), 5);
+  r.address = fitWidth(mail, 50);
+  r.registeredDate = date;
+  r.registeredTime = time;
+  r.name = fitWidth(name, 60);
+  r.status = "01";
+  r.nextStory = "00001";
+  r.firstSentDate = "00000000";
+  r.firstSentTime = "000000";
+  r.lastSentDate = "00000000";
+  r.lastSentTime = "000000";
   return r;
 }
 

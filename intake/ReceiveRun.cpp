@@ -69,17 +69,17 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_stamp = Clock::nowStamp();
   m_log.write(text("開始"));
 
-  m_hostFolder = settings.FTP_HOST_PATH;
-  m_localFolder = settings.FTP_LOCAL_PATH;
-  const fs::path localFolder = Sjis::toPath(settings.FTP_LOCAL_PATH);
+  m_hostFolder = settings.hostFolder;
+  m_localFolder = settings.localFolder;
+  const fs::path localFolder = Sjis::toPath(settings.localFolder);
   m_registrations = FetchedFile{hostFileOf(m_hostFolder), localFile(m_localFolder, kDataFile),
                                 localFile(m_localFolder, kPlaceholder), BackupRecord(localFolder)};
   m_cancels = FetchedFile{hostFileOf(m_hostFolder, CancelImport::kDataFile),
                           localFile(m_localFolder, CancelImport::kDataFile), localFile(m_localFolder, kCancelPlaceholder),
                           BackupRecord(localFolder, BackupRecord::kCancelFileName)};
-  m_ftp->host = settings.FTP_HOST_ADR;
+  m_ftp->host = settings.host;
   m_ftp->port = port;
-  m_ftp->user = settings.FTP_USER;
+  m_ftp->user = settings.user;
   m_ftp->password = settings.password;
   m_ftp->passive = settings.passive();
   m_ftp->useTls = settings.useTls();

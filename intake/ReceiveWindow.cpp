@@ -218,8 +218,8 @@ void ReceiveWindow::startRun() {
   applyButtonMask("000000000001");
   applyButtonMask("000000000000");
   m_report = IntakeReport();
-  m_engine->port = FtpPort;
-  m_engine->changeDirWaitMs = ChangeDirWaitMs;
+  m_engine->port = ftpPort;
+  m_engine->changeDirWaitMs = changeDirWaitMs;
   m_runThread->start([this, settings = m_settings] { m_engine->run(settings); });
 }
 
@@ -266,7 +266,7 @@ bool ReceiveWindow::checkSettings() {
     // The one problem the window can mend on the spot: the folder is made on request.
     if (!askYesNo(QStringLiteral("指定されたローカルフォルダが存在しません。作成しますか？"))) return false;
     std::error_code ec;
-    const fs::path local = Sjis::toPath(m_settings.FTP_LOCAL_PATH);
+    const fs::path local = Sjis::toPath(m_settings.localFolder);
     fs::create_directories(local, ec);
     if (!fs::is_directory(local, ec)) return refuse("フォルダの作成に失敗しました。");
   }

@@ -36,8 +36,8 @@ class ReceiveWindow : public WindowBase {
 
   // Handed to the engine at each start: the server's port (tests point it elsewhere)
   // and the pause before changing to the host folder.
-  int FtpPort = 21;
-  int ChangeDirWaitMs = 1000;
+  int ftpPort = 21;
+  int changeDirWaitMs = 1000;
 
   QLabel* messageLine;
   QLabel* statusLine;

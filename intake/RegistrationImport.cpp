@@ -180,7 +180,7 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
         // Another import stored this number first: go on after the largest one now.
         last = std::max(last, ImportRules::lastReaderNo(m_query));
         if (last >= ImportRules::kLastReaderNo) return outOfNumbers();
-        reader.ID = zeroFill(std::to_string(++last), 5);
+        reader.id = zeroFill(std::to_string(++last), 5);
         continue;
       }
       m_succeeded = false;

@@ -305,20 +305,20 @@ void ReaderWindow::disableAllButtons() {
 }
 
 void ReaderWindow::showReader(const ReaderRow& row) {
-  setText(idEdit, zeroSuppress(trim(row.ID.substr(0, 5))));
-  setText(statusEdit, zeroSuppress(trim(row.SYORIKBN.substr(0, 2))));
-  setText(nextStoryEdit, zeroSuppress(trim(row.NEXTSTORY.substr(0, 5))));
-  setText(nameEdit, trimRight(row.NAME.substr(0, 60)));
-  setText(addressEdit, trimRight(row.MAILADDRESS.substr(0, 50)));
-  setText(firstSentDateEdit, row.SNDFASTDATE.substr(0, 8));
-  setText(firstSentTimeEdit, row.SNDFASTTIME.substr(0, 6));
-  setText(lastSentDateEdit, row.SNDLASTDATE.substr(0, 8));
-  setText(lastSentTimeEdit, row.SNDLASTTIME.substr(0, 6));
-  setText(registeredDateEdit, row.TOUROKUDATE.substr(0, 8));
-  setText(registeredTimeEdit, row.TOUROKUTIME.substr(0, 6));
-  setText(remark1Edit, trimRight(row.BIKO1.substr(0, 60)));
-  setText(remark2Edit, trimRight(row.BIKO2.substr(0, 60)));
-  setText(remark3Edit, trimRight(row.BIKO3.substr(0, 60)));
+  setText(idEdit, zeroSuppress(trim(row.id.substr(0, 5))));
+  setText(statusEdit, zeroSuppress(trim(row.status.substr(0, 2))));
+  setText(nextStoryEdit, zeroSuppress(trim(row.nextStory.substr(0, 5))));
+  setText(nameEdit, trimRight(row.name.substr(0, 60)));
+  setText(addressEdit, trimRight(row.address.substr(0, 50)));
+  setText(firstSentDateEdit, row.firstSentDate.substr(0, 8));
+  setText(firstSentTimeEdit, row.firstSentTime.substr(0, 6));
+  setText(lastSentDateEdit, row.lastSentDate.substr(0, 8));
+  setText(lastSentTimeEdit, row.lastSentTime.substr(0, 6));
+  setText(registeredDateEdit, row.registeredDate.substr(0, 8));
+  setText(registeredTimeEdit, row.registeredTime.substr(0, 6));
+  setText(remark1Edit, trimRight(row.note1.substr(0, 60)));
+  setText(remark2Edit, trimRight(row.note2.substr(0, 60)));
+  setText(remark3Edit, trimRight(row.note3.substr(0, 60)));
   showStatusCaption();
 }
 
@@ -348,20 +348,20 @@ void ReaderWindow::saveReader() {
   setText(idEdit, zeroFill(text(idEdit), 5));
   setText(nextStoryEdit, zeroFill(text(nextStoryEdit), 5));
   ReaderRow r;
-  r.ID = text(idEdit);
-  r.MAILADDRESS = text(addressEdit);
-  r.TOUROKUDATE = text(registeredDateEdit);
-  r.TOUROKUTIME = text(registeredTimeEdit);
-  r.NAME = text(nameEdit);
-  r.SYORIKBN = zeroFill(text(statusEdit), 2);
-  r.NEXTSTORY = text(nextStoryEdit);
-  r.SNDFASTDATE = text(firstSentDateEdit);
-  r.SNDFASTTIME = text(firstSentTimeEdit);
-  r.SNDLASTDATE = text(lastSentDateEdit);
-  r.SNDLASTTIME = text(lastSentTimeEdit);
-  r.BIKO1 = text(remark1Edit);
-  r.BIKO2 = text(remark2Edit);
-  r.BIKO3 = text(remark3Edit);
+  r.id = text(idEdit);
+  r.address = text(addressEdit);
+  r.registeredDate = text(registeredDateEdit);
+  r.registeredTime = text(registeredTimeEdit);
+  r.name = text(nameEdit);
+  r.status = zeroFill(text(statusEdit), 2);
+  r.nextStory = text(nextStoryEdit);
+  r.firstSentDate = text(firstSentDateEdit);
+  r.firstSentTime = text(firstSentTimeEdit);
+  r.lastSentDate = text(lastSentDateEdit);
+  r.lastSentTime = text(lastSentTimeEdit);
+  r.note1 = text(remark1Edit);
+  r.note2 = text(remark2Edit);
+  r.note3 = text(remark3Edit);
   WriteKind kind = WriteKind::Insert;
   try {
     ReaderBook(m_ctx.query).write(r, kind);

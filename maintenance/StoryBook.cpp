@@ -11,9 +11,9 @@ std::string firstChars(const std::string& text, int count) { return text.empty()
 
 StoryRow StoryBook::read(const Statement& q) {
   StoryRow s;
-  s.STORYNO = q.fieldByName("STORYNO").substr(0, 5);
-  s.SUBJECT = firstChars(q.fieldByName("SUBJECT"), kSubjectChars);
-  s.STORY = firstChars(q.fieldByName("STORY"), kBodyChars);
+  s.number = q.fieldByName("STORYNO").substr(0, 5);
+  s.subject = firstChars(q.fieldByName("SUBJECT"), kSubjectChars);
+  s.body = firstChars(q.fieldByName("STORY"), kBodyChars);
   return s;
 }
 

@@ -58,7 +58,7 @@ void StorySearchDialog::fillList() {
   int n = 1;
   for (const StoryRow& s : rows) {
     if (n > listGrid->rowCount() - 1) listGrid->setRowCount(listGrid->rowCount() + 1);
-    listGrid->setRow(n, {Sjis::toQ(s.STORYNO), Sjis::toQ(s.SUBJECT)});
+    listGrid->setRow(n, {Sjis::toQ(s.number), Sjis::toQ(s.subject)});
     ++n;
   }
   listGrid->endUpdate();

@@ -224,9 +224,9 @@ void StoryWindow::lookUp() {
 }
 
 void StoryWindow::showMail(const StoryRow& row) {
-  setNumberText(zeroSuppress(row.STORYNO));
-  subjectEdit->setText(Sjis::toQ(row.SUBJECT));
-  bodyEdit->setPlainText(memoText(row.STORY));
+  setNumberText(zeroSuppress(row.number));
+  subjectEdit->setText(Sjis::toQ(row.subject));
+  bodyEdit->setPlainText(memoText(row.body));
 }
 
 bool StoryWindow::saveMail() {

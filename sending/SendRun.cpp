@@ -70,24 +70,24 @@ void SendRun::listDueReaders() {
   q.open();
   while (!q.eof()) {
     ReaderRow r = readReader(q, 50);
-    const bool sendable = toIntOr(trim(r.SYORIKBN.substr(0, 2)), 0) == 1;
-    if (sendable && toIntOr(trim(r.NEXTSTORY.substr(0, 5)), 0) <= m_lastStory) {
+    const bool sendable = toIntOr(trim(r.status.substr(0, 2)), 0) == 1;
+    if (sendable && toIntOr(trim(r.nextStory.substr(0, 5)), 0) <= m_lastStory) {
       DueReader d;
-      d.id = zeroSuppress(r.ID);
-      d.nextStory = zeroSuppress(r.NEXTSTORY);
-      d.eligibility = toIntOr(r.SYORIKBN.substr(0, 2), -1) == 0 ? Eligibility::notEligible
+      d.id = zeroSuppress(r.id);
+      d.nextStory = zeroSuppress(r.nextStory);
+      d.eligibility = toIntOr(r.status.substr(0, 2), -1) == 0 ? Eligibility::notEligible
                                                                  : decideEligibility(d.nextStory);
-      d.lastSentDate = std::move(r.SNDLASTDATE);
-      d.lastSentTime = std::move(r.SNDLASTTIME);
-      d.name = std::move(r.NAME);
-      d.address = std::move(r.MAILADDRESS);
-      d.firstSentDate = std::move(r.SNDFASTDATE);
-      d.firstSentTime = std::move(r.SNDFASTTIME);
-      d.registeredDate = std::move(r.TOUROKUDATE);
-      d.registeredTime = std::move(r.TOUROKUTIME);
-      d.note1 = std::move(r.BIKO1);
-      d.note2 = std::move(r.BIKO2);
-      d.note3 = std::move(r.BIKO3);
+      d.lastSentDate = std::move(r.lastSentDate);
+      d.lastSentTime = std::move(r.lastSentTime);
+      d.name = std::move(r.name);
+      d.address = std::move(r.address);
+      d.firstSentDate = std::move(r.firstSentDate);
+      d.firstSentTime = std::move(r.firstSentTime);
+      d.registeredDate = std::move(r.registeredDate);
+      d.registeredTime = std::move(r.registeredTime);
+      d.note1 = std::move(r.note1);
+      d.note2 = std::move(r.note2);
+      d.note3 = std::move(r.note3);
       m_readers.push_back(std::move(d));
     }
     q.next();
@@ -137,39 +137,39 @@ StartCheck SendRun::checkStart() {
 
   const Outcome settings = Outcome::settingsProblem;
   MailSettings& s = m_settings;
-  s.Smtp = trim(s.Smtp);
-  if (s.Smtp.empty()) return problem(settings, "SMTPｻｰﾊﾞ名が設定されていません。");
-  if (!isHalfWidth(s.Smtp)) return problem(settings, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  s.smtpServer = trim(s.smtpServer);
+  if (s.smtpServer.empty()) return problem(settings, "SMTPｻｰﾊﾞ名が設定されていません。");
+  if (!isHalfWidth(s.smtpServer)) return problem(settings, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
   // A port beyond 16 bits would be cut to another port by the socket call.
-  if (s.SMTPPORT < 1 || s.SMTPPORT > 65535) return problem(settings, "SMTPポート番号に誤りがあります。");
-  s.MailAdress = trim(s.MailAdress);
-  if (s.MailAdress.empty()) return problem(settings, "メールアドレスが設定されていません。");
-  if (!isHalfWidth(s.MailAdress))
+  if (s.smtpPort < 1 || s.smtpPort > 65535) return problem(settings, "SMTPポート番号に誤りがあります。");
+  s.senderAddress = trim(s.senderAddress);
+  if (s.senderAddress.empty()) return problem(settings, "メールアドレスが設定されていません。");
+  if (!isHalfWidth(s.senderAddress))
     return problem(settings, "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。");
-  if (s.SmtpSecurity < 0 || s.SmtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
+  if (s.smtpSecurity < 0 || s.smtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
   if (s.smtpLogin()) {
-    s.SmtpUser = trim(s.SmtpUser);
-    if (s.SmtpUser.empty()) return problem(settings, "SMTPユーザ名を設定して下さい。");
-    if (!isHalfWidth(s.SmtpUser))
+    s.smtpUser = trim(s.smtpUser);
+    if (s.smtpUser.empty()) return problem(settings, "SMTPユーザ名を設定して下さい。");
+    if (!isHalfWidth(s.smtpUser))
       return problem(settings, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。");
   }
-  s.Mail1_Wait_Second = trim(s.Mail1_Wait_Second);
-  if (s.Mail1_Wait_Second.empty()) return problem(settings, "秒数を入力して下さい。");
-  if (toIntOr(s.Mail1_Wait_Second, -1) == -1) return problem(settings, "秒数に誤りがあります。");
+  s.waitSeconds = trim(s.waitSeconds);
+  if (s.waitSeconds.empty()) return problem(settings, "秒数を入力して下さい。");
+  if (toIntOr(s.waitSeconds, -1) == -1) return problem(settings, "秒数に誤りがあります。");
   if (s.popBeforeSmtp()) {
-    if (trim(s.Pop_Saver).empty()) return problem(settings, "POP3ｻｰﾊﾞ名を設定して下さい。");
-    if (!isHalfWidth(s.Pop_Saver))
+    if (trim(s.popServer).empty()) return problem(settings, "POP3ｻｰﾊﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.popServer))
       return problem(settings, "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
-    s.Pop_UsrName = trim(s.Pop_UsrName);
-    if (s.Pop_UsrName.empty()) return problem(settings, "POP3ﾕｰｻﾞ名を設定して下さい。");
-    if (!isHalfWidth(s.Pop_UsrName))
+    s.popUser = trim(s.popUser);
+    if (s.popUser.empty()) return problem(settings, "POP3ﾕｰｻﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.popUser))
       return problem(settings, "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
-    s.Pop_After_Snd_Second = trim(s.Pop_After_Snd_Second);
-    if (s.Pop_After_Snd_Second.empty()) return problem(settings, "秒数を設定して下さい。");
+    s.popWaitSeconds = trim(s.popWaitSeconds);
+    if (s.popWaitSeconds.empty()) return problem(settings, "秒数を設定して下さい。");
   }
-  s.Max_Moji = trim(s.Max_Moji);
-  if (s.Max_Moji.empty()) return problem(settings, "文字数を設定して下さい。");
-  if (toIntOr(s.Max_Moji, 0) == 0) return problem(settings, "文字数に誤りがあります。");
+  s.lineWidth = trim(s.lineWidth);
+  if (s.lineWidth.empty()) return problem(settings, "文字数を設定して下さい。");
+  if (toIntOr(s.lineWidth, 0) == 0) return problem(settings, "文字数に誤りがあります。");
   return {};
 }
 
@@ -202,7 +202,7 @@ SendReport SendRun::run(SendListener& listener) {
       const bool loggedIn = logInForSmtp(listener);
       setMark(listener, i, loggedIn ? SendMark::marked : SendMark::failed);
       listener.idle();
-      waitSeconds(listener, 1, toIntOr(trim(m_settings.Pop_After_Snd_Second), 0));
+      waitSeconds(listener, 1, toIntOr(trim(m_settings.popWaitSeconds), 0));
     }
     listener.connectionStatus("", "");
     if (carryingOn()) {
@@ -222,7 +222,7 @@ SendReport SendRun::run(SendListener& listener) {
     listener.connectionStatus("", "");
     listener.idle();
     if (handled < marked && carryingOn())
-      waitSeconds(listener, popFirst ? 2 : 1, toIntOr(trim(m_settings.Mail1_Wait_Second), 10));
+      waitSeconds(listener, popFirst ? 2 : 1, toIntOr(trim(m_settings.waitSeconds), 10));
   }
   listener.progress(m_sent, marked);
   listener.idle();
@@ -230,16 +230,16 @@ SendReport SendRun::run(SendListener& listener) {
 }
 
 void SendRun::pause(int ms) {
-  const std::uint64_t until = Clock::GetTickCount() + static_cast<std::uint64_t>(std::max(ms, 0));
-  for (std::uint64_t now = Clock::GetTickCount(); now < until && carryingOn(); now = Clock::GetTickCount())
+  const std::uint64_t until = Clock::tickMs() + static_cast<std::uint64_t>(std::max(ms, 0));
+  for (std::uint64_t now = Clock::tickMs(); now < until && carryingOn(); now = Clock::tickMs())
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint64_t>(until - now, kStopCheckMs)));
 }
 
 void SendRun::waitSeconds(SendListener& listener, int kind, int seconds) {
-  const std::uint64_t start = Clock::GetTickCount();
+  const std::uint64_t start = Clock::tickMs();
   for (int elapsed = 1; carryingOn(); ++elapsed) {
     const std::uint64_t tick = start + 1000u * static_cast<std::uint64_t>(elapsed);
-    const std::uint64_t now = Clock::GetTickCount();
+    const std::uint64_t now = Clock::tickMs();
     if (tick > now) pause(static_cast<int>(tick - now));
     if (!carryingOn() || elapsed >= seconds) return;
     listener.countdown(countdownText(kind, seconds - elapsed));
@@ -259,9 +259,9 @@ bool SendRun::logInForSmtp(SendListener& listener) {
                                              "接続解除", "通知メッセージを生成中"};
   listener.loggingIn();
   Pop3Client& pop = *m_pop3;
-  pop.host = trim(m_settings.Pop_Saver);
+  pop.host = trim(m_settings.popServer);
   pop.port = m_pop3Port;
-  pop.user = m_settings.Pop_UsrName;
+  pop.user = m_settings.popUser;
   pop.password = m_settings.password;
   pop.onStatus = [&listener](TcpConnection&, ConnectionStatus status, const std::string& text) {
     const int n = static_cast<int>(status);
@@ -311,24 +311,24 @@ bool SendRun::sendMail(std::size_t index, SendListener& listener) {
 
   const std::string recipient = trim(reader.address);
   const std::string body = convertJapaneseText(
-      composeBody(reader.name, m_settings.Nothing_UserName, story, toIntOr(trim(m_settings.Max_Moji), 80)),
+      composeBody(reader.name, m_settings.defaultReaderName, story, toIntOr(trim(m_settings.lineWidth), 80)),
       static_cast<int>(JapaneseCode::jis));
   listener.sending(recipient);
 
   bool accepted = false;
   try {
     MailMessage message;
-    m_smtp->host = trim(m_settings.Smtp);
-    m_smtp->port = m_settings.SMTPPORT;
-    m_smtp->security = static_cast<SmtpSecurity>(m_settings.SmtpSecurity);
+    m_smtp->host = trim(m_settings.smtpServer);
+    m_smtp->port = m_settings.smtpPort;
+    m_smtp->security = static_cast<SmtpSecurity>(m_settings.smtpSecurity);
     m_smtp->setAuthenticationType(m_settings.smtpLogin() ? AuthenticationType::atLogin : AuthenticationType::atNone);
-    m_smtp->user = m_settings.SmtpUser;
+    m_smtp->user = m_settings.smtpUser;
     m_smtp->password = m_settings.smtpPassword;
     message.standardHeaders = true;
-    message.from.setText(encodeHeaderText(m_settings.MailAdress));
+    message.from.setText(encodeHeaderText(m_settings.senderAddress));
     // Name and subject go in as Shift-JIS: the message encodes them and keeps the blanks
     // between Japanese words, which separate encoded words would lose.
-    const std::string senderName = cutAtInvalidChar(trim(m_settings.SenderName));
+    const std::string senderName = cutAtInvalidChar(trim(m_settings.senderName));
     if (!senderName.empty()) message.from.name = senderName;
     message.recipients.setText(recipient);
     message.subject = cutAtInvalidChar(subject);
@@ -373,38 +373,38 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
   listener.readerChanged(index, reader);
 
   ReaderRow r;
-  r.ID = zeroFill(trim(reader.id), 5);
-  r.SYORIKBN = reader.eligibility == Eligibility::notEligible ? "00" : "01";
-  r.NEXTSTORY = newNext;
-  r.SNDLASTDATE = date;
-  r.SNDLASTTIME = time;
-  r.SNDFASTDATE = reader.firstSentDate;
-  r.SNDFASTTIME = reader.firstSentTime;
+  r.id = zeroFill(trim(reader.id), 5);
+  r.status = reader.eligibility == Eligibility::notEligible ? "00" : "01";
+  r.nextStory = newNext;
+  r.lastSentDate = date;
+  r.lastSentTime = time;
+  r.firstSentDate = reader.firstSentDate;
+  r.firstSentTime = reader.firstSentTime;
   Statement& q = m_query;
   bool inserting = false;
   try {
     // The stored address, name, registration and remarks are written back in full.
     q.close();
-    q.setCommandText(Sql::readerById(r.ID));
+    q.setCommandText(Sql::readerById(r.id));
     q.open();
     inserting = q.eof();
     if (!inserting) {
       const ReaderRow stored = readReader(q, 50);
-      r.MAILADDRESS = q.fieldByName("MAILADDRESS");
-      r.NAME = q.fieldByName("NAME");
-      r.TOUROKUDATE = stored.TOUROKUDATE;
-      r.TOUROKUTIME = stored.TOUROKUTIME;
-      r.BIKO1 = q.fieldByName("BIKO1");
-      r.BIKO2 = q.fieldByName("BIKO2");
-      r.BIKO3 = q.fieldByName("BIKO3");
+      r.address = q.fieldByName("MAILADDRESS");
+      r.name = q.fieldByName("NAME");
+      r.registeredDate = stored.registeredDate;
+      r.registeredTime = stored.registeredTime;
+      r.note1 = q.fieldByName("BIKO1");
+      r.note2 = q.fieldByName("BIKO2");
+      r.note3 = q.fieldByName("BIKO3");
     } else {
-      r.MAILADDRESS = reader.address;
-      r.NAME = reader.name;
-      r.TOUROKUDATE = reader.registeredDate;
-      r.TOUROKUTIME = reader.registeredTime;
-      r.BIKO1 = reader.note1;
-      r.BIKO2 = reader.note2;
-      r.BIKO3 = reader.note3;
+      r.address = reader.address;
+      r.name = reader.name;
+      r.registeredDate = reader.registeredDate;
+      r.registeredTime = reader.registeredTime;
+      r.note1 = reader.note1;
+      r.note2 = reader.note2;
+      r.note3 = reader.note3;
     }
     q.close();
     q.setCommandText(inserting ? Sql::insertReader(r) : Sql::updateReader(r));

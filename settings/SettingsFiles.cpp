@@ -62,39 +62,39 @@ SettingsPaths SettingsPaths::of(const AppContext& ctx) {
 FtpSettings loadFtpSettings(const SettingsPaths& paths) {
   const IniFile ini(paths.env);
   FtpSettings s;
-  s.FTP_HOST_ADR = ini.readString(kFtp, "FTP_HOST_ADR", "");
-  s.FTP_USER = ini.readString(kFtp, "FTP_USER", "");
-  s.FTP_PAS = ini.readInteger(kFtp, "FTP_PAS", 0);
-  s.password = savedPassword(s.FTP_PAS, paths.ftpPassword);
-  s.FTP_LOCAL_PATH = ini.readString(kFtp, "FTP_LOCAL_PATH", "");
-  s.FTP_HOST_PATH = ini.readString(kFtp, "FTP_HOST_PATH", "");
-  s.FTP_PASV = ini.readInteger(kFtp, "FTP_PASV", 1);
-  s.FTP_TLS = ini.readInteger(kFtp, "FTP_TLS", 0);
+  s.host = ini.readString(kFtp, "FTP_HOST_ADR", "");
+  s.user = ini.readString(kFtp, "FTP_USER", "");
+  s.passwordMode = ini.readInteger(kFtp, "FTP_PAS", 0);
+  s.password = savedPassword(s.passwordMode, paths.ftpPassword);
+  s.localFolder = ini.readString(kFtp, "FTP_LOCAL_PATH", "");
+  s.hostFolder = ini.readString(kFtp, "FTP_HOST_PATH", "");
+  s.passiveMode = ini.readInteger(kFtp, "FTP_PASV", 1);
+  s.tlsMode = ini.readInteger(kFtp, "FTP_TLS", 0);
   return s;
 }
 
 MailSettings loadMailSettings(const SettingsPaths& paths) {
   const IniFile ini(paths.env);
   MailSettings s;
-  s.POP_before_SMTP = ini.readInteger(kMail, "POP_before_SMTP", 1);
-  s.Pop_Saver = ini.readString(kMail, "Pop_Saver", "");
-  s.Pop_UsrName = ini.readString(kMail, "Pop_UsrName", "");
-  s.PasSave = ini.readInteger(kMail, "PasSave", 0);
-  s.password = savedPassword(s.PasSave, paths.popPassword);
-  s.LogWrt = ini.readInteger(kMail, "LogWrt", 1);
-  s.Pop_After_Snd_Second = ini.readString(kMail, "Pop_After_Snd_Second", "10");
-  s.Mail1_Wait_Second = ini.readString(kMail, "Mail1_Wait_Second", "30");
-  s.Smtp = ini.readString(kMail, "Smtp", "");
-  s.MailAdress = ini.readString(kMail, "MailAdress", "");
-  s.Max_Moji = ini.readString(kMail, "Max_Moji", "80");
-  s.Nothing_UserName = trimFullWidth(ini.readString(kMail, "Nothing_UserName", ""));
-  s.SMTPPORT = ini.readInteger(kMail, "SMTPPORT", 25);
-  s.SmtpSecurity = ini.readInteger(kMail, "SmtpSecurity", 0);
-  s.SmtpAuth = ini.readInteger(kMail, "SmtpAuth", 0);
-  s.SmtpUser = ini.readString(kMail, "SmtpUser", "");
-  s.SmtpPasSave = ini.readInteger(kMail, "SmtpPasSave", 0);
-  s.smtpPassword = savedPassword(s.SmtpPasSave, paths.smtpPassword);
-  s.SenderName = ini.readString(kMail, "SenderName", "");
+  s.popBeforeSmtpMode = ini.readInteger(kMail, "POP_before_SMTP", 1);
+  s.popServer = ini.readString(kMail, "Pop_Saver", "");
+  s.popUser = ini.readString(kMail, "Pop_UsrName", "");
+  s.popPasswordMode = ini.readInteger(kMail, "PasSave", 0);
+  s.password = savedPassword(s.popPasswordMode, paths.popPassword);
+  s.logMode = ini.readInteger(kMail, "LogWrt", 1);
+  s.popWaitSeconds = ini.readString(kMail, "Pop_After_Snd_Second", "10");
+  s.waitSeconds = ini.readString(kMail, "Mail1_Wait_Second", "30");
+  s.smtpServer = ini.readString(kMail, "Smtp", "");
+  s.senderAddress = ini.readString(kMail, "MailAdress", "");
+  s.lineWidth = ini.readString(kMail, "Max_Moji", "80");
+  s.defaultReaderName = trimFullWidth(ini.readString(kMail, "Nothing_UserName", ""));
+  s.smtpPort = ini.readInteger(kMail, "SMTPPORT", 25);
+  s.smtpSecurity = ini.readInteger(kMail, "SmtpSecurity", 0);
+  s.smtpAuthMode = ini.readInteger(kMail, "SmtpAuth", 0);
+  s.smtpUser = ini.readString(kMail, "SmtpUser", "");
+  s.smtpPasswordMode = ini.readInteger(kMail, "SmtpPasSave", 0);
+  s.smtpPassword = savedPassword(s.smtpPasswordMode, paths.smtpPassword);
+  s.senderName = ini.readString(kMail, "SenderName", "");
   return s;
 }
 
@@ -103,39 +103,39 @@ AllSettings readSettings(const SettingsPaths& paths) { return {loadFtpSettings(p
 void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   IniFile ini(paths.env);
   FtpSettings& f = s.ftp;
-  ini.writeString(kFtp, "FTP_HOST_ADR", f.FTP_HOST_ADR);
-  ini.writeString(kFtp, "FTP_USER", f.FTP_USER);
-  writePassword(ini, kFtp, "FTP_PAS", f.FTP_PAS, f.password, paths.ftpPassword);
-  ini.writeString(kFtp, "FTP_HOST_PATH", f.FTP_HOST_PATH);
-  ini.writeString(kFtp, "FTP_LOCAL_PATH", f.FTP_LOCAL_PATH);
+  ini.writeString(kFtp, "FTP_HOST_ADR", f.host);
+  ini.writeString(kFtp, "FTP_USER", f.user);
+  writePassword(ini, kFtp, "FTP_PAS", f.passwordMode, f.password, paths.ftpPassword);
+  ini.writeString(kFtp, "FTP_HOST_PATH", f.hostFolder);
+  ini.writeString(kFtp, "FTP_LOCAL_PATH", f.localFolder);
   ini.writeInteger(kFtp, "FTP_PASV", f.passive() ? 1 : 0);
   ini.writeInteger(kFtp, "FTP_TLS", f.useTls() ? 1 : 0);
 
   MailSettings& m = s.mail;
-  ini.writeString(kMail, "Smtp", m.Smtp);
-  ini.writeString(kMail, "MailAdress", m.MailAdress);
-  m.Mail1_Wait_Second = trim(m.Mail1_Wait_Second);
-  ini.writeString(kMail, "Mail1_Wait_Second", m.Mail1_Wait_Second);
-  writePassword(ini, kMail, "PasSave", m.PasSave, m.password, paths.popPassword);
+  ini.writeString(kMail, "Smtp", m.smtpServer);
+  ini.writeString(kMail, "MailAdress", m.senderAddress);
+  m.waitSeconds = trim(m.waitSeconds);
+  ini.writeString(kMail, "Mail1_Wait_Second", m.waitSeconds);
+  writePassword(ini, kMail, "PasSave", m.popPasswordMode, m.password, paths.popPassword);
   ini.writeInteger(kMail, "POP_before_SMTP", m.popBeforeSmtp() ? 1 : 0);
-  m.Pop_Saver = trim(m.Pop_Saver);
-  ini.writeString(kMail, "Pop_Saver", m.Pop_Saver);
-  m.Pop_UsrName = trim(m.Pop_UsrName);
-  ini.writeString(kMail, "Pop_UsrName", m.Pop_UsrName);
-  m.Pop_After_Snd_Second = trim(m.Pop_After_Snd_Second);
-  ini.writeString(kMail, "Pop_After_Snd_Second", m.Pop_After_Snd_Second);
+  m.popServer = trim(m.popServer);
+  ini.writeString(kMail, "Pop_Saver", m.popServer);
+  m.popUser = trim(m.popUser);
+  ini.writeString(kMail, "Pop_UsrName", m.popUser);
+  m.popWaitSeconds = trim(m.popWaitSeconds);
+  ini.writeString(kMail, "Pop_After_Snd_Second", m.popWaitSeconds);
   ini.writeInteger(kMail, "LogWrt", m.writeLog() ? 1 : 0);
-  ini.writeString(kMail, "Max_Moji", m.Max_Moji);
-  m.Nothing_UserName = trimFullWidth(trim(m.Nothing_UserName));
-  ini.writeString(kMail, "Nothing_UserName", m.Nothing_UserName);
-  ini.writeInteger(kMail, "SMTPPORT", m.SMTPPORT);
-  ini.writeInteger(kMail, "SmtpSecurity", m.SmtpSecurity);
+  ini.writeString(kMail, "Max_Moji", m.lineWidth);
+  m.defaultReaderName = trimFullWidth(trim(m.defaultReaderName));
+  ini.writeString(kMail, "Nothing_UserName", m.defaultReaderName);
+  ini.writeInteger(kMail, "SMTPPORT", m.smtpPort);
+  ini.writeInteger(kMail, "SmtpSecurity", m.smtpSecurity);
   ini.writeInteger(kMail, "SmtpAuth", m.smtpLogin() ? 1 : 0);
-  m.SmtpUser = trim(m.SmtpUser);
-  ini.writeString(kMail, "SmtpUser", m.SmtpUser);
-  writePassword(ini, kMail, "SmtpPasSave", m.SmtpPasSave, m.smtpPassword, paths.smtpPassword);
-  m.SenderName = trim(m.SenderName);
-  ini.writeString(kMail, "SenderName", m.SenderName);
+  m.smtpUser = trim(m.smtpUser);
+  ini.writeString(kMail, "SmtpUser", m.smtpUser);
+  writePassword(ini, kMail, "SmtpPasSave", m.smtpPasswordMode, m.smtpPassword, paths.smtpPassword);
+  m.senderName = trim(m.senderName);
+  ini.writeString(kMail, "SenderName", m.senderName);
 }
 
 std::string encipherPassword(const std::string& text) {

@@ -16,49 +16,49 @@ struct SettingsPaths {
 
 // The "FTP" section as read (values trimmed), with the saved FTP password.
 struct FtpSettings {
-  std::string FTP_HOST_ADR;
-  std::string FTP_USER;
-  int FTP_PAS = 0;       // 1 saved in QuorMail1.env, 0 asked at each run, else neither
-  std::string password;  // from QuorMail1.env when FTP_PAS is 1, else empty
-  std::string FTP_HOST_PATH;
-  std::string FTP_LOCAL_PATH;
-  int FTP_PASV = 1;
-  int FTP_TLS = 0;  // 1 explicit TLS on the control and data connections
+  std::string host;
+  std::string user;
+  int passwordMode = 0;       // 1 saved in QuorMail1.env, 0 asked at each run, else neither
+  std::string password;  // from QuorMail1.env when passwordMode is 1, else empty
+  std::string hostFolder;
+  std::string localFolder;
+  int passiveMode = 1;
+  int tlsMode = 0;  // 1 explicit TLS on the control and data connections
 
-  bool passwordSaved() const { return FTP_PAS == 1; }
-  bool passwordAsked() const { return FTP_PAS == 0; }
-  bool passive() const { return FTP_PASV == 1; }
-  bool useTls() const { return FTP_TLS == 1; }
+  bool passwordSaved() const { return passwordMode == 1; }
+  bool passwordAsked() const { return passwordMode == 0; }
+  bool passive() const { return passiveMode == 1; }
+  bool useTls() const { return tlsMode == 1; }
 };
 
 // The "Mail" section as read (values trimmed), with the saved POP3 and SMTP passwords.
 struct MailSettings {
-  std::string Smtp;
-  std::string MailAdress;
-  std::string Mail1_Wait_Second = "30";
-  int PasSave = 0;       // 1 saved in QuorMail2.env, 0 asked at each run, else neither
-  std::string password;  // from QuorMail2.env when PasSave is 1, else empty
-  int POP_before_SMTP = 1;
-  std::string Pop_Saver;
-  std::string Pop_UsrName;
-  std::string Pop_After_Snd_Second = "10";
-  int LogWrt = 1;
-  std::string Max_Moji = "80";
-  std::string Nothing_UserName;  // also trimFullWidth-med
-  int SMTPPORT = 25;
-  int SmtpSecurity = 0;      // 0 none, 1 STARTTLS, 2 TLS from the first byte
-  int SmtpAuth = 0;          // 1 SMTP AUTH with SmtpUser
-  std::string SmtpUser;
-  int SmtpPasSave = 0;       // 1 saved in QuorMail3.env, 0 asked at each run
-  std::string smtpPassword;  // from QuorMail3.env when SmtpPasSave is 1, else empty
-  std::string SenderName;    // the sender's display name; empty: the address alone
+  std::string smtpServer;
+  std::string senderAddress;
+  std::string waitSeconds = "30";
+  int popPasswordMode = 0;       // 1 saved in QuorMail2.env, 0 asked at each run, else neither
+  std::string password;  // from QuorMail2.env when popPasswordMode is 1, else empty
+  int popBeforeSmtpMode = 1;
+  std::string popServer;
+  std::string popUser;
+  std::string popWaitSeconds = "10";
+  int logMode = 1;
+  std::string lineWidth = "80";
+  std::string defaultReaderName;  // also trimFullWidth-med
+  int smtpPort = 25;
+  int smtpSecurity = 0;      // 0 none, 1 STARTTLS, 2 TLS from the first byte
+  int smtpAuthMode = 0;          // 1 SMTP AUTH with smtpUser
+  std::string smtpUser;
+  int smtpPasswordMode = 0;       // 1 saved in QuorMail3.env, 0 asked at each run
+  std::string smtpPassword;  // from QuorMail3.env when smtpPasswordMode is 1, else empty
+  std::string senderName;    // the sender's display name; empty: the address alone
 
-  bool passwordSaved() const { return PasSave == 1; }
-  bool passwordAsked() const { return PasSave == 0; }
-  bool popBeforeSmtp() const { return POP_before_SMTP != 0; }
-  bool writeLog() const { return LogWrt == 1; }
-  bool smtpLogin() const { return SmtpAuth == 1; }
-  bool smtpPasswordSaved() const { return SmtpPasSave == 1; }
+  bool passwordSaved() const { return popPasswordMode == 1; }
+  bool passwordAsked() const { return popPasswordMode == 0; }
+  bool popBeforeSmtp() const { return popBeforeSmtpMode != 0; }
+  bool writeLog() const { return logMode == 1; }
+  bool smtpLogin() const { return smtpAuthMode == 1; }
+  bool smtpPasswordSaved() const { return smtpPasswordMode == 1; }
 };
 
 // Both sections, as the settings window loads and saves them.

@@ -332,71 +332,71 @@ void SettingsWindow::activate() {
 
 void SettingsWindow::loadFields() {
   const AllSettings s = ::readSettings(m_paths);
-  setTextOf(ftpHostEdit, s.ftp.FTP_HOST_ADR);
-  setTextOf(ftpUserEdit, s.ftp.FTP_USER);
+  setTextOf(ftpHostEdit, s.ftp.host);
+  setTextOf(ftpUserEdit, s.ftp.user);
   saveFtpPasswordBox->setChecked(s.ftp.passwordSaved());
   setTextOf(ftpPasswordEdit, s.ftp.password);
-  setTextOf(localFolderEdit, s.ftp.FTP_LOCAL_PATH);
-  setTextOf(ftpHostFolderEdit, s.ftp.FTP_HOST_PATH);
+  setTextOf(localFolderEdit, s.ftp.localFolder);
+  setTextOf(ftpHostFolderEdit, s.ftp.hostFolder);
   passiveBox->setChecked(s.ftp.passive());
   ftpTlsBox->setChecked(s.ftp.useTls());
 
   // The box may move the focus into the mail page, so that page is showing first.
   pages->setCurrentIndex(kMailPage);
   popBeforeSmtpBox->setChecked(s.mail.popBeforeSmtp());
-  setTextOf(popServerEdit, s.mail.Pop_Saver);
-  setTextOf(popUserEdit, s.mail.Pop_UsrName);
+  setTextOf(popServerEdit, s.mail.popServer);
+  setTextOf(popUserEdit, s.mail.popUser);
   savePopPasswordBox->setChecked(s.mail.passwordSaved());
   setTextOf(popPasswordEdit, s.mail.password);
   writeLogBox->setChecked(s.mail.writeLog());
-  setTextOf(popWaitSecondsEdit, threeDigits(s.mail.Pop_After_Snd_Second));
-  setTextOf(waitSecondsEdit, threeDigits(s.mail.Mail1_Wait_Second));
-  setTextOf(smtpServerEdit, s.mail.Smtp);
-  setTextOf(senderAddressEdit, s.mail.MailAdress);
-  setTextOf(lineWidthEdit, threeDigits(s.mail.Max_Moji));
-  setTextOf(missingNameEdit, s.mail.Nothing_UserName);
-  setTextOf(senderNameEdit, s.mail.SenderName);
+  setTextOf(popWaitSecondsEdit, threeDigits(s.mail.popWaitSeconds));
+  setTextOf(waitSecondsEdit, threeDigits(s.mail.waitSeconds));
+  setTextOf(smtpServerEdit, s.mail.smtpServer);
+  setTextOf(senderAddressEdit, s.mail.senderAddress);
+  setTextOf(lineWidthEdit, threeDigits(s.mail.lineWidth));
+  setTextOf(missingNameEdit, s.mail.defaultReaderName);
+  setTextOf(senderNameEdit, s.mail.senderName);
   // The mode first: choosing it may propose a port, which the stored port then replaces.
-  smtpSecurityBox->setCurrentIndex(s.mail.SmtpSecurity >= 0 && s.mail.SmtpSecurity <= 2 ? s.mail.SmtpSecurity : 0);
-  setTextOf(smtpPortEdit, std::to_string(s.mail.SMTPPORT));
+  smtpSecurityBox->setCurrentIndex(s.mail.smtpSecurity >= 0 && s.mail.smtpSecurity <= 2 ? s.mail.smtpSecurity : 0);
+  setTextOf(smtpPortEdit, std::to_string(s.mail.smtpPort));
   smtpLoginBox->setChecked(s.mail.smtpLogin());
-  setTextOf(smtpUserEdit, s.mail.SmtpUser);
+  setTextOf(smtpUserEdit, s.mail.smtpUser);
   saveSmtpPasswordBox->setChecked(s.mail.smtpPasswordSaved());
   setTextOf(smtpPasswordEdit, s.mail.smtpPassword);
 }
 
 void SettingsWindow::saveFields() {
   AllSettings s;
-  s.ftp.FTP_HOST_ADR = textOf(ftpHostEdit);
-  s.ftp.FTP_USER = textOf(ftpUserEdit);
-  s.ftp.FTP_PAS = saveFtpPasswordBox->isChecked() ? 1 : 0;
+  s.ftp.host = textOf(ftpHostEdit);
+  s.ftp.user = textOf(ftpUserEdit);
+  s.ftp.passwordMode = saveFtpPasswordBox->isChecked() ? 1 : 0;
   s.ftp.password = textOf(ftpPasswordEdit);
-  s.ftp.FTP_HOST_PATH = textOf(ftpHostFolderEdit);
-  s.ftp.FTP_LOCAL_PATH = textOf(localFolderEdit);
-  s.ftp.FTP_PASV = passiveBox->isChecked() ? 1 : 0;
-  s.ftp.FTP_TLS = ftpTlsBox->isChecked() ? 1 : 0;
-  s.mail.Smtp = textOf(smtpServerEdit);
-  s.mail.MailAdress = textOf(senderAddressEdit);
-  s.mail.Mail1_Wait_Second = textOf(waitSecondsEdit);
-  s.mail.PasSave = savePopPasswordBox->isChecked() ? 1 : 0;
+  s.ftp.hostFolder = textOf(ftpHostFolderEdit);
+  s.ftp.localFolder = textOf(localFolderEdit);
+  s.ftp.passiveMode = passiveBox->isChecked() ? 1 : 0;
+  s.ftp.tlsMode = ftpTlsBox->isChecked() ? 1 : 0;
+  s.mail.smtpServer = textOf(smtpServerEdit);
+  s.mail.senderAddress = textOf(senderAddressEdit);
+  s.mail.waitSeconds = textOf(waitSecondsEdit);
+  s.mail.popPasswordMode = savePopPasswordBox->isChecked() ? 1 : 0;
   s.mail.password = textOf(popPasswordEdit);
-  s.mail.POP_before_SMTP = popBeforeSmtpBox->isChecked() ? 1 : 0;
-  s.mail.Pop_Saver = textOf(popServerEdit);
-  s.mail.Pop_UsrName = textOf(popUserEdit);
-  s.mail.Pop_After_Snd_Second = textOf(popWaitSecondsEdit);
-  s.mail.LogWrt = writeLogBox->isChecked() ? 1 : 0;
-  s.mail.Max_Moji = textOf(lineWidthEdit);
-  s.mail.Nothing_UserName = textOf(missingNameEdit);
-  s.mail.SMTPPORT = toIntOr(trim(textOf(smtpPortEdit)), 25);
-  s.mail.SmtpSecurity = smtpSecurityBox->currentIndex();
-  s.mail.SmtpAuth = smtpLoginBox->isChecked() ? 1 : 0;
-  s.mail.SmtpUser = textOf(smtpUserEdit);
-  s.mail.SmtpPasSave = saveSmtpPasswordBox->isChecked() ? 1 : 0;
+  s.mail.popBeforeSmtpMode = popBeforeSmtpBox->isChecked() ? 1 : 0;
+  s.mail.popServer = textOf(popServerEdit);
+  s.mail.popUser = textOf(popUserEdit);
+  s.mail.popWaitSeconds = textOf(popWaitSecondsEdit);
+  s.mail.logMode = writeLogBox->isChecked() ? 1 : 0;
+  s.mail.lineWidth = textOf(lineWidthEdit);
+  s.mail.defaultReaderName = textOf(missingNameEdit);
+  s.mail.smtpPort = toIntOr(trim(textOf(smtpPortEdit)), 25);
+  s.mail.smtpSecurity = smtpSecurityBox->currentIndex();
+  s.mail.smtpAuthMode = smtpLoginBox->isChecked() ? 1 : 0;
+  s.mail.smtpUser = textOf(smtpUserEdit);
+  s.mail.smtpPasswordMode = saveSmtpPasswordBox->isChecked() ? 1 : 0;
   s.mail.smtpPassword = textOf(smtpPasswordEdit);
-  s.mail.SenderName = textOf(senderNameEdit);
+  s.mail.senderName = textOf(senderNameEdit);
   ::writeSettings(m_paths, s);
-  setTextOf(missingNameEdit, s.mail.Nothing_UserName);
-  setTextOf(senderNameEdit, s.mail.SenderName);
+  setTextOf(missingNameEdit, s.mail.defaultReaderName);
+  setTextOf(senderNameEdit, s.mail.senderName);
 }
 
 void SettingsWindow::save() {

@@ -46,8 +46,8 @@ struct Chain : ::testing::Test {
     windows = createWindows(program.ctx());
     auto* receive = dynamic_cast<ReceiveWindow*>(program.ctx().window(WindowId::Receive));
     ASSERT_NE(receive, nullptr);
-    receive->FtpPort = ftp.port();
-    receive->ChangeDirWaitMs = 0;
+    receive->ftpPort = ftp.port();
+    receive->changeDirWaitMs = 0;
     send = dynamic_cast<SendWindow*>(program.ctx().window(WindowId::Send));
     ASSERT_NE(send, nullptr);
     menu = std::make_unique<MainMenu>(program.ctx());

@@ -43,28 +43,28 @@ struct UnattendedRunTest : ::testing::Test {
 
   void reader(const std::string& id, const std::string& next, const std::string& status) {
     ReaderRow r;
-    r.ID = id;
-    r.MAILADDRESS = "reader" + id + "@example.com";
-    r.TOUROKUDATE = "20240101";
-    r.TOUROKUTIME = "090000";
-    r.NAME = sj("読者") + id;
-    r.SYORIKBN = status;
-    r.NEXTSTORY = next;
-    r.SNDFASTDATE = r.SNDLASTDATE = "00000000";
-    r.SNDFASTTIME = r.SNDLASTTIME = "000000";
+    r.id = id;
+    r.address = "reader" + id + "@example.com";
+    r.registeredDate = "20240101";
+    r.registeredTime = "090000";
+    r.name = sj("読者") + id;
+    r.status = status;
+    r.nextStory = next;
+    r.firstSentDate = r.lastSentDate = "00000000";
+    r.firstSentTime = r.lastSentTime = "000000";
     writeReader(program.sql(), r);
   }
 
   void writeMailSettings(int popBeforeSmtp, const std::string& server = "127.0.0.1", const FtpSettings& ftp = {}) {
     AllSettings s;
     s.ftp = ftp;
-    s.mail.Smtp = server;
-    s.mail.MailAdress = "owner@example.com";
-    s.mail.Mail1_Wait_Second = "0";
-    s.mail.PasSave = 0;
-    s.mail.POP_before_SMTP = popBeforeSmtp;
-    s.mail.Pop_Saver = "127.0.0.1";
-    s.mail.Pop_UsrName = "user";
+    s.mail.smtpServer = server;
+    s.mail.senderAddress = "owner@example.com";
+    s.mail.waitSeconds = "0";
+    s.mail.popPasswordMode = 0;
+    s.mail.popBeforeSmtpMode = popBeforeSmtp;
+    s.mail.popServer = "127.0.0.1";
+    s.mail.popUser = "user";
     const SettingsPaths paths{program.file("QuorMail.env"), program.file("QuorMail1.env"),
                               program.file("QuorMail2.env")};
     writeSettings(paths, s);
@@ -214,13 +214,13 @@ TEST_F(UnattendedRunTest, ReceiveAndSendFetchesRegistrationsAndSendsThemTheirFir
                              sj("新人 二郎\tnew2@example.com\t2024/05/01 10:05:00\n"));
   program.exec(" DELETE FROM USERLIST");
   FtpSettings f;
-  f.FTP_HOST_ADR = "127.0.0.1";
-  f.FTP_USER = "op";
-  f.FTP_PAS = 1;
+  f.host = "127.0.0.1";
+  f.user = "op";
+  f.passwordMode = 1;
   f.password = "secret";
-  f.FTP_HOST_PATH = "/data";
-  f.FTP_LOCAL_PATH = (program.dir() / "received").string();
-  fs::create_directories(f.FTP_LOCAL_PATH);
+  f.hostFolder = "/data";
+  f.localFolder = (program.dir() / "received").string();
+  fs::create_directories(f.localFolder);
   writeMailSettings(0, "127.0.0.1", f);
 
   command("receive-and-send");
@@ -233,7 +233,7 @@ TEST_F(UnattendedRunTest, ReceiveAndSendFetchesRegistrationsAndSendsThemTheirFir
   EXPECT_EQ(TestProgram::readFile(ftp.home() + "/data/registdata.cgi"), "");
 
   // A password that is asked at each run cannot be asked here.
-  f.FTP_PAS = 0;
+  f.passwordMode = 0;
   writeMailSettings(0, "127.0.0.1", f);
   command("receive");
   EXPECT_EQ(exitCode, 2) << out;

@@ -7,29 +7,29 @@ namespace {
 
 ReaderRow sampleReader(const std::string& id) {
   ReaderRow r;
-  r.ID = id;
-  r.MAILADDRESS = "taro@example.com";
-  r.TOUROKUDATE = "20240507";
-  r.TOUROKUTIME = "123456";
-  r.NAME = sj("山田　太郎");
-  r.SYORIKBN = "01";
-  r.NEXTSTORY = "00001";
-  r.SNDFASTDATE = "00000000";
-  r.SNDFASTTIME = "000000";
-  r.SNDLASTDATE = "00000000";
-  r.SNDLASTTIME = "000000";
+  r.id = id;
+  r.address = "taro@example.com";
+  r.registeredDate = "20240507";
+  r.registeredTime = "123456";
+  r.name = sj("山田　太郎");
+  r.status = "01";
+  r.nextStory = "00001";
+  r.firstSentDate = "00000000";
+  r.firstSentTime = "000000";
+  r.lastSentDate = "00000000";
+  r.lastSentTime = "000000";
   return r;
 }
 
 TEST(Database, StoresCp932QuotesAndFullWidthBytesUnchanged) {
   TestProgram p;
   ReaderRow r = sampleReader("00001");
-  r.NAME = sj("①～O'Brien　髙橋") + std::string(60 - sj("①～O'Brien　髙橋").size(), 'x');
-  r.BIKO1 = "it's";
+  r.name = sj("①～O'Brien　髙橋") + std::string(60 - sj("①～O'Brien　髙橋").size(), 'x');
+  r.note1 = "it's";
   writeReader(p.sql(), r);
   auto rows = p.rows(Sql::readerById("00001"), {"NAME", "BIKO1", "MAILADDRESS"});
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], r.NAME);
+  EXPECT_EQ(rows[0][0], r.name);
   EXPECT_EQ(rows[0][1], "it's" + std::string(56, ' '));  // CHAR columns come back blank-padded
   EXPECT_EQ(rows[0][2].substr(0, 16), "taro@example.com");
 }
@@ -47,7 +47,7 @@ TEST(Database, WriteReaderInsertsThenUpdates) {
   TestProgram p;
   ReaderRow r = sampleReader("00003");
   writeReader(p.sql(), r);
-  r.NEXTSTORY = "00002";
+  r.nextStory = "00002";
   writeReader(p.sql(), r);
   auto rows = p.rows(Sql::allReaders(), {"ID", "NEXTSTORY"});
   ASSERT_EQ(rows.size(), 1u);
@@ -82,12 +82,12 @@ TEST(Database, NamedParameterDeletesOneRow) {
 TEST(Database, StoryBodyIsABlobReadBackWhole) {
   TestProgram p;
   StoryRow s{"00001", sj("件名 'テスト'"), std::string()};
-  for (int i = 0; i < 2000; ++i) s.STORY += sj("本文です。##readername##\r\n");
+  for (int i = 0; i < 2000; ++i) s.body += sj("本文です。##readername##\r\n");
   writeStory(p.sql(), s);
   auto rows = p.rows(Sql::storyByNo("00001"), {"STORY", "SUBJECT"});
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], s.STORY);
-  EXPECT_EQ(rows[0][1], s.SUBJECT);
+  EXPECT_EQ(rows[0][0], s.body);
+  EXPECT_EQ(rows[0][1], s.subject);
   // Going back from an empty number field lands on the last mail.
   writeStory(p.sql(), StoryRow{"00002", "b", "c"});
   EXPECT_EQ(p.rows(Sql::storyBefore("", readMax(p.sql(), Sql::maxStoryNo())), {"STORYNO"}).front()[0], "00002");
@@ -175,12 +175,12 @@ namespace {
 TEST(Database, NulByteInsideAValueDoesNotCutTheStatement) {
   TestProgram p;
   ReaderRow r = sampleReader("00001");
-  r.BIKO1 = std::string("a\0b", 3);
+  r.note1 = std::string("a\0b", 3);
   Statement& q = p.sql();
   q.setCommandText(Sql::insertReader(r));
   try {
     q.execute();
-    EXPECT_EQ(p.rows(Sql::readerById("00001"), {"BIKO1"})[0][0].substr(0, 3), r.BIKO1);
+    EXPECT_EQ(p.rows(Sql::readerById("00001"), {"BIKO1"})[0][0].substr(0, 3), r.note1);
   } catch (const DbError& e) {
     // Refusing the byte is fine too; a half statement reaching the engine is not.
     EXPECT_EQ(std::string(e.what()).find("Unexpected end of command"), std::string::npos) << e.what();

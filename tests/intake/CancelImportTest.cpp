@@ -14,10 +14,10 @@ struct CancelImportTest : IntakeTest {
 
   void reader(const std::string& id, const std::string& address, const std::string& status = "01") {
     ReaderRow r;
-    r.ID = id;
-    r.MAILADDRESS = address;
-    r.SYORIKBN = status;
-    r.NEXTSTORY = "00002";
+    r.id = id;
+    r.address = address;
+    r.status = status;
+    r.nextStory = "00002";
     writeReader(program.sql(), r);
   }
 };

@@ -108,12 +108,12 @@ struct IntakeTest : ::testing::Test {
     engine.changeDirWaitMs = 0;
     engine.port = ftpPort;
     FtpSettings s;
-    s.FTP_HOST_ADR = "127.0.0.1";
-    s.FTP_USER = "quor";
-    s.FTP_PAS = 1;
+    s.host = "127.0.0.1";
+    s.user = "quor";
+    s.passwordMode = 1;
     s.password = "pass";
-    s.FTP_HOST_PATH = "/data";
-    s.FTP_LOCAL_PATH = local;
+    s.hostFolder = "/data";
+    s.localFolder = local;
     return engine.run(s);
   }
   // Splits a log into its lines (CR LF ends).

@@ -51,13 +51,13 @@ struct ReceiveRunTest : IntakeTest {
   FtpSettings settings(const std::string& hostPath = "/data", bool passive = true,
                        const std::string& password = "pass") const {
     FtpSettings s;
-    s.FTP_HOST_ADR = "127.0.0.1";
-    s.FTP_USER = "quor";
-    s.FTP_PAS = 1;
+    s.host = "127.0.0.1";
+    s.user = "quor";
+    s.passwordMode = 1;
     s.password = password;
-    s.FTP_HOST_PATH = hostPath;
-    s.FTP_LOCAL_PATH = local;
-    s.FTP_PASV = passive ? 1 : 0;
+    s.hostFolder = hostPath;
+    s.localFolder = local;
+    s.passiveMode = passive ? 1 : 0;
     return s;
   }
   IntakeReport run(const FtpSettings& s, int port = 0) {
@@ -213,7 +213,7 @@ TEST_F(ReceiveRunTest, TheBoxOfAFailedStageGivesItsReasonOnTheNextLine) {
   auto box = [&] { return listener.boxes.empty() ? std::string("<no box>") : listener.boxes[0].second; };
 
   FtpSettings unknownHost = settings();
-  unknownHost.FTP_HOST_ADR = "no-such-host.invalid";
+  unknownHost.host = "no-such-host.invalid";
   IntakeReport report = run(unknownHost);
   EXPECT_EQ(box(), sj("FTP接続失敗\nSocket Error # 11001\nHost not found."));
   EXPECT_EQ(report.failedStage, sj("FTP接続失敗"));
@@ -464,10 +464,10 @@ TEST_F(ReceiveRunTest, KillBetweenTheCommitAndTheRecordImportsNothingTwice) {
   ASSERT_EQ(readerCount(), 2u);
   // As left by a kill right after the commit: the entry still names the last reader.
   ReaderRow last;
-  last.ID = "00002";
-  last.MAILADDRESS = "second@example.com";
-  last.TOUROKUDATE = "20240502";
-  last.TOUROKUTIME = "080910";
+  last.id = "00002";
+  last.address = "second@example.com";
+  last.registeredDate = "20240502";
+  last.registeredTime = "080910";
   BackupRecord(local).markOwed(kBackup);
   BackupRecord(local).markCommitting(kBackup, last);
   Clock::setFixedStamp("20240508090000");  // this run's own backup is another file

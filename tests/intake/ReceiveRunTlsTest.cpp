@@ -40,14 +40,14 @@ struct ReceiveRunTlsTest : IntakeTest {
 
   IntakeReport run(bool passive, bool tls) {
     FtpSettings s;
-    s.FTP_HOST_ADR = "localhost";  // the name the test certificates carry
-    s.FTP_USER = "quor";
-    s.FTP_PAS = 1;
+    s.host = "localhost";  // the name the test certificates carry
+    s.user = "quor";
+    s.passwordMode = 1;
     s.password = "pass";
-    s.FTP_HOST_PATH = "/data";
-    s.FTP_LOCAL_PATH = local;
-    s.FTP_PASV = passive ? 1 : 0;
-    s.FTP_TLS = tls ? 1 : 0;
+    s.hostFolder = "/data";
+    s.localFolder = local;
+    s.passiveMode = passive ? 1 : 0;
+    s.tlsMode = tls ? 1 : 0;
     listener.boxes.clear();
     engine.port = server->port();
     return engine.run(s);

@@ -62,8 +62,8 @@ struct ReceiveWindowTest : IntakeTest {
 
   void open(int port = 0) {
     window = std::make_unique<ReceiveWindow>(program.ctx());
-    window->FtpPort = port ? port : server ? server->port() : freeLocalPort();
-    window->ChangeDirWaitMs = 0;
+    window->ftpPort = port ? port : server ? server->port() : freeLocalPort();
+    window->changeDirWaitMs = 0;
     program.ctx().receiveOnly = 1;
     program.ctx().initReceive = 1;
     window->activate();

@@ -25,17 +25,17 @@ QString q(const std::string& cp932) { return Sjis::toQ(cp932); }
 
 ReaderRow reader(const std::string& id, const std::string& name, const std::string& address) {
   ReaderRow r;
-  r.ID = id;
-  r.MAILADDRESS = address;
-  r.TOUROKUDATE = "20240101";
-  r.TOUROKUTIME = "090000";
-  r.NAME = name;
-  r.SYORIKBN = "01";
-  r.NEXTSTORY = "00003";
-  r.SNDFASTDATE = "20240102";
-  r.SNDFASTTIME = "100000";
-  r.SNDLASTDATE = "20240103";
-  r.SNDLASTTIME = "110000";
+  r.id = id;
+  r.address = address;
+  r.registeredDate = "20240101";
+  r.registeredTime = "090000";
+  r.name = name;
+  r.status = "01";
+  r.nextStory = "00003";
+  r.firstSentDate = "20240102";
+  r.firstSentTime = "100000";
+  r.lastSentDate = "20240103";
+  r.lastSentTime = "110000";
   return r;
 }
 

@@ -58,33 +58,33 @@ struct SendRunTest : ::testing::Test {
 
   static MailSettings settings(int smtpPort) {
     MailSettings s;
-    s.Smtp = " 127.0.0.1 ";
-    s.MailAdress = "owner@example.com";
-    s.Mail1_Wait_Second = "0";
-    s.PasSave = 2;
-    s.POP_before_SMTP = 0;
-    s.LogWrt = 1;
-    s.Max_Moji = "80";
-    s.Nothing_UserName = sj("読者");
-    s.SMTPPORT = smtpPort;
+    s.smtpServer = " 127.0.0.1 ";
+    s.senderAddress = "owner@example.com";
+    s.waitSeconds = "0";
+    s.popPasswordMode = 2;
+    s.popBeforeSmtpMode = 0;
+    s.logMode = 1;
+    s.lineWidth = "80";
+    s.defaultReaderName = sj("読者");
+    s.smtpPort = smtpPort;
     return s;
   }
 
   void reader(const std::string& id, const std::string& name, const std::string& next,
               const std::string& kbn = "01", const std::string& address = "") {
     ReaderRow r;
-    r.ID = id;
-    r.MAILADDRESS = address.empty() ? "reader" + id + "@example.com" : address;
-    r.TOUROKUDATE = "20240101";
-    r.TOUROKUTIME = "090000";
-    r.NAME = name;
-    r.SYORIKBN = kbn;
-    r.NEXTSTORY = next;
-    r.SNDFASTDATE = "00000000";
-    r.SNDFASTTIME = "000000";
-    r.SNDLASTDATE = "00000000";
-    r.SNDLASTTIME = "000000";
-    r.BIKO1 = sj("備考");
+    r.id = id;
+    r.address = address.empty() ? "reader" + id + "@example.com" : address;
+    r.registeredDate = "20240101";
+    r.registeredTime = "090000";
+    r.name = name;
+    r.status = kbn;
+    r.nextStory = next;
+    r.firstSentDate = "00000000";
+    r.firstSentTime = "000000";
+    r.lastSentDate = "00000000";
+    r.lastSentTime = "000000";
+    r.note1 = sj("備考");
     writeReader(program.sql(), r);
   }
 
@@ -196,32 +196,32 @@ TEST_F(SendRunTest, StartCheckGivesTheFirstProblemInTheOperatorsOrder) {
 
   // Each settings problem in turn, mended before the next one shows.
   MailSettings s;
-  s.Smtp = "";
-  s.MailAdress = "";
-  s.Mail1_Wait_Second = "";
-  s.POP_before_SMTP = 1;
-  s.Pop_Saver = "";
-  s.Pop_UsrName = "";
-  s.Pop_After_Snd_Second = "";
-  s.Max_Moji = "";
+  s.smtpServer = "";
+  s.senderAddress = "";
+  s.waitSeconds = "";
+  s.popBeforeSmtpMode = 1;
+  s.popServer = "";
+  s.popUser = "";
+  s.popWaitSeconds = "";
+  s.lineWidth = "";
   const std::vector<std::pair<std::function<void(MailSettings&)>, const char*>> steps = {
-      {[](MailSettings& m) { m.Smtp = sj("ＳＭＴＰ"); }, "SMTPｻｰﾊﾞ名が設定されていません。"},
-      {[](MailSettings& m) { m.Smtp = " smtp.example.com "; },
+      {[](MailSettings& m) { m.smtpServer = sj("ＳＭＴＰ"); }, "SMTPｻｰﾊﾞ名が設定されていません。"},
+      {[](MailSettings& m) { m.smtpServer = " smtp.example.com "; },
        "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
-      {[](MailSettings& m) { m.MailAdress = sj("あ@example.com"); }, "メールアドレスが設定されていません。"},
-      {[](MailSettings& m) { m.MailAdress = "a@example.com"; },
+      {[](MailSettings& m) { m.senderAddress = sj("あ@example.com"); }, "メールアドレスが設定されていません。"},
+      {[](MailSettings& m) { m.senderAddress = "a@example.com"; },
        "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。"},
-      {[](MailSettings& m) { m.Mail1_Wait_Second = "x"; }, "秒数を入力して下さい。"},
-      {[](MailSettings& m) { m.Mail1_Wait_Second = " 30 "; }, "秒数に誤りがあります。"},
-      {[](MailSettings& m) { m.Pop_Saver = sj("ポップ"); }, "POP3ｻｰﾊﾞ名を設定して下さい。"},
-      {[](MailSettings& m) { m.Pop_Saver = "pop.example.com"; },
+      {[](MailSettings& m) { m.waitSeconds = "x"; }, "秒数を入力して下さい。"},
+      {[](MailSettings& m) { m.waitSeconds = " 30 "; }, "秒数に誤りがあります。"},
+      {[](MailSettings& m) { m.popServer = sj("ポップ"); }, "POP3ｻｰﾊﾞ名を設定して下さい。"},
+      {[](MailSettings& m) { m.popServer = "pop.example.com"; },
        "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
-      {[](MailSettings& m) { m.Pop_UsrName = sj("ユーザ"); }, "POP3ﾕｰｻﾞ名を設定して下さい。"},
-      {[](MailSettings& m) { m.Pop_UsrName = "user"; },
+      {[](MailSettings& m) { m.popUser = sj("ユーザ"); }, "POP3ﾕｰｻﾞ名を設定して下さい。"},
+      {[](MailSettings& m) { m.popUser = "user"; },
        "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
-      {[](MailSettings& m) { m.Pop_After_Snd_Second = "5"; }, "秒数を設定して下さい。"},
-      {[](MailSettings& m) { m.Max_Moji = "abc"; }, "文字数を設定して下さい。"},
-      {[](MailSettings& m) { m.Max_Moji = "72"; }, "文字数に誤りがあります。"},
+      {[](MailSettings& m) { m.popWaitSeconds = "5"; }, "秒数を設定して下さい。"},
+      {[](MailSettings& m) { m.lineWidth = "abc"; }, "文字数を設定して下さい。"},
+      {[](MailSettings& m) { m.lineWidth = "72"; }, "文字数に誤りがあります。"},
   };
   for (const auto& [mend, message] : steps) {
     run.setSettings(s);
@@ -232,8 +232,8 @@ TEST_F(SendRunTest, StartCheckGivesTheFirstProblemInTheOperatorsOrder) {
   }
   run.setSettings(s);
   EXPECT_TRUE(run.checkStart().ready());
-  EXPECT_EQ(run.settings().Smtp, "smtp.example.com");  // checked texts are kept trimmed
-  EXPECT_EQ(run.settings().Mail1_Wait_Second, "30");
+  EXPECT_EQ(run.settings().smtpServer, "smtp.example.com");  // checked texts are kept trimmed
+  EXPECT_EQ(run.settings().waitSeconds, "30");
 }
 
 // A port the socket call would cut to 16 bits must not reach it: 109211 would become 43675.
@@ -353,7 +353,7 @@ TEST_F(SendRunTest, MissingStoryIsSkippedAndTheRunGoesOnWithoutALogWhenSwitchedO
   reader("00002", "b", "00001");
   run.listDueReaders();
   MailSettings s = settings(smtp.port());
-  s.LogWrt = 0;
+  s.logMode = 0;
   run.setSettings(s);
   run.markAll();
   const SendReport report = run.run(recorder);
@@ -408,7 +408,7 @@ TEST_F(SendRunTest, StopDuringTheCountdownEndsTheRunBeforeTheNextMail) {
   reader("00002", "b", "00001");
   run.listDueReaders();
   MailSettings s = settings(smtp.port());
-  s.Mail1_Wait_Second = "90";
+  s.waitSeconds = "90";
   run.setSettings(s);
   run.markAll();
   std::vector<std::string> countdowns;
@@ -460,10 +460,10 @@ TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
   reader("00001", "a", "00001");
   run.listDueReaders();
   MailSettings s = settings(smtp.port());
-  s.POP_before_SMTP = 1;
-  s.Pop_Saver = "127.0.0.1";
-  s.Pop_UsrName = "popuser";
-  s.Pop_After_Snd_Second = "0";
+  s.popBeforeSmtpMode = 1;
+  s.popServer = "127.0.0.1";
+  s.popUser = "popuser";
+  s.popWaitSeconds = "0";
   run.setSettings(s);
   run.setPassword("secret");
   run.setPop3Port(pop.port());
@@ -502,11 +502,11 @@ namespace {
 // The settings of a submission server: TLS as given, login as quor.
 MailSettings submission(int port, int security) {
   MailSettings s = SendRunTest::settings(port);
-  s.Smtp = "localhost";  // the name the test certificates carry
-  s.SmtpSecurity = security;
-  s.SmtpAuth = 1;
-  s.SmtpUser = " quor ";
-  s.SenderName = sj(" クオル 事務局 ");
+  s.smtpServer = "localhost";  // the name the test certificates carry
+  s.smtpSecurity = security;
+  s.smtpAuthMode = 1;
+  s.smtpUser = " quor ";
+  s.senderName = sj(" クオル 事務局 ");
   return s;
 }
 
@@ -615,7 +615,7 @@ TEST_F(SendRunTest, SubjectsAndSenderNamesReadBackExactlyAsTyped) {
     reader("00001", "a", zeroFill(std::to_string(i + 1), 5));
     run.listDueReaders();
     MailSettings s = settings(smtp.port());
-    s.SenderName = sj(typed[i][1]);
+    s.senderName = sj(typed[i][1]);
     run.setSettings(s);
     run.markAll();
     ASSERT_TRUE(run.run(recorder).completed);
@@ -632,13 +632,13 @@ TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
   run.listDueReaders();
   run.markAll();
   MailSettings s = settings(25);
-  s.SmtpAuth = 1;
-  s.SmtpUser = "  ";
+  s.smtpAuthMode = 1;
+  s.smtpUser = "  ";
   const std::vector<std::pair<std::function<void(MailSettings&)>, const char*>> steps = {
-      {[](MailSettings& m) { m.SmtpUser = sj("ユーザ"); }, "SMTPユーザ名を設定して下さい。"},
-      {[](MailSettings& m) { m.SmtpUser = " quor "; }, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。"},
-      {[](MailSettings& m) { m.SmtpSecurity = 3; }, nullptr},
-      {[](MailSettings& m) { m.SmtpSecurity = 2; }, "SMTPの暗号化の設定に誤りがあります。"},
+      {[](MailSettings& m) { m.smtpUser = sj("ユーザ"); }, "SMTPユーザ名を設定して下さい。"},
+      {[](MailSettings& m) { m.smtpUser = " quor "; }, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。"},
+      {[](MailSettings& m) { m.smtpSecurity = 3; }, nullptr},
+      {[](MailSettings& m) { m.smtpSecurity = 2; }, "SMTPの暗号化の設定に誤りがあります。"},
   };
   for (const auto& [mend, message] : steps) {
     run.setSettings(s);
@@ -653,10 +653,10 @@ TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
   }
   run.setSettings(s);
   EXPECT_TRUE(run.checkStart().ready());
-  EXPECT_EQ(run.settings().SmtpUser, "quor");
+  EXPECT_EQ(run.settings().smtpUser, "quor");
   // Without the login the user is not looked at.
-  s.SmtpAuth = 0;
-  s.SmtpUser = sj("全角");
+  s.smtpAuthMode = 0;
+  s.smtpUser = sj("全角");
   run.setSettings(s);
   EXPECT_TRUE(run.checkStart().ready());
 }

@@ -89,17 +89,17 @@ struct SendWindowTest : ::testing::Test {
 
   void reader(const std::string& id, const std::string& name, const std::string& next) {
     ReaderRow r;
-    r.ID = id;
-    r.MAILADDRESS = "reader" + id + "@example.com";
-    r.TOUROKUDATE = "20240101";
-    r.TOUROKUTIME = "090000";
-    r.NAME = name;
-    r.SYORIKBN = "01";
-    r.NEXTSTORY = next;
-    r.SNDFASTDATE = "00000000";
-    r.SNDFASTTIME = "000000";
-    r.SNDLASTDATE = "00000000";
-    r.SNDLASTTIME = "000000";
+    r.id = id;
+    r.address = "reader" + id + "@example.com";
+    r.registeredDate = "20240101";
+    r.registeredTime = "090000";
+    r.name = name;
+    r.status = "01";
+    r.nextStory = next;
+    r.firstSentDate = "00000000";
+    r.firstSentTime = "000000";
+    r.lastSentDate = "00000000";
+    r.lastSentTime = "000000";
     writeReader(program.sql(), r);
   }
 

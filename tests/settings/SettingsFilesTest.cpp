@@ -16,33 +16,33 @@ class SettingsFilesTest : public ::testing::Test {
 
   static AllSettings filled() {
     AllSettings s;
-    s.ftp.FTP_HOST_ADR = "ftp.example.com";
-    s.ftp.FTP_USER = "taro";
-    s.ftp.FTP_PAS = 1;
+    s.ftp.host = "ftp.example.com";
+    s.ftp.user = "taro";
+    s.ftp.passwordMode = 1;
     s.ftp.password = "ftp-secret";
-    s.ftp.FTP_HOST_PATH = "/public_html/cgi";
-    s.ftp.FTP_LOCAL_PATH = "/home/taro/data";
-    s.ftp.FTP_PASV = 0;
-    s.mail.Smtp = "smtp.example.com";
-    s.mail.MailAdress = "info@example.com";
-    s.mail.Mail1_Wait_Second = "  5";
-    s.mail.PasSave = 1;
+    s.ftp.hostFolder = "/public_html/cgi";
+    s.ftp.localFolder = "/home/taro/data";
+    s.ftp.passiveMode = 0;
+    s.mail.smtpServer = "smtp.example.com";
+    s.mail.senderAddress = "info@example.com";
+    s.mail.waitSeconds = "  5";
+    s.mail.popPasswordMode = 1;
     s.mail.password = "pop-secret";
-    s.mail.POP_before_SMTP = 1;
-    s.mail.Pop_Saver = " pop.example.com ";
-    s.mail.Pop_UsrName = "taro";
-    s.mail.Pop_After_Snd_Second = " 10";
-    s.mail.LogWrt = 0;
-    s.mail.Max_Moji = " 72";
-    s.mail.Nothing_UserName = sj(" 　読者様　 ");
-    s.mail.SMTPPORT = 587;
-    s.mail.SmtpSecurity = 1;
-    s.mail.SmtpAuth = 1;
-    s.mail.SmtpUser = " taro@example.com ";
-    s.mail.SmtpPasSave = 1;
+    s.mail.popBeforeSmtpMode = 1;
+    s.mail.popServer = " pop.example.com ";
+    s.mail.popUser = "taro";
+    s.mail.popWaitSeconds = " 10";
+    s.mail.logMode = 0;
+    s.mail.lineWidth = " 72";
+    s.mail.defaultReaderName = sj(" 　読者様　 ");
+    s.mail.smtpPort = 587;
+    s.mail.smtpSecurity = 1;
+    s.mail.smtpAuthMode = 1;
+    s.mail.smtpUser = " taro@example.com ";
+    s.mail.smtpPasswordMode = 1;
     s.mail.smtpPassword = "smtp-secret";
-    s.mail.SenderName = sj(" クオル 事務局 ");
-    s.ftp.FTP_TLS = 1;
+    s.mail.senderName = sj(" クオル 事務局 ");
+    s.ftp.tlsMode = 1;
     return s;
   }
 
@@ -57,16 +57,16 @@ class SettingsFilesTest : public ::testing::Test {
 
 TEST_F(SettingsFilesTest, MissingFilesGiveTheDefaults) {
   const AllSettings s = readSettings(paths);
-  EXPECT_EQ(s.ftp.FTP_HOST_ADR, "");
-  EXPECT_EQ(s.ftp.FTP_PAS, 0);
-  EXPECT_EQ(s.ftp.FTP_PASV, 1);
-  EXPECT_EQ(s.mail.PasSave, 0);
-  EXPECT_EQ(s.mail.POP_before_SMTP, 1);
-  EXPECT_EQ(s.mail.LogWrt, 1);
-  EXPECT_EQ(s.mail.Pop_After_Snd_Second, "10");
-  EXPECT_EQ(s.mail.Mail1_Wait_Second, "30");
-  EXPECT_EQ(s.mail.Max_Moji, "80");
-  EXPECT_EQ(s.mail.SMTPPORT, 25);
+  EXPECT_EQ(s.ftp.host, "");
+  EXPECT_EQ(s.ftp.passwordMode, 0);
+  EXPECT_EQ(s.ftp.passiveMode, 1);
+  EXPECT_EQ(s.mail.popPasswordMode, 0);
+  EXPECT_EQ(s.mail.popBeforeSmtpMode, 1);
+  EXPECT_EQ(s.mail.logMode, 1);
+  EXPECT_EQ(s.mail.popWaitSeconds, "10");
+  EXPECT_EQ(s.mail.waitSeconds, "30");
+  EXPECT_EQ(s.mail.lineWidth, "80");
+  EXPECT_EQ(s.mail.smtpPort, 25);
   EXPECT_EQ(s.mail.password, "");
 }
 
@@ -81,23 +81,23 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
             "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n" +
                 "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
                 "SenderName=" + sj("クオル 事務局") + "\r\n");
-  EXPECT_EQ(s.mail.Nothing_UserName, sj("読者様"));  // what was written, for the field
+  EXPECT_EQ(s.mail.defaultReaderName, sj("読者様"));  // what was written, for the field
 
   const AllSettings back = readSettings(paths);
   EXPECT_EQ(back.ftp.password, "ftp-secret");
   EXPECT_EQ(back.mail.password, "pop-secret");
-  EXPECT_EQ(back.ftp.FTP_PASV, 0);
-  EXPECT_EQ(back.mail.Max_Moji, "72");  // leading blanks go on reading
-  EXPECT_EQ(back.mail.Mail1_Wait_Second, "5");
-  EXPECT_EQ(back.mail.LogWrt, 0);
+  EXPECT_EQ(back.ftp.passiveMode, 0);
+  EXPECT_EQ(back.mail.lineWidth, "72");  // leading blanks go on reading
+  EXPECT_EQ(back.mail.waitSeconds, "5");
+  EXPECT_EQ(back.mail.logMode, 0);
   EXPECT_EQ(TestProgram::readFile(paths.ftpPassword).size(), 16u);
-  EXPECT_EQ(back.mail.SMTPPORT, 587);
-  EXPECT_EQ(back.mail.SmtpSecurity, 1);
+  EXPECT_EQ(back.mail.smtpPort, 587);
+  EXPECT_EQ(back.mail.smtpSecurity, 1);
   EXPECT_TRUE(back.mail.smtpLogin());
-  EXPECT_EQ(back.mail.SmtpUser, "taro@example.com");
+  EXPECT_EQ(back.mail.smtpUser, "taro@example.com");
   EXPECT_TRUE(back.mail.smtpPasswordSaved());
   EXPECT_EQ(back.mail.smtpPassword, "smtp-secret");
-  EXPECT_EQ(back.mail.SenderName, sj("クオル 事務局"));
+  EXPECT_EQ(back.mail.senderName, sj("クオル 事務局"));
   EXPECT_TRUE(back.ftp.useTls());
   // The SMTP password file is the third of its kind: same cipher, owner only.
   EXPECT_EQ(paths.smtpPassword.filename(), "QuorMail3.env");
@@ -111,11 +111,11 @@ TEST_F(SettingsFilesTest, AHandAddedKeySurvivesEverySave) {
   writeSettings(paths, s);
   IniFile(paths.env).writeString("Mail", "HandAdded", " 2525 ");
   writeSettings(paths, s);
-  s.mail.Smtp = "other.example.com";
+  s.mail.smtpServer = "other.example.com";
   writeSettings(paths, s);
   const MailSettings m = loadMailSettings(paths);
   EXPECT_EQ(IniFile(paths.env).readInteger("Mail", "HandAdded", 0), 2525);
-  EXPECT_EQ(m.Smtp, "other.example.com");
+  EXPECT_EQ(m.smtpServer, "other.example.com");
 }
 
 TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
@@ -123,13 +123,13 @@ TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
                                     "[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=info@example.com\r\nSMTPPORT=2525\r\n");
   writePasswordFile(paths.smtpPassword, "stray");  // no switch says it is saved
   AllSettings s = readSettings(paths);
-  EXPECT_EQ(s.mail.SMTPPORT, 2525);
-  EXPECT_EQ(s.mail.SmtpSecurity, 0);
+  EXPECT_EQ(s.mail.smtpPort, 2525);
+  EXPECT_EQ(s.mail.smtpSecurity, 0);
   EXPECT_FALSE(s.mail.smtpLogin());
-  EXPECT_EQ(s.mail.SmtpUser, "");
+  EXPECT_EQ(s.mail.smtpUser, "");
   EXPECT_FALSE(s.mail.smtpPasswordSaved());
   EXPECT_EQ(s.mail.smtpPassword, "");
-  EXPECT_EQ(s.mail.SenderName, "");
+  EXPECT_EQ(s.mail.senderName, "");
   EXPECT_FALSE(s.ftp.useTls());
 
   // A save keeps the hand-set port and deletes the password file nobody asked for.
@@ -138,9 +138,9 @@ TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
   EXPECT_FALSE(fs::exists(paths.smtpPassword));
 
   // The SMTP password follows its own switch, apart from the POP3 one.
-  s.mail.SmtpPasSave = 1;
+  s.mail.smtpPasswordMode = 1;
   s.mail.smtpPassword = "smtp-only";
-  s.mail.PasSave = 0;
+  s.mail.popPasswordMode = 0;
   writeSettings(paths, s);
   EXPECT_EQ(readPasswordFile(paths.smtpPassword), "smtp-only");
   EXPECT_FALSE(fs::exists(paths.popPassword));
@@ -160,8 +160,8 @@ TEST_F(SettingsFilesTest, SwitchesReadAsTheirKeysDefine) {
   EXPECT_TRUE(s.mail.popBeforeSmtp());
   EXPECT_TRUE(s.mail.passwordAsked());  // not a number: the default 0
   EXPECT_FALSE(s.mail.writeLog());
-  EXPECT_EQ(s.mail.SMTPPORT, 25);
-  EXPECT_EQ(s.mail.Nothing_UserName, sj("名無し"));
+  EXPECT_EQ(s.mail.smtpPort, 25);
+  EXPECT_EQ(s.mail.defaultReaderName, sj("名無し"));
 }
 
 TEST_F(SettingsFilesTest, PasswordFilesFollowTheSwitchesAndBlanks) {
@@ -173,11 +173,11 @@ TEST_F(SettingsFilesTest, PasswordFilesFollowTheSwitchesAndBlanks) {
   EXPECT_EQ(readSettings(paths).ftp.password, "");
 
   ASSERT_TRUE(fs::exists(paths.popPassword));
-  s.mail.PasSave = 0;
+  s.mail.popPasswordMode = 0;
   writeSettings(paths, s);
   EXPECT_FALSE(fs::exists(paths.popPassword));
   EXPECT_EQ(IniFile(paths.env).readInteger("Mail", "PasSave", -1), 0);
-  s.mail.PasSave = 1;
+  s.mail.popPasswordMode = 1;
   writeSettings(paths, s);
   EXPECT_EQ(readPasswordFile(paths.popPassword), "pop-secret");
 }

@@ -396,18 +396,18 @@ TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
   EXPECT_FALSE(fs::exists(paths.ftpPassword));
 
   const AllSettings s = readSettings(paths);
-  EXPECT_EQ(s.ftp.FTP_HOST_ADR, "ftp.example.com");
-  EXPECT_EQ(s.ftp.FTP_PAS, 0);
-  EXPECT_EQ(s.ftp.FTP_LOCAL_PATH, program.dir().string());
+  EXPECT_EQ(s.ftp.host, "ftp.example.com");
+  EXPECT_EQ(s.ftp.passwordMode, 0);
+  EXPECT_EQ(s.ftp.localFolder, program.dir().string());
   EXPECT_EQ(s.mail.password, "pop-pass");
-  EXPECT_EQ(s.mail.Mail1_Wait_Second, "30");
-  EXPECT_EQ(s.mail.Max_Moji, "72");
-  EXPECT_EQ(s.mail.SMTPPORT, 587);
-  EXPECT_EQ(s.mail.SmtpSecurity, 0);
+  EXPECT_EQ(s.mail.waitSeconds, "30");
+  EXPECT_EQ(s.mail.lineWidth, "72");
+  EXPECT_EQ(s.mail.smtpPort, 587);
+  EXPECT_EQ(s.mail.smtpSecurity, 0);
   EXPECT_TRUE(s.mail.smtpLogin());
-  EXPECT_EQ(s.mail.SmtpUser, "taro");
+  EXPECT_EQ(s.mail.smtpUser, "taro");
   EXPECT_EQ(s.mail.smtpPassword, "smtp-pass");
-  EXPECT_EQ(s.mail.SenderName, sj("クオル 事務局"));
+  EXPECT_EQ(s.mail.senderName, sj("クオル 事務局"));
   EXPECT_FALSE(s.ftp.useTls());
   EXPECT_NE(TestProgram::readFile(paths.env).find("Max_Moji= 72\r\n"), std::string::npos);
 
@@ -422,8 +422,8 @@ TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
   w.saveButton->click();
   EXPECT_TRUE(dialogs.shown().empty()) << dialogs.lastText().toStdString();
   const AllSettings again = readSettings(paths);
-  EXPECT_EQ(again.mail.SMTPPORT, 2525);
-  EXPECT_EQ(again.mail.SmtpSecurity, 1);
+  EXPECT_EQ(again.mail.smtpPort, 2525);
+  EXPECT_EQ(again.mail.smtpSecurity, 1);
   EXPECT_TRUE(again.ftp.useTls());
   EXPECT_FALSE(again.mail.smtpPasswordSaved());
   EXPECT_FALSE(fs::exists(paths.smtpPassword));

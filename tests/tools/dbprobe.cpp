@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
     AppContext ctx(argv[1]);
     ctx.openDatabase();
     ReaderRow r;
-    r.ID = "00001";
-    r.MAILADDRESS = "probe@example.com";
+    r.id = "00001";
+    r.address = "probe@example.com";
     writeReader(ctx.query, r);
     if (readMax(ctx.query, Sql::maxReaderId()) != "00001") return 1;
     std::cout << "ok" << std::endl;
