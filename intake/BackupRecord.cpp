@@ -24,7 +24,8 @@ std::vector<std::string> fields(const std::string& line) {
 
 }  // namespace
 
-BackupRecord::BackupRecord(std::filesystem::path folder) : m_file(std::move(folder) / kFileName) {}
+BackupRecord::BackupRecord(std::filesystem::path folder, const std::string& fileName)
+    : m_file(std::move(folder) / fileName) {}
 
 std::vector<BackupRecord::Entry> BackupRecord::owed() const {
   std::vector<Entry> entries;

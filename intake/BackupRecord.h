@@ -5,8 +5,9 @@
 
 struct ReaderRow;
 
-// Which backups of "registdata.cgi" still owe their import, kept in a small file in the
-// local folder ("registdata.imports"). A backup is entered as owed just before the
+// Which backups of a fetched file still owe their import, kept in a small file in the
+// local folder ("registdata.imports" for the registrations, "canceldata.imports" for the
+// unsubscribe requests). A backup is entered as owed just before the
 // server's copy is emptied, and leaves the record once its readers are committed. So
 // that a kill between the commit and that removal imports nothing twice, the entry
 // first takes the last reader of the import just before the commit: a later run finds
@@ -15,6 +16,7 @@ struct ReaderRow;
 class BackupRecord {
  public:
   static constexpr const char* kFileName = "registdata.imports";
+  static constexpr const char* kCancelFileName = "canceldata.imports";
 
   struct Entry {
     std::string backup;  // the backup's file name, without its folder
@@ -23,7 +25,7 @@ class BackupRecord {
   };
 
   BackupRecord() = default;
-  explicit BackupRecord(std::filesystem::path folder);
+  explicit BackupRecord(std::filesystem::path folder, const std::string& fileName = kFileName);
 
   // Owed backups, oldest first. An unreadable record reads as empty.
   std::vector<Entry> owed() const;

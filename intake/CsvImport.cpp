@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <unordered_set>
 
 #include "core/Clock.h"
 #include "core/Database.h"
@@ -51,6 +52,8 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
   try {
     Transaction transaction(m_query.database());
     m_last = ImportRules::lastReaderNo(m_query);
+    // Loaded once: each line is looked up in memory, not in the database.
+    std::unordered_set<std::string> known = ImportRules::knownAddresses(m_query);
     LineReader lines(in, false);
     for (std::string line; lines.next(line);) {
       // A stop between two lines takes effect before the next reader is inserted.
@@ -72,10 +75,16 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
           if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
         report.rejected.push_back(shown + "," + f[1] + "," + fault);
       } else if (hasAt) {
+        const std::string key = ImportRules::addressKey(fitWidth(f[0], 50));
+        if (known.count(key) != 0) {
+          report.rejected.push_back(address + "," + f[1] + "," + text("このメールアドレスは既に登録されています。"));
+          continue;
+        }
         if (!insertReader(f[0], f[1], transaction)) {
           completed = false;
           break;
         }
+        known.insert(key);
       } else {
         report.rejected.push_back(address + "," + f[1]);
       }

@@ -10,8 +10,10 @@ class Statement;
 class Transaction;
 
 // Adds readers from a CSV file: address first, name second. Lines whose address holds
-// no "@", or a byte no address may hold (then with the reason after the name), are
-// collected in the report for the operator to save. The file is one transaction with a
+// no "@", a byte no address may hold, or an address a reader already has (letter case
+// aside; also an earlier line of the file) are collected in the report for the operator
+// to save, the last two with the reason after the name. Existing readers are never
+// changed, so a reader who unsubscribed stays so. The file is one transaction with a
 // savepoint per line, committed once at its end, also after a stop or a failure (the
 // readers before it stay, as the operator was told). A number that a concurrent
 // import took first is replaced by the next free one. A stop request takes effect

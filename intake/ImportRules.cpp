@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/Database.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
@@ -57,6 +58,50 @@ std::string addressFault(const std::string& address) {
     }
   }
   return std::string();
+}
+
+namespace {
+
+// Lower-cases the ASCII letters in place, leaving the second byte of a double-byte
+// character alone.
+void lowerAscii(std::string& key) {
+  for (size_t i = 0; i < key.size(); ++i) {
+    const auto c = static_cast<unsigned char>(key[i]);
+    if (isLeadByte(c) && i + 1 < key.size())
+      ++i;
+    else if (c >= 'A' && c <= 'Z')
+      key[i] = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
+}  // namespace
+
+std::string addressKey(const std::string& address) {
+  std::string key = trim(address);
+  lowerAscii(key);
+  return key;
+}
+
+std::unordered_set<std::string> knownAddresses(Statement& q) {
+  std::unordered_set<std::string> keys;
+  keys.reserve(ImportRules::kLastReaderNo + 1);
+  q.close();
+  q.setCommandText(" SELECT MAILADDRESS FROM USERLIST");
+  q.open();
+  for (q.first(); !q.eof(); q.next()) {
+    // Trimmed in place (the column is blank-padded to its width): no copy per reader.
+    std::string key = q.fieldByName("MAILADDRESS");
+    size_t end = key.size();
+    while (end > 0 && static_cast<unsigned char>(key[end - 1]) <= ' ') --end;
+    key.resize(end);
+    size_t begin = 0;
+    while (begin < key.size() && static_cast<unsigned char>(key[begin]) <= ' ') ++begin;
+    key.erase(0, begin);
+    lowerAscii(key);
+    if (!key.empty()) keys.insert(std::move(key));
+  }
+  q.close();
+  return keys;
 }
 
 bool isDigits(const std::string& text, size_t length) {

@@ -1,6 +1,6 @@
 #pragma once
 #include <string>
-#include <vector>
+#include <unordered_set>
 #include <vector>
 
 #include "core/Tables.h"
@@ -29,6 +29,14 @@ int lastReaderNo(Statement& q);
 // Why an address (trimmed) must not be stored: a control byte, a NUL, a blank
 // (half- or full-width), "<" or ">"; empty when it may be.
 std::string addressFault(const std::string& address);
+
+// The address as the duplicate check compares it: trimmed, its ASCII letters in lower
+// case (the second byte of a double-byte character is left alone).
+std::string addressKey(const std::string& address);
+
+// The keys (addressKey) of every stored reader's address, read in one query: an import
+// loads them once and looks each line up in memory.
+std::unordered_set<std::string> knownAddresses(Statement& q);
 
 // Whether the text is exactly length decimal digits.
 bool isDigits(const std::string& text, size_t length);

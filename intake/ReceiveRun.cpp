@@ -16,6 +16,7 @@
 #include "core/Tables.h"
 #include "core/TextUtil.h"
 #include "core/PrivateFile.h"
+#include "intake/CancelImport.h"
 #include "intake/RegistrationImport.h"
 #include "net/ConnectionStatus.h"
 #include "net/FtpClient.h"
@@ -41,9 +42,9 @@ ReceiveRun::ReceiveRun(Statement& query, IntakeListener& listener, const std::at
 
 ReceiveRun::~ReceiveRun() = default;
 
-std::string ReceiveRun::hostFileOf(const std::string& hostFolder) {
-  if (!hostFolder.empty() && hostFolder.back() == '/') return hostFolder + kDataFile;
-  return hostFolder + "/" + kDataFile;
+std::string ReceiveRun::hostFileOf(const std::string& hostFolder, const std::string& name) {
+  if (!hostFolder.empty() && hostFolder.back() == '/') return hostFolder + name;
+  return hostFolder + "/" + name;
 }
 
 std::string ReceiveRun::localFile(const std::string& folder, const std::string& name) {
@@ -63,18 +64,19 @@ std::string ReceiveRun::backupName(const std::string& download, const std::strin
 IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_succeeded = true;
   m_stopped = false;
-  m_remoteEmptied = false;
-  m_backup.clear();
-  m_size = 0;
+  m_failedStage.clear();
   m_log.removeErrorLog();
   m_stamp = Clock::nowStamp();
   m_log.write(text("開始"));
 
   m_hostFolder = settings.hostFolder;
   m_localFolder = settings.localFolder;
-  m_hostFile = hostFileOf(settings.hostFolder);
-  m_download = localFile(settings.localFolder, kDataFile);
-  m_placeholder = localFile(settings.localFolder, kPlaceholder);
+  const fs::path localFolder = Sjis::toPath(settings.localFolder);
+  m_registrations = FetchedFile{hostFileOf(m_hostFolder), localFile(m_localFolder, kDataFile),
+                                localFile(m_localFolder, kPlaceholder), BackupRecord(localFolder)};
+  m_cancels = FetchedFile{hostFileOf(m_hostFolder, CancelImport::kDataFile),
+                          localFile(m_localFolder, CancelImport::kDataFile), localFile(m_localFolder, kCancelPlaceholder),
+                          BackupRecord(localFolder, BackupRecord::kCancelFileName)};
   m_ftp->host = settings.host;
   m_ftp->port = port;
   m_ftp->user = settings.user;
@@ -83,16 +85,17 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_ftp->useTls = settings.useTls();
   m_ftp->setStopFlag(&m_stop);
 
-  m_record = BackupRecord(Sjis::toPath(settings.localFolder));
-
   IntakeReport report;
   importOwedBackups(report);
   const bool received = runTransfers();
-  if (received || m_remoteEmptied) importRegistrations(m_download, m_backup, report);
+  if (received || m_registrations.remoteEmptied)
+    importRegistrations(m_registrations.download, m_registrations.backup, report);
+  applyOwedCancels(report);
 
   m_stamp = Clock::nowStamp();
   m_log.write(text("終了"));
   report.outcome = m_succeeded ? IntakeReport::Outcome::Completed : IntakeReport::Outcome::Interrupted;
+  report.failedStage = m_failedStage;
   m_listener.finished(report);
   return report;
 }
@@ -101,16 +104,59 @@ void ReceiveRun::importRegistrations(const std::string& file, const std::string&
   RegistrationImport import(m_query, m_log, m_listener, m_stop);
   import.continueCount(report.registered);
   if (!backup.empty())
-    import.beforeCommit = [&](const ReaderRow& last) { m_record.markCommitting(backup, last); };
+    import.beforeCommit = [&](const ReaderRow& last) { m_registrations.record.markCommitting(backup, last); };
   m_succeeded = import.importFile(Sjis::toPath(file), m_succeeded);
   report.registered = import.registeredCount();
   report.refusedLinesLogged = report.refusedLinesLogged || import.refusedLinesLogged();
   if (!import.complete() || backup.empty()) return;
   try {
-    m_record.remove(backup);
+    m_registrations.record.remove(backup);
   } catch (const std::exception& e) {
     // The entry holds the committed last reader: the next run finds it stored.
     m_log.write(e.what());
+  }
+}
+
+void ReceiveRun::applyOwedCancels(IntakeReport& report) {
+  const std::vector<BackupRecord::Entry> owed = m_cancels.record.owed();
+  if (owed.empty()) return;
+  // A request may name a registration fetched with it: only once every registration
+  // fetched so far is stored can an unknown address be told from one still to come.
+  if (!m_registrations.remoteEmptied || !m_registrations.record.owed().empty()) {
+    m_log.write(text("配信停止データは次回の受信で反映します"));
+    return;
+  }
+  for (const BackupRecord::Entry& entry : owed) {
+    const std::string path = localFile(m_localFolder, entry.backup);
+    showAndLog(text("配信停止データ反映開始 -> ") + path);
+    std::error_code ec;
+    if (!fs::exists(Sjis::toPath(path), ec)) {
+      const std::string message = text("バックアップファイルがありません -> ") + path;
+      showAndLog(message);
+      errorBox(message);
+      m_succeeded = false;
+      m_cancels.record.remove(entry.backup);
+      continue;
+    }
+    try {
+      // Applying a request twice changes nothing: a kill before the removal below
+      // only makes the next run apply it again.
+      report.cancelled += CancelImport(m_query, m_log).importFile(Sjis::toPath(path));
+    } catch (const std::exception& e) {
+      m_query.close();
+      m_log.write(e.what());
+      m_succeeded = false;
+      const std::string message = text("配信停止データ反映失敗 -> ") + path;
+      showAndLog(message);
+      errorBox(message, e.what());
+      return;
+    }
+    showAndLog(text("配信停止データ反映成功"));
+    try {
+      m_cancels.record.remove(entry.backup);
+    } catch (const std::exception& e) {
+      m_log.write(e.what());
+    }
   }
 }
 
@@ -126,13 +172,13 @@ bool ReceiveRun::lastReaderStored(const BackupRecord::Entry& entry) {
 }
 
 void ReceiveRun::importOwedBackups(IntakeReport& report) {
-  for (const BackupRecord::Entry& entry : m_record.owed()) {
+  for (const BackupRecord::Entry& entry : m_registrations.record.owed()) {
     const std::string path = localFile(m_localFolder, entry.backup);
     try {
       if (!entry.id.empty() && lastReaderStored(entry)) {
         // Committed just before a kill: only the record was left behind.
         m_log.write(text("バックアップは登録済みです -> ") + path);
-        m_record.remove(entry.backup);
+        m_registrations.record.remove(entry.backup);
         continue;
       }
     } catch (const std::exception& e) {
@@ -146,7 +192,7 @@ void ReceiveRun::importOwedBackups(IntakeReport& report) {
       showAndLog(message);
       errorBox(message);
       m_succeeded = false;
-      m_record.remove(entry.backup);
+      m_registrations.record.remove(entry.backup);
       continue;
     }
     importRegistrations(path, entry.backup, report);
@@ -158,8 +204,15 @@ void ReceiveRun::showAndLog(const std::string& t) {
   m_log.write(t);
 }
 
-void ReceiveRun::errorBox(const std::string& t) {
-  if (!m_stopped) m_listener.showBox(OperatorBox::Error, t);
+void ReceiveRun::errorBox(const std::string& t, const std::string& reason) {
+  if (m_failedStage.empty()) m_failedStage = t;
+  if (m_stopped) return;
+  // The error's own text (a server's reply may end in CR LF) on the lines below.
+  std::string why;
+  for (char c : reason)
+    if (c != '\r') why += c;
+  why = trim(why);
+  m_listener.showBox(OperatorBox::Error, why.empty() ? t : t + "\n" + why);
 }
 
 void ReceiveRun::stageFailed(const std::exception& e) {
@@ -172,7 +225,7 @@ bool ReceiveRun::transferFailed(const std::exception& e, const std::string& mess
   stageFailed(e);
   dropConnection();
   showAndLog(message);
-  errorBox(message);
+  errorBox(message, e.what());
   return false;
 }
 
@@ -200,23 +253,30 @@ void ReceiveRun::pauseUnlessStopped(int ms) {
         std::chrono::milliseconds(50), end - std::chrono::steady_clock::now()));
 }
 
-bool ReceiveRun::runTransfers() {
+bool ReceiveRun::removeLocalFile(const std::string& path) {
   try {
-    if (fs::exists(Sjis::toPath(m_download))) {
+    if (fs::exists(Sjis::toPath(path))) {
       m_listener.messageLine(text("ローカルファイル削除開始"));
       std::error_code ignored;  // a file that stays is overwritten by the download
-      fs::remove(Sjis::toPath(m_download), ignored);
+      fs::remove(Sjis::toPath(path), ignored);
     }
   } catch (const std::exception& e) {
     stageFailed(e);
-    const std::string message = text("ローカルファイル削除失敗 -> ") + m_download;
+    const std::string message = text("ローカルファイル削除失敗 -> ") + path;
     showAndLog(message);
-    errorBox(message);
+    errorBox(message, e.what());
     return false;
   }
-  if (!createEmptyFile(m_placeholder)) return false;
+  return true;
+}
 
-  if (connectAndEnterFolder() && download() && listHostFolder()) backupAndEmpty();
+bool ReceiveRun::runTransfers() {
+  if (!removeLocalFile(m_registrations.download) || !removeLocalFile(m_cancels.download)) return false;
+  if (!createEmptyFile(m_registrations.placeholder) || !createEmptyFile(m_cancels.placeholder)) return false;
+
+  if (connectAndEnterFolder() && fetchCancels() && download(m_registrations) && listHostFolder() &&
+      backupAndEmpty(m_registrations) && listHostFolder() && listHostFolder())
+    disconnect();
   disconnect();
   return m_succeeded;
 }
@@ -225,84 +285,95 @@ bool ReceiveRun::connectAndEnterFolder() {
   return disconnect() && connect() && listHostFolder() && changeToHostFolder() && listHostFolder();
 }
 
-void ReceiveRun::backupAndEmpty() {
-  auto fail = [this](const std::string& message) {
+bool ReceiveRun::fetchCancels() {
+  if (!download(m_cancels, true)) {
+    if (!m_cancels.missing) return false;
+    // No unsubscribe script on the site, or no request yet: nothing to do.
+    showAndLog(text("配信停止データはサーバーにありません -> ") + m_cancels.hostFile);
+    return true;
+  }
+  return backupAndEmpty(m_cancels) && m_succeeded;
+}
+
+bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
+  auto fail = [this](const std::string& message, const std::string& reason = std::string()) {
     showAndLog(message);
-    errorBox(message);
+    errorBox(message, reason);
     m_succeeded = false;
+    return false;
   };
   std::string backup;
   for (int redownloads = 0;; ++redownloads) {
     m_stamp = Clock::nowStamp();
-    backup = backupName(m_download, m_stamp);
+    backup = backupName(file.download, m_stamp);
     std::error_code ec;
-    if (!fs::exists(Sjis::toPath(m_download), ec)) {
-      fail(text("FTP受信失敗　受信ファイルなし"));
-      return;
-    }
+    if (!fs::exists(Sjis::toPath(file.download), ec)) return fail(text("FTP受信失敗　受信ファイルなし"));
     try {
-      PrivateFile::copyDurably(Sjis::toPath(m_download), Sjis::toPath(backup));
+      PrivateFile::copyDurably(Sjis::toPath(file.download), Sjis::toPath(backup));
     } catch (const std::exception& e) {
       m_log.write(e.what());
-      fail(text("FTP受信ファイルバックアップ失敗"));
-      return;
+      return fail(text("FTP受信ファイルバックアップ失敗"), e.what());
     }
-    // A registration added since the download must not vanish with the emptying.
+    // A line added since the download must not vanish with the emptying.
     std::int64_t now = -1;
-    if (!readSize(now)) return;
-    if (now == m_size) break;
+    if (!readSize(file, now)) return false;
+    if (now == file.size) break;
     if (redownloads == kRedownloads) {
       dropConnection();
-      fail(text("受信中に登録データが追加され続けたため、サーバーのファイルを空にしませんでした -> ") + m_hostFile);
-      return;
+      return fail(text("受信中に登録データが追加され続けたため、サーバーのファイルを空にしませんでした -> ") +
+                  file.hostFile);
     }
-    showAndLog(text("受信中に登録データが追加されました。再受信します -> ") + m_hostFile);
-    if (!download()) return;
+    showAndLog(text("受信中に登録データが追加されました。再受信します -> ") + file.hostFile);
+    if (!download(file)) return false;
   }
 
   // From here the server's copy may be gone: the backup owes its import until stored.
   const std::string leaf = Sjis::fromPath(Sjis::toPath(backup).filename());
   try {
-    m_record.markOwed(leaf);
+    file.record.markOwed(leaf);
   } catch (const std::exception& e) {
     m_log.write(e.what());
     dropConnection();
-    fail(text("FTP受信ファイルバックアップ失敗"));
-    return;
+    return fail(text("FTP受信ファイルバックアップ失敗"), e.what());
   }
-  m_backup = leaf;
-  const bool emptied = uploadPlaceholder();
-  if (!emptied) {
-    // The server refused the upload: its copy holds the registrations still.
-    try {
-      m_record.remove(leaf);
-      m_backup.clear();
-    } catch (const std::exception& e) {
-      m_log.write(e.what());
-    }
-    return;
+  file.backup = leaf;
+  if (uploadPlaceholder(file)) return true;
+  // The server refused the upload: its copy holds the lines still.
+  try {
+    file.record.remove(leaf);
+    file.backup.clear();
+  } catch (const std::exception& e) {
+    m_log.write(e.what());
   }
-  if (listHostFolder() && listHostFolder()) disconnect();
+  return false;
 }
 
-bool ReceiveRun::readSize(std::int64_t& size) {
+bool ReceiveRun::readSize(FetchedFile& file, std::int64_t& size, bool missingAllowed) {
   m_listener.messageLine(text("ファイルSize取得開始"));
+  file.missing = false;
   try {
-    size = m_ftp->size(m_hostFile);
+    size = m_ftp->size(file.hostFile);
   } catch (const std::exception& e) {
     stageFailed(e);
     dropConnection();
-    const std::string message = text("ファイルSize取得Err -> ") + m_hostFile;
+    const std::string message = text("ファイルSize取得Err -> ") + file.hostFile;
     m_listener.messageLine(message);
-    errorBox(message);
+    errorBox(message, e.what());
+    return false;
+  }
+  if (size == -1 && missingAllowed) {
+    m_log.write(m_ftp->lastReply.firstLine);
+    file.missing = true;
     return false;
   }
   if (size == -1) {
+    const std::string reply = m_ftp->lastReply.firstLine;
+    m_log.write(reply);
     m_succeeded = false;
     dropConnection();
-    const std::string message = text("ファイルSize取得失敗 -> ") + m_hostFile;
+    const std::string message = text("ファイルSize取得失敗 -> ") + file.hostFile;
     showAndLog(message);
-    errorBox(message);
+    errorBox(message, reply);
     return false;
   }
   return true;
@@ -332,7 +403,7 @@ bool ReceiveRun::createEmptyFile(const std::string& path) {
   m_succeeded = false;
   const std::string message = text(stage) + path;
   showAndLog(message);
-  errorBox(message);
+  errorBox(message, error);
   return false;
 }
 
@@ -342,7 +413,7 @@ bool ReceiveRun::disconnect() {
     m_ftp->disconnect();
   } catch (const std::exception& e) {
     stageFailed(e);
-    errorBox(text("FTP切断失敗"));
+    errorBox(text("FTP切断失敗"), e.what());
     return false;
   }
   m_log.write(text("FTP切断成功"));
@@ -356,7 +427,7 @@ bool ReceiveRun::connect() {
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP接続失敗"));
-    errorBox(text("FTP接続失敗"));
+    errorBox(text("FTP接続失敗"), e.what());
     return false;
   }
   showAndLog(text("FTP接続成功"));
@@ -378,6 +449,7 @@ bool ReceiveRun::listHostFolder() {
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP List取得失敗"));
+    if (m_failedStage.empty()) m_failedStage = text("FTP List取得失敗");  // logged, not boxed
     dropConnection();
     return false;
   }
@@ -395,7 +467,7 @@ bool ReceiveRun::changeToHostFolder() {
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP ChangeDir失敗"));
-    errorBox(text("FTP ChangeDir失敗"));
+    errorBox(text("FTP ChangeDir失敗"), e.what());
     dropConnection();
     return false;
   }
@@ -403,33 +475,35 @@ bool ReceiveRun::changeToHostFolder() {
   return true;
 }
 
-bool ReceiveRun::download() {
-  if (!readSize(m_size)) return false;
+bool ReceiveRun::download(FetchedFile& file, bool missingAllowed) {
+  if (!readSize(file, file.size, missingAllowed)) return false;
 
-  m_listener.transferStarted(m_size);
+  m_listener.transferStarted(file.size);
   m_listener.messageLine(text("ファイルSize取得成功"));
-  m_listener.messageLine(text("ファイル受信開始") + m_hostFile + " -> " + m_download);
+  m_listener.messageLine(text("ファイル受信開始") + file.hostFile + " -> " + file.download);
   // Progress is the download's only: listings on the same client report their bytes too.
-  m_ftp->onWork = [this](FtpClient&, WorkMode, std::int64_t count) { m_listener.transferProgress(count, m_size); };
+  m_ftp->onWork = [this, size = file.size](FtpClient&, WorkMode, std::int64_t count) {
+    m_listener.transferProgress(count, size);
+  };
   try {
-    PrivateFile::create(Sjis::toPath(m_download));  // the owner's alone before a byte arrives
-    m_ftp->get(m_hostFile, nativeName(m_download), true, false);
+    PrivateFile::create(Sjis::toPath(file.download));  // the owner's alone before a byte arrives
+    m_ftp->get(file.hostFile, nativeName(file.download), true, false);
     // A transfer cut short may still end with 226: only the full length counts.
-    const auto got = static_cast<std::int64_t>(fs::file_size(Sjis::toPath(m_download)));
-    if (got != m_size)
-      throw std::runtime_error("Received " + std::to_string(got) + " of " + std::to_string(m_size) + " bytes.");
+    const auto got = static_cast<std::int64_t>(fs::file_size(Sjis::toPath(file.download)));
+    if (got != file.size)
+      throw std::runtime_error("Received " + std::to_string(got) + " of " + std::to_string(file.size) + " bytes.");
   } catch (const std::exception& e) {
     m_ftp->onWork = nullptr;
-    return transferFailed(e, text("ファイル受信失敗") + m_hostFile + " -> " + m_download);
+    return transferFailed(e, text("ファイル受信失敗") + file.hostFile + " -> " + file.download);
   }
   m_ftp->onWork = nullptr;
   m_listener.messageLine(text("ファイル受信成功"));
-  m_listener.transferProgress(m_size, m_size);
+  m_listener.transferProgress(file.size, file.size);
   return true;
 }
 
-bool ReceiveRun::uploadPlaceholder() {
-  showAndLog(text("空ファイル送信開始") + m_placeholder + " -> " + m_hostFile);
+bool ReceiveRun::uploadPlaceholder(FetchedFile& file) {
+  showAndLog(text("空ファイル送信開始") + file.placeholder + " -> " + file.hostFile);
   try {
     if (m_stop.load()) throw StoppedError();
     // Once under way the upload is waited for (up to the read time-out): a stop in its
@@ -440,11 +514,11 @@ bool ReceiveRun::uploadPlaceholder() {
       ~StopIgnored() { ftp.setStopFlag(flag); }
     } ignored{*m_ftp, m_ftp->stopFlag()};
     m_ftp->setStopFlag(nullptr);
-    m_ftp->put(nativeName(m_placeholder), m_hostFile, false);
+    m_ftp->put(nativeName(file.placeholder), file.hostFile, false);
   } catch (const std::exception& e) {
-    return transferFailed(e, text("空ファイル送信失敗") + m_placeholder + " -> " + m_hostFile);
+    return transferFailed(e, text("空ファイル送信失敗") + file.placeholder + " -> " + file.hostFile);
   }
-  m_remoteEmptied = true;
+  file.remoteEmptied = true;
   showAndLog(text("空ファイル送信成功"));
   return true;
 }

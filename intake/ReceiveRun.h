@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "intake/BackupRecord.h"
 #include "intake/IntakeListener.h"
@@ -15,25 +16,32 @@ struct FtpSettings;
 enum class ConnectionStatus : int;
 
 // A receive run: first imports any backup whose import an earlier run did not complete
-// (BackupRecord), then downloads "registdata.cgi" from the host folder into the local
-// folder, checks its length against SIZE, keeps a dated backup of it, reads SIZE again
-// (a file that grew meanwhile is downloaded again), only then replaces the server's copy
-// with an empty file, and imports the download as new readers (RegistrationImport).
-// Every stage is logged and reported to the listener; a failing stage closes the
-// connection and skips the rest. A stop request ends any network wait; once the
-// server's copy is gone the download is still imported.
+// (BackupRecord), then fetches two files from the host folder into the local folder:
+// "canceldata.cgi" (unsubscribe requests; absent on a site without the unsubscribe
+// script, which is only logged), then "registdata.cgi". Each is fetched the same way:
+// downloaded, its length checked against SIZE, a dated backup kept, SIZE read again (a
+// file that grew meanwhile is downloaded again), and only then the server's copy
+// replaced with an empty file. The registrations are imported as new readers
+// (RegistrationImport), after them the unsubscribe requests applied (CancelImport).
+// The requests are fetched first and applied last so that a reader who registers and
+// unsubscribes between two runs is stopped: the registration of every request fetched
+// is on hand by then. Requests whose registrations could not be fetched this run stay
+// owed to the next run. Every stage is logged and reported to the listener; a failing
+// stage closes the connection and skips the rest. A stop request ends any network
+// wait; once the server's copy is gone the download is still imported.
 class ReceiveRun {
  public:
   static constexpr const char* kDataFile = "registdata.cgi";
   static constexpr const char* kPlaceholder = "registdata.non";
+  static constexpr const char* kCancelPlaceholder = "canceldata.non";
   // How often a server file that grew after its download is downloaded again.
   static constexpr int kRedownloads = 3;
 
   ReceiveRun(Statement& query, IntakeListener& listener, const std::atomic<bool>& stop);
   ~ReceiveRun();
 
-  // host folder + "/" + "registdata.cgi", without doubling a trailing "/".
-  static std::string hostFileOf(const std::string& hostFolder);
+  // host folder + "/" + name ("registdata.cgi" by default), without doubling a trailing "/".
+  static std::string hostFileOf(const std::string& hostFolder, const std::string& name = kDataFile);
   // local folder + "/" + name, as CP932 text.
   static std::string localFile(const std::string& folder, const std::string& name);
   // "<download without extension>_yyyymmdd_hhnnss.bak" for a 14-digit stamp.
@@ -55,29 +63,56 @@ class ReceiveRun {
   int changeDirWaitMs = 1000;  // pause before changing to the host folder
 
  private:
+  // One file fetched from the host folder and the state of its fetch.
+  struct FetchedFile {
+    FetchedFile() = default;
+    FetchedFile(std::string host, std::string local, std::string empty, BackupRecord backups)
+        : hostFile(std::move(host)), download(std::move(local)), placeholder(std::move(empty)),
+          record(std::move(backups)) {}
+
+    std::string hostFile;
+    std::string download;
+    std::string placeholder;
+    BackupRecord record;
+    std::string backup;  // this run's backup, once the server's copy is being emptied
+    std::int64_t size = 0;
+    bool missing = false;        // SIZE found no such file (allowed for the requests only)
+    bool remoteEmptied = false;  // from then on the download is the only copy
+  };
+
   bool runTransfers();
+  bool removeLocalFile(const std::string& path);
   bool createEmptyFile(const std::string& path);
   bool disconnect();
   bool connect();
   bool listHostFolder();
   bool changeToHostFolder();
-  bool download();
-  bool uploadPlaceholder();
+  // The download stage; with missingAllowed a file the server does not have is only
+  // logged (file.missing) and the answer is false without failing the run.
+  bool download(FetchedFile& file, bool missingAllowed = false);
+  bool uploadPlaceholder(FetchedFile& file);
   bool connectAndEnterFolder();
-  void backupAndEmpty();
+  // Fetches the unsubscribe requests; false when the run must not go on.
+  bool fetchCancels();
+  // Backs the download up and empties the server's copy; true once it is emptied.
+  bool backupAndEmpty(FetchedFile& file);
   // The SIZE stage; false (reported, the connection closed) when it fails.
-  bool readSize(std::int64_t& size);
+  bool readSize(FetchedFile& file, std::int64_t& size, bool missingAllowed = false);
   // Imports the backups an earlier run left owed; adds their readers to the report.
   void importOwedBackups(IntakeReport& report);
   // Imports a file; entered in the record as backup (may be empty), removed once stored.
   void importRegistrations(const std::string& file, const std::string& backup, IntakeReport& report);
+  // Applies every owed backup of unsubscribe requests once the registrations are in.
+  void applyOwedCancels(IntakeReport& report);
   bool lastReaderStored(const BackupRecord::Entry& entry);
   void reportStatus(ConnectionStatus status);
   void pauseUnlessStopped(int ms);
 
   void showAndLog(const std::string& text);
-  // The error box, left out when the operator's stop ended the stage.
-  void errorBox(const std::string& text);
+  // The error box of a failed stage: its text, then the error's own text (the reason)
+  // on the next line. Left out when the operator's stop ended the stage. The first
+  // failed stage's text is kept for the report.
+  void errorBox(const std::string& text, const std::string& reason = std::string());
   // Logs the error's own text and marks the run failed.
   void stageFailed(const std::exception& e);
   // A failed transfer: the error logged, the connection closed, the message shown,
@@ -91,17 +126,13 @@ class ReceiveRun {
   const std::atomic<bool>& m_stop;
   std::unique_ptr<FtpClient> m_ftp;
   RunLog m_log;
-  BackupRecord m_record;
 
   std::string m_hostFolder;
   std::string m_localFolder;
-  std::string m_hostFile;
-  std::string m_download;
-  std::string m_placeholder;
+  FetchedFile m_registrations;
+  FetchedFile m_cancels;
   std::string m_stamp;
-  std::string m_backup;  // this run's backup, once the server's copy is being emptied
-  std::int64_t m_size = 0;
   bool m_succeeded = false;
-  bool m_stopped = false;        // a stage ended by the operator's stop
-  bool m_remoteEmptied = false;  // from then on the download is the only copy
+  bool m_stopped = false;  // a stage ended by the operator's stop
+  std::string m_failedStage;
 };

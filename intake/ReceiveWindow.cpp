@@ -85,10 +85,17 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   resize(560, 400);
 
   auto* root = new QVBoxLayout(this);
-  messageLine = new QLabel(this);
+  // The lines of changing text take the window's width and never widen it; the parts
+  // shown only during or after a run keep their room while hidden. So the window
+  // keeps its size through a run.
+  auto steady = [](QLabel* label) {
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    return label;
+  };
+  messageLine = steady(new QLabel(this));
   messageLine->setMinimumHeight(24);
   root->addWidget(messageLine);
-  statusLine = new QLabel(this);
+  statusLine = steady(new QLabel(this));
   root->addWidget(statusLine);
 
   auto* countRow = new QHBoxLayout;
@@ -104,11 +111,14 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   countRow->addStretch(1);
   root->addLayout(countRow);
 
-  transferCountLabel = new QLabel(this);
+  transferCountLabel = steady(new QLabel(this));
   transferCountLabel->setAlignment(Qt::AlignCenter);
   root->addWidget(transferCountLabel);
   transferProgress = new QProgressBar(this);
   transferProgress->setTextVisible(false);
+  QSizePolicy kept = transferProgress->sizePolicy();
+  kept.setRetainSizeWhenHidden(true);
+  transferProgress->setSizePolicy(kept);
   root->addWidget(transferProgress);
   successLabel = makeResultLabel(QStringLiteral("正常終了"), this, Qt::blue);
   failureLabel = makeResultLabel(QStringLiteral("エラー又は中断"), this, Qt::red);
@@ -214,7 +224,12 @@ void ReceiveWindow::startRun() {
 }
 
 void ReceiveWindow::runFinished(const QString& error) {
-  messageLine->clear();
+  // A failed stage stays in sight; after a run that went through the line is cleared.
+  const bool completed = error.isEmpty() && m_report.outcome == IntakeReport::Outcome::Completed;
+  if (completed || m_report.failedStage.empty())
+    messageLine->clear();
+  else
+    showMessageLine(m_report.failedStage);
   if (!error.isEmpty()) {
     // A fault the run did not expect: boxed, and the window is ready for another try.
     showError(error);
@@ -224,18 +239,18 @@ void ReceiveWindow::runFinished(const QString& error) {
     if (m_ctx.receiveOnly == 0) chainTimer->start();
     return;
   }
-  const bool completed = m_report.outcome == IntakeReport::Outcome::Completed;
   successLabel->setVisible(completed);
   failureLabel->setVisible(!completed);
   if (m_report.refusedLinesLogged) {
     const std::string warning = text("ＤＢに登録できなっかたデータがあります。エラーログを確認して下さい。");
     showMessageLine(warning);
     m_engine->log().write(warning);
-    showError(Sjis::toQ(warning));
+    // Which file to look at, in full.
+    showError(Sjis::toQ(warning + "\n" + Sjis::fromPath(m_engine->log().errorLogPath())));
   }
   if (m_ctx.receiveOnly == 0)
     chainTimer->start();
-  else if (m_report.registered == 0)
+  else if (completed && m_report.registered == 0)
     ::showMessage(QStringLiteral("登録データが、有りませんでした。"));
   applyButtonMask("000000000001");
 }

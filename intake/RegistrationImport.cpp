@@ -89,6 +89,8 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
     const int countedBefore = m_registered;
     try {
       Transaction transaction(m_query.database());
+      m_knownAddresses.clear();
+      if (refuseKnownAddresses) m_knownAddresses = ImportRules::knownAddresses(m_query);
       ReaderRow inserted;
       LineReader lines(in, true);
       for (std::string line; lines.next(line);) {
@@ -142,6 +144,11 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
     refuseLine(fault + text("DBに登録出来ませんでした。") + tail());
     return true;
   }
+  const std::string key = ImportRules::addressKey(mail);
+  if (refuseKnownAddresses && m_knownAddresses.count(key) != 0) {
+    refuseLine(text("このメールアドレスは既に登録されています。DBに登録出来ませんでした。") + tail());
+    return true;
+  }
 
   const std::string id = zeroFill(std::to_string(last + 1), 5);
   const std::string now = Clock::nowStamp();
@@ -185,6 +192,7 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
   }
   inserted = reader;
   ++m_inserted;
+  if (refuseKnownAddresses) m_knownAddresses.insert(key);
   // A failed run counts no readers, though the ones inserted stay.
   if (m_succeeded) m_listener.readerRegistered(++m_registered);
   return true;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class IntakeListener;
@@ -13,7 +14,10 @@ struct ReaderRow;
 
 // Adds the registrations of the downloaded "registdata.cgi" as new readers: one line
 // "name TAB address TAB yyyy/mm/dd hh:nn:ss" per registration, numbered on from the
-// largest reader number. Refused lines go to the error log, every stage to the run log.
+// largest reader number. An address that a reader already has (letter case aside), or
+// that an earlier line of the file brought, is refused: an import only adds readers and
+// never touches one that exists, so a reader who unsubscribed stays so. Refused lines
+// go to the error log, every stage to the run log.
 // The whole file is one transaction, each line a savepoint in it: a refused or failed
 // line is undone alone, and the readers of a file are stored all together or not at
 // all (a kill mid-import leaves none). A number that a concurrent import took first is
@@ -32,6 +36,9 @@ class RegistrationImport {
 
   // Counts on from a total of earlier imports of the same run.
   void continueCount(int registered) { m_registered = registered; }
+
+  // Whether known addresses are refused; off only to measure what the check costs.
+  bool refuseKnownAddresses = true;
 
   // Called with the last reader inserted just before the file's transaction commits.
   std::function<void(const ReaderRow& last)> beforeCommit;
@@ -60,4 +67,5 @@ class RegistrationImport {
   int m_registered = 0;
   int m_inserted = 0;
   bool m_refusedLinesLogged = false;
+  std::unordered_set<std::string> m_knownAddresses;  // ImportRules::addressKey of each
 };

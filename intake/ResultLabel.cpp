@@ -14,6 +14,10 @@ QLabel* makeResultLabel(const QString& caption, QWidget* parent, const QColor& c
     p.setColor(QPalette::WindowText, colour);
     l->setPalette(p);
   }
+  // Its room is kept while hidden: showing it never resizes the window.
+  QSizePolicy kept = l->sizePolicy();
+  kept.setRetainSizeWhenHidden(true);
+  l->setSizePolicy(kept);
   l->hide();
   return l;
 }

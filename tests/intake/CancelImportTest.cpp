@@ -20,9 +20,6 @@ struct CancelImportTest : IntakeTest {
     r.nextStory = "00002";
     writeReader(program.sql(), r);
   }
-  std::string statusOf(const std::string& id) {
-    return program.rows(" SELECT SYORIKBN FROM USERLIST WHERE ID = '" + id + "'", {"SYORIKBN"})[0][0];
-  }
 };
 
 TEST_F(CancelImportTest, NumbersAndAddressesStopTheirReadersAndUnknownNamesAreOnlyLogged) {

@@ -36,6 +36,19 @@ TEST_F(CsvImportTest, InsertsAddressAndNameWithTheImportDefaults) {
             "00011" + pad("hanako@example.jp", 50) + pad("Hanako", 60));  // quotes dropped
 }
 
+TEST_F(CsvImportTest, AnAddressAReaderHasIsRefusedIntoTheListAndThatReaderLeftAsItIs) {
+  storeReader("00001", "Taro@Example.com", "00");  // unsubscribed
+  const IntakeReport report =
+      run(" taro@EXAMPLE.com ,Taro\nnew@example.com,New\n\"New@Example.COM\",Again\nother@example.com,Other\n");
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.registered, 2);
+  const std::string reason = sj("このメールアドレスは既に登録されています。");
+  EXPECT_EQ(report.rejected,
+            (std::vector<std::string>{"taro@EXAMPLE.com,Taro," + reason, "New@Example.COM,Again," + reason}));
+  EXPECT_EQ(statusOf("00001"), "00") << "a file re-activated an unsubscribed reader";
+  EXPECT_EQ(readerCount(), 3u);
+}
+
 TEST_F(CsvImportTest, SplitsAtEveryCommaKeepsAtMost255FieldsAndSkipsEmptyLines) {
   EXPECT_EQ(CsvImport::splitLine("\"a@b.jp\",\"Doe, John\""), (std::vector<std::string>{"a@b.jp", "Doe", " John"}));
   std::string wide = "w@b.jp,Wide";

@@ -73,6 +73,23 @@ TEST_F(CsvWindowTest, RunShowsTheCountAndTheResult) {
   EXPECT_FALSE(closed);
 }
 
+TEST_F(CsvWindowTest, TheWindowKeepsItsSizeThroughARunAlsoWhenMadeAsSmallAsItGoes) {
+  form.show();
+  QCoreApplication::processEvents();
+  form.resize(form.minimumSizeHint());
+  QCoreApplication::processEvents();
+  const QSize before = form.size();
+  run("a@b.jp,A\n");
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form.successLabel->isVisible());
+  EXPECT_EQ(form.size(), before);
+  // Again, with a refused line whose offer is declined.
+  boxes.queueAnswer(MsgResult::No);
+  run("nobody,x\n");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form.size(), before);
+}
+
 TEST_F(CsvWindowTest, NothingIsReadUnlessFileAndQuestionAreConfirmed) {
   form.startButton->click();  // the file dialog cancelled
   EXPECT_FALSE(form.runThread().running());

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <random>
@@ -17,7 +18,9 @@
 
 #include "core/Clock.h"
 #include "intake/IntakeListener.h"
+#include "intake/ReceiveRun.h"
 #include "intake/RunLog.h"
+#include "settings/SettingsFiles.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -44,6 +47,13 @@ struct RecordingListener : IntakeListener {
   std::vector<std::string> boxTexts() const {
     std::vector<std::string> out;
     for (const auto& b : boxes) out.push_back(b.second);
+    return out;
+  }
+
+  // Each box's first line: the failed stage as described (a reason may follow).
+  std::vector<std::string> boxStages() const {
+    std::vector<std::string> out;
+    for (const auto& b : boxes) out.push_back(b.second.substr(0, b.second.find('\n')));
     return out;
   }
 
@@ -79,6 +89,32 @@ struct IntakeTest : ::testing::Test {
                  std::to_string(last) +
                  ") DO BEGIN INSERT INTO USERLIST (ID, MAILADDRESS) VALUES (LPAD(:I, 5, '0'), 'old@example.com'); "
                  "I = :I + 1; END END");
+  }
+  // One reader with the given address and send status.
+  void storeReader(const std::string& id, const std::string& address, const std::string& status = "01") {
+    program.exec(" INSERT INTO USERLIST (ID, MAILADDRESS, SYORIKBN, NEXTSTORY) VALUES ('" + id + "', '" + address +
+                 "', '" + status + "', '00002')");
+  }
+  std::string statusOf(const std::string& id) {
+    return program.rows(" SELECT SYORIKBN FROM USERLIST WHERE ID = '" + id + "'", {"SYORIKBN"})[0][0];
+  }
+  // A receive run against a test FTP server's "/data" folder (user "quor", password
+  // "pass"), into the local folder "recv", as the window would start it.
+  IntakeReport receiveFrom(int ftpPort) {
+    const std::string local = program.file("recv").string();
+    std::filesystem::create_directories(local);
+    ReceiveRun engine(program.sql(), listener, stop);
+    engine.log().setPaths(program.file("FtpRcv.log"), program.file("FtpRcv_Err.log"));
+    engine.changeDirWaitMs = 0;
+    engine.port = ftpPort;
+    FtpSettings s;
+    s.host = "127.0.0.1";
+    s.user = "quor";
+    s.passwordMode = 1;
+    s.password = "pass";
+    s.hostFolder = "/data";
+    s.localFolder = local;
+    return engine.run(s);
   }
   // Splits a log into its lines (CR LF ends).
   static std::vector<std::string> lines(const std::string& text) {

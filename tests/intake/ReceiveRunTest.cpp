@@ -45,6 +45,7 @@ struct ReceiveRunTest : IntakeTest {
   std::string remotePath() const { return server->home() + "/data/registdata.cgi"; }
   void putRemote(const std::string& bytes) { TestProgram::writeFile(remotePath(), bytes); }
   std::string remote() const { return TestProgram::readFile(remotePath()); }
+  std::string cancelPath() const { return server->home() + "/data/canceldata.cgi"; }
 
   // Checked settings as the window hands them over.
   FtpSettings settings(const std::string& hostPath = "/data", bool passive = true,
@@ -84,7 +85,8 @@ struct ReceiveRunTest : IntakeTest {
   // A failed run: the stage's message boxed, nothing imported, and the registrations
   // still on the server.
   void expectFailedRun(const IntakeReport& report, const std::string& message) {
-    EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{message});
+    EXPECT_EQ(listener.boxStages(), std::vector<std::string>{message});
+    EXPECT_EQ(report.failedStage, message);
     EXPECT_TRUE(listener.boxes.empty() || listener.boxes[0].first == OperatorBox::Error);
     EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
     EXPECT_EQ(report.registered, 0);
@@ -174,6 +176,8 @@ TEST_P(ReceiveRunModes, DownloadsBacksUpEmptiesTheServerCopyAndImports) {
     return l.find("registdata.cgi") != std::string::npos && l.find("-rw") == 0;
   }));
   EXPECT_FALSE(listener.lastListing.empty());
+  // A site without the unsubscribe script: only logged.
+  EXPECT_TRUE(logged(sj("配信停止データはサーバーにありません -> /data/canceldata.cgi")));
 }
 
 INSTANTIATE_TEST_SUITE_P(PassiveAndActive, ReceiveRunModes, ::testing::Values(true, false));
@@ -192,7 +196,7 @@ TEST_F(ReceiveRunTest, EveryFailingStageLeavesTheServerCopyAndImportsNothing) {
 
   fs::rename(remotePath(), server->home() + "/data/elsewhere.cgi");
   report = run(settings());
-  EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{sj("ファイルSize取得失敗 -> /data/registdata.cgi")});
+  EXPECT_EQ(listener.boxStages(), std::vector<std::string>{sj("ファイルSize取得失敗 -> /data/registdata.cgi")});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_FALSE(fs::exists(remotePath()));
   EXPECT_FALSE(fs::exists(local + "/registdata_20240507_123456.bak"));
@@ -201,6 +205,26 @@ TEST_F(ReceiveRunTest, EveryFailingStageLeavesTheServerCopyAndImportsNothing) {
   server->stop();
   report = run(settings());
   expectFailedRun(report, sj("FTP接続失敗"));
+}
+
+TEST_F(ReceiveRunTest, TheBoxOfAFailedStageGivesItsReasonOnTheNextLine) {
+  startServer();
+  putRemote(kRegistrations);
+  auto box = [&] { return listener.boxes.empty() ? std::string("<no box>") : listener.boxes[0].second; };
+
+  FtpSettings unknownHost = settings();
+  unknownHost.host = "no-such-host.invalid";
+  IntakeReport report = run(unknownHost);
+  EXPECT_EQ(box(), sj("FTP接続失敗\nSocket Error # 11001\nHost not found."));
+  EXPECT_EQ(report.failedStage, sj("FTP接続失敗"));
+
+  run(settings("/data", true, "wrong"));
+  EXPECT_EQ(box(), sj("FTP接続失敗\nAuthentication failed."));
+
+  fs::rename(remotePath(), server->home() + "/data/elsewhere.cgi");
+  report = run(settings());
+  EXPECT_EQ(box(), sj("ファイルSize取得失敗 -> /data/registdata.cgi\n550 /data/registdata.cgi is not retrievable."));
+  EXPECT_EQ(report.failedStage, sj("ファイルSize取得失敗 -> /data/registdata.cgi"));
 }
 
 TEST_F(ReceiveRunTest, RefusedUploadKeepsTheServerCopyAndSkipsTheImport) {
@@ -225,7 +249,7 @@ TEST_F(ReceiveRunTest, ConnectionDroppedDuringTheDownload) {
     dropped = true;
   };
   const IntakeReport report = run(settings());
-  EXPECT_EQ(listener.boxTexts(),
+  EXPECT_EQ(listener.boxStages(),
             std::vector<std::string>{sj("ファイル受信失敗/data/registdata.cgi -> ") + local + "/registdata.cgi"});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_EQ(readerCount(), 0u);
@@ -331,7 +355,7 @@ TEST_F(ReceiveRunTest, DownloadShorterThanItsSizeFailsAndLeavesTheServerCopy) {
     if (text == sj("ファイルSize取得成功")) putRemote(half);
   };
   const IntakeReport report = run(settings());
-  EXPECT_EQ(listener.boxTexts(),
+  EXPECT_EQ(listener.boxStages(),
             std::vector<std::string>{sj("ファイル受信失敗/data/registdata.cgi -> ") + local + "/registdata.cgi"});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_EQ(readerCount(), 0u);
@@ -471,6 +495,117 @@ TEST_F(ReceiveRunTest, FilesHoldingAddressesAreTheOwnersAlone) {
                                   local + "/registdata.cgi", local + "/" + kBackup})
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write)
         << file;
+}
+
+}  // namespace
+
+namespace {
+
+const std::string kCancelBackup = "canceldata_20240507_123456.bak";
+
+// The index of the first log line equal to text, or the log's length.
+size_t logIndex(const std::vector<std::string>& log, const std::string& text) {
+  return static_cast<size_t>(std::find(log.begin(), log.end(), text) - log.begin());
+}
+
+TEST_F(ReceiveRunTest, UnsubscribeRequestsAreFetchedFirstAndAppliedAfterTheRegistrations) {
+  startServer();
+  storeReader("00001", "old@example.com");
+  putRemote(kRegistrations);
+  // A reader of an earlier run by number, one who registered and unsubscribed since the
+  // last run by address (letter case aside), and an address nobody has.
+  const std::string requests = "00001\t2024/05/07 09:00:00\nYamada@Example.com\t2024/05/07 09:01:00\n"
+                               "nobody@example.com\t2024/05/07 09:02:00\n";
+  TestProgram::writeFile(cancelPath(), requests);
+  const IntakeReport report = run(settings());
+
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.registered, 2);
+  EXPECT_EQ(report.cancelled, 2);
+  EXPECT_TRUE(listener.boxes.empty());
+  const auto rows = readers({"ID", "MAILADDRESS", "SYORIKBN"});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][2], "00");
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"00002", pad("yamada@example.com", 50), "00"}));
+  EXPECT_EQ(rows[2][2], "01");
+  // Fetched as the registrations are: backed up, the server's copy emptied.
+  EXPECT_EQ(TestProgram::readFile(cancelPath()), "");
+  EXPECT_EQ(TestProgram::readFile(local + "/" + kCancelBackup), requests);
+  EXPECT_TRUE(BackupRecord(local, BackupRecord::kCancelFileName).owed().empty());
+  EXPECT_TRUE(logged(sj("配信停止: 該当する読者がいません -> nobody@example.com")));
+  EXPECT_TRUE(logged(sj("配信停止: 送信区分を不可にしました -> 00002 Yamada@Example.com")));
+
+  const auto log = runLog();
+  const size_t cancelsEmptied = logIndex(log, sj("空ファイル送信成功"));
+  const size_t registrationsEmptied =
+      logIndex(log, sj("空ファイル送信開始") + local + "/registdata.non -> /data/registdata.cgi");
+  const size_t imported = logIndex(log, sj("DB登録成功"));
+  const size_t applied = logIndex(log, sj("配信停止データ反映開始 -> ") + local + "/" + kCancelBackup);
+  EXPECT_LT(logIndex(log, sj("空ファイル送信開始") + local + "/canceldata.non -> /data/canceldata.cgi"),
+            cancelsEmptied);
+  EXPECT_LT(cancelsEmptied, registrationsEmptied);
+  EXPECT_LT(registrationsEmptied, imported);
+  EXPECT_LT(imported, applied);
+  EXPECT_LT(applied, log.size());
+  EXPECT_LT(logIndex(log, sj("配信停止データ反映成功")), log.size());
+}
+
+TEST_F(ReceiveRunTest, RequestAddedDuringTheRunIsDownloadedAgainAndAShortDownloadFails) {
+  startServer();
+  storeReader("00001", "a@example.com");
+  storeReader("00002", "b@example.com");
+  storeReader("00003", "c@example.com");
+  putRemote(kRegistrations);
+  TestProgram::writeFile(cancelPath(), "00001\tx\n");
+  int downloads = 0;
+  listener.onMessage = [&](const std::string& text) {
+    if (text == sj("ファイル受信成功") && ++downloads == 1) TestProgram::writeFile(cancelPath(), "00001\tx\n00002\tx\n");
+  };
+  IntakeReport report = run(settings());
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(downloads, 3);  // the requests twice, the registrations once
+  EXPECT_TRUE(logged(sj("受信中に登録データが追加されました。再受信します -> /data/canceldata.cgi")));
+  EXPECT_EQ(statusOf("00002"), "00");
+  EXPECT_EQ(TestProgram::readFile(cancelPath()), "");
+
+  // Half of what SIZE announced, ended with 226: nothing applied, nothing emptied, and
+  // the registrations are left for the next run as well.
+  Clock::setFixedStamp("20240508090000");
+  listener.onMessage = [&](const std::string& text) {
+    if (text == sj("ファイルSize取得成功")) TestProgram::writeFile(cancelPath(), "00003\t");
+  };
+  TestProgram::writeFile(cancelPath(), "00003\tx\n");
+  putRemote(kRegistrations);
+  report = run(settings());
+  EXPECT_EQ(listener.boxStages(),
+            std::vector<std::string>{sj("ファイル受信失敗/data/canceldata.cgi -> ") + local + "/canceldata.cgi"});
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
+  EXPECT_EQ(statusOf("00003"), "01");
+  EXPECT_EQ(TestProgram::readFile(cancelPath()), "00003\t");
+  EXPECT_EQ(remote(), kRegistrations);
+}
+
+TEST_F(ReceiveRunTest, RequestsWhoseRegistrationsWereNotFetchedAreAppliedByTheNextRun) {
+  startServer();
+  storeReader("00001", "old@example.com");
+  TestProgram::writeFile(cancelPath(), "00001\tx\nlate@example.com\tx\n");
+  // No registration file yet: that stage fails after the requests were fetched.
+  IntakeReport report = run(settings());
+  EXPECT_EQ(listener.boxStages(), std::vector<std::string>{sj("ファイルSize取得失敗 -> /data/registdata.cgi")});
+  EXPECT_EQ(TestProgram::readFile(cancelPath()), "");
+  EXPECT_EQ(statusOf("00001"), "01");
+  EXPECT_TRUE(logged(sj("配信停止データは次回の受信で反映します")));
+  EXPECT_EQ(BackupRecord(local, BackupRecord::kCancelFileName).owed().size(), 1u);
+
+  // The registration of the address that unsubscribed arrives with the next run.
+  Clock::setFixedStamp("20240508090000");
+  putRemote("Late\tlate@example.com\t2024/05/07 08:00:00\n");
+  report = run(settings());
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.cancelled, 2);
+  EXPECT_EQ(statusOf("00001"), "00");
+  EXPECT_EQ(statusOf("00002"), "00") << "a reader who unsubscribed was registered as sendable";
+  EXPECT_TRUE(BackupRecord(local, BackupRecord::kCancelFileName).owed().empty());
 }
 
 }  // namespace

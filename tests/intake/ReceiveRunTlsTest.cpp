@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/Sjis.h"
 #include "intake/ReceiveRun.h"
 #include "settings/SettingsFiles.h"
 #include "tests/intake/IntakeFixture.h"
@@ -76,7 +77,7 @@ TEST_F(ReceiveRunTlsTest, EveryStageGoesOverTlsPassiveAndActive) {
   program.exec(" DELETE FROM USERLIST");
   const IntakeReport plain = run(true, false);
   EXPECT_EQ(plain.outcome, IntakeReport::Outcome::Interrupted);
-  EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{sj("FTP接続失敗")});
+  EXPECT_EQ(listener.boxStages(), std::vector<std::string>{sj("FTP接続失敗")});
   EXPECT_EQ(TestProgram::readFile(remotePath()), kRegistrations);
   EXPECT_EQ(readerCount(), 0u);
 }
@@ -89,7 +90,11 @@ TEST_F(ReceiveRunTlsTest, ACertificateThatCannotBeVerifiedStopsTheConnectionWith
     startServer(pair);
     const IntakeReport report = run(true, true);
     EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
-    EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{sj("FTP接続失敗")});
+    // The box says why, not only that the connection failed.
+    ASSERT_EQ(listener.boxes.size(), 1u);
+    const std::string box = listener.boxes[0].second;
+    EXPECT_EQ(box.find(sj("FTP接続失敗\n証明書を検証できません: ")), 0u) << Sjis::toUtf8(box);
+    EXPECT_NE(box.find(reason), std::string::npos) << Sjis::toUtf8(box);
     EXPECT_NE(runLog().find(sj("証明書を検証できません: ") + reason), std::string::npos) << runLog();
     EXPECT_EQ(TestProgram::readFile(remotePath()), kRegistrations);
     EXPECT_EQ(readerCount(), 0u);

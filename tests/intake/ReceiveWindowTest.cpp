@@ -52,9 +52,10 @@ struct ReceiveWindowTest : IntakeTest {
   std::string remotePath() const { return server->home() + "/data/registdata.cgi"; }
 
   // The "FTP" section; the password saved in QuorMail1.env.
-  void settings(const std::string& password = "pass") {
+  void settings(const std::string& password = "pass", const std::string& hostPath = "/data") {
     TestProgram::writeFile(program.file("QuorMail.env"),
-                           "[FTP]\r\nFTP_HOST_ADR=127.0.0.1\r\nFTP_USER=quor\r\nFTP_PAS=1\r\nFTP_HOST_PATH=/data\r\n"
+                           "[FTP]\r\nFTP_HOST_ADR=127.0.0.1\r\nFTP_USER=quor\r\nFTP_PAS=1\r\nFTP_HOST_PATH=" + hostPath +
+                               "\r\n"
                            "FTP_LOCAL_PATH=" + local + "\r\nFTP_PASV=1\r\n");
     writePasswordFile(program.file("QuorMail1.env"), password);
   }
@@ -105,13 +106,15 @@ TEST_F(ReceiveWindowTest, RunShowsCountTransferAndResult) {
   EXPECT_NE(log.find("registdata.cgi"), std::string::npos);
 }
 
-TEST_F(ReceiveWindowTest, FailedStageIsBoxedThenTheNoDataBox) {
+TEST_F(ReceiveWindowTest, FailedStageIsBoxedWithItsReasonAndStaysInSight) {
   startServer();
   TestProgram::writeFile(remotePath(), kRegistrations);
   settings("wrong");
   run();
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗"), kNoData}));
+  // Only the stage's box, with the server's reason: no "no data" box after a failure.
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗\nAuthentication failed.")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
+  EXPECT_EQ(window->messageLine->text(), q("FTP接続失敗"));
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
   EXPECT_FALSE(window->successLabel->isVisibleTo(window.get()));
   EXPECT_EQ(readerCount(), 0u);
@@ -123,7 +126,10 @@ TEST_F(ReceiveWindowTest, RefusedLinesAreWarnedAboutAtTheEnd) {
   settings();
   run();
   const QString warning = q("ＤＢに登録できなっかたデータがあります。エラーログを確認して下さい。");
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{warning, kNoData}));
+  // The box names the file to look at.
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{warning + "\n" + QString::fromStdString(
+                                                                   program.file("FtpRcv_Err.log").string()),
+                                                 kNoData}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
   EXPECT_EQ(window->messageLine->text(), warning);
   EXPECT_NE(runLog().find("] " + Sjis::fromQ(warning) + "\r\n"), std::string::npos);
@@ -152,12 +158,54 @@ TEST_F(ReceiveWindowTest, CloseDuringAStalledServerStopsTheRunWhileTheWindowStay
   boxes.queueAnswer(MsgResult::Yes);
   EXPECT_FALSE(window->close());  // asks, requests the stop and stays open
   waitForTheRun();
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("本当に処理を中止しますか?"), kNoData}));
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("本当に処理を中止しますか?")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Warning);
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
   EXPECT_EQ(readerCount(), 0u);
   EXPECT_NE(runLog().find(sj("FTP接続失敗")), std::string::npos);
   EXPECT_TRUE(window->endButton->isEnabled());
+}
+
+TEST_F(ReceiveWindowTest, TheWindowKeepsItsSizeThroughARun) {
+  startServer();
+  TestProgram::writeFile(remotePath(), kRegistrations);
+  // Long texts on the message line, as a deep local folder gives them.
+  local += "/" + std::string(120, 'x');
+  fs::create_directories(local);
+  settings();
+  open();
+  window->show();
+  QCoreApplication::processEvents();
+  const QSize before = window->size();
+  window->startButton->click();
+  std::vector<QSize> seen;
+  ASSERT_TRUE(waitUntil([&] {
+    seen.push_back(window->size());
+    return !window->running();
+  }));
+  QCoreApplication::processEvents();
+  seen.push_back(window->size());
+  EXPECT_EQ(readerCount(), 2u);
+  EXPECT_TRUE(window->successLabel->isVisible());
+
+  // A stage failing with a long text, looked at while its box is open (the run waits),
+  // then the other result label.
+  const std::string deep = "/data/" + std::string(150, 'y');
+  fs::create_directories(server->home() + deep);
+  settings("pass", deep);
+  boxes.onMessage = [&](const ScriptedDialogs::Shown&) {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    seen.push_back(window->size());
+  };
+  window->startButton->setEnabled(true);
+  window->startButton->click();
+  waitForTheRun();
+  QCoreApplication::processEvents();
+  seen.push_back(window->size());
+  EXPECT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(window->messageLine->text(), Sjis::toQ(sj("ファイルSize取得失敗 -> ") + deep + "/registdata.cgi"));
+  EXPECT_TRUE(window->failureLabel->isVisible());
+  for (const QSize& size : seen) EXPECT_EQ(size, before);
 }
 
 TEST_F(ReceiveWindowTest, SettingsCheckMessagesOpenTheSettingsWindowOnItsFtpPage) {

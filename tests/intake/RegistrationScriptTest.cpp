@@ -111,20 +111,7 @@ TEST_F(RegistrationScriptTest, ARegistrationFromTheFormEndsUpAsAReader) {
   onTheSite.post("/regist_kny.cgi", form(sj("鈴木"), "suzuki@example.com"), &status);
   ASSERT_EQ(status, 200);
 
-  const std::string local = program.file("recv").string();
-  fs::create_directories(local);
-  ReceiveRun engine(program.sql(), listener, stop);
-  engine.log().setPaths(program.file("FtpRcv.log"), program.file("FtpRcv_Err.log"));
-  engine.changeDirWaitMs = 0;
-  engine.port = ftp.port();
-  FtpSettings s;
-  s.host = "127.0.0.1";
-  s.user = "quor";
-  s.passwordMode = 1;
-  s.password = "pass";
-  s.hostFolder = "/data";
-  s.localFolder = local;
-  const IntakeReport report = engine.run(s);
+  const IntakeReport report = receiveFrom(ftp.port());
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
   EXPECT_EQ(report.registered, 2);
   const auto rows = readers({"NAME", "MAILADDRESS", "SYORIKBN", "NEXTSTORY"});
