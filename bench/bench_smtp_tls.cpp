@@ -73,7 +73,7 @@ int main() {
       smtp.security = SmtpSecurity::StartTls;
       smtp.user = "bench";
       smtp.password = "bench-pass";
-      smtp.setAuthenticationType(AuthenticationType::atLogin);
+      smtp.setAuthenticationType(AuthenticationType::login);
       smtp.connect(-1);
       smtp.send(m);
       smtp.disconnect();

@@ -66,7 +66,7 @@ void FtpClient::login() {
     sendCommand("PBSZ 0", {200});
     sendCommand("PROT P", {200});
   }
-  sendCommand(std::string("TYPE ") + (transferType == FtpTransferType::ftBinary ? "I" : "A"), {200});
+  sendCommand(std::string("TYPE ") + (transferType == FtpTransferType::binary ? "I" : "A"), {200});
   if (sendCommand("SYST", {200, 215, 500}) == 500)
     systemDescription = "\x95\x73\x96\xbe";  // 不明 (unknown)
   else
@@ -134,7 +134,7 @@ void FtpClient::get(const std::string& remoteName, const std::string& localFile,
       if (got == 0) break;
       if (std::fwrite(block.data(), 1, got, file.get()) != got) throw NetError("Cannot write file " + localFile);
       count += static_cast<std::int64_t>(got);
-      if (onWork) onWork(*this, WorkMode::wmRead, count);
+      if (onWork) onWork(*this, WorkMode::read, count);
     }
   });
   if (std::fclose(file.release()) != 0) throw NetError("Cannot write file " + localFile);
@@ -152,7 +152,7 @@ void FtpClient::put(const std::string& localFile, const std::string& remoteName,
       if (got == 0) break;
       data.sendAll(block.data(), got);
       count += static_cast<std::int64_t>(got);
-      if (onWork) onWork(*this, WorkMode::wmWrite, count);
+      if (onWork) onWork(*this, WorkMode::write, count);
     }
     if (std::ferror(file.get())) throw NetError("Cannot read file " + localFile);
     data.closeAfterSending(readTimeoutMs > 0 ? readTimeoutMs : 10000);
@@ -198,7 +198,7 @@ std::string FtpClient::receiveAll(Socket& data) {
     if (got == 0) return all;
     all.append(block.data(), got);
     if (all.size() > maxListingBytes) throw ListingTooLongError(maxListingBytes);
-    if (onWork) onWork(*this, WorkMode::wmRead, static_cast<std::int64_t>(all.size()));
+    if (onWork) onWork(*this, WorkMode::read, static_cast<std::int64_t>(all.size()));
   }
 }
 

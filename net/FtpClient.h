@@ -9,8 +9,8 @@
 
 class Socket;
 
-enum class FtpTransferType { ftASCII, ftBinary };
-enum class WorkMode { wmRead, wmWrite };
+enum class FtpTransferType { ascii, binary };
+enum class WorkMode { read, write };
 
 // FTP client: login, directory, size, and file transfers over a passive or active
 // data connection; with useTls, explicit TLS (AUTH TLS, PBSZ 0, PROT P) protects the
@@ -25,7 +25,7 @@ class FtpClient : public TcpClient {
   // Explicit TLS: AUTH TLS before the login, then PBSZ 0 and PROT P; the server's
   // certificate is checked against host on the control and the data connections.
   bool useTls = false;
-  FtpTransferType transferType = FtpTransferType::ftBinary;
+  FtpTransferType transferType = FtpTransferType::binary;
   std::string systemDescription;
   ServerReply greeting;
   WorkEvent onWork;

@@ -64,7 +64,7 @@ void MailMessage::generateHeader() {
   checkHeaderSafety();
   headers.clear();
   std::string type = contentType;
-  if (encoding == MailEncodingKind::meMIME && !charSet.empty()) {
+  if (encoding == MailEncodingKind::mime && !charSet.empty()) {
     const std::string parameter = "charset=\"" + charSet + "\"";
     type = type.empty() ? parameter : type + ";\r\n\t" + parameter;
   }
@@ -76,7 +76,7 @@ void MailMessage::generateHeader() {
     headers.setValue("MIME-Version", "1.0");
     headers.setValue("Content-Type", "text/plain; charset=ISO-2022-JP");
     headers.setValue("Content-Transfer-Encoding", "7bit");
-  } else if (encoding == MailEncodingKind::meMIME) {
+  } else if (encoding == MailEncodingKind::mime) {
     headers.setValue("Content-Type", type);
     headers.setValue("Content-Transfer-Encoding", contentTransferEncoding);
   }

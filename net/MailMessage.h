@@ -7,8 +7,8 @@
 #include "net/EmailAddressList.h"
 #include "net/HeaderList.h"
 
-enum class MailPriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
-enum class MailEncodingKind { meMIME, meUU };
+enum class MailPriority { highest, high, normal, low, lowest };
+enum class MailEncodingKind { mime, uuencode };
 
 // One mail: its addresses, subject, body lines and header fields.
 class MailMessage {
@@ -22,9 +22,9 @@ class MailMessage {
   std::string contentType;
   std::string charSet;
   std::string contentTransferEncoding;
-  MailPriority priority = MailPriority::mpNormal;
+  MailPriority priority = MailPriority::normal;
   std::time_t date = 0;  // 0: the moment the header is generated
-  MailEncodingKind encoding = MailEncodingKind::meMIME;
+  MailEncodingKind encoding = MailEncodingKind::mime;
   HeaderList extraHeaders;
   HeaderList headers;  // filled by generateHeader
   // Adds what mail servers and strict readers expect: MIME-Version: 1.0,

@@ -32,12 +32,12 @@ SmtpClient::SmtpClient() {
 
 void SmtpClient::setUseEhlo(bool value) {
   m_useEhlo = value;
-  if (!value) m_authType = AuthenticationType::atNone;
+  if (!value) m_authType = AuthenticationType::none;
 }
 
 void SmtpClient::setAuthenticationType(AuthenticationType value) {
   m_authType = value;
-  if (value == AuthenticationType::atLogin) m_useEhlo = true;
+  if (value == AuthenticationType::login) m_useEhlo = true;
 }
 
 void SmtpClient::connect(int timeoutMs) {
@@ -55,7 +55,7 @@ void SmtpClient::connect(int timeoutMs) {
       startTls();
       greet(name);
     }
-    if (m_authType == AuthenticationType::atLogin) authenticate();
+    if (m_authType == AuthenticationType::login) authenticate();
   } catch (...) {
     disconnect();
     throw;
@@ -65,7 +65,7 @@ void SmtpClient::connect(int timeoutMs) {
 void SmtpClient::greet(const std::string& name) {
   authSchemes.clear();
   m_extensions.clear();
-  const bool needsEhlo = security == SmtpSecurity::StartTls || m_authType == AuthenticationType::atLogin;
+  const bool needsEhlo = security == SmtpSecurity::StartTls || m_authType == AuthenticationType::login;
   if (m_useEhlo || needsEhlo) {
     if (sendCommand("EHLO " + name) == 250) {
       m_extensions = lastReply.lines;

@@ -6,7 +6,7 @@
 
 class MailMessage;
 
-enum class AuthenticationType { atNone, atLogin };
+enum class AuthenticationType { none, login };
 
 // How the connection is protected; the numbers are those of the SmtpSecurity setting.
 enum class SmtpSecurity : int { None = 0, StartTls = 1, ImplicitTls = 2 };
@@ -31,7 +31,7 @@ class SmtpClient : public TcpClient {
   bool useEhlo() const { return m_useEhlo; }
   void setUseEhlo(bool value);
   AuthenticationType authenticationType() const { return m_authType; }
-  // atLogin: SMTP AUTH with user and password after EHLO, PLAIN when the server offers
+  // login: SMTP AUTH with user and password after EHLO, PLAIN when the server offers
   // it, else LOGIN. A refused login raises ProtocolReplyError with the server's reply.
   // The password is never part of a status text.
   void setAuthenticationType(AuthenticationType value);
@@ -56,6 +56,6 @@ class SmtpClient : public TcpClient {
   std::vector<std::string> m_extensions;
 
   bool m_useEhlo = true;
-  AuthenticationType m_authType = AuthenticationType::atNone;
+  AuthenticationType m_authType = AuthenticationType::none;
   bool m_didAuthenticate = false;
 };

@@ -425,7 +425,7 @@ bool SendRun::deliver(const ComposedMail& mail, SendListener& listener) {
     m_smtp->host = trim(m_settings.smtpServer);
     m_smtp->port = m_settings.smtpPort;
     m_smtp->security = static_cast<SmtpSecurity>(m_settings.smtpSecurity);
-    m_smtp->setAuthenticationType(m_settings.smtpLogin() ? AuthenticationType::atLogin : AuthenticationType::atNone);
+    m_smtp->setAuthenticationType(m_settings.smtpLogin() ? AuthenticationType::login : AuthenticationType::none);
     m_smtp->user = m_settings.smtpUser;
     m_smtp->password = m_settings.smtpPassword;
     m_smtp->connect(-1);

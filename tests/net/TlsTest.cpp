@@ -39,7 +39,7 @@ void point(SmtpClient& smtp, int port, SmtpSecurity security) {
   smtp.security = security;
   smtp.user = "quor";
   smtp.password = "s3cret pass";
-  smtp.setAuthenticationType(AuthenticationType::atLogin);
+  smtp.setAuthenticationType(AuthenticationType::login);
   smtp.replyTimeoutMs = 10000;
 }
 
@@ -125,7 +125,7 @@ TEST_P(SmtpTls, CertificatesThatDoNotVerifyAreRefused) {
     SmtpTestServer server(tlsServer(pair, implicit, false));
     SmtpClient smtp;
     point(smtp, server.port(), GetParam());
-    smtp.setAuthenticationType(AuthenticationType::atNone);
+    smtp.setAuthenticationType(AuthenticationType::none);
     MailMessage m = simpleMail();
     EXPECT_EQ(failureText<CertificateError>([&] {
                 smtp.connect(-1);
