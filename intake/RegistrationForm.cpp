@@ -60,4 +60,21 @@ std::string addressOnly() {
   return joined(lines);
 }
 
+std::string cancelForm() {
+  return joined({
+      R"(<FORM method="POST" action="unsubscribe.php"><BR>)",
+      R"(<TABLE border="1">)",
+      R"(  <TBODY>)",
+      R"(    <TR>)",
+      R"(      <TD align="right">メールアドレス：</TD>)",
+      R"(      <TD><INPUT size="20" type="text" name="email"></TD>)",
+      R"(    </TR>)",
+      R"(  </TBODY>)",
+      R"(</TABLE>)",
+      R"(<BR>)",
+      R"(<INPUT type="submit" value="配信停止">)",
+      R"(</FORM>)",
+  });
+}
+
 }  // namespace RegistrationForm

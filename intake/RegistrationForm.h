@@ -11,4 +11,7 @@ std::string nameAndAddress();
 // Mail address only, 12 lines.
 std::string addressOnly();
 
+// The cancel form: the mail address only, posted to the unsubscribe script
+// (contrib/web/unsubscribe.php), which appends it to "canceldata.cgi".
+std::string cancelForm();
 }  // namespace RegistrationForm

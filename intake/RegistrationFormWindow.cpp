@@ -36,18 +36,23 @@ void copySnippet(QPlainTextEdit* box, const std::string& snippet) {
 
 RegistrationFormWindow::RegistrationFormWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, parent) {
   setWindowTitle(QStringLiteral("クオル　読者登録フォーム出力"));
-  resize(640, 720);
+  resize(640, 860);
   auto* layout = new QVBoxLayout(this);
   nameAndAddressView = snippetBox(RegistrationForm::nameAndAddress(), this);
   copyNameAndAddressButton = new QPushButton(QStringLiteral("名前とメールアドレス入力フォームをクリックボードにコピー"), this);
   addressOnlyView = snippetBox(RegistrationForm::addressOnly(), this);
   copyAddressOnlyButton = new QPushButton(QStringLiteral("メールアドレス入力フォームをクリックボードにコピー"), this);
+  cancelFormView = snippetBox(RegistrationForm::cancelForm(), this);
+  copyCancelFormButton = new QPushButton(QStringLiteral("配信停止フォームをクリックボードにコピー"), this);
   backButton = new QPushButton(QStringLiteral("メニューへ戻る"), this);
-  for (QPushButton* b : {copyNameAndAddressButton, copyAddressOnlyButton, backButton}) b->setAutoDefault(false);
+  for (QPushButton* b : {copyNameAndAddressButton, copyAddressOnlyButton, copyCancelFormButton, backButton})
+    b->setAutoDefault(false);
   layout->addWidget(nameAndAddressView, 1);
   layout->addWidget(copyNameAndAddressButton);
   layout->addWidget(addressOnlyView, 1);
   layout->addWidget(copyAddressOnlyButton);
+  layout->addWidget(cancelFormView, 1);
+  layout->addWidget(copyCancelFormButton);
   copyStatusLabel = new QLabel(this);
   copyStatusLabel->setObjectName(QStringLiteral("copyStatusLabel"));
   layout->addWidget(copyStatusLabel);
@@ -55,6 +60,7 @@ RegistrationFormWindow::RegistrationFormWindow(AppContext& ctx, QWidget* parent)
   layout->addWidget(makeInformationPanel(this));
   connect(copyNameAndAddressButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyNameAndAddress);
   connect(copyAddressOnlyButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyAddressOnly);
+  connect(copyCancelFormButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyCancelForm);
   connect(backButton, &QPushButton::clicked, this, &RegistrationFormWindow::backToMenu);
   setClosesOnEscape(true);
 }
@@ -72,6 +78,11 @@ void RegistrationFormWindow::copyNameAndAddress() {
 
 void RegistrationFormWindow::copyAddressOnly() {
   copySnippet(addressOnlyView, RegistrationForm::addressOnly());
+  copyStatusLabel->setText(QStringLiteral("コピーしました"));
+}
+
+void RegistrationFormWindow::copyCancelForm() {
+  copySnippet(cancelFormView, RegistrationForm::cancelForm());
   copyStatusLabel->setText(QStringLiteral("コピーしました"));
 }
 

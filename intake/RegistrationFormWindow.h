@@ -18,6 +18,8 @@ class RegistrationFormWindow : public WindowBase {
   QPlainTextEdit* addressOnlyView;
   QPushButton* copyNameAndAddressButton;
   QPushButton* copyAddressOnlyButton;
+  QPlainTextEdit* cancelFormView;
+  QPushButton* copyCancelFormButton;
   QPushButton* backButton;
   // Confirms a copy ("コピーしました") without a box to close.
   QLabel* copyStatusLabel;
@@ -25,5 +27,6 @@ class RegistrationFormWindow : public WindowBase {
  public slots:
   void copyNameAndAddress();
   void copyAddressOnly();
+  void copyCancelForm();
   void backToMenu();
 };

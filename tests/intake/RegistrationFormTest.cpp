@@ -59,6 +59,15 @@ TEST(RegistrationFormText, CopiesEachSnippetExactlyWithCrLf) {
   EXPECT_TRUE(form.nameAndAddressView->isReadOnly());
   EXPECT_TRUE(form.addressOnlyView->isReadOnly());
   EXPECT_EQ(form.addressOnlyView->toPlainText() + "\n", QString(kAddressOnly + "\r\n").replace("\r\n", "\n"));
+
+  // The cancel form posts the address alone to the unsubscribe script.
+  form.copyCancelFormButton->click();
+  const QString cancel = QGuiApplication::clipboard()->text();
+  EXPECT_TRUE(cancel.startsWith(QStringLiteral("<FORM method=\"POST\" action=\"unsubscribe.php\"><BR>\r\n"))) << cancel.toStdString();
+  EXPECT_TRUE(cancel.contains(QStringLiteral("name=\"email\"")));
+  EXPECT_FALSE(cancel.contains(QStringLiteral("name=\"name\"")));
+  EXPECT_TRUE(cancel.endsWith(QStringLiteral("<INPUT type=\"submit\" value=\"配信停止\">\r\n</FORM>")));
+  EXPECT_TRUE(form.cancelFormView->isReadOnly());
 }
 
 TEST(RegistrationFormText, CopyIsConfirmedOnScreenAndEscapeCloses) {
