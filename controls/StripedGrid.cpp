@@ -69,7 +69,14 @@ class StringGridModel : public QAbstractTableModel {
     const size_t r = static_cast<size_t>(row - 1);
     if (row < 1 || r >= m_rows.size()) return QString();
     const std::vector<QString>& cells = m_rows[r];
+    if (cells.empty() && m_source) return m_source(col, row);
     return col < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(col)] : QString();
+  }
+
+  void setSource(std::function<QString(int col, int row)> source) {
+    beginResetModel();
+    m_source = std::move(source);
+    endResetModel();
   }
 
   void setCell(int col, int row, const QString& text) {
@@ -81,6 +88,9 @@ class StringGridModel : public QAbstractTableModel {
       return;
     }
     std::vector<QString>& cells = m_rows[static_cast<size_t>(row - 1)];
+    // A row shown from the source becomes a row of its own before one cell changes.
+    if (cells.empty() && m_source)
+      for (int c = 0; c < m_cols; ++c) cells.push_back(m_source(c, row));
     if (cells.size() <= static_cast<size_t>(col)) cells.resize(static_cast<size_t>(m_cols));
     cells[static_cast<size_t>(col)] = text;
     if (!m_quiet) {
@@ -137,6 +147,7 @@ class StringGridModel : public QAbstractTableModel {
   int m_cols = 0;
   std::vector<QString> m_titles;
   std::vector<std::vector<QString>> m_rows;
+  std::function<QString(int col, int row)> m_source;
   int m_quiet = 0;
 };
 
@@ -330,6 +341,7 @@ void StripedGrid::setColWidth(int col, int width) {
 QString StripedGrid::cell(int col, int row) const { return m_model->cell(col, row); }
 void StripedGrid::setCell(int col, int row, const QString& text) { m_model->setCell(col, row, text); }
 void StripedGrid::setRow(int row, std::vector<QString> cells) { m_model->setRowCells(row, std::move(cells)); }
+void StripedGrid::setCellSource(std::function<QString(int col, int row)> source) { m_model->setSource(std::move(source)); }
 void StripedGrid::beginUpdate() { m_model->beginQuiet(); }
 void StripedGrid::endUpdate() { m_model->endQuiet(); }
 

@@ -102,6 +102,9 @@ class StripedGrid : public QTableView {
   void setCell(int col, int row, const QString& text);
   // Replaces a whole data row at once (row >= 1).
   void setRow(int row, std::vector<QString> cells);
+  // Where the cells of rows that were never set come from, asked only for the cells on
+  // screen: a long list is shown without a copy of every cell. nullptr: empty cells.
+  void setCellSource(std::function<QString(int col, int row)> source);
   // Bulk filling: between the two calls cell changes are not signalled one by one.
   void beginUpdate();
   void endUpdate();

@@ -312,13 +312,21 @@ void SendWindow::fillGrid() {
   const std::vector<DueReader>& readers = m_run.readers();
   const int listed = static_cast<int>(readers.size());
   m_shownMarks.assign(readers.size(), SendMark::none);
+  for (int i = 0; i < listed; ++i) m_shownMarks[static_cast<size_t>(i)] = readers[static_cast<size_t>(i)].mark;
   m_readerGrid->beginUpdate();
   m_readerGrid->setRowCount(1);
   m_readerGrid->setRowCount(std::max(31, listed + 1));
-  for (int i = 0; i < listed; ++i) {
-    m_shownMarks[static_cast<size_t>(i)] = readers[static_cast<size_t>(i)].mark;
-    m_readerGrid->setRow(i + 1, shownCells(readers[static_cast<size_t>(i)]));
-  }
+  // The grid asks for the cells it shows; the engine's rows are the only copy of the list.
+  // The last row asked for is kept, as a row is painted cell by cell.
+  m_readerGrid->setCellSource([this, cachedRow = -1, cached = std::vector<QString>()](int col, int row) mutable {
+    const std::vector<DueReader>& rows = m_run.readers();
+    if (row < 1 || row > static_cast<int>(rows.size())) return QString();
+    if (row != cachedRow) {
+      cached = shownCells(rows[static_cast<size_t>(row - 1)]);
+      cachedRow = row;
+    }
+    return col < static_cast<int>(cached.size()) ? cached[static_cast<size_t>(col)] : QString();
+  });
   m_readerGrid->endUpdate();
   m_readerGrid->setFocus();
   if (listed > 0) m_readerGrid->setRow(1);
