@@ -121,6 +121,28 @@ TEST(StripedGrid, CellsAndRowsKeepGridNumbering) {
   EXPECT_EQ(grid.currentRow(), 1);
 }
 
+TEST(StripedGrid, RowsNeverSetComeFromTheCellSourceUntilTheyAreSet) {
+  StripedGrid grid;
+  grid.setColumnCount(3);
+  grid.setRowCount(4);
+  int asked = 0;
+  grid.setCellSource([&asked](int col, int row) {
+    ++asked;
+    return QStringLiteral("%1:%2").arg(col).arg(row);
+  });
+  EXPECT_EQ(grid.cell(2, 3), QStringLiteral("2:3"));
+  EXPECT_GT(asked, 0);
+  // One changed cell keeps the rest of its row as the source gave it.
+  grid.setCell(1, 2, QStringLiteral("x"));
+  EXPECT_EQ(grid.cell(0, 2), QStringLiteral("0:2"));
+  EXPECT_EQ(grid.cell(1, 2), QStringLiteral("x"));
+  grid.setRow(1, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+  EXPECT_EQ(grid.cell(2, 1), QStringLiteral("c"));
+  grid.setCellSource(nullptr);
+  EXPECT_EQ(grid.cell(2, 3), QString());
+  EXPECT_EQ(grid.cell(1, 2), QStringLiteral("x"));
+}
+
 TEST(StripedGrid, DisplayMaskFormatsNumbersAndText) {
   EXPECT_EQ(formatWithMask(QStringLiteral("1234.5"), QStringLiteral("#,##0.00")), QStringLiteral("1,234.50"));
   EXPECT_EQ(formatWithMask(QStringLiteral("1234.5"), QStringLiteral("0")), QStringLiteral("1235"));
