@@ -27,6 +27,13 @@ namespace {
 
 std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 
+// A message of several lines printed as one line.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
 // Prints what a send run reports: one line per mail.
 class ConsoleSendListener : public SendListener {
  public:
@@ -56,7 +63,7 @@ class ConsoleSendListener : public SendListener {
     }
     m_out << what << " " << zeroFill(trim(r.id), 5) << " " << Sjis::toUtf8(trim(r.address)) << "\n" << std::flush;
   }
-  void error(const std::string& text) override { m_err << Sjis::toUtf8(text) << "\n" << std::flush; }
+  void error(const std::string& text) override { m_err << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush; }
 
  private:
   std::ostream& m_out;
@@ -80,11 +87,6 @@ class ConsoleIntakeListener : public IntakeListener {
   const std::string& lastStage() const { return m_last; }
 
  private:
-  static std::string oneLine(std::string text) {
-    for (char& c : text)
-      if (c == '\r' || c == '\n') c = ' ';
-    return text;
-  }
   std::ostream& m_out;
   std::ostream& m_err;
   std::string m_last;
@@ -94,11 +96,6 @@ std::atomic<bool> g_stop{false};
 
 extern "C" void requestStop(int) { g_stop.store(true); }
 
-std::string oneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\r' || c == '\n') c = ' ';
-  return text;
-}
 
 }  // namespace
 
@@ -126,14 +123,15 @@ int UnattendedRun::send(bool dryRun) {
   run.setStopFlag(&m_stop);
   const SettingsPaths paths = SettingsPaths::of(m_ctx);
   // Intervals and one mail a day decide who is due: only readers due now are marked.
-  run.setOptions(SendOptions::load(paths));
+  MailSettings mail = loadMailSettings(paths);
+  run.setOptions(SendOptions::of(mail, paths));
   try {
     run.listDueReaders();
   } catch (const DbError& e) {
     error(u8("送信対象の読込みに失敗しました: ") + e.what());
     return kRunFailed;
   }
-  run.setSettings(loadMailSettings(paths));
+  run.setSettings(std::move(mail));
   run.markAll();
 
   if (dryRun) {
@@ -286,14 +284,20 @@ int runUnattended(int action, bool dryRun, const std::filesystem::path& programD
   if (!command.openDatabase(!portable)) return UnattendedRun::kDatabaseUnavailable;
   // The database engine puts its own signal handlers in place when it starts.
   installStopHandler();
-  switch (static_cast<CommandLine::Action>(action)) {
-    case CommandLine::Action::Send:
-      return command.send(dryRun);
-    case CommandLine::Action::Receive:
-      return command.receive();
-    case CommandLine::Action::ReceiveAndSend:
-      return command.receiveAndSend();
-    default:
-      return UnattendedRun::kSettingsError;
+  try {
+    switch (static_cast<CommandLine::Action>(action)) {
+      case CommandLine::Action::Send:
+        return command.send(dryRun);
+      case CommandLine::Action::Receive:
+        return command.receive();
+      case CommandLine::Action::ReceiveAndSend:
+        return command.receiveAndSend();
+      default:
+        return UnattendedRun::kSettingsError;
+    }
+  } catch (const std::exception& e) {
+    // A fault no stage expected (an unreadable password file, say): its text, not an abort.
+    std::cerr << e.what() << std::endl;
+    return UnattendedRun::kRunFailed;
   }
 }

@@ -10,6 +10,7 @@
 
 #include "core/AppContext.h"
 #include "core/Database.h"
+#include "core/Tables.h"
 
 namespace bench {
 
@@ -41,6 +42,35 @@ inline void writeFile(const std::filesystem::path& path, const std::string& byte
 
 inline double seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The reference of the reader listings: the bare scan of every reader, every column
+// read as text; seconds.
+inline double bareReaderScan(Statement& q) {
+  static const char* const kColumns[] = {"ID",          "MAILADDRESS", "TOUROKUDATE", "TOUROKUTIME", "NAME",
+                                         "SYORIKBN",    "NEXTSTORY",   "SNDFASTDATE", "SNDFASTTIME", "SNDLASTDATE",
+                                         "SNDLASTTIME", "BIKO1",       "BIKO2",       "BIKO3"};
+  const auto t = std::chrono::steady_clock::now();
+  q.close();
+  q.setCommandText(Sql::allReaders());
+  q.open();
+  size_t bytes = 0;
+  while (!q.eof()) {
+    for (const char* c : kColumns) bytes += q.fieldByName(c).size();
+    q.next();
+  }
+  q.close();
+  if (bytes == 0) std::fprintf(stderr, "no rows\n");
+  return seconds(t);
+}
+
+// A file of size bytes (whole MiB) that does not compress to nothing.
+inline void writeSampleFile(const std::string& path, std::size_t size) {
+  std::string block(1 << 20, '\0');
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = char((i * 131) ^ (i >> 7));
+  FILE* f = std::fopen(path.c_str(), "wb");
+  for (std::size_t k = 0; k < size / block.size(); ++k) std::fwrite(block.data(), 1, block.size(), f);
+  std::fclose(f);
 }
 
 // Resident set size of this process in MB.

@@ -22,25 +22,6 @@
 
 namespace {
 
-const char* kColumns[] = {"ID",          "MAILADDRESS", "TOUROKUDATE", "TOUROKUTIME", "NAME",
-                          "SYORIKBN",    "NEXTSTORY",   "SNDFASTDATE", "SNDFASTTIME", "SNDLASTDATE",
-                          "SNDLASTTIME", "BIKO1",       "BIKO2",       "BIKO3"};
-
-double bareScan(Statement& q) {
-  const auto t = std::chrono::steady_clock::now();
-  q.close();
-  q.setCommandText(Sql::allReaders());
-  q.open();
-  size_t bytes = 0;
-  while (!q.eof()) {
-    for (const char* c : kColumns) bytes += q.fieldByName(c).size();
-    q.next();
-  }
-  q.close();
-  if (bytes == 0) std::fprintf(stderr, "no rows\n");
-  return bench::seconds(t);
-}
-
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -65,7 +46,7 @@ int main(int argc, char** argv) {
       writeStory(ctx.query, StoryRow{zeroFill(std::to_string(story), 5), "s", "b"});
     const double rssBefore = bench::residentMb();
     double bare = 1e9;
-    for (int i = 0; i < 3; ++i) bare = std::min(bare, bareScan(ctx.query));
+    for (int i = 0; i < 3; ++i) bare = std::min(bare, bench::bareReaderScan(ctx.query));
     // Opens a window, lists and shows every reader; the best of three openings.
     int listed = 0;
     const auto openWindow = [&] {

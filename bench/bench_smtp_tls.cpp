@@ -1,25 +1,14 @@
 // 200 mails over STARTTLS with login to a local aiosmtpd, each on a fresh connection:
 // SmtpClient against Python's smtplib (starttls + login + send_message) against the
 // same server in the same run. Both verify the server's certificate.
-#include <chrono>
 #include <cstdio>
 #include <string>
 
-#include "core/Sjis.h"
-#include "net/MailMessage.h"
-#include "net/SmtpClient.h"
-#include "sending/JapaneseText.h"
-#include "tests/support/Servers.h"
+#include "bench/SmtpBench.h"
 #include "tests/support/TestCertificates.h"
 
 namespace {
-
 constexpr int kMails = 200;
-
-double seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 }  // namespace
 
 int main() {
@@ -30,12 +19,11 @@ int main() {
   options.authUser = "bench";
   options.authPassword = "bench-pass";
   SmtpTestServer server(options);
-  const std::string body = convertJapaneseText(
-      Sjis::fromUtf8("山田太郎様\r\n\r\nステップメール第１回です。\r\nよろしくお願いします。\r\n"), 2);
-  const std::string subject = cutAtInvalidChar(encodeHeaderText(Sjis::fromUtf8("第１回 お知らせ")));
+  const bench::SampleMail mail;
+  const std::string& subject = mail.subject;
 
   TempDir dir;
-  writeFileBytes(dir.file("body.txt"), body);
+  writeFileBytes(dir.file("body.txt"), mail.body);
   // The reference times itself, so its interpreter start-up is not counted.
   const std::string script =
       "import email,email.policy,smtplib,ssl,sys,time\n"
@@ -53,37 +41,20 @@ int main() {
       "print(time.perf_counter()-t)\n";
   writeFileBytes(dir.file("ref.py"), script);
 
-  // Alternating batches, so that load from elsewhere on the machine falls on both.
-  constexpr int kBatches = 5;
-  constexpr int kPerBatch = kMails / kBatches;
-  double ours = 0;
-  double ref = 0;
-  for (int batch = 0; batch < kBatches; ++batch) {
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < kPerBatch; ++i) {
-      MailMessage m;
-      m.from.setText("office@example.com");
-      m.recipients.setText("reader" + std::to_string(i) + "@example.org");
-      m.subject = subject;
-      m.setBodyText(body);
-      m.contentType = "text/plain";
-      SmtpClient smtp;
-      smtp.host = "localhost";
-      smtp.port = server.port();
-      smtp.security = SmtpSecurity::StartTls;
-      smtp.user = "bench";
-      smtp.password = "bench-pass";
-      smtp.setAuthenticationType(AuthenticationType::login);
-      smtp.connect(-1);
-      smtp.send(m);
-      smtp.disconnect();
-    }
-    ours += seconds(t0);
-    const std::string out = runCommand(std::string(kPython) + " " + dir.file("ref.py") + " " +
-                                       std::to_string(server.port()) + " " + dir.file("body.txt") + " " +
-                                       std::to_string(kPerBatch) + " " + certs.authority);
-    ref += std::stod(out);
-  }
+  const auto [ours, ref] = bench::sendInAlternatingBatches(
+      kMails, mail,
+      [&](SmtpClient& smtp) {
+        smtp.host = "localhost";
+        smtp.port = server.port();
+        smtp.security = SmtpSecurity::StartTls;
+        smtp.user = "bench";
+        smtp.password = "bench-pass";
+        smtp.setAuthenticationType(AuthenticationType::login);
+      },
+      [&](int count) {
+        return std::string(kPython) + " " + dir.file("ref.py") + " " + std::to_string(server.port()) + " " +
+               dir.file("body.txt") + " " + std::to_string(count) + " " + certs.authority;
+      });
   const bool all = server.waitForMessages(2 * kMails);
 
   std::printf("messages stored: %zu of %d%s\n", server.messages().size(), 2 * kMails, all ? "" : " (MISSING)");

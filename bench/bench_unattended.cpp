@@ -14,25 +14,6 @@
 
 namespace {
 
-const char* kColumns[] = {"ID",          "MAILADDRESS", "TOUROKUDATE", "TOUROKUTIME", "NAME",
-                          "SYORIKBN",    "NEXTSTORY",   "SNDFASTDATE", "SNDFASTTIME", "SNDLASTDATE",
-                          "SNDLASTTIME", "BIKO1",       "BIKO2",       "BIKO3"};
-
-double bareScan(Statement& q) {
-  const auto t = std::chrono::steady_clock::now();
-  q.close();
-  q.setCommandText(Sql::allReaders());
-  q.open();
-  size_t bytes = 0;
-  while (!q.eof()) {
-    for (const char* c : kColumns) bytes += q.fieldByName(c).size();
-    q.next();
-  }
-  q.close();
-  if (bytes == 0) std::fprintf(stderr, "no rows\n");
-  return bench::seconds(t);
-}
-
 double timed(const std::string& command) {
   const auto t = std::chrono::steady_clock::now();
   if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
@@ -61,7 +42,7 @@ int main() {
     for (int story = 2; story <= 10; ++story)
       writeStory(ctx.query, StoryRow{zeroFill(std::to_string(story), 5), "s", "b"});
     double bare = 1e9;
-    for (int i = 0; i < 3; ++i) bare = std::min(bare, bareScan(ctx.query));
+    for (int i = 0; i < 3; ++i) bare = std::min(bare, bench::bareReaderScan(ctx.query));
     ctx.database.close();
 
     const std::string dryRun = "cd " + dir.string() + " && env -u DISPLAY ./quormail send --dry-run > /dev/null";

@@ -78,6 +78,12 @@ void RunThread::waitProcessingEvents() {
   loop.exec();
 }
 
+void RunThread::stopAndWait(const QObject* receiver) {
+  if (receiver) disconnect(this, nullptr, receiver, nullptr);
+  requestStop();
+  waitProcessingEvents();
+}
+
 void RunThread::join() {
   if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
 }

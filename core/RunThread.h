@@ -34,6 +34,9 @@ class RunThread : public QObject {
   // Keeps the user-interface thread's events flowing until the job has ended (for a
   // window that closes, and for tests).
   void waitProcessingEvents();
+  // For a window that goes away: its finished() slot is no longer called, the job is
+  // asked to stop and is waited for while events keep flowing.
+  void stopAndWait(const QObject* receiver);
 
   // Every RunThread in the program, for ending the program cleanly: a stop request to
   // all of them, and whether any job is still running.

@@ -1,7 +1,6 @@
 #include "intake/CancelImport.h"
 
 #include <fstream>
-#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -9,35 +8,14 @@
 #include "core/Sjis.h"
 #include "core/Tables.h"
 #include "core/TextUtil.h"
+#include "intake/ImportRules.h"
+#include "intake/LineReader.h"
 #include "intake/RunLog.h"
 
 namespace {
 
 std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 
-bool allDigits(const std::string& s) {
-  if (s.empty()) return false;
-  for (unsigned char c : s)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// Lines at LF, or at CR for a file that holds no LF; a CR before a LF is dropped.
-std::vector<std::string> linesOf(const std::string& text) {
-  const char end = text.find('\n') == std::string::npos ? '\r' : '\n';
-  std::vector<std::string> lines;
-  std::string line;
-  for (char c : text) {
-    if (c == end) {
-      lines.push_back(line);
-      line.clear();
-    } else if (c != '\r') {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
-}
 
 }  // namespace
 
@@ -45,9 +23,9 @@ CancelImport::CancelImport(Statement& query, RunLog& log) : m_query(query), m_lo
 
 int CancelImport::importFile(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  LineReader lines(in, true);
   int changed = 0;
-  for (const std::string& line : linesOf(text)) {
+  for (std::string line; lines.next(line);) {
     const std::string what = trim(line.substr(0, line.find('\t')));
     if (!what.empty()) changed += cancel(what);
   }
@@ -57,7 +35,7 @@ int CancelImport::importFile(const std::filesystem::path& file) {
 int CancelImport::cancel(const std::string& what) {
   // A number is a reader's number; anything else is compared with the addresses,
   // without regard to letter case. Values are bound, never put into the SQL text.
-  const bool byNumber = allDigits(what) && what.size() <= 5;
+  const bool byNumber = !what.empty() && what.size() <= 5 && ImportRules::isDigits(what, what.size());
   const std::string key = byNumber ? zeroFill(what, 5) : what;
   Statement& q = m_query;
   q.close();

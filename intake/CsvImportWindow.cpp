@@ -97,9 +97,7 @@ CsvImportWindow::CsvImportWindow(AppContext& ctx, QWidget* parent)
 
 CsvImportWindow::~CsvImportWindow() {
   // The import still reports to this window's members: end it while they exist.
-  disconnect(m_runThread, nullptr, this, nullptr);
-  m_runThread->requestStop();
-  m_runThread->waitProcessingEvents();
+  m_runThread->stopAndWait(this);
 }
 
 bool CsvImportWindow::running() const { return m_runThread->running(); }

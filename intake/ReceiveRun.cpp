@@ -129,15 +129,7 @@ void ReceiveRun::applyOwedCancels(IntakeReport& report) {
   for (const BackupRecord::Entry& entry : owed) {
     const std::string path = localFile(m_localFolder, entry.backup);
     showAndLog(text("配信停止データ反映開始 -> ") + path);
-    std::error_code ec;
-    if (!fs::exists(Sjis::toPath(path), ec)) {
-      const std::string message = text("バックアップファイルがありません -> ") + path;
-      showAndLog(message);
-      errorBox(message);
-      m_succeeded = false;
-      m_cancels.record.remove(entry.backup);
-      continue;
-    }
+    if (backupMissing(path, m_cancels.record, entry.backup)) continue;
     try {
       // Applying a request twice changes nothing: a kill before the removal below
       // only makes the next run apply it again.
@@ -158,6 +150,18 @@ void ReceiveRun::applyOwedCancels(IntakeReport& report) {
       m_log.write(e.what());
     }
   }
+}
+
+bool ReceiveRun::backupMissing(const std::string& path, BackupRecord& record, const std::string& backup) {
+  std::error_code ec;
+  if (fs::exists(Sjis::toPath(path), ec)) return false;
+  // Nothing is left to import: the run fails and the record forgets the backup.
+  const std::string message = text("バックアップファイルがありません -> ") + path;
+  showAndLog(message);
+  errorBox(message);
+  m_succeeded = false;
+  record.remove(backup);
+  return true;
 }
 
 bool ReceiveRun::lastReaderStored(const BackupRecord::Entry& entry) {
@@ -186,15 +190,7 @@ void ReceiveRun::importOwedBackups(IntakeReport& report) {
       m_log.write(e.what());
     }
     showAndLog(text("前回登録が完了していないバックアップを登録します -> ") + path);
-    std::error_code ec;
-    if (!fs::exists(Sjis::toPath(path), ec)) {
-      const std::string message = text("バックアップファイルがありません -> ") + path;
-      showAndLog(message);
-      errorBox(message);
-      m_succeeded = false;
-      m_registrations.record.remove(entry.backup);
-      continue;
-    }
+    if (backupMissing(path, m_registrations.record, entry.backup)) continue;
     importRegistrations(path, entry.backup, report);
   }
 }

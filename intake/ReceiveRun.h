@@ -104,6 +104,8 @@ class ReceiveRun {
   void importRegistrations(const std::string& file, const std::string& backup, IntakeReport& report);
   // Applies every owed backup of unsubscribe requests once the registrations are in.
   void applyOwedCancels(IntakeReport& report);
+  // A backup owed an import that is gone: said, and dropped from its record.
+  bool backupMissing(const std::string& path, BackupRecord& record, const std::string& backup);
   bool lastReaderStored(const BackupRecord::Entry& entry);
   void reportStatus(ConnectionStatus status);
   void pauseUnlessStopped(int ms);

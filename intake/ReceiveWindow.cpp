@@ -167,9 +167,7 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
 
 ReceiveWindow::~ReceiveWindow() {
   // The run still reports to this window's members: end it while they exist.
-  disconnect(m_runThread, nullptr, this, nullptr);
-  m_runThread->requestStop();
-  m_runThread->waitProcessingEvents();
+  m_runThread->stopAndWait(this);
 }
 
 bool ReceiveWindow::running() const { return m_runThread->running(); }

@@ -61,20 +61,15 @@ std::string addressOnly() {
 }
 
 std::string cancelForm() {
-  return joined({
-      R"(<FORM method="POST" action="unsubscribe.php"><BR>)",
-      R"(<TABLE border="1">)",
-      R"(  <TBODY>)",
-      R"(    <TR>)",
-      R"(      <TD align="right">メールアドレス：</TD>)",
-      R"(      <TD><INPUT size="20" type="text" name="email"></TD>)",
-      R"(    </TR>)",
-      R"(  </TBODY>)",
-      R"(</TABLE>)",
-      R"(<BR>)",
-      R"(<INPUT type="submit" value="配信停止">)",
-      R"(</FORM>)",
-  });
+  // The address rows of the full form, with the unsubscribe script as the target.
+  std::vector<std::string> lines = {R"(<FORM method="POST" action="unsubscribe.php"><BR>)"};
+  const std::vector<std::string> table = linesOf(2, 4);
+  const std::vector<std::string> address = linesOf(9, 14);
+  lines.insert(lines.end(), table.begin(), table.end());
+  lines.insert(lines.end(), address.begin(), address.end());
+  lines.emplace_back(R"(<INPUT type="submit" value="配信停止">)");
+  lines.emplace_back(R"(</FORM>)");
+  return joined(lines);
 }
 
 }  // namespace RegistrationForm

@@ -4,9 +4,9 @@
 #include "sending/UnsubscribeLink.h"
 #include "settings/SettingsFiles.h"
 
-SendOptions SendOptions::load(const SettingsPaths& paths) {
-  // The settings files are read in one place; the options are what the run needs of them.
-  const MailSettings mail = loadMailSettings(paths);
+SendOptions SendOptions::load(const SettingsPaths& paths) { return of(loadMailSettings(paths), paths); }
+
+SendOptions SendOptions::of(const MailSettings& mail, const SettingsPaths& paths) {
   SendOptions o;
   o.onePerDay = mail.onePerDay();
   if (mail.hasUnsubscribeUrl()) o.unsubscribeUrl = trim(mail.unsubscribeUrl);

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <string>
 
+struct MailSettings;
 struct SettingsPaths;
 
 // The send run's settings beyond the mail server: whether a reader gets at most one
@@ -16,5 +17,7 @@ struct SendOptions {
   // The file of the links' secret (QuorMailSecret.env in the data folder).
   std::filesystem::path secretFile;
 
+  // The options of settings already loaded from the files at paths.
+  static SendOptions of(const MailSettings& mail, const SettingsPaths& paths);
   static SendOptions load(const SettingsPaths& paths);
 };

@@ -268,8 +268,7 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
 
 SendWindow::~SendWindow() {
   // The run must not outlive the window it reports to.
-  m_runThread.requestStop();
-  m_runThread.waitProcessingEvents();
+  m_runThread.stopAndWait(nullptr);
 }
 
 // ---- initialisation -------------------------------------------------------------
@@ -281,7 +280,9 @@ void SendWindow::activate() {
   m_successLabel->hide();
   m_errorLabel->hide();
   const SettingsPaths paths = SettingsPaths::of(m_ctx);
-  m_run.setOptions(SendOptions::load(paths));
+  // The settings files are read once; the options are what the listing needs of them.
+  MailSettings mail = loadMailSettings(paths);
+  m_run.setOptions(SendOptions::of(mail, paths));
   try {
     m_run.listDueReaders();
   } catch (const DbError& e) {
@@ -296,7 +297,7 @@ void SendWindow::activate() {
   m_lastStoryEdit->setText(Sjis::toQ(m_run.lastStoryText()));
   fillGrid();
   showIdle();
-  m_run.setSettings(loadMailSettings(paths));
+  m_run.setSettings(std::move(mail));
   m_startButton->setEnabled(true);
   setIdleButtons(true);
   if (m_ctx.sendOnly == 0) {
