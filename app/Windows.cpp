@@ -7,6 +7,8 @@
 #include "intake/ReceiveWindow.h"
 #include "intake/RegistrationFormWindow.h"
 #include "maintenance/StoryWindow.h"
+#include "sending/SendOptions.h"
+#include "sending/SendRun.h"
 #include "maintenance/StorySearchDialog.h"
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/ReaderSearchDialog.h"
@@ -56,4 +58,8 @@ QStringList incompleteSettingsPages(const AppContext& ctx) {
     pages << QStringLiteral("メール設定");
   }
   return pages;
+}
+
+int dueReaderCount(AppContext& ctx) {
+  return SendRun::countDueNow(ctx.query, SendOptions::load(SettingsPaths::of(ctx)));
 }

@@ -15,3 +15,5 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx);
 // need and the settings files lack: the FTP host, user, host folder and local folder;
 // the SMTP server and the sender's address. The main menu's status line names them.
 QStringList incompleteSettingsPages(const AppContext& ctx);
+// The readers the send run would find due now.
+int dueReaderCount(AppContext& ctx);

@@ -92,6 +92,7 @@ int main(int argc, char* argv[]) {
   }
   MainMenu menu(ctx);
   menu.incompleteSettingsPages = [&ctx] { return incompleteSettingsPages(ctx); };
+  menu.dueReaderCount = [&ctx] { return dueReaderCount(ctx); };
   menu.openDatabase(creationFailure);
   // The database engine puts its own handlers in place when it starts; ours go back over them.
   shutdown.reinstall();

@@ -84,17 +84,18 @@ void MainMenu::refreshStatus() {
   }
   try {
     const MenuCounts counts = MenuCounts::read(m_ctx.query);
+    const int due = dueReaderCount ? dueReaderCount() : 0;
     lines << QStringLiteral("ストーリー %1通　読者 %2名　送信対象 %3名")
                  .arg(counts.stories)
                  .arg(counts.readers)
-                 .arg(counts.dueReaders);
+                 .arg(due);
     // One next step: settings first, then the first story, the first readers, a send.
     if (next.isEmpty() && counts.stories == 0)
       next = QStringLiteral("→") + button(storyButton) + QStringLiteral("で最初のメールを登録してください。");
     if (next.isEmpty() && counts.readers == 0)
       next = QStringLiteral("→") + button(readersButton) + QStringLiteral("か") + button(receiveButton) +
              QStringLiteral("で読者を登録してください。");
-    if (next.isEmpty() && counts.dueReaders > 0)
+    if (next.isEmpty() && due > 0)
       next = QStringLiteral("→") + button(sendButton) + QStringLiteral("で送信できます。");
   } catch (const DbError&) {
     // The reason was shown once at start; the line only says so.

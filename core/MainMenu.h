@@ -34,6 +34,9 @@ class MainMenu : public QWidget {
   // The pages of the settings window that still lack a value the runs need; the
   // program sets it (the settings files are read by the settings subsystem).
   std::function<QStringList()> incompleteSettingsPages;
+  // The readers due a mail now, counted by the send run's rules (intervals included);
+  // without it the line shows none.
+  std::function<int()> dueReaderCount;
   // Reads the settings and the database again and shows what the operator has set up
   // and the next step, naming the button that takes it.
   void refreshStatus();

@@ -1,28 +1,22 @@
 #include "core/MenuStatus.h"
 
-#include <set>
-
 #include "core/Database.h"
 #include "core/TextUtil.h"
 
+namespace {
+int countOf(Statement& q, const char* sql) {
+  q.close();
+  q.setCommandText(sql);
+  q.open();
+  const int n = q.eof() ? 0 : toIntOr(trim(q.fieldByName("N")), 0);
+  q.close();
+  return n;
+}
+}  // namespace
+
 MenuCounts MenuCounts::read(Statement& q) {
   MenuCounts counts;
-  std::set<int> stories;
-  q.close();
-  q.setCommandText(" SELECT STORYNO FROM STORYLIST");
-  q.open();
-  for (; !q.eof(); q.next()) stories.insert(toIntOr(trim(q.fieldByName("STORYNO")), 0));
-  q.close();
-  counts.stories = static_cast<int>(stories.size());
-
-  // Only the two columns that decide: the menu reads them on every showing.
-  q.setCommandText(" SELECT SYORIKBN, NEXTSTORY FROM USERLIST");
-  q.open();
-  for (; !q.eof(); q.next()) {
-    ++counts.readers;
-    const bool sendable = toIntOr(trim(q.fieldByName("SYORIKBN")), 0) == 1;
-    if (sendable && stories.count(toIntOr(trim(q.fieldByName("NEXTSTORY")), -1))) ++counts.dueReaders;
-  }
-  q.close();
+  counts.stories = countOf(q, " SELECT COUNT(*) AS N FROM STORYLIST");
+  counts.readers = countOf(q, " SELECT COUNT(*) AS N FROM USERLIST");
   return counts;
 }

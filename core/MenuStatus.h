@@ -3,12 +3,11 @@
 
 class Statement;
 
-// The numbers the main menu's status line shows: story mails, readers, and readers due
-// a mail now (sendable, and their next story mail exists).
+// The numbers the main menu's status line shows besides the readers due now, which the
+// send run counts by its own rules: story mails and readers.
 struct MenuCounts {
   int stories = 0;
   int readers = 0;
-  int dueReaders = 0;
 
   // Reads them through the shared statement; a database failure propagates as DbError.
   static MenuCounts read(Statement& q);

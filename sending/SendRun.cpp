@@ -66,28 +66,60 @@ Eligibility SendRun::decideEligibility(DueReader& reader) const {
   return SendSchedule::dueBy(reader.dueDate, m_today) ? Eligibility::eligible : Eligibility::notYetDue;
 }
 
-void SendRun::listDueReaders() {
-  Statement& q = m_query;
-  m_lastStoryText = "0";
+namespace {
+
+// The last story number as the list shows it, "0" when there is none.
+std::string lastStoryOf(Statement& q) {
+  std::string text = "0";
   q.close();
   q.setCommandText(Sql::maxStoryNo());
   q.open();
-  if (!q.eof()) m_lastStoryText = zeroSuppress(q.fieldByName("MAX").substr(0, 5));
+  if (!q.eof()) text = zeroSuppress(q.fieldByName("MAX").substr(0, 5));
   q.close();
-  if (toIntOr(trim(m_lastStoryText), 0) == 0) m_lastStoryText = "0";
-  m_lastStory = toIntOr(trim(m_lastStoryText), 0);
+  return toIntOr(trim(text), 0) == 0 ? "0" : text;
+}
 
-  // The intervals once for the whole list, indexed by story number.
-  std::vector<int> intervals(static_cast<std::size_t>(std::max(m_lastStory, 0)) + 1, 0);
+// The intervals of the story mails up to the last one, read once for a whole list.
+SendSchedule scheduleOf(Statement& q, int lastStory, bool onePerDay) {
+  std::vector<int> intervals(static_cast<std::size_t>(std::max(lastStory, 0)) + 1, 0);
   q.setCommandText(" SELECT STORYNO, INTERVALDAYS FROM STORYLIST WHERE INTERVALDAYS > 0");
   q.open();
   for (; !q.eof(); q.next()) {
     const int story = toIntOr(trim(q.fieldByName("STORYNO")), -1);
-    if (story >= 0 && story <= m_lastStory)
+    if (story >= 0 && story <= lastStory)
       intervals[static_cast<std::size_t>(story)] = toIntOr(trim(q.fieldByName("INTERVALDAYS")), 0);
   }
   q.close();
-  m_schedule = SendSchedule(std::move(intervals), m_options.onePerDay);
+  return SendSchedule(std::move(intervals), onePerDay);
+}
+
+}  // namespace
+
+int SendRun::countDueNow(Statement& q, const SendOptions& options) {
+  const int lastStory = toIntOr(trim(lastStoryOf(q)), 0);
+  const SendSchedule schedule = scheduleOf(q, lastStory, options.onePerDay);
+  const std::string today = Clock::nowStamp().substr(0, 8);
+  // Only the columns that decide, by the same rules as the list.
+  q.close();
+  q.setCommandText(" SELECT SYORIKBN, NEXTSTORY, TOUROKUDATE, SNDLASTDATE FROM USERLIST");
+  q.open();
+  int due = 0;
+  for (; !q.eof(); q.next()) {
+    if (toIntOr(trim(q.fieldByName("SYORIKBN").substr(0, 2)), 0) != 1) continue;
+    const int next = toIntOr(trim(q.fieldByName("NEXTSTORY").substr(0, 5)), 0);
+    if (next > lastStory) continue;
+    const std::string date = schedule.dueDate(next, q.fieldByName("TOUROKUDATE"), q.fieldByName("SNDLASTDATE"));
+    if (SendSchedule::dueBy(date, today)) ++due;
+  }
+  q.close();
+  return due;
+}
+
+void SendRun::listDueReaders() {
+  Statement& q = m_query;
+  m_lastStoryText = lastStoryOf(q);
+  m_lastStory = toIntOr(trim(m_lastStoryText), 0);
+  m_schedule = scheduleOf(q, m_lastStory, m_options.onePerDay);
   m_today = Clock::nowStamp().substr(0, 8);
 
   m_sent = 0;

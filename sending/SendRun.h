@@ -91,6 +91,9 @@ class SendRun {
   int markedCount() const;
   // Readers that can be marked: due a story mail now.
   int dueCount() const;
+  // The number of readers due a mail now, by the rules of the list, without listing
+  // them (for the main menu's status line).
+  static int countDueNow(Statement& query, const SendOptions& options);
   // The story numbers the marked readers are due, ascending, each once.
   std::vector<int> markedStories() const;
 

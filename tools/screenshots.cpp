@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   ctx.createMissingDatabase();
   MainMenu menu(ctx);
   menu.incompleteSettingsPages = [&ctx] { return incompleteSettingsPages(ctx); };
+  menu.dueReaderCount = [&ctx] { return dueReaderCount(ctx); };
   menu.openDatabase();
   auto windows = createWindows(ctx);
   writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});

@@ -129,6 +129,7 @@ TEST_F(MainMenuTest, EndButtonClosesTheProgram) {
 
 TEST_F(MainMenuTest, StatusLineGuidesTheFirstStartAndFollowsTheData) {
   form->incompleteSettingsPages = [this] { return incompleteSettingsPages(program.ctx()); };
+  form->dueReaderCount = [this] { return dueReaderCount(program.ctx()); };
   form->hide();
   form->show();
   EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 未完了（FTPの設定、メール設定）\n"
