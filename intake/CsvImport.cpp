@@ -114,29 +114,14 @@ bool CsvImport::insertReader(const std::string& address, const std::string& name
   if (m_last < 0 || m_last >= ImportRules::kLastReaderNo) return outOfNumbers();
   const std::string now = Clock::nowStamp();
   ReaderRow reader = ImportRules::newReader(m_last + 1, address, now.substr(0, 8), now.substr(8, 6), name);
-  for (int attempt = 0;; ++attempt) {
-    try {
-      // The next line's savepoint of the same name replaces this one.
-      transaction.savepoint(kSavepoint);
-      m_query.close();
-      m_query.setCommandText(Sql::insertReader(reader));
-      m_query.execute();
-      ++m_last;
-      break;
-    } catch (const DbError& e) {
-      m_query.close();
-      transaction.rollbackToSavepoint(kSavepoint);
-      if (ImportRules::isKeyConflict(e.what()) && attempt < kNumberRetries) {
-        // Another import stored this number first: go on after the largest one now.
-        m_last = std::max(m_last, ImportRules::lastReaderNo(m_query));
-        if (m_last >= ImportRules::kLastReaderNo) return outOfNumbers();
-        reader.id = zeroFill(std::to_string(m_last + 1), 5);
-        continue;
-      }
-      m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());
-      return false;
-    }
+  try {
+    if (ImportRules::insertReader(m_query, transaction, kSavepoint, reader) == ImportRules::InsertOutcome::outOfNumbers)
+      return outOfNumbers();
+  } catch (const DbError& e) {
+    m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());
+    return false;
   }
+  m_last = toIntOr(reader.id, m_last + 1);
   m_listener.readerRegistered(++m_registered);
   return true;
 }

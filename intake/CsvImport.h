@@ -22,7 +22,6 @@ class CsvImport {
  public:
   static constexpr int kMaxFields = 255;
   // How often a line takes a fresh number after a key conflict before it is refused.
-  static constexpr int kNumberRetries = 5;
 
   CsvImport(Statement& query, IntakeListener& listener, const std::atomic<bool>& stop);
 

@@ -111,6 +111,27 @@ bool isDigits(const std::string& text, size_t length) {
   return true;
 }
 
+InsertOutcome insertReader(Statement& q, Transaction& transaction, const char* savepoint, ReaderRow& reader) {
+  for (int attempt = 0;; ++attempt) {
+    try {
+      // The next line's savepoint of the same name replaces this one.
+      transaction.savepoint(savepoint);
+      q.close();
+      q.setCommandText(Sql::insertReader(reader));
+      q.execute();
+      return InsertOutcome::inserted;
+    } catch (const DbError& e) {
+      q.close();
+      transaction.rollbackToSavepoint(savepoint);
+      if (!isKeyConflict(e.what()) || attempt >= kNumberRetries) throw;
+      // Another import stored this number first: go on after the largest one now.
+      const int last = std::max(toIntOr(reader.id, 0), lastReaderNo(q));
+      if (last >= kLastReaderNo) return InsertOutcome::outOfNumbers;
+      reader.id = zeroFill(std::to_string(last + 1), 5);
+    }
+  }
+}
+
 bool isKeyConflict(const std::string& error) {
   return error.find("PRIMARY or UNIQUE KEY") != std::string::npos || error.find("deadlock") != std::string::npos ||
          error.find("update conflicts") != std::string::npos;

@@ -5,6 +5,9 @@
 
 #include "core/Tables.h"
 
+class Statement;
+class Transaction;
+
 // What both reader imports share.
 namespace ImportRules {
 
@@ -43,5 +46,14 @@ bool isDigits(const std::string& text, size_t length);
 
 // Whether the database refused a reader number that another import took meanwhile.
 bool isKeyConflict(const std::string& error);
+
+// How many times an import moves on to the next free number before it gives up.
+constexpr int kNumberRetries = 5;
+enum class InsertOutcome { inserted, outOfNumbers };
+// Inserts the reader under its own savepoint of the transaction. When another writer
+// stored its number meanwhile, the reader takes the number after the largest one now
+// and tries again, up to kNumberRetries times; reader.id then holds the number used.
+// Any other refusal is rolled back to the savepoint and propagates as DbError.
+InsertOutcome insertReader(Statement& q, Transaction& transaction, const char* savepoint, ReaderRow& reader);
 
 }  // namespace ImportRules

@@ -165,31 +165,18 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
 
   ++last;  // used up even when the insert fails
   ReaderRow reader = ImportRules::newReader(last, mail, date, time, name);
-  for (int attempt = 0;; ++attempt) {
-    try {
-      // The next line's savepoint of the same name replaces this one.
-      transaction.savepoint(kLineSavepoint);
-      m_query.close();
-      m_query.setCommandText(Sql::insertReader(reader));
-      m_query.execute();
-      break;
-    } catch (const DbError& e) {
-      m_query.close();
-      transaction.rollbackToSavepoint(kLineSavepoint);
-      if (ImportRules::isKeyConflict(e.what()) && attempt < kNumberRetries) {
-        // Another import stored this number first: go on after the largest one now.
-        last = std::max(last, ImportRules::lastReaderNo(m_query));
-        if (last >= ImportRules::kLastReaderNo) return outOfNumbers();
-        reader.id = zeroFill(std::to_string(++last), 5);
-        continue;
-      }
-      m_succeeded = false;
-      m_log.write(text("DB INSERT 失敗"));
-      showAndLog(e.what());
-      m_listener.showBox(OperatorBox::Error, e.what());
-      return true;
-    }
+  try {
+    if (ImportRules::insertReader(m_query, transaction, kLineSavepoint, reader) ==
+        ImportRules::InsertOutcome::outOfNumbers)
+      return outOfNumbers();
+  } catch (const DbError& e) {
+    m_succeeded = false;
+    m_log.write(text("DB INSERT 失敗"));
+    showAndLog(e.what());
+    m_listener.showBox(OperatorBox::Error, e.what());
+    return true;
   }
+  last = toIntOr(reader.id, last);
   inserted = reader;
   ++m_inserted;
   if (refuseKnownAddresses) m_knownAddresses.insert(key);

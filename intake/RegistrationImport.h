@@ -26,7 +26,6 @@ struct ReaderRow;
 class RegistrationImport {
  public:
   // How often a line takes a fresh number after a key conflict before it is refused.
-  static constexpr int kNumberRetries = 5;
 
   RegistrationImport(Statement& query, RunLog& log, IntakeListener& listener, const std::atomic<bool>& stop);
 
