@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <regex>
 #include <thread>
 
 #include "core/Sjis.h"
+#include "net/DeliveryVerdict.h"
 #include "net/NetErrors.h"
 #include "net/HeaderList.h"
 #include "net/MailEncoding.h"
@@ -118,8 +120,13 @@ TEST(SmtpClient, HeloFallbackRejectedRecipientAndSecondMailOnNewConnection) {
     smtp.send(bad);
     FAIL() << "rejected recipient accepted";
   } catch (const ProtocolReplyError& e) {
+    // aiosmtpd's own refusal carries its command, code and enhanced code.
+    EXPECT_EQ(e.command(), "RCPT TO");
     EXPECT_EQ(e.replyCode(), 550);
-    EXPECT_STREQ(e.what(), "5.1.1 <nobody@example.org>: Recipient address rejected\r\n");
+    EXPECT_EQ(e.enhancedCode(), "5.1.1");
+    EXPECT_EQ(e.serverText(), std::vector<std::string>{"5.1.1 <nobody@example.org>: Recipient address rejected"});
+    EXPECT_STREQ(e.what(), "550 5.1.1 <nobody@example.org>: Recipient address rejected\r\n");
+    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::RecipientRefused);
   }
   smtp.disconnect();
 
@@ -213,6 +220,51 @@ TEST(SmtpClient, EhloSchemesAndTheExactExchange) {
   EXPECT_EQ(std::vector<std::string>(got.end() - 4, got.end()), std::vector<std::string>({"..", "x", ".", "QUIT"}));
 }
 
+TEST(SmtpClient, AFailureAfterTheFinalDotIsTheContentsOrOfUnknownOutcome) {
+  std::atomic<int> connection{0};
+  ScriptedServer scripted(
+      [&](ScriptedServer::Peer& p) {
+        p.send("220 scripted\r\n");
+        for (const char* reply : {"250 hello", "250 reset", "250 sender ok", "250 rcpt ok", "354 go ahead"}) {
+          p.readLine();
+          p.send(std::string(reply) + "\r\n");
+        }
+        while (p.readLine() != ".") {
+        }
+        if (connection++ == 0) p.send("554 5.6.0 Message content rejected\r\n");
+        // the second time the connection drops before any reply
+      },
+      2);
+  MailMessage m;
+  m.from.setText("office@example.com");
+  m.recipients.setText("reader@example.org");
+  m.setBodyText("body");
+  SmtpClient smtp;
+  smtp.host = "127.0.0.1";
+  smtp.port = scripted.port();
+  smtp.connect(-1);
+  try {
+    smtp.send(m);
+    FAIL() << "refused content accepted";
+  } catch (const ProtocolReplyError& e) {
+    EXPECT_EQ(e.command(), ".");
+    EXPECT_EQ(e.enhancedCode(), "5.6.0");
+    EXPECT_STREQ(e.what(), "554 5.6.0 Message content rejected\r\n");
+    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::ContentRefused);
+  }
+  smtp.disconnect();
+  smtp.connect(-1);
+  try {
+    smtp.send(m);
+    FAIL() << "no reply taken for acceptance";
+  } catch (const ConnectionClosedError& e) {
+    EXPECT_EQ(smtp.pendingCommand(), ".");
+    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::OutcomeUnknown);
+  }
+  smtp.disconnect();
+  scripted.join();
+}
+
 TEST(SmtpClient, GreetingOtherThan220DisconnectsAndRaises) {
   ScriptedServer scripted([](ScriptedServer::Peer& p) {
     p.send("554 go away\r\n");
@@ -225,7 +277,8 @@ TEST(SmtpClient, GreetingOtherThan220DisconnectsAndRaises) {
     smtp.connect(-1);
     FAIL();
   } catch (const ProtocolReplyError& e) {
-    EXPECT_STREQ(e.what(), "go away\r\n");
+    EXPECT_EQ(e.command(), "connect");
+    EXPECT_STREQ(e.what(), "554 go away\r\n");
   }
   EXPECT_FALSE(smtp.connected());
 }
