@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <regex>
 #include <thread>
@@ -220,51 +219,6 @@ TEST(SmtpClient, EhloSchemesAndTheExactExchange) {
   EXPECT_EQ(std::vector<std::string>(got.end() - 4, got.end()), std::vector<std::string>({"..", "x", ".", "QUIT"}));
 }
 
-TEST(SmtpClient, AFailureAfterTheFinalDotIsTheContentsOrOfUnknownOutcome) {
-  std::atomic<int> connection{0};
-  ScriptedServer scripted(
-      [&](ScriptedServer::Peer& p) {
-        p.send("220 scripted\r\n");
-        for (const char* reply : {"250 hello", "250 reset", "250 sender ok", "250 rcpt ok", "354 go ahead"}) {
-          p.readLine();
-          p.send(std::string(reply) + "\r\n");
-        }
-        while (p.readLine() != ".") {
-        }
-        if (connection++ == 0) p.send("554 5.6.0 Message content rejected\r\n");
-        // the second time the connection drops before any reply
-      },
-      2);
-  MailMessage m;
-  m.from.setText("office@example.com");
-  m.recipients.setText("reader@example.org");
-  m.setBodyText("body");
-  SmtpClient smtp;
-  smtp.host = "127.0.0.1";
-  smtp.port = scripted.port();
-  smtp.connect(-1);
-  try {
-    smtp.send(m);
-    FAIL() << "refused content accepted";
-  } catch (const ProtocolReplyError& e) {
-    EXPECT_EQ(e.command(), ".");
-    EXPECT_EQ(e.enhancedCode(), "5.6.0");
-    EXPECT_STREQ(e.what(), "554 5.6.0 Message content rejected\r\n");
-    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::ContentRefused);
-  }
-  smtp.disconnect();
-  smtp.connect(-1);
-  try {
-    smtp.send(m);
-    FAIL() << "no reply taken for acceptance";
-  } catch (const ConnectionClosedError& e) {
-    EXPECT_EQ(smtp.pendingCommand(), ".");
-    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::OutcomeUnknown);
-  }
-  smtp.disconnect();
-  scripted.join();
-}
-
 TEST(SmtpClient, GreetingOtherThan220DisconnectsAndRaises) {
   ScriptedServer scripted([](ScriptedServer::Peer& p) {
     p.send("554 go away\r\n");
@@ -366,6 +320,9 @@ TEST(SmtpClient, RepliesHaveOverallLimitsAndTheDataReplyItsOwn) {
     FAIL();
   } catch (const ReplyDeadlineError& e) {
     EXPECT_STREQ(e.what(), "Read timed out.");
+    // The mail went out whole: the server may have taken it.
+    EXPECT_EQ(smtp.pendingCommand(), ".");
+    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::OutcomeUnknown);
   }
   smtp.disconnect();
 }
