@@ -113,7 +113,7 @@ TEST_F(ReceiveWindowTest, FailedStageIsBoxedWithItsReasonAndStaysInSight) {
   settings("wrong");
   run();
   // Only the stage's box, with the server's reason: no "no data" box after a failure.
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗\nAuthentication failed.")}));
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗\n530 Authentication failed.")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
   EXPECT_EQ(window->messageLine->text(), q("FTP接続失敗"));
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
