@@ -243,7 +243,7 @@ int UnattendedRun::receive() {
   const IntakeReport report = run.run(settings);
   line(u8("登録件数: ") + std::to_string(report.registered));
   if (report.refusedLinesLogged)
-    error(u8("ＤＢに登録できなっかたデータがあります。エラーログを確認して下さい。 ") +
+    error(u8("ＤＢに登録できなかったデータがあります。エラーログを確認して下さい。 ") +
           Sjis::fromPath(m_ctx.file("FtpRcv_Err.log")));
   if (m_stop.load()) {
     line(u8("中断しました。"));

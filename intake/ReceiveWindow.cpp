@@ -238,7 +238,7 @@ void ReceiveWindow::runFinished(const QString& error) {
   successLabel->setVisible(completed);
   failureLabel->setVisible(!completed);
   if (m_report.refusedLinesLogged) {
-    const std::string warning = text("ＤＢに登録できなっかたデータがあります。エラーログを確認して下さい。");
+    const std::string warning = text("ＤＢに登録できなかったデータがあります。エラーログを確認して下さい。");
     showMessageLine(warning);
     m_engine->log().write(warning);
     // Which file to look at, in full.

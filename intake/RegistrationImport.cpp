@@ -109,7 +109,8 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
       fail(e.what());
     }
   }
-  showAndLog(text("DB登録成功"));
+  // Success only when the file's readers were stored; refused lines are logged on their own.
+  if (m_complete) showAndLog(text("DB登録成功"));
   m_query.close();
   if (in.bad()) {
     fail(text("CloseFile(DB_Insert)失敗 -> ") + path);

@@ -126,7 +126,7 @@ TEST_F(ReceiveWindowTest, RefusedLinesAreWarnedAboutAtTheEnd) {
   TestProgram::writeFile(remotePath(), sj("名無し\t\t2024/05/01 10:11:12\n"));
   settings();
   run();
-  const QString warning = q("ＤＢに登録できなっかたデータがあります。エラーログを確認して下さい。");
+  const QString warning = q("ＤＢに登録できなかったデータがあります。エラーログを確認して下さい。");
   // The box names the file to look at.
   EXPECT_EQ(boxes.texts(), (std::vector<QString>{warning + "\n" + QString::fromStdString(
                                                                    program.file("FtpRcv_Err.log").string()),

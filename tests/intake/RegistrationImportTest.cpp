@@ -1,4 +1,6 @@
 
+#include <algorithm>
+
 #include "core/Database.h"
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
@@ -227,6 +229,15 @@ TEST_F(RegistrationImportTest, TheFileIsOneTransactionThatAnAbortLeavesEmpty) {
                       "C\tc@example.com\t2024/01/02 03:04:05\n"),
                std::runtime_error);
   EXPECT_EQ(readerCount(), 5u);
+
+  // A database failure before the commit: the log gives its reason and no success.
+  listener.onRegistered = nullptr;
+  importer.beforeCommit = [](const ReaderRow&) { throw DbError("lock conflict"); };
+  import("D\td@example.com\t2024/01/02 03:04:05\n");
+  EXPECT_EQ(readerCount(), 5u);
+  const std::vector<std::string> log = runLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), kPrefix + sj("DB登録成功")), 0);
+  EXPECT_NE(std::find(log.begin(), log.end(), kPrefix + "lock conflict"), log.end());
 }
 
 TEST_F(RegistrationImportTest, MissingFileFailsWithItsPath) {
