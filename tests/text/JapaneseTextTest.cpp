@@ -146,7 +146,6 @@ TEST(EncodeHeader, EncodesWordsThatNeedItAndKeepsBlanksBetweenJapaneseWords) {
   EXPECT_EQ(encodeHeader(sj("お知らせ")), "=?ISO-2022-JP?B?GyRCJCpDTiRpJDsbKEI=?=");
   EXPECT_EQ(encodeHeader(sj("お知らせ No.1")), "=?ISO-2022-JP?B?GyRCJCpDTiRpJDsbKEI=?= No.1");
   EXPECT_EQ(encodeHeader(sj("山田 太郎")), encodeWord(sj("山田 太郎")));
-  EXPECT_EQ(encodeWord(sj("山田 (x)")), "=?ISO-2022-JP?B?" + base64(sjisToJis(sj("山田 (x)"))) + "?=");
   std::string hundred;
   for (int i = 0; i < 100; ++i) hundred += sj("漢");
   const std::string word = encodeHeader(hundred);
