@@ -280,6 +280,8 @@ int runUnattended(int action, bool dryRun, const std::filesystem::path& programD
   std::error_code ec;
   if (!portable) std::filesystem::create_directories(dataDir, ec);
   AppContext ctx(dataDir);
+  const std::string zoneProblem = applyTimeZone(SettingsPaths::of(ctx));
+  if (!zoneProblem.empty()) std::cerr << Sjis::toUtf8(zoneProblem) << std::endl;
   UnattendedRun command(ctx, std::cout, std::cerr, g_stop);
   if (!command.openDatabase(!portable)) return UnattendedRun::kDatabaseUnavailable;
   // The database engine puts its own signal handlers in place when it starts.

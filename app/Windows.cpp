@@ -36,6 +36,52 @@ std::vector<std::unique_ptr<QDialog>> createWindows(AppContext& ctx) {
   return windows;
 }
 
+namespace {
+
+template <typename Window>
+Window* windowOf(AppContext& ctx, WindowId id) {
+  return qobject_cast<Window*>(ctx.window(id));
+}
+
+}  // namespace
+
+void connectMenu(MainMenu& menu, AppContext& ctx) {
+  menu.incompleteSettingsPages = [&ctx] { return incompleteSettingsPages(ctx); };
+  menu.dueReaderCount = [&ctx] { return dueReaderCount(ctx); };
+  menu.openTask = [&ctx](MainMenu::Task task) { openMenuTask(ctx, task); };
+}
+
+void openMenuTask(AppContext& ctx, MainMenu::Task task) {
+  using Task = MainMenu::Task;
+  switch (task) {
+    case Task::receive:
+      if (auto* w = windowOf<ReceiveWindow>(ctx, WindowId::Receive)) w->openModal(ReceiveWindow::Mode::receiveOnly);
+      break;
+    case Task::send:
+      if (auto* w = windowOf<SendWindow>(ctx, WindowId::Send)) w->openModal(SendWindow::Mode::sendOnly);
+      break;
+    case Task::receiveThenSend:
+      if (auto* w = windowOf<ReceiveWindow>(ctx, WindowId::Receive)) w->openModal(ReceiveWindow::Mode::beforeSend);
+      if (auto* w = windowOf<SendWindow>(ctx, WindowId::Send)) w->openModal(SendWindow::Mode::afterReceive);
+      break;
+    case Task::settings:
+      if (auto* w = windowOf<SettingsWindow>(ctx, WindowId::Settings)) w->openModal(SettingsWindow::Page::ftp);
+      break;
+    case Task::stories:
+      if (auto* w = windowOf<StoryWindow>(ctx, WindowId::Story)) w->openModal();
+      break;
+    case Task::readers:
+      if (auto* w = windowOf<ReaderWindow>(ctx, WindowId::Readers)) w->openModal();
+      break;
+    case Task::registrationForm:
+      if (auto* w = windowOf<RegistrationFormWindow>(ctx, WindowId::RegistrationForm)) w->openModal();
+      break;
+    case Task::csvImport:
+      if (auto* w = windowOf<CsvImportWindow>(ctx, WindowId::CsvImport)) w->openModal();
+      break;
+  }
+}
+
 QStringList incompleteSettingsPages(const AppContext& ctx) {
   const SettingsPaths paths = SettingsPaths::of(ctx);
   auto anyEmpty = [](std::initializer_list<const std::string*> values) {

@@ -17,6 +17,7 @@
 #include "core/ShutdownOnSignal.h"
 #include "core/Sjis.h"
 #include "core/MainMenu.h"
+#include "settings/SettingsFiles.h"
 
 int main(int argc, char* argv[]) {
   // Help, version and usage errors need neither a display nor the database.
@@ -79,6 +80,8 @@ int main(int argc, char* argv[]) {
 
   AppContext ctx(dataDir);
   context = &ctx;
+  const std::string zoneProblem = applyTimeZone(SettingsPaths::of(ctx));
+  if (!zoneProblem.empty()) showError(Sjis::toQ(zoneProblem));
   // A failed creation is told once, with the opening's guidance.
   std::string creationFailure;
   if (dataDir != programDir) {
@@ -91,8 +94,7 @@ int main(int argc, char* argv[]) {
     }
   }
   MainMenu menu(ctx);
-  menu.incompleteSettingsPages = [&ctx] { return incompleteSettingsPages(ctx); };
-  menu.dueReaderCount = [&ctx] { return dueReaderCount(ctx); };
+  connectMenu(menu, ctx);
   menu.openDatabase(creationFailure);
   // The database engine puts its own handlers in place when it starts; ours go back over them.
   shutdown.reinstall();

@@ -100,8 +100,7 @@ int main(int argc, char** argv) {
     complete = complete && rc == 0 && std::filesystem::file_size(local + "/curl.bin") == kSize;
 
     transfers = 0;
-    ctx.receiveOnly = 1;
-    ctx.initReceive = 1;
+    window.prepare(ReceiveWindow::Mode::receiveOnly);
     window.activate();
     window.startButton->click();
     window.runThread().waitProcessingEvents();

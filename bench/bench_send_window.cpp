@@ -53,8 +53,7 @@ int main(int argc, char** argv) {
       double best = 1e9;
       for (int i = 0; i < 3; ++i) {
         SendWindow window(ctx);
-        ctx.sendOnly = 1;
-        ctx.initSend = 1;
+        window.prepare(SendWindow::Mode::sendOnly);
         const auto t = std::chrono::steady_clock::now();
         window.activate();
         window.show();

@@ -24,7 +24,7 @@ enum class WindowId {
 };
 
 // What the main menu owns and every window reaches: the program folder, the one
-// database connection with its one statement object, the window flags and the windows.
+// database connection with its one statement object, and the windows.
 class AppContext {
  public:
   explicit AppContext(std::filesystem::path programDir);
@@ -53,20 +53,6 @@ class AppContext {
 
   Database database;
   Statement query{database};
-
-  // Init flags: the window initialises itself on its next activation and lowers the flag.
-  std::uint8_t initSettings = 0;
-  std::uint8_t initReceive = 0;
-  std::uint8_t initReaders = 0;
-  std::uint8_t initStories = 0;
-  std::uint8_t initRegistrationForm = 0;
-  std::uint8_t initCsvImport = 0;
-  std::uint8_t initSend = 0;
-  // Mode flags: 1 = the window waits for the operator; 0 = half of receive-then-send.
-  std::uint8_t receiveOnly = 0;
-  std::uint8_t sendOnly = 0;
-  // Page the settings window shows when initialised: 0 FTP, 1 Mail.
-  int settingsPage = 0;
 
  private:
   std::filesystem::path m_programDir;

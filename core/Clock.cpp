@@ -1,7 +1,9 @@
 #include "core/Clock.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 namespace Clock {
 namespace {
@@ -25,5 +27,33 @@ std::uint64_t tickMs() {
 }
 
 void setFixedStamp(const std::string& stamp) { g_fixedStamp = stamp; }
+
+namespace {
+
+// A zone known to the system's time zone data, as TZ names it.
+bool knownZone(const std::string& zone) {
+  if (zone.empty() || zone.find("..") != std::string::npos || zone.front() == '/') return false;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(std::filesystem::path("/usr/share/zoneinfo") / zone, ec);
+}
+
+void useZone(const std::string& tz) {
+  ::setenv("TZ", tz.c_str(), 1);
+  ::tzset();
+}
+
+}  // namespace
+
+bool setTimeZone(const std::string& zone) {
+  const std::string wanted = zone.empty() ? kDefaultTimeZone : zone;
+  if (knownZone(wanted)) {
+    useZone(":" + wanted);
+    return true;
+  }
+  // Japan keeps no daylight saving time: without the zone data its rule is fixed.
+  useZone(knownZone(kDefaultTimeZone) ? std::string(":") + kDefaultTimeZone : "JST-9");
+  return wanted == kDefaultTimeZone;
+}
+
 
 }  // namespace Clock

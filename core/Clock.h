@@ -15,4 +15,13 @@ std::uint64_t tickMs();
 // Fixes nowStamp to the given 14 digits; an empty text lets the real clock run again.
 void setFixedStamp(const std::string& stamp);
 
+// The zone every local date and time of the program is in: the operator's, not the
+// machine's. The web scripts stamp registrations in the same zone, so a web host in
+// Japan and a scheduler running in UTC agree on which day a reader registered.
+inline const char* const kDefaultTimeZone = "Asia/Tokyo";
+// Puts the process in the named zone (an IANA name; empty: the default). Call it at
+// start, before any other thread runs. False, leaving the default in force, when the
+// machine knows no such zone.
+bool setTimeZone(const std::string& zone);
+
 }  // namespace Clock

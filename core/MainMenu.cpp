@@ -13,12 +13,6 @@
 #include "core/Sjis.h"
 #include "core/InformationPanel.h"
 
-namespace {
-int runModal(AppContext& ctx, WindowId id) {
-  QDialog* w = ctx.window(id);
-  return w ? w->exec() : 0;
-}
-}  // namespace
 
 MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx) {
   setWindowTitle(QStringLiteral("クオル Ver1.5"));
@@ -131,75 +125,19 @@ void MainMenu::showAgain() {
   activateWindow();
 }
 
-void MainMenu::openReceive() {
-  m_ctx.receiveOnly = 1;
+void MainMenu::run(Task task) {
   hide();
-  m_ctx.initReceive = 1;
-  runModal(m_ctx, WindowId::Receive);
-  m_ctx.initReceive = 0;
+  if (openTask) openTask(task);
   showAgain();
 }
 
-void MainMenu::openSend() {
-  m_ctx.sendOnly = 1;
-  hide();
-  m_ctx.initSend = 1;
-  runModal(m_ctx, WindowId::Send);
-  m_ctx.initSend = 1;
-  showAgain();
-}
-
-void MainMenu::openReceiveThenSend() {
-  m_ctx.receiveOnly = 0;
-  hide();
-  m_ctx.initReceive = 1;
-  runModal(m_ctx, WindowId::Receive);
-  m_ctx.initReceive = 0;
-  m_ctx.sendOnly = 0;
-  m_ctx.initSend = 1;
-  runModal(m_ctx, WindowId::Send);
-  m_ctx.initSend = 1;
-  showAgain();
-}
-
-void MainMenu::openSettings() {
-  hide();
-  m_ctx.initSettings = 1;
-  m_ctx.settingsPage = 0;
-  runModal(m_ctx, WindowId::Settings);
-  showAgain();
-}
-
-void MainMenu::openStories() {
-  hide();
-  m_ctx.initStories = 1;
-  runModal(m_ctx, WindowId::Story);
-  m_ctx.initStories = 0;
-  showAgain();
-}
-
-void MainMenu::openReaders() {
-  hide();
-  m_ctx.initReaders = 1;
-  runModal(m_ctx, WindowId::Readers);
-  m_ctx.initReaders = 0;
-  showAgain();
-}
-
-void MainMenu::openRegistrationForm() {
-  hide();
-  m_ctx.initRegistrationForm = 1;
-  runModal(m_ctx, WindowId::RegistrationForm);
-  m_ctx.initRegistrationForm = 0;
-  showAgain();
-}
-
-void MainMenu::openCsvImport() {
-  hide();
-  m_ctx.initCsvImport = 1;
-  runModal(m_ctx, WindowId::CsvImport);
-  m_ctx.initCsvImport = 0;
-  showAgain();
-}
+void MainMenu::openReceive() { run(Task::receive); }
+void MainMenu::openSend() { run(Task::send); }
+void MainMenu::openReceiveThenSend() { run(Task::receiveThenSend); }
+void MainMenu::openSettings() { run(Task::settings); }
+void MainMenu::openStories() { run(Task::stories); }
+void MainMenu::openReaders() { run(Task::readers); }
+void MainMenu::openRegistrationForm() { run(Task::registrationForm); }
+void MainMenu::openCsvImport() { run(Task::csvImport); }
 
 void MainMenu::closeMenu() { close(); }

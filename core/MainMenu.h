@@ -37,6 +37,10 @@ class MainMenu : public QWidget {
   // The readers due a mail now, counted by the send run's rules (intervals included);
   // without it the line shows none.
   std::function<int()> dueReaderCount;
+  // What a menu button opens; the program opens the window in its mode and returns
+  // when the window is closed (the menu knows no window of the subsystems).
+  enum class Task { receive, send, receiveThenSend, settings, stories, readers, registrationForm, csvImport };
+  std::function<void(Task)> openTask;
   // Reads the settings and the database again and shows what the operator has set up
   // and the next step, naming the button that takes it.
   void refreshStatus();
@@ -58,6 +62,8 @@ class MainMenu : public QWidget {
 
  private:
   void showAgain();
+  // Hides the menu while the task's window is open.
+  void run(Task task);
   AppContext& m_ctx;
   bool m_placed = false;
 };

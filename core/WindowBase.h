@@ -18,8 +18,15 @@ class WindowBase : public QDialog {
 
   AppContext& context() const { return m_ctx; }
 
-  // Runs on every activation; windows initialise here while their init flag is up.
+  // Runs on every activation; a window initialises here when it was prepared.
   virtual void activate() {}
+  // Asks for the initialisation at the window's next activation (an opening).
+  void prepare() { m_initPending = true; }
+  // Prepares the window and runs it modally.
+  int openModal() {
+    prepare();
+    return exec();
+  }
 
   // The bar buttons for F1 .. F12 (nullptr where the window has none).
   void setFunctionButtons(const std::array<QPushButton*, 12>& buttons) { m_functionButtons = buttons; }
@@ -34,6 +41,12 @@ class WindowBase : public QDialog {
   // The default presses the enabled bar button of a function key.
   virtual bool handleKey(QKeyEvent* event);
   bool pressFunctionKey(int qtKey);
+  // True once after prepare(): the activation that initialises the window.
+  bool takePendingInit() {
+    const bool pending = m_initPending;
+    m_initPending = false;
+    return pending;
+  }
 
   // Escape closes the window instead of being ignored.
   void setClosesOnEscape(bool closes) { m_closesOnEscape = closes; }
@@ -47,4 +60,5 @@ class WindowBase : public QDialog {
  private:
   std::array<QPushButton*, 12> m_functionButtons{};
   bool m_closesOnEscape = false;
+  bool m_initPending = false;
 };

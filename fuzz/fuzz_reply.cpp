@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       return line;
     });
     reply.textWithLineEnds();
+    reply.enhancedCode();
   } catch (const std::out_of_range&) {
   }
   foldHeaderLine(s);

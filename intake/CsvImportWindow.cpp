@@ -103,8 +103,7 @@ CsvImportWindow::~CsvImportWindow() {
 bool CsvImportWindow::running() const { return m_runThread->running(); }
 
 void CsvImportWindow::activate() {
-  if (!m_ctx.initCsvImport) return;
-  m_ctx.initCsvImport = 0;
+  if (!takePendingInit()) return;
   m_closeAfterRun = false;
   successLabel->hide();
   failureLabel->hide();

@@ -173,14 +173,13 @@ ReceiveWindow::~ReceiveWindow() {
 bool ReceiveWindow::running() const { return m_runThread->running(); }
 
 void ReceiveWindow::activate() {
-  if (m_ctx.initReceive != 1) return;
-  m_ctx.initReceive = 0;
+  if (!takePendingInit()) return;
   const SettingsPaths paths = SettingsPaths::of(m_ctx);
   m_engine->log().setPaths(m_ctx.file("FtpRcv.log"), m_ctx.file("FtpRcv_Err.log"));
   m_engine->log().write("Env_FileName->" + Sjis::fromPath(paths.env));
   clearDisplay();
   applyButtonMask("100000000001");
-  if (m_ctx.receiveOnly == 0) startButton->click();
+  if (m_mode == Mode::beforeSend) startButton->click();
 }
 
 void ReceiveWindow::clearDisplay() {
@@ -203,8 +202,7 @@ void ReceiveWindow::startRun() {
     return;
   }
   if (!checkSettings()) {
-    openSettingsWindow(m_ctx, 0);
-    m_ctx.initSettings = 0;
+    openSettingsWindow(m_ctx, SettingsWindow::Page::ftp);
     return;
   }
   if (m_settings.passwordAsked()) {
@@ -234,7 +232,7 @@ void ReceiveWindow::runFinished(const QString& error) {
     successLabel->hide();
     failureLabel->show();
     applyButtonMask("100000000001");
-    if (m_ctx.receiveOnly == 0) chainTimer->start();
+    if (m_mode == Mode::beforeSend) chainTimer->start();
     return;
   }
   successLabel->setVisible(completed);
@@ -246,7 +244,7 @@ void ReceiveWindow::runFinished(const QString& error) {
     // Which file to look at, in full.
     showError(Sjis::toQ(warning + "\n" + Sjis::fromPath(m_engine->log().errorLogPath())));
   }
-  if (m_ctx.receiveOnly == 0)
+  if (m_mode == Mode::beforeSend)
     chainTimer->start();
   else if (completed && m_report.registered == 0)
     ::showMessage(QStringLiteral("登録データが、有りませんでした。"));

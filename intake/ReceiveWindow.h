@@ -26,6 +26,17 @@ class ReceiveWindow : public WindowBase {
   explicit ReceiveWindow(AppContext& ctx, QWidget* parent = nullptr);
   ~ReceiveWindow() override;
 
+  // receiveOnly: the operator starts the run; beforeSend: the first half of
+  // receive-then-send starts at once and closes itself after the run.
+  enum class Mode { receiveOnly, beforeSend };
+  void prepare(Mode mode) {
+    m_mode = mode;
+    WindowBase::prepare();
+  }
+  int openModal(Mode mode) {
+    prepare(mode);
+    return exec();
+  }
   void activate() override;
   // Checks the loaded settings, trimming them; shows the first failure's message.
   bool checkSettings();
@@ -61,6 +72,7 @@ class ReceiveWindow : public WindowBase {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  Mode m_mode = Mode::receiveOnly;
   class Listener;
 
   void clearDisplay();

@@ -66,8 +66,7 @@ RegistrationFormWindow::RegistrationFormWindow(AppContext& ctx, QWidget* parent)
 }
 
 void RegistrationFormWindow::activate() {
-  if (!m_ctx.initRegistrationForm) return;
-  m_ctx.initRegistrationForm = 0;
+  if (!takePendingInit()) return;
   copyStatusLabel->clear();
 }
 

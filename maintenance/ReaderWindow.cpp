@@ -176,8 +176,7 @@ void ReaderWindow::focusId() {
 }
 
 void ReaderWindow::activate() {
-  if (!m_ctx.initReaders) return;
-  m_ctx.initReaders = 0;
+  if (!takePendingInit()) return;
   clearFields();
   setEditMode(false);
   idEdit->clear();

@@ -165,8 +165,7 @@ void StoryWindow::focusNumber() {
 }
 
 void StoryWindow::activate() {
-  if (!m_ctx.initStories) return;
-  m_ctx.initStories = 0;
+  if (!takePendingInit()) return;
   WindowParts::runGuarded([this] { showStoryCount(); });
   clearMail();
   messageLine->clear();

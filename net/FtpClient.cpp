@@ -178,6 +178,8 @@ void FtpClient::transfer(const std::string& command, std::initializer_list<int> 
     sendCommand(portCommand(listener), {200});
   }
   if (restartAt > 0) sendCommand("REST " + std::to_string(restartAt), {350});
+  const std::string verb = command.substr(0, command.find(' '));
+  awaitReplyTo(verb);
   writeLine(command);
   getResponse(passive ? passiveCodes : activeCodes);
   // The server connects back in active mode; a server that never does is not waited
@@ -187,7 +189,7 @@ void FtpClient::transfer(const std::string& command, std::initializer_list<int> 
   if (useTls) data.startTls(host, handshakeTimeoutMs(), &socket());
   handler(data);
   data.close();
-  finishTransfer();
+  finishTransfer(verb);
 }
 
 std::string FtpClient::receiveAll(Socket& data) {
@@ -202,14 +204,16 @@ std::string FtpClient::receiveAll(Socket& data) {
   }
 }
 
-void FtpClient::finishTransfer() {
+void FtpClient::finishTransfer(const std::string& verb) {
   reportStatus(ConnectionStatus::Ready, "Transfer complete");
+  awaitReplyTo(verb);
   const int code = getResponse({225, 226, 250, 426, 450});
   if (code == 426 || code == 450) {
-    const std::string aborted = lastReply.textWithLineEnds();
+    const ServerReply aborted = lastReply;
+    awaitReplyTo(verb);
     getResponse({226, 225});
     reportStatus(ConnectionStatus::Aborted, "Transfer aborted");
     // The transfer did not complete: the caller must not take the file as whole.
-    throw ProtocolReplyError(code, aborted);
+    throw ProtocolReplyError(verb, aborted);
   }
 }

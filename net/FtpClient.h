@@ -54,7 +54,8 @@ class FtpClient : public TcpClient {
   using DataHandler = std::function<void(Socket& data)>;
   void transfer(const std::string& command, std::initializer_list<int> passiveCodes,
                 std::initializer_list<int> activeCodes, std::int64_t restartAt, const DataHandler& handler);
-  void finishTransfer();
+  // Reads the reply that ends the transfer of verb ("RETR", "LIST").
+  void finishTransfer(const std::string& verb);
   std::string receiveAll(Socket& data);
 
   bool m_canResume = false;

@@ -2,6 +2,9 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+class ServerReply;
 
 // The exceptions of the protocol clients. Each carries the text the operator is shown.
 class NetError : public std::runtime_error {
@@ -81,14 +84,34 @@ class SocketError : public NetError {
   int m_code;
 };
 
-// A reply whose code was not among the expected ones; the message is the reply's text.
+// A reply whose code was not among the expected ones. The operator sees the reply as
+// the server gave it, code first: "535 5.7.8 Authentication credentials invalid" CR LF
+// (POP3: "-ERR unknown user" CR LF), further lines each followed by CR LF.
 class ProtocolReplyError : public NetError {
  public:
-  ProtocolReplyError(int code, const std::string& text) : NetError(text), m_code(code) {}
+  // command: what the reply answered ("connect" for the greeting, "EHLO", "MAIL FROM",
+  // "RCPT TO", "DATA", "." for the end of the mail, "USER", "RETR", ...).
+  // enhancedCode: the reply's RFC 3463 code where the protocol has them (SMTP).
+  ProtocolReplyError(std::string command, const ServerReply& reply, std::string enhancedCode = std::string());
+  const std::string& command() const { return m_command; }
+  // The three-digit code; 0 for a reply without one (POP3 "-ERR").
   int replyCode() const { return m_code; }
+  // "class.subject.detail" ("5.1.1"), or empty when the reply has none.
+  const std::string& enhancedCode() const { return m_enhancedCode; }
+  // The reply's text lines, without the code.
+  const std::vector<std::string>& serverText() const { return m_serverText; }
 
  private:
+  std::string m_command;
   int m_code;
+  std::string m_enhancedCode;
+  std::vector<std::string> m_serverText;
+};
+
+// The server lacks what the settings ask for: STARTTLS, or a login mechanism we speak.
+class MissingServerFeatureError : public NetError {
+ public:
+  using NetError::NetError;
 };
 
 class AddressParseError : public NetError {

@@ -23,7 +23,7 @@ void Pop3Client::connect(int timeoutMs) {
   try {
     getResponse({OK});
     sendCommand("USER " + user, {OK});
-    sendCommand("PASS " + password, {OK});
+    sendCommand("PASS", "PASS " + password, {OK});
   } catch (...) {
     disconnect();
     throw;

@@ -26,6 +26,13 @@ int toNumber(const std::string& code) {
   return std::atoi(code.c_str());
 }
 
+// One to three digits at text[pos]; moves pos past them.
+bool readDigits(const std::string& text, std::size_t& pos) {
+  const std::size_t start = pos;
+  while (pos < text.size() && pos - start < 4 && text[pos] >= '0' && text[pos] <= '9') ++pos;
+  return pos > start && pos - start <= 3;
+}
+
 }  // namespace
 
 void ServerReply::readFrom(const std::function<std::string()>& nextLine) {
@@ -57,4 +64,17 @@ void ServerReply::clear() {
   codeText.clear();
   lines.clear();
   firstLine.clear();
+}
+
+std::string ServerReply::enhancedCode() const {
+  const int replyClass = code / 100;  // RFC 3463 classes: 2, 4 and 5
+  if ((replyClass != 2 && replyClass != 4 && replyClass != 5) || lines.empty()) return std::string();
+  const std::string& text = lines[0];
+  if (text.size() < 5 || text[0] != static_cast<char>('0' + replyClass) || text[1] != '.') return std::string();
+  std::size_t pos = 2;
+  if (!readDigits(text, pos) || pos >= text.size() || text[pos] != '.') return std::string();
+  ++pos;
+  if (!readDigits(text, pos)) return std::string();
+  if (pos < text.size() && text[pos] != ' ' && text[pos] != '\t') return std::string();
+  return text.substr(0, pos);
 }

@@ -27,6 +27,7 @@ std::vector<std::string> envelopeRecipients(const MailMessage& message) {
 SmtpClient::SmtpClient() {
   port = 25;
   replyTimeoutMs = 60000;
+  m_enhancedCodes = true;
 }
 
 void SmtpClient::setUseEhlo(bool value) {
@@ -49,7 +50,7 @@ void SmtpClient::connect(int timeoutMs) {
     getResponse({220});
     greet(name);
     if (security == SmtpSecurity::StartTls) {
-      if (!offers("STARTTLS")) throw TlsError("The server does not offer STARTTLS.");
+      if (!offers("STARTTLS")) throw MissingServerFeatureError("The server does not offer STARTTLS.");
       sendCommand("STARTTLS", {220});
       startTls();
       greet(name);
@@ -89,13 +90,13 @@ void SmtpClient::authenticate() {
     return std::find(authSchemes.begin(), authSchemes.end(), scheme) != authSchemes.end();
   };
   if (offered("PLAIN")) {
-    sendCommand("AUTH PLAIN " + JapaneseText::base64(std::string(1, '\0') + user + '\0' + password), {235});
+    sendCommand("AUTH", "AUTH PLAIN " + JapaneseText::base64(std::string(1, '\0') + user + '\0' + password), {235});
   } else if (offered("LOGIN")) {
-    sendCommand("AUTH LOGIN", {334});
-    sendCommand(JapaneseText::base64(user), {334});
-    sendCommand(JapaneseText::base64(password), {235});
+    sendCommand("AUTH", "AUTH LOGIN", {334});
+    sendCommand("AUTH", JapaneseText::base64(user), {334});
+    sendCommand("AUTH", JapaneseText::base64(password), {235});
   } else {
-    throw NetError("The server does not offer SMTP AUTH PLAIN or LOGIN.");
+    throw MissingServerFeatureError("The server does not offer SMTP AUTH PLAIN or LOGIN.");
   }
   m_didAuthenticate = true;
 }
@@ -136,20 +137,24 @@ std::vector<std::string> SmtpClient::messageLines(MailMessage& message) {
 }
 
 void SmtpClient::send(MailMessage& message) {
+  awaitReplyTo(std::string());  // nothing of this mail is on the wire yet
   // Everything that goes on the wire is built and checked before the first command.
   message.extraHeaders.setValue("X-Mailer", mailAgent);
   const std::vector<std::string> lines = messageLines(message);
   const std::vector<std::string> recipients = envelopeRecipients(message);
 
   sendCommand("RSET");
-  sendCommand("MAIL FROM:<" + message.from.address + ">", {250});
-  for (const std::string& address : recipients) sendCommand("RCPT TO:<" + address + ">", {250, 251});
+  sendCommand("MAIL FROM", "MAIL FROM:<" + message.from.address + ">", {250});
+  for (const std::string& address : recipients) sendCommand("RCPT TO", "RCPT TO:<" + address + ">", {250, 251});
   sendCommand("DATA", {354});
   std::string block;
   for (const std::string& line : lines) block.append(line).append("\r\n");
   block.append(".\r\n");
   if (!connected()) throw NotConnectedError();
+  awaitReplyTo("DATA");
   socket().sendAll(block.data(), block.size());
+  // From here on the server may have taken the mail whatever befalls its reply.
+  awaitReplyTo(".");
   getResponseWithin(dataReplyTimeoutMs, {250});
 }
 

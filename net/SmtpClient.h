@@ -24,15 +24,17 @@ class SmtpClient : public TcpClient {
   // The overall limit of the reply to the final "." of DATA (other replies:
   // replyTimeoutMs, 60 s).
   int dataReplyTimeoutMs = 300000;
-  // StartTls: a server that does not offer STARTTLS is refused, never used in plain
-  // text; EHLO is sent again over TLS (RFC 3207).
+  // StartTls: a server that does not offer STARTTLS is refused
+  // (MissingServerFeatureError), never used in plain text; EHLO is sent again over
+  // TLS (RFC 3207).
   SmtpSecurity security = SmtpSecurity::None;
 
   bool useEhlo() const { return m_useEhlo; }
   void setUseEhlo(bool value);
   AuthenticationType authenticationType() const { return m_authType; }
   // login: SMTP AUTH with user and password after EHLO, PLAIN when the server offers
-  // it, else LOGIN. A refused login raises ProtocolReplyError with the server's reply.
+  // it, else LOGIN (MissingServerFeatureError when neither). A refused login raises
+  // ProtocolReplyError for "AUTH" with the server's reply.
   // The password is never part of a status text.
   void setAuthenticationType(AuthenticationType value);
   bool didAuthenticate() const { return m_didAuthenticate; }
@@ -40,6 +42,10 @@ class SmtpClient : public TcpClient {
   // Connects, greets, protects and logs in as set; on any failure it disconnects.
   void connect(int timeoutMs = -1) override;
   // Sends the message; an unsafe address or header is refused before any command.
+  // A refusal raises ProtocolReplyError with the command it answered. Should anything
+  // else end it, pendingCommand() tells how far the mail got: "DATA" while its lines go
+  // out, "." once the final "." has gone out and its reply is still awaited (the server
+  // may have taken the mail).
   void send(MailMessage& message);
   void disconnect() override;
 

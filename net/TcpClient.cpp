@@ -5,6 +5,7 @@
 
 void TcpClient::connect(int timeoutMs) {
   if (connected()) throw AlreadyConnectedError();
+  awaitReplyTo("connect");  // the greeting
   if (!Socket::isNumericAddress(host)) reportStatus(ConnectionStatus::Resolving, "Resolving hostname " + host + ".");
   const std::string address = Socket::resolve(host);
   reportStatus(ConnectionStatus::Connecting, "Connecting to " + address + ".");

@@ -112,12 +112,14 @@ void TcpConnection::readReplyWithin(int timeoutMs) {
     if (++lineCount > maxReplyLines || byteCount > maxReplyBytes) throw ReplyTooLongError(maxReplyLines, maxReplyBytes);
     return line;
   });
+  m_answered = std::move(m_pending);
+  m_pending.clear();
 }
 
 int TcpConnection::checkReplyCode(std::initializer_list<int> expected) const {
   const int code = lastReply.code;
   if (expected.size() > 0 && std::find(expected.begin(), expected.end(), code) == expected.end())
-    throw ProtocolReplyError(code, lastReply.textWithLineEnds());
+    throw ProtocolReplyError(m_answered, lastReply, m_enhancedCodes ? lastReply.enhancedCode() : std::string());
   return code;
 }
 
@@ -132,6 +134,12 @@ int TcpConnection::getResponseWithin(int timeoutMs, std::initializer_list<int> e
 }
 
 int TcpConnection::sendCommand(const std::string& text, std::initializer_list<int> expected) {
+  return sendCommand(text.substr(0, text.find(' ')), text, expected);
+}
+
+int TcpConnection::sendCommand(const std::string& command, const std::string& text,
+                               std::initializer_list<int> expected) {
+  awaitReplyTo(command);
   writeLine(text);
   return getResponse(expected);
 }

@@ -53,7 +53,15 @@ class TcpConnection {
   int getResponse(std::initializer_list<int> expected);
   // The same with its own overall limit for this one reply (0: none).
   int getResponseWithin(int timeoutMs, std::initializer_list<int> expected);
+  // Sends text and reads its reply, which answers text's first word ("USER", "PASV").
   int sendCommand(const std::string& text, std::initializer_list<int> expected = {});
+  // The same for a command named otherwise ("MAIL FROM") or whose line must not be
+  // kept (the lines of a login).
+  int sendCommand(const std::string& command, const std::string& text, std::initializer_list<int> expected);
+  // The command whose reply has not been read yet ("connect" while the greeting is
+  // awaited), empty between replies: where a lost connection, a time-out or a stop
+  // struck.
+  const std::string& pendingCommand() const { return m_pending; }
 
   void reportStatus(ConnectionStatus status, const std::string& text);
 
@@ -65,6 +73,10 @@ class TcpConnection {
   void readReplyWithin(int timeoutMs);
   // Raises ProtocolReplyError unless lastReply's code is expected (empty: any).
   int checkReplyCode(std::initializer_list<int> expected) const;
+  // The next reply read answers command.
+  void awaitReplyTo(std::string command) { m_pending = std::move(command); }
+  // Replies may start their text with an RFC 3463 code, which errors then carry (SMTP).
+  bool m_enhancedCodes = false;
   // Client side of TLS on the open connection, hostName checked against the
   // certificate. Refused while received bytes are still unread: they came before the
   // handshake and must not be taken as protected.
@@ -88,4 +100,6 @@ class TcpConnection {
   int m_deadlineMs = 0;
   std::chrono::steady_clock::time_point m_deadline;
   bool m_replyStarted = false;  // a byte of the current reply has arrived
+  std::string m_pending;        // what the reply being awaited answers
+  std::string m_answered;       // what lastReply answered
 };

@@ -274,9 +274,8 @@ SendWindow::~SendWindow() {
 // ---- initialisation -------------------------------------------------------------
 
 void SendWindow::activate() {
-  if (m_ctx.initSend != 1 || running()) return;
+  if (running() || !takePendingInit()) return;
   m_closeTimer->stop();
-  m_ctx.initSend = 0;
   m_successLabel->hide();
   m_errorLabel->hide();
   const SettingsPaths paths = SettingsPaths::of(m_ctx);
@@ -300,7 +299,7 @@ void SendWindow::activate() {
   m_run.setSettings(std::move(mail));
   m_startButton->setEnabled(true);
   setIdleButtons(true);
-  if (m_ctx.sendOnly == 0) {
+  if (m_mode == Mode::afterReceive) {
     m_markAllButton->click();
     m_startButton->click();
   }
@@ -433,8 +432,7 @@ void SendWindow::drawCell(QPainter* p, int col, int row, const QRect& rect, bool
 
 void SendWindow::openMailSettings() {
   // Corrected settings take effect at the window's next opening, not in this one.
-  openSettingsWindow(m_ctx, 1);
-  m_ctx.initSettings = 0;
+  openSettingsWindow(m_ctx, SettingsWindow::Page::mail);
 }
 
 void SendWindow::start() {
@@ -443,7 +441,7 @@ void SendWindow::start() {
   if (!check.ready()) {
     showMessage(Sjis::toQ(check.message));
     // In the chain the window closes itself once the operator has confirmed.
-    if (check.outcome == StartCheck::Outcome::nothingDue && m_ctx.sendOnly == 0) m_closeTimer->start();
+    if (check.outcome == StartCheck::Outcome::nothingDue && m_mode == Mode::afterReceive) m_closeTimer->start();
     if (check.outcome == StartCheck::Outcome::settingsProblem) openMailSettings();
     return;
   }
@@ -458,14 +456,14 @@ void SendWindow::start() {
     m_errorLabel->show();
   }
   if (!settled) {
-    if (m_ctx.sendOnly == 0) {
+    if (m_mode == Mode::afterReceive) {
       m_errorLabel->show();
       m_closeTimer->start();
     }
     return;
   }
   // Only a run the operator started asks; the receive-then-send chain goes ahead.
-  if (m_ctx.sendOnly != 0 && !confirmRun()) return;
+  if (m_mode == Mode::sendOnly && !confirmRun()) return;
   if (!obtainPasswords()) return;
   beginRun();
 }
@@ -480,7 +478,7 @@ bool SendWindow::settleCharacters(const std::vector<std::size_t>* indexes) {
               list);
     return false;
   }
-  if (m_ctx.sendOnly == 0) {
+  if (m_mode == Mode::afterReceive) {
     showError(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。送信を中止します。\n\n") + list);
     return false;
   }

@@ -28,6 +28,17 @@ class SendWindow : public WindowBase {
   explicit SendWindow(AppContext& ctx, QWidget* parent = nullptr);
   ~SendWindow() override;
 
+  // sendOnly: the operator marks readers and starts the run; afterReceive: the second
+  // half of receive-then-send marks every due reader and starts at once.
+  enum class Mode { sendOnly, afterReceive };
+  void prepare(Mode mode) {
+    m_mode = mode;
+    WindowBase::prepare();
+  }
+  int openModal(Mode mode) {
+    prepare(mode);
+    return exec();
+  }
   void activate() override;
 
   // A key typed in the list on a grid row (1 and up): "1" marks and moves on, "0"
@@ -59,6 +70,7 @@ class SendWindow : public WindowBase {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  Mode m_mode = Mode::sendOnly;
   class Reporter;
 
   void start();

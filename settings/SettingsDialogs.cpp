@@ -30,9 +30,8 @@ std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which) {
   }
 }
 
-int openSettingsWindow(AppContext& ctx, int page) {
-  ctx.initSettings = 1;
-  ctx.settingsPage = page;
+int openSettingsWindow(AppContext& ctx, SettingsWindow::Page page) {
   QDialog* w = ctx.window(WindowId::Settings);
+  if (auto* settings = qobject_cast<SettingsWindow*>(w)) return settings->openModal(page);
   return w ? w->exec() : 0;
 }

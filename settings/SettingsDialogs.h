@@ -2,6 +2,8 @@
 #include <optional>
 #include <string>
 
+#include "settings/SettingsWindow.h"
+
 class AppContext;
 
 // What other windows use of the settings windows.
@@ -12,6 +14,6 @@ enum class PasswordFor { Ftp, Pop3, Smtp };
 // the trimmed password, or nothing when the operator cancels.
 std::optional<std::string> askPassword(AppContext& ctx, PasswordFor which);
 
-// Opens the settings window modally on a page (0 FTP, 1 Mail) with its settings
-// reloaded; returns the dialog's result.
-int openSettingsWindow(AppContext& ctx, int page);
+// Opens the settings window modally on a page with its settings reloaded; returns the
+// dialog's result.
+int openSettingsWindow(AppContext& ctx, SettingsWindow::Page page);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/AppContext.h"
+#include "core/Clock.h"
 #include "core/IniFile.h"
 #include "core/PrivateFile.h"
 #include "core/Sjis.h"
@@ -100,6 +101,18 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.onePerDayMode = ini.readInteger(kMail, "OnePerDay", newInstallation ? 1 : 0);
   s.unsubscribeUrl = ini.readString(kMail, "UnsubscribeUrl", "");
   return s;
+}
+
+std::string loadTimeZone(const SettingsPaths& paths) {
+  const IniFile ini(paths.env);
+  return ini.readString(kMail, "TimeZone", Clock::kDefaultTimeZone);
+}
+
+std::string applyTimeZone(const SettingsPaths& paths) {
+  const std::string zone = loadTimeZone(paths);
+  if (Clock::setTimeZone(zone)) return std::string();
+  return Sjis::fromUtf8("タイムゾーン ") + zone + Sjis::fromUtf8(" が見つかりません。") + Clock::kDefaultTimeZone +
+         Sjis::fromUtf8(" の日時を使います。");
 }
 
 AllSettings readSettings(const SettingsPaths& paths) { return {loadFtpSettings(paths), loadMailSettings(paths)}; }

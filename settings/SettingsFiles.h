@@ -86,6 +86,12 @@ struct AllSettings {
 FtpSettings loadFtpSettings(const SettingsPaths& paths);
 MailSettings loadMailSettings(const SettingsPaths& paths);
 AllSettings readSettings(const SettingsPaths& paths);
+// The operator's time zone, key TimeZone of the Mail section (an IANA name; absent:
+// "Asia/Tokyo"). The web scripts' TIME_ZONE must name the same zone.
+std::string loadTimeZone(const SettingsPaths& paths);
+// Puts the process in that zone; the message to show when the machine does not know it
+// (CP932), else empty.
+std::string applyTimeZone(const SettingsPaths& paths);
 
 // Saves both sections key by key in their fixed order and writes or deletes the password
 // files (a switch of 1 saves the password; a blank password or another switch deletes

@@ -348,16 +348,15 @@ void SettingsWindow::buildButtonBar() {
 }
 
 void SettingsWindow::activate() {
-  if (m_ctx.initSettings != 1) return;
+  if (!takePendingInit()) return;
   m_paths = SettingsPaths::of(m_ctx);
-  m_ctx.initSettings = 0;
   try {
     loadFields();
   } catch (const std::exception& e) {  // a password file that cannot be read
     showError(Sjis::toQ(e.what()));
   }
   applyButtonMask("999999999999");
-  const bool mail = m_ctx.settingsPage == kMailPage;
+  const bool mail = m_page == Page::mail;
   pages->setCurrentIndex(mail ? kMailPage : kFtpPage);
   // Also over the focus the load or an earlier opening left elsewhere.
   (mail ? smtpServerEdit : ftpHostEdit)->setFocus(Qt::OtherFocusReason);

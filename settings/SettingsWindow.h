@@ -42,7 +42,17 @@ class SettingsWindow : public WindowBase {
  public:
   explicit SettingsWindow(AppContext& ctx, QWidget* parent = nullptr);
 
-  // Loads the settings and shows the page settingsPage while initSettings is 1.
+  // The page the window opens on.
+  enum class Page { ftp, mail };
+  void prepare(Page page) {
+    m_page = page;
+    WindowBase::prepare();
+  }
+  int openModal(Page page) {
+    prepare(page);
+    return exec();
+  }
+  // Loads the settings and shows the page it was opened on, once after an opening.
   void activate() override;
 
   // Checks one field or all in order; shows the first failure's message,
@@ -108,6 +118,7 @@ class SettingsWindow : public WindowBase {
   bool handleKey(QKeyEvent* event) override;
 
  private:
+  Page m_page = Page::ftp;
   struct TextCheck;
   bool checkText(const TextCheck& check);
   bool checkLocalFolder();

@@ -10,7 +10,7 @@ packages=(
   fonts-noto-cjk qt6-translations-l10n php-cli
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl dovecot-pop3d
-  libssl-dev openssl curl clang libclang-rt-14-dev
+  libssl-dev openssl curl clang libclang-rt-14-dev faketime
 )
 
 missing=()

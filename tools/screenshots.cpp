@@ -16,6 +16,8 @@
 #include "controls/NavigatingEdit.h"
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/StoryWindow.h"
+#include "sending/SendWindow.h"
+#include "core/WindowBase.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -47,9 +49,8 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   menu.grab().save(QString::fromStdString(out + "/main-menu.png"));
 
-  ctx.sendOnly = 1;
-  ctx.initSend = 1;
-  QDialog* send = ctx.window(WindowId::Send);
+  auto* send = static_cast<SendWindow*>(ctx.window(WindowId::Send));
+  send->prepare(SendWindow::Mode::sendOnly);
   send->show();
   QApplication::processEvents();
   QApplication::processEvents();
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
   send->hide();
 
   // The reader window showing a stored reader, the story window editing the first mail.
-  ctx.initReaders = 1;
   auto* readers = static_cast<ReaderWindow*>(ctx.window(WindowId::Readers));
+  readers->prepare();
   readers->show();
   QApplication::processEvents();
   readers->showNext();
@@ -66,8 +67,8 @@ int main(int argc, char** argv) {
   readers->grab().save(QString::fromStdString(out + "/reader-window.png"));
   readers->hide();
 
-  ctx.initStories = 1;
   auto* stories = static_cast<StoryWindow*>(ctx.window(WindowId::Story));
+  stories->prepare();
   stories->show();
   QApplication::processEvents();
   stories->numberEdit->setText(QStringLiteral("1"));
@@ -78,11 +79,9 @@ int main(int argc, char** argv) {
 
   // With a second argument "all", every other window too, for a look at the layouts.
   if (argc > 2 && std::string(argv[2]) == "all") {
-    ctx.receiveOnly = 1;
-    ctx.initSettings = ctx.initReceive = ctx.initReaders = ctx.initStories = 1;
-    ctx.initRegistrationForm = ctx.initCsvImport = 1;
     for (int i = 0; i < static_cast<int>(WindowId::Count); ++i) {
       QDialog* w = ctx.window(static_cast<WindowId>(i));
+      if (auto* window = qobject_cast<WindowBase*>(w); window && i != static_cast<int>(WindowId::Send)) window->prepare();
       w->show();
       QApplication::processEvents();
       QApplication::processEvents();

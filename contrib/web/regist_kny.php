@@ -12,6 +12,7 @@
 const DATA_FILE = __DIR__ . '/registdata.cgi';
 const NAME_MAX_BYTES = 60;      // USERLIST.NAME
 const ADDRESS_MAX_BYTES = 50;   // USERLIST.MAILADDRESS
+// The zone of the stamps this script writes: the program's TimeZone setting names the same one.
 const TIME_ZONE = 'Asia/Tokyo';
 
 function answer(int $status, string $title, string $message): void {

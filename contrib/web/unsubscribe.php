@@ -13,6 +13,7 @@
 const CANCEL_FILE = __DIR__ . '/canceldata.cgi';
 const SECRET_FILE = __DIR__ . '/QuorMailSecret.env';
 const ADDRESS_MAX_BYTES = 50;
+// The zone of the stamps this script writes: the program's TimeZone setting names the same one.
 const TIME_ZONE = 'Asia/Tokyo';
 
 function page(int $status, string $title, string $body): void {

@@ -51,6 +51,7 @@ struct Chain : ::testing::Test {
     send = dynamic_cast<SendWindow*>(program.ctx().window(WindowId::Send));
     ASSERT_NE(send, nullptr);
     menu = std::make_unique<MainMenu>(program.ctx());
+    connectMenu(*menu, program.ctx());
     menu->show();
     // The send window stays open after a run that sent something; the operator closes it.
     closer.setInterval(20);

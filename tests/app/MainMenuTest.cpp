@@ -21,49 +21,20 @@
 
 namespace {
 
-// Stands in for a working window: records the flags it saw when opened, then closes.
-class ProbeWindow : public QDialog {
- public:
-  ProbeWindow(std::function<void()> onOpen) : m_onOpen(std::move(onOpen)) {}
-  int exec() override {
-    m_onOpen();
-    return QDialog::Rejected;
-  }
-
- private:
-  std::function<void()> m_onOpen;
-};
-
 struct MainMenuTest : ::testing::Test {
   TestProgram program;
   ScriptedDialogs boxes;
-  std::vector<std::unique_ptr<ProbeWindow>> probes;
-  std::vector<std::string> opened;
+  std::vector<MainMenu::Task> opened;
   bool menuVisibleWhileOpen = true;
   std::unique_ptr<MainMenu> form;
 
   void SetUp() override {
     form = std::make_unique<MainMenu>(program.ctx());
-    const char* names[] = {"EnvSet", "FtpRcv", "Password", "StorySearch", "UserMnt",
-                           "UserSearch", "Send", "Story", "Html", "Csv"};
-    for (int i = 0; i < static_cast<int>(WindowId::Count); ++i) {
-      std::string name = names[i];
-      probes.push_back(std::make_unique<ProbeWindow>([this, name] {
-        AppContext& c = program.ctx();
-        menuVisibleWhileOpen = form->isVisible();
-        opened.push_back(name + flags(c));
-      }));
-      program.ctx().setWindow(static_cast<WindowId>(i), probes.back().get());
-    }
+    form->openTask = [this](MainMenu::Task task) {
+      menuVisibleWhileOpen = form->isVisible();
+      opened.push_back(task);
+    };
     form->show();
-  }
-
-  static std::string flags(const AppContext& c) {
-    return " env" + std::to_string(c.initSettings) + " page" + std::to_string(c.settingsPage) + " ftp" +
-           std::to_string(c.initReceive) + " user" + std::to_string(c.initReaders) + " story" +
-           std::to_string(c.initStories) + " html" + std::to_string(c.initRegistrationForm) + " csv" +
-           std::to_string(c.initCsvImport) + " snd" + std::to_string(c.initSend) + " rcvOnly" +
-           std::to_string(c.receiveOnly) + " sndOnly" + std::to_string(c.sendOnly);
   }
 };
 
@@ -84,42 +55,22 @@ TEST_F(MainMenuTest, ShowsItsNineButtonsInOrder) {
   }
 }
 
-TEST_F(MainMenuTest, EachButtonRaisesItsFlagsAndHidesTheMenuWhileTheWindowIsOpen) {
-  form->storyButton->click();
-  EXPECT_EQ(opened.back(), "Story env0 page0 ftp0 user0 story1 html0 csv0 snd0 rcvOnly0 sndOnly0");
-  EXPECT_FALSE(menuVisibleWhileOpen);
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(program.ctx().initStories, 0);
-
-  form->readersButton->click();
-  EXPECT_EQ(opened.back(), "UserMnt env0 page0 ftp0 user1 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
-  form->registrationFormButton->click();
-  EXPECT_EQ(opened.back(), "Html env0 page0 ftp0 user0 story0 html1 csv0 snd0 rcvOnly0 sndOnly0");
-  form->csvImportButton->click();
-  EXPECT_EQ(opened.back(), "Csv env0 page0 ftp0 user0 story0 html0 csv1 snd0 rcvOnly0 sndOnly0");
-
-  program.ctx().settingsPage = 1;
-  form->settingsButton->click();
-  EXPECT_EQ(opened.back(), "EnvSet env1 page0 ftp0 user0 story0 html0 csv0 snd0 rcvOnly0 sndOnly0");
-  EXPECT_EQ(opened.size(), 5u);
-}
-
-TEST_F(MainMenuTest, ModeFlagsOfSingleTasksAndTheChain) {
-  form->receiveButton->click();
-  EXPECT_EQ(opened.back(), "FtpRcv env0 page0 ftp1 user0 story0 html0 csv0 snd0 rcvOnly1 sndOnly0");
-  EXPECT_EQ(program.ctx().initReceive, 0);
-
-  form->sendButton->click();
-  // The receive-only flag keeps the value it had.
-  EXPECT_EQ(opened.back(), "Send env0 page0 ftp0 user0 story0 html0 csv0 snd1 rcvOnly1 sndOnly1");
-  EXPECT_EQ(program.ctx().initSend, 1);
-
-  opened.clear();
-  form->receiveThenSendButton->click();
-  ASSERT_EQ(opened.size(), 2u);
-  EXPECT_EQ(opened[0], "FtpRcv env0 page0 ftp1 user0 story0 html0 csv0 snd1 rcvOnly0 sndOnly1");
-  EXPECT_EQ(opened[1], "Send env0 page0 ftp0 user0 story0 html0 csv0 snd1 rcvOnly0 sndOnly0");
-  EXPECT_TRUE(form->isVisible());
+TEST_F(MainMenuTest, EachButtonOpensItsTaskAndHidesTheMenuWhileTheWindowIsOpen) {
+  using Task = MainMenu::Task;
+  const std::pair<QPushButton*, Task> buttons[] = {
+      {form->receiveButton, Task::receive},       {form->sendButton, Task::send},
+      {form->receiveThenSendButton, Task::receiveThenSend}, {form->settingsButton, Task::settings},
+      {form->storyButton, Task::stories},         {form->readersButton, Task::readers},
+      {form->registrationFormButton, Task::registrationForm}, {form->csvImportButton, Task::csvImport}};
+  for (const auto& [button, task] : buttons) {
+    menuVisibleWhileOpen = true;
+    button->click();
+    ASSERT_FALSE(opened.empty());
+    EXPECT_EQ(opened.back(), task) << button->text().toStdString();
+    EXPECT_FALSE(menuVisibleWhileOpen) << button->text().toStdString();
+    EXPECT_TRUE(form->isVisible());
+  }
+  EXPECT_EQ(opened.size(), 8u);
 }
 
 TEST_F(MainMenuTest, EndButtonClosesTheProgram) {
@@ -156,11 +107,10 @@ TEST_F(MainMenuTest, StatusLineGuidesTheFirstStartAndFollowsTheData) {
                                                      "→「ストーリーメンテナンス」で最初のメールを登録してください。"));
 
   // The line is read again whenever the menu comes back.
-  probes[static_cast<size_t>(WindowId::Story)] = std::make_unique<ProbeWindow>([this] {
+  form->openTask = [this](MainMenu::Task) {
     writeStory(program.sql(), StoryRow{"00001", "a", "b"});
     writeStory(program.sql(), StoryRow{"00002", "a", "b"});
-  });
-  program.ctx().setWindow(WindowId::Story, probes[static_cast<size_t>(WindowId::Story)].get());
+  };
   form->storyButton->click();
   EXPECT_TRUE(form->statusLine->text().endsWith(QStringLiteral("→「読者マスターメンテナンス」か「読者情報受信」で読者を登録してください。")))
       << form->statusLine->text().toStdString();
@@ -188,10 +138,10 @@ TEST_F(MainMenuTest, OpensCentredAndEnterPressesTheFocusedButton) {
   form->readersButton->setFocus();
   QTest::keyClick(form->readersButton, Qt::Key_Return);
   ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened.back().substr(0, 7), "UserMnt");
+  EXPECT_EQ(opened.back(), MainMenu::Task::readers);
   form->storyButton->setFocus();
   QTest::keyClick(form->storyButton, Qt::Key_Enter);
-  EXPECT_EQ(opened.back().substr(0, 5), "Story");
+  EXPECT_EQ(opened.back(), MainMenu::Task::stories);
 }
 
 TEST(StartUp, CreatesTheTenWindowsWithTheirCaptions) {
@@ -229,7 +179,7 @@ TEST(StartUp, MissingDatabaseIsExplainedOnceAndTheWindowsSayItBriefly) {
 
   // Each window then says in one line that there is no database, not the engine's text.
   StoryWindow stories(program.ctx());
-  program.ctx().initStories = 1;
+  stories.prepare();
   stories.activate();
   ReaderWindow readers(program.ctx());
   readers.idEdit->setText(QStringLiteral("1"));
@@ -240,7 +190,7 @@ TEST(StartUp, MissingDatabaseIsExplainedOnceAndTheWindowsSayItBriefly) {
 
   // Once the database is there, the next statement opens it.
   std::filesystem::copy_file(QUORMAIL_TEMPLATE_DB, program.dir() / "QUORMAIL.GDB");
-  program.ctx().initStories = 1;
+  stories.prepare();
   stories.activate();
   EXPECT_EQ(boxes.shown().size(), 3u);
   EXPECT_EQ(stories.countLabel->text(), QStringLiteral("登録数 0"));

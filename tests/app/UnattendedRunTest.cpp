@@ -2,7 +2,10 @@
 // portable folder: a real database file, aiosmtpd, no display.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -189,32 +192,44 @@ TEST(DataFolder, FirstStartCreatesTheDatabaseInTheDataFolderOnce) {
 
 namespace {
 
-// pyftpdlib on the standard FTP port, which the program always uses.
+// pyftpdlib on the standard FTP port, which the program always uses, on the first
+// loopback address where that port is free (the host is a setting, the port is not).
 struct StandardPortFtpServer : ServerProcess {
-  static bool possible() { return ::geteuid() == 0 && freeLocalPortIs(21); }
-  static bool freeLocalPortIs(int port) {
-    int code = -1;
-    runCommand("ss -ltn 'sport = :" + std::to_string(port) + "' | grep -q LISTEN", &code);
-    return code != 0;
+  static std::string freeAddress() {
+    if (::geteuid() != 0) return std::string();
+    for (int last = 1; last < 10; ++last) {
+      const std::string address = "127.0.0." + std::to_string(last);
+      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in sa{};
+      sa.sin_family = AF_INET;
+      sa.sin_port = htons(21);
+      ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+      const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+      ::close(fd);
+      if (free) return address;
+    }
+    return std::string();
   }
-  StandardPortFtpServer() {
+  explicit StandardPortFtpServer(const std::string& address) {
     m_port = 21;
+    m_host = address;
     fs::create_directories(home() + "/data");
-    start({kPython, QUORMAIL_SOURCE_DIR "/tests/support/ftp_server.py", "--port", "21", "--user", "op", "--password",
-           "secret", "--home", home()});
+    start({kPython, QUORMAIL_SOURCE_DIR "/tests/support/ftp_server.py", "--host", address, "--port", "21", "--user",
+           "op", "--password", "secret", "--home", home()});
   }
   std::string home() const { return folder() + "/home"; }
 };
 
 TEST_F(UnattendedRunTest, ReceiveAndSendFetchesRegistrationsAndSendsThemTheirFirstMail) {
-  if (!StandardPortFtpServer::possible()) GTEST_SKIP() << "needs root and a free port 21";
-  StandardPortFtpServer ftp;
+  const std::string address = StandardPortFtpServer::freeAddress();
+  if (address.empty()) GTEST_SKIP() << "needs root and port 21 free on a loopback address";
+  StandardPortFtpServer ftp(address);
   TestProgram::writeFile(ftp.home() + "/data/registdata.cgi",
                          sj("新人 一郎\tnew1@example.com\t2024/05/01 10:00:00\n") +
                              sj("新人 二郎\tnew2@example.com\t2024/05/01 10:05:00\n"));
   program.exec(" DELETE FROM USERLIST");
   FtpSettings f;
-  f.host = "127.0.0.1";
+  f.host = ftp.host();
   f.user = "op";
   f.passwordMode = 1;
   f.password = "secret";

@@ -26,7 +26,7 @@ struct CsvWindowTest : IntakeTest {
 
   void SetUp() override {
     IntakeTest::SetUp();
-    program.ctx().initCsvImport = 1;
+    form.prepare();
     form.activate();
     QObject::connect(&form, &QDialog::finished, [this] { closed = true; });
   }
@@ -61,7 +61,6 @@ struct Pipe {
 };
 
 TEST_F(CsvWindowTest, RunShowsTheCountAndTheResult) {
-  EXPECT_EQ(program.ctx().initCsvImport, 0);
   run("a@b.jp,A\nc@d.jp,C\ne@f.jp,E\n");
   EXPECT_EQ(boxes.texts(), std::vector<QString>{kAsk});
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Information);

@@ -219,7 +219,7 @@ TEST_F(ReceiveRunTest, TheBoxOfAFailedStageGivesItsReasonOnTheNextLine) {
   EXPECT_EQ(report.failedStage, sj("FTP接続失敗"));
 
   run(settings("/data", true, "wrong"));
-  EXPECT_EQ(box(), sj("FTP接続失敗\nAuthentication failed."));
+  EXPECT_EQ(box(), sj("FTP接続失敗\n530 Authentication failed."));
 
   fs::rename(remotePath(), server->home() + "/data/elsewhere.cgi");
   report = run(settings());

@@ -15,6 +15,8 @@
 #include "core/RunThread.h"
 #include "core/Sjis.h"
 #include "intake/ReceiveWindow.h"
+#include "settings/SettingsWindow.h"
+#include <QTabWidget>
 #include "settings/SettingsFiles.h"
 #include "tests/intake/IntakeFixture.h"
 #include "tests/support/ScriptedServer.h"
@@ -64,8 +66,7 @@ struct ReceiveWindowTest : IntakeTest {
     window = std::make_unique<ReceiveWindow>(program.ctx());
     window->ftpPort = port ? port : server ? server->port() : freeLocalPort();
     window->changeDirWaitMs = 0;
-    program.ctx().receiveOnly = 1;
-    program.ctx().initReceive = 1;
+    window->prepare(ReceiveWindow::Mode::receiveOnly);
     window->activate();
   }
   void waitForTheRun() { ASSERT_TRUE(waitUntil([&] { return !window->running(); })); }
@@ -112,7 +113,7 @@ TEST_F(ReceiveWindowTest, FailedStageIsBoxedWithItsReasonAndStaysInSight) {
   settings("wrong");
   run();
   // Only the stage's box, with the server's reason: no "no data" box after a failure.
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗\nAuthentication failed.")}));
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗\n530 Authentication failed.")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
   EXPECT_EQ(window->messageLine->text(), q("FTP接続失敗"));
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
@@ -211,13 +212,14 @@ TEST_F(ReceiveWindowTest, TheWindowKeepsItsSizeThroughARun) {
 TEST_F(ReceiveWindowTest, SettingsCheckMessagesOpenTheSettingsWindowOnItsFtpPage) {
   int envPage = -1;
   int envOpened = 0;
-  QDialog envProbe;
+  SettingsWindow envProbe(program.ctx());
   program.ctx().setWindow(WindowId::Settings, &envProbe);
   auto check = [&](const std::string& env, const char* message) {
     TestProgram::writeFile(program.file("QuorMail.env"), env);
     boxes.clear();
     QTimer::singleShot(0, [&] {
-      envPage = program.ctx().settingsPage;
+      envProbe.activate();
+      envPage = envProbe.pages->currentIndex();
       ++envOpened;
       envProbe.reject();
     });
@@ -225,7 +227,6 @@ TEST_F(ReceiveWindowTest, SettingsCheckMessagesOpenTheSettingsWindowOnItsFtpPage
     window->startButton->click();
     EXPECT_EQ(boxes.lastText(), q(message)) << env;
     EXPECT_EQ(envPage, 0);
-    EXPECT_EQ(program.ctx().initSettings, 0);
     EXPECT_FALSE(window->running());
     EXPECT_TRUE(window->startButton->isEnabled());  // the run did not start
   };

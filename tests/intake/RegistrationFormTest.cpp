@@ -47,10 +47,9 @@ const QString kAddressOnly = QStringLiteral(
 
 TEST(RegistrationFormText, CopiesEachSnippetExactlyWithCrLf) {
   TestProgram p(false);
-  p.ctx().initRegistrationForm = 1;
   RegistrationFormWindow form(p.ctx());
+  form.prepare();
   form.activate();
-  EXPECT_EQ(p.ctx().initRegistrationForm, 0);
 
   form.copyNameAndAddressButton->click();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), kNameAndAddress);
@@ -74,7 +73,7 @@ TEST(RegistrationFormText, CopyIsConfirmedOnScreenAndEscapeCloses) {
   TestProgram p(false);
   ScriptedDialogs boxes;
   RegistrationFormWindow form(p.ctx());
-  p.ctx().initRegistrationForm = 1;
+  form.prepare();
   form.show();
   form.activate();
   EXPECT_TRUE(form.copyStatusLabel->text().isEmpty());
@@ -85,7 +84,7 @@ TEST(RegistrationFormText, CopyIsConfirmedOnScreenAndEscapeCloses) {
   QTest::keyClick(form.addressOnlyView, Qt::Key_Escape);
   EXPECT_FALSE(form.isVisible());
   // The next opening starts without the old confirmation.
-  p.ctx().initRegistrationForm = 1;
+  form.prepare();
   form.show();
   form.activate();
   EXPECT_TRUE(form.copyStatusLabel->text().isEmpty());

@@ -51,7 +51,7 @@ class ReaderWindowTest : public ::testing::Test {
 
   void store(const ReaderRow& r) { writeReader(p.sql(), r); }
   void open() {
-    p.ctx().initReaders = 1;
+    w.prepare();
     w.activate();
   }
   void enter(NavigatingEdit* field, const QString& text) {
@@ -567,7 +567,7 @@ TEST_F(ReaderWindowTest, UnsavedEditsAreConfirmedBeforeClosingAndASaveIsConfirme
 
 TEST_F(ReaderWindowTest, KeysDriveTheScreen) {
   store(reader("00012", "twelve", "t@example.com"));
-  p.ctx().initReaders = 1;
+  w.prepare();
   w.show();
   QApplication::setActiveWindow(&w);
   w.activate();

@@ -97,6 +97,8 @@ TEST_P(FtpClientReal, ReceiveRunAgainstPyftpdlib) {
     FAIL();
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 530);
+    EXPECT_EQ(e.command(), "PASS");
+    EXPECT_EQ(std::string(e.what()).rfind("530 ", 0), 0u) << e.what();
   }
   EXPECT_FALSE(ftp.connected());
 }
@@ -154,7 +156,8 @@ TEST(FtpClient, ScriptedServerShapes) {
     FAIL() << "an aborted transfer reported as complete";
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 426);
-    EXPECT_STREQ(e.what(), "Connection closed; transfer aborted.\r\n");
+    EXPECT_EQ(e.command(), "RETR");
+    EXPECT_STREQ(e.what(), "426 Connection closed; transfer aborted.\r\n");
   }
   EXPECT_EQ(events.statuses.back(), std::make_pair(8, std::string("Transfer aborted")));
   EXPECT_THROW(ftp.get("data.cgi", local.file("data.cgi"), true, false), NetError);

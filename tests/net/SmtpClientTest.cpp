@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/Sjis.h"
+#include "net/DeliveryVerdict.h"
 #include "net/NetErrors.h"
 #include "net/HeaderList.h"
 #include "net/MailMessage.h"
@@ -113,8 +114,13 @@ TEST(SmtpClient, HeloFallbackRejectedRecipientAndSecondMailOnNewConnection) {
     smtp.send(bad);
     FAIL() << "rejected recipient accepted";
   } catch (const ProtocolReplyError& e) {
+    // aiosmtpd's own refusal carries its command, code and enhanced code.
+    EXPECT_EQ(e.command(), "RCPT TO");
     EXPECT_EQ(e.replyCode(), 550);
-    EXPECT_STREQ(e.what(), "5.1.1 <nobody@example.org>: Recipient address rejected\r\n");
+    EXPECT_EQ(e.enhancedCode(), "5.1.1");
+    EXPECT_EQ(e.serverText(), std::vector<std::string>{"5.1.1 <nobody@example.org>: Recipient address rejected"});
+    EXPECT_STREQ(e.what(), "550 5.1.1 <nobody@example.org>: Recipient address rejected\r\n");
+    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::RecipientRefused);
   }
   smtp.disconnect();
 
@@ -220,7 +226,8 @@ TEST(SmtpClient, GreetingOtherThan220DisconnectsAndRaises) {
     smtp.connect(-1);
     FAIL();
   } catch (const ProtocolReplyError& e) {
-    EXPECT_STREQ(e.what(), "go away\r\n");
+    EXPECT_EQ(e.command(), "connect");
+    EXPECT_STREQ(e.what(), "554 go away\r\n");
   }
   EXPECT_FALSE(smtp.connected());
 }
@@ -308,6 +315,9 @@ TEST(SmtpClient, RepliesHaveOverallLimitsAndTheDataReplyItsOwn) {
     FAIL();
   } catch (const ReplyDeadlineError& e) {
     EXPECT_STREQ(e.what(), "Read timed out.");
+    // The mail went out whole: the server may have taken it.
+    EXPECT_EQ(smtp.pendingCommand(), ".");
+    EXPECT_EQ(failureVerdict(e, smtp.pendingCommand()), DeliveryVerdict::OutcomeUnknown);
   }
   smtp.disconnect();
 }

@@ -96,7 +96,7 @@ TEST(TcpConnection, ReadsRepliesAcrossPacketsAndChecksCodes) {
     FAIL() << "550 accepted";
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 550);
-    EXPECT_STREQ(e.what(), "No such user\r\n");
+    EXPECT_STREQ(e.what(), "550 No such user\r\n");
   }
   c.disconnect();
   server.join();

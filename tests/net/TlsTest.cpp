@@ -113,7 +113,9 @@ TEST_P(SmtpTls, RefusedLoginCarriesTheServersReply) {
     FAIL() << "login accepted";
   } catch (const ProtocolReplyError& e) {
     EXPECT_EQ(e.replyCode(), 535);
-    EXPECT_STREQ(e.what(), "5.7.8 Authentication credentials invalid\r\n");
+    EXPECT_EQ(e.command(), "AUTH");
+    EXPECT_EQ(e.enhancedCode(), "5.7.8");
+    EXPECT_STREQ(e.what(), "535 5.7.8 Authentication credentials invalid\r\n");
   }
   EXPECT_FALSE(smtp.connected());
 }
@@ -147,14 +149,15 @@ TEST(SmtpTlsRefusals, NoPlainTextWhereTlsIsRequired) {
     SmtpTestServer server;
     SmtpClient smtp;
     point(smtp, server.port(), SmtpSecurity::StartTls);
-    EXPECT_EQ(failureText<TlsError>([&] { smtp.connect(-1); }), "The server does not offer STARTTLS.");
+    EXPECT_EQ(failureText<MissingServerFeatureError>([&] { smtp.connect(-1); }), "The server does not offer STARTTLS.");
     EXPECT_FALSE(smtp.connected());
   }
   {  // Login without TLS on a server that allows it only after STARTTLS.
     SmtpTestServer server(tlsServer(certs().localhost, false));
     SmtpClient smtp;
     point(smtp, server.port(), SmtpSecurity::None);
-    EXPECT_EQ(failureText<NetError>([&] { smtp.connect(-1); }), "The server does not offer SMTP AUTH PLAIN or LOGIN.");
+    EXPECT_EQ(failureText<MissingServerFeatureError>([&] { smtp.connect(-1); }),
+              "The server does not offer SMTP AUTH PLAIN or LOGIN.");
   }
   // Bytes sent with the 220 to STARTTLS would be read as if protected: refused.
   ScriptedServer scripted([](ScriptedServer::Peer& p) {

@@ -564,7 +564,7 @@ TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePa
   EXPECT_EQ(report.sent, 0);
   ASSERT_EQ(recorder.errors.size(), 1u);
   // The server's own words (aiosmtpd's reply to a wrong password).
-  EXPECT_EQ(recorder.errors[0], sj("QuickSend 失敗\r5.7.8 Authentication credentials invalid\r\n"));
+  EXPECT_EQ(recorder.errors[0], sj("QuickSend 失敗\r535 5.7.8 Authentication credentials invalid\r\n"));
   EXPECT_EQ(recorder.errors[0].find("wrong-Pa55word"), std::string::npos);
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
   EXPECT_TRUE(smtp.messages().empty());

@@ -26,6 +26,8 @@
 #include "core/TextUtil.h"
 #include "sending/MailPreview.h"
 #include "sending/SendWindow.h"
+#include "settings/SettingsWindow.h"
+#include <QTabWidget>
 #include "settings/PasswordPrompt.h"
 #include "settings/SettingsFiles.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -115,8 +117,7 @@ struct SendWindowTest : ::testing::Test {
 
   void open(int sendOnly = 1) {
     window = std::make_unique<SendWindow>(program.ctx());
-    program.ctx().sendOnly = static_cast<std::uint8_t>(sendOnly);
-    program.ctx().initSend = 1;
+    window->prepare(sendOnly ? SendWindow::Mode::sendOnly : SendWindow::Mode::afterReceive);
     window->activate();
   }
 
@@ -139,14 +140,15 @@ struct SendWindowTest : ::testing::Test {
     return rows.empty() ? std::string() : rows[0][0];
   }
 
-  // Catches the settings window opened on the mail page: the page it was asked for.
+  // Catches the settings window the action opens: the page it shows (1: mail).
   int settingsPageOpenedBy(const std::function<void()>& action) {
     int page = -1;
-    QDialog probe;
-    program.ctx().setWindow(WindowId::Settings, &probe);
+    SettingsWindow settings(program.ctx());
+    program.ctx().setWindow(WindowId::Settings, &settings);
     QTimer::singleShot(0, [&] {
-      page = program.ctx().settingsPage;
-      probe.reject();
+      settings.activate();  // the opening's initialisation, whether or not activation came first
+      page = settings.pages->currentIndex();
+      settings.reject();
     });
     action();
     program.ctx().setWindow(WindowId::Settings, nullptr);
@@ -242,7 +244,6 @@ TEST_F(SendWindowTest, StartCheckBoxesAndTheSettingsWindowForASettingsProblem) {
   window->markAllButton()->click();
   EXPECT_EQ(settingsPageOpenedBy([&] { window->startButton()->click(); }), 1);
   EXPECT_EQ(boxes.lastText(), q("SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"));
-  EXPECT_EQ(program.ctx().initSettings, 0);
 
   // A saved password that is missing is a settings problem too.
   TestProgram::writeFile(program.file("QuorMail.env"),
@@ -491,8 +492,7 @@ TEST_F(SendWindowTest, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
   program.exec(" DELETE FROM USERLIST");
   window = std::make_unique<SendWindow>(program.ctx());
   window->show();
-  program.ctx().sendOnly = 0;
-  program.ctx().initSend = 1;
+  window->prepare(SendWindow::Mode::afterReceive);
   window->activate();
   EXPECT_EQ(boxes.lastText(), q("送信対象が１件もありません。"));
   for (int i = 0; i < 20 && window->isVisible(); ++i) {

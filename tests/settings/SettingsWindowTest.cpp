@@ -32,8 +32,7 @@ class SettingsWindowTest : public ::testing::Test {
   SettingsWindow w{program.ctx()};
 
   void open(int page) {
-    program.ctx().initSettings = 1;
-    program.ctx().settingsPage = page;
+    w.prepare(page == 1 ? SettingsWindow::Page::mail : SettingsWindow::Page::ftp);
     w.show();
     w.activate();
   }
@@ -100,7 +99,6 @@ TEST_F(SettingsWindowTest, OpensOnTheCallersPageWithEverySettingLoaded) {
   writePasswordFile(paths.ftpPassword, "saved");
   writePasswordFile(paths.popPassword, "not read");
   open(1);
-  EXPECT_EQ(program.ctx().initSettings, 0);
   EXPECT_EQ(w.pages->currentIndex(), 1);
   EXPECT_EQ(w.ftpHostEdit->text(), "ftp.example.com");
   EXPECT_TRUE(w.saveFtpPasswordBox->isChecked());

@@ -25,12 +25,12 @@ namespace {
 
 const std::string kSupportDir = QUORMAIL_SOURCE_DIR "/tests/support";
 
-bool portAccepts(int port) {
+bool portAccepts(const std::string& host, int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<uint16_t>(port));
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::inet_pton(AF_INET, host.c_str(), &sa.sin_addr);
   const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
   ::close(fd);
   return ok;
@@ -81,7 +81,7 @@ void ServerProcess::start(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (!portAccepts(m_port)) {
+  while (!portAccepts(m_host, m_port)) {
     int status = 0;
     if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
       m_pid = -1;

@@ -16,6 +16,7 @@ class ServerProcess {
   virtual ~ServerProcess();
 
   int port() const { return m_port; }
+  const std::string& host() const { return m_host; }
   const std::string& folder() const { return m_dir.path(); }
   std::string log() const;
   void stop();
@@ -26,6 +27,7 @@ class ServerProcess {
 
   TempDir m_dir;
   int m_port;
+  std::string m_host = "127.0.0.1";  // a loopback address
 
  private:
   pid_t m_pid = -1;

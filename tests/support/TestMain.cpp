@@ -5,9 +5,13 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "core/Clock.h"
+
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
+  // The program's own zone, as its start puts it in place, whatever the machine's is.
+  Clock::setTimeZone(Clock::kDefaultTimeZone);
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -45,6 +45,7 @@ class GlobTlsHandler(GlobListing, TLS_FTPHandler):
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--port", type=int, required=True)
+    p.add_argument("--host", default="127.0.0.1")
     p.add_argument("--user", required=True)
     p.add_argument("--password", required=True)
     p.add_argument("--home", required=True)
@@ -66,7 +67,7 @@ def main():
     if a.passive_ports:
         lo, hi = (int(x) for x in a.passive_ports.split("-"))
         handler.passive_ports = range(lo, hi + 1)
-    server = FTPServer(("127.0.0.1", a.port), handler)
+    server = FTPServer((a.host, a.port), handler)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     server.serve_forever(handle_exit=True)
 
