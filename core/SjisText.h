@@ -1,10 +1,12 @@
 #pragma once
 #include <string>
 
-// Character-aware routines for CP932 byte strings: a lead byte (0x81-0x9F, 0xE0-0xFC)
-// and the byte after it form one character and are never split.
+#include "text/Cp932.h"
 
-inline bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// Character-aware routines for CP932 byte strings: a lead byte and the byte after it
+// form one character and are never split.
+
+using Cp932::isLeadByte;
 
 std::string fitWidth(const std::string& text, int width);
 int charCount(const std::string& text);

@@ -6,11 +6,11 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build-fuzz}"
 mkdir -p "$out"
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -I"$root")
-clang++ "${flags[@]}" "$root/fuzz/fuzz_japanese_text.cpp" "$root/sending/JapaneseText.cpp" "$root/net/MailEncoding.cpp" \
+clang++ "${flags[@]}" "$root/fuzz/fuzz_japanese_text.cpp" "$root/text/JapaneseText.cpp" \
   -o "$out/fuzz_japanese_text"
 clang++ "${flags[@]}" "$root/fuzz/fuzz_reply.cpp" "$root/net/ServerReply.cpp" "$root/net/HeaderList.cpp" \
   -o "$out/fuzz_reply"
-clang++ "${flags[@]}" "$root/fuzz/fuzz_header.cpp" "$root/net/MailMessage.cpp" "$root/net/MailEncoding.cpp" \
+clang++ "${flags[@]}" "$root/fuzz/fuzz_header.cpp" "$root/net/MailMessage.cpp" "$root/text/JapaneseText.cpp" \
   "$root/net/EmailAddress.cpp" "$root/net/EmailAddressList.cpp" "$root/net/HeaderList.cpp" -o "$out/fuzz_header"
 clang++ "${flags[@]}" "$root/fuzz/fuzz_pasv.cpp" "$root/net/PassiveReply.cpp" -o "$out/fuzz_pasv"
 echo "built in $out"

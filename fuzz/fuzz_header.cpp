@@ -3,9 +3,13 @@
 #include <cstdint>
 #include <string>
 
-#include "net/MailEncoding.h"
 #include "net/MailMessage.h"
 #include "net/NetErrors.h"
+#include "net/Socket.h"
+
+// The Message-ID takes its domain from the sender's address here; the socket layer
+// stays out of the fuzz target.
+std::string Socket::localHostName() { return "localhost"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string s(reinterpret_cast<const char*>(data), size);
@@ -21,7 +25,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const std::string& line : m.headers.lines())
     if (line.find_first_of("\r\n") != std::string::npos) __builtin_trap();
-  if (mailEncoding::sjisToJis(s).find_first_of("\r\n") != std::string::npos && s.find_first_of("\r\n") == std::string::npos)
-    __builtin_trap();
   return 0;
 }

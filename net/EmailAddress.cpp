@@ -1,7 +1,7 @@
 #include "net/EmailAddress.h"
 
 #include "net/NetErrors.h"
-#include "net/MailEncoding.h"
+#include "text/JapaneseText.h"
 
 namespace {
 
@@ -64,6 +64,6 @@ std::string EmailAddress::headerText() const {
   // Plain words of a name with specials would read as a comment or an address part:
   // such a name goes whole into one encoded word.
   if (name.find_first_of("()<>@,;:\\\".[]") != std::string::npos)
-    return "=?ISO-2022-JP?B?" + mailEncoding::base64(mailEncoding::sjisToJis(name)) + "?= <" + address + ">";
-  return mailEncoding::encodeHeader(name) + " <" + address + ">";
+    return JapaneseText::encodeWord(name) + " <" + address + ">";
+  return JapaneseText::encodeHeader(name) + " <" + address + ">";
 }

@@ -4,7 +4,7 @@
 
 #include "net/EmailAddress.h"
 
-// A list of mail addresses, as the To and Cc headers and the RCPT commands use it.
+// A list of mail addresses, as the To header and the RCPT commands use it.
 class EmailAddressList {
  public:
   std::vector<EmailAddress> items;

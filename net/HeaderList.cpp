@@ -2,11 +2,11 @@
 
 #include <strings.h>
 
+#include "text/Cp932.h"
+
 namespace {
 
 bool sameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
-
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 std::string withoutTrailingSpaces(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -44,15 +44,8 @@ void HeaderList::addAll(const HeaderList& other) {
 
 std::vector<std::string> HeaderList::lines() const {
   std::vector<std::string> lines;
-  for (const auto& header : m_headers) {
-    for (const std::string& piece : foldHeaderLine(header.first + ": " + header.second)) {
-      // A value may carry its own fold (the charset parameter): one line each.
-      std::size_t start = 0;
-      for (std::size_t end; (end = piece.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(piece.substr(start, end - start));
-      lines.push_back(piece.substr(start));
-    }
-  }
+  for (const auto& header : m_headers)
+    for (std::string& piece : foldHeaderLine(header.first + ": " + header.second)) lines.push_back(std::move(piece));
   return lines;
 }
 
@@ -70,7 +63,7 @@ std::vector<std::string> foldHeaderLine(const std::string& line) {
     const char c = line[i];
     if (c == '"') inQuotes = !inQuotes;
     if (!inQuotes && (c == '\t' || c == ' ' || c == ',') && i >= firstBreak) breakAfter = i + 1;
-    if (isLeadByte(static_cast<unsigned char>(c))) ++i;
+    if (Cp932::isLeadByte(static_cast<unsigned char>(c))) ++i;
     if (++count > kWidth && breakAfter != std::string::npos && breakAfter < line.size()) {
       pieces.push_back(withoutTrailingSpaces(line.substr(start, breakAfter - start)));
       start = breakAfter;

@@ -9,8 +9,8 @@
 #include <random>
 
 #include "net/NetErrors.h"
-#include "net/MailEncoding.h"
 #include "net/Socket.h"
+#include "text/JapaneseText.h"
 
 namespace {
 
@@ -52,9 +52,7 @@ std::vector<std::string> splitTextLines(const std::string& text) {
 }
 
 void MailMessage::checkHeaderSafety() const {
-  bool unsafe = itemHasLineBreak(from) || listHasLineBreak(recipients) || listHasLineBreak(ccList) ||
-                listHasLineBreak(bccList) || hasLineBreak(subject) || hasLineBreak(contentType) ||
-                hasLineBreak(charSet) || hasLineBreak(contentTransferEncoding);
+  bool unsafe = itemHasLineBreak(from) || listHasLineBreak(recipients) || hasLineBreak(subject);
   for (const auto& header : extraHeaders.headers())
     unsafe = unsafe || hasLineBreak(header.first) || hasLineBreak(header.second);
   if (unsafe) throw UnsafeTextError("Mail address or header contains CR or LF.");
@@ -63,26 +61,15 @@ void MailMessage::checkHeaderSafety() const {
 void MailMessage::generateHeader() {
   checkHeaderSafety();
   headers.clear();
-  std::string type = contentType;
-  if (encoding == MailEncodingKind::mime && !charSet.empty()) {
-    const std::string parameter = "charset=\"" + charSet + "\"";
-    type = type.empty() ? parameter : type + ";\r\n\t" + parameter;
-  }
   headers.setValue("From", checkedValue(from.headerText()));
-  headers.setValue("Subject", checkedValue(mailEncoding::encodeHeader(subject)));
+  headers.setValue("Subject", checkedValue(JapaneseText::encodeHeader(subject)));
   headers.setValue("To", checkedValue(recipients.headerText()));
-  headers.setValue("Cc", checkedValue(ccList.headerText()));
-  if (standardHeaders) {
-    headers.setValue("MIME-Version", "1.0");
-    headers.setValue("Content-Type", "text/plain; charset=ISO-2022-JP");
-    headers.setValue("Content-Transfer-Encoding", "7bit");
-  } else if (encoding == MailEncodingKind::mime) {
-    headers.setValue("Content-Type", type);
-    headers.setValue("Content-Transfer-Encoding", contentTransferEncoding);
-  }
-  headers.setValue("Date", formatMailDate(date == 0 ? std::time(nullptr) : date));
-  if (standardHeaders) headers.setValue("Message-ID", checkedValue(messageId.empty() ? newMessageId(from.address) : messageId));
-  headers.setValue("X-Priority", std::to_string(static_cast<int>(priority) + 1));
+  headers.setValue("MIME-Version", "1.0");
+  headers.setValue("Content-Type", "text/plain; charset=ISO-2022-JP");
+  headers.setValue("Content-Transfer-Encoding", "7bit");
+  headers.setValue("Date", formatMailDate(std::time(nullptr)));
+  headers.setValue("Message-ID", checkedValue(newMessageId(from.address)));
+  headers.setValue("X-Priority", "3");
   headers.setValue("X-Mailer", "KnyMailer 1.00.10");
   headers.addAll(extraHeaders);
 }

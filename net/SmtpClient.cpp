@@ -4,9 +4,9 @@
 #include <cctype>
 
 #include "net/NetErrors.h"
-#include "net/MailEncoding.h"
 #include "net/Socket.h"
 #include "net/MailMessage.h"
+#include "text/JapaneseText.h"
 
 namespace {
 
@@ -15,11 +15,10 @@ std::string upper(std::string s) {
   return s;
 }
 
-// Envelope addresses of every recipient, in the order To, Cc, Bcc.
+// Envelope addresses of every recipient.
 std::vector<std::string> envelopeRecipients(const MailMessage& message) {
   std::vector<std::string> all;
-  for (const EmailAddressList* list : {&message.recipients, &message.ccList, &message.bccList})
-    for (const EmailAddress& item : list->items) all.push_back(item.address);
+  for (const EmailAddress& item : message.recipients.items) all.push_back(item.address);
   return all;
 }
 
@@ -91,11 +90,11 @@ void SmtpClient::authenticate() {
     return std::find(authSchemes.begin(), authSchemes.end(), scheme) != authSchemes.end();
   };
   if (offered("PLAIN")) {
-    sendCommand("AUTH", "AUTH PLAIN " + mailEncoding::base64(std::string(1, '\0') + user + '\0' + password), {235});
+    sendCommand("AUTH", "AUTH PLAIN " + JapaneseText::base64(std::string(1, '\0') + user + '\0' + password), {235});
   } else if (offered("LOGIN")) {
     sendCommand("AUTH", "AUTH LOGIN", {334});
-    sendCommand("AUTH", mailEncoding::base64(user), {334});
-    sendCommand("AUTH", mailEncoding::base64(password), {235});
+    sendCommand("AUTH", JapaneseText::base64(user), {334});
+    sendCommand("AUTH", JapaneseText::base64(password), {235});
   } else {
     throw MissingServerFeatureError("The server does not offer SMTP AUTH PLAIN or LOGIN.");
   }
@@ -128,7 +127,7 @@ std::vector<std::string> SmtpClient::messageLines(MailMessage& message) {
   for (const std::string& bodyLine : message.body) {
     // A line break inside a body line is a line end, never a way out of DATA.
     for (const std::string& piece : splitTextLines(bodyLine)) {
-      std::string line = mailEncoding::sjisToJis(piece);
+      std::string line = JapaneseText::sjisToJis(piece);
       if (!line.empty() && line[0] == '.') line.insert(line.begin(), '.');
       lines.push_back(std::move(line));
     }

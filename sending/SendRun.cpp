@@ -16,10 +16,10 @@
 #include "net/NetErrors.h"
 #include "net/Pop3Client.h"
 #include "net/SmtpClient.h"
-#include "sending/JapaneseText.h"
 #include "sending/MailComposer.h"
 #include "sending/SendListener.h"
 #include "sending/UnsubscribeLink.h"
+#include "text/JapaneseText.h"
 
 namespace {
 
@@ -408,8 +408,8 @@ ComposedMail SendRun::composeMail(std::size_t index) {
   }
   // Name and subject go into the message as Shift-JIS: it encodes them and keeps the
   // blanks between Japanese words, which separate encoded words would lose.
-  mail.subject = cutAtInvalidChar(story.subject);
-  mail.senderName = cutAtInvalidChar(senderName);
+  mail.subject = JapaneseText::cutAtInvalidChar(story.subject);
+  mail.senderName = JapaneseText::cutAtInvalidChar(senderName);
   mail.body = composeBody(name, defaultName, story.body, toIntOr(trim(m_settings.lineWidth), 80));
   return mail;
 }
@@ -421,7 +421,7 @@ std::string SendRun::previewText(std::size_t index) {
                                                    : mail.senderName + " <" + mail.senderAddress + ">";
   // Through ISO-2022-JP and back, as the reader's program decodes it.
   const auto asReceived = [](const std::string& text) {
-    return jisTextToSjis(convertJapaneseText(text, static_cast<int>(JapaneseCode::jis)));
+    return JapaneseText::jisToSjis(JapaneseText::sjisToJis(text));
   };
   return u8("差出人: ") + asReceived(from) + "\r\n" + u8("宛先: ") + mail.recipient + "\r\n" + u8("件名: ") +
          trimRight(asReceived(mail.subject)) + "\r\n\r\n" + asReceived(mail.body);
@@ -434,12 +434,11 @@ const std::string& SendRun::unsubscribeSecret() {
 
 std::unique_ptr<MailMessage> SendRun::buildMessage(const ComposedMail& mail) {
   auto message = std::make_unique<MailMessage>();
-  message->standardHeaders = true;
-  message->from.setText(encodeHeaderText(mail.senderAddress));
+  message->from.setText(JapaneseText::encodeHeader(mail.senderAddress));
   if (!mail.senderName.empty()) message->from.name = mail.senderName;
   message->recipients.setText(mail.recipient);
   message->subject = mail.subject;
-  message->setBodyText(convertJapaneseText(mail.body, static_cast<int>(JapaneseCode::jis)));
+  message->setBodyText(JapaneseText::sjisToJis(mail.body));
   const std::string link = m_options.unsubscribeUrl.empty()
                                ? std::string()
                                : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);

@@ -5,13 +5,13 @@
 #include <thread>
 
 #include "net/FtpClient.h"
-#include "net/MailEncoding.h"
 #include "net/MailMessage.h"
 #include "net/NetErrors.h"
 #include "net/SmtpClient.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestCertificates.h"
+#include "text/JapaneseText.h"
 
 namespace {
 
@@ -98,7 +98,7 @@ TEST_P(SmtpTls, LoginAndMailGoOverTls) {
     EXPECT_NE(envelope.find("\"login\": \"quor\""), std::string::npos) << envelope;
     for (const std::string& t : texts) {
       EXPECT_EQ(t.find("s3cret"), std::string::npos) << t;
-      EXPECT_EQ(t.find(mailEncoding::base64("s3cret pass")), std::string::npos) << t;
+      EXPECT_EQ(t.find(JapaneseText::base64("s3cret pass")), std::string::npos) << t;
     }
   }
 }

@@ -1,0 +1,228 @@
+#include "text/JapaneseText.h"
+
+#include <cstdint>
+
+#include "text/Cp932.h"
+
+namespace JapaneseText {
+
+namespace {
+
+using Byte = unsigned char;
+
+constexpr char kKanjiIn[] = "\x1b$B";
+constexpr char kAsciiIn[] = "\x1b(B";  // RFC 1468: ESC ( J would turn "\" and "~" into "¥" and "‾"
+constexpr char kWordOpen[] = "=?ISO-2022-JP?B?";
+constexpr char kWordClose[] = "?=";
+
+// Second byte of the JIS X 0208 form of each half-width katakana 0xA1-0xDF; the first
+// byte is 0x21 for the punctuation, the prolonged sound mark and the two voicing marks,
+// 0x25 (the katakana row) for the rest.
+constexpr Byte kKanaSecond[63] = {
+    // ｡   ｢     ｣     ､     ･     ｦ     ｧ     ｨ     ｩ     ｪ     ｫ     ｬ     ｭ     ｮ     ｯ
+    0x23, 0x56, 0x57, 0x22, 0x26, 0x72, 0x21, 0x23, 0x25, 0x27, 0x29, 0x63, 0x65, 0x67, 0x43,
+    // ｰ   ｱ     ｲ     ｳ     ｴ     ｵ     ｶ     ｷ     ｸ     ｹ     ｺ     ｻ     ｼ     ｽ     ｾ     ｿ
+    0x3C, 0x22, 0x24, 0x26, 0x28, 0x2A, 0x2B, 0x2D, 0x2F, 0x31, 0x33, 0x35, 0x37, 0x39, 0x3B, 0x3D,
+    // ﾀ   ﾁ     ﾂ     ﾃ     ﾄ     ﾅ     ﾆ     ﾇ     ﾈ     ﾉ     ﾊ     ﾋ     ﾌ     ﾍ     ﾎ     ﾏ
+    0x3F, 0x41, 0x44, 0x46, 0x48, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x4F, 0x52, 0x55, 0x58, 0x5B, 0x5E,
+    // ﾐ   ﾑ     ﾒ     ﾓ     ﾔ     ﾕ     ﾖ     ﾗ     ﾘ     ﾙ     ﾚ     ﾛ     ﾜ     ﾝ     ﾞ     ﾟ
+    0x5F, 0x60, 0x61, 0x62, 0x64, 0x66, 0x68, 0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6F, 0x73, 0x2B, 0x2C,
+};
+
+constexpr Byte kVoiced = 0xDE;
+constexpr Byte kSemiVoiced = 0xDF;
+
+bool inRange(Byte c, Byte lo, Byte hi) { return c >= lo && c <= hi; }
+
+void appendSjisAsJis(std::string& out, Byte b1, Byte b2) {
+  b1 = Byte((b1 - (b1 < 0xA0 ? 0x70 : 0xB0)) * 2);
+  if (b2 < 0x9F) {
+    b1 = Byte(b1 - 1);
+    b2 = Byte(b2 - (b2 <= 0x7F ? 0x1F : 0x20));
+  } else {
+    b2 = Byte(b2 - 0x7E);
+  }
+  out.push_back(char(b1));
+  out.push_back(char(b2));
+}
+
+void appendJisAsSjis(std::string& out, Byte b1, Byte b2) {
+  const Byte offset = b1 < 0x5F ? 0x70 : 0xB0;
+  if (b1 & 1)
+    b2 = Byte(b2 + (b2 <= 0x5F ? 0x1F : 0x20));
+  else
+    b2 = Byte(b2 + 0x7E);
+  b1 = Byte(((b1 + 1) >> 1) + offset);
+  out.push_back(char(b1));
+  out.push_back(char(b2));
+}
+
+// Full-width JIS form of the half-width kana c; mark is the byte after it. Returns
+// whether the mark was merged into the character.
+bool appendKana(std::string& out, Byte c, Byte mark) {
+  Byte second = kKanaSecond[c - 0xA1];
+  if (inRange(c, 0xA1, 0xA5) || c == 0xB0 || c == kVoiced || c == kSemiVoiced) {
+    out.push_back(0x21);
+    out.push_back(char(second));
+    return false;
+  }
+  bool merged = false;
+  if (c == 0xB3 && mark == kVoiced) {  // ｳﾞ -> ヴ
+    second = 0x74;
+    merged = true;
+  } else if (inRange(c, 0xB6, 0xC4) && mark == kVoiced) {  // ｶ to ﾄ
+    second = Byte(second + 1);
+    merged = true;
+  } else if (inRange(c, 0xCA, 0xCE) && (mark == kVoiced || mark == kSemiVoiced)) {  // ﾊ to ﾎ
+    second = Byte(second + (mark == kVoiced ? 1 : 2));
+    merged = true;
+  }
+  out.push_back(0x25);
+  out.push_back(char(second));
+  return merged;
+}
+
+bool needsEncoding(const std::string& jis, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to; ++i)
+    if (Byte(jis[i]) < 0x20 || Byte(jis[i]) >= 0x7F) return true;
+  return false;
+}
+
+bool isWordBreak(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+}  // namespace
+
+std::string sjisToJis(const std::string& s) {
+  std::string out;
+  out.reserve(s.size() + s.size() / 2 + 16);
+  const std::size_t n = s.size();
+  bool shifted = false;
+  std::size_t i = 0;
+  while (i < n) {
+    const Byte c = Byte(s[i]);
+    const bool pair = Cp932::isLeadByte(c) && i + 1 < n && Cp932::isTrailByte(Byte(s[i + 1]));
+    if (!pair && !Cp932::isHalfWidthKana(c)) {
+      if (shifted) {
+        out.append(kAsciiIn, 3);
+        shifted = false;
+      }
+      // Copy the whole run of single bytes at once: the common case in mixed text.
+      std::size_t j = i + 1;
+      while (j < n && Byte(s[j]) < 0x80) ++j;
+      out.append(s, i, j - i);
+      i = j;
+      continue;
+    }
+    if (!shifted) {
+      out.append(kKanjiIn, 3);
+      shifted = true;
+    }
+    if (pair) {
+      appendSjisAsJis(out, c, Byte(s[i + 1]));
+      i += 2;
+    } else {
+      const Byte mark = i + 1 < n ? Byte(s[i + 1]) : 0;
+      i += appendKana(out, c, mark) ? 2 : 1;
+    }
+  }
+  if (shifted) out.append(kAsciiIn, 3);
+  return out;
+}
+
+std::string jisToSjis(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  bool kanji = false;
+  for (std::size_t i = 0; i < s.size();) {
+    if (s[i] == '\x1b') {
+      const char kind = i + 1 < s.size() ? s[i + 1] : '\0';
+      if (kind == '$')
+        kanji = true;
+      else if (kind == '(')
+        kanji = false;
+      i += 3;
+    } else if (!kanji) {
+      out.push_back(s[i++]);
+    } else if (i + 1 < s.size()) {
+      appendJisAsSjis(out, Byte(s[i]), Byte(s[i + 1]));
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return out;
+}
+
+std::string encodeWord(const std::string& sjis) { return kWordOpen + base64(sjisToJis(sjis)) + kWordClose; }
+
+std::string encodeHeader(const std::string& text) {
+  const std::string jis = sjisToJis(text);
+  const auto wordEnd = [&jis](std::size_t from) {
+    while (from < jis.size() && !isWordBreak(jis[from])) ++from;
+    return from;
+  };
+  std::string out;
+  std::size_t i = 0;
+  while (i < jis.size()) {
+    if (isWordBreak(jis[i])) {
+      out.push_back(jis[i++]);
+      continue;
+    }
+    std::size_t end = wordEnd(i);
+    if (!needsEncoding(jis, i, end)) {
+      out.append(jis, i, end - i);
+      i = end;
+      continue;
+    }
+    // Blanks up to the next word that needs encoding go inside the same encoded word:
+    // readers drop white space between two encoded words (RFC 2047).
+    for (;;) {
+      std::size_t next = end;
+      while (next < jis.size() && (jis[next] == ' ' || jis[next] == '\t')) ++next;
+      if (next == end || next == jis.size() || isWordBreak(jis[next])) break;
+      const std::size_t nextEnd = wordEnd(next);
+      if (!needsEncoding(jis, next, nextEnd)) break;
+      end = nextEnd;
+    }
+    out += kWordOpen + base64(jis.substr(i, end - i)) + kWordClose;
+    i = end;
+  }
+  return out;
+}
+
+std::string cutAtInvalidChar(const std::string& s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const Byte c = Byte(s[i]);
+    if (Cp932::isLeadByte(c))
+      i += 2;
+    else if (c == 0x09 || c == 0x0A || c == 0x0D || inRange(c, 0x20, 0x7E))
+      ++i;
+    else
+      return s.substr(0, i);
+  }
+  return s;
+}
+
+std::string base64(const std::string& bytes) {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (Byte c : bytes) {
+    bits = bits << 8 | c;
+    if (++count == 3) {
+      for (int shift = 18; shift >= 0; shift -= 6) out.push_back(kAlphabet[(bits >> shift) & 63]);
+      bits = 0;
+      count = 0;
+    }
+  }
+  if (count > 0) {
+    bits <<= 8 * (3 - count);
+    for (int k = 0; k < 4; ++k) out.push_back(k <= count ? kAlphabet[(bits >> (18 - 6 * k)) & 63] : '=');
+  }
+  return out;
+}
+
+}  // namespace JapaneseText
