@@ -10,7 +10,8 @@
 #include "core/DataFolder.h"
 #include "core/Database.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/Reader.h"
+#include "core/StoryStore.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "intake/IntakeListener.h"
@@ -61,7 +62,7 @@ class ConsoleSendListener : public SendListener {
       default:
         return;
     }
-    m_out << what << " " << zeroFill(trim(r.id), 5) << " " << Sjis::toUtf8(trim(r.address)) << "\n" << std::flush;
+    m_out << what << " " << idText(r.reader.id) << " " << Sjis::toUtf8(trim(r.reader.address)) << "\n" << std::flush;
   }
   void error(const std::string& text) override { m_err << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush; }
 
@@ -137,13 +138,8 @@ int UnattendedRun::send(bool dryRun) {
   if (dryRun) {
     // Every subject once, then one line per reader the run would send to.
     std::map<int, std::string> subjects;
-    Statement& q = m_ctx.query;
-    q.close();
-    q.setCommandText(Sql::allStories());
-    q.open();
-    for (q.first(); !q.eof(); q.next())
-      subjects[toIntOr(trim(q.fieldByName("STORYNO")), 0)] = trimRight(charCopy(q.fieldByName("SUBJECT"), 1, 200));
-    q.close();
+    StoryStore(m_ctx.query).forEachSubject(
+        [&](int number, const std::string& subject) { subjects[number] = trimRight(subject); });
     // Subjects converted once; the lines go out together (one write, not one a reader).
     std::map<int, std::string> shown;
     for (const auto& [no, subject] : subjects) shown[no] = Sjis::toUtf8(subject);
@@ -152,9 +148,9 @@ int UnattendedRun::send(bool dryRun) {
     int count = 0;
     for (const DueReader& r : run.readers()) {
       if (!r.marked()) continue;
-      const int story = toIntOr(trim(r.nextStory), 0);
+      const int story = r.reader.nextStory;
       const auto found = shown.find(story);
-      listing += zeroFill(trim(r.id), 5) + "\t" + std::to_string(story) + "\t" + Sjis::toUtf8(trim(r.address)) +
+      listing += idText(r.reader.id) + "\t" + std::to_string(story) + "\t" + Sjis::toUtf8(trim(r.reader.address)) +
                  "\t" + (found == shown.end() ? missing : found->second) + "\n";
       ++count;
     }

@@ -10,7 +10,6 @@
 
 #include "core/AppContext.h"
 #include "core/Database.h"
-#include "core/Tables.h"
 
 namespace bench {
 
@@ -52,7 +51,7 @@ inline double bareReaderScan(Statement& q) {
                                          "SNDLASTTIME", "BIKO1",       "BIKO2",       "BIKO3"};
   const auto t = std::chrono::steady_clock::now();
   q.close();
-  q.setCommandText(Sql::allReaders());
+  q.setCommandText(" SELECT USERLIST.* FROM USERLIST ORDER BY ID ");
   q.open();
   size_t bytes = 0;
   while (!q.eof()) {

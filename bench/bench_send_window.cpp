@@ -12,7 +12,7 @@
 #include "bench/BenchSupport.h"
 #include "controls/StripedGrid.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
 #include "core/TextUtil.h"
 #include "sending/SendListener.h"
 #include "sending/SendRun.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
                                    Sjis::fromUtf8("備考") + "'");
     ctx.query.execute();
     for (int story = 1; story <= 10; ++story)
-      writeStory(ctx.query, StoryRow{zeroFill(std::to_string(story), 5), "s", "b"});
+      StoryStore(ctx.query).save(Story{story, "s", "b"});
     const double rssBefore = bench::residentMb();
     double bare = 1e9;
     for (int i = 0; i < 3; ++i) bare = std::min(bare, bench::bareReaderScan(ctx.query));
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     bench::fillReaders(ctx.query, kMails);
     std::string body;
     for (int i = 0; i < 40; ++i) body += Sjis::fromUtf8("##readername##様、ステップメール第１回です。よろしくお願いします。\r\n");
-    writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("第１回 お知らせ"), body});
+    StoryStore(ctx.query).save(Story{1, Sjis::fromUtf8("第１回 お知らせ"), body});
     // The run's own steps for one mail, without a window and without the waits.
     SendRun run(ctx.query, dir / "SndMail.log");
     run.listDueReaders();

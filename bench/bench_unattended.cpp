@@ -9,7 +9,7 @@
 
 #include "bench/BenchSupport.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
 #include "core/TextUtil.h"
 
 namespace {
@@ -38,9 +38,9 @@ int main() {
     bench::fillReaders(ctx.query, 99999);
     ctx.query.setCommandText(" UPDATE USERLIST SET NAME = '" + Sjis::fromUtf8("山田　太郎") + "' || ID");
     ctx.query.execute();
-    writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("第1話 ようこそ"), "b"});
+    StoryStore(ctx.query).save(Story{1, Sjis::fromUtf8("第1話 ようこそ"), "b"});
     for (int story = 2; story <= 10; ++story)
-      writeStory(ctx.query, StoryRow{zeroFill(std::to_string(story), 5), "s", "b"});
+      StoryStore(ctx.query).save(Story{story, "s", "b"});
     double bare = 1e9;
     for (int i = 0; i < 3; ++i) bare = std::min(bare, bench::bareReaderScan(ctx.query));
     ctx.database.close();

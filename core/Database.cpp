@@ -643,15 +643,17 @@ std::string Statement::fieldByName(const std::string& name) const {
   return m_impl->value(*found);
 }
 
-void Statement::execute() {
+unsigned long long Statement::execute() {
   m_impl->reset();
   IAttachment* att = m_impl->attachment();
+  unsigned long long changed = 0;
   try {
     guarded([&](ThrowStatusWrapper& st) {
       m_impl->begin(st, att, kWriteTpb, sizeof kWriteTpb);
       m_impl->prepare(st);
       m_impl->statement->execute(&st, m_impl->transaction, m_impl->inMeta, m_impl->inMeta ? m_impl->inBuffer.data() : nullptr, nullptr,
                             nullptr);
+      changed = m_impl->statement->getAffectedRecords(&st);
       m_impl->statement->free(&st);
       m_impl->statement = nullptr;
       if (m_impl->ownsTransaction) m_impl->transaction->commit(&st);
@@ -662,6 +664,7 @@ void Statement::execute() {
     throw;
   }
   m_impl->reset();
+  return changed;
 }
 
 Transaction::Transaction(Database& db) : m_db(db) {

@@ -68,8 +68,9 @@ class Statement {
   bool eof() const;
   void next();
   std::string fieldByName(const std::string& name) const;
-  // Runs a statement that returns no rows, committed on its own.
-  void execute();
+  // Runs a statement that returns no rows, committed on its own (or with the
+  // connection's Transaction); returns how many rows it changed.
+  unsigned long long execute();
 
  private:
   struct Impl;

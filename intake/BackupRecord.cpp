@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "core/Tables.h"
+#include "core/Reader.h"
 #include "core/TextUtil.h"
 #include "core/PrivateFile.h"
 
@@ -63,10 +63,10 @@ void BackupRecord::markOwed(const std::string& backup) {
   write(entries);
 }
 
-void BackupRecord::markCommitting(const std::string& backup, const ReaderRow& last) {
+void BackupRecord::markCommitting(const std::string& backup, const Reader& last) {
   std::vector<Entry> entries = owed();
   for (Entry& e : entries)
-    if (e.backup == backup) e = {backup, last.id, trim(last.address), last.registeredDate, last.registeredTime};
+    if (e.backup == backup) e = {backup, idText(last.id), trim(last.address), last.registered.dateText(), last.registered.timeText()};
   write(entries);
 }
 

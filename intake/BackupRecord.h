@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-struct ReaderRow;
+struct Reader;
 
 // Which backups of a fetched file still owe their import, kept in a small file in the
 // local folder ("registdata.imports" for the registrations, "canceldata.imports" for the
@@ -30,7 +30,7 @@ class BackupRecord {
   // Owed backups, oldest first. An unreadable record reads as empty.
   std::vector<Entry> owed() const;
   void markOwed(const std::string& backup);
-  void markCommitting(const std::string& backup, const ReaderRow& last);
+  void markCommitting(const std::string& backup, const Reader& last);
   // The backup's readers are stored, or it owes nothing after all.
   void remove(const std::string& backup);
 

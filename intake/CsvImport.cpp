@@ -7,7 +7,9 @@
 #include <unordered_set>
 
 #include "core/Clock.h"
+#include "core/ColumnWidths.h"
 #include "core/Database.h"
+#include "core/ReaderStore.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
@@ -51,9 +53,10 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
   bool completed = true;
   try {
     Transaction transaction(m_query.database());
-    m_last = ImportRules::lastReaderNo(m_query);
+    ReaderStore store(m_query);
+    m_last = ImportRules::lastReaderNo(store);
     // Loaded once: each line is looked up in memory, not in the database.
-    std::unordered_set<std::string> known = ImportRules::knownAddresses(m_query);
+    std::unordered_set<std::string> known = ImportRules::knownAddresses(store);
     LineReader lines(in, false);
     for (std::string line; lines.next(line);) {
       // A stop between two lines takes effect before the next reader is inserted.
@@ -64,7 +67,7 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
       std::vector<std::string> f = splitLine(line);
       f.resize(2);
       for (std::string& s : f) s = trim(s);
-      f[0] = fitWidth(f[0], 60);
+      f[0] = fitWidth(f[0], ColumnWidth::kName);
       const std::string address = trim(f[0]);
       if (trim(address + f[1]).empty()) continue;
       const bool hasAt = ImportRules::holdsChar(f[0], '@');
@@ -75,7 +78,7 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
           if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
         report.rejected.push_back(shown + "," + f[1] + "," + fault);
       } else if (hasAt) {
-        const std::string key = ImportRules::addressKey(fitWidth(f[0], 50));
+        const std::string key = ImportRules::addressKey(fitWidth(f[0], ColumnWidth::kAddress));
         if (known.count(key) != 0) {
           report.rejected.push_back(address + "," + f[1] + "," + text("このメールアドレスは既に登録されています。"));
           continue;
@@ -113,15 +116,17 @@ bool CsvImport::insertReader(const std::string& address, const std::string& name
   };
   if (m_last < 0 || m_last >= ImportRules::kLastReaderNo) return outOfNumbers();
   const std::string now = Clock::nowStamp();
-  ReaderRow reader = ImportRules::newReader(m_last + 1, address, now.substr(0, 8), now.substr(8, 6), name);
+  Reader reader =
+      ImportRules::newReader(m_last + 1, address, DateStamp::fromText(now.substr(0, 8), now.substr(8, 6)), name);
   try {
-    if (ImportRules::insertReader(m_query, transaction, kSavepoint, reader) == ImportRules::InsertOutcome::outOfNumbers)
+    ReaderStore store(m_query);
+    if (ImportRules::insertReader(store, transaction, kSavepoint, reader) == ImportRules::InsertOutcome::outOfNumbers)
       return outOfNumbers();
   } catch (const DbError& e) {
     m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());
     return false;
   }
-  m_last = toIntOr(reader.id, m_last + 1);
+  m_last = reader.id;
   m_listener.readerRegistered(++m_registered);
   return true;
 }

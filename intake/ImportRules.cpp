@@ -4,26 +4,21 @@
 #include <cstdio>
 
 #include "core/Database.h"
+#include "core/ReaderStore.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 
 namespace ImportRules {
 
-ReaderRow newReader(int number, const std::string& mail, const std::string& date, const std::string& time,
-                    const std::string& name) {
-  ReaderRow r;
-  r.id = zeroFill(std::to_string(number), 5);
-  r.address = fitWidth(mail, 50);
-  r.registeredDate = date;
-  r.registeredTime = time;
-  r.name = fitWidth(name, 60);
-  r.status = "01";
-  r.nextStory = "00001";
-  r.firstSentDate = "00000000";
-  r.firstSentTime = "000000";
-  r.lastSentDate = "00000000";
-  r.lastSentTime = "000000";
+Reader newReader(int number, const std::string& mail, const DateStamp& registered, const std::string& name) {
+  Reader r;
+  r.id = number;
+  r.address = mail;
+  r.registered = registered;
+  r.name = name;
+  r.status = SendStatus::sendable;
+  r.nextStory = 1;
   return r;
 }
 
@@ -43,7 +38,7 @@ bool holdsChar(const std::string& text, char c) {
   return false;
 }
 
-int lastReaderNo(Statement& q) { return toIntOr(readMax(q, Sql::maxReaderId()), 0); }
+int lastReaderNo(ReaderStore& store) { return store.maxId(); }
 
 std::string addressFault(const std::string& address) {
   for (size_t i = 0; i < address.size(); ++i) {
@@ -82,15 +77,11 @@ std::string addressKey(const std::string& address) {
   return key;
 }
 
-std::unordered_set<std::string> knownAddresses(Statement& q) {
+std::unordered_set<std::string> knownAddresses(ReaderStore& store) {
   std::unordered_set<std::string> keys;
   keys.reserve(ImportRules::kLastReaderNo + 1);
-  q.close();
-  q.setCommandText(" SELECT MAILADDRESS FROM USERLIST");
-  q.open();
-  for (q.first(); !q.eof(); q.next()) {
+  store.forEachAddress([&](std::string& key) {
     // Trimmed in place (the column is blank-padded to its width): no copy per reader.
-    std::string key = q.fieldByName("MAILADDRESS");
     size_t end = key.size();
     while (end > 0 && static_cast<unsigned char>(key[end - 1]) <= ' ') --end;
     key.resize(end);
@@ -99,8 +90,7 @@ std::unordered_set<std::string> knownAddresses(Statement& q) {
     key.erase(0, begin);
     lowerAscii(key);
     if (!key.empty()) keys.insert(std::move(key));
-  }
-  q.close();
+  });
   return keys;
 }
 
@@ -111,23 +101,20 @@ bool isDigits(const std::string& text, size_t length) {
   return true;
 }
 
-InsertOutcome insertReader(Statement& q, Transaction& transaction, const char* savepoint, ReaderRow& reader) {
+InsertOutcome insertReader(ReaderStore& store, Transaction& transaction, const char* savepoint, Reader& reader) {
   for (int attempt = 0;; ++attempt) {
     try {
       // The next line's savepoint of the same name replaces this one.
       transaction.savepoint(savepoint);
-      q.close();
-      q.setCommandText(Sql::insertReader(reader));
-      q.execute();
+      store.insert(reader);
       return InsertOutcome::inserted;
     } catch (const DbError& e) {
-      q.close();
       transaction.rollbackToSavepoint(savepoint);
       if (!isKeyConflict(e.what()) || attempt >= kNumberRetries) throw;
       // Another import stored this number first: go on after the largest one now.
-      const int last = std::max(toIntOr(reader.id, 0), lastReaderNo(q));
+      const int last = std::max(reader.id, store.maxId());
       if (last >= kLastReaderNo) return InsertOutcome::outOfNumbers;
-      reader.id = zeroFill(std::to_string(last + 1), 5);
+      reader.id = last + 1;
     }
   }
 }

@@ -3,9 +3,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/Tables.h"
+#include "core/Reader.h"
 
-class Statement;
+class ReaderStore;
 class Transaction;
 
 // What both reader imports share.
@@ -14,10 +14,9 @@ namespace ImportRules {
 // Reader numbers end here; no import ever issues a larger one.
 constexpr int kLastReaderNo = 99999;
 
-// A new reader as the imports write it: address cut and padded to 50 bytes, name to
-// 60, sendable, due for the first story mail, nothing sent yet, no remarks.
-ReaderRow newReader(int number, const std::string& mail, const std::string& date, const std::string& time,
-                    const std::string& name);
+// A new reader as the imports write it: sendable, due for the first story mail, nothing
+// sent yet, no remarks (the store cuts address and name to their widths).
+Reader newReader(int number, const std::string& mail, const DateStamp& registered, const std::string& name);
 
 // The count box text, right-aligned in five places ("%5d").
 std::string countText(int count);
@@ -27,7 +26,7 @@ std::string countText(int count);
 bool holdsChar(const std::string& text, char c);
 
 // The largest reader number; an empty table or an unreadable value is 0.
-int lastReaderNo(Statement& q);
+int lastReaderNo(ReaderStore& store);
 
 // Why an address (trimmed) must not be stored: a control byte, a NUL, a blank
 // (half- or full-width), "<" or ">"; empty when it may be.
@@ -39,7 +38,7 @@ std::string addressKey(const std::string& address);
 
 // The keys (addressKey) of every stored reader's address, read in one query: an import
 // loads them once and looks each line up in memory.
-std::unordered_set<std::string> knownAddresses(Statement& q);
+std::unordered_set<std::string> knownAddresses(ReaderStore& store);
 
 // Whether the text is exactly length decimal digits.
 bool isDigits(const std::string& text, size_t length);
@@ -54,6 +53,6 @@ enum class InsertOutcome { inserted, outOfNumbers };
 // stored its number meanwhile, the reader takes the number after the largest one now
 // and tries again, up to kNumberRetries times; reader.id then holds the number used.
 // Any other refusal is rolled back to the savepoint and propagates as DbError.
-InsertOutcome insertReader(Statement& q, Transaction& transaction, const char* savepoint, ReaderRow& reader);
+InsertOutcome insertReader(ReaderStore& store, Transaction& transaction, const char* savepoint, Reader& reader);
 
 }  // namespace ImportRules

@@ -13,7 +13,7 @@
 #include "core/Clock.h"
 #include "core/Sjis.h"
 #include "core/Database.h"
-#include "core/Tables.h"
+#include "core/ReaderStore.h"
 #include "core/TextUtil.h"
 #include "core/PrivateFile.h"
 #include "intake/CancelImport.h"
@@ -104,7 +104,7 @@ void ReceiveRun::importRegistrations(const std::string& file, const std::string&
   RegistrationImport import(m_query, m_log, m_listener, m_stop);
   import.continueCount(report.registered);
   if (!backup.empty())
-    import.beforeCommit = [&](const ReaderRow& last) { m_registrations.record.markCommitting(backup, last); };
+    import.beforeCommit = [&](const Reader& last) { m_registrations.record.markCommitting(backup, last); };
   m_succeeded = import.importFile(Sjis::toPath(file), m_succeeded);
   report.registered = import.registeredCount();
   report.refusedLinesLogged = report.refusedLinesLogged || import.refusedLinesLogged();
@@ -165,14 +165,9 @@ bool ReceiveRun::backupMissing(const std::string& path, BackupRecord& record, co
 }
 
 bool ReceiveRun::lastReaderStored(const BackupRecord::Entry& entry) {
-  m_query.close();
-  m_query.setCommandText(Sql::readerById(entry.id));
-  m_query.open();
-  const bool stored = !m_query.eof() && trim(m_query.fieldByName("MAILADDRESS")) == entry.mail &&
-                      m_query.fieldByName("TOUROKUDATE") == entry.date &&
-                      m_query.fieldByName("TOUROKUTIME") == entry.time;
-  m_query.close();
-  return stored;
+  const std::optional<Reader> r = ReaderStore(m_query).find(toIntOr(entry.id, 0));
+  return r && trim(r->address) == entry.mail && r->registered.dateText() == entry.date &&
+         r->registered.timeText() == entry.time;
 }
 
 void ReceiveRun::importOwedBackups(IntakeReport& report) {

@@ -4,7 +4,9 @@
 #include <fstream>
 
 #include "core/Clock.h"
+#include "core/ColumnWidths.h"
 #include "core/Database.h"
+#include "core/ReaderStore.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
@@ -78,7 +80,8 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
   int last = 0;
   bool numbered = true;
   try {
-    last = ImportRules::lastReaderNo(m_query);
+    ReaderStore store(m_query);
+    last = ImportRules::lastReaderNo(store);
   } catch (const DbError& e) {
     // Without the largest number no reader can be numbered: nothing is read.
     m_query.close();
@@ -90,8 +93,9 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
     try {
       Transaction transaction(m_query.database());
       m_knownAddresses.clear();
-      if (refuseKnownAddresses) m_knownAddresses = ImportRules::knownAddresses(m_query);
-      ReaderRow inserted;
+      ReaderStore store(m_query);
+      if (refuseKnownAddresses) m_knownAddresses = ImportRules::knownAddresses(store);
+      Reader inserted;
       LineReader lines(in, true);
       for (std::string line; lines.next(line);) {
         // A stop marks the run failed; the lines are still imported (see the class comment).
@@ -120,10 +124,10 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
 }
 
 bool RegistrationImport::importLine(const std::string& line, int& last, Transaction& transaction,
-                                    ReaderRow& inserted) {
+                                    Reader& inserted) {
   const Registration r = splitLine(line);
-  const std::string name = fitWidth(trimFullWidth(trim(r.name)), 60);
-  const std::string mail = fitWidth(r.mail, 50);
+  const std::string name = fitWidth(trimFullWidth(trim(r.name)), ColumnWidth::kName);
+  const std::string mail = fitWidth(r.mail, ColumnWidth::kAddress);
   // The refused line's data, as every error line ends.
   auto tail = [&] {
     return text("->名前-> [") + trim(name) + "]" + text(" メールアドレス") + " [" + trim(mail) + "]" +
@@ -151,7 +155,7 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
     return true;
   }
 
-  const std::string id = zeroFill(std::to_string(last + 1), 5);
+  const std::string id = idText(last + 1);
   const std::string now = Clock::nowStamp();
   std::string date = chars(r.stamp, 1, 4) + chars(r.stamp, 6, 7) + chars(r.stamp, 9, 10);
   std::string time = chars(r.stamp, 12, 13) + chars(r.stamp, 15, 16) + chars(r.stamp, 18, 19);
@@ -165,9 +169,10 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
   }
 
   ++last;  // used up even when the insert fails
-  ReaderRow reader = ImportRules::newReader(last, mail, date, time, name);
+  Reader reader = ImportRules::newReader(last, mail, DateStamp::fromText(date, time), name);
   try {
-    if (ImportRules::insertReader(m_query, transaction, kLineSavepoint, reader) ==
+    ReaderStore store(m_query);
+    if (ImportRules::insertReader(store, transaction, kLineSavepoint, reader) ==
         ImportRules::InsertOutcome::outOfNumbers)
       return outOfNumbers();
   } catch (const DbError& e) {
@@ -177,7 +182,7 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
     m_listener.showBox(OperatorBox::Error, e.what());
     return true;
   }
-  last = toIntOr(reader.id, last);
+  last = reader.id;
   inserted = reader;
   ++m_inserted;
   if (refuseKnownAddresses) m_knownAddresses.insert(key);

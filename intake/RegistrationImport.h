@@ -10,7 +10,7 @@ class IntakeListener;
 class RunLog;
 class Statement;
 class Transaction;
-struct ReaderRow;
+struct Reader;
 
 // Adds the registrations of the downloaded "registdata.cgi" as new readers: one line
 // "name TAB address TAB yyyy/mm/dd hh:nn:ss" per registration, numbered on from the
@@ -40,7 +40,7 @@ class RegistrationImport {
   bool refuseKnownAddresses = true;
 
   // Called with the last reader inserted just before the file's transaction commits.
-  std::function<void(const ReaderRow& last)> beforeCommit;
+  std::function<void(const Reader& last)> beforeCommit;
 
   bool succeeded() const { return m_succeeded; }
   // Whether the file was read through and its readers are stored for good.
@@ -51,7 +51,7 @@ class RegistrationImport {
 
  private:
   // false when no line after this one can be numbered either.
-  bool importLine(const std::string& line, int& last, Transaction& transaction, ReaderRow& inserted);
+  bool importLine(const std::string& line, int& last, Transaction& transaction, Reader& inserted);
   void refuseLine(const std::string& text);
   void showAndLog(const std::string& text);
   // Marks the run failed and shows the text on the message line, in the log and boxed.

@@ -16,7 +16,7 @@
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "maintenance/WindowParts.h"
-#include "maintenance/ReaderBook.h"
+#include "core/ReaderStore.h"
 #include "maintenance/SearchGrid.h"
 
 ReaderSearchDialog::ReaderSearchDialog(AppContext& ctx, QWidget* parent) : WindowBase(ctx, parent) {
@@ -131,12 +131,10 @@ void ReaderSearchDialog::search() {
   int hits = 0;
   int row = 0;
   try {
-    hits = ReaderBook(m_ctx.query)
-            .search(searchBy(), condition,
-                    [&](const std::string& id, const std::string& name, const std::string& address) {
-                      if (++row > resultGrid->rowCount() - 1) resultGrid->setRowCount(row + 1);
-                      resultGrid->setRow(row, {Sjis::toQ(id), Sjis::toQ(name), Sjis::toQ(address)});
-                    });
+    hits = ReaderStore(m_ctx.query).search(searchBy(), condition, [&](const Reader& r) {
+      if (++row > resultGrid->rowCount() - 1) resultGrid->setRowCount(row + 1);
+      resultGrid->setRow(row, {Sjis::toQ(idText(r.id)), Sjis::toQ(r.name), Sjis::toQ(r.address)});
+    });
   } catch (...) {
     resultGrid->endUpdate();
     throw;

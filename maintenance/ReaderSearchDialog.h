@@ -1,6 +1,6 @@
 #pragma once
 #include "core/WindowBase.h"
-#include "maintenance/ReaderBook.h"
+#include "core/ReaderStore.h"
 
 class QGroupBox;
 class QLabel;

@@ -9,6 +9,9 @@
 
 #include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
+#include "core/ColumnWidths.h"
+#include "core/Database.h"
+#include "core/ReaderStore.h"
 #include "core/Clock.h"
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
@@ -18,7 +21,6 @@
 #include "maintenance/WindowParts.h"
 #include "core/InformationPanel.h"
 #include "maintenance/ReaderSearchDialog.h"
-#include "maintenance/ReaderBook.h"
 
 namespace {
 
@@ -223,9 +225,9 @@ bool ReaderWindow::checkAddress() {
   }
   setText(addressEdit, address);
   // One address, one reader: another reader's address (in any letter case) is refused.
-  const std::optional<std::string> holder = ReaderBook(m_ctx.query).addressHolder(address, zeroFill(trim(text(idEdit)), 5));
+  const std::optional<int> holder = ReaderStore(m_ctx.query).addressHolder(address, toIntOr(trim(text(idEdit)), 0));
   if (holder) {
-    messageLine->setText(QStringLiteral("このメールアドレスは読者ID %1 で登録済みです。").arg(Sjis::toQ(*holder)));
+    messageLine->setText(QStringLiteral("このメールアドレスは読者ID %1 で登録済みです。").arg(Sjis::toQ(idText(*holder))));
     addressEdit->selectAll();
     addressEdit->setFocus();
     return false;
@@ -315,7 +317,7 @@ void ReaderWindow::fieldEntered(NavigatingEdit* field) {
 
 void ReaderWindow::proposeNextId() {
   // The ID after the highest stored one, while it still fits the five digits.
-  const int next = ReaderBook(m_ctx.query).lastId() + 1;
+  const int next = ReaderStore(m_ctx.query).maxId() + 1;
   if (next <= 99999) idEdit->setText(QString::number(next));
 }
 
@@ -349,30 +351,30 @@ void ReaderWindow::disableAllButtons() {
     if (b) b->setEnabled(false);
 }
 
-void ReaderWindow::showReader(const ReaderRow& row) {
-  setText(idEdit, zeroSuppress(trim(row.id.substr(0, 5))));
-  setText(statusEdit, zeroSuppress(trim(row.status.substr(0, 2))));
-  setText(nextStoryEdit, zeroSuppress(trim(row.nextStory.substr(0, 5))));
-  setText(nameEdit, trimRight(row.name.substr(0, 60)));
-  setText(addressEdit, trimRight(row.address.substr(0, 50)));
-  setText(firstSentDateEdit, row.firstSentDate.substr(0, 8));
-  setText(firstSentTimeEdit, row.firstSentTime.substr(0, 6));
-  setText(lastSentDateEdit, row.lastSentDate.substr(0, 8));
-  setText(lastSentTimeEdit, row.lastSentTime.substr(0, 6));
-  setText(registeredDateEdit, row.registeredDate.substr(0, 8));
-  setText(registeredTimeEdit, row.registeredTime.substr(0, 6));
-  setText(remark1Edit, trimRight(row.note1.substr(0, 60)));
-  setText(remark2Edit, trimRight(row.note2.substr(0, 60)));
-  setText(remark3Edit, trimRight(row.note3.substr(0, 60)));
+void ReaderWindow::showReader(const Reader& r) {
+  setText(idEdit, zeroSuppress(idText(r.id)));
+  setText(statusEdit, zeroSuppress(zeroFill(std::to_string(static_cast<int>(r.status)), ColumnWidth::kStatus)));
+  setText(nextStoryEdit, zeroSuppress(idText(r.nextStory)));
+  setText(nameEdit, r.name);
+  setText(addressEdit, r.address);
+  setText(firstSentDateEdit, r.firstSent.dateText());
+  setText(firstSentTimeEdit, r.firstSent.timeText());
+  setText(lastSentDateEdit, r.lastSent.dateText());
+  setText(lastSentTimeEdit, r.lastSent.timeText());
+  setText(registeredDateEdit, r.registered.dateText());
+  setText(registeredTimeEdit, r.registered.timeText());
+  setText(remark1Edit, r.note1);
+  setText(remark2Edit, r.note2);
+  setText(remark3Edit, r.note3);
   showStatusCaption();
 }
 
 // ---- operations ---------------------------------------------------------------------
 
 void ReaderWindow::lookUp() {
-  const std::string id = zeroFill(text(idEdit), 5);
+  const std::string id = zeroFill(text(idEdit), ColumnWidth::kReaderId);
   setText(idEdit, id);
-  const std::optional<ReaderRow> row = ReaderBook(m_ctx.query).find(id);
+  const std::optional<Reader> row = ReaderStore(m_ctx.query).find(toIntOr(id, 0));
   if (!row) {
     clearFields();
     showNewReaderDefaults();
@@ -405,26 +407,23 @@ void ReaderWindow::showNewReaderDefaults() {
 bool ReaderWindow::hasUnsavedEdits() const { return m_edited && !idEdit->isEnabled(); }
 
 void ReaderWindow::saveReader() {
-  setText(idEdit, zeroFill(text(idEdit), 5));
-  setText(nextStoryEdit, zeroFill(text(nextStoryEdit), 5));
-  ReaderRow r;
-  r.id = text(idEdit);
+  setText(idEdit, zeroFill(text(idEdit), ColumnWidth::kReaderId));
+  setText(nextStoryEdit, zeroFill(text(nextStoryEdit), ColumnWidth::kStoryNo));
+  Reader r;
+  r.id = toIntOr(text(idEdit), 0);
   r.address = text(addressEdit);
-  r.registeredDate = text(registeredDateEdit);
-  r.registeredTime = text(registeredTimeEdit);
+  r.registered = DateStamp::fromText(text(registeredDateEdit), text(registeredTimeEdit));
   r.name = text(nameEdit);
-  r.status = zeroFill(text(statusEdit), 2);
-  r.nextStory = text(nextStoryEdit);
-  r.firstSentDate = text(firstSentDateEdit);
-  r.firstSentTime = text(firstSentTimeEdit);
-  r.lastSentDate = text(lastSentDateEdit);
-  r.lastSentTime = text(lastSentTimeEdit);
+  r.status = static_cast<SendStatus>(toIntOr(trim(text(statusEdit)), 0));
+  r.nextStory = toIntOr(text(nextStoryEdit), 0);
+  r.firstSent = DateStamp::fromText(text(firstSentDateEdit), text(firstSentTimeEdit));
+  r.lastSent = DateStamp::fromText(text(lastSentDateEdit), text(lastSentTimeEdit));
   r.note1 = text(remark1Edit);
   r.note2 = text(remark2Edit);
   r.note3 = text(remark3Edit);
   WriteKind kind = WriteKind::Insert;
   try {
-    ReaderBook(m_ctx.query).write(r, kind);
+    ReaderStore(m_ctx.query).save(r, &kind);
     messageLine->setText(WindowParts::savedText());
   } catch (const DbError& e) {
     WindowParts::reportFailure(
@@ -451,11 +450,11 @@ void ReaderWindow::deleteReader() {
   if (trim(text(idEdit)).empty() || !checkField(ReaderCheck::Id)) return;
   if (!askYesNo(QStringLiteral("削除してもよろしいですか？"), MsgIcon::Warning)) return;
   m_ctx.query.close();
-  const std::string id = zeroFill(text(idEdit), 5);
+  const std::string id = zeroFill(text(idEdit), ColumnWidth::kReaderId);
   setText(idEdit, id);
   messageLine->clear();
   try {
-    ReaderBook(m_ctx.query).remove(id);
+    ReaderStore(m_ctx.query).remove(toIntOr(id, 0));
   } catch (const DbError& e) {
     WindowParts::reportFailure(messageLine, QStringLiteral("DELETE 失敗 "), e.what());
   }
@@ -469,10 +468,11 @@ void ReaderWindow::deleteReader() {
 void ReaderWindow::browse(bool forward) {
   const std::string typed = trim(text(idEdit));
   // From an empty ID, next starts below every key and previous above every key.
-  const std::string id = !typed.empty() ? zeroFill(typed, 5) : forward ? "     " : "zzzzz";
-  setText(idEdit, id);
-  ReaderBook book(m_ctx.query);
-  const std::optional<ReaderRow> row = forward ? book.after(id) : book.before(id);
+  std::optional<int> id;
+  if (!typed.empty()) id = toIntOr(zeroFill(typed, ColumnWidth::kReaderId), 0);
+  setText(idEdit, id ? idText(*id) : std::string(forward ? "     " : "zzzzz"));
+  ReaderStore store(m_ctx.query);
+  const std::optional<Reader> row = forward ? store.after(id) : store.before(id);
   if (row) {
     showReader(*row);
     deleteButton->setEnabled(true);

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "core/WindowBase.h"
-#include "core/Tables.h"
+#include "core/Reader.h"
 
 class QLabel;
 class NavigatingEdit;
@@ -42,7 +42,7 @@ class ReaderWindow : public WindowBase {
   bool checkField(ReaderCheck which);
   // Loads the typed ID (or empty fields for a new reader) and enters edit mode.
   void lookUp();
-  void showReader(const ReaderRow& row);
+  void showReader(const Reader& r);
   // Empties the data fields, the labels and the message line.
   void clearFields();
   // Edit mode enables the data fields; key-entry mode the ID and browsing.

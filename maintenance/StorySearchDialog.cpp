@@ -13,7 +13,9 @@
 #include "core/Sjis.h"
 #include "maintenance/WindowParts.h"
 #include "maintenance/SearchGrid.h"
-#include "maintenance/StoryBook.h"
+#include "core/Reader.h"
+#include "core/StoryStore.h"
+#include "core/TextUtil.h"
 
 StorySearchDialog::StorySearchDialog(AppContext& ctx, QWidget* parent) : WindowBase(ctx, parent) {
   setWindowTitle(QStringLiteral("クオル　ストーリ検索"));
@@ -53,12 +55,12 @@ void StorySearchDialog::showEvent(QShowEvent* event) {
 void StorySearchDialog::fillList() {
   resetSearchGrid(listGrid);
   const std::string from = m_numberField ? Sjis::fromQ(m_numberField->text()) : std::string();
-  const std::vector<StoryRow> rows = StoryBook(m_ctx.query).listFrom(from);
+  const std::vector<Story> rows = StoryStore(m_ctx.query).listFrom(toIntOr(trim(from), 0));
   listGrid->beginUpdate();
   int n = 1;
-  for (const StoryRow& s : rows) {
+  for (const Story& s : rows) {
     if (n > listGrid->rowCount() - 1) listGrid->setRowCount(listGrid->rowCount() + 1);
-    listGrid->setRow(n, {Sjis::toQ(s.number), Sjis::toQ(s.subject)});
+    listGrid->setRow(n, {Sjis::toQ(idText(s.number)), Sjis::toQ(s.subject)});
     ++n;
   }
   listGrid->endUpdate();

@@ -12,6 +12,10 @@
 
 #include "controls/NavigatingEdit.h"
 #include "core/AppContext.h"
+#include "core/ColumnWidths.h"
+#include "core/Database.h"
+#include "core/Reader.h"
+#include "core/StoryStore.h"
 #include "core/Dialogs.h"
 #include "core/JisCoverage.h"
 #include "core/Sjis.h"
@@ -20,7 +24,6 @@
 #include "maintenance/WindowParts.h"
 #include "core/InformationPanel.h"
 #include "maintenance/StorySearchDialog.h"
-#include "maintenance/StoryBook.h"
 
 namespace {
 const char* const kPlaceholder = "##readername##";
@@ -177,7 +180,7 @@ void StoryWindow::activate() {
 }
 
 void StoryWindow::showStoryCount() {
-  countLabel->setText(QStringLiteral("登録数 ") + QString::number(StoryBook(m_ctx.query).count()));
+  countLabel->setText(QStringLiteral("登録数 ") + QString::number(StoryStore(m_ctx.query).count()));
 }
 
 void StoryWindow::clearMail() {
@@ -244,22 +247,18 @@ bool StoryWindow::checkFields(StoryCheck which) {
 void StoryWindow::numberEntered() {
   if (trim(numberText()).empty()) {
     // Propose the number after the highest stored one.
-    std::string next = StoryBook(m_ctx.query).lastNo();
-    if (!trim(next).empty()) {
-      const int last = toIntOr(trim(next), 0);
-      if (last != 0) next = toText(static_cast<long long>(last) + 1);
-    } else {
-      next = "1";
-    }
+    const std::optional<int> last = StoryStore(m_ctx.query).maxNumber();
+    std::string next = "1";
+    if (last) next = *last != 0 ? toText(static_cast<long long>(*last) + 1) : idText(*last);
     setNumberText(next);
   }
   if (checkFields(StoryCheck::Number)) lookUp();
 }
 
 void StoryWindow::lookUp() {
-  const std::string no = zeroFill(numberText(), 5);
+  const std::string no = zeroFill(numberText(), ColumnWidth::kStoryNo);
   setNumberText(no);
-  const std::optional<StoryRow> row = StoryBook(m_ctx.query).find(no);
+  const std::optional<Story> row = StoryStore(m_ctx.query).find(toIntOr(no, 0));
   setEditMode(true);
   if (row)
     showMail(*row);
@@ -273,8 +272,8 @@ void StoryWindow::lookUp() {
   deleteButton->setEnabled(row.has_value());
 }
 
-void StoryWindow::showMail(const StoryRow& row) {
-  setNumberText(zeroSuppress(row.number));
+void StoryWindow::showMail(const Story& row) {
+  setNumberText(zeroSuppress(idText(row.number)));
   subjectEdit->setText(Sjis::toQ(row.subject));
   intervalEdit->setText(QString::number(row.intervalDays));
   bodyEdit->setPlainText(memoText(row.body));
@@ -283,12 +282,12 @@ void StoryWindow::showMail(const StoryRow& row) {
 int StoryWindow::intervalDays() const { return toIntOr(trim(Sjis::fromQ(intervalEdit->text())), 0); }
 
 bool StoryWindow::saveMail() {
-  const std::string no = zeroFill(numberText(), 5);
+  const std::string no = zeroFill(numberText(), ColumnWidth::kStoryNo);
   setNumberText(no);
-  const StoryRow s{no, Sjis::fromQ(subjectEdit->text()), storyText(), intervalDays()};
+  const Story s{toIntOr(no, 0), Sjis::fromQ(subjectEdit->text()), storyText(), intervalDays()};
   WriteKind kind = WriteKind::Insert;
   try {
-    StoryBook(m_ctx.query).write(s, kind);
+    StoryStore(m_ctx.query).save(s, &kind);
   } catch (const DbError& e) {
     WindowParts::reportFailure(
         messageLine, kind == WriteKind::Insert ? QStringLiteral("INSERT 失敗 ") : QStringLiteral("UPDATE 失敗 "), e.what());
@@ -366,24 +365,28 @@ void StoryWindow::save() {
 }
 
 void StoryWindow::showNext() {
-  const std::string no = zeroFill(numberText(), 5);
+  const std::string no = zeroFill(numberText(), ColumnWidth::kStoryNo);
   setNumberText(no);
-  const std::optional<StoryRow> row = StoryBook(m_ctx.query).after(no);
+  const std::optional<Story> row = StoryStore(m_ctx.query).after(toIntOr(no, 0));
   showBrowsed(row);
 }
 
 void StoryWindow::showPrevious() {
-  StoryBook book(m_ctx.query);
-  // From an empty field the comparison is "=" with the highest number: the last mail.
+  StoryStore store(m_ctx.query);
+  // From an empty field: the mail with the highest number, the last one.
   const bool fromEmpty = trim(numberText()).empty();
-  if (fromEmpty) setNumberText(book.lastNo());
-  const std::string no = zeroFill(numberText(), 5);
+  std::optional<int> last;
+  if (fromEmpty) {
+    last = store.maxNumber();
+    setNumberText(last ? idText(*last) : std::string());
+  }
+  const std::string no = zeroFill(numberText(), ColumnWidth::kStoryNo);
   setNumberText(no);
-  const std::optional<StoryRow> row = book.before(fromEmpty ? std::string() : no, no);
+  const std::optional<Story> row = fromEmpty ? store.find(last.value_or(0)) : store.before(toIntOr(no, 0));
   showBrowsed(row);
 }
 
-void StoryWindow::showBrowsed(const std::optional<StoryRow>& row) {
+void StoryWindow::showBrowsed(const std::optional<Story>& row) {
   if (row) {
     showMail(*row);
   } else {
@@ -417,10 +420,10 @@ void StoryWindow::deleteMail() {
     focusNumber();
     return;
   }
-  const std::string no = zeroFill(numberText(), 5);
+  const std::string no = zeroFill(numberText(), ColumnWidth::kStoryNo);
   setNumberText(no);
   try {
-    StoryBook(m_ctx.query).remove(no);
+    StoryStore(m_ctx.query).remove(toIntOr(no, 0));
   } catch (const DbError& e) {
     WindowParts::reportFailure(messageLine, QStringLiteral("DELETE 失敗 "), e.what());
   }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/WindowBase.h"
-#include "core/Tables.h"
+#include "core/Story.h"
 
 class QLabel;
 class QLineEdit;
@@ -33,7 +33,7 @@ class StoryWindow : public WindowBase {
   bool checkFields(StoryCheck which);
   // Loads the typed number (or an empty screen for a new one) and enters edit mode.
   void lookUp();
-  void showMail(const StoryRow& row);
+  void showMail(const Story& row);
   // Inserts or updates; a failure is reported in the message line and the error box.
   bool saveMail();
   // Lists the characters of subject and body that ISO-2022-JP cannot carry and asks:
@@ -86,7 +86,7 @@ class StoryWindow : public WindowBase {
   void setNumberText(const std::string& text);
   void focusNumber();
   // A mail shown by next or previous, or the empty screen past either end.
-  void showBrowsed(const std::optional<StoryRow>& row);
+  void showBrowsed(const std::optional<Story>& row);
   bool m_writing = false;
   bool m_lineEdited = false;
 };

@@ -3,44 +3,50 @@
 #include <string>
 #include <vector>
 
+#include "core/Reader.h"
+
 // What the mark column of a listed reader says: chosen for sending, or how the run
 // left it.
 enum class SendMark { none, marked, working, sent, skipped, failed, stopped };
 
 // Whether a listed reader can be sent a story mail now; notYetDue: its next story
 // mail waits for its interval (or for tomorrow, at one mail a day).
-enum class Eligibility { eligible, notEligible, allSent, notYetDue };
+enum class Eligibility { eligible, allSent, notYetDue };
 
-// One reader due a story mail, as the send list shows it: every text CP932, the
-// number columns without their leading zeros, the rest as stored.
+// The columns of the send list in the window's order. The send log writes them all
+// but the due date, in the same order.
+enum class DueColumn {
+  mark, eligibility, id, nextStory, dueDate, lastSentDate, lastSentTime, name, address, firstSentDate,
+  firstSentTime, registeredDate, registeredTime, note1, note2, note3
+};
+enum class CellAlignment { left, centre };
+
+struct DueColumnSpec {
+  DueColumn column;
+  const char* caption;  // UTF-8; also the send log's header
+  int width;            // in the window, pixels
+  CellAlignment alignment;
+  bool logged;
+  int logWidth;  // the log writes the text blank-padded to this many bytes (0: as it is)
+};
+
+// One reader due a story mail, as the send list holds it.
 struct DueReader {
+  static constexpr int kColumnCount = 16;
+  static const std::array<DueColumnSpec, kColumnCount> kColumns;
+
   SendMark mark = SendMark::none;
   Eligibility eligibility = Eligibility::eligible;
-  std::string id;
-  std::string nextStory;
-  std::string lastSentDate;
-  std::string lastSentTime;
-  std::string name;
-  std::string address;
-  std::string firstSentDate;
-  std::string firstSentTime;
-  std::string registeredDate;
-  std::string registeredTime;
-  std::string note1;
-  std::string note2;
-  std::string note3;
-  // The date the next story mail falls due ("yyyymmdd"; empty: due at once). Shown in
-  // the window only, not logged.
-  std::string dueDate;
-
-  static constexpr int kColumnCount = 15;
-  // The column captions (UTF-8), also the header of the send log.
-  static const std::array<const char*, kColumnCount> kCaptions;
+  Reader reader;
+  // When the next story mail falls due; none: at once. Shown in the window only.
+  DateStamp dueDate;
 
   bool marked() const { return mark == SendMark::marked; }
-  // The fifteen cells as shown and logged, in column order (CP932).
+  // The text of one cell as the window shows it (CP932).
+  std::string cell(DueColumn column) const;
+  // The logged cells in column order, as the send log writes them (CP932).
   std::vector<std::string> cells() const;
-  // The captions as CP932 cells.
+  // The logged captions as CP932 cells.
   static std::vector<std::string> headerCells();
 };
 

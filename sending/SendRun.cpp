@@ -10,7 +10,8 @@
 #include "core/JisCoverage.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
-#include "core/Tables.h"
+#include "core/ReaderStore.h"
+#include "core/StoryStore.h"
 #include "core/TextUtil.h"
 #include "net/MailMessage.h"
 #include "net/NetErrors.h"
@@ -57,39 +58,30 @@ bool SendRun::stopRequested() const { return m_stop && m_stop->load(); }
 // ---- the list ---------------------------------------------------------------------
 
 Eligibility SendRun::decideEligibility(DueReader& reader) const {
-  const int next = toIntOr(trim(reader.nextStory), -1);
+  const int next = reader.reader.nextStory;
   if (next > m_lastStory) {
-    reader.dueDate.clear();
+    reader.dueDate = DateStamp();
     return Eligibility::allSent;
   }
-  reader.dueDate = m_schedule.dueDate(next, reader.registeredDate, reader.lastSentDate);
-  return SendSchedule::dueBy(reader.dueDate, m_today) ? Eligibility::eligible : Eligibility::notYetDue;
+  const std::string due =
+      m_schedule.dueDate(next, reader.reader.registered.dateText(), reader.reader.lastSent.dateText());
+  reader.dueDate = DateStamp::fromText(due, "");
+  return SendSchedule::dueBy(due, m_today) ? Eligibility::eligible : Eligibility::notYetDue;
 }
 
 namespace {
 
 // The last story number as the list shows it, "0" when there is none.
 std::string lastStoryOf(Statement& q) {
-  std::string text = "0";
-  q.close();
-  q.setCommandText(Sql::maxStoryNo());
-  q.open();
-  if (!q.eof()) text = zeroSuppress(q.fieldByName("MAX").substr(0, 5));
-  q.close();
-  return toIntOr(trim(text), 0) == 0 ? "0" : text;
+  const int last = StoryStore(q).maxNumber().value_or(0);
+  return last == 0 ? "0" : zeroSuppress(idText(last));
 }
 
 // The intervals of the story mails up to the last one, read once for a whole list.
 SendSchedule scheduleOf(Statement& q, int lastStory, bool onePerDay) {
   std::vector<int> intervals(static_cast<std::size_t>(std::max(lastStory, 0)) + 1, 0);
-  q.setCommandText(" SELECT STORYNO, INTERVALDAYS FROM STORYLIST WHERE INTERVALDAYS > 0");
-  q.open();
-  for (; !q.eof(); q.next()) {
-    const int story = toIntOr(trim(q.fieldByName("STORYNO")), -1);
-    if (story >= 0 && story <= lastStory)
-      intervals[static_cast<std::size_t>(story)] = toIntOr(trim(q.fieldByName("INTERVALDAYS")), 0);
-  }
-  q.close();
+  for (const auto& [story, days] : StoryStore(q).intervals())
+    if (story >= 0 && story <= lastStory) intervals[static_cast<std::size_t>(story)] = days;
   return SendSchedule(std::move(intervals), onePerDay);
 }
 
@@ -100,18 +92,12 @@ int SendRun::countDueNow(Statement& q, const SendOptions& options) {
   const SendSchedule schedule = scheduleOf(q, lastStory, options.onePerDay);
   const std::string today = Clock::nowStamp().substr(0, 8);
   // Only the columns that decide, by the same rules as the list.
-  q.close();
-  q.setCommandText(" SELECT SYORIKBN, NEXTSTORY, TOUROKUDATE, SNDLASTDATE FROM USERLIST");
-  q.open();
   int due = 0;
-  for (; !q.eof(); q.next()) {
-    if (toIntOr(trim(q.fieldByName("SYORIKBN").substr(0, 2)), 0) != 1) continue;
-    const int next = toIntOr(trim(q.fieldByName("NEXTSTORY").substr(0, 5)), 0);
-    if (next > lastStory) continue;
-    const std::string date = schedule.dueDate(next, q.fieldByName("TOUROKUDATE"), q.fieldByName("SNDLASTDATE"));
-    if (SendSchedule::dueBy(date, today)) ++due;
-  }
-  q.close();
+  ReaderStore(q).forEachDueColumns(
+      [&](SendStatus status, int next, const std::string& registeredDate, const std::string& lastSentDate) {
+        if (status != SendStatus::sendable || next > lastStory) return;
+        if (SendSchedule::dueBy(schedule.dueDate(next, registeredDate, lastSentDate), today)) ++due;
+      });
   return due;
 }
 
@@ -124,33 +110,13 @@ void SendRun::listDueReaders() {
 
   m_sent = 0;
   m_readers.clear();
-  q.close();
-  q.setCommandText(Sql::allReaders());
-  q.open();
-  while (!q.eof()) {
-    ReaderRow r = readReader(q, 50);
-    const bool sendable = toIntOr(trim(r.status.substr(0, 2)), 0) == 1;
-    if (sendable && toIntOr(trim(r.nextStory.substr(0, 5)), 0) <= m_lastStory) {
-      DueReader d;
-      d.id = zeroSuppress(r.id);
-      d.nextStory = zeroSuppress(r.nextStory);
-      d.lastSentDate = std::move(r.lastSentDate);
-      d.lastSentTime = std::move(r.lastSentTime);
-      d.name = std::move(r.name);
-      d.address = std::move(r.address);
-      d.firstSentDate = std::move(r.firstSentDate);
-      d.firstSentTime = std::move(r.firstSentTime);
-      d.registeredDate = std::move(r.registeredDate);
-      d.registeredTime = std::move(r.registeredTime);
-      d.note1 = std::move(r.note1);
-      d.note2 = std::move(r.note2);
-      d.note3 = std::move(r.note3);
-      d.eligibility = toIntOr(r.status.substr(0, 2), -1) == 0 ? Eligibility::notEligible : decideEligibility(d);
-      m_readers.push_back(std::move(d));
-    }
-    q.next();
-  }
-  q.close();
+  ReaderStore(q).forEach([&](Reader& r) {
+    if (r.status != SendStatus::sendable || r.nextStory > m_lastStory) return;
+    DueReader d;
+    d.reader = std::move(r);
+    d.eligibility = decideEligibility(d);
+    m_readers.push_back(std::move(d));
+  });
 }
 
 // ---- marking ----------------------------------------------------------------------
@@ -185,7 +151,7 @@ int SendRun::dueCount() const {
 std::vector<int> SendRun::markedStories() const {
   std::vector<int> stories;
   for (const DueReader& r : m_readers)
-    if (r.marked()) stories.push_back(toIntOr(trim(r.nextStory), 0));
+    if (r.marked()) stories.push_back(r.reader.nextStory);
   std::sort(stories.begin(), stories.end());
   stories.erase(std::unique(stories.begin(), stories.end()), stories.end());
   return stories;
@@ -198,13 +164,9 @@ StartCheck SendRun::checkStart() {
   auto problem = [](Outcome outcome, const char* message) { return StartCheck{outcome, u8(message)}; };
   m_sent = 0;
   if (m_lastStory == 0) return problem(Outcome::noStory, "ストーリーが登録されていません。");
-  int notEligible = 0;
-  int withId = 0;
-  for (const DueReader& r : m_readers) {
-    if (r.eligibility != Eligibility::eligible) ++notEligible;
-    if (!trim(r.id).empty()) ++withId;
-  }
-  if (notEligible == withId) return problem(Outcome::nothingDue, "送信対象が１件もありません。");
+  const auto notEligible = std::count_if(m_readers.begin(), m_readers.end(),
+                                         [](const DueReader& r) { return r.eligibility != Eligibility::eligible; });
+  if (notEligible == static_cast<std::ptrdiff_t>(m_readers.size())) return problem(Outcome::nothingDue, "送信対象が１件もありません。");
   if (markedCount() == 0) return problem(Outcome::nothingMarked, "選択されていません。");
   return checkSettings();
 }
@@ -271,7 +233,6 @@ SendReport SendRun::run(SendListener& listener) {
       shownSent = m_sent;
       listener.progress(m_sent, marked);
     }
-    if (trim(m_readers[i].id).empty()) break;
     if (!m_readers[i].marked()) continue;
     listener.connectionStatus("", "");
     if (popFirst) {
@@ -375,31 +336,26 @@ bool SendRun::logInForSmtp(SendListener& listener) {
 
 SendRun::StoryText SendRun::readStory(int story) {
   StoryText text;
-  Statement& q = m_query;
-  q.close();
-  q.setCommandText(Sql::storyByNo(zeroFill(std::to_string(story), 5)));
-  q.open();
-  if (!q.eof()) {
+  if (std::optional<Story> stored = StoryStore(m_query).find(story)) {
     // Subject: its first 200 characters without trailing blanks; body: the first 16382.
     text.found = true;
-    text.subject = trimRight(charCopy(q.fieldByName("SUBJECT"), 1, 200));
-    text.body = charCopy(q.fieldByName("STORY"), 1, 16382);
+    text.subject = trimRight(stored->subject);
+    text.body = std::move(stored->body);
   }
-  q.close();
   return text;
 }
 
 ComposedMail SendRun::composeMail(std::size_t index) {
   const DueReader& reader = m_readers.at(index);
   ComposedMail mail;
-  mail.story = toIntOr(trim(reader.nextStory), 0);
-  mail.readerId = zeroFill(trim(reader.id), 5);
-  mail.recipient = trim(reader.address);
+  mail.story = reader.reader.nextStory;
+  mail.readerId = idText(reader.reader.id);
+  mail.recipient = trim(reader.reader.address);
   mail.senderAddress = trim(m_settings.senderAddress);
   StoryText story = readStory(mail.story);
   if (!story.found) return mail;
   mail.found = true;
-  std::string name = reader.name;
+  std::string name = reader.reader.name;
   std::string defaultName = m_settings.defaultReaderName;
   std::string senderName = trim(m_settings.senderName);
   if (m_replaceUncarriable) {
@@ -530,7 +486,7 @@ CharacterCheck SendRun::checkCharacters(const std::vector<std::size_t>& indexes)
   // The stories in number order, each once; then the names put into their bodies.
   std::map<int, bool> namedStories;  // story -> its body takes the reader's name
   for (std::size_t index : indexes)
-    if (index < m_readers.size()) namedStories.emplace(toIntOr(trim(m_readers[index].nextStory), 0), false);
+    if (index < m_readers.size()) namedStories.emplace(m_readers[index].reader.nextStory, false);
   for (auto& [story, named] : namedStories) {
     const StoryText text = readStory(story);
     const std::string where = u8("ストーリー") + std::to_string(story);
@@ -541,13 +497,13 @@ CharacterCheck SendRun::checkCharacters(const std::vector<std::size_t>& indexes)
   bool defaultNameUsed = false;
   for (std::size_t index : indexes) {
     if (index >= m_readers.size()) continue;
-    const DueReader& r = m_readers[index];
-    if (!namedStories[toIntOr(trim(r.nextStory), 0)]) continue;
+    const Reader& r = m_readers[index].reader;
+    if (!namedStories[r.nextStory]) continue;
     const std::string name = trim(r.name);
     if (name.empty())
       defaultNameUsed = true;
     else
-      add(u8("読者") + zeroFill(trim(r.id), 5) + u8(" 名前"), name);
+      add(u8("読者") + idText(r.id) + u8(" 名前"), name);
   }
   if (defaultNameUsed) add(u8("読者名未設定時の名前"), m_settings.defaultReaderName);
   if (reported > kReportedCharacters)
@@ -556,65 +512,26 @@ CharacterCheck SendRun::checkCharacters(const std::vector<std::size_t>& indexes)
 }
 
 void SendRun::advanceReader(std::size_t index, SendListener& listener) {
-  DueReader& reader = m_readers[index];
+  DueReader& due = m_readers[index];
+  Reader& reader = due.reader;
   const std::string stamp = Clock::nowStamp();
-  const std::string date = stamp.substr(0, 8);
-  const std::string time = stamp.substr(8, 6);
-  const int next = toIntOr(trim(reader.nextStory), -1);
-  if (next == -1 || next + 1 > 99999) return;
-  const std::string newNext = zeroFill(std::to_string(next + 1), 5);
-  reader.nextStory = zeroSuppress(newNext);
-  reader.lastSentDate = date;
-  reader.lastSentTime = time;
-  m_today = date;
-  reader.eligibility = decideEligibility(reader);
-  const std::string first = trim(reader.firstSentDate + reader.firstSentTime);
-  if (first.empty() || toIntOr(first, -1) == 0) {
-    reader.firstSentDate = date;
-    reader.firstSentTime = time;
-  }
-  listener.readerChanged(index, reader);
+  const DateStamp sent = DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6));
+  const int story = reader.nextStory;
+  if (story + 1 > 99999) return;
+  reader.nextStory = story + 1;
+  reader.lastSent = sent;
+  m_today = sent.dateText();
+  due.eligibility = decideEligibility(due);
+  if (reader.firstSent.none()) reader.firstSent = sent;
+  listener.readerChanged(index, due);
 
-  ReaderRow r;
-  r.id = zeroFill(trim(reader.id), 5);
-  r.status = reader.eligibility == Eligibility::notEligible ? "00" : "01";
-  r.nextStory = newNext;
-  r.lastSentDate = date;
-  r.lastSentTime = time;
-  r.firstSentDate = reader.firstSentDate;
-  r.firstSentTime = reader.firstSentTime;
-  Statement& q = m_query;
-  bool inserting = false;
+  // Only the columns that change, and only while the stored reader still waits for
+  // this story and may be sent to: a reader stopped, advanced or deleted meanwhile
+  // stays as it is.
   try {
-    // The stored address, name, registration and remarks are written back in full.
-    q.close();
-    q.setCommandText(Sql::readerById(r.id));
-    q.open();
-    inserting = q.eof();
-    if (!inserting) {
-      const ReaderRow stored = readReader(q, 50);
-      r.address = q.fieldByName("MAILADDRESS");
-      r.name = q.fieldByName("NAME");
-      r.registeredDate = stored.registeredDate;
-      r.registeredTime = stored.registeredTime;
-      r.note1 = q.fieldByName("BIKO1");
-      r.note2 = q.fieldByName("BIKO2");
-      r.note3 = q.fieldByName("BIKO3");
-    } else {
-      r.address = reader.address;
-      r.name = reader.name;
-      r.registeredDate = reader.registeredDate;
-      r.registeredTime = reader.registeredTime;
-      r.note1 = reader.note1;
-      r.note2 = reader.note2;
-      r.note3 = reader.note3;
-    }
-    q.close();
-    q.setCommandText(inserting ? Sql::insertReader(r) : Sql::updateReader(r));
-    q.execute();
-    q.close();
+    ReaderStore(m_query).advance(reader.id, story, sent);
   } catch (const DbError& e) {
-    q.close();
-    listener.error(u8(inserting ? "INSERT 失敗 " : "UPDATE 失敗 ") + e.what());
+    m_query.close();
+    listener.error(u8("UPDATE 失敗 ") + e.what());
   }
 }

@@ -29,23 +29,12 @@
 
 namespace {
 
-struct ColumnSpec {
-  const char* caption;
-  int width;
-  Qt::Alignment alignment;
-};
-// The logged columns with the due date after the next story number (shown, not logged).
-constexpr int kDueDateColumn = 4;
-constexpr int kColumnCount = DueReader::kColumnCount + 1;
-const ColumnSpec kColumns[kColumnCount] = {
-    {DueReader::kCaptions[0], 56, Qt::AlignLeft},      {DueReader::kCaptions[1], 55, Qt::AlignLeft},
-    {DueReader::kCaptions[2], 64, Qt::AlignHCenter},   {DueReader::kCaptions[3], 82, Qt::AlignHCenter},
-    {"次回送信日", 76, Qt::AlignHCenter},              {DueReader::kCaptions[4], 76, Qt::AlignHCenter},
-    {DueReader::kCaptions[5], 80, Qt::AlignHCenter},   {DueReader::kCaptions[6], 220, Qt::AlignLeft},
-    {DueReader::kCaptions[7], 244, Qt::AlignLeft},     {DueReader::kCaptions[8], 72, Qt::AlignHCenter},
-    {DueReader::kCaptions[9], 84, Qt::AlignHCenter},   {DueReader::kCaptions[10], 64, Qt::AlignHCenter},
-    {DueReader::kCaptions[11], 64, Qt::AlignHCenter},  {DueReader::kCaptions[12], 64, Qt::AlignLeft},
-    {DueReader::kCaptions[13], 64, Qt::AlignLeft},     {DueReader::kCaptions[14], 64, Qt::AlignLeft}};
+constexpr int kColumnCount = DueReader::kColumnCount;
+
+Qt::Alignment alignmentOf(int column) {
+  return DueReader::kColumns[static_cast<size_t>(column)].alignment == CellAlignment::centre ? Qt::AlignHCenter
+                                                                                               : Qt::AlignLeft;
+}
 
 // Space between a cell's text and its borders.
 constexpr int kCellPaddingX = 5;
@@ -77,17 +66,19 @@ const QString& shownText(Enum value) {
 }
 
 const QString& shownMark(SendMark mark) { return shownText<SendMark, 7, markText>(mark); }
-const QString& shownEligibility(Eligibility e) { return shownText<Eligibility, 4, eligibilityText>(e); }
+const QString& shownEligibility(Eligibility e) { return shownText<Eligibility, 3, eligibilityText>(e); }
 
 std::vector<QString> shownCells(const DueReader& r) {
   std::vector<QString> cells;
   cells.reserve(kColumnCount);
-  cells.push_back(shownMark(r.mark));
-  cells.push_back(shownEligibility(r.eligibility));
-  for (const std::string* text : {&r.id, &r.nextStory, &r.dueDate, &r.lastSentDate, &r.lastSentTime, &r.name, &r.address,
-                                  &r.firstSentDate, &r.firstSentTime, &r.registeredDate, &r.registeredTime, &r.note1,
-                                  &r.note2, &r.note3})
-    cells.push_back(Sjis::toQ(*text));
+  for (const DueColumnSpec& spec : DueReader::kColumns) {
+    if (spec.column == DueColumn::mark)
+      cells.push_back(shownMark(r.mark));
+    else if (spec.column == DueColumn::eligibility)
+      cells.push_back(shownEligibility(r.eligibility));
+    else
+      cells.push_back(Sjis::toQ(r.cell(spec.column)));
+  }
   return cells;
 }
 
@@ -183,12 +174,13 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   m_readerGrid->columns().clear();
   for (int c = 0; c < kColumnCount; ++c) {
     GridColumn& col = m_readerGrid->columns().add();
-    col.setCaption(QString::fromUtf8(kColumns[c].caption));
-    col.setAlignment(kColumns[c].alignment);
-    col.width = kColumns[c].width;
+    const DueColumnSpec& spec = DueReader::kColumns[static_cast<size_t>(c)];
+    col.setCaption(QString::fromUtf8(spec.caption));
+    col.setAlignment(alignmentOf(c));
+    col.width = spec.width;
     col.canEdit = c == 0;
     col.imeMode = ImeMode::close;
-    m_readerGrid->setColWidth(c, kColumns[c].width);
+    m_readerGrid->setColWidth(c, spec.width);
   }
   m_readerGrid->setDefaultRowHeight(20 + 2 * kCellPaddingY);
   m_readerGrid->defaultDrawing = false;  // drawCell draws every cell, with padding
@@ -415,7 +407,7 @@ void SendWindow::drawCell(QPainter* p, int col, int row, const QRect& rect, bool
   p->fillRect(rect, m_readerGrid->cellColor(col, row));
   p->setPen(colour);
   p->drawText(rect.adjusted(kCellPaddingX, kCellPaddingY, -kCellPaddingX, -kCellPaddingY),
-              static_cast<int>(kColumns[col].alignment) | Qt::AlignVCenter | Qt::TextSingleLine,
+              static_cast<int>(alignmentOf(col)) | Qt::AlignVCenter | Qt::TextSingleLine,
               m_readerGrid->cell(col, row));
   p->restore();
   if (selected) {
@@ -563,7 +555,7 @@ void SendWindow::showPreview() {
     return;
   }
   if (!m_preview) m_preview = new MailPreview(this);
-  m_preview->showMail(QStringLiteral("メールのプレビュー（読者ID %1）").arg(Sjis::toQ(trim(m_run.readers()[index].id))),
+  m_preview->showMail(QStringLiteral("メールのプレビュー（読者ID %1）").arg(QString::number(m_run.readers()[index].reader.id)),
                       text);
 }
 

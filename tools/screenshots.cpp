@@ -11,7 +11,8 @@
 #include "core/AppContext.h"
 #include "core/MainMenu.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/ReaderStore.h"
+#include "core/StoryStore.h"
 #include "core/TextUtil.h"
 #include "controls/NavigatingEdit.h"
 #include "maintenance/ReaderWindow.h"
@@ -31,18 +32,23 @@ int main(int argc, char** argv) {
   AppContext ctx(dir);
   ctx.createMissingDatabase();
   MainMenu menu(ctx);
-  menu.incompleteSettingsPages = [&ctx] { return incompleteSettingsPages(ctx); };
-  menu.dueReaderCount = [&ctx] { return dueReaderCount(ctx); };
+  connectMenu(menu, ctx);
   menu.openDatabase();
   auto windows = createWindows(ctx);
-  writeStory(ctx.query, StoryRow{"00001", Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
-  writeStory(ctx.query, StoryRow{"00002", Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});
+  StoryStore stories(ctx.query);
+  stories.save(Story{1, Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
+  stories.save(Story{2, Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});
   const char* names[] = {"山田 太郎", "佐藤 花子", "鈴木 一郎", "高橋 美咲", "田中 健"};
+  ReaderStore readerStore(ctx.query);
   for (int i = 0; i < 5; ++i) {
-    ReaderRow r{zeroFill(std::to_string(i + 1), 5), "reader" + std::to_string(i + 1) + "@example.com", "20241201",
-                "101500", Sjis::fromUtf8(names[i]), "01", i == 4 ? "00002" : "00001", "00000000", "000000",
-                "00000000", "000000", "", "", ""};
-    writeReader(ctx.query, r);
+    Reader r;
+    r.id = i + 1;
+    r.address = "reader" + std::to_string(i + 1) + "@example.com";
+    r.registered = DateStamp(20241201, 101500);
+    r.name = Sjis::fromUtf8(names[i]);
+    r.status = SendStatus::sendable;
+    r.nextStory = i == 4 ? 2 : 1;
+    readerStore.save(r);
   }
 
   menu.show();

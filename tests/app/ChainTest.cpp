@@ -9,7 +9,7 @@
 
 #include "app/Windows.h"
 #include "core/MainMenu.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
 #include "intake/ReceiveWindow.h"
 #include "sending/SendWindow.h"
 #include "settings/SettingsFiles.h"
@@ -40,8 +40,8 @@ struct Chain : ::testing::Test {
                            "PasSave=2\r\nPOP_before_SMTP=0\r\nLogWrt=1\r\nMax_Moji=80\r\nNothing_UserName=" +
                                sj("読者") + "\r\nSMTPPORT=" + std::to_string(smtp.port()) + "\r\n");
     writePasswordFile(SettingsPaths::of(program.ctx()).ftpPassword, "pass");
-    writeStory(program.sql(), StoryRow{"00001", sj("第1話"), "##readername##" + sj("様\r\nようこそ。")});
-    writeStory(program.sql(), StoryRow{"00002", sj("第2話"), sj("二通目です。")});
+    StoryStore(program.sql()).save(Story{1, sj("第1話"), "##readername##" + sj("様\r\nようこそ。")});
+    StoryStore(program.sql()).save(Story{2, sj("第2話"), sj("二通目です。")});
 
     windows = createWindows(program.ctx());
     auto* receive = dynamic_cast<ReceiveWindow*>(program.ctx().window(WindowId::Receive));

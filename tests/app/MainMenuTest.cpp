@@ -13,7 +13,8 @@
 #include "app/Windows.h"
 #include "controls/NavigatingEdit.h"
 #include "core/MainMenu.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
+#include "core/ReaderStore.h"
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/StoryWindow.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -108,22 +109,28 @@ TEST_F(MainMenuTest, StatusLineGuidesTheFirstStartAndFollowsTheData) {
 
   // The line is read again whenever the menu comes back.
   form->openTask = [this](MainMenu::Task) {
-    writeStory(program.sql(), StoryRow{"00001", "a", "b"});
-    writeStory(program.sql(), StoryRow{"00002", "a", "b"});
+    StoryStore(program.sql()).save(Story{1, "a", "b"});
+    StoryStore(program.sql()).save(Story{2, "a", "b"});
   };
   form->storyButton->click();
   EXPECT_TRUE(form->statusLine->text().endsWith(QStringLiteral("→「読者マスターメンテナンス」か「読者情報受信」で読者を登録してください。")))
       << form->statusLine->text().toStdString();
 
   // Due now: sendable and the next story exists.
-  auto reader = [](const char* id, const char* status, const char* next) {
-    return ReaderRow{id, "r@example.com", "20240101", "000000", "r", status, next, "00000000", "000000",
-                     "00000000", "000000", "", "", ""};
+  auto reader = [&](int id, SendStatus status, int next) {
+    Reader r;
+    r.id = id;
+    r.address = "r@example.com";
+    r.registered = DateStamp(20240101, 0);
+    r.name = "r";
+    r.status = status;
+    r.nextStory = next;
+    ReaderStore(program.sql()).insert(r);
   };
-  writeReader(program.sql(), reader("00001", "01", "00001"));
-  writeReader(program.sql(), reader("00002", "01", "00002"));
-  writeReader(program.sql(), reader("00003", "01", "00003"));  // every story sent
-  writeReader(program.sql(), reader("00004", "00", "00001"));  // not to be sent
+  reader(1, SendStatus::sendable, 1);
+  reader(2, SendStatus::sendable, 2);
+  reader(3, SendStatus::sendable, 3);  // every story sent
+  reader(4, SendStatus::stopped, 1);   // not to be sent
   form->hide();
   form->show();
   EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 完了\n"

@@ -16,7 +16,8 @@
 #include <filesystem>
 
 #include "core/IniFile.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
+#include "core/ReaderStore.h"
 #include "settings/SettingsFiles.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
@@ -36,8 +37,8 @@ struct UnattendedRunTest : ::testing::Test {
     fs::copy_file(QUORMAIL_PROGRAM, program.file("quormail"));
     program.exec(" DELETE FROM USERLIST");
     program.exec(" DELETE FROM STORYLIST");
-    writeStory(program.sql(), StoryRow{"00001", sj("第1話 はじめに"), sj("##readername##様\r\n本文1")});
-    writeStory(program.sql(), StoryRow{"00002", sj("第2話"), sj("本文2")});
+    StoryStore(program.sql()).save(Story{1, sj("第1話 はじめに"), sj("##readername##様\r\n本文1")});
+    StoryStore(program.sql()).save(Story{2, sj("第2話"), sj("本文2")});
     reader("00001", "00001", "01");
     reader("00002", "00002", "01");
     reader("00003", "00001", "00");  // may not be sent to
@@ -45,17 +46,14 @@ struct UnattendedRunTest : ::testing::Test {
   }
 
   void reader(const std::string& id, const std::string& next, const std::string& status) {
-    ReaderRow r;
-    r.id = id;
+    Reader r;
+    r.id = std::stoi(id);
     r.address = "reader" + id + "@example.com";
-    r.registeredDate = "20240101";
-    r.registeredTime = "090000";
+    r.registered = DateStamp(20240101, 90000);
     r.name = sj("読者") + id;
-    r.status = status;
-    r.nextStory = next;
-    r.firstSentDate = r.lastSentDate = "00000000";
-    r.firstSentTime = r.lastSentTime = "000000";
-    writeReader(program.sql(), r);
+    r.status = static_cast<SendStatus>(std::stoi(status));
+    r.nextStory = std::stoi(next);
+    ReaderStore(program.sql()).insert(r);
   }
 
   void writeMailSettings(int popBeforeSmtp, const std::string& server = "127.0.0.1", const FtpSettings& ftp = {}) {
@@ -318,7 +316,7 @@ TEST_F(UnattendedRunTest, DryRunListsOnlyReadersDueNowUnderTheIntervals) {
 }
 
 TEST_F(UnattendedRunTest, CharactersTheMailCannotCarryEndTheSendWithTheirList) {
-  writeStory(program.sql(), StoryRow{"00001", sj("第①話"), sj("##readername##様")});
+  StoryStore(program.sql()).save(Story{1, sj("第①話"), sj("##readername##様")});
   command("send");
   EXPECT_EQ(exitCode, 2) << out;
   EXPECT_NE(out.find("ISO-2022-JPのメールで送れない文字があります。送信を中止します。\n"), std::string::npos) << out;

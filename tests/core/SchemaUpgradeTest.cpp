@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/Tables.h"
+#include "core/StoryStore.h"
 #include "tests/support/TestProgram.h"
 
 namespace {
@@ -15,7 +15,7 @@ std::vector<std::vector<std::string>> intervalColumn(TestProgram& p) {
 // once, and keeps its story mails.
 TEST(SchemaUpgrade, AnOlderDatabaseGainsTheIntervalColumnOnceWhenOpened) {
   TestProgram p;
-  writeStory(p.sql(), StoryRow{"00001", "s", "b"});
+  StoryStore(p.sql()).save(Story{1, "s", "b"});
   p.exec(" ALTER TABLE STORYLIST DROP INTERVALDAYS");
   ASSERT_TRUE(intervalColumn(p).empty());
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "core/IniFile.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
 #include "tests/support/FirebirdServer.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestProgram.h"

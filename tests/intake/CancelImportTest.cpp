@@ -1,7 +1,7 @@
 // Unsubscribe requests fetched from the web site stop mail to the readers they name.
 #include <gtest/gtest.h>
 
-#include "core/Tables.h"
+#include "core/ReaderStore.h"
 #include "intake/CancelImport.h"
 #include "intake/RunLog.h"
 #include "tests/intake/IntakeFixture.h"
@@ -13,12 +13,12 @@ struct CancelImportTest : IntakeTest {
   CancelImport import{program.sql(), log};
 
   void reader(const std::string& id, const std::string& address, const std::string& status = "01") {
-    ReaderRow r;
-    r.id = id;
+    Reader r;
+    r.id = std::stoi(id);
     r.address = address;
-    r.status = status;
-    r.nextStory = "00002";
-    writeReader(program.sql(), r);
+    r.status = static_cast<SendStatus>(std::stoi(status));
+    r.nextStory = 2;
+    ReaderStore(program.sql()).insert(r);
   }
 };
 

@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/ReaderStore.h"
 #include "intake/BackupRecord.h"
 #include "intake/ReceiveRun.h"
 #include "settings/SettingsFiles.h"
@@ -463,11 +463,10 @@ TEST_F(ReceiveRunTest, KillBetweenTheCommitAndTheRecordImportsNothingTwice) {
   run(settings());
   ASSERT_EQ(readerCount(), 2u);
   // As left by a kill right after the commit: the entry still names the last reader.
-  ReaderRow last;
-  last.id = "00002";
+  Reader last;
+  last.id = 2;
   last.address = "second@example.com";
-  last.registeredDate = "20240502";
-  last.registeredTime = "080910";
+  last.registered = DateStamp(20240502, 80910);
   BackupRecord(local).markOwed(kBackup);
   BackupRecord(local).markCommitting(kBackup, last);
   Clock::setFixedStamp("20240508090000");  // this run's own backup is another file

@@ -232,7 +232,7 @@ TEST_F(RegistrationImportTest, TheFileIsOneTransactionThatAnAbortLeavesEmpty) {
 
   // A database failure before the commit: the log gives its reason and no success.
   listener.onRegistered = nullptr;
-  importer.beforeCommit = [](const ReaderRow&) { throw DbError("lock conflict"); };
+  importer.beforeCommit = [](const Reader&) { throw DbError("lock conflict"); };
   import("D\td@example.com\t2024/01/02 03:04:05\n");
   EXPECT_EQ(readerCount(), 5u);
   const std::vector<std::string> log = runLog();

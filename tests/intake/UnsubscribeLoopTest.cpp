@@ -31,7 +31,7 @@ struct UnsubscribeLoopTest : IntakeTest {
     send.listDueReaders();
     std::vector<std::string> ids;
     for (const DueReader& r : send.readers())
-      if (r.eligibility == Eligibility::eligible) ids.push_back(trim(r.id));
+      if (r.eligibility == Eligibility::eligible) ids.push_back(std::to_string(r.reader.id));
     return ids;
   }
 };

@@ -13,7 +13,7 @@
 #include "controls/StripedGrid.h"
 #include "core/Clock.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/ReaderStore.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "maintenance/ReaderWindow.h"
@@ -25,19 +25,16 @@ namespace {
 
 QString q(const std::string& cp932) { return Sjis::toQ(cp932); }
 
-ReaderRow reader(const std::string& id, const std::string& name, const std::string& address) {
-  ReaderRow r;
-  r.id = id;
+Reader reader(const std::string& id, const std::string& name, const std::string& address) {
+  Reader r;
+  r.id = std::stoi(id);
   r.address = address;
-  r.registeredDate = "20240101";
-  r.registeredTime = "090000";
+  r.registered = DateStamp(20240101, 90000);
   r.name = name;
-  r.status = "01";
-  r.nextStory = "00003";
-  r.firstSentDate = "20240102";
-  r.firstSentTime = "100000";
-  r.lastSentDate = "20240103";
-  r.lastSentTime = "110000";
+  r.status = SendStatus::sendable;
+  r.nextStory = 3;
+  r.firstSent = DateStamp(20240102, 100000);
+  r.lastSent = DateStamp(20240103, 110000);
   return r;
 }
 
@@ -49,7 +46,7 @@ class ReaderWindowTest : public ::testing::Test {
   }
   ~ReaderWindowTest() override { Clock::setFixedStamp(""); }
 
-  void store(const ReaderRow& r) { writeReader(p.sql(), r); }
+  void store(const Reader& r) { ReaderStore(p.sql()).save(r); }
   void open() {
     w.prepare();
     w.activate();

@@ -9,7 +9,7 @@
 #include "controls/NavigatingEdit.h"
 #include "controls/StripedGrid.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "maintenance/StoryWindow.h"
@@ -26,7 +26,7 @@ class StoryWindowTest : public ::testing::Test {
   StoryWindowTest() : w(p.ctx()), search(p.ctx()) { p.ctx().setWindow(WindowId::StorySearch, &search); }
 
   void store(const std::string& no, const std::string& subject, const std::string& body = "body") {
-    writeStory(p.sql(), StoryRow{no, subject, body});
+    StoryStore(p.sql()).save(Story{std::stoi(no), subject, body});
   }
   void open() {
     w.prepare();

@@ -8,7 +8,8 @@
 
 #include "core/Clock.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
+#include "core/ReaderStore.h"
 #include "core/TextUtil.h"
 #include "sending/SendListener.h"
 #include "sending/SendRun.h"
@@ -28,7 +29,7 @@ struct Recorder : SendListener {
   std::function<void(const std::string&)> onCountdown;
 
   void readerChanged(std::size_t index, const DueReader& r) override {
-    events.push_back("reader " + std::to_string(index) + " " + markText(r.mark) + " " + trim(r.nextStory));
+    events.push_back("reader " + std::to_string(index) + " " + markText(r.mark) + " " + std::to_string(r.reader.nextStory));
   }
   void progress(int sent, int marked) override {
     events.push_back("progress " + std::to_string(sent) + "/" + std::to_string(marked));
@@ -74,29 +75,24 @@ struct SendRunTest : ::testing::Test {
 
   void reader(const std::string& id, const std::string& name, const std::string& next,
               const std::string& kbn = "01", const std::string& address = "") {
-    ReaderRow r;
-    r.id = id;
+    Reader r;
+    r.id = std::stoi(id);
     r.address = address.empty() ? "reader" + id + "@example.com" : address;
-    r.registeredDate = "20240101";
-    r.registeredTime = "090000";
+    r.registered = DateStamp(20240101, 90000);
     r.name = name;
-    r.status = kbn;
-    r.nextStory = next;
-    r.firstSentDate = "00000000";
-    r.firstSentTime = "000000";
-    r.lastSentDate = "00000000";
-    r.lastSentTime = "000000";
+    r.status = static_cast<SendStatus>(std::stoi(kbn));
+    r.nextStory = std::stoi(next);
     r.note1 = sj("備考");
-    writeReader(program.sql(), r);
+    ReaderStore(program.sql()).insert(r);
   }
 
   void story(const std::string& no, const std::string& subject, const std::string& body) {
-    writeStory(program.sql(), StoryRow{no, subject, body});
+    StoryStore(program.sql()).save(Story{std::stoi(no), subject, body});
   }
 
   // NEXTSTORY, SNDFASTDATE, SNDLASTDATE, SNDLASTTIME, NAME, BIKO1 of a reader in the file.
   std::vector<std::string> stored(const std::string& id) {
-    auto rows = program.rows(Sql::readerById(id),
+    auto rows = program.rows(" SELECT USERLIST.* FROM USERLIST WHERE ID = '" + id + "'",
                              {"NEXTSTORY", "SNDFASTDATE", "SNDLASTDATE", "SNDLASTTIME", "NAME", "BIKO1"});
     return rows.empty() ? std::vector<std::string>{} : rows[0];
   }
@@ -144,15 +140,25 @@ TEST_F(SendRunTest, ListsTheSendableReadersDueAStoryAndMarksOnlyThoseThatCanBeSe
   EXPECT_EQ(run.lastStory(), 2);
   ASSERT_EQ(run.readers().size(), 2u);
   const DueReader& first = run.readers()[0];
-  EXPECT_EQ(first.id, "    1");
-  EXPECT_EQ(first.nextStory, "    1");
-  EXPECT_EQ(trimRight(first.name), sj("山田"));
-  EXPECT_EQ(trimRight(first.address), "reader00001@example.com");
-  EXPECT_EQ(first.registeredDate, "20240101");
-  EXPECT_EQ(trimRight(first.note1), sj("備考"));
-  EXPECT_EQ(first.cells().size(), 15u);
-  EXPECT_EQ(first.cells()[1], sj("可"));
-  EXPECT_EQ(run.readers()[1].id, "   12");
+  EXPECT_EQ(first.reader.id, 1);
+  EXPECT_EQ(first.reader.nextStory, 1);
+  EXPECT_EQ(first.reader.name, sj("山田"));
+  EXPECT_EQ(first.reader.address, "reader00001@example.com");
+  EXPECT_EQ(first.reader.registered, DateStamp(20240101, 90000));
+  EXPECT_EQ(first.reader.note1, sj("備考"));
+  // The cells as shown and logged: numbers right-aligned without their zeros, texts
+  // blank-padded to their columns in the log.
+  const std::vector<std::string> cells = first.cells();
+  ASSERT_EQ(cells.size(), 15u);
+  EXPECT_EQ(cells[1], sj("可"));
+  EXPECT_EQ(cells[2], "    1");
+  EXPECT_EQ(cells[3], "    1");
+  EXPECT_EQ(cells[6], sj("山田") + std::string(56, ' '));
+  EXPECT_EQ(cells[7], "reader00001@example.com" + std::string(27, ' '));
+  EXPECT_EQ(cells[8], "00000000");
+  EXPECT_EQ(cells[10], "20240101");
+  EXPECT_EQ(first.cell(DueColumn::name), sj("山田"));
+  EXPECT_EQ(run.readers()[1].cells()[2], "   12");
 
   run.mark(0);
   run.mark(7);  // past the list: ignored
@@ -302,8 +308,8 @@ TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
 
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  済  "), sj("  済  "), ""}));
   EXPECT_EQ(run.readers()[1].cells()[1], sj("全済"));
-  EXPECT_EQ(run.readers()[0].lastSentDate, "20240507");
-  EXPECT_EQ(run.readers()[0].firstSentTime, "123456");
+  EXPECT_EQ(run.readers()[0].reader.lastSent.dateText(), "20240507");
+  EXPECT_EQ(run.readers()[0].reader.firstSent.timeText(), "123456");
 
   const std::vector<std::string> advanced = stored("00001");
   EXPECT_EQ(std::vector<std::string>(advanced.begin(), advanced.begin() + 4),
@@ -667,7 +673,7 @@ namespace {
 
 std::vector<std::string> eligibilities(const SendRun& run) {
   std::vector<std::string> out;
-  for (const DueReader& r : run.readers()) out.push_back(eligibilityText(r.eligibility) + " " + r.dueDate);
+  for (const DueReader& r : run.readers()) out.push_back(eligibilityText(r.eligibility) + " " + r.cell(DueColumn::dueDate));
   return out;
 }
 
@@ -774,7 +780,7 @@ TEST_F(SendRunTest, CharacterCheckListsWhereEachUncarriableCharacterIsAndReplace
   EXPECT_NE(first.find("高橋様\r\n(株)クオル"), std::string::npos) << first;
   EXPECT_NE(decoded(smtp.messages()[2]).find("読者II様"), std::string::npos);
   // The database keeps what the operator typed.
-  EXPECT_EQ(program.rows(Sql::storyByNo("00001"), {"SUBJECT"})[0][0].substr(0, 6), sj("第①話"));
+  EXPECT_EQ(program.rows(" SELECT SUBJECT FROM STORYLIST WHERE STORYNO = '00001'", {"SUBJECT"})[0][0].substr(0, 6), sj("第①話"));
   EXPECT_EQ(trimRight(stored("00001")[4]), sj("髙橋"));
 
   // A character without a usual substitute cannot be replaced.

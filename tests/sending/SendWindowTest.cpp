@@ -22,7 +22,8 @@
 #include "core/IniFile.h"
 #include "core/ShutdownOnSignal.h"
 #include "core/Sjis.h"
-#include "core/Tables.h"
+#include "core/StoryStore.h"
+#include "core/ReaderStore.h"
 #include "core/TextUtil.h"
 #include "sending/MailPreview.h"
 #include "sending/SendWindow.h"
@@ -98,22 +99,17 @@ struct SendWindowTest : ::testing::Test {
   }
 
   void reader(const std::string& id, const std::string& name, const std::string& next) {
-    ReaderRow r;
-    r.id = id;
+    Reader r;
+    r.id = std::stoi(id);
     r.address = "reader" + id + "@example.com";
-    r.registeredDate = "20240101";
-    r.registeredTime = "090000";
+    r.registered = DateStamp(20240101, 90000);
     r.name = name;
-    r.status = "01";
-    r.nextStory = next;
-    r.firstSentDate = "00000000";
-    r.firstSentTime = "000000";
-    r.lastSentDate = "00000000";
-    r.lastSentTime = "000000";
-    writeReader(program.sql(), r);
+    r.status = SendStatus::sendable;
+    r.nextStory = std::stoi(next);
+    ReaderStore(program.sql()).insert(r);
   }
 
-  void story(const std::string& no) { writeStory(program.sql(), StoryRow{no, "s" + no, "b" + no}); }
+  void story(const std::string& no) { StoryStore(program.sql()).save(Story{std::stoi(no), "s" + no, "b" + no}); }
 
   void open(int sendOnly = 1) {
     window = std::make_unique<SendWindow>(program.ctx());
@@ -136,7 +132,7 @@ struct SendWindowTest : ::testing::Test {
   }
 
   std::string nextStoryStored(const std::string& id) {
-    auto rows = program.rows(Sql::readerById(id), {"NEXTSTORY"});
+    auto rows = program.rows(" SELECT NEXTSTORY FROM USERLIST WHERE ID = '" + id + "'", {"NEXTSTORY"});
     return rows.empty() ? std::string() : rows[0][0];
   }
 
@@ -653,7 +649,7 @@ TEST_F(SendWindowTest, IntervalsShowTheDueDateAndReadersNotDueCannotBeMarked) {
 TEST_F(SendWindowTest, PreviewShowsTheSelectedReadersMailAsItArrives) {
   SmtpTestServer smtp;
   settings("SenderName=" + sj("クオル 事務局") + "\r\nMax_Moji=20\r\n", smtp.port());
-  writeStory(program.sql(), StoryRow{"00001", sj("第1話 ご挨拶"),
+  StoryStore(program.sql()).save(Story{1, sj("第1話 ご挨拶"),
                                      sj("##readername##様\r\nこんにちは、ステップメールの第一回です。")});
   reader("00001", sj("山田"), "00001");
   reader("00002", sj("鈴木"), "00001");
@@ -715,7 +711,7 @@ TEST_F(SendWindowTest, TestMailGoesToTheTypedAddressAndLeavesTheReaderAsItWas) {
 TEST_F(SendWindowTest, UncarriableCharactersAreListedAndReplacedOnlyWithTheOperatorsWord) {
   SmtpTestServer smtp;
   settings("", smtp.port());
-  writeStory(program.sql(), StoryRow{"00001", sj("第①話"), sj("##readername##様")});
+  StoryStore(program.sql()).save(Story{1, sj("第①話"), sj("##readername##様")});
   reader("00001", sj("髙橋"), "00001");
   const QString question = q("ISO-2022-JPのメールで送れない文字があります。\n\n"
                              "ストーリー1 件名 1行2列「①」 -> (1)\n読者00001 名前 1行1列「髙」 -> 高\n\n"

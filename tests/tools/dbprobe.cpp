@@ -4,18 +4,19 @@
 #include <iostream>
 
 #include "core/AppContext.h"
-#include "core/Tables.h"
+#include "core/ReaderStore.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   try {
     AppContext ctx(argv[1]);
     ctx.openDatabase();
-    ReaderRow r;
-    r.id = "00001";
+    Reader r;
+    r.id = 1;
     r.address = "probe@example.com";
-    writeReader(ctx.query, r);
-    if (readMax(ctx.query, Sql::maxReaderId()) != "00001") return 1;
+    ReaderStore store(ctx.query);
+    store.insert(r);
+    if (store.maxId() != 1) return 1;
     std::cout << "ok" << std::endl;
     return 0;
   } catch (const std::exception& e) {

@@ -1,0 +1,4 @@
+#pragma once
+
+// Which statement a save ran (or was running when it failed).
+enum class WriteKind { Insert, Update };
