@@ -18,6 +18,7 @@
 #include "intake/IntakeListener.h"
 #include "intake/ReceiveCheck.h"
 #include "intake/ReceiveRun.h"
+#include "intake/ReceiveSession.h"
 #include "sending/DueReader.h"
 #include "sending/SendListener.h"
 #include "sending/SendOptions.h"
@@ -253,23 +254,33 @@ int UnattendedRun::listPlannedMails(const DueList& list) {
   return kDone;
 }
 
+namespace {
+
+// The command's answers to the receive session: it never asks, so the password must be
+// saved and the local folder must exist.
+class CommandReceivePolicy : public ReceivePolicy {
+ public:
+  explicit CommandReceivePolicy(const std::function<void(const std::string&)>& error) : m_error(error) {}
+  void unreadable(const std::string& reason) override { m_error(reason); }
+  bool makeLocalFolder(const std::string&) override { return false; }
+  void refuse(const ReceiveCheck& check) override { m_error(check.message); }
+  bool obtainPassword(FtpSettings& settings) override {
+    if (settings.passwordSaved()) return true;
+    m_error(Sjis::fromUtf8("FTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
+    return false;
+  }
+
+ private:
+  std::function<void(const std::string&)> m_error;
+};
+
+}  // namespace
+
 int UnattendedRun::receive() {
   FtpSettings settings;
-  try {
-    settings = loadFtpSettings(SettingsPaths::of(m_ctx));
-  } catch (const std::exception& e) {
-    error(e.what());
-    return kSettingsError;
-  }
-  if (!settings.passwordSaved()) {
-    error(u8("FTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
-    return kSettingsError;
-  }
-  const ReceiveCheck check = ReceiveCheck::of(settings);
-  if (!check.ready()) {
-    error(check.message);
-    return kSettingsError;
-  }
+  const SettingsPaths paths = SettingsPaths::of(m_ctx);
+  CommandReceivePolicy policy([this](const std::string& text) { error(text); });
+  if (!ReceiveSession(paths, policy).prepare(settings)) return kSettingsError;
   ConsoleIntakeListener listener(m_out, m_err);
   ReceiveRun run(m_ctx.query, listener, m_stop);
   run.log().setPaths(m_ctx.file("FtpRcv.log"), m_ctx.file("FtpRcv_Err.log"));
