@@ -34,6 +34,8 @@ struct ComposedMail {
   std::string subject;
   // The body after name insertion and line breaks, lines ending in CR LF.
   std::string body;
+  // A test mail: its unsubscribe links stop nobody.
+  bool test = false;
 };
 
 // Makes a reader's next story mail from the story in the database and the mail
