@@ -101,11 +101,13 @@ std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail)
   message->recipients.setText(mail.recipient);
   message->subject = mail.subject;
   message->setBodyText(JapaneseText::sjisToJis(mail.body));
-  const std::string link = m_options.unsubscribeUrl.empty()
-                               ? std::string()
-                               : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);
+  std::string link;
+  if (!m_options.unsubscribeUrl.empty())
+    link = mail.test ? UnsubscribeLink::testUrl(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId)
+                     : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);
   message->extraHeaders.setValue("List-Unsubscribe",
-                                 UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));
+                                 mail.test ? UnsubscribeLink::testListUnsubscribe(mail.senderAddress, link)
+                                           : UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));
   message->extraHeaders.setValue("List-Unsubscribe-Post", UnsubscribeLink::listUnsubscribePost(link));
   return message;
 }

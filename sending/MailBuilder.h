@@ -42,6 +42,8 @@ struct ComposedMail {
   // Why this reader is not to be sent the mail: its name holds a character ISO-2022-JP
   // cannot carry, and substitutes are not in use or there is none (CP932).
   std::string skipReason;
+  // A test mail: its unsubscribe links stop nobody.
+  bool test = false;
 };
 
 // Makes a reader's next story mail from the story in the database and the mail

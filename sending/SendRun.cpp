@@ -310,6 +310,7 @@ bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendLi
   }
   mail.subject = u8("[テスト]") + mail.subject;
   mail.recipient = trim(address);
+  mail.test = true;
   if (m_settings.popBeforeSmtp()) {
     const bool loggedIn = logInForSmtp(listener);
     listener.idle();

@@ -898,6 +898,7 @@ TEST_F(SendRunTest, TestMailGoesToTheTypedAddressAndChangesNoReader) {
   const std::string mail = decoded(m);
   EXPECT_EQ(headerOf(mail, "Subject"), "[テスト]第1話");
   EXPECT_EQ(headerOf(mail, "To"), "tester@example.net");
+  EXPECT_EQ(headerOf(mail, "List-Unsubscribe"), "<mailto:owner@example.com?subject=unsubscribe%20test%20mail>");
   EXPECT_NE(mail.find("山田様"), std::string::npos);
   EXPECT_EQ(stored("00001")[0], "00001");
   EXPECT_EQ(stored("00001")[2], "00000000");
