@@ -215,6 +215,7 @@ void SendRun::settle(SendListener& listener, std::size_t index, SendMark mark, S
     case SendOutcome::unknown: ++m_report.unknown; break;
     default: break;
   }
+  if (!m_historyKept) return;
   const std::string stamp = Clock::nowStamp();
   try {
     HistoryStore(m_query).add(HistoryEntry{m_list.at(index).reader.id, story,
@@ -235,7 +236,8 @@ void SendRun::stopReader(SendListener& listener, std::size_t index, int story, c
   try {
     Transaction transaction(m_query.database());
     ReaderStore(m_query).stop(id);
-    HistoryStore(m_query).add(HistoryEntry{id, story, DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)),
+    if (m_historyKept)
+      HistoryStore(m_query).add(HistoryEntry{id, story, DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)),
                                            SendOutcome::refused, code, reply, m_runId});
     transaction.commit();
   } catch (const DbError& e) {
@@ -339,7 +341,8 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
   try {
     Transaction transaction(m_query.database());
     ReaderStore(m_query).advance(id, story, sent);
-    HistoryStore(m_query).add(HistoryEntry{id, story, sent, SendOutcome::sent, "", "", m_runId});
+    if (m_historyKept)
+      HistoryStore(m_query).add(HistoryEntry{id, story, sent, SendOutcome::sent, "", "", m_runId});
     transaction.commit();
   } catch (const DbError& e) {
     m_query.close();

@@ -72,6 +72,9 @@ class SendRun {
   bool sendMail(std::size_t index, SendListener& listener);
   void advanceReader(std::size_t index, SendListener& listener);
 
+  // The send history is kept by default; benchmarks turn it off to measure its cost.
+  void setHistoryKept(bool kept) { m_historyKept = kept; }
+
   // The text of a countdown: kind 2 before a POP3 login, else before a mail.
   static std::string countdownText(int kind, int secondsLeft);
 
@@ -105,6 +108,7 @@ class SendRun {
   Delivery m_delivery;
   SendReport m_report;
   std::string m_runId;
+  bool m_historyKept = true;
   bool m_failed = false;
   const std::atomic<bool>* m_stop = nullptr;
 };
