@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -16,6 +17,8 @@
 #include "core/ReaderStore.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
+#include "core/SendHistory.h"
+#include "maintenance/ReaderHistoryDialog.h"
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/ReaderSearchDialog.h"
 #include "tests/maintenance/Refuse.h"
@@ -593,3 +596,57 @@ TEST_F(ReaderWindowTest, KeysDriveTheScreen) {
 }
 
 }  // namespace
+
+// F4 shows the stored reader's own history, oldest first, or says there is none; it
+// needs a stored reader on the screen.
+TEST_F(ReaderWindowTest, F4ShowsTheReadersSendHistory) {
+  store(reader("00007", sj("山田"), "yamada@example.com"));
+  store(reader("00008", sj("鈴木"), "suzuki@example.com"));
+  HistoryStore history(p.sql());
+  history.add({7, 2, DateStamp(20261202, 90000), SendOutcome::deferred, "450 4.2.1", "mailbox busy", "B"});
+  history.add({8, 2, DateStamp(20261202, 90001), SendOutcome::sent, "250 2.0.0", "ok", "B"});
+  history.add({7, 3, DateStamp(20261203, 70000), SendOutcome::refused, "550 5.1.1", sj("不明"), "C"});
+  w.prepare();
+  w.show();  // function keys reach a visible window
+  w.activate();
+  EXPECT_FALSE(w.historyButton->isEnabled());
+  newReader("9");
+  EXPECT_FALSE(w.historyButton->isEnabled()) << "a reader not yet stored has no history";
+  w.clearScreen();
+
+  const struct {
+    const char* id;
+    std::vector<QStringList> rows;
+  } cases[] = {
+      {"7",
+       {{"2026/12/02 09:00:00", "2", "保留", "450 4.2.1", "mailbox busy"},
+        {"2026/12/03 07:00:00", "3", "宛先不明で停止", "550 5.1.1", "不明"}}},
+      {"8", {{"2026/12/02 09:00:01", "2", "送信済", "250 2.0.0", "ok"}}},
+  };
+  for (const auto& c : cases) {
+    w.clearScreen();
+    enter(w.idEdit, QString::fromLatin1(c.id));
+    ASSERT_TRUE(w.historyButton->isEnabled());
+    QTest::keyClick(w.statusEdit, Qt::Key_F4);
+    auto* dialog = w.findChild<ReaderHistoryDialog*>();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->note->text().isEmpty());
+    std::vector<QStringList> rows;
+    for (int r = 0; r < dialog->table->rowCount(); ++r) {
+      QStringList row;
+      for (int col = 0; col < dialog->table->columnCount(); ++col) row << dialog->table->item(r, col)->text();
+      rows.push_back(row);
+    }
+    EXPECT_EQ(rows, c.rows) << c.id;
+    delete dialog;
+  }
+
+  w.clearScreen();
+  store(reader("00010", sj("佐藤"), "sato@example.com"));
+  enter(w.idEdit, QStringLiteral("10"));
+  QTest::keyClick(w.statusEdit, Qt::Key_F4);
+  auto* dialog = w.findChild<ReaderHistoryDialog*>();
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(dialog->note->text(), QStringLiteral("履歴はありません。"));
+  EXPECT_EQ(dialog->table->rowCount(), 0);
+}
