@@ -12,6 +12,7 @@
 #include "core/Database.h"
 #include "core/Sjis.h"
 #include "core/Reader.h"
+#include "core/SendHistory.h"
 #include "core/StoryStore.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
@@ -339,7 +340,8 @@ void installStopHandler() {
 }
 }  // namespace
 
-int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir) {
+int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir,
+                  std::optional<int> historyReader, std::optional<int> historySince) {
   installStopHandler();
 
   const std::filesystem::path dataDir = chooseDataFolder(programDir);
@@ -361,6 +363,8 @@ int runUnattended(int action, bool dryRun, const std::filesystem::path& programD
         return command.receive();
       case CommandLine::Action::ReceiveAndSend:
         return command.receiveAndSend();
+      case CommandLine::Action::History:
+        return command.history(historyReader, historySince);
       default:
         return UnattendedRun::kSettingsError;
     }
@@ -369,4 +373,43 @@ int runUnattended(int action, bool dryRun, const std::filesystem::path& programD
     std::cerr << e.what() << std::endl;
     return UnattendedRun::kRunFailed;
   }
+}
+
+namespace {
+
+// A CSV field: quoted, its quotes doubled, when it holds a comma, a quote or a line break.
+std::string csvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// "YYYY/MM/DD HH:MM:SS"
+std::string csvTime(const DateStamp& t) {
+  const std::string d = t.dateText();
+  const std::string h = t.timeText();
+  return d.substr(0, 4) + "/" + d.substr(4, 2) + "/" + d.substr(6, 2) + " " + h.substr(0, 2) + ":" + h.substr(2, 2) +
+         ":" + h.substr(4, 2);
+}
+
+}  // namespace
+
+int UnattendedRun::history(std::optional<int> reader, std::optional<int> since) {
+  std::string csv = "reader,story,time,outcome,code,reply\n";
+  HistoryStore(m_ctx.query).forEach(reader, since, [&](const HistoryEntry& e) {
+    csv += idText(e.readerId) + "," + std::to_string(e.story) + "," + csvTime(e.time) + "," +
+           Sjis::toUtf8(outcomeText(e.outcome)) + "," + csvField(e.code) + "," + csvField(Sjis::toUtf8(e.reply)) +
+           "\n";
+    // Written in pieces, so a long history never sits whole in memory.
+    if (csv.size() > 65536) {
+      m_out << csv;
+      csv.clear();
+    }
+  });
+  m_out << csv << std::flush;
+  return kDone;
 }

@@ -3,6 +3,7 @@
 
 class DueList;
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 class AppContext;
@@ -15,13 +16,16 @@ class AppContext;
 class UnattendedRun {
  public:
   // Exit statuses of the commands.
-  enum Status { kDone = 0, kRunFailed = 1, kSettingsError = 2, kDatabaseUnavailable = 3 };
+  enum Status { kDone = 0, kRunFailed = 1, kSettingsError = 2, kDatabaseUnavailable = 3, kSendBusy = 4 };
 
   UnattendedRun(AppContext& ctx, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop);
 
   int send(bool dryRun);
   int receive();
   int receiveAndSend();
+  // `quormail history`: the send history as CSV (a header line, then one line an
+  // attempt, oldest first), of one reader and from a date (yyyymmdd) on when given.
+  int history(std::optional<int> reader, std::optional<int> since);
 
   // Opens (and on a first start in a data folder, creates) the database; false after
   // the error was written.
@@ -41,4 +45,5 @@ class UnattendedRun {
 
 // The entry of main() for the commands: chooses the data folder, installs the handler
 // that turns SIGTERM, SIGINT and SIGHUP into a stop request, runs the command.
-int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir);
+int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir,
+                  std::optional<int> historyReader = std::nullopt, std::optional<int> historySince = std::nullopt);

@@ -35,11 +35,13 @@ int main(int argc, char* argv[]) {
       return 2;
     case CommandLine::Action::Receive:
     case CommandLine::Action::Send:
-    case CommandLine::Action::ReceiveAndSend: {
+    case CommandLine::Action::ReceiveAndSend:
+    case CommandLine::Action::History: {
       // No display and no Qt application: the program's folder from the system.
       std::error_code ec;
       const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-      return runUnattended(static_cast<int>(command.action), command.dryRun, self.parent_path());
+      return runUnattended(static_cast<int>(command.action), command.dryRun, self.parent_path(), command.reader,
+                           command.since);
     }
     default:
       break;

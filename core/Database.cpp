@@ -86,6 +86,17 @@ struct OwnedStatus {
   ~OwnedStatus() { status->dispose(); }
 };
 
+// Whether the engine's failure is a lock held by another transaction.
+bool isLockConflict(const IStatus* status) {
+  const ISC_STATUS* v = const_cast<IStatus*>(status)->getErrors();
+  while (v && *v != isc_arg_end) {
+    const ISC_STATUS kind = *v++;
+    if (kind == isc_arg_gds && (*v == isc_lock_conflict || *v == isc_update_conflict)) return true;
+    v += kind == isc_arg_cstring ? 2 : 1;
+  }
+  return false;
+}
+
 // Runs an API call, turning the engine's failure into a DbError with its message.
 template <typename F>
 auto guarded(F&& f) -> decltype(f(std::declval<ThrowStatusWrapper&>())) {
@@ -94,6 +105,7 @@ auto guarded(F&& f) -> decltype(f(std::declval<ThrowStatusWrapper&>())) {
   try {
     return f(status);
   } catch (const FbException& e) {
+    if (isLockConflict(e.getStatus())) throw DbLockConflict(statusText(e.getStatus()));
     throw DbError(statusText(e.getStatus()));
   }
 }
@@ -238,6 +250,8 @@ const unsigned char kReadTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_c
                                   isc_tpb_wait};
 const unsigned char kWriteTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
                                    isc_tpb_wait};
+const unsigned char kNoWaitTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
+                                    isc_tpb_nowait};
 
 // The longest value a text parameter carries; longer ones need a BLOB column.
 constexpr size_t kMaxTextParam = 32765;
@@ -667,11 +681,13 @@ unsigned long long Statement::execute() {
   return changed;
 }
 
-Transaction::Transaction(Database& db) : m_db(db) {
+Transaction::Transaction(Database& db, Locks locks) : m_db(db) {
   if (db.m_impl->joined) throw DbError("A transaction is already open on the connection");
   if (!db.m_impl->attachment) db.open();
+  const bool wait = locks == Locks::wait;
   db.m_impl->joined = guarded([&](ThrowStatusWrapper& st) {
-    return db.m_impl->attachment->startTransaction(&st, sizeof kWriteTpb, kWriteTpb);
+    return db.m_impl->attachment->startTransaction(&st, wait ? sizeof kWriteTpb : sizeof kNoWaitTpb,
+                                                   wait ? kWriteTpb : kNoWaitTpb);
   });
 }
 

@@ -10,6 +10,12 @@ class DbError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A row another transaction holds, met by a transaction that does not wait for locks.
+class DbLockConflict : public DbError {
+ public:
+  using DbError::DbError;
+};
+
 // The one connection of the program. Parameters are "key=value" lines; what the
 // engine needs is taken from them (Database, User_Name, Password, RoleName,
 // SQLDialect, ServerCharSet), the others are kept as given for the record.
@@ -83,7 +89,11 @@ class Statement {
 // new savepoint of the same name replaces the old one.
 class Transaction {
  public:
-  explicit Transaction(Database& db);
+  // What a statement does on a row another transaction holds: wait until that one ends,
+  // or fail at once with DbLockConflict.
+  enum class Locks { wait, noWait };
+
+  explicit Transaction(Database& db, Locks locks = Locks::wait);
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;

@@ -1,8 +1,132 @@
 #include "core/SendHistory.h"
-// Placeholder until the history table lands.
-const std::string& outcomeText(SendOutcome) { static const std::string s; return s; }
-void HistoryStore::add(const HistoryEntry&) {}
-std::vector<HistoryEntry> HistoryStore::forReader(int) { return {}; }
-void HistoryStore::forEach(std::optional<int>, std::optional<int>, const std::function<void(const HistoryEntry&)>&) {}
-HistoryStore::Deferrals HistoryStore::deferrals(int, int) { return {}; }
-std::vector<HistoryEntry> HistoryStore::lastRun() { return {}; }
+
+#include <array>
+
+#include "core/Database.h"
+#include "core/Sjis.h"
+#include "core/SjisText.h"
+#include "core/StoreQuery.h"
+#include "core/TextUtil.h"
+
+namespace {
+
+// Column widths of SENDHISTORY, in bytes.
+constexpr int kCodeWidth = 20;
+constexpr int kReplyWidth = 1000;
+constexpr int kRunIdWidth = 40;
+
+const char* const kColumns = " SELECT READERID, STORY, SENTDATE, SENTTIME, OUTCOME, REPLYCODE, REPLY, RUNID FROM SENDHISTORY";
+const char* const kInsert =
+    " INSERT INTO SENDHISTORY (READERID, STORY, SENTDATE, SENTTIME, OUTCOME, REPLYCODE, REPLY, RUNID)"
+    " VALUES (:pREADER, :pSTORY, :pDATE, :pTIME, :pOUTCOME, :pCODE, :pREPLY, :pRUN)";
+// Outcome 1 is a deferral (SendOutcome::deferred).
+const char* const kDeferrals =
+    " SELECT COUNT(DISTINCT RUNID) AS N, MIN(SENTDATE) AS FIRSTDATE FROM SENDHISTORY"
+    " WHERE READERID = :pREADER AND STORY = :pSTORY AND OUTCOME = 1";
+const char* const kNewestRun =
+    " SELECT RUNID FROM SENDHISTORY WHERE ID = (SELECT MAX(ID) FROM SENDHISTORY)";
+
+// A text as its column takes it: at most width bytes, a double-byte character kept whole.
+std::string cut(const std::string& text, int width) {
+  const size_t w = static_cast<size_t>(width);
+  size_t keep = 0;
+  while (keep < text.size()) {
+    const size_t len = isLeadByte(static_cast<unsigned char>(text[keep])) && keep + 1 < text.size() ? 2 : 1;
+    if (keep + len > w) break;
+    keep += len;
+  }
+  return text.substr(0, keep);
+}
+
+SendOutcome outcomeOf(const std::string& column) {
+  const int n = toIntOr(trim(column), -1);
+  return n >= 0 && n <= static_cast<int>(SendOutcome::unknown) ? static_cast<SendOutcome>(n) : SendOutcome::unknown;
+}
+
+HistoryEntry readRow(const Statement& q) {
+  HistoryEntry e;
+  e.readerId = toIntOr(trim(q.fieldByName("READERID")), 0);
+  e.story = toIntOr(trim(q.fieldByName("STORY")), 0);
+  e.time = DateStamp::fromText(q.fieldByName("SENTDATE"), q.fieldByName("SENTTIME"));
+  e.outcome = outcomeOf(q.fieldByName("OUTCOME"));
+  e.code = q.fieldByName("REPLYCODE");
+  e.reply = q.fieldByName("REPLY");
+  e.runId = q.fieldByName("RUNID");
+  return e;
+}
+
+}  // namespace
+
+const std::string& outcomeText(SendOutcome outcome) {
+  static const std::array<std::string, 5> texts{Sjis::fromUtf8("送信済"), Sjis::fromUtf8("保留"),
+                                                Sjis::fromUtf8("宛先不明で停止"), Sjis::fromUtf8("スキップ"),
+                                                Sjis::fromUtf8("結果不明")};
+  return texts.at(static_cast<size_t>(outcome));
+}
+
+void HistoryStore::add(const HistoryEntry& e) {
+  StoreQuery::execute(m_q, kInsert,
+                      {{"pREADER", std::to_string(e.readerId)},
+                       {"pSTORY", std::to_string(e.story)},
+                       {"pDATE", e.time.dateText()},
+                       {"pTIME", e.time.timeText()},
+                       {"pOUTCOME", std::to_string(static_cast<int>(e.outcome))},
+                       {"pCODE", cut(e.code, kCodeWidth)},
+                       {"pREPLY", cut(e.reply, kReplyWidth)},
+                       {"pRUN", cut(e.runId, kRunIdWidth)}});
+}
+
+std::vector<HistoryEntry> HistoryStore::forReader(int readerId) {
+  std::vector<HistoryEntry> entries;
+  forEach(readerId, std::nullopt, [&](const HistoryEntry& e) { entries.push_back(e); });
+  return entries;
+}
+
+void HistoryStore::forEach(std::optional<int> readerId, std::optional<int> sinceDate,
+                           const std::function<void(const HistoryEntry&)>& each) {
+  // The date column holds zero-filled "yyyymmdd", so text order is date order.
+  std::string sql = kColumns;
+  sql += " WHERE 1 = 1";
+  if (readerId) sql += " AND READERID = :pREADER";
+  if (sinceDate) sql += " AND SENTDATE >= :pSINCE";
+  sql += " ORDER BY ID";
+  m_q.close();
+  m_q.setCommandText(sql);
+  if (readerId) m_q.setParam("pREADER", std::to_string(*readerId));
+  if (sinceDate) m_q.setParam("pSINCE", DateStamp(*sinceDate, 0).dateText());
+  try {
+    m_q.open();
+    for (; !m_q.eof(); m_q.next()) each(readRow(m_q));
+  } catch (...) {
+    m_q.close();
+    throw;
+  }
+  m_q.close();
+}
+
+HistoryStore::Deferrals HistoryStore::deferrals(int readerId, int story) {
+  Deferrals d;
+  StoreQuery::eachRow(m_q, kDeferrals, {{"pREADER", std::to_string(readerId)}, {"pSTORY", std::to_string(story)}},
+                      [&](const Statement& q) {
+                        d.runs = toIntOr(trim(q.fieldByName("N")), 0);
+                        d.firstDate = toIntOr(trim(q.fieldByName("FIRSTDATE")), 0);
+                        return false;
+                      });
+  return d;
+}
+
+std::vector<HistoryEntry> HistoryStore::lastRun() {
+  std::optional<std::string> run;
+  StoreQuery::eachRow(m_q, kNewestRun, {}, [&](const Statement& q) {
+    run = q.fieldByName("RUNID");
+    return false;
+  });
+  std::vector<HistoryEntry> entries;
+  if (!run) return entries;
+  const std::string sql = std::string(kColumns) + " WHERE RUNID = :pRUN ORDER BY ID";
+  StoreQuery::eachRow(m_q, sql.c_str(), {{"pRUN", *run}}, [&](const Statement& q) {
+    entries.push_back(readRow(q));
+    return true;
+  });
+  return entries;
+}

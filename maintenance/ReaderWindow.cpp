@@ -12,6 +12,7 @@
 #include "core/ColumnWidths.h"
 #include "core/Database.h"
 #include "core/ReaderStore.h"
+#include "core/SendHistory.h"
 #include "core/Clock.h"
 #include "core/Dialogs.h"
 #include "core/Sjis.h"
@@ -20,6 +21,7 @@
 #include "maintenance/FieldCheck.h"
 #include "maintenance/WindowParts.h"
 #include "core/InformationPanel.h"
+#include "maintenance/ReaderHistoryDialog.h"
 #include "maintenance/ReaderSearchDialog.h"
 
 namespace {
@@ -139,13 +141,14 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
   layout->addLayout(bottom);
 
   const auto bar = WindowParts::makeFunctionBar(
-      this, layout, {"Badd", "BNxt", "BBfr", "B4", "B5", "BClr", "B7", "Bdel", "B9", "BSar", "B11", "Bend"},
-      {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("F-4"), QStringLiteral("F5"),
+      this, layout, {"Badd", "BNxt", "BBfr", "BHst", "B5", "BClr", "B7", "Bdel", "B9", "BSar", "B11", "Bend"},
+      {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("履 歴"), QStringLiteral("F5"),
        QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"), QStringLiteral("F-9"),
        QStringLiteral("検 索"), QStringLiteral("F-11"), QStringLiteral("終了")});
   saveButton = bar[0];
   nextButton = bar[1];
   previousButton = bar[2];
+  historyButton = bar[3];
   clearButton = bar[5];
   deleteButton = bar[7];
   searchButton = bar[9];
@@ -157,6 +160,7 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
   WindowParts::connectGuarded(previousButton, this, &ReaderWindow::showPrevious);
   WindowParts::connectGuarded(clearButton, this, &ReaderWindow::clearScreen);
   WindowParts::connectGuarded(deleteButton, this, &ReaderWindow::deleteReader);
+  WindowParts::connectGuarded(historyButton, this, &ReaderWindow::showHistory);
   WindowParts::connectGuarded(searchButton, this, &ReaderWindow::searchReader);
   WindowParts::connectGuarded(closeButton, this, &ReaderWindow::closeWindow);
 
@@ -330,6 +334,7 @@ void ReaderWindow::clearFields() {
   messageLine->clear();
   saveButton->setEnabled(false);
   deleteButton->setEnabled(false);
+  historyButton->setEnabled(false);
   m_edited = false;
 }
 
@@ -380,11 +385,13 @@ void ReaderWindow::lookUp() {
     showNewReaderDefaults();
     setEditMode(true);
     deleteButton->setEnabled(false);
+    historyButton->setEnabled(false);
     modeLabel->setText(QStringLiteral("新規登録"));
   } else {
     messageLine->clear();
     showReader(*row);
     deleteButton->setEnabled(true);
+    historyButton->setEnabled(true);
     modeLabel->setText(QStringLiteral("修正中"));
     setEditMode(true);
   }
@@ -476,10 +483,12 @@ void ReaderWindow::browse(bool forward) {
   if (row) {
     showReader(*row);
     deleteButton->setEnabled(true);
+    historyButton->setEnabled(true);
   } else {
     idEdit->clear();
     clearFields();
     deleteButton->setEnabled(false);
+    historyButton->setEnabled(false);
   }
   setEditMode(false);
   focusId();
@@ -519,4 +528,12 @@ void ReaderWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   WindowBase::closeEvent(event);
+}
+
+void ReaderWindow::showHistory() {
+  const int id = toIntOr(trim(text(idEdit)), 0);
+  // Opened without blocking the window, and gone when closed.
+  auto* dialog = new ReaderHistoryDialog(id, HistoryStore(m_ctx.query).forReader(id), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->open();
 }

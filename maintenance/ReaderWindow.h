@@ -64,6 +64,8 @@ class ReaderWindow : public WindowBase {
   void clearScreen();
   void deleteReader();
   void searchReader();
+  // The stored reader's send history in a dialog of its own.
+  void showHistory();
   void closeWindow();
 
   NavigatingEdit* idEdit;
@@ -86,6 +88,7 @@ class ReaderWindow : public WindowBase {
   QPushButton* saveButton;
   QPushButton* nextButton;
   QPushButton* previousButton;
+  QPushButton* historyButton;
   QPushButton* clearButton;
   QPushButton* deleteButton;
   QPushButton* searchButton;

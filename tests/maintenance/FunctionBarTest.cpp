@@ -33,7 +33,7 @@ void expectEveryKeyShown(WindowBase& window, const std::vector<QString>& caption
 TEST(FunctionBar, EveryButtonOfTheMaintenanceWindowsShowsItsKey) {
   TestProgram p;
   ReaderWindow readers(p.ctx());
-  expectEveryKeyShown(readers, {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("F-4"),
+  expectEveryKeyShown(readers, {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("履 歴"),
                                 QStringLiteral("F5"), QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"),
                                 QStringLiteral("F-9"), QStringLiteral("検 索"), QStringLiteral("F-11"), QStringLiteral("終了")});
   StoryWindow stories(p.ctx());

@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 #include "controls/NavigatingEdit.h"
 #include "controls/StripedGrid.h"
@@ -16,6 +18,8 @@
 #include "core/ReaderStore.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
+#include "core/SendHistory.h"
+#include "maintenance/ReaderHistoryDialog.h"
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/ReaderSearchDialog.h"
 #include "tests/maintenance/Refuse.h"
@@ -593,3 +597,35 @@ TEST_F(ReaderWindowTest, KeysDriveTheScreen) {
 }
 
 }  // namespace
+
+// F4 shows the stored reader's own history, oldest first, or says there is none; it
+// needs a stored reader on the screen.
+TEST_F(ReaderWindowTest, F4ShowsTheReadersSendHistory) {
+  store(reader("00007", sj("山田"), "yamada@example.com"));
+  store(reader("00008", sj("鈴木"), "suzuki@example.com"));
+  store(reader("00001", "one", "one@example.com"));  // no history
+  HistoryStore history(p.sql());
+  history.add({7, 2, DateStamp(20261202, 90000), SendOutcome::deferred, "450 4.2.1", "mailbox busy", "B"});
+  history.add({8, 2, DateStamp(20261202, 90001), SendOutcome::sent, "250 2.0.0", "ok", "B"});
+  history.add({7, 3, DateStamp(20261203, 70000), SendOutcome::refused, "550 5.1.1", sj("不明"), "C"});
+  w.prepare();
+  w.show();  // function keys reach a visible window
+  w.activate();
+  newReader("9");
+  EXPECT_FALSE(w.historyButton->isEnabled()) << "a reader not yet stored has no history";
+
+  const std::vector<QStringList> expected = {{"2026/12/02 09:00:00", "2", "保留", "450 4.2.1", "mailbox busy"},
+                                             {"2026/12/03 07:00:00", "3", "宛先不明で停止", "550 5.1.1", "不明"}};
+  for (const char* id : {"7", "1"}) {
+    w.clearScreen();
+    enter(w.idEdit, QString::fromLatin1(id));
+    QTest::keyClick(w.statusEdit, Qt::Key_F4);
+    std::unique_ptr<ReaderHistoryDialog> dialog(w.findChild<ReaderHistoryDialog*>());
+    ASSERT_TRUE(dialog);
+    std::vector<QStringList> rows(static_cast<size_t>(dialog->table->rowCount()));
+    for (size_t r = 0; r < rows.size(); ++r)
+      for (int col = 0; col < dialog->table->columnCount(); ++col) rows[r] << dialog->table->item(int(r), col)->text();
+    EXPECT_EQ(rows, id[0] == '7' ? expected : std::vector<QStringList>{});
+    EXPECT_EQ(dialog->note->text(), id[0] == '7' ? QString() : QStringLiteral("履歴はありません。"));
+  }
+}

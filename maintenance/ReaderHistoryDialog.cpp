@@ -1,0 +1,57 @@
+#include "maintenance/ReaderHistoryDialog.h"
+
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/Reader.h"
+#include "core/Sjis.h"
+
+namespace {
+
+// "YYYY/MM/DD HH:MM:SS"
+QString timeText(const DateStamp& t) {
+  const QString d = QString::fromStdString(t.dateText());
+  const QString h = QString::fromStdString(t.timeText());
+  return d.mid(0, 4) + '/' + d.mid(4, 2) + '/' + d.mid(6, 2) + ' ' + h.mid(0, 2) + ':' + h.mid(2, 2) + ':' + h.mid(4, 2);
+}
+
+}  // namespace
+
+ReaderHistoryDialog::ReaderHistoryDialog(int readerId, const std::vector<HistoryEntry>& entries, QWidget* parent)
+    : QDialog(parent) {
+  setObjectName(QStringLiteral("ReaderHistory"));
+  setWindowTitle(QStringLiteral("送信履歴 読者番号 ") + QString::fromStdString(idText(readerId)));
+  auto* layout = new QVBoxLayout(this);
+
+  note = new QLabel(entries.empty() ? QStringLiteral("履歴はありません。") : QString(), this);
+  note->setVisible(entries.empty());
+  layout->addWidget(note);
+
+  table = new QTableWidget(static_cast<int>(entries.size()), 5, this);
+  table->setHorizontalHeaderLabels({QStringLiteral("日時"), QStringLiteral("ストーリー"), QStringLiteral("結果"),
+                                    QStringLiteral("コード"), QStringLiteral("応答")});
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->verticalHeader()->setVisible(false);
+  table->horizontalHeader()->setStretchLastSection(true);
+  for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
+    const HistoryEntry& e = entries[static_cast<size_t>(row)];
+    const QString cells[] = {timeText(e.time), QString::number(e.story), Sjis::toQ(outcomeText(e.outcome)),
+                             Sjis::toQ(e.code), Sjis::toQ(e.reply).simplified()};
+    for (int column = 0; column < 5; ++column) table->setItem(row, column, new QTableWidgetItem(cells[column]));
+  }
+  table->resizeColumnsToContents();
+  layout->addWidget(table, 1);
+
+  auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(close);
+  layout->addLayout(buttons);
+  resize(760, 360);
+}
