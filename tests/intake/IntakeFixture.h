@@ -1,6 +1,6 @@
 #pragma once
-// What the intake tests share: a program folder with its database, the scripted boxes,
-// a listener standing in for the window that runs an engine, and reading back readers.
+// What the intake tests share: a program folder with its database, a listener standing
+// in for the window that runs an engine, and reading back readers.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -21,7 +21,6 @@
 #include "intake/ReceiveRun.h"
 #include "intake/RunLog.h"
 #include "settings/SettingsFiles.h"
-#include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
 // Stands in for a window: records what an engine reports. The hooks let a test act at
@@ -71,7 +70,6 @@ struct RecordingListener : IntakeListener {
 
 struct IntakeTest : ::testing::Test {
   TestProgram program;
-  ScriptedDialogs boxes;
   RecordingListener listener;
   std::atomic<bool> stop{false};
 
