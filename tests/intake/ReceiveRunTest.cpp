@@ -202,6 +202,13 @@ TEST_F(ReceiveRunTest, EveryFailingStageLeavesTheServerCopyAndImportsNothing) {
   EXPECT_FALSE(fs::exists(local + "/registdata_20240507_123456.bak"));
   fs::rename(server->home() + "/data/elsewhere.cgi", remotePath());
 
+  fs::remove(local + "/registdata.non");
+  fs::create_directory(local + "/registdata.non");  // a folder where the empty file should go
+  report = run(settings());
+  expectFailedRun(report, sj("ファイル作成失敗 -> ") + local + "/registdata.non");
+  EXPECT_TRUE(logged(sj("ファイル作成失敗 -> ") + local + "/registdata.non"));
+  fs::remove(local + "/registdata.non");
+
   server->stop();
   report = run(settings());
   expectFailedRun(report, sj("FTP接続失敗"));
