@@ -422,7 +422,6 @@ bool ReceiveRun::connect() {
 bool ReceiveRun::listHostFolder() {
   m_log.write(text("FTP List取得開始"));
   std::vector<std::string> lines;
-  m_listener.listing(lines);
   try {
     try {
       m_ftp->list(lines, "*.*", true);
@@ -438,7 +437,6 @@ bool ReceiveRun::listHostFolder() {
     dropConnection();
     return false;
   }
-  m_listener.listing(lines);
   for (const std::string& line : lines) m_log.write(line);
   m_listener.messageLine(text("FTP List取得成功"));
   return true;

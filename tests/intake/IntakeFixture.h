@@ -35,7 +35,6 @@ struct RecordingListener : IntakeListener {
     lastProgress = {count, size};
     if (onProgress) onProgress(count);
   }
-  void listing(const std::vector<std::string>& lines) override { lastListing = lines; }
   void readerRegistered(int count) override {
     registered = count;
     if (onRegistered) onRegistered(count);
@@ -59,7 +58,6 @@ struct RecordingListener : IntakeListener {
   std::string message;  // the message line as last set
   std::int64_t transferSize = -1;
   std::pair<std::int64_t, std::int64_t> lastProgress{-1, -1};
-  std::vector<std::string> lastListing;
   int registered = 0;
   std::vector<std::pair<OperatorBox, std::string>> boxes;
   std::optional<IntakeReport> report;
