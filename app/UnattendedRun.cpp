@@ -1,6 +1,7 @@
 #include "app/UnattendedRun.h"
 
 #include <csignal>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <vector>
@@ -17,10 +18,14 @@
 #include "intake/IntakeListener.h"
 #include "intake/ReceiveCheck.h"
 #include "intake/ReceiveRun.h"
+#include "intake/ReceiveSession.h"
 #include "sending/DueReader.h"
 #include "sending/SendListener.h"
 #include "sending/SendOptions.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "sending/SendRun.h"
+#include "sending/SendSession.h"
 #include "settings/PasswordRules.h"
 #include "settings/SettingsFiles.h"
 
@@ -119,8 +124,78 @@ bool UnattendedRun::openDatabase(bool mayCreate) {
   }
 }
 
+namespace {
+
+// The command's answers to the send session: it never asks. A start it refuses, or
+// characters the mails cannot carry, end it with the status that says why.
+class CommandSendPolicy : public SendPolicy {
+ public:
+  CommandSendPolicy(const std::function<void(const std::string&)>& line,
+                    const std::function<void(const std::string&)>& error)
+      : m_line(line), m_error(error) {}
+
+  int status() const { return m_status; }
+
+  void refuse(const StartCheck& check) override {
+    if (check.outcome == StartCheck::Outcome::settingsProblem) {
+      m_error(check.message);
+      m_status = UnattendedRun::kSettingsError;
+      return;
+    }
+    m_line(check.message);
+    m_status = UnattendedRun::kDone;
+  }
+
+  // A character the mails cannot carry is never sent as "?": the command lists them
+  // and ends, since nobody is there to agree to the substitutes.
+  bool acceptSubstitutes(const CharacterCheck& check) override {
+    m_error(Sjis::fromUtf8("ISO-2022-JPのメールで送れない文字があります。送信を中止します。"));
+    const std::string& report = check.report;
+    for (std::size_t from = 0; from < report.size();) {
+      const std::size_t end = report.find("\r\n", from);
+      m_error(report.substr(from, end == std::string::npos ? std::string::npos : end - from));
+      from = end == std::string::npos ? report.size() : end + 2;
+    }
+    m_status = UnattendedRun::kSettingsError;
+    return false;
+  }
+
+  bool confirm(const DueList&) override { return true; }
+
+  // What the window would ask for must be saved: a command never asks.
+  bool obtainPasswords(MailSettings& settings) override {
+    const auto savedPasswordUsable = [&](bool saved, std::string& password, const char* missing) {
+      if (!saved) {
+        m_error(Sjis::fromUtf8(missing));
+        return false;
+      }
+      const std::string problem = passwordProblem(password);
+      if (!problem.empty()) m_error(problem);
+      return problem.empty();
+    };
+    const bool usable =
+        (!settings.popBeforeSmtp() ||
+         savedPasswordUsable(settings.passwordSaved(), settings.password,
+                             "POP3のパスワードが保存されていません。設定画面でパスワードを保存して下さい。")) &&
+        (!settings.smtpLogin() ||
+         savedPasswordUsable(settings.smtpPasswordSaved(), settings.smtpPassword,
+                             "SMTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
+    if (!usable) m_status = UnattendedRun::kSettingsError;
+    return usable;
+  }
+
+ private:
+  std::function<void(const std::string&)> m_line;
+  std::function<void(const std::string&)> m_error;
+  int m_status = UnattendedRun::kDone;
+};
+
+}  // namespace
+
 int UnattendedRun::send(bool dryRun) {
-  SendRun run(m_ctx.query, m_ctx.file("SndMail.log"));
+  SmtpClient smtp;
+  Pop3Client pop3;
+  SendRun run(m_ctx.query, m_ctx.file("SndMail.log"), smtp, pop3);
   run.setStopFlag(&m_stop);
   const SettingsPaths paths = SettingsPaths::of(m_ctx);
   // Intervals and one mail a day decide who is due: only readers due now are marked.
@@ -133,76 +208,16 @@ int UnattendedRun::send(bool dryRun) {
     return kRunFailed;
   }
   run.setSettings(std::move(mail));
-  run.markAll();
+  run.list().markAll();
+  if (dryRun) return listPlannedMails(run.list());
 
-  if (dryRun) {
-    // Every subject once, then one line per reader the run would send to.
-    std::map<int, std::string> subjects;
-    StoryStore(m_ctx.query).forEachSubject(
-        [&](int number, const std::string& subject) { subjects[number] = trimRight(subject); });
-    // Subjects converted once; the lines go out together (one write, not one a reader).
-    std::map<int, std::string> shown;
-    for (const auto& [no, subject] : subjects) shown[no] = Sjis::toUtf8(subject);
-    const std::string missing = "(ストーリーなし)";
-    std::string listing;
-    int count = 0;
-    for (const DueReader& r : run.readers()) {
-      if (!r.marked()) continue;
-      const int story = r.reader.nextStory;
-      const auto found = shown.find(story);
-      listing += idText(r.reader.id) + "\t" + std::to_string(story) + "\t" + Sjis::toUtf8(trim(r.reader.address)) +
-                 "\t" + (found == shown.end() ? missing : found->second) + "\n";
-      ++count;
-    }
-    m_out << listing;
-    line(u8("送信予定: ") + std::to_string(count) + u8(" 名 (送信していません)"));
-    return kDone;
-  }
-
-  const StartCheck check = run.checkStart();
-  if (!check.ready()) {
-    if (check.outcome == StartCheck::Outcome::settingsProblem) {
-      error(check.message);
-      return kSettingsError;
-    }
-    line(check.message);
-    return kDone;
-  }
-  // A character the mails cannot carry is never sent as "?": the command lists them
-  // and ends, since nobody is there to agree to the substitutes.
-  const CharacterCheck characters = run.checkCharacters();
-  if (!characters.clean()) {
-    error(u8("ISO-2022-JPのメールで送れない文字があります。送信を中止します。"));
-    std::string report = characters.report;
-    for (std::size_t from = 0; from < report.size();) {
-      const std::size_t end = report.find("\r\n", from);
-      error(report.substr(from, end == std::string::npos ? std::string::npos : end - from));
-      from = end == std::string::npos ? report.size() : end + 2;
-    }
-    return kSettingsError;
-  }
-  // What the window would ask for must be saved: a command never asks.
-  MailSettings& settings = run.settings();
-  const auto savedPasswordUsable = [&](bool saved, std::string& password, const char* missing) {
-    if (!saved) {
-      error(u8(missing));
-      return false;
-    }
-    const std::string problem = passwordProblem(password);
-    if (!problem.empty()) error(problem);
-    return problem.empty();
-  };
-  if (settings.popBeforeSmtp() &&
-      !savedPasswordUsable(settings.passwordSaved(), settings.password,
-                           "POP3のパスワードが保存されていません。設定画面でパスワードを保存して下さい。"))
-    return kSettingsError;
-  if (settings.smtpLogin() &&
-      !savedPasswordUsable(settings.smtpPasswordSaved(), settings.smtpPassword,
-                           "SMTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"))
-    return kSettingsError;
-  line(u8("送信開始: ") + std::to_string(run.markedCount()) + u8(" 名"));
+  CommandSendPolicy policy([this](const std::string& text) { line(text); },
+                           [this](const std::string& text) { error(text); });
+  SendSession session(run, policy);
+  if (!session.prepare()) return policy.status();
+  line(u8("送信開始: ") + std::to_string(run.list().markedCount()) + u8(" 名"));
   ConsoleSendListener listener(m_out, m_err);
-  const SendReport report = run.run(listener);
+  const SendReport report = session.execute(listener);
   line(u8("送信終了: ") + std::to_string(report.sent) + " / " + std::to_string(report.marked) + u8(" 件送信済"));
   if (m_stop.load()) {
     line(u8("中断しました。"));
@@ -215,23 +230,57 @@ int UnattendedRun::send(bool dryRun) {
   return kDone;
 }
 
+int UnattendedRun::listPlannedMails(const DueList& list) {
+  // Every subject once, then one line per reader the run would send to.
+  std::map<int, std::string> subjects;
+  StoryStore(m_ctx.query).forEachSubject(
+      [&](int number, const std::string& subject) { subjects[number] = trimRight(subject); });
+  // Subjects converted once; the lines go out together (one write, not one a reader).
+  std::map<int, std::string> shown;
+  for (const auto& [no, subject] : subjects) shown[no] = Sjis::toUtf8(subject);
+  const std::string missing = "(ストーリーなし)";
+  std::string listing;
+  int count = 0;
+  for (const DueReader& r : list.readers()) {
+    if (!r.marked()) continue;
+    const int story = r.reader.nextStory;
+    const auto found = shown.find(story);
+    listing += idText(r.reader.id) + "\t" + std::to_string(story) + "\t" + Sjis::toUtf8(trim(r.reader.address)) + "\t" +
+               (found == shown.end() ? missing : found->second) + "\n";
+    ++count;
+  }
+  m_out << listing;
+  line(u8("送信予定: ") + std::to_string(count) + u8(" 名 (送信していません)"));
+  return kDone;
+}
+
+namespace {
+
+// The command's answers to the receive session: it never asks, so the password must be
+// saved and the local folder must exist.
+class CommandReceivePolicy : public ReceivePolicy {
+ public:
+  explicit CommandReceivePolicy(const std::function<void(const std::string&)>& error) : m_error(error) {}
+  void unreadable(const std::string& reason) override { m_error(reason); }
+  bool makeLocalFolder(const std::string&) override { return false; }
+  void refuse(const ReceiveCheck& check) override { m_error(check.message); }
+  bool obtainPassword(FtpSettings& settings) override {
+    if (settings.passwordSaved()) return true;
+    m_error(Sjis::fromUtf8("FTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
+    return false;
+  }
+
+ private:
+  std::function<void(const std::string&)> m_error;
+};
+
+}  // namespace
+
 int UnattendedRun::receive() {
   FtpSettings settings;
-  try {
-    settings = loadFtpSettings(SettingsPaths::of(m_ctx));
-  } catch (const std::exception& e) {
-    error(e.what());
-    return kSettingsError;
-  }
-  if (!settings.passwordSaved()) {
-    error(u8("FTPのパスワードが保存されていません。設定画面でパスワードを保存して下さい。"));
-    return kSettingsError;
-  }
-  const ReceiveCheck check = ReceiveCheck::of(settings);
-  if (!check.ready()) {
-    error(check.message);
-    return kSettingsError;
-  }
+  const SettingsPaths paths = SettingsPaths::of(m_ctx);
+  CommandReceivePolicy policy([this](const std::string& text) { error(text); });
+  if (!ReceiveSession(paths, policy).prepare(settings)) return kSettingsError;
   ConsoleIntakeListener listener(m_out, m_err);
   ReceiveRun run(m_ctx.query, listener, m_stop);
   run.log().setPaths(m_ctx.file("FtpRcv.log"), m_ctx.file("FtpRcv_Err.log"));

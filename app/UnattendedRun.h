@@ -1,5 +1,7 @@
 #pragma once
 #include <atomic>
+
+class DueList;
 #include <filesystem>
 #include <ostream>
 
@@ -26,6 +28,8 @@ class UnattendedRun {
   bool openDatabase(bool mayCreate);
 
  private:
+  // The dry run: one line per reader the run would send to, and their number.
+  int listPlannedMails(const DueList& list);
   void line(const std::string& cp932);
   void error(const std::string& cp932);
 

@@ -107,5 +107,5 @@ QStringList incompleteSettingsPages(const AppContext& ctx) {
 }
 
 int dueReaderCount(AppContext& ctx) {
-  return SendRun::countDueNow(ctx.query, SendOptions::load(SettingsPaths::of(ctx)));
+  return DueList::countDueNow(ctx.query, SendOptions::load(SettingsPaths::of(ctx)));
 }

@@ -15,7 +15,10 @@
 #include "core/StoryStore.h"
 #include "core/TextUtil.h"
 #include "sending/SendListener.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "sending/SendRun.h"
+#include "sending/StartCheck.h"
 #include "sending/SendWindow.h"
 #include "settings/SettingsFiles.h"
 #include "tests/support/Servers.h"
@@ -95,7 +98,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 40; ++i) body += Sjis::fromUtf8("##readername##様、ステップメール第１回です。よろしくお願いします。\r\n");
     StoryStore(ctx.query).save(Story{1, Sjis::fromUtf8("第１回 お知らせ"), body});
     // The run's own steps for one mail, without a window and without the waits.
-    SendRun run(ctx.query, dir / "SndMail.log");
+    SmtpClient smtp;
+    Pop3Client pop3;
+    SendRun run(ctx.query, dir / "SndMail.log", smtp, pop3);
     run.listDueReaders();
     run.setSettings(loadMailSettings(SettingsPaths::of(ctx)));
     SendListener quiet;

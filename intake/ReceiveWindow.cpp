@@ -1,4 +1,5 @@
 #include "intake/ReceiveWindow.h"
+#include "intake/ReceiveSession.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -149,6 +150,7 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
 
   m_listener = std::make_unique<Listener>(*this);
   m_engine = std::make_unique<ReceiveRun>(ctx.query, *m_listener, m_runThread->stopFlag());
+  m_policy = std::make_unique<Policy>(*this);
   connect(m_runThread, &RunThread::finished, this, &ReceiveWindow::runFinished);
 }
 
@@ -179,24 +181,46 @@ void ReceiveWindow::clearDisplay() {
   transferCountLabel->clear();
 }
 
+class ReceiveWindow::Policy : public ReceivePolicy {
+ public:
+  explicit Policy(ReceiveWindow& window) : m_window(window) {}
+  // An unreadable password file: nothing can be checked, the run does not start.
+  void unreadable(const std::string& reason) override { showError(Sjis::toQ(reason)); }
+  // The one problem the window can mend on the spot: the folder is made on request.
+  bool makeLocalFolder(const std::string& folder) override {
+    if (!askYesNo(QStringLiteral("指定されたローカルフォルダが存在しません。作成しますか？"))) {
+      m_told = true;
+      return false;
+    }
+    std::error_code ec;
+    const fs::path local = Sjis::toPath(folder);
+    fs::create_directories(local, ec);
+    if (fs::is_directory(local, ec)) return true;
+    m_told = !::refuse("フォルダの作成に失敗しました。");
+    return false;
+  }
+  void refuse(const ReceiveCheck& check) override {
+    if (!m_told) showMessage(Sjis::toQ(check.message));
+    m_told = false;
+    openSettingsWindow(m_window.m_ctx, SettingsWindow::Page::ftp);
+  }
+  bool obtainPassword(FtpSettings& settings) override {
+    if (!settings.passwordAsked()) return true;
+    const std::optional<std::string> typed = askPassword(m_window.m_ctx, PasswordFor::Ftp);
+    if (!typed) return false;
+    settings.password = *typed;
+    return true;
+  }
+
+ private:
+  ReceiveWindow& m_window;
+  bool m_told = false;  // the operator has been told why already
+};
+
 void ReceiveWindow::startRun() {
   if (running()) return;
-  try {
-    m_settings = loadFtpSettings(SettingsPaths::of(m_ctx));
-  } catch (const std::exception& e) {
-    // An unreadable password file: nothing can be checked, the run does not start.
-    showError(Sjis::toQ(e.what()));
-    return;
-  }
-  if (!checkSettings()) {
-    openSettingsWindow(m_ctx, SettingsWindow::Page::ftp);
-    return;
-  }
-  if (m_settings.passwordAsked()) {
-    const std::optional<std::string> typed = askPassword(m_ctx, PasswordFor::Ftp);
-    if (!typed) return;
-    m_settings.password = *typed;
-  }
+  const SettingsPaths paths = SettingsPaths::of(m_ctx);
+  if (!ReceiveSession(paths, *m_policy).prepare(m_settings)) return;
 
   applyButtonMask("000000000001");
   applyButtonMask("000000000000");
@@ -238,22 +262,6 @@ void ReceiveWindow::runFinished(const QString& error) {
   applyButtonMask("000000000001");
 }
 
-bool ReceiveWindow::checkSettings() {
-  for (;;) {
-    const ReceiveCheck check = ReceiveCheck::of(m_settings);
-    if (check.ready()) return true;
-    if (check.outcome != ReceiveCheck::Outcome::missingLocalFolder) {
-      showMessage(Sjis::toQ(check.message));
-      return false;
-    }
-    // The one problem the window can mend on the spot: the folder is made on request.
-    if (!askYesNo(QStringLiteral("指定されたローカルフォルダが存在しません。作成しますか？"))) return false;
-    std::error_code ec;
-    const fs::path local = Sjis::toPath(m_settings.localFolder);
-    fs::create_directories(local, ec);
-    if (!fs::is_directory(local, ec)) return refuse("フォルダの作成に失敗しました。");
-  }
-}
 
 bool ReceiveWindow::closeAllowed() {
   if (!running()) return true;

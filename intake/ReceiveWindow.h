@@ -37,8 +37,6 @@ class ReceiveWindow : public WindowBase {
     return exec();
   }
   void activate() override;
-  // Checks the loaded settings, trimming them; shows the first failure's message.
-  bool checkSettings();
   bool running() const;
 
   RunThread& runThread() { return *m_runThread; }
@@ -85,6 +83,9 @@ class ReceiveWindow : public WindowBase {
   RunThread* m_runThread;
   std::unique_ptr<Listener> m_listener;
   std::unique_ptr<ReceiveRun> m_engine;
+  // What the receive session asks the operator (the window's ReceivePolicy).
+  class Policy;
+  std::unique_ptr<Policy> m_policy;
   IntakeReport m_report;
   int m_progressShift = 0;  // sizes past the bar's int range are shown scaled down
 };

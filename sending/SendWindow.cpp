@@ -142,7 +142,10 @@ class SendWindow::Reporter : public SendListener {
 };
 
 SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
-    : WindowBase(ctx, parent), m_run(ctx.query, ctx.file("SndMail.log")), m_reporter(std::make_unique<Reporter>(*this)) {
+    : WindowBase(ctx, parent),
+      m_run(ctx.query, ctx.file("SndMail.log"), m_smtp, m_pop3),
+      m_reporter(std::make_unique<Reporter>(*this)),
+      m_policy(std::make_unique<Policy>(*this)) {
   setWindowTitle(QStringLiteral("クオル メール送信"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -280,12 +283,12 @@ void SendWindow::activate() {
     // Not the window's to handle: the standard error box, and the rest of the
     // initialisation is not carried out.
     m_ctx.query.close();
-    m_lastStoryEdit->setText(Sjis::toQ(m_run.lastStoryText()));
+    m_lastStoryEdit->setText(Sjis::toQ(m_run.list().lastStoryText()));
     fillGrid();
     showError(Sjis::toQ(e.what()));
     return;
   }
-  m_lastStoryEdit->setText(Sjis::toQ(m_run.lastStoryText()));
+  m_lastStoryEdit->setText(Sjis::toQ(m_run.list().lastStoryText()));
   fillGrid();
   showIdle();
   m_run.setSettings(std::move(mail));
@@ -301,7 +304,7 @@ void SendWindow::fillGrid() {
   m_progressLabel->clear();
   m_statusLabel->clear();
   m_statusDetailLabel->clear();
-  const std::vector<DueReader>& readers = m_run.readers();
+  const std::vector<DueReader>& readers = m_run.list().readers();
   const int listed = static_cast<int>(readers.size());
   m_shownMarks.assign(readers.size(), SendMark::none);
   for (int i = 0; i < listed; ++i) m_shownMarks[static_cast<size_t>(i)] = readers[static_cast<size_t>(i)].mark;
@@ -311,7 +314,7 @@ void SendWindow::fillGrid() {
   // The grid asks for the cells it shows; the engine's rows are the only copy of the list.
   // The last row asked for is kept, as a row is painted cell by cell.
   m_readerGrid->setCellSource([this, cachedRow = -1, cached = std::vector<QString>()](int col, int row) mutable {
-    const std::vector<DueReader>& rows = m_run.readers();
+    const std::vector<DueReader>& rows = m_run.list().readers();
     if (row < 1 || row > static_cast<int>(rows.size())) return QString();
     if (row != cachedRow) {
       cached = shownCells(rows[static_cast<size_t>(row - 1)]);
@@ -327,7 +330,7 @@ void SendWindow::fillGrid() {
 }
 
 void SendWindow::showCounts() {
-  m_countsLabel->setText(QStringLiteral("送信対象 %1名　選択 %2名").arg(m_run.dueCount()).arg(m_run.markedCount()));
+  m_countsLabel->setText(QStringLiteral("送信対象 %1名　選択 %2名").arg(m_run.list().dueCount()).arg(m_run.list().markedCount()));
 }
 
 void SendWindow::showReader(std::size_t index, const DueReader& reader) {
@@ -353,26 +356,26 @@ void SendWindow::markKey(int row, QChar key) {
   const size_t index = static_cast<size_t>(row - 1);
   const bool canMoveOn = index + 1 < m_shownMarks.size();
   if (key == QLatin1Char('1'))
-    m_run.mark(index);
+    m_run.list().mark(index);
   else
-    m_run.unmark(index);
-  showReader(index, m_run.readers()[index]);
+    m_run.list().unmark(index);
+  showReader(index, m_run.list().readers()[index]);
   showCounts();
   if ((key == QLatin1Char('1') || key == QLatin1Char('0')) && canMoveOn) m_readerGrid->setRow(row + 1);
 }
 
 void SendWindow::markAll() {
-  m_run.markAll();
+  m_run.list().markAll();
   showMarks();
 }
 
 void SendWindow::unmarkAll() {
-  m_run.unmarkAll();
+  m_run.list().unmarkAll();
   showMarks();
 }
 
 void SendWindow::showMarks() {
-  const std::vector<DueReader>& readers = m_run.readers();
+  const std::vector<DueReader>& readers = m_run.list().readers();
   m_readerGrid->beginUpdate();
   for (size_t i = 0; i < readers.size() && i < m_shownMarks.size(); ++i) {
     m_shownMarks[i] = readers[i].mark;
@@ -427,68 +430,79 @@ void SendWindow::openMailSettings() {
   openSettingsWindow(m_ctx, SettingsWindow::Page::mail);
 }
 
+class SendWindow::Policy : public SendPolicy {
+ public:
+  explicit Policy(SendWindow& window) : m_window(window) {}
+  void refuse(const StartCheck& check) override { m_window.refuseStart(check); }
+  bool acceptSubstitutes(const CharacterCheck& check) override { return m_window.acceptSubstitutes(check); }
+  // Only a run the operator started asks; the receive-then-send chain goes ahead.
+  bool confirm(const DueList&) override { return m_window.m_mode != Mode::sendOnly || m_window.confirmRun(); }
+  bool obtainPasswords(MailSettings&) override { return m_window.obtainPasswords(); }
+
+ private:
+  SendWindow& m_window;
+};
+
 void SendWindow::start() {
   if (running()) return;
-  const StartCheck check = m_run.checkStart();
-  if (!check.ready()) {
-    showMessage(Sjis::toQ(check.message));
-    // In the chain the window closes itself once the operator has confirmed.
-    if (check.outcome == StartCheck::Outcome::nothingDue && m_mode == Mode::afterReceive) m_closeTimer->start();
-    if (check.outcome == StartCheck::Outcome::settingsProblem) openMailSettings();
-    return;
-  }
-  bool settled = false;
+  bool ready = false;
   try {
-    settled = settleCharacters(nullptr);
+    ready = SendSession(m_run, *m_policy).prepare();
   } catch (const DbError& e) {
     // The stories could not be read: the standard error box, and the run counts as
     // ended abnormally before it began.
     m_ctx.query.close();
     showError(Sjis::toQ(e.what()));
     m_errorLabel->show();
+    if (m_mode == Mode::afterReceive) m_closeTimer->start();
   }
-  if (!settled) {
+  if (ready) beginRun();
+}
+
+void SendWindow::refuseStart(const StartCheck& check) {
+  showMessage(Sjis::toQ(check.message));
+  // In the chain the window closes itself once the operator has confirmed.
+  if (check.outcome == StartCheck::Outcome::nothingDue && m_mode == Mode::afterReceive) m_closeTimer->start();
+  if (check.outcome == StartCheck::Outcome::settingsProblem) openMailSettings();
+}
+
+bool SendWindow::settleCharacters(std::size_t index) {
+  MailBuilder& mails = m_run.mails();
+  mails.setReplaceUncarriable(false);
+  const CharacterCheck check = mails.checkCharacters(m_run.list(), {index});
+  if (check.clean()) return true;
+  if (!acceptSubstitutes(check)) return false;
+  mails.setReplaceUncarriable(true);
+  return true;
+}
+
+bool SendWindow::acceptSubstitutes(const CharacterCheck& check) {
+  const QString list = Sjis::toQ(check.report).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const auto refuse = [this](const QString& text) {
+    showError(text);
     if (m_mode == Mode::afterReceive) {
       m_errorLabel->show();
       m_closeTimer->start();
     }
-    return;
-  }
-  // Only a run the operator started asks; the receive-then-send chain goes ahead.
-  if (m_mode == Mode::sendOnly && !confirmRun()) return;
-  if (!obtainPasswords()) return;
-  beginRun();
-}
-
-bool SendWindow::settleCharacters(const std::vector<std::size_t>* indexes) {
-  m_run.setReplaceUncarriable(false);
-  const CharacterCheck check = indexes ? m_run.checkCharacters(*indexes) : m_run.checkCharacters();
-  if (check.clean()) return true;
-  const QString list = Sjis::toQ(check.report).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  if (!check.allReplaceable) {
-    showError(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。代替文字のない文字があるため、送信を中止します。\n\n") +
-              list);
     return false;
-  }
-  if (m_mode == Mode::afterReceive) {
-    showError(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。送信を中止します。\n\n") + list);
-    return false;
-  }
-  if (!askYesNo(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。\n\n") + list +
-                QStringLiteral("\n代替文字に置き換えて送信しますか？\n（置き換えるのは今回のメールだけで、"
-                               "登録内容は変わりません。いいえ: 送信を中止します）")))
-    return false;
-  m_run.setReplaceUncarriable(true);
-  return true;
+  };
+  if (!check.allReplaceable)
+    return refuse(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。代替文字のない文字があるため、送信を中止します。\n\n") +
+                  list);
+  if (m_mode == Mode::afterReceive)
+    return refuse(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。送信を中止します。\n\n") + list);
+  return askYesNo(QStringLiteral("ISO-2022-JPのメールで送れない文字があります。\n\n") + list +
+                  QStringLiteral("\n代替文字に置き換えて送信しますか？\n（置き換えるのは今回のメールだけで、"
+                                 "登録内容は変わりません。いいえ: 送信を中止します）"));
 }
 
 bool SendWindow::confirmRun() {
   QStringList stories;
-  const std::vector<int> numbers = m_run.markedStories();
+  const std::vector<int> numbers = m_run.list().markedStories();
   for (std::size_t i = 0; i < numbers.size() && i < 20; ++i) stories << QString::number(numbers[i]);
   if (numbers.size() > 20) stories << QStringLiteral("…");
   const QString text = QStringLiteral("%1名の読者にメールを送信します。よろしいですか？\nストーリー番号: %2")
-                           .arg(m_run.markedCount())
+                           .arg(m_run.list().markedCount())
                            .arg(stories.join(QStringLiteral(", ")));
   // Yes is the box's default button: F1 then Enter sends.
   return askYesNo(text);
@@ -505,7 +519,7 @@ bool SendWindow::obtainPasswords() {
     if (settings.passwordAsked()) {
       const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Pop3);
       if (!entered || trim(*entered).empty()) return false;
-      m_run.setPassword(*entered);
+      settings.password = *entered;
     }
   }
   if (settings.smtpLogin()) {
@@ -516,7 +530,7 @@ bool SendWindow::obtainPasswords() {
     if (!settings.smtpPasswordSaved()) {
       const std::optional<std::string> entered = askPassword(m_ctx, PasswordFor::Smtp);
       if (!entered || trim(*entered).empty()) return false;
-      m_run.setSmtpPassword(*entered);
+      settings.smtpPassword = *entered;
     }
   }
   return true;
@@ -544,24 +558,24 @@ void SendWindow::beginRun() {
 
 void SendWindow::showPreview() {
   const int row = m_readerGrid->currentRow();
-  if (running() || row < 1 || static_cast<std::size_t>(row) > m_run.readers().size()) return;
+  if (running() || row < 1 || static_cast<std::size_t>(row) > m_run.list().readers().size()) return;
   const std::size_t index = static_cast<std::size_t>(row - 1);
   QString text;
   try {
-    text = Sjis::toQ(m_run.previewText(index)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text = Sjis::toQ(m_run.mails().previewText(m_run.list().at(index))).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   } catch (const DbError& e) {
     m_ctx.query.close();
     showError(Sjis::toQ(e.what()));
     return;
   }
   if (!m_preview) m_preview = new MailPreview(this);
-  m_preview->showMail(QStringLiteral("メールのプレビュー（読者ID %1）").arg(QString::number(m_run.readers()[index].reader.id)),
+  m_preview->showMail(QStringLiteral("メールのプレビュー（読者ID %1）").arg(QString::number(m_run.list().readers()[index].reader.id)),
                       text);
 }
 
 void SendWindow::sendTestMail() {
   const int row = m_readerGrid->currentRow();
-  if (running() || row < 1 || static_cast<std::size_t>(row) > m_run.readers().size()) return;
+  if (running() || row < 1 || static_cast<std::size_t>(row) > m_run.list().readers().size()) return;
   const std::size_t index = static_cast<std::size_t>(row - 1);
   const QString initial = m_testAddress.isEmpty() ? Sjis::toQ(trim(m_run.settings().senderAddress)) : m_testAddress;
   const std::optional<QString> typed = Dialogs::instance().askText(
@@ -575,15 +589,14 @@ void SendWindow::sendTestMail() {
     return;
   }
   m_testAddress = Sjis::toQ(address);
-  const StartCheck check = m_run.checkSettings();
+  const StartCheck check = checkSettings(m_run.settings());
   if (!check.ready()) {
     showMessage(Sjis::toQ(check.message));
     openMailSettings();
     return;
   }
-  const std::vector<std::size_t> reader{index};
   try {
-    if (!settleCharacters(&reader)) return;
+    if (!settleCharacters(index)) return;
   } catch (const DbError& e) {
     m_ctx.query.close();
     showError(Sjis::toQ(e.what()));

@@ -5,7 +5,10 @@
 
 #include "core/RunThread.h"
 #include "core/WindowBase.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "sending/SendRun.h"
+#include "sending/SendSession.h"
 
 class QLabel;
 class QLineEdit;
@@ -80,13 +83,17 @@ class SendWindow : public WindowBase {
   void openMailSettings();
   void showPreview();
   void sendTestMail();
+  // What the send session asks the operator (the window's SendPolicy).
+  class Policy;
+  void refuseStart(const StartCheck& check);
+  // Characters the mails cannot carry: replaced by their substitutes at the operator's
+  // word; false when the mails must not go out.
+  bool acceptSubstitutes(const CharacterCheck& check);
+  bool confirmRun();
   // Passwords the run needs, saved or typed; false when it must not start.
   bool obtainPasswords();
-  // The characters the mails (of the readers at indexes, or the marked ones) cannot
-  // carry: none, or replaced by their substitutes at the operator's word; false when
-  // the mails must not go out.
-  bool settleCharacters(const std::vector<std::size_t>* indexes);
-  bool confirmRun();
+  // The character check of a test mail to the reader at index, then its decision.
+  bool settleCharacters(std::size_t index);
   void beginRun();
   void setIdleButtons(bool enabled);
   void runFinished(const QString& error);
@@ -99,8 +106,11 @@ class SendWindow : public WindowBase {
   void showMarks();
   void drawCell(QPainter* p, int col, int row, const QRect& rect, bool selected);
 
+  SmtpClient m_smtp;
+  Pop3Client m_pop3;
   SendRun m_run;
   std::unique_ptr<Reporter> m_reporter;
+  std::unique_ptr<Policy> m_policy;
   RunThread m_runThread;
   SendReport m_report;
   bool m_closeAfterRun = false;

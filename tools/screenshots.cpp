@@ -35,9 +35,9 @@ int main(int argc, char** argv) {
   connectMenu(menu, ctx);
   menu.openDatabase();
   auto windows = createWindows(ctx);
-  StoryStore stories(ctx.query);
-  stories.save(Story{1, Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
-  stories.save(Story{2, Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});
+  StoryStore storyStore(ctx.query);
+  storyStore.save(Story{1, Sjis::fromUtf8("ようこそ"), Sjis::fromUtf8("##readername##様")});
+  storyStore.save(Story{2, Sjis::fromUtf8("第2話"), Sjis::fromUtf8("本文")});
   const char* names[] = {"山田 太郎", "佐藤 花子", "鈴木 一郎", "高橋 美咲", "田中 健"};
   ReaderStore readerStore(ctx.query);
   for (int i = 0; i < 5; ++i) {

@@ -27,10 +27,10 @@ struct UnsubscribeLoopTest : IntakeTest {
   IntakeReport receive() { return receiveFrom(ftp.port()); }
   // The numbers of the readers the send run lists as due and sendable now.
   std::vector<std::string> dueNow() {
-    SendRun send(program.sql(), program.file("SndMail.log"));
-    send.listDueReaders();
+    DueList list(program.sql());
+    list.load(SendOptions{}.onePerDay);
     std::vector<std::string> ids;
-    for (const DueReader& r : send.readers())
+    for (const DueReader& r : list.readers())
       if (r.eligibility == Eligibility::eligible) ids.push_back(std::to_string(r.reader.id));
     return ids;
   }

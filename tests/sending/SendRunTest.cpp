@@ -12,7 +12,10 @@
 #include "core/ReaderStore.h"
 #include "core/TextUtil.h"
 #include "sending/SendListener.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "sending/SendRun.h"
+#include "sending/StartCheck.h"
 #include "sending/UnsubscribeLink.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
@@ -49,7 +52,9 @@ struct Recorder : SendListener {
 
 struct SendRunTest : ::testing::Test {
   TestProgram program;
-  SendRun run{program.sql(), program.file("SndMail.log")};
+  SmtpClient smtp;
+  Pop3Client pop3;
+  SendRun run{program.sql(), program.file("SndMail.log"), smtp, pop3};
   Recorder recorder;
   std::atomic<bool> stop{false};
 
@@ -99,7 +104,7 @@ struct SendRunTest : ::testing::Test {
 
   std::vector<std::string> marks() {
     std::vector<std::string> out;
-    for (const DueReader& r : run.readers()) out.push_back(markText(r.mark));
+    for (const DueReader& r : run.list().readers()) out.push_back(markText(r.mark));
     return out;
   }
 
@@ -136,10 +141,10 @@ TEST_F(SendRunTest, ListsTheSendableReadersDueAStoryAndMarksOnlyThoseThatCanBeSe
   reader("00003", sj("先の話"), "00003");
   reader("00012", sj("最後"), "00002");
   run.listDueReaders();
-  EXPECT_EQ(run.lastStoryText(), "    2");
-  EXPECT_EQ(run.lastStory(), 2);
-  ASSERT_EQ(run.readers().size(), 2u);
-  const DueReader& first = run.readers()[0];
+  EXPECT_EQ(run.list().lastStoryText(), "    2");
+  EXPECT_EQ(run.list().lastStory(), 2);
+  ASSERT_EQ(run.list().readers().size(), 2u);
+  const DueReader& first = run.list().readers()[0];
   EXPECT_EQ(first.reader.id, 1);
   EXPECT_EQ(first.reader.nextStory, 1);
   EXPECT_EQ(first.reader.name, sj("山田"));
@@ -158,49 +163,49 @@ TEST_F(SendRunTest, ListsTheSendableReadersDueAStoryAndMarksOnlyThoseThatCanBeSe
   EXPECT_EQ(cells[8], "00000000");
   EXPECT_EQ(cells[10], "20240101");
   EXPECT_EQ(first.cell(DueColumn::name), sj("山田"));
-  EXPECT_EQ(run.readers()[1].cells()[2], "   12");
+  EXPECT_EQ(run.list().readers()[1].cells()[2], "   12");
 
-  run.mark(0);
-  run.mark(7);  // past the list: ignored
+  run.list().mark(0);
+  run.list().mark(7);  // past the list: ignored
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), ""}));
-  run.markAll();
-  EXPECT_EQ(run.markedCount(), 2);
-  run.unmark(0);
+  run.list().markAll();
+  EXPECT_EQ(run.list().markedCount(), 2);
+  run.list().unmark(0);
   EXPECT_EQ(marks(), (std::vector<std::string>{"", sj("  ○  ")}));
-  run.unmarkAll();
-  EXPECT_EQ(run.markedCount(), 0);
+  run.list().unmarkAll();
+  EXPECT_EQ(run.list().markedCount(), 0);
 
   // Listing again reads the file again, with every mark gone.
-  run.markAll();
+  run.list().markAll();
   program.exec(" DELETE FROM USERLIST WHERE ID = '00012'");
   run.listDueReaders();
-  EXPECT_EQ(run.readers().size(), 1u);
-  EXPECT_EQ(run.markedCount(), 0);
+  EXPECT_EQ(run.list().readers().size(), 1u);
+  EXPECT_EQ(run.list().markedCount(), 0);
 
   program.exec(" DELETE FROM STORYLIST");
   run.listDueReaders();
-  EXPECT_EQ(run.lastStoryText(), "0");
-  EXPECT_TRUE(run.readers().empty());
+  EXPECT_EQ(run.list().lastStoryText(), "0");
+  EXPECT_TRUE(run.list().readers().empty());
 }
 
 TEST_F(SendRunTest, StartCheckGivesTheFirstProblemInTheOperatorsOrder) {
   using Outcome = StartCheck::Outcome;
   reader("00001", "a", "00001");
   run.listDueReaders();
-  EXPECT_EQ(run.checkStart().outcome, Outcome::noStory);
-  EXPECT_EQ(run.checkStart().message, sj("ストーリーが登録されていません。"));
+  EXPECT_EQ(checkStart(run.list(), run.settings()).outcome, Outcome::noStory);
+  EXPECT_EQ(checkStart(run.list(), run.settings()).message, sj("ストーリーが登録されていません。"));
 
   story("00001", "s", "b");
   program.exec(" DELETE FROM USERLIST");
   run.listDueReaders();
-  EXPECT_EQ(run.checkStart().outcome, Outcome::nothingDue);
-  EXPECT_EQ(run.checkStart().message, sj("送信対象が１件もありません。"));
+  EXPECT_EQ(checkStart(run.list(), run.settings()).outcome, Outcome::nothingDue);
+  EXPECT_EQ(checkStart(run.list(), run.settings()).message, sj("送信対象が１件もありません。"));
 
   reader("00001", "a", "00001");
   run.listDueReaders();
-  EXPECT_EQ(run.checkStart().outcome, Outcome::nothingMarked);
-  EXPECT_EQ(run.checkStart().message, sj("選択されていません。"));
-  run.markAll();
+  EXPECT_EQ(checkStart(run.list(), run.settings()).outcome, Outcome::nothingMarked);
+  EXPECT_EQ(checkStart(run.list(), run.settings()).message, sj("選択されていません。"));
+  run.list().markAll();
 
   // Each settings problem in turn, mended before the next one shows.
   MailSettings s;
@@ -233,13 +238,13 @@ TEST_F(SendRunTest, StartCheckGivesTheFirstProblemInTheOperatorsOrder) {
   };
   for (const auto& [mend, message] : steps) {
     run.setSettings(s);
-    const StartCheck check = run.checkStart();
+    const StartCheck check = checkStart(run.list(), run.settings());
     EXPECT_EQ(check.outcome, Outcome::settingsProblem) << message;
     EXPECT_EQ(check.message, sj(message));
     mend(s);
   }
   run.setSettings(s);
-  EXPECT_TRUE(run.checkStart().ready());
+  EXPECT_TRUE(checkStart(run.list(), run.settings()).ready());
   EXPECT_EQ(run.settings().smtpServer, "smtp.example.com");  // checked texts are kept trimmed
   EXPECT_EQ(run.settings().waitSeconds, "30");
 }
@@ -249,19 +254,19 @@ TEST_F(SendRunTest, StartCheckRefusesAPortOutsideOneTo65535) {
   story("00001", "s", "b");
   reader("00001", "a", "00001");
   run.listDueReaders();
-  run.markAll();
+  run.list().markAll();
   for (const char* port : {"109211", "65536", "0", "-25"}) {
     TestProgram::writeFile(program.file("QuorMail.env"),
                            "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=owner@example.com\r\nSMTPPORT=" + std::string(port) +
                                "\r\n");
     run.setSettings(loadMailSettings(SettingsPaths{program.file("QuorMail.env"), {}, {}}));
-    const StartCheck check = run.checkStart();
+    const StartCheck check = checkStart(run.list(), run.settings());
     EXPECT_EQ(check.outcome, StartCheck::Outcome::settingsProblem) << port;
     EXPECT_EQ(check.message, sj("SMTPポート番号に誤りがあります。")) << port;
   }
   for (int port : {1, 65535}) {
     run.setSettings(settings(port));
-    EXPECT_TRUE(run.checkStart().ready()) << port;
+    EXPECT_TRUE(checkStart(run.list(), run.settings()).ready()) << port;
   }
 }
 
@@ -275,9 +280,9 @@ TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
   TestProgram::writeFile(program.file("SndMail.log"), "the previous run\r\n");
   run.listDueReaders();
   run.setSettings(settings(smtp.port()));
-  run.mark(0);
-  run.mark(1);
-  ASSERT_TRUE(run.checkStart().ready());
+  run.list().mark(0);
+  run.list().mark(1);
+  ASSERT_TRUE(checkStart(run.list(), run.settings()).ready());
   const SendReport report = run.run(recorder);
   EXPECT_TRUE(report.completed);
   EXPECT_EQ(report.sent, 2);
@@ -307,9 +312,9 @@ TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
   EXPECT_EQ(recorder.events.back(), "progress 2/2");
 
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  済  "), sj("  済  "), ""}));
-  EXPECT_EQ(run.readers()[1].cells()[1], sj("全済"));
-  EXPECT_EQ(run.readers()[0].reader.lastSent.dateText(), "20240507");
-  EXPECT_EQ(run.readers()[0].reader.firstSent.timeText(), "123456");
+  EXPECT_EQ(run.list().readers()[1].cells()[1], sj("全済"));
+  EXPECT_EQ(run.list().readers()[0].reader.lastSent.dateText(), "20240507");
+  EXPECT_EQ(run.list().readers()[0].reader.firstSent.timeText(), "123456");
 
   const std::vector<std::string> advanced = stored("00001");
   EXPECT_EQ(std::vector<std::string>(advanced.begin(), advanced.begin() + 4),
@@ -320,14 +325,14 @@ TEST_F(SendRunTest, SendsEachMarkedReaderItsNextStoryAdvancesItAndLogsTheRun) {
   EXPECT_EQ(stored("00003")[0], "00001");
 
   const std::string log = TestProgram::readFile(program.file("SndMail.log"));
-  EXPECT_EQ(log, joinCells(DueReader::headerCells()) + "\r\n" + joinCells(run.readers()[0].cells()) + "\r\n" +
-                     joinCells(run.readers()[1].cells()) + "\r\n");
+  EXPECT_EQ(log, joinCells(DueReader::headerCells()) + "\r\n" + joinCells(run.list().readers()[0].cells()) + "\r\n" +
+                     joinCells(run.list().readers()[1].cells()) + "\r\n");
   EXPECT_EQ(log.substr(0, log.find("\r\n")),
             sj("送信指示,送信区分,読者ID,次回ｽﾄｰﾘ番号,前回送信日,前回送信時間,読者名,メールアドレス,送信開始日,"
                "送信開始時間,登録日 ,登録時間,備考１,備考２,備考３"));
 
   // Marking all afterwards passes over the reader who has had every story.
-  run.markAll();
+  run.list().markAll();
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), sj("  済  "), sj("  ○  ")}));
 }
 
@@ -343,7 +348,7 @@ TEST_F(SendRunTest, ASubjectIsCutToItsFirst200CharactersBeforeEncoding) {
   reader("00001", "a", "00001");
   run.listDueReaders();
   run.setSettings(settings(smtp.port()));
-  run.markAll();
+  run.list().markAll();
   EXPECT_TRUE(run.run(recorder).completed);
   ASSERT_TRUE(smtp.waitForMessages(1));
   const std::string mail = decoded(smtp.messages()[0]);
@@ -363,7 +368,7 @@ TEST_F(SendRunTest, MissingStoryIsSkippedAndTheRunGoesOnWithoutALogWhenSwitchedO
   MailSettings s = settings(smtp.port());
   s.logMode = 0;
   run.setSettings(s);
-  run.markAll();
+  run.list().markAll();
   const SendReport report = run.run(recorder);
   EXPECT_TRUE(report.completed);
   EXPECT_EQ(report.sent, 1);
@@ -395,7 +400,7 @@ TEST_F(SendRunTest, FailedMailsEndTheRunAndLeaveTheReaders) {
     SmtpTestServer smtp(c.server);
     run.listDueReaders();
     run.setSettings(settings(c.refused ? freeLocalPort() : smtp.port()));
-    run.markAll();
+    run.list().markAll();
     Recorder seen;
     const SendReport report = run.run(seen);
     EXPECT_FALSE(report.completed);
@@ -418,7 +423,7 @@ TEST_F(SendRunTest, StopDuringTheCountdownEndsTheRunBeforeTheNextMail) {
   MailSettings s = settings(smtp.port());
   s.waitSeconds = "90";
   run.setSettings(s);
-  run.markAll();
+  run.list().markAll();
   std::vector<std::string> countdowns;
   recorder.onCountdown = [&](const std::string& text) {
     countdowns.push_back(text);
@@ -448,7 +453,7 @@ TEST_F(SendRunTest, StopWhileTheServerNeverAnswersEndsTheRunWithoutAdvancingTheR
   });
   run.listDueReaders();
   run.setSettings(settings(stalled.port()));
-  run.markAll();
+  run.list().markAll();
   const SendReport report = run.run(recorder);
   stalled.join();
   EXPECT_TRUE(clientLeft);
@@ -473,10 +478,10 @@ TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
   s.popUser = "popuser";
   s.popWaitSeconds = "0";
   run.setSettings(s);
-  run.setPassword("secret");
-  run.setPop3Port(pop.port());
-  run.markAll();
-  ASSERT_TRUE(run.checkStart().ready());
+  run.settings().password = "secret";
+  run.delivery().setPop3Port(pop.port());
+  run.list().markAll();
+  ASSERT_TRUE(checkStart(run.list(), run.settings()).ready());
   const SendReport report = run.run(recorder);
   EXPECT_TRUE(report.completed) << (recorder.errors.empty() ? "" : recorder.errors[0]);
   EXPECT_EQ(smtp.messages().size(), 1u);
@@ -491,8 +496,8 @@ TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
   // A refused login: the box, and the reader's mail does not go out.
   program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
   run.listDueReaders();
-  run.setPassword("wrong");
-  run.markAll();
+  run.settings().password = "wrong";
+  run.list().markAll();
   Recorder refused;
   EXPECT_FALSE(run.run(refused).completed);
   ASSERT_EQ(refused.errors.size(), 1u);
@@ -530,9 +535,9 @@ TEST_F(SendRunTest, MailGoesOverStartTlsOrImplicitTlsWithLoginAndReadsBackAsType
     SmtpTestServer smtp(tlsServer(TestCertificates::get().localhost, security == 2));
     run.listDueReaders();
     run.setSettings(submission(smtp.port(), security));
-    run.setSmtpPassword("s3cret pass");
-    run.markAll();
-    ASSERT_TRUE(run.checkStart().ready());
+    run.settings().smtpPassword = "s3cret pass";
+    run.list().markAll();
+    ASSERT_TRUE(checkStart(run.list(), run.settings()).ready());
     Recorder seen;
     const SendReport report = run.run(seen);
     ASSERT_TRUE(report.completed) << (seen.errors.empty() ? "" : seen.errors[0]);
@@ -563,8 +568,8 @@ TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePa
   SmtpTestServer smtp(tlsServer(TestCertificates::get().localhost, false));
   run.listDueReaders();
   run.setSettings(submission(smtp.port(), 1));
-  run.setSmtpPassword("wrong-Pa55word");
-  run.markAll();
+  run.settings().smtpPassword = "wrong-Pa55word";
+  run.list().markAll();
   const SendReport report = run.run(recorder);
   EXPECT_FALSE(report.completed);
   EXPECT_EQ(report.sent, 0);
@@ -593,8 +598,8 @@ TEST_F(SendRunTest, ACertificateThatCannotBeVerifiedStopsTheRunWithItsReason) {
       SmtpTestServer smtp(tlsServer(pair, security == 2));
       run.listDueReaders();
       run.setSettings(submission(smtp.port(), security));
-      run.setSmtpPassword("s3cret pass");
-      run.markAll();
+      run.settings().smtpPassword = "s3cret pass";
+      run.list().markAll();
       Recorder seen;
       EXPECT_FALSE(run.run(seen).completed);
       ASSERT_EQ(seen.errors.size(), 1u);
@@ -625,7 +630,7 @@ TEST_F(SendRunTest, SubjectsAndSenderNamesReadBackExactlyAsTyped) {
     MailSettings s = settings(smtp.port());
     s.senderName = sj(typed[i][1]);
     run.setSettings(s);
-    run.markAll();
+    run.list().markAll();
     ASSERT_TRUE(run.run(recorder).completed);
     ASSERT_TRUE(smtp.waitForMessages(i + 1));
     const std::string mail = decoded(smtp.messages()[i]);
@@ -638,7 +643,7 @@ TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
   story("00001", "s", "b");
   reader("00001", "a", "00001");
   run.listDueReaders();
-  run.markAll();
+  run.list().markAll();
   MailSettings s = settings(25);
   s.smtpAuthMode = 1;
   s.smtpUser = "  ";
@@ -650,7 +655,7 @@ TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
   };
   for (const auto& [mend, message] : steps) {
     run.setSettings(s);
-    const StartCheck check = run.checkStart();
+    const StartCheck check = checkStart(run.list(), run.settings());
     if (message) {
       EXPECT_EQ(check.outcome, StartCheck::Outcome::settingsProblem) << message;
       EXPECT_EQ(check.message, sj(message));
@@ -660,20 +665,20 @@ TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
     mend(s);
   }
   run.setSettings(s);
-  EXPECT_TRUE(run.checkStart().ready());
+  EXPECT_TRUE(checkStart(run.list(), run.settings()).ready());
   EXPECT_EQ(run.settings().smtpUser, "quor");
   // Without the login the user is not looked at.
   s.smtpAuthMode = 0;
   s.smtpUser = sj("全角");
   run.setSettings(s);
-  EXPECT_TRUE(run.checkStart().ready());
+  EXPECT_TRUE(checkStart(run.list(), run.settings()).ready());
 }
 
 namespace {
 
 std::vector<std::string> eligibilities(const SendRun& run) {
   std::vector<std::string> out;
-  for (const DueReader& r : run.readers()) out.push_back(eligibilityText(r.eligibility) + " " + r.cell(DueColumn::dueDate));
+  for (const DueReader& r : run.list().readers()) out.push_back(eligibilityText(r.eligibility) + " " + r.cell(DueColumn::dueDate));
   return out;
 }
 
@@ -696,12 +701,12 @@ TEST_F(SendRunTest, IntervalsHoldReadersBackUntilTheirDayAndOnlyDueReadersCanBeM
   run.listDueReaders();
   EXPECT_EQ(eligibilities(run), (std::vector<std::string>{sj("可") + " 20240104", sj("待機") + " 20240508",
                                                           sj("待機") + " 20240508", sj("可") + " 20240507"}));
-  EXPECT_EQ(run.dueCount(), 2);
-  run.mark(1);  // not due: refused
-  EXPECT_EQ(run.markedCount(), 0);
-  run.markAll();
+  EXPECT_EQ(run.list().dueCount(), 2);
+  run.list().mark(1);  // not due: refused
+  EXPECT_EQ(run.list().markedCount(), 0);
+  run.list().markAll();
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  ○  "), "", "", sj("  ○  ")}));
-  EXPECT_EQ(run.markedStories(), (std::vector<int>{1, 3}));
+  EXPECT_EQ(run.list().markedStories(), (std::vector<int>{1, 3}));
 
   // After its mail the reader waits for story 2's seven days; the log is unchanged in form.
   run.setSettings(settings(smtp.port()));
@@ -710,9 +715,9 @@ TEST_F(SendRunTest, IntervalsHoldReadersBackUntilTheirDayAndOnlyDueReadersCanBeM
   EXPECT_EQ(eligibilities(run)[3], sj("全済") + " ");
   EXPECT_EQ(stored("00001")[0], "00002");
   const std::string log = TestProgram::readFile(program.file("SndMail.log"));
-  EXPECT_EQ(log.substr(log.find("\r\n") + 2), joinCells(run.readers()[0].cells()) + "\r\n" +
-                                                  joinCells(run.readers()[3].cells()) + "\r\n");
-  EXPECT_EQ(run.readers()[0].cells().size(), 15u);
+  EXPECT_EQ(log.substr(log.find("\r\n") + 2), joinCells(run.list().readers()[0].cells()) + "\r\n" +
+                                                  joinCells(run.list().readers()[3].cells()) + "\r\n");
+  EXPECT_EQ(run.list().readers()[0].cells().size(), 15u);
 
   // A week later readers 2 and 3 are due, reader 1 still waits.
   Clock::setFixedStamp("20240513090000");
@@ -723,8 +728,8 @@ TEST_F(SendRunTest, IntervalsHoldReadersBackUntilTheirDayAndOnlyDueReadersCanBeM
   // Nobody due: the start check says so, as when nobody is listed.
   Clock::setFixedStamp("20240502090000");
   run.listDueReaders();
-  EXPECT_EQ(run.dueCount(), 0);
-  EXPECT_EQ(run.checkStart().outcome, StartCheck::Outcome::nothingDue);
+  EXPECT_EQ(run.list().dueCount(), 0);
+  EXPECT_EQ(checkStart(run.list(), run.settings()).outcome, StartCheck::Outcome::nothingDue);
 }
 
 TEST_F(SendRunTest, OneMailADayKeepsASecondRunOnTheSameDayFromTheSameReader) {
@@ -740,13 +745,13 @@ TEST_F(SendRunTest, OneMailADayKeepsASecondRunOnTheSameDayFromTheSameReader) {
     run.setOptions(options);
     run.setSettings(settings(smtp.port()));
     run.listDueReaders();
-    run.markAll();
+    run.list().markAll();
     ASSERT_TRUE(run.run(recorder).completed);
     EXPECT_EQ(eligibilities(run)[0], (onePerDay ? sj("待機") + " 20240508" : sj("可") + " 20240507"));
     // The second run of the day.
     run.listDueReaders();
-    run.markAll();
-    EXPECT_EQ(run.markedCount(), onePerDay ? 0 : 1);
+    run.list().markAll();
+    EXPECT_EQ(run.list().markedCount(), onePerDay ? 0 : 1);
   }
 }
 
@@ -761,8 +766,8 @@ TEST_F(SendRunTest, CharacterCheckListsWhereEachUncarriableCharacterIsAndReplace
   MailSettings s = settings(smtp.port());
   s.defaultReaderName = sj("読者Ⅱ");
   run.setSettings(s);
-  run.markAll();
-  CharacterCheck check = run.checkCharacters();
+  run.list().markAll();
+  CharacterCheck check = run.mails().checkCharacters(run.list(), run.list().markedIndexes());
   EXPECT_EQ(check.found, 4);
   EXPECT_TRUE(check.allReplaceable);
   EXPECT_EQ(check.report, sj("ストーリー1 件名 1行2列「①」 -> (1)\r\n"
@@ -770,9 +775,9 @@ TEST_F(SendRunTest, CharacterCheckListsWhereEachUncarriableCharacterIsAndReplace
                              "読者00001 名前 1行1列「髙」 -> 高\r\n"
                              "読者名未設定時の名前 1行3列「Ⅱ」 -> II\r\n"));
   // One reader's mail alone, as for a test mail.
-  EXPECT_TRUE(run.checkCharacters({1}).clean());
+  EXPECT_TRUE(run.mails().checkCharacters(run.list(), {1}).clean());
 
-  run.setReplaceUncarriable(true);
+  run.mails().setReplaceUncarriable(true);
   ASSERT_TRUE(run.run(recorder).completed);
   ASSERT_TRUE(smtp.waitForMessages(3));
   const std::string first = decoded(smtp.messages()[0]);
@@ -787,8 +792,8 @@ TEST_F(SendRunTest, CharacterCheckListsWhereEachUncarriableCharacterIsAndReplace
   program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
   story("00001", sj("第1話"), sj("纊"));
   run.listDueReaders();
-  run.markAll();
-  check = run.checkCharacters();
+  run.list().markAll();
+  check = run.mails().checkCharacters(run.list(), run.list().markedIndexes());
   EXPECT_FALSE(check.allReplaceable);
   EXPECT_EQ(check.report.substr(0, check.report.find("\r\n")), sj("ストーリー1 本文 1行1列「纊」"));
 }
@@ -803,8 +808,8 @@ TEST_F(SendRunTest, PreviewShowsExactlyWhatTheMailReaderDecodes) {
   s.lineWidth = "20";
   s.senderName = sj("クオル 事務局");
   run.setSettings(s);
-  const std::string preview = Sjis::toUtf8(run.previewText(0));
-  run.markAll();
+  const std::string preview = Sjis::toUtf8(run.mails().previewText(run.list().at(0)));
+  run.list().markAll();
   ASSERT_TRUE(run.run(recorder).completed);
   ASSERT_TRUE(smtp.waitForMessages(1));
   const std::string mail = decoded(smtp.messages()[0]);
@@ -821,7 +826,7 @@ TEST_F(SendRunTest, TestMailGoesToTheTypedAddressAndChangesNoReader) {
   reader("00001", sj("山田"), "00001");
   run.listDueReaders();
   run.setSettings(settings(smtp.port()));
-  ASSERT_TRUE(run.checkSettings().ready());
+  ASSERT_TRUE(checkSettings(run.settings()).ready());
   EXPECT_TRUE(run.sendTestMail(0, " tester@example.net ", recorder));
   ASSERT_TRUE(smtp.waitForMessages(1));
   const SmtpTestServer::Message m = smtp.messages()[0];
@@ -843,7 +848,7 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   // Without an unsubscribe URL: the mailto: address alone.
   run.setSettings(settings(smtp.port()));
   run.listDueReaders();
-  run.markAll();
+  run.list().markAll();
   ASSERT_TRUE(run.run(recorder).completed);
   ASSERT_TRUE(smtp.waitForMessages(1));
   std::string mail = decoded(smtp.messages()[0]);
@@ -857,7 +862,7 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   run.setOptions(SendOptions::load(SettingsPaths{program.file("QuorMail.env"), {}, {}, {}}));
   program.exec(" UPDATE USERLIST SET NEXTSTORY = '00001'");
   run.listDueReaders();
-  run.markAll();
+  run.list().markAll();
   ASSERT_TRUE(run.run(recorder).completed);
   ASSERT_TRUE(smtp.waitForMessages(2));
   mail = decoded(smtp.messages()[1]);

@@ -1,0 +1,113 @@
+#include "sending/Delivery.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "core/Clock.h"
+#include "core/Sjis.h"
+#include "core/TextUtil.h"
+#include "net/MailMessage.h"
+#include "net/NetErrors.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
+#include "sending/SendListener.h"
+#include "settings/SettingsFiles.h"
+
+namespace {
+
+std::string u8(const char* text) { return Sjis::fromUtf8(text); }
+
+// The longest a wait sleeps before it looks at the stop flag again.
+constexpr int kStopCheckMs = 100;
+
+}  // namespace
+
+Delivery::Delivery(SmtpClient& smtp, Pop3Client& pop3) : m_smtp(smtp), m_pop3(pop3) {
+  m_smtp.port = 25;
+  m_smtp.readTimeoutMs = 0;
+}
+
+void Delivery::setStopFlag(const std::atomic<bool>* stop) {
+  m_stop = stop;
+  m_smtp.setStopFlag(stop);
+  m_pop3.setStopFlag(stop);
+}
+
+void Delivery::pause(int ms) {
+  const std::uint64_t until = Clock::tickMs() + static_cast<std::uint64_t>(std::max(ms, 0));
+  for (std::uint64_t now = Clock::tickMs(); now < until && !stopRequested(); now = Clock::tickMs())
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint64_t>(until - now, kStopCheckMs)));
+}
+
+DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener& listener) {
+  static const char* const kStatusTexts[] = {"ホスト名を IP アドレスに解決", "接続中", "接続完了", "接続解除中",
+                                             "接続解除", "通知メッセージを生成中"};
+  listener.loggingIn();
+  Pop3Client& pop = m_pop3;
+  pop.host = trim(settings.popServer);
+  pop.port = m_pop3Port;
+  pop.user = settings.popUser;
+  pop.password = settings.password;
+  pop.onStatus = [&listener](TcpConnection&, ConnectionStatus status, const std::string& text) {
+    const int n = static_cast<int>(status);
+    if (n >= 0 && n <= 5) listener.connectionStatus(u8(kStatusTexts[n]), text);
+  };
+  struct StatusOff {
+    Pop3Client& pop;
+    ~StatusOff() { pop.onStatus = nullptr; }
+  } statusOff{pop};
+  const auto failed = [&](const char* prefix, const std::exception& e) {
+    listener.error(u8(prefix) + e.what());
+    return DeliveryResult{false, true, failureVerdict(e, std::string())};
+  };
+  const DeliveryResult stopped{false, false, DeliveryVerdict::Stopped};
+  try {
+    pop.connect(-1);
+  } catch (const StoppedError&) {
+    return stopped;
+  } catch (const std::exception& e) {
+    return failed("Pop Connect 失敗 \r", e);
+  }
+  // The login must stand a moment before the mail goes out.
+  pause(5000);
+  try {
+    pop.disconnect();
+  } catch (const StoppedError&) {
+    return stopped;
+  } catch (const std::exception& e) {
+    return failed("Pop Disconnect 失敗\r", e);
+  }
+  return DeliveryResult{true, false, DeliveryVerdict::Accepted};
+}
+
+DeliveryResult Delivery::deliver(MailMessage& message, const std::string& recipient,
+                                 const MailSettings& settings, SendListener& listener) {
+  listener.sending(recipient);
+  bool accepted = false;
+  try {
+    m_smtp.host = trim(settings.smtpServer);
+    m_smtp.port = settings.smtpPort;
+    m_smtp.security = static_cast<SmtpSecurity>(settings.smtpSecurity);
+    m_smtp.setAuthenticationType(settings.smtpLogin() ? AuthenticationType::login : AuthenticationType::none);
+    m_smtp.user = settings.smtpUser;
+    m_smtp.password = settings.smtpPassword;
+    m_smtp.connect(-1);
+    try {
+      m_smtp.send(message);
+      accepted = true;
+    } catch (...) {
+      m_smtp.disconnect();
+      throw;
+    }
+    m_smtp.disconnect();
+  } catch (const StoppedError& e) {
+    const DeliveryVerdict verdict = accepted ? DeliveryVerdict::Accepted : failureVerdict(e, m_smtp.pendingCommand());
+    if (m_smtp.connected()) m_smtp.disconnect();
+    return DeliveryResult{accepted, false, verdict};
+  } catch (const std::exception& e) {
+    listener.error(u8("QuickSend 失敗\r") + e.what());
+    return DeliveryResult{false, true, failureVerdict(e, m_smtp.pendingCommand())};
+  }
+  return DeliveryResult{true, false, DeliveryVerdict::Accepted};
+}

@@ -1,0 +1,141 @@
+#include "sending/MailBuilder.h"
+
+#include <map>
+
+#include "core/JisCoverage.h"
+#include "core/Sjis.h"
+#include "core/SjisText.h"
+#include "core/StoryStore.h"
+#include "core/TextUtil.h"
+#include "net/MailMessage.h"
+#include "sending/DueList.h"
+#include "sending/MailComposer.h"
+#include "sending/SendOptions.h"
+#include "sending/UnsubscribeLink.h"
+#include "settings/SettingsFiles.h"
+#include "text/JapaneseText.h"
+
+namespace {
+
+std::string u8(const char* text) { return Sjis::fromUtf8(text); }
+
+const std::string kNamePlaceholder = "##readername##";
+
+// The character check reports at most this many characters.
+constexpr std::size_t kReportedCharacters = 30;
+
+}  // namespace
+
+MailBuilder::MailBuilder(Statement& query, const MailSettings& settings, const SendOptions& options)
+    : m_query(query), m_settings(settings), m_options(options) {}
+
+MailBuilder::StoryText MailBuilder::readStory(int story) {
+  StoryText text;
+  if (std::optional<Story> stored = StoryStore(m_query).find(story)) {
+    // Subject: its first 200 characters without trailing blanks; body: the first 16382.
+    text.found = true;
+    text.subject = trimRight(stored->subject);
+    text.body = std::move(stored->body);
+  }
+  return text;
+}
+
+ComposedMail MailBuilder::compose(const DueReader& reader) {
+  ComposedMail mail;
+  mail.story = reader.reader.nextStory;
+  mail.readerId = idText(reader.reader.id);
+  mail.recipient = trim(reader.reader.address);
+  mail.senderAddress = trim(m_settings.senderAddress);
+  StoryText story = readStory(mail.story);
+  if (!story.found) return mail;
+  mail.found = true;
+  std::string name = reader.reader.name;
+  std::string defaultName = m_settings.defaultReaderName;
+  std::string senderName = trim(m_settings.senderName);
+  if (m_replaceUncarriable) {
+    for (std::string* text : {&story.subject, &story.body, &name, &defaultName, &senderName})
+      *text = JisCoverage::replaceWithSubstitutes(*text);
+  }
+  // Name and subject go into the message as Shift-JIS: it encodes them and keeps the
+  // blanks between Japanese words, which separate encoded words would lose.
+  mail.subject = JapaneseText::cutAtInvalidChar(story.subject);
+  mail.senderName = JapaneseText::cutAtInvalidChar(senderName);
+  mail.body = composeBody(name, defaultName, story.body, toIntOr(trim(m_settings.lineWidth), 80));
+  return mail;
+}
+
+std::string MailBuilder::previewText(const DueReader& reader) {
+  const ComposedMail mail = compose(reader);
+  if (!mail.found) return u8("ストーリー番号 ") + std::to_string(mail.story) + u8(" のメールがありません。");
+  const std::string from = mail.senderName.empty() ? mail.senderAddress
+                                                   : mail.senderName + " <" + mail.senderAddress + ">";
+  // Through ISO-2022-JP and back, as the reader's program decodes it.
+  const auto asReceived = [](const std::string& text) {
+    return JapaneseText::jisToSjis(JapaneseText::sjisToJis(text));
+  };
+  return u8("差出人: ") + asReceived(from) + "\r\n" + u8("宛先: ") + mail.recipient + "\r\n" + u8("件名: ") +
+         trimRight(asReceived(mail.subject)) + "\r\n\r\n" + asReceived(mail.body);
+}
+
+const std::string& MailBuilder::unsubscribeSecret() {
+  if (m_secret.empty()) m_secret = UnsubscribeLink::loadOrCreateSecret(m_options.secretFile);
+  return m_secret;
+}
+
+std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail) {
+  auto message = std::make_unique<MailMessage>();
+  message->from.setText(JapaneseText::encodeHeader(mail.senderAddress));
+  if (!mail.senderName.empty()) message->from.name = mail.senderName;
+  message->recipients.setText(mail.recipient);
+  message->subject = mail.subject;
+  message->setBodyText(JapaneseText::sjisToJis(mail.body));
+  const std::string link = m_options.unsubscribeUrl.empty()
+                               ? std::string()
+                               : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);
+  message->extraHeaders.setValue("List-Unsubscribe",
+                                 UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));
+  message->extraHeaders.setValue("List-Unsubscribe-Post", UnsubscribeLink::listUnsubscribePost(link));
+  return message;
+}
+
+CharacterCheck MailBuilder::checkCharacters(const DueList& list, const std::vector<std::size_t>& indexes) {
+  const std::vector<DueReader>& readers = list.readers();
+  CharacterCheck check;
+  std::size_t reported = 0;
+  const auto add = [&](const std::string& where, const std::string& text) {
+    if (text.empty()) return;
+    const std::vector<JisCoverage::Finding> findings = JisCoverage::find(text);
+    for (const JisCoverage::Finding& f : findings) {
+      ++check.found;
+      if (f.substitute.empty()) check.allReplaceable = false;
+      if (reported++ < kReportedCharacters) check.report += where + " " + JisCoverage::describe({f});
+    }
+  };
+  add(u8("差出人名"), trim(m_settings.senderName));
+  // The stories in number order, each once; then the names put into their bodies.
+  std::map<int, bool> namedStories;  // story -> its body takes the reader's name
+  for (std::size_t index : indexes)
+    if (index < readers.size()) namedStories.emplace(readers[index].reader.nextStory, false);
+  for (auto& [story, named] : namedStories) {
+    const StoryText text = readStory(story);
+    const std::string where = u8("ストーリー") + std::to_string(story);
+    add(where + u8(" 件名"), text.subject);
+    add(where + u8(" 本文"), text.body);
+    named = text.body.find(kNamePlaceholder) != std::string::npos;
+  }
+  bool defaultNameUsed = false;
+  for (std::size_t index : indexes) {
+    if (index >= readers.size()) continue;
+    const Reader& r = readers[index].reader;
+    if (!namedStories[r.nextStory]) continue;
+    const std::string name = trim(r.name);
+    if (name.empty())
+      defaultNameUsed = true;
+    else
+      add(u8("読者") + idText(r.id) + u8(" 名前"), name);
+  }
+  if (defaultNameUsed) add(u8("読者名未設定時の名前"), m_settings.defaultReaderName);
+  if (reported > kReportedCharacters)
+    check.report += u8("ほか ") + std::to_string(reported - kReportedCharacters) + u8(" 文字\r\n");
+  return check;
+}

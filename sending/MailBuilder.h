@@ -1,0 +1,75 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+class DueList;
+class MailMessage;
+class Statement;
+struct DueReader;
+struct MailSettings;
+struct SendOptions;
+
+// Characters ISO-2022-JP mail cannot carry, found in the mails a run would send.
+struct CharacterCheck {
+  // One line per character: where it is (story and subject or body, or reader and
+  // name), its line and column, and its usual substitute (CP932).
+  std::string report;
+  int found = 0;
+  // Every character found has a usual substitute.
+  bool allReplaceable = true;
+
+  bool clean() const { return found == 0; }
+};
+
+// One reader's next story mail as the run sends it; every text CP932.
+struct ComposedMail {
+  bool found = false;  // false: the story mail is missing
+  int story = 0;
+  std::string readerId;  // five digits
+  std::string recipient;
+  std::string senderAddress;
+  std::string senderName;  // empty: the address alone
+  std::string subject;
+  // The body after name insertion and line breaks, lines ending in CR LF.
+  std::string body;
+};
+
+// Makes a reader's next story mail from the story in the database and the mail
+// settings: the composed texts, the message with its headers (the unsubscribe links
+// among them), the preview as a mail reader shows it, and the check for characters
+// the mail cannot carry. The preview, the test mail and the run all build through here.
+class MailBuilder {
+ public:
+  // Settings and options are read at each call: the run owns them.
+  MailBuilder(Statement& query, const MailSettings& settings, const SendOptions& options);
+
+  ComposedMail compose(const DueReader& reader);
+  // The mail as a mail reader shows it: sender, recipient and subject lines, a blank
+  // line, the body as it arrives (CP932, lines ending in CR LF).
+  std::string previewText(const DueReader& reader);
+  std::unique_ptr<MailMessage> buildMessage(const ComposedMail& mail);
+
+  // The characters the listed readers' mails at the indexes could not carry: in each
+  // story's subject and body, and in each name put into a body. Reads the stories.
+  CharacterCheck checkCharacters(const DueList& list, const std::vector<std::size_t>& indexes);
+  // Replaces such characters by their usual substitutes in the mails composed from
+  // now on (never in the database).
+  void setReplaceUncarriable(bool replace) { m_replaceUncarriable = replace; }
+
+ private:
+  struct StoryText {
+    bool found = false;
+    std::string subject;
+    std::string body;
+  };
+  StoryText readStory(int story);
+  const std::string& unsubscribeSecret();
+
+  Statement& m_query;
+  const MailSettings& m_settings;
+  const SendOptions& m_options;
+  std::string m_secret;
+  bool m_replaceUncarriable = false;
+};

@@ -1,0 +1,17 @@
+#include "sending/SendSession.h"
+
+bool SendSession::prepare() {
+  const StartCheck check = checkStart(m_run.list(), m_run.settings());
+  if (!check.ready()) {
+    m_policy.refuse(check);
+    return false;
+  }
+  MailBuilder& mails = m_run.mails();
+  mails.setReplaceUncarriable(false);
+  const CharacterCheck characters = mails.checkCharacters(m_run.list(), m_run.list().markedIndexes());
+  if (!characters.clean()) {
+    if (!m_policy.acceptSubstitutes(characters)) return false;
+    mails.setReplaceUncarriable(true);
+  }
+  return m_policy.confirm(m_run.list()) && m_policy.obtainPasswords(m_run.settings());
+}

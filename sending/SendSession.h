@@ -1,0 +1,37 @@
+#pragma once
+#include "sending/SendRun.h"
+#include "sending/StartCheck.h"
+
+// What a send session asks of whoever starts it. The window asks the operator; an
+// unattended command never asks: it refuses and remembers the exit status.
+class SendPolicy {
+ public:
+  virtual ~SendPolicy() = default;
+  // The start check found a problem: nothing is sent.
+  virtual void refuse(const StartCheck& check) = 0;
+  // The mails hold characters ISO-2022-JP cannot carry: true sends them with the usual
+  // substitutes (every character has one when allReplaceable), false sends nothing.
+  virtual bool acceptSubstitutes(const CharacterCheck& check) = 0;
+  // The last word before the run: true goes ahead.
+  virtual bool confirm(const DueList& list) = 0;
+  // Puts the passwords the run needs into the settings; false sends nothing.
+  virtual bool obtainPasswords(MailSettings& settings) = 0;
+};
+
+// The one sequence of a send, for the window and the command alike: the start check,
+// the characters the mails cannot carry, the confirmation and the passwords, then the
+// run over the marked readers. The database failing while the stories are read
+// propagates as DbError.
+class SendSession {
+ public:
+  SendSession(SendRun& run, SendPolicy& policy) : m_run(run), m_policy(policy) {}
+
+  // Everything before the run; true when the run may begin.
+  bool prepare();
+  // The run (on whichever thread the caller chose).
+  SendReport execute(SendListener& listener) { return m_run.run(listener); }
+
+ private:
+  SendRun& m_run;
+  SendPolicy& m_policy;
+};

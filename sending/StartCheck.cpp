@@ -1,0 +1,65 @@
+#include "sending/StartCheck.h"
+
+#include <algorithm>
+
+#include "core/Sjis.h"
+#include "core/SjisText.h"
+#include "core/TextUtil.h"
+#include "sending/DueList.h"
+#include "settings/SettingsFiles.h"
+
+namespace {
+std::string u8(const char* text) { return Sjis::fromUtf8(text); }
+}  // namespace
+
+StartCheck checkStart(const DueList& list, MailSettings& settings) {
+  using Outcome = StartCheck::Outcome;
+  auto problem = [](Outcome outcome, const char* message) { return StartCheck{outcome, u8(message)}; };
+  if (list.lastStory() == 0) return problem(Outcome::noStory, "ストーリーが登録されていません。");
+  const std::vector<DueReader>& readers = list.readers();
+  const auto notEligible = std::count_if(readers.begin(), readers.end(),
+                                         [](const DueReader& r) { return r.eligibility != Eligibility::eligible; });
+  if (notEligible == static_cast<std::ptrdiff_t>(readers.size())) return problem(Outcome::nothingDue, "送信対象が１件もありません。");
+  if (list.markedCount() == 0) return problem(Outcome::nothingMarked, "選択されていません。");
+  return checkSettings(settings);
+}
+
+StartCheck checkSettings(MailSettings& s) {
+  using Outcome = StartCheck::Outcome;
+  auto problem = [](Outcome outcome, const char* message) { return StartCheck{outcome, u8(message)}; };
+  const Outcome settings = Outcome::settingsProblem;
+  s.smtpServer = trim(s.smtpServer);
+  if (s.smtpServer.empty()) return problem(settings, "SMTPｻｰﾊﾞ名が設定されていません。");
+  if (!isHalfWidth(s.smtpServer)) return problem(settings, "SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  // A port beyond 16 bits would be cut to another port by the socket call.
+  if (s.smtpPort < 1 || s.smtpPort > 65535) return problem(settings, "SMTPポート番号に誤りがあります。");
+  s.senderAddress = trim(s.senderAddress);
+  if (s.senderAddress.empty()) return problem(settings, "メールアドレスが設定されていません。");
+  if (!isHalfWidth(s.senderAddress))
+    return problem(settings, "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。");
+  if (s.smtpSecurity < 0 || s.smtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
+  if (s.smtpLogin()) {
+    s.smtpUser = trim(s.smtpUser);
+    if (s.smtpUser.empty()) return problem(settings, "SMTPユーザ名を設定して下さい。");
+    if (!isHalfWidth(s.smtpUser))
+      return problem(settings, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  }
+  s.waitSeconds = trim(s.waitSeconds);
+  if (s.waitSeconds.empty()) return problem(settings, "秒数を入力して下さい。");
+  if (toIntOr(s.waitSeconds, -1) == -1) return problem(settings, "秒数に誤りがあります。");
+  if (s.popBeforeSmtp()) {
+    if (trim(s.popServer).empty()) return problem(settings, "POP3ｻｰﾊﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.popServer))
+      return problem(settings, "POP3ｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+    s.popUser = trim(s.popUser);
+    if (s.popUser.empty()) return problem(settings, "POP3ﾕｰｻﾞ名を設定して下さい。");
+    if (!isHalfWidth(s.popUser))
+      return problem(settings, "POP3ﾕｰｻﾞ名に全角文字があります。\r\r半角文字で入力して下さい。");
+    s.popWaitSeconds = trim(s.popWaitSeconds);
+    if (s.popWaitSeconds.empty()) return problem(settings, "秒数を設定して下さい。");
+  }
+  s.lineWidth = trim(s.lineWidth);
+  if (s.lineWidth.empty()) return problem(settings, "文字数を設定して下さい。");
+  if (toIntOr(s.lineWidth, 0) == 0) return problem(settings, "文字数に誤りがあります。");
+  return {};
+}

@@ -1,0 +1,105 @@
+// The one sequence before a send: start check, characters, confirmation, passwords.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/Clock.h"
+#include "core/ReaderStore.h"
+#include "core/Sjis.h"
+#include "core/StoryStore.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
+#include "sending/SendSession.h"
+#include "tests/support/TestProgram.h"
+
+namespace {
+
+std::string sj(const char* utf8) { return Sjis::fromUtf8(utf8); }
+
+// Answers as told and records what it was asked, in order.
+struct ScriptedPolicy : SendPolicy {
+  bool substitutes = true, confirms = true, passwords = true;
+  std::vector<std::string> asked;
+  void refuse(const StartCheck& check) override { asked.push_back("refuse " + Sjis::toUtf8(check.message)); }
+  bool acceptSubstitutes(const CharacterCheck&) override {
+    asked.push_back("substitutes");
+    return substitutes;
+  }
+  bool confirm(const DueList&) override {
+    asked.push_back("confirm");
+    return confirms;
+  }
+  bool obtainPasswords(MailSettings&) override {
+    asked.push_back("passwords");
+    return passwords;
+  }
+};
+
+struct SendSessionTest : ::testing::Test {
+  TestProgram program;
+  SmtpClient smtp;
+  Pop3Client pop3;
+  SendRun run{program.sql(), program.file("SndMail.log"), smtp, pop3};
+  ScriptedPolicy policy;
+
+  void SetUp() override { Clock::setFixedStamp("20240507123456"); }
+  void TearDown() override { Clock::setFixedStamp(""); }
+
+  // One reader due story 1, whose body takes the reader's name.
+  void prepareList(const std::string& name, bool markAll = true) {
+    StoryStore(program.sql()).save(Story{1, "s", sj("##readername##様")});
+    Reader r;
+    r.id = 1;
+    r.address = "a@example.com";
+    r.name = name;
+    r.status = SendStatus::sendable;
+    r.nextStory = 1;
+    ReaderStore(program.sql()).insert(r);
+    MailSettings s;
+    s.smtpServer = "127.0.0.1";
+    s.senderAddress = "owner@example.com";
+    s.waitSeconds = "0";
+    s.popBeforeSmtpMode = 0;
+    run.setSettings(s);
+    run.listDueReaders();
+    if (markAll) run.list().markAll();
+  }
+};
+
+TEST_F(SendSessionTest, AsksInOrderAndStopsAtTheFirstNo) {
+  struct Case {
+    const char* name;  // the reader's name (UTF-8)
+    bool substitutes, confirms, passwords;
+    bool ready;
+    std::vector<std::string> asked;
+  };
+  const Case cases[] = {
+      {"山田", true, true, true, true, {"confirm", "passwords"}},
+      {"山田", true, false, true, false, {"confirm"}},
+      {"山田", true, true, false, false, {"confirm", "passwords"}},
+      {"髙橋", false, true, true, false, {"substitutes"}},
+      {"髙橋", true, true, true, true, {"substitutes", "confirm", "passwords"}},
+  };
+  for (const Case& c : cases) {
+    program.exec(" DELETE FROM USERLIST");
+    prepareList(sj(c.name));
+    policy = ScriptedPolicy{};
+    policy.substitutes = c.substitutes;
+    policy.confirms = c.confirms;
+    policy.passwords = c.passwords;
+    EXPECT_EQ(SendSession(run, policy).prepare(), c.ready) << c.name << c.confirms << c.passwords;
+    EXPECT_EQ(policy.asked, c.asked) << c.name << c.confirms << c.passwords;
+  }
+  // Accepted substitutes go into the mails the run composes.
+  const ComposedMail mail = run.mails().compose(run.list().at(0));
+  EXPECT_NE(mail.body.find(sj("高橋様")), std::string::npos);
+}
+
+TEST_F(SendSessionTest, ARefusedStartAsksNothingElse) {
+  prepareList(sj("山田"), false);
+  EXPECT_FALSE(SendSession(run, policy).prepare());
+  EXPECT_EQ(policy.asked, std::vector<std::string>{"refuse 選択されていません。"});
+}
+
+}  // namespace
