@@ -56,7 +56,17 @@ class ConsoleSendListener : public SendListener {
         what = "送信済";
         break;
       case SendMark::skipped:
-        what = "ストーリーなし";
+      case SendMark::passedOver:
+        what = "スキップ";
+        break;
+      case SendMark::deferred:
+        what = "保留";
+        break;
+      case SendMark::refused:
+        what = "宛先不明で停止";
+        break;
+      case SendMark::unknown:
+        what = "結果不明";
         break;
       case SendMark::failed:
         what = "送信失敗";
@@ -131,8 +141,8 @@ namespace {
 class CommandSendPolicy : public SendPolicy {
  public:
   CommandSendPolicy(const std::function<void(const std::string&)>& line,
-                    const std::function<void(const std::string&)>& error)
-      : m_line(line), m_error(error) {}
+                    const std::function<void(const std::string&)>& error, bool substitute)
+      : m_line(line), m_error(error), m_substitute(substitute) {}
 
   int status() const { return m_status; }
 
@@ -146,9 +156,12 @@ class CommandSendPolicy : public SendPolicy {
     m_status = UnattendedRun::kDone;
   }
 
-  // A character the mails cannot carry is never sent as "?": the command lists them
-  // and ends, since nobody is there to agree to the substitutes.
-  bool acceptSubstitutes(const CharacterCheck& check) override {
+  // In readers' names only: the setting decides, and the other readers are served. In
+  // what every mail shares, a character is never sent as "?": the command lists them and
+  // ends, since nobody is there to agree to the substitutes.
+  CharacterDecision decideCharacters(const CharacterCheck& check) override {
+    if (check.onlyInNames())
+      return m_substitute ? CharacterDecision::substitute : CharacterDecision::withoutSubstitutes;
     m_error(Sjis::fromUtf8("ISO-2022-JPのメールで送れない文字があります。送信を中止します。"));
     const std::string& report = check.report;
     for (std::size_t from = 0; from < report.size();) {
@@ -157,7 +170,7 @@ class CommandSendPolicy : public SendPolicy {
       from = end == std::string::npos ? report.size() : end + 2;
     }
     m_status = UnattendedRun::kSettingsError;
-    return false;
+    return CharacterDecision::stop;
   }
 
   bool confirm(const DueList&) override { return true; }
@@ -187,6 +200,7 @@ class CommandSendPolicy : public SendPolicy {
  private:
   std::function<void(const std::string&)> m_line;
   std::function<void(const std::string&)> m_error;
+  bool m_substitute;
   int m_status = UnattendedRun::kDone;
 };
 
@@ -212,22 +226,30 @@ int UnattendedRun::send(bool dryRun) {
   if (dryRun) return listPlannedMails(run.list());
 
   CommandSendPolicy policy([this](const std::string& text) { line(text); },
-                           [this](const std::string& text) { error(text); });
+                           [this](const std::string& text) { error(text); }, run.settings().substituteCharacters());
   SendSession session(run, policy);
   if (!session.prepare()) return policy.status();
   line(u8("送信開始: ") + std::to_string(run.list().markedCount()) + u8(" 名"));
   ConsoleSendListener listener(m_out, m_err);
   const SendReport report = session.execute(listener);
-  line(u8("送信終了: ") + std::to_string(report.sent) + " / " + std::to_string(report.marked) + u8(" 件送信済"));
-  if (m_stop.load()) {
-    line(u8("中断しました。"));
-    return kDone;
+  line(u8("送信終了: ") + std::to_string(report.sent) + " / " + std::to_string(report.marked) + u8(" 件送信済") +
+       u8("（保留 ") + std::to_string(report.deferred) + u8("、停止 ") + std::to_string(report.refused) +
+       u8("、スキップ ") + std::to_string(report.skipped) + u8("、結果不明 ") + std::to_string(report.unknown) + u8("）"));
+  // Refused and deferred readers are outcomes of a run that did what it could; a run
+  // the server or the settings ended early is a failure.
+  switch (report.endedEarly) {
+    case SendReport::EndedEarly::none:
+      return kDone;
+    case SendReport::EndedEarly::stopped:
+      line(u8("中断しました。"));
+      return kDone;
+    case SendReport::EndedEarly::serverDeferred:
+      error(u8("SMTPサーバの求めで送信を途中で終了しました。"));
+      return kRunFailed;
+    default:
+      error(u8("メール送信に失敗しました。"));
+      return kRunFailed;
   }
-  if (!report.completed) {
-    error(u8("メール送信に失敗しました。"));
-    return kRunFailed;
-  }
-  return kDone;
 }
 
 int UnattendedRun::listPlannedMails(const DueList& list) {

@@ -68,7 +68,7 @@ std::vector<std::string> foldHeaderLine(const std::string& line) {
       pieces.push_back(withoutTrailingSpaces(line.substr(start, breakAfter - start)));
       start = breakAfter;
       i = breakAfter - 1;
-      count = 0;
+      count = 1;  // the blank that will open the continuation line
       inQuotes = false;  // breaks are only taken outside quotes
       breakAfter = std::string::npos;
     }

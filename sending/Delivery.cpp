@@ -59,9 +59,9 @@ DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener
   } statusOff{pop};
   const auto failed = [&](const char* prefix, const std::exception& e) {
     listener.error(u8(prefix) + e.what());
-    return DeliveryResult{false, true, failureVerdict(e, std::string())};
+    return DeliveryResult{false, true, failureVerdict(e, std::string()), {}, {}, {}, e.what()};
   };
-  const DeliveryResult stopped{false, false, DeliveryVerdict::Stopped};
+  const DeliveryResult stopped{false, false, DeliveryVerdict::Stopped, {}, {}, {}, {}};
   try {
     pop.connect(-1);
   } catch (const StoppedError&) {
@@ -78,13 +78,14 @@ DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener
   } catch (const std::exception& e) {
     return failed("Pop Disconnect 失敗\r", e);
   }
-  return DeliveryResult{true, false, DeliveryVerdict::Accepted};
+  return DeliveryResult{true, false, DeliveryVerdict::Accepted, {}, {}, {}, {}};
 }
 
 DeliveryResult Delivery::deliver(MailMessage& message, const std::string& recipient,
                                  const MailSettings& settings, SendListener& listener) {
   listener.sending(recipient);
   bool accepted = false;
+  std::string pending;
   try {
     m_smtp.host = trim(settings.smtpServer);
     m_smtp.port = settings.smtpPort;
@@ -97,17 +98,25 @@ DeliveryResult Delivery::deliver(MailMessage& message, const std::string& recipi
       m_smtp.send(message);
       accepted = true;
     } catch (...) {
+      // How far the mail got, before the disconnect forgets it.
+      pending = m_smtp.pendingCommand();
       m_smtp.disconnect();
       throw;
     }
     m_smtp.disconnect();
   } catch (const StoppedError& e) {
-    const DeliveryVerdict verdict = accepted ? DeliveryVerdict::Accepted : failureVerdict(e, m_smtp.pendingCommand());
+    const DeliveryVerdict verdict = accepted ? DeliveryVerdict::Accepted : failureVerdict(e, pending);
     if (m_smtp.connected()) m_smtp.disconnect();
-    return DeliveryResult{accepted, false, verdict};
+    return DeliveryResult{accepted, false, verdict, {}, {}, {}, {}};
   } catch (const std::exception& e) {
-    listener.error(u8("QuickSend 失敗\r") + e.what());
-    return DeliveryResult{false, true, failureVerdict(e, m_smtp.pendingCommand())};
+    DeliveryResult result{false, false, failureVerdict(e, pending), pending, {}, {}, e.what()};
+    if (const auto* refused = dynamic_cast<const ProtocolReplyError*>(&e)) {
+      result.command = refused->command();
+      result.code = std::to_string(refused->replyCode());
+      if (!refused->enhancedCode().empty()) result.code += " " + refused->enhancedCode();
+      for (const std::string& line : refused->serverText()) result.reply += (result.reply.empty() ? "" : " ") + line;
+    }
+    return result;
   }
-  return DeliveryResult{true, false, DeliveryVerdict::Accepted};
+  return DeliveryResult{true, false, DeliveryVerdict::Accepted, {}, {}, {}, {}};
 }

@@ -13,14 +13,19 @@ struct MailSettings;
 // What became of one login or one mail.
 struct DeliveryResult {
   bool accepted = false;  // logged in, or the server took the mail
-  bool failed = false;    // an error was reported to the operator: the run ends
+  bool failed = false;    // the POP3 login's error was reported to the operator: the run ends
   DeliveryVerdict verdict = DeliveryVerdict::Accepted;
+  std::string command;    // what the failure answered ("RCPT TO", "." ...), else empty
+  std::string code;       // the reply code and its enhanced code ("550 5.1.1"), else empty
+  std::string reply;      // the server's text (CP932 as received), else empty
+  std::string errorText;  // the failure's text as the operator is shown it
 };
 
 // The protocol session of the send run: POP before SMTP, and one mail over SMTP
 // (plain, STARTTLS or TLS, with SMTP AUTH when set), with the clients it is handed.
-// Errors are reported to the listener with their fixed prefix and carry the verdict
-// of what the reply means. Every wait ends soon after the stop flag is raised.
+// A failed login is reported to the listener with its fixed prefix; a mail's failure
+// comes back with the verdict of what the reply means, for the run to act on. Every
+// wait ends soon after the stop flag is raised.
 class Delivery {
  public:
   Delivery(SmtpClient& smtp, Pop3Client& pop3);

@@ -37,7 +37,7 @@ const std::array<DueColumnSpec, DueReader::kColumnCount> DueReader::kColumns = {
 }};
 
 const std::string& markText(SendMark mark) {
-  static const std::array<std::string, 7> texts = {
+  static const std::array<std::string, kSendMarkCount> texts = {
       "",
       Sjis::fromUtf8("  ○  "),
       Sjis::fromUtf8("処理中"),
@@ -45,6 +45,10 @@ const std::string& markText(SendMark mark) {
       Sjis::fromUtf8("  Skip  "),
       Sjis::fromUtf8("エラー"),
       Sjis::fromUtf8("  中止  "),
+      Sjis::fromUtf8("保留"),
+      Sjis::fromUtf8("停止"),
+      Sjis::fromUtf8("スキップ"),
+      Sjis::fromUtf8("結果不明"),
   };
   return texts[static_cast<size_t>(mark)];
 }

@@ -6,8 +6,12 @@
 #include "core/Reader.h"
 
 // What the mark column of a listed reader says: chosen for sending, or how the run
-// left it.
-enum class SendMark { none, marked, working, sent, skipped, failed, stopped };
+// left it. skipped: the mail failed or its story is missing; deferred: the server will
+// take it later (the reader stays due); refused: the address is refused for good (the
+// reader is stopped); passedOver: the reader was not sent to for a reason of its own;
+// unknown: the mail went out whole but its reply never came.
+enum class SendMark { none, marked, working, sent, skipped, failed, stopped, deferred, refused, passedOver, unknown };
+constexpr std::size_t kSendMarkCount = 11;
 
 // Whether a listed reader can be sent a story mail now; notYetDue: its next story
 // mail waits for its interval (or for tomorrow, at one mail a day).

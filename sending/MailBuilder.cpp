@@ -1,5 +1,6 @@
 #include "sending/MailBuilder.h"
 
+#include <algorithm>
 #include <map>
 
 #include "core/JisCoverage.h"
@@ -51,6 +52,17 @@ ComposedMail MailBuilder::compose(const DueReader& reader) {
   mail.found = true;
   std::string name = reader.reader.name;
   std::string defaultName = m_settings.defaultReaderName;
+  // A reader's own name that the mail cannot carry keeps only that reader's mail back.
+  if (story.body.find(kNamePlaceholder) != std::string::npos) {
+    const std::vector<JisCoverage::Finding> findings = JisCoverage::find(trim(name));
+    const bool replaceable = std::all_of(findings.begin(), findings.end(),
+                                         [](const JisCoverage::Finding& f) { return !f.substitute.empty(); });
+    if (!findings.empty() && (!m_replaceUncarriable || !replaceable)) {
+      std::string where = JisCoverage::describe(findings);
+      for (std::size_t at; (at = where.find("\r\n")) != std::string::npos;) where.replace(at, 2, " ");
+      mail.skipReason = u8("読者名にISO-2022-JPで送れない文字があります: ") + trim(where);
+    }
+  }
   std::string senderName = trim(m_settings.senderName);
   if (m_replaceUncarriable) {
     for (std::string* text : {&story.subject, &story.body, &name, &defaultName, &senderName})
@@ -89,11 +101,13 @@ std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail)
   message->recipients.setText(mail.recipient);
   message->subject = mail.subject;
   message->setBodyText(JapaneseText::sjisToJis(mail.body));
-  const std::string link = m_options.unsubscribeUrl.empty()
-                               ? std::string()
-                               : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);
+  std::string link;
+  if (!m_options.unsubscribeUrl.empty())
+    link = mail.test ? UnsubscribeLink::testUrl(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId)
+                     : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);
   message->extraHeaders.setValue("List-Unsubscribe",
-                                 UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));
+                                 mail.test ? UnsubscribeLink::testListUnsubscribe(mail.senderAddress, link)
+                                           : UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));
   message->extraHeaders.setValue("List-Unsubscribe-Post", UnsubscribeLink::listUnsubscribePost(link));
   return message;
 }
@@ -102,12 +116,13 @@ CharacterCheck MailBuilder::checkCharacters(const DueList& list, const std::vect
   const std::vector<DueReader>& readers = list.readers();
   CharacterCheck check;
   std::size_t reported = 0;
-  const auto add = [&](const std::string& where, const std::string& text) {
+  const auto add = [&](const std::string& where, const std::string& text, bool shared = true) {
     if (text.empty()) return;
     const std::vector<JisCoverage::Finding> findings = JisCoverage::find(text);
     for (const JisCoverage::Finding& f : findings) {
       ++check.found;
-      if (f.substitute.empty()) check.allReplaceable = false;
+      if (shared) ++check.foundShared;
+      if (shared && f.substitute.empty()) check.allReplaceable = false;
       if (reported++ < kReportedCharacters) check.report += where + " " + JisCoverage::describe({f});
     }
   };
@@ -132,7 +147,7 @@ CharacterCheck MailBuilder::checkCharacters(const DueList& list, const std::vect
     if (name.empty())
       defaultNameUsed = true;
     else
-      add(u8("読者") + idText(r.id) + u8(" 名前"), name);
+      add(u8("読者") + idText(r.id) + u8(" 名前"), name, false);
   }
   if (defaultNameUsed) add(u8("読者名未設定時の名前"), m_settings.defaultReaderName);
   if (reported > kReportedCharacters)

@@ -17,10 +17,15 @@ struct CharacterCheck {
   // name), its line and column, and its usual substitute (CP932).
   std::string report;
   int found = 0;
-  // Every character found has a usual substitute.
+  // Found in what every reader's mail shares: the sender's name, a story's subject or
+  // body, the name used for readers without one.
+  int foundShared = 0;
+  // Every character found in the shared texts has a usual substitute.
   bool allReplaceable = true;
 
   bool clean() const { return found == 0; }
+  // Only readers' own names hold such characters: the other readers' mails are clean.
+  bool onlyInNames() const { return found > 0 && foundShared == 0; }
 };
 
 // One reader's next story mail as the run sends it; every text CP932.
@@ -34,6 +39,11 @@ struct ComposedMail {
   std::string subject;
   // The body after name insertion and line breaks, lines ending in CR LF.
   std::string body;
+  // Why this reader is not to be sent the mail: its name holds a character ISO-2022-JP
+  // cannot carry, and substitutes are not in use or there is none (CP932).
+  std::string skipReason;
+  // A test mail: its unsubscribe links stop nobody.
+  bool test = false;
 };
 
 // Makes a reader's next story mail from the story in the database and the mail

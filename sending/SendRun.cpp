@@ -1,6 +1,8 @@
 #include "sending/SendRun.h"
 
 #include <algorithm>
+#include <ctime>
+#include <optional>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -42,16 +44,18 @@ void SendRun::setMark(SendListener& listener, std::size_t index, SendMark mark) 
 SendReport SendRun::run(SendListener& listener) {
   m_log.startRun();
   m_failed = false;
-  m_sent = 0;
-  const int marked = m_list.markedCount();
+  m_report = SendReport{};
+  const int marked = m_report.marked = m_list.markedCount();
+  const std::string stamp = Clock::nowStamp();
+  m_runId = stamp + "-" + std::to_string(Clock::tickMs() % 100000);
   const bool popFirst = m_settings.popBeforeSmtp();
   const std::vector<std::string> header = DueReader::headerCells();
   int handled = 0;
   int shownSent = -1;
   for (std::size_t i = 0; i < m_list.size() && carryingOn(); ++i) {
-    if (shownSent != m_sent) {
-      shownSent = m_sent;
-      listener.progress(m_sent, marked);
+    if (shownSent != m_report.sent) {
+      shownSent = m_report.sent;
+      listener.progress(m_report.sent, marked);
     }
     if (!m_list.at(i).marked()) continue;
     listener.connectionStatus("", "");
@@ -65,13 +69,7 @@ SendReport SendRun::run(SendListener& listener) {
     listener.connectionStatus("", "");
     if (carryingOn()) {
       setMark(listener, i, SendMark::working);
-      if (sendMail(i, listener)) {
-        ++m_sent;
-        setMark(listener, i, SendMark::sent);
-        advanceReader(i, listener);
-      } else {
-        setMark(listener, i, stopRequested() ? SendMark::stopped : SendMark::skipped);
-      }
+      serve(i, listener);
     } else {
       setMark(listener, i, SendMark::stopped);  // stopped before this reader's mail went out
     }
@@ -82,9 +80,173 @@ SendReport SendRun::run(SendListener& listener) {
     if (handled < marked && carryingOn())
       waitSeconds(listener, popFirst ? 2 : 1, toIntOr(trim(m_settings.waitSeconds), 10));
   }
-  listener.progress(m_sent, marked);
+  listener.progress(m_report.sent, marked);
   listener.idle();
-  return SendReport{carryingOn(), m_sent, marked};
+  if (m_report.endedEarly == SendReport::EndedEarly::none) {
+    if (m_failed)
+      m_report.endedEarly = SendReport::EndedEarly::failed;
+    else if (stopRequested())
+      m_report.endedEarly = SendReport::EndedEarly::stopped;
+  }
+  m_report.completed = m_report.endedEarly == SendReport::EndedEarly::none;
+  return m_report;
+}
+
+namespace {
+
+// A reader deferred in this many runs, over at least kDeferralDays days, is given up on.
+constexpr int kDeferralRuns = 5;
+constexpr int kDeferralDays = 3;
+
+// Days from one yyyymmdd date to another.
+int daysBetween(int from, int to) {
+  const auto toDays = [](int date) {
+    std::tm t{};
+    t.tm_year = date / 10000 - 1900;
+    t.tm_mon = date / 100 % 100 - 1;
+    t.tm_mday = date % 100;
+    t.tm_hour = 12;
+    return static_cast<long>(timegm(&t) / 86400);
+  };
+  return static_cast<int>(toDays(to) - toDays(from));
+}
+
+// What to check in the settings when the server refuses them, by the command refused.
+std::string setupAdvice(const DeliveryResult& r) {
+  const std::string page = "「FTP、Mail 設定」のメールのページで、";
+  std::string what;
+  if (r.command == "AUTH")
+    what = "SMTPサーバにログインできませんでした。" + page + "ユーザ名とパスワードを確かめて下さい。";
+  else if (r.command == "MAIL FROM")
+    what = "SMTPサーバが差出人アドレスを受け付けませんでした。" + page + "メールアドレスを確かめて下さい。";
+  else if (r.command.empty() && r.code.empty())
+    what = "SMTPサーバと安全に接続できませんでした。" + page + "SMTPサーバ名と暗号化の設定を確かめて下さい。";
+  else
+    what = "SMTPサーバが設定を受け付けませんでした。" + page + "SMTPサーバ名、ポート番号、暗号化とログインの設定を確かめて下さい。";
+  return Sjis::fromUtf8(what);
+}
+
+// The failure as the server or the connection gave it, on one line.
+std::string replyLine(const DeliveryResult& r) { return trimRight(r.errorText); }
+
+}  // namespace
+
+void SendRun::serve(std::size_t index, SendListener& listener) {
+  const int story = m_list.at(index).reader.nextStory;
+  // The reader as the database holds it now: stopped, deleted or sent this story by
+  // another run since the list was made, it is not mailed.
+  std::string passOver;
+  const std::optional<Reader> now = ReaderStore(m_query).find(m_list.at(index).reader.id);
+  if (!now)
+    passOver = u8("読者が削除されています。");
+  else if (now->status != SendStatus::sendable)
+    passOver = u8("送信区分が不可になっています。");
+  else if (now->nextStory != story)
+    passOver = u8("このストーリーは送信済みです。");
+  const ComposedMail mail = passOver.empty() ? m_mails.compose(m_list.at(index)) : ComposedMail{};
+  if (passOver.empty() && mail.found) passOver = mail.skipReason;
+  if (!passOver.empty()) {
+    settle(listener, index, SendMark::passedOver, SendOutcome::skipped, story, "", passOver);
+    return;
+  }
+  if (!mail.found) {
+    settle(listener, index, SendMark::skipped, SendOutcome::skipped, story, "",
+           u8("ストーリー番号 ") + std::to_string(story) + u8(" のメールがありません。"));
+    return;
+  }
+  const DeliveryResult r = deliver(mail, listener);
+  switch (r.verdict) {
+    case DeliveryVerdict::Accepted:
+      ++m_report.sent;
+      setMark(listener, index, SendMark::sent);
+      advanceReader(index, listener);
+      return;
+    case DeliveryVerdict::RecipientRefused:
+      stopReader(listener, index, story, r.code, r.reply);
+      return;
+    case DeliveryVerdict::RecipientDeferred: {
+      settle(listener, index, SendMark::deferred, SendOutcome::deferred, story, r.code, r.reply);
+      const HistoryStore::Deferrals deferrals = HistoryStore(m_query).deferrals(now->id, story);
+      const int today = toIntOr(Clock::nowStamp().substr(0, 8), 0);
+      if (deferrals.runs >= kDeferralRuns && daysBetween(deferrals.firstDate, today) >= kDeferralDays)
+        stopReader(listener, index, story, r.code,
+                   u8("保留が ") + std::to_string(deferrals.runs) + u8(" 回続いたため停止: ") + r.reply);
+      return;
+    }
+    case DeliveryVerdict::OutcomeUnknown:
+      // The mail may have been delivered: the reader is not advanced, and the history
+      // says so for the operator to look at.
+      settle(listener, index, SendMark::unknown, SendOutcome::unknown, story, r.code, r.errorText);
+      return;
+    case DeliveryVerdict::ServerDeferred:
+      settle(listener, index, SendMark::deferred, SendOutcome::deferred, story, r.code, r.reply);
+      endRun(listener, SendReport::EndedEarly::serverDeferred,
+             u8("SMTPサーバが送信の延期を求めたため、送信を終了しました。残りの読者には次回の送信で送ります。\r") +
+                 replyLine(r));
+      return;
+    case DeliveryVerdict::SetupProblem:
+      setMark(listener, index, SendMark::skipped);
+      endRun(listener, SendReport::EndedEarly::setupProblem, setupAdvice(r) + "\r" + replyLine(r));
+      return;
+    case DeliveryVerdict::ContentRefused:
+      setMark(listener, index, SendMark::skipped);
+      endRun(listener, SendReport::EndedEarly::contentRefused,
+             u8("ストーリー ") + std::to_string(story) +
+                 u8(" のメールをSMTPサーバが受け付けませんでした。ストーリーメンテナンスで件名と本文を確かめて下さい。\r") +
+                 replyLine(r));
+      return;
+    case DeliveryVerdict::Stopped:
+      setMark(listener, index, SendMark::stopped);
+      return;
+    case DeliveryVerdict::ServerUnreachable:
+      setMark(listener, index, SendMark::skipped);
+      listener.error(u8("QuickSend 失敗\r") + r.errorText);
+      m_failed = true;
+      return;
+  }
+}
+
+void SendRun::settle(SendListener& listener, std::size_t index, SendMark mark, SendOutcome outcome, int story,
+                     const std::string& code, const std::string& reply) {
+  setMark(listener, index, mark);
+  switch (outcome) {
+    case SendOutcome::deferred: ++m_report.deferred; break;
+    case SendOutcome::skipped: ++m_report.skipped; break;
+    case SendOutcome::unknown: ++m_report.unknown; break;
+    default: break;
+  }
+  const std::string stamp = Clock::nowStamp();
+  try {
+    HistoryStore(m_query).add(HistoryEntry{m_list.at(index).reader.id, story,
+                                           DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)), outcome, code,
+                                           reply, m_runId});
+  } catch (const DbError& e) {
+    m_query.close();
+    listener.error(u8("INSERT 失敗 ") + e.what());
+  }
+}
+
+void SendRun::stopReader(SendListener& listener, std::size_t index, int story, const std::string& code,
+                         const std::string& reply) {
+  const std::string stamp = Clock::nowStamp();
+  const int id = m_list.at(index).reader.id;
+  setMark(listener, index, SendMark::refused);
+  ++m_report.refused;
+  try {
+    Transaction transaction(m_query.database());
+    ReaderStore(m_query).stop(id);
+    HistoryStore(m_query).add(HistoryEntry{id, story, DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)),
+                                           SendOutcome::refused, code, reply, m_runId});
+    transaction.commit();
+  } catch (const DbError& e) {
+    m_query.close();
+    listener.error(u8("UPDATE 失敗 ") + e.what());
+  }
+}
+
+void SendRun::endRun(SendListener& listener, SendReport::EndedEarly why, const std::string& message) {
+  m_report.endedEarly = why;
+  listener.error(message);
 }
 
 void SendRun::pause(int ms) {
@@ -118,27 +280,27 @@ bool SendRun::logInForSmtp(SendListener& listener) {
   return result.accepted;
 }
 
-bool SendRun::deliver(const ComposedMail& mail, SendListener& listener) {
+DeliveryResult SendRun::deliver(const ComposedMail& mail, SendListener& listener) {
   std::unique_ptr<MailMessage> message;
   try {
     message = m_mails.buildMessage(mail);
   } catch (const std::exception& e) {
-    // The unsubscribe secret could not be read or made.
+    // The unsubscribe secret could not be read or made: nothing can go out.
     listener.sending(mail.recipient);
-    listener.error(u8("QuickSend 失敗\r") + e.what());
-    m_failed = true;
-    return false;
+    DeliveryResult result;
+    result.verdict = DeliveryVerdict::ServerUnreachable;
+    result.errorText = e.what();
+    return result;
   }
-  const DeliveryResult result = m_delivery.deliver(*message, mail.recipient, m_settings, listener);
-  if (result.failed) m_failed = true;
-  return result.accepted;
+  return m_delivery.deliver(*message, mail.recipient, m_settings, listener);
 }
-
 bool SendRun::sendMail(std::size_t index, SendListener& listener) {
   const ComposedMail mail = m_mails.compose(m_list.at(index));
-  return mail.found && deliver(mail, listener);
+  if (!mail.found) return false;
+  const DeliveryResult r = deliver(mail, listener);
+  if (!r.accepted && r.verdict != DeliveryVerdict::Stopped) listener.error(u8("QuickSend 失敗\r") + r.errorText);
+  return r.accepted;
 }
-
 bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendListener& listener) {
   m_failed = false;
   ComposedMail mail = m_mails.compose(m_list.at(index));
@@ -148,6 +310,7 @@ bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendLi
   }
   mail.subject = u8("[テスト]") + mail.subject;
   mail.recipient = trim(address);
+  mail.test = true;
   if (m_settings.popBeforeSmtp()) {
     const bool loggedIn = logInForSmtp(listener);
     listener.idle();
@@ -155,9 +318,10 @@ bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendLi
     waitSeconds(listener, 1, toIntOr(trim(m_settings.popWaitSeconds), 0));
     if (!carryingOn()) return false;
   }
-  const bool sent = deliver(mail, listener);
+  const DeliveryResult r = deliver(mail, listener);
+  if (!r.accepted && r.verdict != DeliveryVerdict::Stopped) listener.error(u8("QuickSend 失敗\r") + r.errorText);
   listener.idle();
-  return sent;
+  return r.accepted;
 }
 
 void SendRun::advanceReader(std::size_t index, SendListener& listener) {
@@ -170,9 +334,13 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
 
   // Only the columns that change, and only while the stored reader still waits for
   // this story and may be sent to: a reader stopped, advanced or deleted meanwhile
-  // stays as it is.
+  // stays as it is. The attempt goes into the history in the same transaction.
+  const int id = m_list.at(index).reader.id;
   try {
-    ReaderStore(m_query).advance(m_list.at(index).reader.id, story, sent);
+    Transaction transaction(m_query.database());
+    ReaderStore(m_query).advance(id, story, sent);
+    HistoryStore(m_query).add(HistoryEntry{id, story, sent, SendOutcome::sent, "", "", m_runId});
+    transaction.commit();
   } catch (const DbError& e) {
     m_query.close();
     listener.error(u8("UPDATE 失敗 ") + e.what());

@@ -8,6 +8,7 @@
 #include "sending/DueList.h"
 #include "sending/MailBuilder.h"
 #include "sending/SendLog.h"
+#include "core/SendHistory.h"
 #include "sending/SendOptions.h"
 #include "settings/SettingsFiles.h"
 
@@ -16,11 +17,18 @@ class SendListener;
 class SmtpClient;
 class Statement;
 
-// How a run ended.
+// How a run ended, and what became of its readers.
 struct SendReport {
-  bool completed = false;  // false: stopped by the operator or ended by an error
+  // Why the run ended before its last marked reader; none: it served them all.
+  enum class EndedEarly { none, stopped, serverDeferred, setupProblem, contentRefused, failed };
+  bool completed = false;  // false: stopped by the operator or ended early
   int sent = 0;
   int marked = 0;
+  int deferred = 0;
+  int refused = 0;
+  int skipped = 0;  // passed over for a reason of their own, or their story is missing
+  int unknown = 0;
+  EndedEarly endedEarly = EndedEarly::none;
 };
 
 // The send run without any window: sends each marked reader of its due list the next
@@ -69,14 +77,24 @@ class SendRun {
 
  private:
   bool stopRequested() const { return m_stop && m_stop->load(); }
-  bool carryingOn() const { return !m_failed && !stopRequested(); }
+  bool carryingOn() const { return !m_failed && m_report.endedEarly == SendReport::EndedEarly::none && !stopRequested(); }
+  // Sends the reader at index its next story mail and acts on what the server said.
+  void serve(std::size_t index, SendListener& listener);
+  // Marks the reader and records the attempt in the send history.
+  void settle(SendListener& listener, std::size_t index, SendMark mark, SendOutcome outcome, int story,
+              const std::string& code, const std::string& reply);
+  // The address is refused for good: the reader is stopped, with the reason kept.
+  void stopReader(SendListener& listener, std::size_t index, int story, const std::string& code,
+                  const std::string& reply);
+  // Ends the run early with the operator's message (the server's reply on the next line).
+  void endRun(SendListener& listener, SendReport::EndedEarly why, const std::string& message);
   bool logInForSmtp(SendListener& listener);
   // Waits the given seconds (at least one) in whole-second steps, showing what is left.
   void waitSeconds(SendListener& listener, int kind, int seconds);
   // Sleeps up to ms, returning early once the run is not carrying on.
   void pause(int ms);
   void setMark(SendListener& listener, std::size_t index, SendMark mark);
-  bool deliver(const ComposedMail& mail, SendListener& listener);
+  DeliveryResult deliver(const ComposedMail& mail, SendListener& listener);
 
   Statement& m_query;
   SendLog m_log;
@@ -85,7 +103,8 @@ class SendRun {
   DueList m_list;
   MailBuilder m_mails;
   Delivery m_delivery;
-  int m_sent = 0;
+  SendReport m_report;
+  std::string m_runId;
   bool m_failed = false;
   const std::atomic<bool>* m_stop = nullptr;
 };

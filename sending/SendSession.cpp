@@ -10,8 +10,9 @@ bool SendSession::prepare() {
   mails.setReplaceUncarriable(false);
   const CharacterCheck characters = mails.checkCharacters(m_run.list(), m_run.list().markedIndexes());
   if (!characters.clean()) {
-    if (!m_policy.acceptSubstitutes(characters)) return false;
-    mails.setReplaceUncarriable(true);
+    const CharacterDecision decision = m_policy.decideCharacters(characters);
+    if (decision == CharacterDecision::stop) return false;
+    mails.setReplaceUncarriable(decision == CharacterDecision::substitute);
   }
   return m_policy.confirm(m_run.list()) && m_policy.obtainPasswords(m_run.settings());
 }

@@ -2,6 +2,11 @@
 #include "sending/SendRun.h"
 #include "sending/StartCheck.h"
 
+// What to do about characters the mails cannot carry: send nothing, send with the usual
+// substitutes, or send without them, passing over the readers whose own names hold
+// such characters.
+enum class CharacterDecision { stop, substitute, withoutSubstitutes };
+
 // What a send session asks of whoever starts it. The window asks the operator; an
 // unattended command never asks: it refuses and remembers the exit status.
 class SendPolicy {
@@ -9,9 +14,10 @@ class SendPolicy {
   virtual ~SendPolicy() = default;
   // The start check found a problem: nothing is sent.
   virtual void refuse(const StartCheck& check) = 0;
-  // The mails hold characters ISO-2022-JP cannot carry: true sends them with the usual
-  // substitutes (every character has one when allReplaceable), false sends nothing.
-  virtual bool acceptSubstitutes(const CharacterCheck& check) = 0;
+  // The mails hold characters ISO-2022-JP cannot carry (check.onlyInNames(): in some
+  // readers' own names only). A reader whose name holds a character without a
+  // substitute is passed over whatever the decision.
+  virtual CharacterDecision decideCharacters(const CharacterCheck& check) = 0;
   // The last word before the run: true goes ahead.
   virtual bool confirm(const DueList& list) = 0;
   // Puts the passwords the run needs into the settings; false sends nothing.

@@ -65,7 +65,7 @@ const QString& shownText(Enum value) {
   return texts[static_cast<size_t>(value)];
 }
 
-const QString& shownMark(SendMark mark) { return shownText<SendMark, 7, markText>(mark); }
+const QString& shownMark(SendMark mark) { return shownText<SendMark, kSendMarkCount, markText>(mark); }
 const QString& shownEligibility(Eligibility e) { return shownText<Eligibility, 3, eligibilityText>(e); }
 
 std::vector<QString> shownCells(const DueReader& r) {
@@ -401,7 +401,7 @@ void SendWindow::drawCell(QPainter* p, int col, int row, const QRect& rect, bool
   if (col == 0 && row >= 1 && static_cast<size_t>(row) <= m_shownMarks.size()) {
     const SendMark mark = m_shownMarks[static_cast<size_t>(row - 1)];
     if (mark == SendMark::marked || mark == SendMark::working || mark == SendMark::failed ||
-        mark == SendMark::stopped)
+        mark == SendMark::stopped || mark == SendMark::refused || mark == SendMark::unknown)
       colour = Qt::red;
     else if (mark == SendMark::sent)
       colour = Qt::blue;
@@ -434,7 +434,13 @@ class SendWindow::Policy : public SendPolicy {
  public:
   explicit Policy(SendWindow& window) : m_window(window) {}
   void refuse(const StartCheck& check) override { m_window.refuseStart(check); }
-  bool acceptSubstitutes(const CharacterCheck& check) override { return m_window.acceptSubstitutes(check); }
+  CharacterDecision decideCharacters(const CharacterCheck& check) override {
+    // The chain nobody watches follows the setting when only readers' names are at issue.
+    if (m_window.m_mode == Mode::afterReceive && check.onlyInNames())
+      return m_window.m_run.settings().substituteCharacters() ? CharacterDecision::substitute
+                                                               : CharacterDecision::withoutSubstitutes;
+    return m_window.acceptSubstitutes(check) ? CharacterDecision::substitute : CharacterDecision::stop;
+  }
   // Only a run the operator started asks; the receive-then-send chain goes ahead.
   bool confirm(const DueList&) override { return m_window.m_mode != Mode::sendOnly || m_window.confirmRun(); }
   bool obtainPasswords(MailSettings&) override { return m_window.obtainPasswords(); }
@@ -627,6 +633,13 @@ void SendWindow::runFinished(const QString& error) {
     m_errorLabel->setVisible(!m_report.completed);
     m_previewButton->setEnabled(true);
     showCounts();
+    // What became of the readers, each outcome counted.
+    m_statusLabel->setText(QStringLiteral("送信済 %1　保留 %2　停止 %3　スキップ %4　結果不明 %5")
+                               .arg(m_report.sent)
+                               .arg(m_report.deferred)
+                               .arg(m_report.refused)
+                               .arg(m_report.skipped)
+                               .arg(m_report.unknown));
   }
   m_endButton->setText(QStringLiteral("F12 終 了"));
   if (m_closeAfterRun) {

@@ -24,6 +24,19 @@ std::string hex(const unsigned char* bytes, std::size_t size) {
   }
   return out;
 }
+
+// What a test link's code is made from: never a plain number, so neither code passes
+// for the other kind of link.
+std::string testCodeText(const std::string& readerId) { return "test-" + readerId; }
+
+std::string withQuery(const std::string& base) { return base + (base.find('?') == std::string::npos ? "?" : "&"); }
+
+std::string listValue(const std::string& mailto, const std::string& linkUrl) {
+  std::string value = "<" + mailto + ">";
+  if (!linkUrl.empty()) value += ", <" + linkUrl + ">";
+  return value;
+}
+
 }  // namespace
 
 std::string loadOrCreateSecret(const std::filesystem::path& file) {
@@ -48,8 +61,11 @@ std::string checkCode(const std::string& secret, const std::string& readerId) {
 }
 
 std::string url(const std::string& base, const std::string& secret, const std::string& readerId) {
-  return base + (base.find('?') == std::string::npos ? "?" : "&") + "id=" + readerId +
-         "&code=" + checkCode(secret, readerId);
+  return withQuery(base) + "id=" + readerId + "&code=" + checkCode(secret, readerId);
+}
+
+std::string testUrl(const std::string& base, const std::string& secret, const std::string& readerId) {
+  return withQuery(base) + "id=" + readerId + "&test=1&code=" + checkCode(secret, testCodeText(readerId));
 }
 
 bool usableUrl(const std::string& base) {
@@ -58,9 +74,11 @@ bool usableUrl(const std::string& base) {
 
 std::string listUnsubscribe(const std::string& senderAddress, const std::string& readerId,
                             const std::string& linkUrl) {
-  std::string value = "<mailto:" + senderAddress + "?subject=unsubscribe%20" + readerId + ">";
-  if (!linkUrl.empty()) value += ", <" + linkUrl + ">";
-  return value;
+  return listValue("mailto:" + senderAddress + "?subject=unsubscribe%20" + readerId, linkUrl);
+}
+
+std::string testListUnsubscribe(const std::string& senderAddress, const std::string& testLinkUrl) {
+  return listValue("mailto:" + senderAddress + "?subject=unsubscribe%20test%20mail", testLinkUrl);
 }
 
 std::string listUnsubscribePost(const std::string& linkUrl) {

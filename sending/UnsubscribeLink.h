@@ -7,7 +7,10 @@
 // operator has put the unsubscribe script on the web site, its https URL with the
 // number and a check code. The code is the HMAC-SHA256 of the number under a secret
 // that only the program and the script know, so nobody can unsubscribe another reader
-// by changing the number.
+// by changing the number. A test mail carries links of their own that stop nobody: the
+// URL is marked "test=1" and its code is made from the marked number, so that a link
+// with the marker removed no longer passes the check; the mailto: subject names no
+// reader.
 namespace UnsubscribeLink {
 
 // The file of the secret, beside the password files.
@@ -19,11 +22,16 @@ std::string loadOrCreateSecret(const std::filesystem::path& file);
 std::string checkCode(const std::string& secret, const std::string& readerId);
 // base + "?id=<number>&code=<code>" ("&" when base already has a query).
 std::string url(const std::string& base, const std::string& secret, const std::string& readerId);
+// base + "?id=<number>&test=1&code=<test code>": the script answers it with a page
+// saying it belongs to a test mail, and records nothing.
+std::string testUrl(const std::string& base, const std::string& secret, const std::string& readerId);
 // Whether the setting holds an https address the links can point to.
 bool usableUrl(const std::string& base);
 // The header values: List-Unsubscribe, and List-Unsubscribe-Post (empty without a URL).
 std::string listUnsubscribe(const std::string& senderAddress, const std::string& readerId,
                             const std::string& linkUrl);
+// List-Unsubscribe of a test mail: a mailto: subject that names no reader, and the test URL.
+std::string testListUnsubscribe(const std::string& senderAddress, const std::string& testLinkUrl);
 std::string listUnsubscribePost(const std::string& linkUrl);
 
 }  // namespace UnsubscribeLink

@@ -100,6 +100,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.senderName = ini.readString(kMail, "SenderName", "");
   s.onePerDayMode = ini.readInteger(kMail, "OnePerDay", newInstallation ? 1 : 0);
   s.unsubscribeUrl = ini.readString(kMail, "UnsubscribeUrl", "");
+  s.substituteCharactersMode = ini.readInteger(kMail, "SubstituteCharacters", 1);
   return s;
 }
 

@@ -57,6 +57,10 @@ struct MailSettings {
   int onePerDayMode = 0;
   // The https address of the operator's unsubscribe script; empty: mailto only.
   std::string unsubscribeUrl;
+  // For runs nobody watches (the chain and the commands): 1 puts the usual substitutes
+  // for characters a reader's name holds that the mail cannot carry, 0 passes such a
+  // reader over.
+  int substituteCharactersMode = 1;
 
   bool passwordSaved() const { return popPasswordMode == 1; }
   bool passwordAsked() const { return popPasswordMode == 0; }
@@ -65,6 +69,7 @@ struct MailSettings {
   bool smtpLogin() const { return smtpAuthMode == 1; }
   bool smtpPasswordSaved() const { return smtpPasswordMode == 1; }
   bool onePerDay() const { return onePerDayMode == 1; }
+  bool substituteCharacters() const { return substituteCharactersMode != 0; }
   // True when unsubscribeUrl passes checkUnsubscribeUrl: mails then carry that address.
   bool hasUnsubscribeUrl() const;
 };

@@ -90,6 +90,46 @@ bool needsEncoding(const std::string& jis, std::size_t from, std::size_t to) {
 
 bool isWordBreak(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
+// RFC 2047: an encoded word is at most 75 characters. The first one of a value may
+// share its line with no fold before it: 69 leaves room for "Subject: " within 78.
+constexpr std::size_t kWordMax = 75;
+constexpr std::size_t kFirstWordMax = 69;
+
+std::size_t encodedWordSize(std::size_t jisBytes) {
+  return sizeof kWordOpen - 1 + (jisBytes + 2) / 3 * 4 + sizeof kWordClose - 1;
+}
+
+// Bytes of the character at i: a double-byte pair, a half-width kana with the voicing
+// mark after it (the pair may become one full-width character), or one byte.
+std::size_t characterSize(const std::string& s, std::size_t i) {
+  const Byte c = Byte(s[i]);
+  const Byte next = i + 1 < s.size() ? Byte(s[i + 1]) : 0;
+  if (Cp932::isLeadByte(c) && Cp932::isTrailByte(next) && i + 1 < s.size()) return 2;
+  if (Cp932::isHalfWidthKana(c) && c != kVoiced && c != kSemiVoiced && (next == kVoiced || next == kSemiVoiced))
+    return 2;
+  return 1;
+}
+
+// The text as encoded words split between characters, each a whole ISO-2022-JP text
+// (opening in ASCII, closing with ESC ( B) of at most kWordMax characters, the first
+// at most firstMax; one space between them, where a header may fold.
+void appendEncodedWords(std::string& out, const std::string& sjis, std::size_t firstMax) {
+  std::size_t limit = firstMax;
+  std::size_t i = 0;
+  while (i < sjis.size()) {
+    std::size_t end = i + characterSize(sjis, i);  // one character at least, however long
+    while (end < sjis.size()) {
+      const std::size_t next = end + characterSize(sjis, end);
+      if (encodedWordSize(sjisToJis(sjis.substr(i, next - i)).size()) > limit) break;
+      end = next;
+    }
+    if (i > 0) out.push_back(' ');
+    out += kWordOpen + base64(sjisToJis(sjis.substr(i, end - i))) + kWordClose;
+    i = end;
+    limit = kWordMax;
+  }
+}
+
 }  // namespace
 
 std::string sjisToJis(const std::string& s) {
@@ -153,38 +193,53 @@ std::string jisToSjis(const std::string& s) {
   return out;
 }
 
-std::string encodeWord(const std::string& sjis) { return kWordOpen + base64(sjisToJis(sjis)) + kWordClose; }
+std::string encodeWord(const std::string& sjis) {
+  std::string out;
+  appendEncodedWords(out, sjis, kFirstWordMax);
+  return out;
+}
 
 std::string encodeHeader(const std::string& text) {
-  const std::string jis = sjisToJis(text);
-  const auto wordEnd = [&jis](std::size_t from) {
-    while (from < jis.size() && !isWordBreak(jis[from])) ++from;
+  const auto wordEnd = [&text](std::size_t from) {
+    while (from < text.size() && !isWordBreak(text[from])) ++from;
+    return from;
+  };
+  const auto blanksEnd = [&text](std::size_t from) {
+    while (from < text.size() && isWordBreak(text[from])) ++from;
     return from;
   };
   std::string out;
   std::size_t i = 0;
-  while (i < jis.size()) {
-    if (isWordBreak(jis[i])) {
-      out.push_back(jis[i++]);
-      continue;
-    }
-    std::size_t end = wordEnd(i);
-    if (!needsEncoding(jis, i, end)) {
-      out.append(jis, i, end - i);
+  while (i < text.size()) {
+    const std::size_t wordStart = blanksEnd(i);
+    std::size_t end = wordEnd(wordStart);
+    if (!needsEncoding(text, wordStart, end)) {
+      out.append(text, i, end - i);
       i = end;
       continue;
     }
-    // Blanks up to the next word that needs encoding go inside the same encoded word:
+    // One literal blank separates the encoded words from a plain word before them;
+    // more blanks, or blanks that open the value, go inside the words, where they
+    // survive both folding and the value's trimming.
+    std::size_t runStart = i;
+    if (!out.empty() && wordStart > i) out.push_back(text[runStart++]);
+    // Blanks up to the next word that needs encoding go inside the same encoded words:
     // readers drop white space between two encoded words (RFC 2047).
     for (;;) {
-      std::size_t next = end;
-      while (next < jis.size() && (jis[next] == ' ' || jis[next] == '\t')) ++next;
-      if (next == end || next == jis.size() || isWordBreak(jis[next])) break;
+      const std::size_t next = blanksEnd(end);
+      if (next == end) break;
+      if (next == text.size()) {
+        end = next;
+        break;
+      }
       const std::size_t nextEnd = wordEnd(next);
-      if (!needsEncoding(jis, next, nextEnd)) break;
+      if (!needsEncoding(text, next, nextEnd)) {
+        end = next - 1;
+        break;
+      }
       end = nextEnd;
     }
-    out += kWordOpen + base64(jis.substr(i, end - i)) + kWordClose;
+    appendEncodedWords(out, text.substr(runStart, end - runStart), out.empty() ? kFirstWordMax : kWordMax);
     i = end;
   }
   return out;
@@ -196,7 +251,7 @@ std::string cutAtInvalidChar(const std::string& s) {
     const Byte c = Byte(s[i]);
     if (Cp932::isLeadByte(c))
       i += 2;
-    else if (c == 0x09 || c == 0x0A || c == 0x0D || inRange(c, 0x20, 0x7E))
+    else if (c == 0x09 || c == 0x0A || c == 0x0D || inRange(c, 0x20, 0x7E) || Cp932::isHalfWidthKana(c))
       ++i;
     else
       return s.substr(0, i);

@@ -16,16 +16,21 @@ std::string sjisToJis(const std::string& sjis);
 // end is dropped.
 std::string jisToSjis(const std::string& jis);
 
-// A header value: converts to ISO-2022-JP, then encodes each word (split at TAB, LF,
-// CR and space) that holds a control byte or an 8-bit byte as "=?ISO-2022-JP?B?...?=";
-// other words and the separators stay. Adjacent words that both need encoding share
-// one encoded word with the blanks between them, so that the blanks survive decoding.
+// A header value: each word (split at TAB, LF, CR and space) that holds a control byte
+// or an 8-bit byte becomes ISO-2022-JP in "=?ISO-2022-JP?B?...?=" words; other words
+// and the blanks between them stay. Adjacent words that both need encoding share the
+// encoded words with the blanks between them, so that the blanks survive decoding.
+// Encoded words are split between characters, at most 75 characters each (the first
+// at most 69, to fit on a line after "Subject: "), one space apart where the header
+// may fold; blanks beyond one beside a plain word are encoded too, so the value reads
+// back exactly.
 std::string encodeHeader(const std::string& sjis);
-// The whole text as one encoded word (a display name holding specials).
+// The whole text, blanks included, as encoded words (a display name holding specials).
 std::string encodeWord(const std::string& sjis);
 
 // The text up to the first byte a header may not carry: anything but TAB, LF, CR,
-// printable ASCII and double-byte characters (half-width katakana end it too).
+// printable ASCII, double-byte characters and half-width katakana (which the encoder
+// widens to full width).
 std::string cutAtInvalidChar(const std::string& sjis);
 // Standard base64 with padding and no line breaks.
 std::string base64(const std::string& bytes);

@@ -9,6 +9,10 @@
 // asks for confirmation. The cancel form of the registration-form window posts an
 // address ("email"), which is appended the same way. The receive run fetches
 // canceldata.cgi and stops sending to every reader named in it.
+//
+// A test mail's link carries "test=1" and a code made from "test-" and the number: it
+// is answered with a page saying so and records nothing, by GET or POST alike. With the
+// marker removed its code no longer matches, so it cannot stop the reader either.
 
 const CANCEL_FILE = __DIR__ . '/canceldata.cgi';
 const SECRET_FILE = __DIR__ . '/QuorMailSecret.env';
@@ -36,11 +40,11 @@ function param(string $key): string {
     return is_string($value) ? $value : '';
 }
 
-function validCode(string $id, string $code): bool {
+function validCode(string $id, string $code, bool $test): bool {
     if (preg_match('/^\d{5}$/', $id) !== 1 || preg_match('/^[0-9a-f]{32}$/', $code) !== 1) return false;
     $secret = @file_get_contents(SECRET_FILE);
     if ($secret === false || trim($secret) === '') return false;
-    $expected = substr(hash_hmac('sha256', $id, trim($secret)), 0, 32);
+    $expected = substr(hash_hmac('sha256', ($test ? 'test-' : '') . $id, trim($secret)), 0, 32);
     return hash_equals($expected, $code);
 }
 
@@ -72,8 +76,15 @@ if ($method === 'POST' && param('email') !== '') {
     page(200, '配信停止を受け付けました', text('このメールアドレスへの配信を停止します。'));
 }
 
-if (!validCode($id, $code)) {
+$test = param('test') === '1';
+if (!validCode($id, $code, $test)) {
     page(400, '配信停止できません', text('リンクが正しくありません。メールに記載されたリンクをそのままお使い下さい。'));
+}
+
+if ($test) {
+    page(200, 'テストメールのリンクです',
+         text("このリンクはテストメールのものです。配信停止は記録されません。\n" .
+              '実際の配信メールのリンクでは、ここで配信停止の確認が表示されます。'));
 }
 
 if ($method === 'POST' && param('List-Unsubscribe') === 'One-Click') {

@@ -236,9 +236,7 @@ TEST(MailMessage, HeaderFoldingAndEmptyHeaders) {
   MailMessage m;
   m.from.setText("a@example.com");
   m.recipients.setText("b@example.org, \"Doe, John\" <john@example.org>");
-  std::string hundred;
-  for (int i = 0; i < 100; ++i) hundred += sj("漢");
-  m.subject = JapaneseText::encodeHeader(hundred);
+  m.subject = std::string(100, 'x');
   m.generateHeader();
   const auto lines = m.headers.lines();
   EXPECT_EQ(lines[0], "From: a@example.com");

@@ -388,7 +388,6 @@ TEST_F(SendRunTest, FailedMailsEndTheRunAndLeaveTheReaders) {
   };
   const std::vector<Case> cases = {
       {"refused connection", "", {}, true, "Connection refused"},
-      {"refused recipient", "gone@example.com", {{"gone@example.com"}, false}, false, "Recipient address rejected"},
       {"line break in the address", "x@example.com\r\nRCPT TO:<victim@example.com>", {}, false, ""},
   };
   for (const Case& c : cases) {
@@ -560,6 +559,69 @@ TEST_F(SendRunTest, MailGoesOverStartTlsOrImplicitTlsWithLoginAndReadsBackAsType
   }
 }
 
+TEST_F(SendRunTest, EveryReaderGetsAnOutcomeOfItsOwn) {
+  struct Case {
+    const char* what;
+    SmtpTestServer::Options server;
+    std::vector<std::string> marks;          // the first reader's, the second's
+    std::vector<std::string> next, status;   // stored afterwards
+    SendReport::EndedEarly ended;
+    const char* errorHas;                    // in the one error box, or nullptr for none
+  };
+  const std::string first = "reader00001@example.com";
+  SmtpTestServer::Options refused, deferred, slowDown, content;
+  refused.recipientReplies = {first + "=550 5.1.1 <" + first + ">: User unknown"};
+  deferred.recipientReplies = {first + "=450 4.2.1 Mailbox busy"};
+  slowDown.mailFromReply = "421 4.7.0 Too many connections, try later";
+  content.dataReply = "554 5.6.0 Message refused";
+  const std::vector<Case> cases = {
+      {"refused at RCPT", refused, {sj("停止"), sj("  済  ")}, {"00001", "00002"}, {"00", "01"},
+       SendReport::EndedEarly::none, nullptr},
+      {"deferred at RCPT", deferred, {sj("保留"), sj("  済  ")}, {"00001", "00002"}, {"01", "01"},
+       SendReport::EndedEarly::none, nullptr},
+      {"server asks to slow down", slowDown, {sj("保留"), sj("  ○  ")}, {"00001", "00001"}, {"01", "01"},
+       SendReport::EndedEarly::serverDeferred, "421 4.7.0 Too many connections"},
+      {"content refused", content, {sj("  Skip  "), sj("  ○  ")}, {"00001", "00001"}, {"01", "01"},
+       SendReport::EndedEarly::contentRefused, "554 5.6.0 Message refused"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    program.exec(" DELETE FROM USERLIST");
+    story("00001", "s1", "b1");
+    reader("00001", "a", "00001");
+    reader("00002", "b", "00001");
+    SmtpTestServer smtp(c.server);
+    run.listDueReaders();
+    run.setSettings(settings(smtp.port()));
+    run.list().markAll();
+    Recorder seen;
+    const SendReport report = run.run(seen);
+    EXPECT_EQ(report.endedEarly, c.ended);
+    EXPECT_EQ(marks(), c.marks);
+    EXPECT_EQ(program.rows(" SELECT NEXTSTORY FROM USERLIST ORDER BY ID", {"NEXTSTORY"}),
+              (std::vector<std::vector<std::string>>{{c.next[0]}, {c.next[1]}}));
+    EXPECT_EQ(program.rows(" SELECT SYORIKBN FROM USERLIST ORDER BY ID", {"SYORIKBN"}),
+              (std::vector<std::vector<std::string>>{{c.status[0]}, {c.status[1]}}));
+    if (c.errorHas) {
+      ASSERT_EQ(seen.errors.size(), 1u);
+      EXPECT_NE(seen.errors[0].find(c.errorHas), std::string::npos) << seen.errors[0];
+    } else {
+      EXPECT_TRUE(seen.errors.empty()) << seen.errors[0];
+    }
+  }
+  // A reader stopped after the list was made is passed over, not mailed.
+  program.exec(" DELETE FROM USERLIST");
+  reader("00001", "a", "00001");
+  SmtpTestServer smtp;
+  run.listDueReaders();
+  run.setSettings(settings(smtp.port()));
+  run.list().markAll();
+  program.exec(" UPDATE USERLIST SET SYORIKBN = '00'");
+  EXPECT_EQ(run.run(recorder).skipped, 1);
+  EXPECT_EQ(marks(), std::vector<std::string>{sj("スキップ")});
+  EXPECT_TRUE(smtp.messages().empty());
+}
+
 TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePassword) {
   TestCertificates::get();
   story("00001", "s1", "b1");
@@ -575,7 +637,8 @@ TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePa
   EXPECT_EQ(report.sent, 0);
   ASSERT_EQ(recorder.errors.size(), 1u);
   // The server's own words (aiosmtpd's reply to a wrong password).
-  EXPECT_EQ(recorder.errors[0], sj("QuickSend 失敗\r535 5.7.8 Authentication credentials invalid\r\n"));
+  EXPECT_EQ(recorder.errors[0], sj("SMTPサーバにログインできませんでした。「FTP、Mail 設定」のメールのページで、"
+                                   "ユーザ名とパスワードを確かめて下さい。\r535 5.7.8 Authentication credentials invalid"));
   EXPECT_EQ(recorder.errors[0].find("wrong-Pa55word"), std::string::npos);
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
   EXPECT_TRUE(smtp.messages().empty());
@@ -603,7 +666,8 @@ TEST_F(SendRunTest, ACertificateThatCannotBeVerifiedStopsTheRunWithItsReason) {
       Recorder seen;
       EXPECT_FALSE(run.run(seen).completed);
       ASSERT_EQ(seen.errors.size(), 1u);
-      EXPECT_EQ(seen.errors[0], sj("QuickSend 失敗\r証明書を検証できません: ") + reason);
+      EXPECT_EQ(seen.errors[0], sj("SMTPサーバと安全に接続できませんでした。「FTP、Mail 設定」のメールのページで、"
+                                   "SMTPサーバ名と暗号化の設定を確かめて下さい。\r証明書を検証できません: ") + reason);
       EXPECT_TRUE(smtp.messages().empty());
       EXPECT_EQ(stored("00001")[0], "00001");
     }
@@ -834,6 +898,7 @@ TEST_F(SendRunTest, TestMailGoesToTheTypedAddressAndChangesNoReader) {
   const std::string mail = decoded(m);
   EXPECT_EQ(headerOf(mail, "Subject"), "[テスト]第1話");
   EXPECT_EQ(headerOf(mail, "To"), "tester@example.net");
+  EXPECT_EQ(headerOf(mail, "List-Unsubscribe"), "<mailto:owner@example.com?subject=unsubscribe%20test%20mail>");
   EXPECT_NE(mail.find("山田様"), std::string::npos);
   EXPECT_EQ(stored("00001")[0], "00001");
   EXPECT_EQ(stored("00001")[2], "00000000");

@@ -19,12 +19,13 @@ std::string sj(const char* utf8) { return Sjis::fromUtf8(utf8); }
 
 // Answers as told and records what it was asked, in order.
 struct ScriptedPolicy : SendPolicy {
-  bool substitutes = true, confirms = true, passwords = true;
+  CharacterDecision characters = CharacterDecision::substitute;
+  bool confirms = true, passwords = true;
   std::vector<std::string> asked;
   void refuse(const StartCheck& check) override { asked.push_back("refuse " + Sjis::toUtf8(check.message)); }
-  bool acceptSubstitutes(const CharacterCheck&) override {
-    asked.push_back("substitutes");
-    return substitutes;
+  CharacterDecision decideCharacters(const CharacterCheck& check) override {
+    asked.push_back(check.onlyInNames() ? "names" : "characters");
+    return characters;
   }
   bool confirm(const DueList&) override {
     asked.push_back("confirm");
@@ -70,30 +71,36 @@ struct SendSessionTest : ::testing::Test {
 TEST_F(SendSessionTest, AsksInOrderAndStopsAtTheFirstNo) {
   struct Case {
     const char* name;  // the reader's name (UTF-8)
-    bool substitutes, confirms, passwords;
+    CharacterDecision characters;
+    bool confirms, passwords;
     bool ready;
     std::vector<std::string> asked;
   };
   const Case cases[] = {
-      {"山田", true, true, true, true, {"confirm", "passwords"}},
-      {"山田", true, false, true, false, {"confirm"}},
-      {"山田", true, true, false, false, {"confirm", "passwords"}},
-      {"髙橋", false, true, true, false, {"substitutes"}},
-      {"髙橋", true, true, true, true, {"substitutes", "confirm", "passwords"}},
+      {"山田", CharacterDecision::substitute, true, true, true, {"confirm", "passwords"}},
+      {"山田", CharacterDecision::substitute, false, true, false, {"confirm"}},
+      {"山田", CharacterDecision::substitute, true, false, false, {"confirm", "passwords"}},
+      {"髙橋", CharacterDecision::stop, true, true, false, {"names"}},
+      {"髙橋", CharacterDecision::withoutSubstitutes, true, true, true, {"names", "confirm", "passwords"}},
+      {"髙橋", CharacterDecision::substitute, true, true, true, {"names", "confirm", "passwords"}},
   };
   for (const Case& c : cases) {
     program.exec(" DELETE FROM USERLIST");
     prepareList(sj(c.name));
     policy = ScriptedPolicy{};
-    policy.substitutes = c.substitutes;
+    policy.characters = c.characters;
     policy.confirms = c.confirms;
     policy.passwords = c.passwords;
-    EXPECT_EQ(SendSession(run, policy).prepare(), c.ready) << c.name << c.confirms << c.passwords;
-    EXPECT_EQ(policy.asked, c.asked) << c.name << c.confirms << c.passwords;
+    const int row = static_cast<int>(&c - cases);
+    EXPECT_EQ(SendSession(run, policy).prepare(), c.ready) << row;
+    EXPECT_EQ(policy.asked, c.asked) << row;
+    // Without substitutes the reader is passed over with the reason; with them, the
+    // substitute goes into the mail.
+    const ComposedMail mail = run.mails().compose(run.list().at(0));
+    if (c.characters == CharacterDecision::withoutSubstitutes) EXPECT_NE(mail.skipReason.find(sj("髙")), std::string::npos) << row;
+    if (c.ready && c.characters == CharacterDecision::substitute) EXPECT_TRUE(mail.skipReason.empty()) << row;
   }
-  // Accepted substitutes go into the mails the run composes.
-  const ComposedMail mail = run.mails().compose(run.list().at(0));
-  EXPECT_NE(mail.body.find(sj("高橋様")), std::string::npos);
+  EXPECT_NE(run.mails().compose(run.list().at(0)).body.find(sj("高橋様")), std::string::npos);
 }
 
 TEST_F(SendSessionTest, ARefusedStartAsksNothingElse) {

@@ -100,6 +100,22 @@ TEST_F(UnsubscribeScriptTest, OneClickPostWithAValidCodeAppendsTheNumberAndNothi
   EXPECT_EQ(status, 403);
 }
 
+// A test mail's link, GET or one-click POST, only says it is a test; with the marker
+// removed (or added to a real link) the code no longer matches.
+TEST_F(UnsubscribeScriptTest, TestMailLinkRecordsNothingAndDoesNotWorkWithoutItsMarker) {
+  const std::string link = UnsubscribeLink::testUrl("/unsubscribe.php", secret, "00012");
+  int status = 0;
+  EXPECT_NE(web.get(link, &status).find("テストメールのリンクです"), std::string::npos);
+  EXPECT_NE(web.post(link, "List-Unsubscribe=One-Click", &status).find("テストメールのリンクです"), std::string::npos);
+  EXPECT_EQ(status, 200);
+  for (const std::string& forged : {query("00012", link.substr(link.find("code=") + 5)),
+                                    query("00012", UnsubscribeLink::checkCode(secret, "00012")) + "&test=1"}) {
+    web.post(forged, "List-Unsubscribe=One-Click", &status);
+    EXPECT_EQ(status, 400) << forged;
+  }
+  EXPECT_EQ(cancelled(), "");
+}
+
 TEST_F(UnsubscribeScriptTest, TheCancelFormAppendsAnAddress) {
   int status = 0;
   web.post("/unsubscribe.php", "email=taro%40example.com", &status);

@@ -119,6 +119,9 @@ SmtpTestServer::SmtpTestServer(const Options& options) {
     argv.push_back("--reject");
     argv.push_back(r);
   }
+  for (const std::string& r : options.recipientReplies) argv.insert(argv.end(), {"--reply", r});
+  if (!options.mailFromReply.empty()) argv.insert(argv.end(), {"--mail-from-reply", options.mailFromReply});
+  if (!options.dataReply.empty()) argv.insert(argv.end(), {"--data-reply", options.dataReply});
   if (options.refuseEhlo) argv.push_back("--refuse-ehlo");
   if (!options.certFile.empty()) argv.insert(argv.end(), {"--cert", options.certFile, "--key", options.keyFile});
   if (options.implicitTls) argv.push_back("--implicit-tls");

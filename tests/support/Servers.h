@@ -41,6 +41,11 @@ class SmtpTestServer : public ServerProcess {
  public:
   struct Options {
     std::vector<std::string> rejectRecipients;
+    // "address=reply": the server's reply to RCPT TO of that address ("450 4.2.1 busy").
+    std::vector<std::string> recipientReplies;
+    // Replies in place of MAIL FROM's and DATA's "250" / "354" (empty: as usual).
+    std::string mailFromReply;
+    std::string dataReply;
     bool refuseEhlo = false;
     // TLS: STARTTLS offered, or TLS from the first byte with implicitTls.
     std::string certFile;

@@ -20,11 +20,22 @@ from aiosmtpd.smtp import SMTP, AuthResult
 
 
 class StoringHandler:
-    def __init__(self, folder, reject, refuse_ehlo):
+    def __init__(self, folder, reject, refuse_ehlo, replies=(), mail_from_reply=None, data_reply=None):
         self.folder = folder
         self.reject = set(a.lower() for a in reject)
         self.refuse_ehlo = refuse_ehlo
+        # "address=reply": the reply to RCPT TO of that address.
+        self.replies = dict((a.split("=", 1)[0].lower(), a.split("=", 1)[1]) for a in replies)
+        self.mail_from_reply = mail_from_reply
+        self.data_reply = data_reply
         self.count = 0
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if self.mail_from_reply:
+            return self.mail_from_reply
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         if self.refuse_ehlo:
@@ -35,10 +46,14 @@ class StoringHandler:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() in self.reject:
             return "550 5.1.1 <%s>: Recipient address rejected" % address
+        if address.lower() in self.replies:
+            return self.replies[address.lower()]
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        if self.data_reply:
+            return self.data_reply
         self.count += 1
         base = os.path.join(self.folder, "%06d" % self.count)
         with open(base + ".eml", "wb") as f:
@@ -72,6 +87,9 @@ def main():
     p.add_argument("--port", type=int, required=True)
     p.add_argument("--folder", required=True)
     p.add_argument("--reject", action="append", default=[])
+    p.add_argument("--reply", action="append", default=[], help="address=reply to its RCPT TO")
+    p.add_argument("--mail-from-reply")
+    p.add_argument("--data-reply")
     p.add_argument("--refuse-ehlo", action="store_true")
     p.add_argument("--cert")
     p.add_argument("--key")
@@ -82,7 +100,7 @@ def main():
     a = p.parse_args()
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
-    handler = StoringHandler(a.folder, a.reject, a.refuse_ehlo)
+    handler = StoringHandler(a.folder, a.reject, a.refuse_ehlo, a.reply, a.mail_from_reply, a.data_reply)
     # Looked up once: aiosmtpd would otherwise ask the resolver on every connection.
     fqdn = socket.getfqdn()
     options = {}
