@@ -1,16 +1,9 @@
 #include "controls/StripedGrid.h"
 
 #include <QAbstractTableModel>
-#include <QApplication>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QRegularExpression>
-#include <cmath>
 #include <QStyledItemDelegate>
-
-#include "controls/GridCellEditor.h"
 
 // ---- model -----------------------------------------------------------------------
 
@@ -39,8 +32,6 @@ class StringGridModel : public QAbstractTableModel {
         if (t.isEmpty() && described) t = cols[section].caption();
         return t;
       }
-      case Qt::FontRole:
-        return described ? QVariant(cols[section].fixedCellFont()) : QVariant();
       case Qt::TextAlignmentRole:
         return described ? QVariant(int(cols[section].alignment() | Qt::AlignVCenter)) : QVariant();
       default:
@@ -48,20 +39,7 @@ class StringGridModel : public QAbstractTableModel {
     }
   }
 
-  Qt::ItemFlags flags(const QModelIndex& index) const override {
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_grid->editing()) {
-      GridColumnList& cols = m_grid->columns();
-      if (index.column() >= cols.count() || cols[index.column()].canEdit) f |= Qt::ItemIsEditable;
-    }
-    return f;
-  }
-
-  bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-    if (role != Qt::EditRole) return false;
-    setCell(index.column(), index.row() + 1, value.toString());
-    return true;
-  }
+  Qt::ItemFlags flags(const QModelIndex&) const override { return Qt::ItemIsEnabled | Qt::ItemIsSelectable; }
 
   QString cell(int col, int row) const {
     if (col < 0 || col >= m_cols) return QString();
@@ -151,12 +129,12 @@ class StringGridModel : public QAbstractTableModel {
   int m_quiet = 0;
 };
 
-// ---- drawing and editing ------------------------------------------------------------
+// ---- drawing ---------------------------------------------------------------------
 
 // Room between a cell's text and its borders, so neighbouring cells never run together.
 constexpr int kCellPadding = 5;
 
-// Draws a cell as its column describes and opens the cell editor.
+// Draws a cell as its column describes, then lets the screen paint over it.
 class GridDelegate : public QStyledItemDelegate {
  public:
   explicit GridDelegate(StripedGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
@@ -166,35 +144,16 @@ class GridDelegate : public QStyledItemDelegate {
     const int row = index.row() + 1;
     const bool selected = option.state & QStyle::State_Selected;
     if (m_grid->defaultDrawing) {
-      GridColumnList& cols = m_grid->columns();
-      if (col < cols.count()) {
-        const GridColumn& c = cols[col];
-        painter->save();
-        painter->fillRect(option.rect, m_grid->cellColor(col, row));
-        painter->setFont(c.font());
-        const QRect r = option.rect.adjusted(kCellPadding, 1, -kCellPadding, -1);
-        int flags = static_cast<int>(c.alignment()) | Qt::AlignVCenter;
-        flags |= c.wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine;
-        painter->setPen(option.palette.color(QPalette::Text));
-        painter->drawText(r, flags, m_grid->displayText(col, row));
-        painter->restore();
-      }
+      painter->save();
+      painter->fillRect(option.rect, m_grid->cellColor(col, row));
+      painter->setFont(m_grid->font());
+      const QRect r = option.rect.adjusted(kCellPadding, 1, -kCellPadding, -1);
+      const int flags = static_cast<int>(m_grid->columns()[col].alignment()) | Qt::AlignVCenter | Qt::TextSingleLine;
+      painter->setPen(option.palette.color(QPalette::Text));
+      painter->drawText(r, flags, m_grid->cell(col, row));
+      painter->restore();
     }
     if (m_grid->onDrawCell) m_grid->onDrawCell(painter, col, row, option.rect, selected);
-  }
-
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
-    auto* editor = new GridCellEditor(m_grid, parent);
-    editor->openOn(index.column(), index.row() + 1);
-    return editor;
-  }
-
-  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    static_cast<GridCellEditor*>(editor)->loadText(m_grid->cell(index.column(), index.row() + 1));
-  }
-
-  void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {
-    // The editor stores its text into the cell as it changes.
   }
 
  private:
@@ -203,70 +162,24 @@ class GridDelegate : public QStyledItemDelegate {
 
 // ---- columns ----------------------------------------------------------------------
 
-GridColumn::GridColumn(StripedGrid* grid)
-    : m_grid(grid), m_color(grid->gridColor()), m_font(grid->font()), m_fixedCellFont(grid->font()) {}
-
-void GridColumn::changed() {
-  if (m_grid) m_grid->repaintGrid();
-}
 void GridColumn::setAlignment(Qt::Alignment a) {
   m_alignment = a;
-  changed();
+  m_grid->repaintGrid();
 }
 void GridColumn::setCaption(const QString& caption) {
   m_caption = caption.isEmpty() ? QStringLiteral(" ") : caption;
-  changed();
+  m_grid->repaintGrid();
 }
-void GridColumn::setColor(const QColor& c) {
-  m_color = c;
-  changed();
-}
-void GridColumn::setFont(const QFont& f) {
-  m_font = f;
-  changed();
-}
-void GridColumn::setFixedCellFont(const QFont& f) {
-  m_fixedCellFont = f;
-  changed();
-}
-void GridColumn::setWordWrap(bool w) {
-  m_wordWrap = w;
-  changed();
-}
-
-void GridColumn::assign(const GridColumn& o) {
-  m_alignment = o.m_alignment;
-  canEdit = o.canEdit;
-  m_caption = o.m_caption;
-  m_color = o.m_color;
-  dataType = o.dataType;
-  displayMask = o.displayMask;
-  m_font = o.m_font;
-  m_fixedCellFont = o.m_fixedCellFont;
-  imeMode = o.imeMode;
-  m_wordWrap = o.m_wordWrap;
-  multiLine = o.multiLine;
-  changed();
-}
-
-void GridColumnList::appendSilently() { m_items.push_back(std::make_unique<GridColumn>(m_grid)); }
-void GridColumnList::removeLastSilently() { m_items.pop_back(); }
 
 GridColumn& GridColumnList::add() {
-  appendSilently();
-  if (synchronize) m_grid->columnsChanged();
+  m_items.push_back(std::make_unique<GridColumn>(m_grid));
+  m_grid->columnsChanged();
   return *m_items.back();
-}
-
-void GridColumnList::remove(int index) {
-  if (index < 0 || index >= count()) return;
-  m_items.erase(m_items.begin() + index);
-  if (synchronize) m_grid->columnsChanged();
 }
 
 void GridColumnList::clear() {
   m_items.clear();
-  if (synchronize) m_grid->columnsChanged();
+  m_grid->columnsChanged();
 }
 
 // ---- grid -------------------------------------------------------------------------
@@ -284,7 +197,6 @@ StripedGrid::StripedGrid(QWidget* parent)
   setWordWrap(false);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setRowCount(2);  // the title row and one data row
-  setColumnCount(4);
 }
 
 StripedGrid::~StripedGrid() = default;
@@ -299,30 +211,8 @@ void StripedGrid::setStripeColor(const QColor& c) {
   repaintGrid();
 }
 
-void StripedGrid::setEditing(bool on) {
-  m_editing = on;
-  setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                           QAbstractItemView::AnyKeyPressed
-                     : QAbstractItemView::NoEditTriggers);
-}
-
-int StripedGrid::columnCount() const { return m_model->columnCount(); }
-
-void StripedGrid::setColumnCount(int n) {
-  m_model->setCols(n);
-  if (m_syncing) return;
-  // The column descriptions follow the count.
-  m_columns.synchronize = false;
-  while (m_columns.count() < n) m_columns.appendSilently();
-  while (m_columns.count() > n) m_columns.removeLastSilently();
-  m_columns.synchronize = true;
-  for (int i = 0; i < n; ++i) setColumnWidth(i, m_columns[i].width);
-}
-
 void StripedGrid::columnsChanged() {
-  m_syncing = true;
   m_model->setCols(m_columns.count());
-  m_syncing = false;
   for (int i = 0; i < m_columns.count(); ++i) setColumnWidth(i, m_columns[i].width);
   repaintGrid();
 }
@@ -330,7 +220,6 @@ void StripedGrid::columnsChanged() {
 int StripedGrid::rowCount() const { return m_model->rowCount() + 1; }
 void StripedGrid::setRowCount(int n) { m_model->setDataRows(n - 1); }
 
-int StripedGrid::defaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
 void StripedGrid::setDefaultRowHeight(int h) { verticalHeader()->setDefaultSectionSize(h); }
 
 void StripedGrid::setColWidth(int col, int width) {
@@ -356,87 +245,11 @@ void StripedGrid::setRow(int row) {
   setCurrentIndex(m_model->index(row - 1, col));
 }
 
-QColor StripedGrid::cellColor(int col, int row) const {
-  if (m_style == GridLineStyle::striped) return row % 2 == 0 ? m_stripe : m_color;
-  return col < m_columns.count() ? m_columns[col].color() : m_color;
-}
-
-QString StripedGrid::displayText(int col, int row) const {
-  const QString text = cell(col, row);
-  if (text.isEmpty() || col >= m_columns.count() || m_columns[col].displayMask.isEmpty()) return text;
-  return formatWithMask(text, m_columns[col].displayMask);
+QColor StripedGrid::cellColor(int, int row) const {
+  return m_style == GridLineStyle::striped && row % 2 == 0 ? m_stripe : m_color;
 }
 
 void StripedGrid::repaintGrid() {
   viewport()->update();
   horizontalHeader()->viewport()->update();
-}
-
-// ---- masks ------------------------------------------------------------------------
-
-namespace {
-QString formatNumber(double value, const QString& mask) {
-  const int point = mask.indexOf(QLatin1Char('.'));
-  const QString intPart = point < 0 ? mask : mask.left(point);
-  const QString fracPart = point < 0 ? QString() : mask.mid(point + 1);
-  int decimals = 0;
-  for (QChar c : fracPart)
-    if (c == QLatin1Char('0') || c == QLatin1Char('#')) ++decimals;
-  int minInt = 0;
-  for (QChar c : intPart)
-    if (c == QLatin1Char('0')) ++minInt;
-  const bool thousands = intPart.contains(QLatin1Char(','));
-  QString s = QString::number(std::abs(value), 'f', decimals);
-  QString whole = s.section(QLatin1Char('.'), 0, 0);
-  QString frac = decimals ? s.section(QLatin1Char('.'), 1, 1) : QString();
-  // '#' places are optional: drop trailing zeros beyond the '0' places.
-  int requiredFrac = 0;
-  for (QChar c : fracPart) {
-    if (c == QLatin1Char('0'))
-      ++requiredFrac;
-    else
-      break;
-  }
-  while (frac.size() > requiredFrac && frac.endsWith(QLatin1Char('0'))) frac.chop(1);
-  if (whole == QLatin1String("0") && minInt == 0) whole.clear();
-  while (whole.size() < minInt) whole.prepend(QLatin1Char('0'));
-  if (thousands)
-    for (int i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, QLatin1Char(','));
-  QString out = whole;
-  if (!frac.isEmpty()) out += QLatin1Char('.') + frac;
-  if (value < 0 && (out.contains(QRegularExpression(QStringLiteral("[1-9]"))))) out.prepend(QLatin1Char('-'));
-  return out.isEmpty() ? QStringLiteral("0") : out;
-}
-
-QString applyEditMask(const QString& text, QString mask) {
-  const int semi = mask.indexOf(QLatin1Char(';'));
-  if (semi >= 0) mask = mask.left(semi);
-  static const QString placeholders = QStringLiteral("09#LlAaCc");
-  QString out;
-  int t = 0;
-  for (int i = 0; i < mask.size(); ++i) {
-    const QChar m = mask[i];
-    if (m == QLatin1Char('!') || m == QLatin1Char('>') || m == QLatin1Char('<')) continue;
-    if (m == QLatin1Char('\\') && i + 1 < mask.size()) {
-      out += mask[++i];
-    } else if (placeholders.contains(m)) {
-      out += t < text.size() ? text[t++] : QLatin1Char(' ');
-    } else {
-      out += m;
-    }
-  }
-  return out;
-}
-}  // namespace
-
-QString formatWithMask(const QString& text, const QString& mask) {
-  bool numeric = !text.isEmpty();
-  for (QChar c : text)
-    if (!(c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.'))) numeric = false;
-  if (numeric) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (ok) return formatNumber(v, mask);
-  }
-  return applyEditMask(text, mask);
 }

@@ -1,6 +1,5 @@
 #pragma once
 #include <QColor>
-#include <QFont>
 #include <QString>
 #include <QTableView>
 #include <functional>
@@ -12,48 +11,29 @@ class StringGridModel;
 class StripedGrid;
 
 enum class GridLineStyle { plain, striped };
-enum class InputKind { Text, Integer };
 enum class ImeMode { disable, close, open, dontCare };
 
-// Description of one grid column: how its title and cells are drawn and edited.
+// Description of one grid column: its title and how its cells are drawn.
 class GridColumn {
  public:
-  explicit GridColumn(StripedGrid* grid);
+  explicit GridColumn(StripedGrid* grid) : m_grid(grid) {}
 
   Qt::Alignment alignment() const { return m_alignment; }
   void setAlignment(Qt::Alignment a);
-  bool canEdit = true;
   QString caption() const { return m_caption; }
   void setCaption(const QString& caption);  // an empty caption is kept as one blank
-  QColor color() const { return m_color; }
-  void setColor(const QColor& c);
-  InputKind dataType = InputKind::Text;
-  QString displayMask;
-  QFont font() const { return m_font; }
-  void setFont(const QFont& f);
-  QFont fixedCellFont() const { return m_fixedCellFont; }
-  void setFixedCellFont(const QFont& f);
-  ImeMode imeMode = ImeMode::disable;
-  bool wordWrap() const { return m_wordWrap; }
-  void setWordWrap(bool w);
-  bool multiLine = false;
   int width = 64;
-
-  // Copies all eleven described properties.
-  void assign(const GridColumn& other);
+  // Editing hints the windows give; the grid shows its cells read-only.
+  bool canEdit = true;
+  ImeMode imeMode = ImeMode::disable;
 
  private:
-  void changed();
   StripedGrid* m_grid;
   Qt::Alignment m_alignment = Qt::AlignLeft;
   QString m_caption;
-  QColor m_color;
-  QFont m_font;
-  QFont m_fixedCellFont;
-  bool m_wordWrap = false;
 };
 
-// The column descriptions of a grid; adding or removing keeps the grid's column count equal.
+// The column descriptions of a grid; adding or clearing changes the grid's columns.
 class GridColumnList {
  public:
   explicit GridColumnList(StripedGrid* grid) : m_grid(grid) {}
@@ -61,22 +41,16 @@ class GridColumnList {
   GridColumn& operator[](int i) { return *m_items[static_cast<size_t>(i)]; }
   const GridColumn& operator[](int i) const { return *m_items[static_cast<size_t>(i)]; }
   GridColumn& add();
-  void remove(int index);
   void clear();
-  StripedGrid* grid() const { return m_grid; }
-  bool synchronize = true;
 
  private:
-  friend class StripedGrid;
-  void appendSilently();
-  void removeLastSilently();
   StripedGrid* m_grid;
   std::vector<std::unique_ptr<GridColumn>> m_items;
 };
 
 // Text grid with one title row (row 0) and striped data rows. currentRow numbers follow the
 // grid: data rows are 1 .. rowCount()-1. cell are kept in a model of strings, so large
-// lists stay fast.
+// lists stay fast. The grid starts without columns.
 class StripedGrid : public QTableView {
   Q_OBJECT
  public:
@@ -84,17 +58,12 @@ class StripedGrid : public QTableView {
   ~StripedGrid() override;
 
   GridColumnList& columns() { return m_columns; }
-  GridLineStyle lineStyle() const { return m_style; }
   void setLineStyle(GridLineStyle s);
-  QColor stripeColor() const { return m_stripe; }
   void setStripeColor(const QColor& c);
   QColor gridColor() const { return m_color; }
 
-  int columnCount() const;
-  void setColumnCount(int n);
   int rowCount() const;
   void setRowCount(int n);
-  int defaultRowHeight() const;
   void setDefaultRowHeight(int h);
   void setColWidth(int col, int width);
 
@@ -113,9 +82,6 @@ class StripedGrid : public QTableView {
   int currentRow() const;
   void setRow(int row);
 
-  // Whether cells may be edited (F2, Enter or typing opens the editor).
-  bool editing() const { return m_editing; }
-  void setEditing(bool on);
   bool defaultDrawing = true;
 
   // Raised after the grid drew a cell, so a screen can paint over it.
@@ -123,26 +89,15 @@ class StripedGrid : public QTableView {
 
   // Colour of a data cell as the grid fills it.
   QColor cellColor(int col, int row) const;
-  // The text a data cell shows after its column's display mask.
-  QString displayText(int col, int row) const;
-
-  void repaintGrid();
 
  private:
   friend class GridColumnList;
   friend class GridColumn;
-  friend class GridDelegate;
-  friend class GridHeader;
   void columnsChanged();
+  void repaintGrid();
   StringGridModel* m_model;
   GridColumnList m_columns;
   GridLineStyle m_style = GridLineStyle::plain;
   QColor m_stripe;
   QColor m_color;
-  bool m_syncing = false;
-  bool m_editing = false;
 };
-
-// Formats a cell text with a display mask: numbers through a number format ("#,##0.00"),
-// other text through an edit mask ("000-0000").
-QString formatWithMask(const QString& text, const QString& mask);

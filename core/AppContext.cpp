@@ -11,20 +11,8 @@
 AppContext::AppContext(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {}
 
 std::vector<std::string> connectionParams(const std::string& database) {
-  return {"DriverName=Interbase",
-          "BlobSize=-1",
-          "CommitRetain=False",
-          "Database=" + database,
-          "ErrorResourceFile=",
-          "LocaleCode=0000",
-          "Password=lanternox",
-          "RoleName=RoleName",
-          "ServerCharSet=SJIS_0208",
-          "SQLDialect=3",
-          "Interbase TransIsolation=ReadCommited",
-          "User_Name=sysdba",
-          "WaitOnLocks=True",
-          "Trim Char=False"};
+  return {"Database=" + database, "Password=lanternox", "RoleName=RoleName",
+          "ServerCharSet=SJIS_0208", "SQLDialect=3", "User_Name=sysdba"};
 }
 
 std::string AppContext::databaseName() const {

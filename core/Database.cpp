@@ -153,7 +153,6 @@ Database::Database() : m_impl(std::make_unique<Impl>()) {}
 Database::~Database() = default;
 
 void Database::setParams(std::vector<std::string> params) { m_impl->params = std::move(params); }
-const std::vector<std::string>& Database::params() const { return m_impl->params; }
 
 std::string Database::param(const std::string& key) const {
   for (const std::string& line : m_impl->params) {

@@ -16,9 +16,8 @@ class DbLockConflict : public DbError {
   using DbError::DbError;
 };
 
-// The one connection of the program. Parameters are "key=value" lines; what the
-// engine needs is taken from them (Database, User_Name, Password, RoleName,
-// SQLDialect, ServerCharSet), the others are kept as given for the record.
+// The one connection of the program. Parameters are "key=value" lines: Database,
+// User_Name, Password, RoleName, SQLDialect and ServerCharSet.
 class Database {
  public:
   Database();
@@ -27,7 +26,6 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   void setParams(std::vector<std::string> params);
-  const std::vector<std::string>& params() const;
   // Value of a parameter line, empty when absent.
   std::string param(const std::string& key) const;
 

@@ -32,8 +32,6 @@ class IntakeListener {
   // A download of size bytes begins; then count bytes of it have arrived.
   virtual void transferStarted(std::int64_t size) { (void)size; }
   virtual void transferProgress(std::int64_t count, std::int64_t size) { (void)count, (void)size; }
-  // The server's listing of the current folder (empty while it is being fetched).
-  virtual void listing(const std::vector<std::string>& lines) { (void)lines; }
   // One more reader counted; count is the run's total so far.
   virtual void readerRegistered(int count) { (void)count; }
   // Shows the box and returns once the operator has closed it.

@@ -372,27 +372,21 @@ bool ReceiveRun::readSize(FetchedFile& file, std::int64_t& size, bool missingAll
 
 bool ReceiveRun::createEmptyFile(const std::string& path) {
   showAndLog(text("ファイル作成開始 -> ") + path);
-  const char* stage = nullptr;
+  bool failed = false;
   std::string error;
-  std::FILE* f = nullptr;
   try {
     const std::string name = nativeName(path);
-    f = std::fopen(name.c_str(), "wb");
-    if (!f) {
-      stage = "ファイル作成失敗(ReWrite) -> ";
-      error = std::strerror(errno);
-    } else if (std::fclose(f) != 0) {
-      stage = "ファイル作成失敗(CloseFile) -> ";
-      error = std::strerror(errno);
-    }
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    failed = !f || std::fclose(f) != 0;
+    if (failed) error = std::strerror(errno);
   } catch (const std::exception& e) {
-    stage = "ファイル作成失敗(AssignFile)  -> ";
+    failed = true;
     error = e.what();
   }
-  if (!stage) return true;
+  if (!failed) return true;
   m_log.write(error);
   m_succeeded = false;
-  const std::string message = text(stage) + path;
+  const std::string message = text("ファイル作成失敗 -> ") + path;
   showAndLog(message);
   errorBox(message, error);
   return false;
@@ -428,7 +422,6 @@ bool ReceiveRun::connect() {
 bool ReceiveRun::listHostFolder() {
   m_log.write(text("FTP List取得開始"));
   std::vector<std::string> lines;
-  m_listener.listing(lines);
   try {
     try {
       m_ftp->list(lines, "*.*", true);
@@ -444,7 +437,6 @@ bool ReceiveRun::listHostFolder() {
     dropConnection();
     return false;
   }
-  m_listener.listing(lines);
   for (const std::string& line : lines) m_log.write(line);
   m_listener.messageLine(text("FTP List取得成功"));
   return true;

@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -61,13 +60,6 @@ class ReceiveWindow::Listener : public WindowListener {
     m_thread.post([w = &m_window, size] { w->startTransferDisplay(size); });
   }
   void transferProgress(std::int64_t count, std::int64_t size) override { m_transfer.set({count, size}); }
-  void listing(const std::vector<std::string>& lines) override {
-    m_thread.post([w = &m_window, lines] {
-      QString all;
-      for (const std::string& l : lines) all += Sjis::toQ(l) + QLatin1Char('\n');
-      w->listingView->setPlainText(all);
-    });
-  }
   void readerRegistered(int count) override { m_count.set(count); }
   void finished(const IntakeReport& report) override {
     m_thread.post([w = &m_window, report] { w->m_report = report; });
@@ -127,24 +119,19 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   root->addWidget(failureLabel);
   root->addWidget(makeInformationPanel(this), 1);
 
-  // Out of sight: the listing view and the bar buttons without a function.
-  auto* offstage = new QWidget(this);
-  offstage->hide();
-  listingView = new QPlainTextEdit(offstage);
-
-  std::array<QPushButton*, 12> bar{};
-  for (int i = 0; i < 12; ++i) {
-    const QString caption = i == 0    ? QStringLiteral("開 始 F-1")
-                            : i == 11 ? QStringLiteral(" 終 了 F-12")
-                                      : QStringLiteral("F-%1").arg(i + 1);
-    auto* b = new QPushButton(caption, i == 0 || i == 11 ? static_cast<QWidget*>(this) : offstage);
+  // The bar's two functions: F-1 starts, F-12 closes; the other keys have none.
+  auto makeButton = [this](const QString& caption) {
+    auto* b = new QPushButton(caption, this);
     b->setAutoDefault(false);
     b->setFocusPolicy(Qt::NoFocus);
     b->setEnabled(false);
-    bar[static_cast<size_t>(i)] = b;
-  }
-  startButton = bar[0];
-  endButton = bar[11];
+    return b;
+  };
+  startButton = makeButton(QStringLiteral("開 始 F-1"));
+  endButton = makeButton(QStringLiteral(" 終 了 F-12"));
+  std::array<QPushButton*, 12> bar{};
+  bar[0] = startButton;
+  bar[11] = endButton;
   auto* barRow = new QHBoxLayout;
   barRow->addWidget(startButton);
   barRow->addStretch(1);

@@ -8,7 +8,6 @@
 #include "settings/SettingsFiles.h"
 
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -55,7 +54,6 @@ class ReceiveWindow : public WindowBase {
   QProgressBar* transferProgress;
   QLabel* successLabel;
   QLabel* failureLabel;
-  QPlainTextEdit* listingView;
   QPushButton* startButton;
   QPushButton* endButton;
   QTimer* chainTimer;

@@ -73,7 +73,7 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
   const std::string path = Sjis::fromPath(file);
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    fail(text("Reset(DB_Insert)失敗 -> ") + path);
+    fail(text("登録データを開けません -> ") + path);
     return false;
   }
   showAndLog(text("DB登録開始"));
@@ -117,7 +117,7 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
   if (m_complete) showAndLog(text("DB登録成功"));
   m_query.close();
   if (in.bad()) {
-    fail(text("CloseFile(DB_Insert)失敗 -> ") + path);
+    fail(text("登録データ読み込み失敗 -> ") + path);
     return false;
   }
   return m_succeeded;

@@ -18,9 +18,6 @@ void setupSearchGrid(StripedGrid* grid, const std::vector<SearchColumn>& columns
     GridColumn& col = cols.add();
     col.setCaption(c.title);
     col.setAlignment(c.alignment);
-    col.dataType = InputKind::Text;
-    col.imeMode = ImeMode::disable;
-    col.canEdit = false;
     grid->setColWidth(cols.count() - 1, c.width);
   }
   grid->setDefaultRowHeight(20);

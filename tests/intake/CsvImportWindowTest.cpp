@@ -12,14 +12,14 @@
 #include "controls/NavigatingEdit.h"
 #include "core/RunThread.h"
 #include "intake/CsvImportWindow.h"
-#include "tests/intake/IntakeFixture.h"
+#include "tests/intake/IntakeWindowFixture.h"
 
 namespace {
 
 const QString kAsk = QStringLiteral("処理を開始してもよろしいですか？");
 const QString kStop = QStringLiteral("処理を中止しますか?");
 
-struct CsvWindowTest : IntakeTest {
+struct CsvWindowTest : IntakeWindowTest {
   CsvImportWindow form{program.ctx()};
   std::filesystem::path csv = program.file("readers.csv");
   bool closed = false;

@@ -1,6 +1,6 @@
 #pragma once
-// What the intake tests share: a program folder with its database, the scripted boxes,
-// a listener standing in for the window that runs an engine, and reading back readers.
+// What the intake tests share: a program folder with its database, a listener standing
+// in for the window that runs an engine, and reading back readers.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -21,7 +21,6 @@
 #include "intake/ReceiveRun.h"
 #include "intake/RunLog.h"
 #include "settings/SettingsFiles.h"
-#include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
 // Stands in for a window: records what an engine reports. The hooks let a test act at
@@ -36,7 +35,6 @@ struct RecordingListener : IntakeListener {
     lastProgress = {count, size};
     if (onProgress) onProgress(count);
   }
-  void listing(const std::vector<std::string>& lines) override { lastListing = lines; }
   void readerRegistered(int count) override {
     registered = count;
     if (onRegistered) onRegistered(count);
@@ -60,7 +58,6 @@ struct RecordingListener : IntakeListener {
   std::string message;  // the message line as last set
   std::int64_t transferSize = -1;
   std::pair<std::int64_t, std::int64_t> lastProgress{-1, -1};
-  std::vector<std::string> lastListing;
   int registered = 0;
   std::vector<std::pair<OperatorBox, std::string>> boxes;
   std::optional<IntakeReport> report;
@@ -71,7 +68,6 @@ struct RecordingListener : IntakeListener {
 
 struct IntakeTest : ::testing::Test {
   TestProgram program;
-  ScriptedDialogs boxes;
   RecordingListener listener;
   std::atomic<bool> stop{false};
 

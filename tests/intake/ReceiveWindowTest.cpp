@@ -18,7 +18,7 @@
 #include "settings/SettingsWindow.h"
 #include <QTabWidget>
 #include "settings/SettingsFiles.h"
-#include "tests/intake/IntakeFixture.h"
+#include "tests/intake/IntakeWindowFixture.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
 
@@ -32,7 +32,7 @@ const std::string kRegistrations = sj("山田\tyamada@example.com\t2024/05/01 10
                                    "\tsecond@example.com\t2024/05/02 08:09:10\r\n";
 const QString kNoData = q("登録データが、有りませんでした。");
 
-struct ReceiveWindowTest : IntakeTest {
+struct ReceiveWindowTest : IntakeWindowTest {
   std::unique_ptr<FtpTestServer> server;
   std::unique_ptr<ReceiveWindow> window;
   std::string local;  // the local folder

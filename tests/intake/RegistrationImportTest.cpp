@@ -242,7 +242,7 @@ TEST_F(RegistrationImportTest, TheFileIsOneTransactionThatAnAbortLeavesEmpty) {
 
 TEST_F(RegistrationImportTest, MissingFileFailsWithItsPath) {
   EXPECT_FALSE(importer.importFile(file));
-  const std::string text = sj("Reset(DB_Insert)失敗 -> ") + file.string();
+  const std::string text = sj("登録データを開けません -> ") + file.string();
   EXPECT_EQ(listener.message, text);
   EXPECT_EQ(runLog(), std::vector<std::string>{kPrefix + text});
   EXPECT_EQ(listener.boxTexts(), std::vector<std::string>{text});

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <memory>
 
-#include "app/Windows.h"
 #include "controls/NavigatingEdit.h"
 #include "settings/PasswordPrompt.h"
 #include "settings/SettingsDialogs.h"
@@ -52,9 +52,11 @@ class PromptScript : public QObject {
 
 class PasswordPromptTest : public ::testing::Test {
  protected:
+  void SetUp() override { program.ctx().setWindow(WindowId::Password, form); }
+
   TestProgram program{false};
-  std::vector<std::unique_ptr<QDialog>> windows = createWindows(program.ctx());
-  PasswordPrompt* form = dynamic_cast<PasswordPrompt*>(program.ctx().window(WindowId::Password));
+  std::unique_ptr<PasswordPrompt> prompt = std::make_unique<PasswordPrompt>();
+  PasswordPrompt* form = prompt.get();
   ScriptedDialogs dialogs;
 };
 
@@ -80,7 +82,6 @@ TEST(SavedOrTypedPassword, TrimsAndRefusesBlankOrDoubleByte) {
 }
 
 TEST_F(PasswordPromptTest, AsksAgainUntilThePasswordPasses) {
-  ASSERT_NE(form, nullptr);
   EXPECT_EQ(form->windowTitle(), QStringLiteral("クオル"));
   PromptScript script(form);
   script.type(QStringLiteral("   "));

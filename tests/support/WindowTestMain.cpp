@@ -1,5 +1,5 @@
-// Entry of every test program: a QApplication on the offscreen platform, so window
-// tests run without a display.
+// Entry of the window test programs: a QApplication on the offscreen platform, so the
+// windows run without a display.
 #include <gtest/gtest.h>
 
 #include <QApplication>
