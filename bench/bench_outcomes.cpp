@@ -48,7 +48,9 @@ Measured runOnce(const SmtpTestServer::Options& options, bool history) {
   SendListener quiet;
   const auto t = std::chrono::steady_clock::now();
   Measured m;
+  std::fprintf(stderr, "run\n");
   m.report = run.run(quiet);
+  std::fprintf(stderr, "ran\n");
   m.perMail = bench::seconds(t) / kReaders;
   ctx.query.close();
   ctx.database.close();
@@ -66,6 +68,7 @@ int main(int argc, char** argv) {
     if (i % 10 == 3) mixed.recipientReplies.push_back(address + "=550 5.1.1 <" + address + ">: User unknown");
     if (i % 10 == 7) mixed.recipientReplies.push_back(address + "=450 4.2.1 Mailbox busy");
   }
+  try {
   const Measured accepted = runOnce({}, true);
   const Measured outcomes = runOnce(mixed, true);
   const Measured bare = runOnce({}, false);
@@ -78,5 +81,9 @@ int main(int argc, char** argv) {
   std::printf("  ratio mixed/accepted:         %6.2f (target <= 1.2)\n", outcomes.perMail / accepted.perMail);
   std::printf("  without the send history:     %6.2f ms per mail\n", bare.perMail * 1000);
   std::printf("  ratio with/without history:   %6.2f (target <= 1.1)\n", accepted.perMail / bare.perMail);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "failed: %s\n", e.what());
+    return 1;
+  }
   return 0;
 }
