@@ -20,6 +20,9 @@
 
 namespace {
 
+// Unresolved: in this program a run ends with the engine's "connection shutdown" part
+// way through (seen at about the 300th of 1,000 readers, and with 250 in a later run);
+// the figures are printed only when every run finishes.
 constexpr int kReaders = 1000;
 
 struct Measured {
@@ -30,7 +33,10 @@ struct Measured {
 // One run over every reader, wait 0; the time per reader served.
 Measured runOnce(const SmtpTestServer::Options& options, bool history) {
   SmtpTestServer server(options);
-  const auto dir = bench::freshProgramDir("outcomes");
+  // A folder of its own for each run: the engine keeps a closed file's state for a
+  // while, and a new file at the same path would meet it.
+  static int runs = 0;
+  const auto dir = bench::freshProgramDir("outcomes" + std::to_string(++runs));
   bench::writeFile(dir / "QuorMail.env",
                    "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=office@example.com\r\nPOP_before_SMTP=0\r\nPasSave=2\r\n"
                    "Mail1_Wait_Second=0\r\nLogWrt=0\r\nSMTPPORT=" + std::to_string(server.port()) + "\r\n");
@@ -48,9 +54,7 @@ Measured runOnce(const SmtpTestServer::Options& options, bool history) {
   SendListener quiet;
   const auto t = std::chrono::steady_clock::now();
   Measured m;
-  std::fprintf(stderr, "run\n");
   m.report = run.run(quiet);
-  std::fprintf(stderr, "ran\n");
   m.perMail = bench::seconds(t) / kReaders;
   ctx.query.close();
   ctx.database.close();
