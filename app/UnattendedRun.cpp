@@ -148,9 +148,9 @@ class CommandSendPolicy : public SendPolicy {
   int status() const { return m_status; }
 
   void refuse(const StartCheck& check) override {
-    if (check.outcome == StartCheck::Outcome::settingsProblem) {
+    if (check.outcome == StartCheck::Outcome::settingsProblem || check.outcome == StartCheck::Outcome::busy) {
       m_error(check.message);
-      m_status = UnattendedRun::kSettingsError;
+      m_status = check.outcome == StartCheck::Outcome::busy ? UnattendedRun::kSendBusy : UnattendedRun::kSettingsError;
       return;
     }
     m_line(check.message);
@@ -216,7 +216,13 @@ int UnattendedRun::send(bool dryRun) {
   // Intervals and one mail a day decide who is due: only readers due now are marked.
   MailSettings mail = loadMailSettings(paths);
   run.setOptions(SendOptions::of(mail, paths));
+  CommandSendPolicy policy([this](const std::string& text) { line(text); },
+                           [this](const std::string& text) { error(text); }, mail.substituteCharacters());
+  // A dry run changes nothing and takes no lock; a run takes it before listing, so that
+  // its list is not one another run is serving.
+  SendSession session(run, policy, dryRun ? std::string() : m_ctx.databaseName());
   try {
+    if (!session.guard()) return policy.status();
     run.listDueReaders();
   } catch (const DbError& e) {
     error(u8("送信対象の読込みに失敗しました: ") + e.what());
@@ -226,9 +232,6 @@ int UnattendedRun::send(bool dryRun) {
   run.list().markAll();
   if (dryRun) return listPlannedMails(run.list());
 
-  CommandSendPolicy policy([this](const std::string& text) { line(text); },
-                           [this](const std::string& text) { error(text); }, run.settings().substituteCharacters());
-  SendSession session(run, policy);
   if (!session.prepare()) return policy.status();
   line(u8("送信開始: ") + std::to_string(run.list().markedCount()) + u8(" 名"));
   ConsoleSendListener listener(m_out, m_err);

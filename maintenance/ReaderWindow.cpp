@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "controls/NavigatingEdit.h"
+#include "core/HistoryDialog.h"
 #include "core/AppContext.h"
 #include "core/ColumnWidths.h"
 #include "core/Database.h"
@@ -21,7 +22,6 @@
 #include "maintenance/FieldCheck.h"
 #include "maintenance/WindowParts.h"
 #include "core/InformationPanel.h"
-#include "maintenance/ReaderHistoryDialog.h"
 #include "maintenance/ReaderSearchDialog.h"
 
 namespace {
@@ -533,7 +533,8 @@ void ReaderWindow::closeEvent(QCloseEvent* event) {
 void ReaderWindow::showHistory() {
   const int id = toIntOr(trim(text(idEdit)), 0);
   // Opened without blocking the window, and gone when closed.
-  auto* dialog = new ReaderHistoryDialog(id, HistoryStore(m_ctx.query).forReader(id), this);
+  auto* dialog = new HistoryDialog(QStringLiteral("送信履歴 読者番号 ") + QString::fromStdString(idText(id)),
+                                   HistoryStore(m_ctx.query).forReader(id), false, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->open();
 }

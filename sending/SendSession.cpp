@@ -1,6 +1,17 @@
 #include "sending/SendSession.h"
 
+#include "core/Clock.h"
+
+bool SendSession::guard() {
+  if (m_guard || m_databaseName.empty()) return true;
+  m_guard = SendGuard::acquire(m_databaseName, Clock::nowStamp());
+  if (m_guard) return true;
+  m_policy.refuse(StartCheck{StartCheck::Outcome::busy, SendGuard::busyText()});
+  return false;
+}
+
 bool SendSession::prepare() {
+  if (!guard()) return false;
   const StartCheck check = checkStart(m_run.list(), m_run.settings());
   if (!check.ready()) {
     m_policy.refuse(check);

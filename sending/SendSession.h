@@ -1,4 +1,8 @@
 #pragma once
+#include <memory>
+#include <string>
+
+#include "core/SendGuard.h"
 #include "sending/SendRun.h"
 #include "sending/StartCheck.h"
 
@@ -24,15 +28,23 @@ class SendPolicy {
   virtual bool obtainPasswords(MailSettings& settings) = 0;
 };
 
-// The one sequence of a send, for the window and the command alike: the start check,
-// the characters the mails cannot carry, the confirmation and the passwords, then the
-// run over the marked readers. The database failing while the stories are read
-// propagates as DbError.
+// The one sequence of a send, for the window and the command alike: the database's send
+// lock, the start check, the characters the mails cannot carry, the confirmation and
+// the passwords, then the run over the marked readers. The database failing while the
+// stories are read propagates as DbError.
 class SendSession {
  public:
-  SendSession(SendRun& run, SendPolicy& policy) : m_run(run), m_policy(policy) {}
+  // With a database name, the session takes that database's send lock and keeps it as
+  // long as the session lives; without one (tests of the other steps) it takes none.
+  SendSession(SendRun& run, SendPolicy& policy, std::string databaseName = std::string())
+      : m_run(run), m_policy(policy), m_databaseName(std::move(databaseName)) {}
 
-  // Everything before the run; true when the run may begin.
+  // The send lock alone, taken once; false, with the policy told (StartCheck busy,
+  // "別の送信が実行中です。"), when another run holds it. A command takes it before it
+  // lists the due readers, so that its list is not one another run is serving.
+  bool guard();
+  // Everything before the run (the lock first, unless held already); true when the
+  // run may begin.
   bool prepare();
   // The run (on whichever thread the caller chose).
   SendReport execute(SendListener& listener) { return m_run.run(listener); }
@@ -40,4 +52,6 @@ class SendSession {
  private:
   SendRun& m_run;
   SendPolicy& m_policy;
+  std::string m_databaseName;
+  std::unique_ptr<SendGuard> m_guard;
 };

@@ -15,6 +15,7 @@
 #include <array>
 
 #include "controls/StripedGrid.h"
+#include "core/HistoryDialog.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
 #include "core/InformationPanel.h"
@@ -222,7 +223,7 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   root->addWidget(webInfo);
 
   auto* bar = new QHBoxLayout;
-  const char* captions[12] = {"F1 開　始", "F2 全選択", "F3 プレビュー", "F4 テスト送信", "F5", "F6 全解除",
+  const char* captions[12] = {"F1 開　始", "F2 全選択", "F3 プレビュー", "F4 テスト送信", "F5 前回結果", "F6 全解除",
                               "F-7",       "F-8",       "F-9",           "F-10",          "F-11", "F12 終 了"};
   std::array<QPushButton*, 12> buttons{};
   for (size_t i = 0; i < buttons.size(); ++i) {
@@ -238,6 +239,7 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   m_markAllButton = buttons[1];
   m_previewButton = buttons[2];
   m_testMailButton = buttons[3];
+  m_lastRunButton = buttons[4];
   m_unmarkAllButton = buttons[5];
   m_endButton = buttons[11];
   m_endButton->setEnabled(true);
@@ -247,6 +249,7 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   connect(m_unmarkAllButton, &QPushButton::clicked, this, &SendWindow::unmarkAll);
   connect(m_previewButton, &QPushButton::clicked, this, &SendWindow::showPreview);
   connect(m_testMailButton, &QPushButton::clicked, this, &SendWindow::sendTestMail);
+  connect(m_lastRunButton, &QPushButton::clicked, this, &SendWindow::showLastRun);
   connect(m_endButton, &QPushButton::clicked, this, &SendWindow::endClicked);
   root->addLayout(bar);
 
@@ -453,7 +456,8 @@ void SendWindow::start() {
   if (running()) return;
   bool ready = false;
   try {
-    ready = SendSession(m_run, *m_policy).prepare();
+    m_session = std::make_unique<SendSession>(m_run, *m_policy, m_ctx.databaseName());
+    ready = m_session->prepare();
   } catch (const DbError& e) {
     // The stories could not be read: the standard error box, and the run counts as
     // ended abnormally before it began.
@@ -462,13 +466,20 @@ void SendWindow::start() {
     m_errorLabel->show();
     if (m_mode == Mode::afterReceive) m_closeTimer->start();
   }
-  if (ready) beginRun();
+  if (ready)
+    beginRun();
+  else
+    m_session.reset();
 }
 
 void SendWindow::refuseStart(const StartCheck& check) {
   showMessage(Sjis::toQ(check.message));
   // In the chain the window closes itself once the operator has confirmed.
   if (check.outcome == StartCheck::Outcome::nothingDue && m_mode == Mode::afterReceive) m_closeTimer->start();
+  if (check.outcome == StartCheck::Outcome::busy && m_mode == Mode::afterReceive) {
+    m_errorLabel->show();
+    m_closeTimer->start();
+  }
   if (check.outcome == StartCheck::Outcome::settingsProblem) openMailSettings();
 }
 
@@ -547,6 +558,7 @@ void SendWindow::setIdleButtons(bool enabled) {
   m_unmarkAllButton->setEnabled(enabled);
   m_previewButton->setEnabled(enabled);
   m_testMailButton->setEnabled(enabled);
+  m_lastRunButton->setEnabled(enabled);
 }
 
 void SendWindow::beginRun() {
@@ -557,7 +569,7 @@ void SendWindow::beginRun() {
   m_successLabel->hide();
   m_errorLabel->hide();
   m_report = SendReport{};
-  m_runThread.start([this] { m_report = m_run.run(*m_reporter); });
+  m_runThread.start([this] { m_report = m_session->execute(*m_reporter); });
 }
 
 // ---- preview and test mail ----------------------------------------------------------
@@ -577,6 +589,22 @@ void SendWindow::showPreview() {
   if (!m_preview) m_preview = new MailPreview(this);
   m_preview->showMail(QStringLiteral("メールのプレビュー（読者ID %1）").arg(QString::number(m_run.list().readers()[index].reader.id)),
                       text);
+}
+
+void SendWindow::showLastRun() {
+  if (running()) return;
+  std::vector<HistoryEntry> entries;
+  try {
+    entries = HistoryStore(m_ctx.query).lastRun();
+  } catch (const DbError& e) {
+    m_ctx.query.close();
+    showError(Sjis::toQ(e.what()));
+    return;
+  }
+  // Opened without blocking the window, and gone when closed.
+  auto* dialog = new HistoryDialog(QStringLiteral("前回の送信結果"), entries, true, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->open();
 }
 
 void SendWindow::sendTestMail() {
@@ -629,9 +657,11 @@ void SendWindow::runFinished(const QString& error) {
     if (m_testMailSent && error.isEmpty())
       showMessage(QStringLiteral("テストメールを送信しました。\n送信先: %1").arg(m_testAddress));
   } else {
+    m_session.reset();  // lets go of the send lock
     m_successLabel->setVisible(m_report.completed);
     m_errorLabel->setVisible(!m_report.completed);
     m_previewButton->setEnabled(true);
+    m_lastRunButton->setEnabled(true);
     showCounts();
     // What became of the readers, each outcome counted.
     m_statusLabel->setText(QStringLiteral("送信済 %1　保留 %2　停止 %3　スキップ %4　結果不明 %5")

@@ -66,6 +66,7 @@ class SendWindow : public WindowBase {
   QPushButton* unmarkAllButton() const { return m_unmarkAllButton; }
   QPushButton* previewButton() const { return m_previewButton; }
   QPushButton* testMailButton() const { return m_testMailButton; }
+  QPushButton* lastRunButton() const { return m_lastRunButton; }
   QPushButton* endButton() const { return m_endButton; }
 
  protected:
@@ -83,6 +84,8 @@ class SendWindow : public WindowBase {
   void openMailSettings();
   void showPreview();
   void sendTestMail();
+  // The outcomes of the newest run in the send history, in a dialog.
+  void showLastRun();
   // What the send session asks the operator (the window's SendPolicy).
   class Policy;
   void refuseStart(const StartCheck& check);
@@ -111,6 +114,8 @@ class SendWindow : public WindowBase {
   SendRun m_run;
   std::unique_ptr<Reporter> m_reporter;
   std::unique_ptr<Policy> m_policy;
+  // The session of the run under way (it holds the database's send lock), else none.
+  std::unique_ptr<SendSession> m_session;
   RunThread m_runThread;
   SendReport m_report;
   bool m_closeAfterRun = false;
@@ -137,6 +142,7 @@ class SendWindow : public WindowBase {
   QPushButton* m_unmarkAllButton;
   QPushButton* m_previewButton;
   QPushButton* m_testMailButton;
+  QPushButton* m_lastRunButton;
   MailPreview* m_preview = nullptr;
   QPushButton* m_endButton;
   QTimer* m_closeTimer;

@@ -6,7 +6,7 @@ struct MailSettings;
 
 // Why a run cannot start, with the text the operator is shown (CP932).
 struct StartCheck {
-  enum class Outcome { ready, noStory, nothingDue, nothingMarked, settingsProblem };
+  enum class Outcome { ready, noStory, nothingDue, nothingMarked, settingsProblem, busy };
   Outcome outcome = Outcome::ready;
   std::string message;
 

@@ -10,12 +10,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <set>
 #include <chrono>
 #include <thread>
 
 #include <filesystem>
 
 #include "core/IniFile.h"
+#include "core/SendGuard.h"
 #include "core/StoryStore.h"
 #include "core/ReaderStore.h"
 #include "settings/SettingsFiles.h"
@@ -115,6 +117,34 @@ TEST_F(UnattendedRunTest, SendWorksWhileAnotherProcessHoldsTheDatabaseOpen) {
   command("send");
   EXPECT_EQ(exitCode, 0) << out;
   EXPECT_NE(out.find("送信対象が１件もありません。"), std::string::npos) << out;
+}
+
+TEST_F(UnattendedRunTest, OneSendRunAtATimeAndNoReaderMailedTwice) {
+  // While another run holds the database's send lock, a send is refused with status 4.
+  {
+    auto held = SendGuard::acquire(program.ctx().databaseName(), "window");
+    ASSERT_TRUE(held);
+    command("send");
+    EXPECT_EQ(exitCode, 4) << out;
+    EXPECT_NE(out.find("別の送信が実行中です。"), std::string::npos) << out;
+    EXPECT_TRUE(smtp.messages().empty());
+  }
+  // Two commands started together: whichever comes second is refused or finds the
+  // readers already served; every reader gets the first story exactly once.
+  program.exec(" DELETE FROM USERLIST");
+  // (A wait of 0 seconds still lasts to the next tick: the run takes about 8 seconds.)
+  for (int id = 1; id <= 8; ++id) reader(idText(id), "00001", "01");
+  const std::string run = "cd " + program.dir().string() + " && env -u DISPLAY timeout 120 ./quormail send";
+  int first = -1, second = -1;
+  std::thread other([&] { runCommand(run + " >second.txt 2>&1", &second); });
+  runCommand(run + " >first.txt 2>&1", &first);
+  other.join();
+  for (int status : {first, second}) EXPECT_TRUE(status == 0 || status == 4) << status;
+  ASSERT_TRUE(smtp.waitForMessages(8));
+  std::multiset<std::string> recipients;
+  for (const auto& m : smtp.messages()) recipients.insert(m.envelope.substr(m.envelope.find("rcpt_tos")));
+  EXPECT_EQ(smtp.messages().size(), 8u);
+  EXPECT_EQ(std::set<std::string>(recipients.begin(), recipients.end()).size(), 8u);
 }
 
 TEST_F(UnattendedRunTest, NeverAsksAndEndsWithTheCheckMessageAndItsStatus) {

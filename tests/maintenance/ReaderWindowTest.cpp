@@ -19,7 +19,7 @@
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "core/SendHistory.h"
-#include "maintenance/ReaderHistoryDialog.h"
+#include "core/HistoryDialog.h"
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/ReaderSearchDialog.h"
 #include "tests/maintenance/Refuse.h"
@@ -620,7 +620,7 @@ TEST_F(ReaderWindowTest, F4ShowsTheReadersSendHistory) {
     w.clearScreen();
     enter(w.idEdit, QString::fromLatin1(id));
     QTest::keyClick(w.statusEdit, Qt::Key_F4);
-    std::unique_ptr<ReaderHistoryDialog> dialog(w.findChild<ReaderHistoryDialog*>());
+    std::unique_ptr<HistoryDialog> dialog(w.findChild<HistoryDialog*>());
     ASSERT_TRUE(dialog);
     std::vector<QStringList> rows(static_cast<size_t>(dialog->table->rowCount()));
     for (size_t r = 0; r < rows.size(); ++r)

@@ -12,12 +12,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QRegularExpression>
 #include <QTimer>
 #include <deque>
 
 #include "controls/NavigatingEdit.h"
 #include "controls/StripedGrid.h"
+#include "core/HistoryDialog.h"
 #include "core/Clock.h"
 #include "core/IniFile.h"
 #include "core/ShutdownOnSignal.h"
@@ -285,6 +287,16 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   EXPECT_EQ(boxes.texts(), std::vector<QString>{confirmation(2, "1, 2")});
   const std::string log = TestProgram::readFile(program.file("SndMail.log"));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
+
+  // F5 shows this run's outcomes, one row a reader.
+  window->lastRunButton()->click();
+  std::unique_ptr<HistoryDialog> lastRun(window->findChild<HistoryDialog*>());
+  ASSERT_TRUE(lastRun);
+  ASSERT_EQ(lastRun->table->rowCount(), 2);
+  for (int row = 0; row < 2; ++row) {
+    EXPECT_EQ(lastRun->table->item(row, 1)->text(), QString::fromStdString(idText(row + 1)));
+    EXPECT_EQ(lastRun->table->item(row, 3)->text(), q("送信済"));
+  }
 }
 
 TEST_F(SendWindowTest, RefusedConnectionShowsTheErrorBoxAndEndsTheRun) {

@@ -1,4 +1,4 @@
-#include "maintenance/ReaderHistoryDialog.h"
+#include "core/HistoryDialog.h"
 
 #include <QAbstractItemView>
 #include <QHeaderView>
@@ -21,28 +21,32 @@ QString timeText(const DateStamp& t) {
 
 }  // namespace
 
-ReaderHistoryDialog::ReaderHistoryDialog(int readerId, const std::vector<HistoryEntry>& entries, QWidget* parent)
+HistoryDialog::HistoryDialog(const QString& title, const std::vector<HistoryEntry>& entries, bool withReader,
+                             QWidget* parent)
     : QDialog(parent) {
-  setObjectName(QStringLiteral("ReaderHistory"));
-  setWindowTitle(QStringLiteral("送信履歴 読者番号 ") + QString::fromStdString(idText(readerId)));
+  setObjectName(QStringLiteral("SendHistory"));
+  setWindowTitle(title);
   auto* layout = new QVBoxLayout(this);
 
   note = new QLabel(entries.empty() ? QStringLiteral("履歴はありません。") : QString(), this);
   note->setVisible(entries.empty());
   layout->addWidget(note);
 
-  table = new QTableWidget(static_cast<int>(entries.size()), 5, this);
-  table->setHorizontalHeaderLabels({QStringLiteral("日時"), QStringLiteral("ストーリー"), QStringLiteral("結果"),
-                                    QStringLiteral("コード"), QStringLiteral("応答")});
+  QStringList captions = {QStringLiteral("日時"), QStringLiteral("ストーリー"), QStringLiteral("結果"),
+                          QStringLiteral("コード"), QStringLiteral("応答")};
+  if (withReader) captions.insert(1, QStringLiteral("読者番号"));
+  table = new QTableWidget(static_cast<int>(entries.size()), static_cast<int>(captions.size()), this);
+  table->setHorizontalHeaderLabels(captions);
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->verticalHeader()->setVisible(false);
   table->horizontalHeader()->setStretchLastSection(true);
   for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
     const HistoryEntry& e = entries[static_cast<size_t>(row)];
-    const QString cells[] = {timeText(e.time), QString::number(e.story), Sjis::toQ(outcomeText(e.outcome)),
-                             Sjis::toQ(e.code), Sjis::toQ(e.reply).simplified()};
-    for (int column = 0; column < 5; ++column) table->setItem(row, column, new QTableWidgetItem(cells[column]));
+    QStringList cells = {timeText(e.time), QString::number(e.story), Sjis::toQ(outcomeText(e.outcome)),
+                         Sjis::toQ(e.code), Sjis::toQ(e.reply).simplified()};
+    if (withReader) cells.insert(1, QString::fromStdString(idText(e.readerId)));
+    for (int column = 0; column < cells.size(); ++column) table->setItem(row, column, new QTableWidgetItem(cells[column]));
   }
   table->resizeColumnsToContents();
   layout->addWidget(table, 1);
