@@ -1,9 +1,12 @@
 #include "core/Clock.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 namespace Clock {
 namespace {
@@ -20,11 +23,30 @@ std::string nowStamp() {
   return buf;
 }
 
+namespace {
+std::atomic<bool> g_pausesSkipped{false};
+std::atomic<std::uint64_t> g_skippedMs{0};
+constexpr std::uint64_t kPauseStepMs = 100;
+}  // namespace
+
 std::uint64_t tickMs() {
   using namespace std::chrono;
-  return static_cast<std::uint64_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()) +
+         g_skippedMs.load();
 }
+
+void pause(int ms, const std::function<bool()>& keepWaiting) {
+  const std::uint64_t until = tickMs() + static_cast<std::uint64_t>(ms > 0 ? ms : 0);
+  for (std::uint64_t now = tickMs(); now < until && keepWaiting(); now = tickMs()) {
+    if (g_pausesSkipped.load()) {
+      g_skippedMs += until - now;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(until - now, kPauseStepMs)));
+  }
+}
+
+void setPausesSkipped(bool skipped) { g_pausesSkipped = skipped; }
 
 void setFixedStamp(const std::string& stamp) { g_fixedStamp = stamp; }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The one clock of the program. Tests pin the local date and time and drive the
@@ -11,6 +12,14 @@ std::string nowStamp();
 
 // Milliseconds since an arbitrary start, never going backwards.
 std::uint64_t tickMs();
+
+// Sleeps up to ms in short steps, returning as soon as keepWaiting() says no (checked
+// at least every 100 ms), so that a stop request ends a wait at once.
+void pause(int ms, const std::function<bool()>& keepWaiting);
+
+// For benchmarks of a run's own work: every pause passes at once, the tick moving on by
+// its length as if it had been waited.
+void setPausesSkipped(bool skipped);
 
 // Fixes nowStamp to the given 14 digits; an empty text lets the real clock run again.
 void setFixedStamp(const std::string& stamp);

@@ -15,16 +15,24 @@ constexpr int kCodeWidth = 20;
 constexpr int kReplyWidth = 1000;
 constexpr int kRunIdWidth = 40;
 
-const char* const kColumns = " SELECT READERID, STORY, SENTDATE, SENTTIME, OUTCOME, REPLYCODE, REPLY, RUNID FROM SENDHISTORY";
+const char* const kColumns = " SELECT READERID, STORY, SENTDATE, SENTTIME, OUTCOME, REPLYCODE, REPLY, RUNID, SEQ FROM SENDHISTORY";
+// The order of the entries (see db/schema.sql).
+const char* const kOrder = " ORDER BY SENTDATE, SENTTIME, RUNID, SEQ";
 const char* const kInsert =
-    " INSERT INTO SENDHISTORY (READERID, STORY, SENTDATE, SENTTIME, OUTCOME, REPLYCODE, REPLY, RUNID)"
-    " VALUES (:pREADER, :pSTORY, :pDATE, :pTIME, :pOUTCOME, :pCODE, :pREPLY, :pRUN)";
+    " INSERT INTO SENDHISTORY (READERID, STORY, SENTDATE, SENTTIME, OUTCOME, REPLYCODE, REPLY, RUNID, SEQ)"
+    " VALUES (:pREADER, :pSTORY, :pDATE, :pTIME, :pOUTCOME, :pCODE, :pREPLY, :pRUN, :pSEQ)";
 // Outcome 1 is a deferral (SendOutcome::deferred).
 const char* const kDeferrals =
     " SELECT COUNT(DISTINCT RUNID) AS N, MIN(SENTDATE) AS FIRSTDATE FROM SENDHISTORY"
     " WHERE READERID = :pREADER AND STORY = :pSTORY AND OUTCOME = 1";
-const char* const kNewestRun =
-    " SELECT RUNID FROM SENDHISTORY WHERE ID = (SELECT MAX(ID) FROM SENDHISTORY)";
+const char* const kRecordRun = " UPDATE OR INSERT INTO SENDRUNS (RUNID, STARTED) VALUES (:pRUN, :pSTARTED) MATCHING (RUNID)";
+const char* const kNewestRun = " SELECT FIRST 1 RUNID FROM SENDRUNS ORDER BY STARTED DESC, RUNID DESC";
+// Reader by reader (the listed readers are few next to the history), each looked up in
+// the history's one index by reader and run.
+const char* const kRunEntries =
+    " SELECT H.READERID, H.STORY, H.SENTDATE, H.SENTTIME, H.OUTCOME, H.REPLYCODE, H.REPLY, H.RUNID, H.SEQ"
+    " FROM USERLIST U JOIN SENDHISTORY H ON H.READERID = CAST(U.ID AS INTEGER) AND H.RUNID = :pRUN"
+    " PLAN SORT (JOIN (U NATURAL, H INDEX (IX_SENDHISTORY_READER_RUN))) ORDER BY H.SENTDATE, H.SENTTIME, H.SEQ";
 
 // A text as its column takes it: at most width bytes, a double-byte character kept whole.
 std::string cut(const std::string& text, int width) {
@@ -52,6 +60,7 @@ HistoryEntry readRow(const Statement& q) {
   e.code = q.fieldByName("REPLYCODE");
   e.reply = q.fieldByName("REPLY");
   e.runId = q.fieldByName("RUNID");
+  e.seq = toIntOr(trim(q.fieldByName("SEQ")), 0);
   return e;
 }
 
@@ -73,7 +82,13 @@ void HistoryStore::add(const HistoryEntry& e) {
                        {"pOUTCOME", std::to_string(static_cast<int>(e.outcome))},
                        {"pCODE", cut(e.code, kCodeWidth)},
                        {"pREPLY", cut(e.reply, kReplyWidth)},
-                       {"pRUN", cut(e.runId, kRunIdWidth)}});
+                       {"pRUN", cut(e.runId, kRunIdWidth)},
+                       {"pSEQ", std::to_string(e.seq)}});
+}
+
+void HistoryStore::recordRun(const std::string& runId, const DateStamp& started) {
+  StoreQuery::execute(m_q, kRecordRun,
+                      {{"pRUN", cut(runId, kRunIdWidth)}, {"pSTARTED", started.dateText() + started.timeText()}});
 }
 
 std::vector<HistoryEntry> HistoryStore::forReader(int readerId) {
@@ -89,7 +104,7 @@ void HistoryStore::forEach(std::optional<int> readerId, std::optional<int> since
   sql += " WHERE 1 = 1";
   if (readerId) sql += " AND READERID = :pREADER";
   if (sinceDate) sql += " AND SENTDATE >= :pSINCE";
-  sql += " ORDER BY ID";
+  sql += kOrder;
   m_q.close();
   m_q.setCommandText(sql);
   if (readerId) m_q.setParam("pREADER", std::to_string(*readerId));
@@ -123,8 +138,7 @@ std::vector<HistoryEntry> HistoryStore::lastRun() {
   });
   std::vector<HistoryEntry> entries;
   if (!run) return entries;
-  const std::string sql = std::string(kColumns) + " WHERE RUNID = :pRUN ORDER BY ID";
-  StoreQuery::eachRow(m_q, sql.c_str(), {{"pRUN", *run}}, [&](const Statement& q) {
+  StoreQuery::eachRow(m_q, kRunEntries, {{"pRUN", *run}}, [&](const Statement& q) {
     entries.push_back(readRow(q));
     return true;
   });

@@ -24,6 +24,7 @@ struct HistoryEntry {
   std::string code;     // "550 5.1.1": the reply code, a blank, the enhanced code; or ""
   std::string reply;    // the server's text (CP932), or the reason of a skip
   std::string runId;    // the run the attempt belonged to, e.g. "20261209171500-12345"
+  int seq = 0;          // the attempt's place in its run, from 1
 };
 
 // Every statement on SENDHISTORY, run on the given statement object with bound values.
@@ -35,6 +36,9 @@ class HistoryStore {
   explicit HistoryStore(Statement& query) : m_q(query) {}
 
   void add(const HistoryEntry& entry);
+  // Enters a run (once; again is harmless) with the time of its first attempt: the
+  // newest run entered is the last run.
+  void recordRun(const std::string& runId, const DateStamp& started);
   // A reader's entries, oldest first.
   std::vector<HistoryEntry> forReader(int readerId);
   // Every entry (optionally of one reader, optionally from a date yyyymmdd on), oldest first.
@@ -47,7 +51,8 @@ class HistoryStore {
     int firstDate = 0;
   };
   Deferrals deferrals(int readerId, int story);
-  // The entries of the newest run, oldest first; empty without any history.
+  // The entries of the newest run entered, oldest first, of readers still listed (the
+  // search goes reader by reader through the one index); empty without any history.
   std::vector<HistoryEntry> lastRun();
 
  private:

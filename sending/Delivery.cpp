@@ -18,9 +18,6 @@ namespace {
 
 std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 
-// The longest a wait sleeps before it looks at the stop flag again.
-constexpr int kStopCheckMs = 100;
-
 }  // namespace
 
 Delivery::Delivery(SmtpClient& smtp, Pop3Client& pop3) : m_smtp(smtp), m_pop3(pop3) {
@@ -32,12 +29,6 @@ void Delivery::setStopFlag(const std::atomic<bool>* stop) {
   m_stop = stop;
   m_smtp.setStopFlag(stop);
   m_pop3.setStopFlag(stop);
-}
-
-void Delivery::pause(int ms) {
-  const std::uint64_t until = Clock::tickMs() + static_cast<std::uint64_t>(std::max(ms, 0));
-  for (std::uint64_t now = Clock::tickMs(); now < until && !stopRequested(); now = Clock::tickMs())
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint64_t>(until - now, kStopCheckMs)));
 }
 
 DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener& listener) {
@@ -70,7 +61,7 @@ DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener
     return failed("Pop Connect 失敗 \r", e);
   }
   // The login must stand a moment before the mail goes out.
-  pause(5000);
+  Clock::pause(5000, [this] { return !stopRequested(); });
   try {
     pop.disconnect();
   } catch (const StoppedError&) {

@@ -41,7 +41,6 @@ class Delivery {
 
  private:
   bool stopRequested() const { return m_stop && m_stop->load(); }
-  void pause(int ms);
 
   SmtpClient& m_smtp;
   Pop3Client& m_pop3;

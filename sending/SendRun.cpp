@@ -19,9 +19,6 @@ namespace {
 
 std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 
-// The longest a wait sleeps before it looks at the stop flag again.
-constexpr int kStopCheckMs = 100;
-
 }  // namespace
 
 SendRun::SendRun(Statement& query, std::filesystem::path logPath, SmtpClient& smtp, Pop3Client& pop3)
@@ -48,6 +45,8 @@ SendReport SendRun::run(SendListener& listener) {
   const int marked = m_report.marked = m_list.markedCount();
   const std::string stamp = Clock::nowStamp();
   m_runId = stamp + "-" + std::to_string(Clock::tickMs() % 100000);
+  m_runRecorded = false;
+  m_attempts = 0;
   const bool popFirst = m_settings.popBeforeSmtp();
   const std::vector<std::string> header = DueReader::headerCells();
   int handled = 0;
@@ -218,10 +217,10 @@ void SendRun::settle(SendListener& listener, std::size_t index, SendMark mark, S
   if (!m_historyKept) return;
   const std::string stamp = Clock::nowStamp();
   try {
-    HistoryStore(m_query).add(HistoryEntry{m_list.at(index).reader.id, story,
-                                           DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)), outcome, code,
-                                           reply, m_runId});
+    addHistory(HistoryEntry{m_list.at(index).reader.id, story,
+                            DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)), outcome, code, reply, m_runId});
   } catch (const DbError& e) {
+    m_runRecorded = false;
     m_query.close();
     listener.error(u8("INSERT 失敗 ") + e.what());
   }
@@ -237,13 +236,24 @@ void SendRun::stopReader(SendListener& listener, std::size_t index, int story, c
     Transaction transaction(m_query.database());
     ReaderStore(m_query).stop(id);
     if (m_historyKept)
-      HistoryStore(m_query).add(HistoryEntry{id, story, DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)),
-                                           SendOutcome::refused, code, reply, m_runId});
+      addHistory(HistoryEntry{id, story, DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)),
+                              SendOutcome::refused, code, reply, m_runId});
     transaction.commit();
   } catch (const DbError& e) {
+    m_runRecorded = false;
     m_query.close();
     listener.error(u8("UPDATE 失敗 ") + e.what());
   }
+}
+
+void SendRun::addHistory(HistoryEntry entry) {
+  HistoryStore history(m_query);
+  entry.seq = ++m_attempts;
+  // The run is entered with its first attempt, in that attempt's transaction: a run
+  // that recorded nothing is not the last run of anyone's view.
+  if (!m_runRecorded) history.recordRun(m_runId, entry.time);
+  m_runRecorded = true;
+  history.add(entry);
 }
 
 void SendRun::endRun(SendListener& listener, SendReport::EndedEarly why, const std::string& message) {
@@ -251,18 +261,12 @@ void SendRun::endRun(SendListener& listener, SendReport::EndedEarly why, const s
   listener.error(message);
 }
 
-void SendRun::pause(int ms) {
-  const std::uint64_t until = Clock::tickMs() + static_cast<std::uint64_t>(std::max(ms, 0));
-  for (std::uint64_t now = Clock::tickMs(); now < until && carryingOn(); now = Clock::tickMs())
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint64_t>(until - now, kStopCheckMs)));
-}
-
 void SendRun::waitSeconds(SendListener& listener, int kind, int seconds) {
   const std::uint64_t start = Clock::tickMs();
   for (int elapsed = 1; carryingOn(); ++elapsed) {
     const std::uint64_t tick = start + 1000u * static_cast<std::uint64_t>(elapsed);
     const std::uint64_t now = Clock::tickMs();
-    if (tick > now) pause(static_cast<int>(tick - now));
+    if (tick > now) Clock::pause(static_cast<int>(tick - now), [this] { return carryingOn(); });
     if (!carryingOn() || elapsed >= seconds) return;
     listener.countdown(countdownText(kind, seconds - elapsed));
   }
@@ -342,9 +346,10 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
     Transaction transaction(m_query.database());
     ReaderStore(m_query).advance(id, story, sent);
     if (m_historyKept)
-      HistoryStore(m_query).add(HistoryEntry{id, story, sent, SendOutcome::sent, "", "", m_runId});
+      addHistory(HistoryEntry{id, story, sent, SendOutcome::sent, "", "", m_runId});
     transaction.commit();
   } catch (const DbError& e) {
+    m_runRecorded = false;
     m_query.close();
     listener.error(u8("UPDATE 失敗 ") + e.what());
   }

@@ -91,11 +91,12 @@ class SendRun {
                   const std::string& reply);
   // Ends the run early with the operator's message (the server's reply on the next line).
   void endRun(SendListener& listener, SendReport::EndedEarly why, const std::string& message);
+  // Writes an attempt to the send history (joining an open transaction), the run with
+  // the first of them. A caller whose write failed sets m_runRecorded back.
+  void addHistory(HistoryEntry entry);
   bool logInForSmtp(SendListener& listener);
   // Waits the given seconds (at least one) in whole-second steps, showing what is left.
   void waitSeconds(SendListener& listener, int kind, int seconds);
-  // Sleeps up to ms, returning early once the run is not carrying on.
-  void pause(int ms);
   void setMark(SendListener& listener, std::size_t index, SendMark mark);
   DeliveryResult deliver(const ComposedMail& mail, SendListener& listener);
 
@@ -108,6 +109,8 @@ class SendRun {
   Delivery m_delivery;
   SendReport m_report;
   std::string m_runId;
+  bool m_runRecorded = false;
+  int m_attempts = 0;  // entries of this run so far
   bool m_historyKept = true;
   bool m_failed = false;
   const std::atomic<bool>* m_stop = nullptr;

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "core/Database.h"
+#include "core/ReaderStore.h"
 #include "core/SendHistory.h"
 #include "tests/support/TestProgram.h"
 
@@ -23,8 +24,10 @@ TEST(HistoryStore, ReadsBackByReaderDateAndRunOldestFirst) {
               {7, 2, 20261203, SendOutcome::deferred, "C"}, {7, 3, 20261203, SendOutcome::unknown, "C"},
               {8, 2, 20261203, SendOutcome::skipped, "C"}};
   int n = 0;
-  for (const auto& r : rows)
+  for (const auto& r : rows) {
+    store.recordRun(r.run, DateStamp(r.date, 90000 + n));
     store.add({r.reader, r.story, DateStamp(r.date, 90000 + n++), r.outcome, "450 4.2.1", sj("混雑"), r.run});
+  }
 
   const HistoryEntry sixth = store.forReader(7).at(3);
   EXPECT_EQ(std::make_tuple(sixth.outcome, sixth.code, sixth.reply, sixth.runId),
@@ -52,10 +55,18 @@ TEST(HistoryStore, ReadsBackByReaderDateAndRunOldestFirst) {
     EXPECT_EQ(std::make_pair(got.runs, got.firstDate), std::make_pair(d.runs, d.firstDate)) << d.reader << "/" << d.story;
   }
 
+  // The last run shows the readers still listed.
+  for (int id : {7, 8}) {
+    Reader reader;
+    reader.id = id;
+    ReaderStore(p.sql()).insert(reader);
+  }
   const std::vector<HistoryEntry> last = store.lastRun();
   ASSERT_EQ(last.size(), 3u);
   EXPECT_EQ(last[0].time.time(), 90004);
   EXPECT_EQ(last[2].outcome, SendOutcome::skipped);
+  p.exec(" DELETE FROM USERLIST WHERE ID = '00007'");
+  EXPECT_EQ(store.lastRun().size(), 1u);
 }
 
 // A long reply is cut to its column between two characters; an entry written in a

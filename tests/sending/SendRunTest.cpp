@@ -569,11 +569,12 @@ TEST_F(SendRunTest, EveryReaderGetsAnOutcomeOfItsOwn) {
     const char* errorHas;                    // in the one error box, or nullptr for none
   };
   const std::string first = "reader00001@example.com";
-  SmtpTestServer::Options refused, deferred, slowDown, content;
+  SmtpTestServer::Options refused, deferred, slowDown, content, dropped;
   refused.recipientReplies = {first + "=550 5.1.1 <" + first + ">: User unknown"};
   deferred.recipientReplies = {first + "=450 4.2.1 Mailbox busy"};
   slowDown.mailFromReply = "421 4.7.0 Too many connections, try later";
   content.dataReply = "554 5.6.0 Message refused";
+  dropped.dataReply = "drop";
   const std::vector<Case> cases = {
       {"refused at RCPT", refused, {sj("停止"), sj("  済  ")}, {"00001", "00002"}, {"00", "01"},
        SendReport::EndedEarly::none, nullptr},
@@ -583,6 +584,8 @@ TEST_F(SendRunTest, EveryReaderGetsAnOutcomeOfItsOwn) {
        SendReport::EndedEarly::serverDeferred, "421 4.7.0 Too many connections"},
       {"content refused", content, {sj("  Skip  "), sj("  ○  ")}, {"00001", "00001"}, {"01", "01"},
        SendReport::EndedEarly::contentRefused, "554 5.6.0 Message refused"},
+      {"connection lost after the mail", dropped, {sj("結果不明"), sj("結果不明")}, {"00001", "00001"}, {"01", "01"},
+       SendReport::EndedEarly::none, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

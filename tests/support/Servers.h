@@ -43,7 +43,8 @@ class SmtpTestServer : public ServerProcess {
     std::vector<std::string> rejectRecipients;
     // "address=reply": the server's reply to RCPT TO of that address ("450 4.2.1 busy").
     std::vector<std::string> recipientReplies;
-    // Replies in place of MAIL FROM's and DATA's "250" / "354" (empty: as usual).
+    // Replies in place of MAIL FROM's and DATA's "250" / "354" (empty: as usual); a
+    // dataReply of "drop" closes the connection after the final "." without a reply.
     std::string mailFromReply;
     std::string dataReply;
     bool refuseEhlo = false;

@@ -52,6 +52,10 @@ class StoringHandler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        if self.data_reply == "drop":
+            # The whole mail arrived; the connection goes before any reply.
+            server.transport.close()
+            return "250 never sent"
         if self.data_reply:
             return self.data_reply
         self.count += 1
