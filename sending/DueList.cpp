@@ -59,6 +59,8 @@ void DueList::load(bool onePerDay) {
   m_schedule = scheduleOf(q, m_lastStory, onePerDay);
   m_today = Clock::nowStamp().substr(0, 8);
   m_readers.clear();
+  // Room for every reader at once: a list of many thousands is not moved as it grows.
+  m_readers.reserve(static_cast<std::size_t>(std::max(ReaderStore(q).count(), 0)));
   ReaderStore(q).forEach([&](Reader& r) {
     if (r.status != SendStatus::sendable || r.nextStory > m_lastStory) return;
     DueReader d;
