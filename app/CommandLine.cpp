@@ -88,7 +88,8 @@ void CommandLine::printHelp(std::ostream& out) {
          "  --version            バージョンを表示します\n"
          "\n"
          "終了コード: 0 正常終了 (送信対象なしを含む), 1 処理の失敗, 2 設定又は使い方の誤り,\n"
-         "3 データベースを使用できません, 4 別の送信が実行中です\n"
+         "3 データベースを使用できません, 4 別の送信が実行中です,\n"
+         "5 中断しました (SIGTERM, SIGINT 又は SIGHUP による)\n"
          "データフォルダ: プログラムと同じフォルダに QUORMAIL.GDB 又は QuorMail.env があればそこ、\n"
          "無ければ $QUORMAIL_HOME、無ければ $XDG_DATA_HOME/QuorMail (~/.local/share/QuorMail)\n";
 }

@@ -1,5 +1,8 @@
 #include "app/UnattendedRun.h"
 
+#include <pthread.h>
+#include <thread>
+
 #include <csignal>
 #include <functional>
 #include <iostream>
@@ -111,7 +114,7 @@ class ConsoleIntakeListener : public IntakeListener {
 
 std::atomic<bool> g_stop{false};
 
-extern "C" void requestStop(int) { g_stop.store(true); }
+
 
 
 }  // namespace
@@ -246,7 +249,7 @@ int UnattendedRun::send(bool dryRun) {
       return kDone;
     case SendReport::EndedEarly::stopped:
       line(u8("中断しました。"));
-      return kDone;
+      return kInterrupted;
     case SendReport::EndedEarly::serverDeferred:
       error(u8("SMTPサーバの求めで送信を途中で終了しました。"));
       return kRunFailed;
@@ -318,7 +321,7 @@ int UnattendedRun::receive() {
           Sjis::fromPath(m_ctx.file("FtpRcv_Err.log")));
   if (m_stop.load()) {
     line(u8("中断しました。"));
-    return kDone;
+    return kInterrupted;
   }
   if (report.outcome != IntakeReport::Outcome::Completed) {
     error(u8("読者情報の受信に失敗しました: ") + listener.lastStage());
@@ -335,17 +338,25 @@ int UnattendedRun::receiveAndSend() {
   return sent != kDone ? sent : received;
 }
 namespace {
-void installStopHandler() {
-  struct sigaction sa {};
-  sa.sa_handler = requestStop;
-  sigemptyset(&sa.sa_mask);
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &sa, nullptr);
+// SIGTERM, SIGINT and SIGHUP are taken by one thread of their own, which only raises the
+// stop flag: blocked in every other thread (the database engine's included, which start
+// later and inherit the mask), they never interrupt a call inside the engine, which
+// then could not detach and kept the process spinning; nor do the engine's own handlers
+// run. Must be called before any other thread starts.
+void takeStopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, s);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread([signals] {
+    for (int s = 0; sigwait(&signals, &s) == 0;) g_stop.store(true);
+  }).detach();
 }
 }  // namespace
 
 int runUnattended(int action, bool dryRun, const std::filesystem::path& programDir,
                   std::optional<int> historyReader, std::optional<int> historySince) {
-  installStopHandler();
+  takeStopSignals();
 
   const std::filesystem::path dataDir = chooseDataFolder(programDir);
   const bool portable = dataDir == programDir;
@@ -356,8 +367,6 @@ int runUnattended(int action, bool dryRun, const std::filesystem::path& programD
   if (!zoneProblem.empty()) std::cerr << Sjis::toUtf8(zoneProblem) << std::endl;
   UnattendedRun command(ctx, std::cout, std::cerr, g_stop);
   if (!command.openDatabase(!portable)) return UnattendedRun::kDatabaseUnavailable;
-  // The database engine puts its own signal handlers in place when it starts.
-  installStopHandler();
   try {
     switch (static_cast<CommandLine::Action>(action)) {
       case CommandLine::Action::Send:

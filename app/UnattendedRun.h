@@ -16,7 +16,8 @@ class AppContext;
 class UnattendedRun {
  public:
   // Exit statuses of the commands.
-  enum Status { kDone = 0, kRunFailed = 1, kSettingsError = 2, kDatabaseUnavailable = 3, kSendBusy = 4 };
+  enum Status { kDone = 0, kRunFailed = 1, kSettingsError = 2, kDatabaseUnavailable = 3, kSendBusy = 4,
+                kInterrupted = 5 };
 
   UnattendedRun(AppContext& ctx, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop);
 
