@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <cstdlib>
 #include <unistd.h>
 
 #include "core/AppContext.h"
@@ -15,6 +16,8 @@ namespace bench {
 
 inline std::filesystem::path freshProgramDir(const std::string& name) {
   namespace fs = std::filesystem;
+  // One lock folder for the engine of the whole benchmark, whose program folders go.
+  ::setenv("FIREBIRD_LOCK", ("/tmp/quormail-bench-" + std::to_string(::getuid())).c_str(), 0);
   const fs::path dir = fs::temp_directory_path() / ("quormail-bench-" + name + "-" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);

@@ -8,7 +8,11 @@
 #include "core/SchemaUpgrade.h"
 #include "core/Sjis.h"
 
-AppContext::AppContext(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {}
+AppContext::AppContext(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {
+  // The engine's lock files beside the data, where only its owner can plant anything;
+  // every process working on this data folder's database uses the same folder.
+  Database::setLockFolder(file("firebird-lock").string());
+}
 
 std::vector<std::string> connectionParams(const std::string& database) {
   return {"Database=" + database, "Password=lanternox", "RoleName=RoleName",

@@ -1,6 +1,7 @@
 #include "core/Database.h"
 
 #include <firebird/Interface.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,61 +10,91 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
 
+#include "core/Sjis.h"
 #include "core/TextUtil.h"
 
 using namespace Firebird;
 
 namespace {
 
+std::string g_lockFolder;  // set by Database::setLockFolder
+
+// A folder only this user can change: made 0700 when missing; one that is a link, is
+// another user's or can be written by others is refused (DbError), since whoever can
+// write there can plant links that the engine's files then follow.
+void ensurePrivateFolder(const std::string& folder) {
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    throw DbError(Sjis::fromUtf8("データベースのロックフォルダを作成できません: ") + folder + " (" + std::strerror(errno) + ")");
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+      (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    throw DbError(Sjis::fromUtf8("データベースのロックフォルダが安全ではありません (自分以外のユーザが作成したか、書き込めます): ") +
+                  folder);
+}
+
+// Writes bytes to path without following a link planted there: a new file of its own
+// beside it, made exclusively, then renamed into place (so two processes starting
+// together never read half a file either). False on any failure.
+bool replaceFile(const std::string& path, const std::string& bytes) {
+  const std::string temp = path + "." + std::to_string(::getpid());
+  ::unlink(temp.c_str());  // a leftover of a process with the same number
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  bool written = true;
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    written = n > 0;
+    if (written) done += static_cast<std::size_t>(n);
+  }
+  written = ::close(fd) == 0 && written;
+  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
 // Writes the engine configuration of shared mode into folder/conf and returns that
 // folder: copies of the system's configuration files with ServerMode = SuperClassic,
 // so several processes (the window and a scheduled command) open one database file
-// at once. Each file is written beside its final name and renamed into place, so two
-// processes starting together never read half a file. Empty when the system's
-// configuration is missing; the engine then runs in its default mode.
+// at once. Empty when the system's configuration is missing or cannot be copied; the
+// engine then runs in its default mode.
 std::string sharedModeConfig(const std::string& folder) {
   static const char* const kSystemDir = "/etc/firebird/3.0";
   const std::string conf = folder + "/conf";
-  ::mkdir(conf.c_str(), 0700);
+  ensurePrivateFolder(conf);
   for (const char* name : {"firebird.conf", "fbintl.conf", "plugins.conf"}) {
-    std::FILE* in = std::fopen((std::string(kSystemDir) + "/" + name).c_str(), "rb");
+    std::ifstream in(std::string(kSystemDir) + "/" + name, std::ios::binary);
     if (!in) {
       if (std::string(name) == "firebird.conf") return std::string();
       continue;
     }
-    const std::string temp = conf + "/" + name + "." + std::to_string(getpid());
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out) {
-      std::fclose(in);
-      return std::string();
-    }
-    char buffer[8192];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) std::fwrite(buffer, 1, n, out);
-    if (std::string(name) == "firebird.conf") std::fputs("\nServerMode = SuperClassic\n", out);
-    std::fclose(in);
-    const bool written = std::fclose(out) == 0;
-    if (!written || std::rename(temp.c_str(), (conf + "/" + name).c_str()) != 0) {
-      std::remove(temp.c_str());
-      return std::string();
-    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (std::string(name) == "firebird.conf") bytes += "\nServerMode = SuperClassic\n";
+    if (!replaceFile(conf + "/" + name, bytes)) return std::string();
   }
   return conf;
 }
 
-// The embedded engine keeps its lock files in /tmp/firebird unless told otherwise;
-// when another user made that folder first, nobody else can open a database. Every
-// user gets a folder of their own, the same for all of that user's processes, and
-// every process runs the engine in shared mode with that folder.
+// The engine keeps its lock files in the folder FIREBIRD_LOCK names (by default
+// /tmp/firebird, which any user could make first). Every process of the program working
+// on one database must use the same folder: the one set in FIREBIRD_LOCK when it is
+// set (other Firebird tools use it so), else the data folder's (setLockFolder). Either
+// must be the user's own; the engine runs in shared mode with its configuration there.
 IMaster* master() {
   static IMaster* m = [] {
     if (!std::getenv("FIREBIRD_LOCK")) {
-      const std::string dir = "/tmp/quormail-firebird-" + std::to_string(getuid());
-      ::mkdir(dir.c_str(), 0700);
-      ::setenv("FIREBIRD_LOCK", dir.c_str(), 0);
+      if (g_lockFolder.empty()) throw DbError("No lock folder was set for the database engine");
+      ::setenv("FIREBIRD_LOCK", g_lockFolder.c_str(), 1);
     }
+    const std::string lock = std::getenv("FIREBIRD_LOCK");
+    ensurePrivateFolder(lock);
     if (!std::getenv("FIREBIRD")) {
-      const std::string conf = sharedModeConfig(std::getenv("FIREBIRD_LOCK"));
+      const std::string conf = sharedModeConfig(lock);
       if (!conf.empty()) ::setenv("FIREBIRD", conf.c_str(), 0);
     }
     return fb_get_master_interface();
@@ -151,6 +182,10 @@ struct Database::Impl {
 
 Database::Database() : m_impl(std::make_unique<Impl>()) {}
 Database::~Database() = default;
+
+void Database::setLockFolder(const std::string& folder) {
+  if (g_lockFolder.empty()) g_lockFolder = folder;
+}
 
 void Database::setParams(std::vector<std::string> params) { m_impl->params = std::move(params); }
 
@@ -320,7 +355,9 @@ struct Statement::Impl {
   bool atEnd = true;
   long rowNumber = 0;
   size_t nextHint = 0;
-  OwnedStatus fetchStatus;
+  // Made with the first fetch: a statement object made before the engine starts (a
+  // member of the context) must not start it.
+  std::unique_ptr<OwnedStatus> fetchStatus;
 
   explicit Impl(Database& database) : db(database) {}
   ~Impl() { reset(); }
@@ -340,6 +377,13 @@ struct Statement::Impl {
   // Releases everything of the last statement and ends its transaction: committed
   // after success, rolled back after a failure.
   void reset(bool commit = true) {
+    // Nothing made yet: nothing to end (and no reason to start the engine).
+    if (!cursor && !statement && !transaction && !outMeta && !inMeta) {
+      columns.clear();
+      atEnd = true;
+      rowNumber = 0;
+      return;
+    }
     OwnedStatus owned;
     ThrowStatusWrapper status(owned.status);
     if (cursor) {
@@ -615,8 +659,9 @@ bool Statement::eof() const { return m_impl->atEnd; }
 void Statement::next() {
   if (!m_impl->cursor || m_impl->atEnd) return;
   // One status object serves every fetch of the statement: rows are read in a hot loop.
-  m_impl->fetchStatus.status->init();
-  ThrowStatusWrapper st(m_impl->fetchStatus.status);
+  if (!m_impl->fetchStatus) m_impl->fetchStatus = std::make_unique<OwnedStatus>();
+  m_impl->fetchStatus->status->init();
+  ThrowStatusWrapper st(m_impl->fetchStatus->status);
   try {
     m_impl->fetch(st);
   } catch (const FbException& e) {

@@ -25,6 +25,10 @@ class Database {
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
+  // The folder of the engine's lock files for this process, unless FIREBIRD_LOCK names
+  // one: the first call before the engine starts counts (AppContext gives the data
+  // folder's). It must be the user's own and writable by nobody else.
+  static void setLockFolder(const std::string& folder);
   void setParams(std::vector<std::string> params);
   // Value of a parameter line, empty when absent.
   std::string param(const std::string& key) const;

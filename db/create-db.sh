@@ -8,8 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$(dirname "$target")"
 target=$(cd "$(dirname "$target")" && pwd)/$(basename "$target")
 isql=$(command -v isql-fb || command -v isql)
-# Same per-user lock folder as the program, so a database made by one user stays usable by that user.
-export FIREBIRD_LOCK=${FIREBIRD_LOCK:-/tmp/quormail-firebird-$(id -u)}
+# The lock folder the program uses for a database in that folder (its data folder).
+export FIREBIRD_LOCK=${FIREBIRD_LOCK:-$(dirname "$target")/firebird-lock}
 mkdir -p -m 700 "$FIREBIRD_LOCK"
 tmp=$(mktemp)
 trap 'rm -f "$tmp"' EXIT

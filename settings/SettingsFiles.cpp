@@ -37,6 +37,17 @@ std::runtime_error fileError(const char* what, const fs::path& path, int err) {
   return std::runtime_error(std::string(what) + " " + Sjis::fromPath(path) + ": " + std::strerror(err));
 }
 
+// A port as written: only ASCII digits (blanks around them allowed), 1 to 65535; absent
+// gives the default. Anything else gives 0, which the start check refuses, rather than
+// a number read from part of the text or cut to 16 bits.
+int portOf(const std::string& written, int absent) {
+  const std::string t = trim(written);
+  if (t.empty()) return absent;
+  if (t.size() > 5 || t.find_first_not_of("0123456789") != std::string::npos) return 0;
+  const int port = std::stoi(t);
+  return port <= 65535 ? port : 0;
+}
+
 void deleteIfExists(const fs::path& path) {
   std::error_code ec;
   fs::remove(path, ec);  // a failed delete is ignored
@@ -91,7 +102,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.senderAddress = ini.readString(kMail, "MailAdress", "");
   s.lineWidth = ini.readString(kMail, "Max_Moji", "80");
   s.defaultReaderName = trimFullWidth(ini.readString(kMail, "Nothing_UserName", ""));
-  s.smtpPort = ini.readInteger(kMail, "SMTPPORT", 25);
+  s.smtpPort = portOf(ini.readString(kMail, "SMTPPORT", ""), 25);
   s.smtpSecurity = ini.readInteger(kMail, "SmtpSecurity", 0);
   s.smtpAuthMode = ini.readInteger(kMail, "SmtpAuth", 0);
   s.smtpUser = ini.readString(kMail, "SmtpUser", "");
@@ -199,12 +210,24 @@ std::string decipherPassword(const std::string& bytes) {
 }
 
 std::string readPasswordFile(const fs::path& path) {
+  // An enciphered password is a few dozen bytes; a file of more than this, or one that
+  // is not a plain file (a link to /dev/zero, a pipe), is not read at all.
+  constexpr std::size_t kMaxBytes = 4096;
   std::error_code ec;
-  if (!fs::exists(path, ec)) return std::string();
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return std::string();
+  const auto refuse = [&] {
+    return std::runtime_error(Sjis::fromUtf8("パスワードファイルが正しくありません (通常のファイルでないか、大きすぎます): ") +
+                              Sjis::fromPath(path));
+  };
+  if (!fs::is_regular_file(status) || fs::file_size(path, ec) > kMaxBytes) throw refuse();
   std::ifstream in(path, std::ios::binary);
   if (!in) throw fileError("Cannot open file", path, errno);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes(kMaxBytes + 1, '\0');
+  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
   if (in.bad()) throw fileError("Cannot read file", path, errno);
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (bytes.size() > kMaxBytes) throw refuse();  // grew since it was looked at
   return decipherPassword(bytes);
 }
 

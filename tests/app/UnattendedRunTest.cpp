@@ -217,6 +217,47 @@ TEST(DataFolder, FirstStartCreatesTheDatabaseInTheDataFolderOnce) {
   EXPECT_NE(out.find("送信予定: 0 名"), std::string::npos) << out;
 }
 
+// Without FIREBIRD_LOCK the engine's lock folder is the data folder's own: one that is
+// a link, another user's or writable by others is refused before the database opens,
+// and a link planted in its configuration folder is replaced, not followed.
+TEST(DataFolder, TheEngineLockFolderIsTheUsersOwnOrRefused) {
+  TestProgram folder(false, false);
+  fs::copy_file(QUORMAIL_PROGRAM, folder.file("quormail"));
+  fs::copy_file(QUORMAIL_TEMPLATE_DB, folder.file("QUORMAIL.GDB"));
+  const fs::path lock = folder.file("firebird-lock");
+  const fs::path victim = folder.file("notes.txt");
+  TestProgram::writeFile(victim, "mine");
+  const std::string run = "cd " + folder.dir().string() +
+                          " && env -u DISPLAY -u FIREBIRD_LOCK -u FIREBIRD ./quormail send --dry-run 2>&1";
+  const struct {
+    const char* what;
+    std::function<void()> plant;
+    bool refused;
+  } cases[] = {
+      {"made by the program", [] {}, false},
+      {"a link in the configuration", [&] { fs::remove(lock / "conf" / "firebird.conf"); fs::create_symlink(victim, lock / "conf" / "firebird.conf"); }, false},
+      {"writable by others", [&] { fs::permissions(lock, fs::perms::all); }, true},
+      {"a link to another folder", [&] { fs::remove_all(lock); fs::create_directory(folder.file("elsewhere")); fs::create_directory_symlink(folder.file("elsewhere"), lock); }, true},
+  };
+  for (const auto& c : cases) {
+    c.plant();
+    int exitCode = -1;
+    const std::string out = runCommand(run, &exitCode);
+    EXPECT_EQ(exitCode, c.refused ? 3 : 0) << c.what << "\n" << out;
+    EXPECT_EQ(out.find("ロックフォルダが安全ではありません") != std::string::npos, c.refused) << c.what << "\n" << out;
+    EXPECT_EQ(TestProgram::readFile(victim), "mine") << c.what;
+  }
+  if (::geteuid() == 0) {  // another user's folder: only root can make one
+    fs::remove(lock);
+    fs::create_directory(lock);
+    fs::permissions(lock, fs::perms::owner_all, fs::perm_options::replace);
+    ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
+    int exitCode = -1;
+    const std::string out = runCommand(run, &exitCode);
+    EXPECT_EQ(exitCode, 3) << out;
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -255,10 +255,9 @@ TEST_F(SendRunTest, StartCheckRefusesAPortOutsideOneTo65535) {
   reader("00001", "a", "00001");
   run.listDueReaders();
   run.list().markAll();
-  for (const char* port : {"109211", "65536", "0", "-25"}) {
+  for (const std::string& port : std::vector<std::string>{"109211", "65536", "0", "-25", "99999999999", " 25x", "abc", sj("２５")}) {
     TestProgram::writeFile(program.file("QuorMail.env"),
-                           "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=owner@example.com\r\nSMTPPORT=" + std::string(port) +
-                               "\r\n");
+                           "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=owner@example.com\r\nSMTPPORT=" + port + "\r\n");
     run.setSettings(loadMailSettings(SettingsPaths{program.file("QuorMail.env"), {}, {}}));
     const StartCheck check = checkStart(run.list(), run.settings());
     EXPECT_EQ(check.outcome, StartCheck::Outcome::settingsProblem) << port;

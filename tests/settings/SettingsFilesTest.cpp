@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <sys/stat.h>
 
 #include "core/IniFile.h"
@@ -208,7 +210,7 @@ TEST_F(SettingsFilesTest, SwitchesReadAsTheirKeysDefine) {
   EXPECT_TRUE(s.mail.popBeforeSmtp());
   EXPECT_TRUE(s.mail.passwordAsked());  // not a number: the default 0
   EXPECT_FALSE(s.mail.writeLog());
-  EXPECT_EQ(s.mail.smtpPort, 25);
+  EXPECT_EQ(s.mail.smtpPort, 0);  // not a port: refused by the start check, not 25
   EXPECT_EQ(s.mail.defaultReaderName, sj("名無し"));
 }
 
@@ -245,6 +247,30 @@ TEST_F(SettingsFilesTest, PasswordFilesAreOwnerOnlyAndWholeBlocks) {
   writePasswordFile(paths.ftpPassword, typed);
   EXPECT_EQ(readPasswordFile(paths.ftpPassword), typed);
   EXPECT_EQ(decipherPassword(encipherPassword(typed)), typed);
+}
+
+// A password file that is not a plain file, or far larger than a password, is refused
+// without being read (a link to /dev/zero would otherwise fill the memory).
+TEST_F(SettingsFilesTest, OversizedOrSpecialPasswordFilesAreRefusedUnread) {
+  const struct {
+    const char* what;
+    std::function<void()> make;
+  } cases[] = {
+      {"a link to /dev/zero", [&] { fs::create_symlink("/dev/zero", paths.popPassword); }},
+      {"a folder", [&] { fs::create_directory(paths.popPassword); }},
+      {"5,000 bytes", [&] { TestProgram::writeFile(paths.popPassword, std::string(5000, 'x')); }},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(paths.popPassword);
+    c.make();
+    try {
+      readPasswordFile(paths.popPassword);
+      ADD_FAILURE() << c.what << " was read";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(sj("パスワードファイルが正しくありません")), std::string::npos) << c.what;
+    }
+  }
+  fs::remove_all(paths.popPassword);
 }
 
 TEST_F(SettingsFilesTest, DamagedPasswordFilesGiveTheEmptyPassword) {

@@ -1,6 +1,10 @@
 // Entry of the window test programs: a QApplication on the offscreen platform, so the
 // windows run without a display.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
 
 #include <QApplication>
 #include <cstdlib>
@@ -8,6 +12,9 @@
 #include "core/Clock.h"
 
 int main(int argc, char** argv) {
+  // One lock folder for the database engine of every test and of the programs they
+  // start, whose data folders come and go.
+  ::setenv("FIREBIRD_LOCK", ("/tmp/quormail-tests-" + std::to_string(::getuid())).c_str(), 0);
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
   // The program's own zone, as its start puts it in place, whatever the machine's is.
