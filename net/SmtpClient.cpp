@@ -55,7 +55,13 @@ void SmtpClient::connect(int timeoutMs) {
       startTls();
       greet(name);
     }
-    if (m_authType == AuthenticationType::login) authenticate();
+    if (m_authType == AuthenticationType::login) {
+      if (security == SmtpSecurity::None && !loginWithoutTls)
+        throw MissingServerFeatureError(offers("STARTTLS")
+                                            ? "The password is not sent without encryption; the server offers STARTTLS."
+                                            : "The password is not sent without encryption.");
+      authenticate();
+    }
   } catch (...) {
     disconnect();
     throw;

@@ -28,6 +28,9 @@ class SmtpClient : public TcpClient {
   // (MissingServerFeatureError), never used in plain text; EHLO is sent again over
   // TLS (RFC 3207).
   SmtpSecurity security = SmtpSecurity::None;
+  // Without TLS the login is refused before any password goes out
+  // (MissingServerFeatureError) unless this is set.
+  bool loginWithoutTls = false;
 
   bool useEhlo() const { return m_useEhlo; }
   void setUseEhlo(bool value);

@@ -82,6 +82,7 @@ DeliveryResult Delivery::deliver(MailMessage& message, const std::string& recipi
     m_smtp.port = settings.smtpPort;
     m_smtp.security = static_cast<SmtpSecurity>(settings.smtpSecurity);
     m_smtp.setAuthenticationType(settings.smtpLogin() ? AuthenticationType::login : AuthenticationType::none);
+    m_smtp.loginWithoutTls = settings.smtpPlainLogin();
     m_smtp.user = settings.smtpUser;
     m_smtp.password = settings.smtpPassword;
     m_smtp.connect(-1);

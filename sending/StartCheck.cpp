@@ -43,6 +43,12 @@ StartCheck checkSettings(MailSettings& s) {
     if (s.smtpUser.empty()) return problem(settings, "SMTPユーザ名を設定して下さい。");
     if (!isHalfWidth(s.smtpUser))
       return problem(settings, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。");
+    // A password goes in clear only where the operator said so.
+    if (s.smtpSecurity == 0 && !s.smtpPlainLogin())
+      return problem(settings,
+                     "暗号化なしの接続ではSMTPのパスワードを送りません。\r\r「FTP、Mail 設定」のメールのページで、"
+                     "暗号化を「STARTTLS」にして下さい（ポート587が一般的です）。暗号化に対応していないサーバだけは、"
+                     "「暗号化なしでログインする」を選んで下さい。");
   }
   s.waitSeconds = trim(s.waitSeconds);
   if (s.waitSeconds.empty()) return problem(settings, "秒数を入力して下さい。");

@@ -105,6 +105,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.smtpPort = portOf(ini.readString(kMail, "SMTPPORT", ""), 25);
   s.smtpSecurity = ini.readInteger(kMail, "SmtpSecurity", 0);
   s.smtpAuthMode = ini.readInteger(kMail, "SmtpAuth", 0);
+  s.smtpPlainLoginMode = ini.readInteger(kMail, "SmtpPlainLogin", 0);
   s.smtpUser = ini.readString(kMail, "SmtpUser", "");
   s.smtpPasswordMode = ini.readInteger(kMail, "SmtpPasSave", 0);
   s.smtpPassword = savedPassword(s.smtpPasswordMode, paths.smtpPassword);
@@ -160,6 +161,7 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "SMTPPORT", m.smtpPort);
   ini.writeInteger(kMail, "SmtpSecurity", m.smtpSecurity);
   ini.writeInteger(kMail, "SmtpAuth", m.smtpLogin() ? 1 : 0);
+  ini.writeInteger(kMail, "SmtpPlainLogin", m.smtpPlainLogin() ? 1 : 0);
   m.smtpUser = trim(m.smtpUser);
   ini.writeString(kMail, "SmtpUser", m.smtpUser);
   writePassword(ini, kMail, "SmtpPasSave", m.smtpPasswordMode, m.smtpPassword, paths.smtpPassword);

@@ -48,6 +48,9 @@ struct MailSettings {
   int smtpPort = 25;
   int smtpSecurity = 0;      // 0 none, 1 STARTTLS, 2 TLS from the first byte
   int smtpAuthMode = 0;          // 1 SMTP AUTH with smtpUser
+  // 1: the operator agreed to log in over a connection without encryption (the
+  // password then goes in clear); 0, the default, never sends it so.
+  int smtpPlainLoginMode = 0;
   std::string smtpUser;
   int smtpPasswordMode = 0;       // 1 saved in QuorMail3.env, 0 asked at each run
   std::string smtpPassword;  // from QuorMail3.env when smtpPasswordMode is 1, else empty
@@ -67,6 +70,7 @@ struct MailSettings {
   bool popBeforeSmtp() const { return popBeforeSmtpMode != 0; }
   bool writeLog() const { return logMode == 1; }
   bool smtpLogin() const { return smtpAuthMode == 1; }
+  bool smtpPlainLogin() const { return smtpPlainLoginMode == 1; }
   bool smtpPasswordSaved() const { return smtpPasswordMode == 1; }
   bool onePerDay() const { return onePerDayMode == 1; }
   bool substituteCharacters() const { return substituteCharactersMode != 0; }

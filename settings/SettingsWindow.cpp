@@ -245,6 +245,7 @@ void SettingsWindow::buildMailPage() {
   smtpUserEdit = addEdit(smtp, "smtpUserEdit", 100, true);
   smtpPasswordEdit = addPassword(smtp, "smtpPasswordEdit", 100);
   saveSmtpPasswordBox = addCheck(smtp, "saveSmtpPasswordBox", QStringLiteral("パスワードを保存する"));
+  smtpPlainLoginBox = addCheck(smtp, "smtpPlainLoginBox", QStringLiteral("暗号化なしでログインする"));
   auto* loginRow = new QHBoxLayout;
   loginRow->setSpacing(6);
   loginRow->addWidget(smtpUserEdit, 1);
@@ -253,11 +254,12 @@ void SettingsWindow::buildMailPage() {
   loginRow->addWidget(saveSmtpPasswordBox);
   smtpGrid->addWidget(new QLabel(QStringLiteral("SMTPﾕｰｻﾞ名"), smtp), 3, 0);
   smtpGrid->addLayout(loginRow, 3, 1);
+  smtpGrid->addWidget(smtpPlainLoginBox, 4, 1);
 
   waitSecondsEdit = addDigits(smtp, "EMail1_Wait_Second");
   smtpGrid->addLayout(inlineField(smtp, QStringLiteral("１メール送ったら、"), waitSecondsEdit,
                                   QStringLiteral("秒待機する。")),
-                      4, 0, 1, 2);
+                      5, 0, 1, 2);
 
   popBeforeSmtpBox = addCheck(mailPage, "CB_POP_before_SMTP",
                                 QStringLiteral("POP before SMTPで、ユーザー認証を行ってからメール送信を行う。"));
@@ -405,6 +407,7 @@ void SettingsWindow::loadFields() {
   smtpSecurityBox->setCurrentIndex(s.mail.smtpSecurity >= 0 && s.mail.smtpSecurity <= 2 ? s.mail.smtpSecurity : 0);
   setTextOf(smtpPortEdit, std::to_string(s.mail.smtpPort));
   smtpLoginBox->setChecked(s.mail.smtpLogin());
+  smtpPlainLoginBox->setChecked(s.mail.smtpPlainLogin());
   setTextOf(smtpUserEdit, s.mail.smtpUser);
   saveSmtpPasswordBox->setChecked(s.mail.smtpPasswordSaved());
   setTextOf(smtpPasswordEdit, s.mail.smtpPassword);
@@ -437,6 +440,7 @@ void SettingsWindow::saveFields() {
   s.mail.smtpPort = toIntOr(trim(textOf(smtpPortEdit)), 25);
   s.mail.smtpSecurity = smtpSecurityBox->currentIndex();
   s.mail.smtpAuthMode = smtpLoginBox->isChecked() ? 1 : 0;
+  s.mail.smtpPlainLoginMode = smtpPlainLoginBox->isChecked() ? 1 : 0;
   s.mail.smtpUser = textOf(smtpUserEdit);
   s.mail.smtpPasswordMode = saveSmtpPasswordBox->isChecked() ? 1 : 0;
   s.mail.smtpPassword = textOf(smtpPasswordEdit);
@@ -482,7 +486,8 @@ void SettingsWindow::popBeforeSmtpToggled() {
 
 void SettingsWindow::smtpLoginToggled() {
   const bool on = smtpLoginBox->isChecked();
-  for (QWidget* w : std::initializer_list<QWidget*>{smtpUserEdit, smtpPasswordEdit, saveSmtpPasswordBox}) w->setEnabled(on);
+  for (QWidget* w : std::initializer_list<QWidget*>{smtpUserEdit, smtpPasswordEdit, saveSmtpPasswordBox, smtpPlainLoginBox})
+    w->setEnabled(on);
 }
 
 void SettingsWindow::smtpSecurityChosen(int mode) {

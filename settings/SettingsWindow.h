@@ -82,6 +82,7 @@ class SettingsWindow : public WindowBase {
   NavigatingEdit* smtpPortEdit;
   QComboBox* smtpSecurityBox;  // 0 none, 1 STARTTLS, 2 SSL/TLS
   QCheckBox* smtpLoginBox;
+  QCheckBox* smtpPlainLoginBox;
   NavigatingEdit* smtpUserEdit;
   NavigatingEdit* smtpPasswordEdit;
   QCheckBox* saveSmtpPasswordBox;

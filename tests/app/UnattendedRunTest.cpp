@@ -158,6 +158,7 @@ TEST_F(UnattendedRunTest, NeverAsksAndEndsWithTheCheckMessageAndItsStatus) {
 
   writeMailSettings(0);
   IniFile(program.file("QuorMail.env")).writeInteger("Mail", "SmtpAuth", 1);
+  IniFile(program.file("QuorMail.env")).writeInteger("Mail", "SmtpPlainLogin", 1);
   IniFile(program.file("QuorMail.env")).writeString("Mail", "SmtpUser", "owner");
   command("send");
   EXPECT_EQ(exitCode, 2) << out;

@@ -178,6 +178,36 @@ TEST(SmtpClient, LineBreaksInAddressesOrHeadersAreRefusedBeforeAnyCommand) {
   EXPECT_NE(server.messages()[0].data.find("\r\n\r\nfirst\r\n.\r\nQUIT\r\nlast\r\n"), std::string::npos);
 }
 
+// Without encryption the password never goes out unless the caller allows it.
+TEST(SmtpClient, NoLoginInClearUnlessAllowed) {
+  for (const bool allowed : {false, true}) {
+    ScriptedServer scripted([](ScriptedServer::Peer& p) {
+      p.send("220 scripted ESMTP\r\n");
+      p.readLine();
+      p.send("250-scripted\r\n250-STARTTLS\r\n250 AUTH PLAIN\r\n");
+      if (p.readLine().rfind("AUTH", 0) == 0) p.send("235 ok\r\n");
+      p.waitForClose(5000);
+    });
+    SmtpClient smtp;
+    smtp.host = "127.0.0.1";
+    smtp.port = scripted.port();
+    smtp.user = "quor";
+    smtp.password = "secret";
+    smtp.loginWithoutTls = allowed;
+    smtp.setAuthenticationType(AuthenticationType::login);
+    if (allowed) {
+      smtp.connect(-1);
+    } else {
+      EXPECT_THROW(smtp.connect(-1), MissingServerFeatureError);
+    }
+    smtp.disconnect();
+    scripted.join();
+    const auto got = scripted.received();
+    EXPECT_EQ(std::count_if(got.begin(), got.end(), [](const std::string& l) { return l.rfind("AUTH", 0) == 0; }),
+              allowed ? 1 : 0);
+  }
+}
+
 TEST(SmtpClient, EhloSchemesAndTheExactExchange) {
   ScriptedServer scripted([](ScriptedServer::Peer& p) {
     p.send("220 scripted ESMTP\r\n");

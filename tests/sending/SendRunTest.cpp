@@ -716,6 +716,10 @@ TEST_F(SendRunTest, StartCheckWantsAUserForTheLoginAndAKnownSecurityMode) {
   const std::vector<std::pair<std::function<void(MailSettings&)>, const char*>> steps = {
       {[](MailSettings& m) { m.smtpUser = sj("ユーザ"); }, "SMTPユーザ名を設定して下さい。"},
       {[](MailSettings& m) { m.smtpUser = " quor "; }, "SMTPユーザ名に全角文字があります。\r\r半角文字で入力して下さい。"},
+      // No encryption: the password goes in clear only with the operator's word.
+      {[](MailSettings& m) { m.smtpPlainLoginMode = 1; },
+       "暗号化なしの接続ではSMTPのパスワードを送りません。\r\r「FTP、Mail 設定」のメールのページで、暗号化を「STARTTLS」"
+       "にして下さい（ポート587が一般的です）。暗号化に対応していないサーバだけは、「暗号化なしでログインする」を選んで下さい。"},
       {[](MailSettings& m) { m.smtpSecurity = 3; }, nullptr},
       {[](MailSettings& m) { m.smtpSecurity = 2; }, "SMTPの暗号化の設定に誤りがあります。"},
   };
