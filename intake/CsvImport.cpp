@@ -71,7 +71,9 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
       const std::string address = trim(f[0]);
       if (trim(address + f[1]).empty()) continue;
       const bool hasAt = ImportRules::holdsChar(f[0], '@');
-      const std::string fault = hasAt ? ImportRules::addressFault(address) : std::string();
+      // Checked as it would be stored: an address cut at the column's width is refused.
+      const std::string fault =
+          hasAt ? ImportRules::addressFault(trim(fitWidth(f[0], ColumnWidth::kAddress))) : std::string();
       if (!fault.empty()) {
         std::string shown = address;  // the list is a text file: no control bytes in it
         for (char& c : shown)

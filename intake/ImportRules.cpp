@@ -40,6 +40,35 @@ bool holdsChar(const std::string& text, char c) {
 
 int lastReaderNo(ReaderStore& store) { return store.maxId(); }
 
+namespace {
+
+// The mailbox form the registration script accepts: dots may stand anywhere in the
+// local part, as some Japanese mobile carriers' addresses have them.
+bool isMailbox(const std::string& address) {
+  static const std::string atomSpecials = "!#$%&'*+/=?^_`{|}~-.";
+  const size_t at = address.find('@');
+  if (at == 0 || at == std::string::npos || address.find('@', at + 1) != std::string::npos) return false;
+  auto isAlnum = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+  for (size_t i = 0; i < at; ++i)
+    if (!isAlnum(address[i]) && atomSpecials.find(address[i]) == std::string::npos) return false;
+  int labels = 0;
+  size_t labelSize = 0;
+  for (size_t i = at + 1; i <= address.size(); ++i) {
+    if (i == address.size() || address[i] == '.') {
+      if (labelSize == 0) return false;
+      ++labels;
+      labelSize = 0;
+    } else if (isAlnum(address[i]) || address[i] == '-') {
+      ++labelSize;
+    } else {
+      return false;
+    }
+  }
+  return labels >= 2;
+}
+
+}  // namespace
+
 std::string addressFault(const std::string& address) {
   for (size_t i = 0; i < address.size(); ++i) {
     const auto c = static_cast<unsigned char>(address[i]);
@@ -52,6 +81,7 @@ std::string addressFault(const std::string& address) {
       ++i;
     }
   }
+  if (!isMailbox(address)) return Sjis::fromUtf8("メールアドレスの形式に誤りがあります。");
   return std::string();
 }
 

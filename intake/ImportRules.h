@@ -29,7 +29,10 @@ bool holdsChar(const std::string& text, char c);
 int lastReaderNo(ReaderStore& store);
 
 // Why an address (trimmed) must not be stored: a control byte, a NUL, a blank
-// (half- or full-width), "<" or ">"; empty when it may be.
+// (half- or full-width), "<" or ">", or not the form of a mailbox: one "@", before it
+// letters, digits, dots and the other ASCII characters RFC 5322 allows in an atom,
+// after it at least two labels of letters, digits and hyphens joined by dots. Empty
+// when it may be stored.
 std::string addressFault(const std::string& address);
 
 // The address as the duplicate check compares it: trimmed, its ASCII letters in lower

@@ -8,7 +8,9 @@ namespace {
 
 const std::vector<std::string>& fullForm() {
   static const std::vector<std::string> lines = {
-      R"(<FORM method="POST" action="regist_kny.cgi"><BR>)",
+      // The browser fills "_charset_" with the encoding it posts in: the script reads
+      // the name by it whatever the encoding of the page the form is pasted into.
+      R"(<FORM method="POST" action="regist_kny.cgi"><INPUT type="hidden" name="_charset_"><BR>)",
       R"(<TABLE border="1">)",
       R"(  <TBODY>)",
       R"(    <TR>)",

@@ -45,6 +45,7 @@ ComposedMail MailBuilder::compose(const DueReader& reader) {
   ComposedMail mail;
   mail.story = reader.reader.nextStory;
   mail.readerId = idText(reader.reader.id);
+  mail.registered = reader.reader.registered.dateText() + reader.reader.registered.timeText();
   mail.recipient = trim(reader.reader.address);
   mail.senderAddress = trim(m_settings.senderAddress);
   StoryText story = readStory(mail.story);
@@ -104,7 +105,8 @@ std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail)
   std::string link;
   if (!m_options.unsubscribeUrl.empty())
     link = mail.test ? UnsubscribeLink::testUrl(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId)
-                     : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId);
+                     : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId,
+                                           mail.registered);
   message->extraHeaders.setValue("List-Unsubscribe",
                                  mail.test ? UnsubscribeLink::testListUnsubscribe(mail.senderAddress, link)
                                            : UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));

@@ -33,6 +33,7 @@ struct ComposedMail {
   bool found = false;  // false: the story mail is missing
   int story = 0;
   std::string readerId;  // five digits
+  std::string registered;  // the reader's registration moment, yyyymmddhhnnss
   std::string recipient;
   std::string senderAddress;
   std::string senderName;  // empty: the address alone

@@ -52,16 +52,22 @@ std::string loadOrCreateSecret(const std::filesystem::path& file) {
   return secret;
 }
 
-std::string checkCode(const std::string& secret, const std::string& readerId) {
+std::string checkCode(const std::string& secret, const std::string& text) {
   unsigned char mac[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   HMAC(EVP_sha256(), secret.data(), static_cast<int>(secret.size()),
-       reinterpret_cast<const unsigned char*>(readerId.data()), readerId.size(), mac, &length);
+       reinterpret_cast<const unsigned char*>(text.data()), text.size(), mac, &length);
   return hex(mac, length).substr(0, 32);
 }
 
-std::string url(const std::string& base, const std::string& secret, const std::string& readerId) {
-  return withQuery(base) + "id=" + readerId + "&code=" + checkCode(secret, readerId);
+std::string readerText(const std::string& readerId, const std::string& registered) {
+  return readerId + "-" + registered;
+}
+
+std::string url(const std::string& base, const std::string& secret, const std::string& readerId,
+                const std::string& registered) {
+  return withQuery(base) + "id=" + readerId + "&since=" + registered +
+         "&code=" + checkCode(secret, readerText(readerId, registered));
 }
 
 std::string testUrl(const std::string& base, const std::string& secret, const std::string& readerId) {

@@ -5,9 +5,11 @@
 // The unsubscribe links every mail carries (RFC 2369 List-Unsubscribe, RFC 8058 one
 // click): a mailto: address with the reader's number in its subject and, when the
 // operator has put the unsubscribe script on the web site, its https URL with the
-// number and a check code. The code is the HMAC-SHA256 of the number under a secret
-// that only the program and the script know, so nobody can unsubscribe another reader
-// by changing the number. A test mail carries links of their own that stop nobody: the
+// number, the reader's registration moment and a check code. The code is the
+// HMAC-SHA256 of "number-moment" under a secret that only the program and the script
+// know, so nobody can unsubscribe another reader by changing the number, and a number
+// that passes to a new reader after a deletion does not carry the old reader's links
+// over: the receive run stops a reader only when the moment is that reader's. A test mail carries links of their own that stop nobody: the
 // URL is marked "test=1" and its code is made from the marked number, so that a link
 // with the marker removed no longer passes the check; the mailto: subject names no
 // reader.
@@ -18,10 +20,14 @@ constexpr const char* kSecretFile = "QuorMailSecret.env";
 
 // The secret in the file; made (32 random bytes as hex, owner-only file) when missing.
 std::string loadOrCreateSecret(const std::filesystem::path& file);
-// The first 32 hex digits of HMAC-SHA256(secret, readerId).
-std::string checkCode(const std::string& secret, const std::string& readerId);
-// base + "?id=<number>&code=<code>" ("&" when base already has a query).
-std::string url(const std::string& base, const std::string& secret, const std::string& readerId);
+// The first 32 hex digits of HMAC-SHA256(secret, text).
+std::string checkCode(const std::string& secret, const std::string& text);
+// What a reader's link names and its code is made from: "<number>-<yyyymmddhhnnss>",
+// the registration moment; the unsubscribe script writes it into canceldata.cgi.
+std::string readerText(const std::string& readerId, const std::string& registered);
+// base + "?id=<number>&since=<moment>&code=<code>" ("&" when base already has a query).
+std::string url(const std::string& base, const std::string& secret, const std::string& readerId,
+                const std::string& registered);
 // base + "?id=<number>&test=1&code=<test code>": the script answers it with a page
 // saying it belongs to a test mail, and records nothing.
 std::string testUrl(const std::string& base, const std::string& secret, const std::string& readerId);

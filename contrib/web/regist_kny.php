@@ -3,13 +3,15 @@
 //
 // The registration form (the program's "読者登録フォーム出力" window) posts "name" and
 // "email" to regist_kny.cgi; the .htaccess beside this file hands that name to this
-// script. Each accepted registration is appended as one line to registdata.cgi in this
-// folder, in the format the program's receive run imports:
+// script. Each accepted registration is appended as one line to registdata.cgi in the
+// data folder (config.php), in the format the program's receive run imports:
 //     name TAB address TAB yyyy/mm/dd hh:nn:ss LF        (Shift-JIS)
 // The receive run fetches the file by FTP and replaces it with an empty one; this
-// script keeps appending to whatever is there, under an exclusive lock.
+// script keeps appending to whatever is there, under an exclusive lock, a line whole
+// or not at all.
 
-const DATA_FILE = __DIR__ . '/registdata.cgi';
+require_once __DIR__ . '/common.php';
+
 const NAME_MAX_BYTES = 60;      // USERLIST.NAME
 const ADDRESS_MAX_BYTES = 50;   // USERLIST.MAILADDRESS
 // The zone of the stamps this script writes: the program's TimeZone setting names the same one.
@@ -26,16 +28,23 @@ function answer(int $status, string $title, string $message): void {
     exit;
 }
 
-// The form's page may be Shift-JIS (the program's snippet) or UTF-8 (a modern page);
-// the file is always Shift-JIS (CP932). Null when the text fits neither.
-function toShiftJis(string $text): ?string {
-    if (preg_match('//u', $text) === 1) {
-        if (preg_match('/[^\x00-\x7F]/', $text) !== 1) return $text;
-        $converted = @iconv('UTF-8', 'CP932', $text);
-        return $converted === false ? null : $converted;
+// The file is always Shift-JIS (CP932). The form's hidden "_charset_" field, which the
+// browser fills with the encoding it posts in, says what the page was: the bytes alone
+// cannot tell, as half-width katakana in Shift-JIS can read as UTF-8 too ("ﾎｼ" as "μ").
+// Null when the text is not valid in that encoding or the encoding is not known.
+function toShiftJis(string $text, string $charset): ?string {
+    $charset = strtolower(trim($charset));
+    if ($charset === '') {
+        // A form pasted before it carried the field: the bytes decide.
+        $charset = preg_match('//u', $text) === 1 ? 'utf-8' : 'shift_jis';
     }
-    // Not UTF-8: accept it when it reads as CP932 as it is.
-    return @iconv('CP932', 'UTF-8', $text) === false ? null : $text;
+    $from = in_array($charset, ['shift_jis', 'shift-jis', 'sjis', 'windows-31j', 'cp932', 'x-sjis', 'ms_kanji'], true)
+        ? 'CP932' : (['utf-8' => 'UTF-8', 'utf8' => 'UTF-8', 'euc-jp' => 'EUC-JP-MS'][$charset] ?? null);
+    if ($from === null) return null;
+    if (preg_match('/[^\x00-\x7F]/', $text) !== 1) return $text;
+    if ($from === 'CP932') return @iconv('CP932', 'UTF-8', $text) === false ? null : $text;
+    $converted = @iconv($from, 'CP932', $text);
+    return $converted === false ? null : $converted;
 }
 
 function field(string $key): string {
@@ -47,7 +56,7 @@ if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'POST') {
     answer(405, '登録できません', '登録フォームから送信して下さい。');
 }
 
-$name = toShiftJis(trim(field('name'), " \t"));
+$name = toShiftJis(trim(field('name'), " \t"), field('_charset_'));
 $address = trim(field('email'));
 if ($name === null) {
     answer(400, '登録できません', 'お名前に使用できない文字が含まれています。');
@@ -72,15 +81,7 @@ if (strlen($name) > NAME_MAX_BYTES) {
 $now = new DateTime('now', new DateTimeZone(TIME_ZONE));
 $line = $name . "\t" . $address . "\t" . $now->format('Y/m/d H:i:s') . "\n";
 
-$file = @fopen(DATA_FILE, 'ab');
-if ($file === false || !flock($file, LOCK_EX)) {
-    answer(503, '登録できません', '只今登録を受け付けられません。時間をおいてもう一度お試し下さい。');
-}
-$written = fwrite($file, $line);
-fflush($file);
-flock($file, LOCK_UN);
-fclose($file);
-if ($written !== strlen($line)) {
+if (!appendLine(REGISTRATION_FILE, $line)) {
     answer(503, '登録できません', '只今登録を受け付けられません。時間をおいてもう一度お試し下さい。');
 }
 

@@ -1,21 +1,24 @@
 <?php
 // QuorMail unsubscribe endpoint for the operator's web site.
 //
-// Every mail carries a List-Unsubscribe link to this script with the reader's number
-// and a check code: the HMAC-SHA256 of the number under the secret in
-// QuorMailSecret.env (copy that file from the program's data folder next to this
-// script). A mail client's one-click POST (RFC 8058, body "List-Unsubscribe=One-Click")
-// with a valid code appends the number to canceldata.cgi; a GET only shows a page that
-// asks for confirmation. The cancel form of the registration-form window posts an
-// address ("email"), which is appended the same way. The receive run fetches
-// canceldata.cgi and stops sending to every reader named in it.
+// Every mail carries a List-Unsubscribe link to this script with the reader's number,
+// the moment the reader registered (yyyymmddhhnnss) and a check code: the
+// HMAC-SHA256 of "number-moment" under the secret in QuorMailSecret.env (copy that file
+// from the program's data folder into this script's data folder, see config.php). A
+// number can pass to a new reader after the old one is deleted; the moment tells the
+// two apart, so a link stops only the reader it was sent to. A mail client's one-click
+// POST (RFC 8058, body "List-Unsubscribe=One-Click") with a valid code appends
+// "number-moment" to canceldata.cgi; a GET only shows a page that asks for
+// confirmation. The cancel form of the registration-form window posts an address
+// ("email"), which is appended the same way. The receive run fetches canceldata.cgi
+// and stops sending to every reader named in it.
 //
 // A test mail's link carries "test=1" and a code made from "test-" and the number: it
 // is answered with a page saying so and records nothing, by GET or POST alike. With the
 // marker removed its code no longer matches, so it cannot stop the reader either.
 
-const CANCEL_FILE = __DIR__ . '/canceldata.cgi';
-const SECRET_FILE = __DIR__ . '/QuorMailSecret.env';
+require_once __DIR__ . '/common.php';
+
 const ADDRESS_MAX_BYTES = 50;
 // The zone of the stamps this script writes: the program's TimeZone setting names the same one.
 const TIME_ZONE = 'Asia/Tokyo';
@@ -40,24 +43,25 @@ function param(string $key): string {
     return is_string($value) ? $value : '';
 }
 
-function validCode(string $id, string $code, bool $test): bool {
-    if (preg_match('/^\d{5}$/', $id) !== 1 || preg_match('/^[0-9a-f]{32}$/', $code) !== 1) return false;
+// What a link's code is made from: the number and the registration moment, or for a
+// test mail "test-" and the number. Null when the parameters cannot belong to a link.
+function codeText(string $id, string $since, bool $test): ?string {
+    if (preg_match('/^\d{5}$/', $id) !== 1) return null;
+    if ($test) return 'test-' . $id;
+    return preg_match('/^\d{14}$/', $since) === 1 ? $id . '-' . $since : null;
+}
+
+function validCode(?string $text, string $code): bool {
+    if ($text === null || preg_match('/^[0-9a-f]{32}$/', $code) !== 1) return false;
     $secret = @file_get_contents(SECRET_FILE);
     if ($secret === false || trim($secret) === '') return false;
-    $expected = substr(hash_hmac('sha256', ($test ? 'test-' : '') . $id, trim($secret)), 0, 32);
+    $expected = substr(hash_hmac('sha256', $text, trim($secret)), 0, 32);
     return hash_equals($expected, $code);
 }
 
 function append(string $what): bool {
     $now = new DateTime('now', new DateTimeZone(TIME_ZONE));
-    $line = $what . "\t" . $now->format('Y/m/d H:i:s') . "\n";
-    $file = @fopen(CANCEL_FILE, 'ab');
-    if ($file === false || !flock($file, LOCK_EX)) return false;
-    $written = fwrite($file, $line);
-    fflush($file);
-    flock($file, LOCK_UN);
-    fclose($file);
-    return $written === strlen($line);
+    return appendLine(CANCEL_FILE, $what . "\t" . $now->format('Y/m/d H:i:s') . "\n");
 }
 
 $method = $_SERVER['REQUEST_METHOD'] ?? '';
@@ -76,8 +80,10 @@ if ($method === 'POST' && param('email') !== '') {
     page(200, '配信停止を受け付けました', text('このメールアドレスへの配信を停止します。'));
 }
 
+$since = param('since');
 $test = param('test') === '1';
-if (!validCode($id, $code, $test)) {
+$reader = codeText($id, $since, $test);
+if (!validCode($reader, $code)) {
     page(400, '配信停止できません', text('リンクが正しくありません。メールに記載されたリンクをそのままお使い下さい。'));
 }
 
@@ -88,7 +94,7 @@ if ($test) {
 }
 
 if ($method === 'POST' && param('List-Unsubscribe') === 'One-Click') {
-    if (!append($id)) page(503, '配信停止できません', text($busy));
+    if (!append($reader)) page(503, '配信停止できません', text($busy));
     page(200, '配信を停止しました', text('今後、このメールは届きません。'));
 }
 
@@ -98,6 +104,7 @@ page(200, '配信停止の確認',
      text('このメールの配信を停止しますか？') .
      '<form method="POST" action="">' .
      '<input type="hidden" name="id" value="' . $h($id) . '">' .
+     '<input type="hidden" name="since" value="' . $h($since) . '">' .
      '<input type="hidden" name="code" value="' . $h($code) . '">' .
      '<input type="hidden" name="List-Unsubscribe" value="One-Click">' .
      '<input type="submit" value="配信を停止する"></form>');

@@ -14,7 +14,7 @@
 namespace {
 
 const QString kNameAndAddress = QStringLiteral(
-    "<FORM method=\"POST\" action=\"regist_kny.cgi\"><BR>\r\n"
+    "<FORM method=\"POST\" action=\"regist_kny.cgi\"><INPUT type=\"hidden\" name=\"_charset_\"><BR>\r\n"
     "<TABLE border=\"1\">\r\n"
     "  <TBODY>\r\n"
     "    <TR>\r\n"
@@ -32,7 +32,7 @@ const QString kNameAndAddress = QStringLiteral(
     "</FORM>\r\n");
 
 const QString kAddressOnly = QStringLiteral(
-    "<FORM method=\"POST\" action=\"regist_kny.cgi\"><BR>\r\n"
+    "<FORM method=\"POST\" action=\"regist_kny.cgi\"><INPUT type=\"hidden\" name=\"_charset_\"><BR>\r\n"
     "<TABLE border=\"1\">\r\n"
     "  <TBODY>\r\n"
     "    <TR>\r\n"

@@ -54,6 +54,11 @@ TEST_F(RegistrationScriptTest, AppendsOneShiftJisLinePerRegistrationWhateverTheP
   EXPECT_EQ(status, 200);
   web.post("/regist_kny.cgi", form("", "noname@example.com"), &status);
   EXPECT_EQ(status, 200);
+  // By the form's "_charset_" field: Shift-JIS "ﾎｼ" (CE BC) reads as UTF-8 "μ" too.
+  web.post("/regist_kny.cgi", form(sj("ﾎｼﾐｷ"), "kana@example.com") + "&_charset_=Shift_JIS", &status);
+  EXPECT_EQ(status, 200);
+  web.post("/regist_kny.cgi", form("\xa4\xa2", "euc@example.com") + "&_charset_=EUC-JP", &status);
+  EXPECT_EQ(status, 200);
 
   const std::regex line("([^\t\n]*)\t([^\t\n]+)\t(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d)\n");
   const std::string text = stored();
@@ -61,7 +66,8 @@ TEST_F(RegistrationScriptTest, AppendsOneShiftJisLinePerRegistrationWhateverTheP
   for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
     found.emplace_back((*it)[1], (*it)[2]);
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {sj("山田 太郎"), "taro@example.com"}, {sj("佐藤 花子"), "hanako@example.co.jp"}, {"", "noname@example.com"}};
+      {sj("山田 太郎"), "taro@example.com"}, {sj("佐藤 花子"), "hanako@example.co.jp"}, {"", "noname@example.com"},
+      {sj("ﾎｼﾐｷ"), "kana@example.com"},     {sj("あ"), "euc@example.com"}};
   EXPECT_EQ(found, expected) << text;
 }
 
@@ -86,6 +92,11 @@ TEST_F(RegistrationScriptTest, RefusesWhatWouldBreakTheFileOrTheDatabase) {
     EXPECT_NE(page.find("登録できません"), std::string::npos) << page;
   }
   int status = 0;
+  // The control-byte check itself refuses a line feed inside an address.
+  const std::string page = web.post("/regist_kny.cgi", form("M", "m@exam\nple.com"), &status);
+  EXPECT_NE(page.find("お名前又はメールアドレスに使用できない文字"), std::string::npos) << page;
+  web.post("/regist_kny.cgi", form("Name", "koi@example.com") + "&_charset_=KOI8-R", &status);
+  EXPECT_EQ(status, 400);
   web.post("/regist_kny.cgi", "name[]=a&email[]=b@example.com", &status);
   EXPECT_EQ(status, 400);
   web.get("/regist_kny.cgi", &status);
@@ -99,10 +110,41 @@ TEST_F(RegistrationScriptTest, RefusesWhatWouldBreakTheFileOrTheDatabase) {
   EXPECT_EQ(status, 403);
 }
 
+// A full disk (here a size limit on the server's files) stops the write part way: the
+// script answers 503 and leaves no half line for the next registration to join.
+TEST_F(RegistrationScriptTest, AWriteThatFailsPartWayLeavesTheFileAsItWas) {
+  PhpTestServer full("", 1);  // files up to 512 bytes
+  const std::string file = full.docroot() + "/registdata.cgi";
+  TestProgram::writeFile(file, std::string(499, 'x') + "\n");
+  int status = 0;
+  full.post("/regist_kny.cgi", form("Lost", "lost1@example.com"), &status);
+  EXPECT_EQ(status, 503);
+  EXPECT_EQ(TestProgram::readFile(file), std::string(499, 'x') + "\n");
+}
+
+// php -S with the router: no spelling of a data file's name reaches it, nor any file of
+// the data folder but the scripts.
+TEST_F(RegistrationScriptTest, TheRouterServesNoDataFileByAnyPathTrick) {
+  for (const char* name : {"QuorMailSecret.env", "registdata.cgi", "canceldata.cgi", "x_20240507_123456.bak"})
+    TestProgram::writeFile(web.docroot() + "/" + name, "secret");
+  for (const char* path :
+       {"/registdata%2ecgi", "/registdata.cgi/", "//registdata.cgi", "/x/../registdata.cgi", "/%2e/registdata.cgi",
+        "/REGISTDATA.CGI", "/registdata.cgi.", "/registdata.cgi%20", "/registdata.cgi%00", "/registdata.cgi/x.php",
+        "/canceldata.cgi?x", "/QuorMailSecret.en%76", "//QuorMailSecret.env", "/QuorMailSecret.env/",
+        "/x%2f..%2fQuorMailSecret.env", "/x_20240507_123456.bak", "/config.php", "/router.php", "/.htaccess", "/"}) {
+    int status = 0;
+    EXPECT_EQ(web.get(path, &status).find("secret"), std::string::npos) << path;
+    EXPECT_EQ(status, 403) << path;
+  }
+}
+
 TEST_F(RegistrationScriptTest, ARegistrationFromTheFormEndsUpAsAReader) {
   FtpTestServer ftp("quor", "pass");
   const std::string site = ftp.home() + "/data";
-  PhpTestServer onTheSite(site);  // the script runs in the folder the receive run fetches from
+  // The scripts' data folder, outside their document root, is the one the receive run fetches from.
+  fs::create_directories(site);
+  PhpTestServer onTheSite;
+  TestProgram::writeFile(onTheSite.docroot() + "/config.php", "<?php\nconst DATA_DIR = '" + site + "';\n");
   int status = 0;
   onTheSite.post("/regist_kny.cgi", form("山田 太郎", "taro@example.com"), &status);
   ASSERT_EQ(status, 200);

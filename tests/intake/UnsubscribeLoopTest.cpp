@@ -9,7 +9,9 @@
 #include <regex>
 
 #include "core/Sjis.h"
+#include "core/ReaderStore.h"
 #include "core/TextUtil.h"
+#include "intake/ImportRules.h"
 #include "sending/SendRun.h"
 #include "sending/UnsubscribeLink.h"
 #include "tests/intake/IntakeFixture.h"
@@ -52,7 +54,7 @@ TEST_F(UnsubscribeLoopTest, AOneClickUnsubscribeFromAMailStopsTheReaderAtTheNext
   // Reader 7's mail: its List-Unsubscribe header, of which a mail client takes the URL.
   const std::string base = "https://www.example.jp/quormail/unsubscribe.php";
   const std::string header = UnsubscribeLink::listUnsubscribe(
-      "info@example.jp", "00007", UnsubscribeLink::url(base, secret, "00007"));
+      "info@example.jp", "00007", UnsubscribeLink::url(base, secret, "00007", "00000000000000"));
   std::smatch link;
   ASSERT_TRUE(std::regex_search(header, link, std::regex("<https://www\\.example\\.jp/quormail(/[^>]+)>")))
       << header;
@@ -88,6 +90,34 @@ TEST_F(UnsubscribeLoopTest, AOneClickUnsubscribeFromAMailStopsTheReaderAtTheNext
   // The request is applied once: the next run has nothing to do.
   Clock::setFixedStamp("20240508090000");
   EXPECT_EQ(receive().cancelled, 0);
+}
+
+// The number of the largest reader passes to the next one registered after its deletion:
+// a link from a mail of the deleted reader stops neither of them.
+TEST_F(UnsubscribeLoopTest, AnOldMailsLinkDoesNotStopTheNewReaderOfItsNumber) {
+  ReaderStore(program.sql()).insert(ImportRules::newReader(1, "alice@example.com", DateStamp(20240102, 30405), "A"));
+  const std::string secret = UnsubscribeLink::loadOrCreateSecret(program.file(UnsubscribeLink::kSecretFile));
+  fs::create_directories(site);
+  fs::copy_file(program.file(UnsubscribeLink::kSecretFile), site + "/" + UnsubscribeLink::kSecretFile);
+  PhpTestServer web(site);
+  const std::string oldLink = UnsubscribeLink::url("/unsubscribe.php", secret, "00001", "20240102030405");
+  program.exec(" DELETE FROM USERLIST WHERE ID = '00001'");
+  int status = 0;
+  web.post("/regist_kny.cgi", "name=Bob&email=bob@example.com", &status);
+  web.post(oldLink, "List-Unsubscribe=One-Click", &status);
+  EXPECT_EQ(status, 200);  // the site cannot tell: the receive run can
+  const IntakeReport report = receive();
+  EXPECT_EQ(report.registered, 1);
+  EXPECT_EQ(report.cancelled, 0);
+  EXPECT_EQ(statusOf("00001"), "01");
+
+  // The new reader's own link does stop the new reader.
+  const DateStamp since = ReaderStore(program.sql()).find(1)->registered;
+  web.post(UnsubscribeLink::url("/unsubscribe.php", secret, "00001", since.dateText() + since.timeText()),
+           "List-Unsubscribe=One-Click", &status);
+  Clock::setFixedStamp("20240508090000");
+  EXPECT_EQ(receive().cancelled, 1);
+  EXPECT_EQ(statusOf("00001"), "00");
 }
 
 }  // namespace

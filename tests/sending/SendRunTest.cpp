@@ -943,7 +943,8 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   EXPECT_EQ(headerOf(mail, "List-Unsubscribe-Post"), "List-Unsubscribe=One-Click");
   const std::string script = links.substr(prefix.size(), links.size() - prefix.size() - 1);
   const std::string secret = TestProgram::readFile(program.file(UnsubscribeLink::kSecretFile));
-  EXPECT_EQ(script, "unsubscribe.php?id=00012&code=" + UnsubscribeLink::checkCode(trim(secret), "00012"));
+  EXPECT_EQ(script, "unsubscribe.php?id=00012&since=20240101090000&code=" +
+                        UnsubscribeLink::checkCode(trim(secret), "00012-20240101090000"));
 
   // The mail client's one click, posted to the script with the program's secret beside it.
   PhpTestServer web;
@@ -951,5 +952,5 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   int status = 0;
   web.post("/" + script, "List-Unsubscribe=One-Click", &status);
   EXPECT_EQ(status, 200);
-  EXPECT_EQ(TestProgram::readFile(web.docroot() + "/canceldata.cgi").substr(0, 6), "00012\t");
+  EXPECT_EQ(TestProgram::readFile(web.docroot() + "/canceldata.cgi").substr(0, 21), "00012-20240101090000\t");
 }

@@ -28,9 +28,10 @@ TEST(UnsubscribeLink, SecretIsMadeOnceAndKeptPrivate) {
   EXPECT_EQ(UnsubscribeLink::checkCode("key", "The quick brown fox jumps over the lazy dog"),
             "f7bc83f430538424b13298e6aa6fb143");
   EXPECT_NE(UnsubscribeLink::checkCode("key", "00012"), UnsubscribeLink::checkCode("key", "00013"));
-  EXPECT_EQ(UnsubscribeLink::url("https://example.jp/u.php", "key", "00012"),
-            "https://example.jp/u.php?id=00012&code=" + UnsubscribeLink::checkCode("key", "00012"));
-  EXPECT_EQ(UnsubscribeLink::url("https://example.jp/u.php?list=a", "key", "00012").find("?list=a&id=00012&code="),
+  EXPECT_EQ(UnsubscribeLink::url("https://example.jp/u.php", "key", "00012", "20240102030405"),
+            "https://example.jp/u.php?id=00012&since=20240102030405&code=" +
+                UnsubscribeLink::checkCode("key", "00012-20240102030405"));
+  EXPECT_EQ(UnsubscribeLink::url("https://example.jp/u.php?list=a", "key", "00012", "0").find("?list=a&id=00012&"),
             std::string("https://example.jp/u.php").size());
 
   EXPECT_TRUE(UnsubscribeLink::usableUrl("https://example.jp/mail/unsubscribe.php"));
@@ -60,13 +61,14 @@ struct UnsubscribeScriptTest : ::testing::Test {
     const std::string f = web.docroot() + "/canceldata.cgi";
     return fs::exists(f) ? TestProgram::readFile(f) : std::string();
   }
-  std::string query(const std::string& id, const std::string& code) const {
-    return "/unsubscribe.php?id=" + id + "&code=" + code;
+  // A link for reader 00012 registered at 2024/01/02 03:04:05.
+  std::string query(const std::string& id, const std::string& code, const char* since = "20240102030405") const {
+    return "/unsubscribe.php?id=" + id + "&since=" + since + "&code=" + code;
   }
 };
 
 TEST_F(UnsubscribeScriptTest, OneClickPostWithAValidCodeAppendsTheNumberAndNothingElseDoes) {
-  const std::string code = UnsubscribeLink::checkCode(secret, "00012");
+  const std::string code = UnsubscribeLink::checkCode(secret, "00012-20240102030405");
   int status = 0;
   // A GET (a person clicking, or a link scanner) only asks.
   std::string page = web.get(query("00012", code), &status);
@@ -75,11 +77,18 @@ TEST_F(UnsubscribeScriptTest, OneClickPostWithAValidCodeAppendsTheNumberAndNothi
   EXPECT_EQ(cancelled(), "");
 
   // Wrong code, another reader's code, a code without the one-click body: nothing.
-  web.post(query("00012", UnsubscribeLink::checkCode(secret, "00013")), "List-Unsubscribe=One-Click", &status);
+  web.post(query("00012", UnsubscribeLink::checkCode(secret, "00013-20240102030405")), "List-Unsubscribe=One-Click",
+           &status);
   EXPECT_EQ(status, 400);
   web.post(query("00012", std::string(32, '0')), "List-Unsubscribe=One-Click", &status);
   EXPECT_EQ(status, 400);
-  web.post(query("00012", UnsubscribeLink::checkCode("another secret", "00012")), "List-Unsubscribe=One-Click",
+  web.post(query("00012", UnsubscribeLink::checkCode("another secret", "00012-20240102030405")),
+           "List-Unsubscribe=One-Click", &status);
+  EXPECT_EQ(status, 400);
+  // Another reader who had the number, and a link made before the moment was part of it.
+  web.post(query("00012", code, "20230102030405"), "List-Unsubscribe=One-Click", &status);
+  EXPECT_EQ(status, 400);
+  web.post("/unsubscribe.php?id=00012&code=" + UnsubscribeLink::checkCode(secret, "00012"), "List-Unsubscribe=One-Click",
            &status);
   EXPECT_EQ(status, 400);
   web.post(query("0012", code), "List-Unsubscribe=One-Click", &status);
@@ -91,7 +100,7 @@ TEST_F(UnsubscribeScriptTest, OneClickPostWithAValidCodeAppendsTheNumberAndNothi
   page = web.post(query("00012", code), "List-Unsubscribe=One-Click", &status);
   EXPECT_EQ(status, 200);
   EXPECT_NE(page.find("配信を停止しました"), std::string::npos) << page;
-  EXPECT_EQ(cancelled().substr(0, 6), "00012\t");
+  EXPECT_EQ(cancelled().substr(0, 21), "00012-20240102030405\t");
 
   // The data and the secret are never served.
   web.get("/canceldata.cgi", &status);
@@ -109,7 +118,7 @@ TEST_F(UnsubscribeScriptTest, TestMailLinkRecordsNothingAndDoesNotWorkWithoutIts
   EXPECT_NE(web.post(link, "List-Unsubscribe=One-Click", &status).find("テストメールのリンクです"), std::string::npos);
   EXPECT_EQ(status, 200);
   for (const std::string& forged : {query("00012", link.substr(link.find("code=") + 5)),
-                                    query("00012", UnsubscribeLink::checkCode(secret, "00012")) + "&test=1"}) {
+                                    query("00012", UnsubscribeLink::checkCode(secret, "00012-20240102030405")) + "&test=1"}) {
     web.post(forged, "List-Unsubscribe=One-Click", &status);
     EXPECT_EQ(status, 400) << forged;
   }

@@ -9,7 +9,9 @@ class PhpTestServer : public ServerProcess {
  public:
   // docroot: the folder the scripts are copied to and run in (where they write their
   // data files); empty: a folder of the server's own.
-  explicit PhpTestServer(const std::string& docroot = "");
+  // fileSizeBlocks: when not 0, the server's files cannot grow past that many 512-byte
+  // blocks (ulimit -f, SIGXFSZ ignored), as a full disk refuses a write part way.
+  explicit PhpTestServer(const std::string& docroot = "", int fileSizeBlocks = 0);
   const std::string& docroot() const { return m_docroot; }
   std::string url(const std::string& path) const;
   // POSTs the fields (already URL-encoded "a=b&c=d") and returns the body; status gets
