@@ -6,8 +6,9 @@
 // script. Each accepted registration is appended as one line to registdata.cgi in this
 // folder, in the format the program's receive run imports:
 //     name TAB address TAB yyyy/mm/dd hh:nn:ss LF        (Shift-JIS)
-// The receive run fetches the file by FTP and replaces it with an empty one; this
-// script keeps appending to whatever is there, under an exclusive lock.
+// The receive run takes the file by FTP by renaming it (registdata.cgi.taking-...; on a
+// server without renames it empties the file instead); this script appends to
+// whatever is under the name, under an exclusive lock, and creates it when it is gone.
 
 const DATA_FILE = __DIR__ . '/registdata.cgi';
 const NAME_MAX_BYTES = 60;      // USERLIST.NAME
@@ -72,16 +73,26 @@ if (strlen($name) > NAME_MAX_BYTES) {
 $now = new DateTime('now', new DateTimeZone(TIME_ZONE));
 $line = $name . "\t" . $address . "\t" . $now->format('Y/m/d H:i:s') . "\n";
 
-$file = @fopen(DATA_FILE, 'ab');
-if ($file === false || !flock($file, LOCK_EX)) {
-    answer(503, '登録できません', '只今登録を受け付けられません。時間をおいてもう一度お試し下さい。');
-}
-$written = fwrite($file, $line);
-fflush($file);
-flock($file, LOCK_UN);
-fclose($file);
-if ($written !== strlen($line)) {
-    answer(503, '登録できません', '只今登録を受け付けられません。時間をおいてもう一度お試し下さい。');
+// The receive run takes the file by renaming it, and the rename does not wait for the
+// lock: a line written into the file after it was taken could leave unread with it.
+// So once written, the line is written again whenever the name no longer holds the
+// file written to (a line taken twice is refused by the import as already registered).
+for ($attempt = 0; $attempt < 5; ++$attempt) {
+    $file = @fopen(DATA_FILE, 'ab');
+    if ($file === false || !flock($file, LOCK_EX)) {
+        answer(503, '登録できません', '只今登録を受け付けられません。時間をおいてもう一度お試し下さい。');
+    }
+    $written = fwrite($file, $line);
+    fflush($file);
+    $writtenTo = fstat($file);
+    clearstatcache();
+    $named = @stat(DATA_FILE);
+    flock($file, LOCK_UN);
+    fclose($file);
+    if ($written !== strlen($line)) {
+        answer(503, '登録できません', '只今登録を受け付けられません。時間をおいてもう一度お試し下さい。');
+    }
+    if ($named !== false && $named['ino'] === $writtenTo['ino'] && $named['dev'] === $writtenTo['dev']) break;
 }
 
 answer(200, 'ご登録ありがとうございました', 'ご登録を受け付けました。' . "\n" . '第1話のメールをお送りしますので、しばらくお待ち下さい。');

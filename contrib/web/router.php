@@ -5,7 +5,7 @@ if ($path === '/regist_kny.cgi') {
     require __DIR__ . '/regist_kny.php';
     return true;
 }
-if (preg_match('#/(registdata|canceldata)\.(cgi|non)$|\.bak$|\.env$#', $path)) {
+if (preg_match('#/(registdata|canceldata)\.(cgi|non)$|/(registdata|canceldata)\.cgi\.taking-|\.bak$|\.env$#', $path)) {
     http_response_code(403);
     return true;
 }

@@ -51,13 +51,23 @@ function validCode(string $id, string $code, bool $test): bool {
 function append(string $what): bool {
     $now = new DateTime('now', new DateTimeZone(TIME_ZONE));
     $line = $what . "\t" . $now->format('Y/m/d H:i:s') . "\n";
-    $file = @fopen(CANCEL_FILE, 'ab');
-    if ($file === false || !flock($file, LOCK_EX)) return false;
-    $written = fwrite($file, $line);
-    fflush($file);
-    flock($file, LOCK_UN);
-    fclose($file);
-    return $written === strlen($line);
+    // Written again while the name no longer holds the file written to: the receive run
+    // takes the file by renaming it, without waiting for the lock (a request applied
+    // twice changes nothing).
+    for ($attempt = 0; $attempt < 5; ++$attempt) {
+        $file = @fopen(CANCEL_FILE, 'ab');
+        if ($file === false || !flock($file, LOCK_EX)) return false;
+        $written = fwrite($file, $line);
+        fflush($file);
+        $writtenTo = fstat($file);
+        clearstatcache();
+        $named = @stat(CANCEL_FILE);
+        flock($file, LOCK_UN);
+        fclose($file);
+        if ($written !== strlen($line)) return false;
+        if ($named !== false && $named['ino'] === $writtenTo['ino'] && $named['dev'] === $writtenTo['dev']) break;
+    }
+    return true;
 }
 
 $method = $_SERVER['REQUEST_METHOD'] ?? '';

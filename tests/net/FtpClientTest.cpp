@@ -106,6 +106,50 @@ TEST_P(FtpClientReal, ReceiveRunAgainstPyftpdlib) {
 INSTANTIATE_TEST_SUITE_P(PassiveAndActive, FtpClientReal, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Passive" : "Active"; });
 
+TEST(FtpClient, RenameAndDeleteAgainstPyftpdlib) {
+  struct Case {
+    const char* perm;
+    const char* from;
+    const char* to;
+    const char* refusedCommand;  // nullptr: renamed
+  };
+  const Case cases[] = {
+      {"elradfmwMT", "a.cgi", "a.cgi.taking-1", nullptr},
+      {"elradmwMT", "a.cgi", "a.cgi.taking-1", "RNFR"},  // no "f": renames refused
+      {"elradfmwMT", "missing.cgi", "b.cgi", "RNFR"},
+      {"elradfmwMT", "a.cgi", "nowhere/b.cgi", "RNTO"},
+  };
+  for (const Case& c : cases) {
+    FtpTestServer server("quor", "pass", c.perm);
+    writeFileBytes(server.home() + "/a.cgi", "line\n");
+    FtpClient ftp;
+    point(ftp, server.port());
+    ftp.connect(true, 50000);
+    try {
+      ftp.rename(c.from, c.to);
+      EXPECT_EQ(c.refusedCommand, nullptr) << c.perm << " " << c.to;
+      EXPECT_FALSE(std::filesystem::exists(server.home() + "/a.cgi"));
+      EXPECT_EQ(readFileBytes(server.home() + "/" + c.to), "line\n");
+      ftp.deleteFile(c.to);
+      EXPECT_FALSE(std::filesystem::exists(server.home() + "/" + c.to));
+      try {
+        ftp.deleteFile(c.to);
+        ADD_FAILURE() << "deleted twice";
+      } catch (const ProtocolReplyError& e) {
+        EXPECT_EQ(e.command(), "DELE");
+        EXPECT_EQ(e.replyCode(), 550);
+      }
+    } catch (const ProtocolReplyError& e) {
+      ASSERT_NE(c.refusedCommand, nullptr) << e.what();
+      EXPECT_EQ(e.command(), c.refusedCommand) << c.perm << " " << c.from << " " << c.to;
+      EXPECT_EQ(e.replyCode(), 550);
+      EXPECT_EQ(std::string(e.what()).rfind("550 ", 0), 0u) << e.what();
+      EXPECT_EQ(readFileBytes(server.home() + "/a.cgi"), "line\n");
+    }
+    ftp.disconnect();
+  }
+}
+
 TEST(FtpClient, PassiveReplyParsing) {
   PassiveAddress a = parsePassiveReply("Entering Passive Mode (192,168,1,2,19,137).");
   EXPECT_EQ(a.host, "192.168.1.2");
