@@ -261,14 +261,21 @@ TEST_F(ReceiveRunTest, TheBoxOfAFailedStageGivesItsReasonOnTheNextLine) {
   EXPECT_EQ(report.failedStage, sj("ファイルSize取得失敗 -> /data/registdata.cgi"));
 }
 
-TEST_F(ReceiveRunTest, RefusedUploadKeepsTheServerCopyAndSkipsTheImport) {
-  startServer("elr");  // may read and list, may not store
-  putRemote(kRegistrations);
-  const IntakeReport report = run(settings());
-  expectFailedRun(report, sj("空ファイル送信失敗") + local + "/registdata.non -> /data/registdata.cgi");
-  // The download and its backup were made before the upload was refused.
-  EXPECT_EQ(TestProgram::readFile(local + "/registdata_20240507_123456.bak"), kRegistrations);
-  EXPECT_FALSE(logged(sj("DB登録開始")));
+TEST_F(ReceiveRunTest, RefusedEmptyingOrDeleteKeepsTheServerCopyAndSkipsTheImport) {
+  // pyftpdlib's permissions, and the stage that fails.
+  const std::pair<std::string, std::string> cases[] = {
+      {"elr", sj("空ファイル送信失敗") + local + "/registdata.non -> /data/registdata.cgi"},  // no STOR
+      {"elrafmwMT", sj("FTP Delete失敗 -> ") + takenName()}};                             // no DELE
+  for (const auto& [perm, stage] : cases) {
+    startServer(perm);
+    putRemote(kRegistrations);
+    const IntakeReport report = run(settings());
+    expectFailedRun(report, stage);
+    // The download and its backup were made before the server refused; nothing is owed.
+    EXPECT_EQ(TestProgram::readFile(local + "/registdata_20240507_123456.bak"), kRegistrations);
+    EXPECT_TRUE(BackupRecord(local).owed().empty());
+    EXPECT_FALSE(logged(sj("DB登録開始")));
+  }
 }
 
 TEST_F(ReceiveRunTest, ConnectionDroppedDuringTheDownload) {
