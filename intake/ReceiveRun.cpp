@@ -6,9 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+
+#include <unistd.h>
 
 #include "core/Clock.h"
 #include "core/Sjis.h"
@@ -31,6 +35,22 @@ std::string text(const char* utf8) { return Sjis::fromUtf8(utf8); }
 
 // The client wants the file system's own name of a CP932 path.
 std::string nativeName(const std::string& cp932) { return Sjis::toPath(cp932).string(); }
+
+std::string leafOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// Once sent, a command that removes the server's copy is waited for (up to the read
+// time-out): a stop in its middle would leave unknown whether the copy is gone.
+class StopIgnored {
+ public:
+  explicit StopIgnored(FtpClient& ftp) : m_ftp(ftp), m_flag(ftp.stopFlag()) { ftp.setStopFlag(nullptr); }
+  ~StopIgnored() { m_ftp.setStopFlag(m_flag); }
+  StopIgnored(const StopIgnored&) = delete;
+  StopIgnored& operator=(const StopIgnored&) = delete;
+
+ private:
+  FtpClient& m_ftp;
+  const std::atomic<bool>* m_flag;
+};
 
 }  // namespace
 
@@ -265,8 +285,8 @@ bool ReceiveRun::runTransfers() {
   if (!removeLocalFile(m_registrations.download) || !removeLocalFile(m_cancels.download)) return false;
   if (!createEmptyFile(m_registrations.placeholder) || !createEmptyFile(m_cancels.placeholder)) return false;
 
-  if (connectAndEnterFolder() && fetchCancels() && download(m_registrations) && listHostFolder() &&
-      backupAndEmpty(m_registrations) && listHostFolder() && listHostFolder())
+  if (connectAndEnterFolder() && findLeftovers() && fetchCancels() && fetch(m_registrations) && listHostFolder() &&
+      listHostFolder())
     disconnect();
   disconnect();
   return m_succeeded;
@@ -277,13 +297,178 @@ bool ReceiveRun::connectAndEnterFolder() {
 }
 
 bool ReceiveRun::fetchCancels() {
-  if (!download(m_cancels, true)) {
+  if (!fetch(m_cancels, true)) {
     if (!m_cancels.missing) return false;
     // No unsubscribe script on the site, or no request yet: nothing to do.
     showAndLog(text("配信停止データはサーバーにありません -> ") + m_cancels.hostFile);
     return true;
   }
-  return backupAndEmpty(m_cancels) && m_succeeded;
+  return m_succeeded;
+}
+
+bool ReceiveRun::findLeftovers() {
+  m_registrations.leftovers.clear();
+  m_cancels.leftovers.clear();
+  m_log.write(text("FTP NameList取得開始"));
+  std::vector<std::string> names;
+  try {
+    m_ftp->list(names, "", false);
+  } catch (const ProtocolReplyError& e) {
+    // Some servers answer an empty folder's NLST with an error: nothing is left over.
+    m_log.write(e.what());
+    return true;
+  } catch (const std::exception& e) {
+    stageFailed(e);
+    showAndLog(text("FTP List取得失敗"));
+    if (m_failedStage.empty()) m_failedStage = text("FTP List取得失敗");  // logged, not boxed
+    dropConnection();
+    return false;
+  }
+  // The stamp in the names sorts them oldest first.
+  std::sort(names.begin(), names.end());
+  for (FetchedFile* file : {&m_cancels, &m_registrations}) {
+    const std::string prefix = leafOf(file->hostFile) + kTakingInfix;
+    for (const std::string& name : names) {
+      const std::string leaf = leafOf(name);
+      if (leaf.compare(0, prefix.size(), prefix) != 0) continue;
+      file->leftovers.push_back(hostFileOf(m_hostFolder, leaf));
+      showAndLog(text("前回の受信で取り出したファイルを受信します -> ") + file->leftovers.back());
+    }
+  }
+  return true;
+}
+
+bool ReceiveRun::fetch(FetchedFile& file, bool missingAllowed) {
+  if (!readSize(file, file.size, missingAllowed) && !file.missing) return false;
+  std::vector<std::string> taken = file.leftovers;
+  if (!file.missing) {
+    // A name of the run's own: a rename onto a file left over would replace it.
+    const std::string base = file.hostFile + kTakingInfix + m_stamp + "-" + std::to_string(::getpid());
+    std::string name = base;
+    for (int n = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++n)
+      name = base + "-" + std::to_string(n);
+    switch (takeByRename(file, name)) {
+      case RenameOutcome::failed:
+        return false;
+      case RenameOutcome::refused:
+        // Leftovers wait for a server that renames again; they are not lost.
+        return receive(file.hostFile, file.download, file.size) &&
+               (&file != &m_registrations || listHostFolder()) && backupAndEmpty(file);
+      case RenameOutcome::renamed:
+        taken.push_back(name);
+        break;
+    }
+  }
+  if (taken.empty()) return false;  // no such file and nothing left over
+  file.missing = false;
+  return receiveTaken(file, taken) && backupAndDelete(file, taken);
+}
+
+ReceiveRun::RenameOutcome ReceiveRun::takeByRename(FetchedFile& file, const std::string& taken) {
+  m_log.write(text("FTP Rename開始 ") + file.hostFile + " -> " + taken);
+  try {
+    m_ftp->rename(file.hostFile, taken);
+  } catch (const ProtocolReplyError& e) {
+    if (e.replyCode() / 100 == 5) {
+      m_log.write(e.what());
+      showAndLog(text("FTP Renameが拒否されたため、空ファイル送信で受信します -> ") + file.hostFile);
+      return RenameOutcome::refused;
+    }
+    transferFailed(e, text("FTP Rename失敗 -> ") + file.hostFile);
+    return RenameOutcome::failed;
+  } catch (const std::exception& e) {
+    // Renamed or not, nothing is lost: a taken file left over is taken by the next run.
+    transferFailed(e, text("FTP Rename失敗 -> ") + file.hostFile);
+    return RenameOutcome::failed;
+  }
+  showAndLog(text("FTP Rename正常終了"));
+  appendEmptyFile(file);
+  return RenameOutcome::renamed;
+}
+
+void ReceiveRun::appendEmptyFile(FetchedFile& file) {
+  // Appending nothing creates the file when no line came since the rename and never
+  // shortens one the script has started: the next run finds the file as before.
+  m_log.write(text("空ファイル追記開始") + file.placeholder + " -> " + file.hostFile);
+  try {
+    m_ftp->put(nativeName(file.placeholder), file.hostFile, true);
+  } catch (const std::exception& e) {
+    // The script creates the file with its next line.
+    m_log.write(e.what());
+    m_log.write(text("空ファイル追記失敗"));
+    return;
+  }
+  m_log.write(text("空ファイル追記成功"));
+}
+
+bool ReceiveRun::receiveTaken(FetchedFile& file, const std::vector<std::string>& taken) {
+  // The first file straight into the download, any further one appended to it.
+  const std::string part = file.download + ".part";
+  file.size = 0;
+  for (size_t i = 0; i < taken.size(); ++i) {
+    std::int64_t size = 0;
+    const std::string local = i == 0 ? file.download : part;
+    if (!readSize(file, taken[i], size, false) || !receive(taken[i], local, size)) return false;
+    file.size += size;
+    if (i == 0) continue;
+    std::ifstream in(Sjis::toPath(part), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in || !PrivateFile::append(Sjis::toPath(file.download), bytes))
+      return transferFailed(std::runtime_error("Cannot append " + part),
+                            text("ファイル受信失敗") + taken[i] + " -> " + file.download);
+  }
+  std::error_code ignored;
+  fs::remove(Sjis::toPath(part), ignored);
+  return true;
+}
+
+bool ReceiveRun::backupAndDelete(FetchedFile& file, const std::vector<std::string>& taken) {
+  auto fail = [this](const std::exception& e) {
+    m_log.write(e.what());
+    dropConnection();
+    showAndLog(text("FTP受信ファイルバックアップ失敗"));
+    errorBox(text("FTP受信ファイルバックアップ失敗"), e.what());
+    m_succeeded = false;
+    return false;
+  };
+  m_stamp = Clock::nowStamp();
+  const std::string backup = backupName(file.download, m_stamp);
+  const std::string leaf = Sjis::fromPath(Sjis::toPath(backup).filename());
+  try {
+    PrivateFile::copyDurably(Sjis::toPath(file.download), Sjis::toPath(backup));
+    // From here the server's copies may go: the backup owes its import until stored.
+    file.record.markOwed(leaf);
+  } catch (const std::exception& e) {
+    return fail(e);
+  }
+  file.backup = leaf;
+  const StopIgnored ignored(*m_ftp);
+  bool deletedAny = false;
+  for (const std::string& remote : taken) {
+    m_log.write(text("FTP Delete開始 ") + remote);
+    try {
+      m_ftp->deleteFile(remote);
+    } catch (const std::exception& e) {
+      // A file the server says it kept is taken again by the next run; while one may be
+      // gone the backup is imported now (a file taken twice: its addresses are refused
+      // as already registered).
+      if (!deletedAny && dynamic_cast<const ProtocolReplyError*>(&e)) {
+        try {
+          file.record.remove(leaf);
+          file.backup.clear();
+        } catch (const std::exception& removal) {
+          m_log.write(removal.what());
+        }
+      } else {
+        file.remoteEmptied = true;
+      }
+      return transferFailed(e, text("FTP Delete失敗 -> ") + remote);
+    }
+    deletedAny = true;
+    m_log.write(text("FTP Delete正常終了"));
+  }
+  file.remoteEmptied = true;
+  return true;
 }
 
 bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
@@ -340,14 +525,18 @@ bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
 }
 
 bool ReceiveRun::readSize(FetchedFile& file, std::int64_t& size, bool missingAllowed) {
+  return readSize(file, file.hostFile, size, missingAllowed);
+}
+
+bool ReceiveRun::readSize(FetchedFile& file, const std::string& remote, std::int64_t& size, bool missingAllowed) {
   m_listener.messageLine(text("ファイルSize取得開始"));
   file.missing = false;
   try {
-    size = m_ftp->size(file.hostFile);
+    size = m_ftp->size(remote);
   } catch (const std::exception& e) {
     stageFailed(e);
     dropConnection();
-    const std::string message = text("ファイルSize取得Err -> ") + file.hostFile;
+    const std::string message = text("ファイルSize取得Err -> ") + remote;
     m_listener.messageLine(message);
     errorBox(message, e.what());
     return false;
@@ -362,7 +551,7 @@ bool ReceiveRun::readSize(FetchedFile& file, std::int64_t& size, bool missingAll
     m_log.write(reply);
     m_succeeded = false;
     dropConnection();
-    const std::string message = text("ファイルSize取得失敗 -> ") + file.hostFile;
+    const std::string message = text("ファイルSize取得失敗 -> ") + remote;
     showAndLog(message);
     errorBox(message, reply);
     return false;
@@ -459,29 +648,34 @@ bool ReceiveRun::changeToHostFolder() {
 }
 
 bool ReceiveRun::download(FetchedFile& file, bool missingAllowed) {
-  if (!readSize(file, file.size, missingAllowed)) return false;
+  return readSize(file, file.size, missingAllowed) && receive(file.hostFile, file.download, file.size);
+}
 
-  m_listener.transferStarted(file.size);
+bool ReceiveRun::receive(const std::string& remote, const std::string& local, std::int64_t& size) {
+  m_listener.transferStarted(size);
   m_listener.messageLine(text("ファイルSize取得成功"));
-  m_listener.messageLine(text("ファイル受信開始") + file.hostFile + " -> " + file.download);
+  m_listener.messageLine(text("ファイル受信開始") + remote + " -> " + local);
   // Progress is the download's only: listings on the same client report their bytes too.
-  m_ftp->onWork = [this, size = file.size](FtpClient&, WorkMode, std::int64_t count) {
-    m_listener.transferProgress(count, size);
+  m_ftp->onWork = [this, size](FtpClient&, WorkMode, std::int64_t count) {
+    m_listener.transferProgress(count, std::max(count, size));
   };
   try {
-    PrivateFile::create(Sjis::toPath(file.download));  // the owner's alone before a byte arrives
-    m_ftp->get(file.hostFile, nativeName(file.download), true, false);
-    // A transfer cut short may still end with 226: only the full length counts.
-    const auto got = static_cast<std::int64_t>(fs::file_size(Sjis::toPath(file.download)));
-    if (got != file.size)
-      throw std::runtime_error("Received " + std::to_string(got) + " of " + std::to_string(file.size) + " bytes.");
+    PrivateFile::create(Sjis::toPath(local));  // the owner's alone before a byte arrives
+    m_ftp->get(remote, nativeName(local), true, false);
+    // A transfer cut short may still end with 226: at least the announced length
+    // counts. Lines the script added after SIZE are kept: the server's copy is emptied
+    // only when SIZE then agrees with what arrived.
+    const auto got = static_cast<std::int64_t>(fs::file_size(Sjis::toPath(local)));
+    if (got < size)
+      throw std::runtime_error("Received " + std::to_string(got) + " of " + std::to_string(size) + " bytes.");
+    size = got;
   } catch (const std::exception& e) {
     m_ftp->onWork = nullptr;
-    return transferFailed(e, text("ファイル受信失敗") + file.hostFile + " -> " + file.download);
+    return transferFailed(e, text("ファイル受信失敗") + remote + " -> " + local);
   }
   m_ftp->onWork = nullptr;
   m_listener.messageLine(text("ファイル受信成功"));
-  m_listener.transferProgress(file.size, file.size);
+  m_listener.transferProgress(size, size);
   return true;
 }
 
@@ -489,14 +683,7 @@ bool ReceiveRun::uploadPlaceholder(FetchedFile& file) {
   showAndLog(text("空ファイル送信開始") + file.placeholder + " -> " + file.hostFile);
   try {
     if (m_stop.load()) throw StoppedError();
-    // Once under way the upload is waited for (up to the read time-out): a stop in its
-    // middle would leave unknown whether the server's copy is gone.
-    struct StopIgnored {
-      FtpClient& ftp;
-      const std::atomic<bool>* flag;
-      ~StopIgnored() { ftp.setStopFlag(flag); }
-    } ignored{*m_ftp, m_ftp->stopFlag()};
-    m_ftp->setStopFlag(nullptr);
+    const StopIgnored ignored(*m_ftp);
     m_ftp->put(nativeName(file.placeholder), file.hostFile, false);
   } catch (const std::exception& e) {
     return transferFailed(e, text("空ファイル送信失敗") + file.placeholder + " -> " + file.hostFile);

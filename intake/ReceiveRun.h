@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "intake/BackupRecord.h"
 #include "intake/IntakeListener.h"
@@ -18,10 +19,15 @@ enum class ConnectionStatus : int;
 // A receive run: first imports any backup whose import an earlier run did not complete
 // (BackupRecord), then fetches two files from the host folder into the local folder:
 // "canceldata.cgi" (unsubscribe requests; absent on a site without the unsubscribe
-// script, which is only logged), then "registdata.cgi". Each is fetched the same way:
-// downloaded, its length checked against SIZE, a dated backup kept, SIZE read again (a
-// file that grew meanwhile is downloaded again), and only then the server's copy
-// replaced with an empty file. The registrations are imported as new readers
+// script, which is only logged), then "registdata.cgi". Each is taken the same way:
+// renamed on the server to a name of the run's own ("<name>.taking-<stamp>-<pid>"),
+// so that the web script starts a new file with the next line, an empty file appended
+// under the old name (which creates it when the script has not yet), the renamed file
+// downloaded, a dated backup kept and owed its import, and only then the renamed file
+// deleted. Renamed files an earlier run left behind are taken with it, before it. A
+// server that refuses the rename gets the older way: downloaded, a dated backup kept,
+// SIZE read again (a file that grew meanwhile is downloaded again), and only then the
+// server's copy replaced with an empty file. The registrations are imported as new readers
 // (RegistrationImport), after them the unsubscribe requests applied (CancelImport).
 // The requests are fetched first and applied last so that a reader who registers and
 // unsubscribes between two runs is stopped: the registration of every request fetched
@@ -34,6 +40,8 @@ class ReceiveRun {
   static constexpr const char* kDataFile = "registdata.cgi";
   static constexpr const char* kPlaceholder = "registdata.non";
   static constexpr const char* kCancelPlaceholder = "canceldata.non";
+  // Between a data file's name and the run's stamp in the name it is taken under.
+  static constexpr const char* kTakingInfix = ".taking-";
   // How often a server file that grew after its download is downloaded again.
   static constexpr int kRedownloads = 3;
 
@@ -78,7 +86,9 @@ class ReceiveRun {
     std::int64_t size = 0;
     bool missing = false;        // SIZE found no such file (allowed for the requests only)
     bool remoteEmptied = false;  // from then on the download is the only copy
+    std::vector<std::string> leftovers;  // taken by an earlier run and still on the server
   };
+  enum class RenameOutcome { renamed, refused, failed };
 
   bool runTransfers();
   bool removeLocalFile(const std::string& path);
@@ -90,6 +100,18 @@ class ReceiveRun {
   // The download stage; with missingAllowed a file the server does not have is only
   // logged (file.missing) and the answer is false without failing the run.
   bool download(FetchedFile& file, bool missingAllowed = false);
+  // Downloads remote into local; more bytes than size announced are kept (size grows).
+  bool receive(const std::string& remote, const std::string& local, std::int64_t& size);
+  // Takes the file by rename where the server allows it, else the older way.
+  bool fetch(FetchedFile& file, bool missingAllowed = false);
+  // Lists the host folder's names; the taken files of an earlier run become leftovers.
+  bool findLeftovers();
+  RenameOutcome takeByRename(FetchedFile& file, const std::string& taken);
+  // Downloads the taken files one after the other into the download.
+  bool receiveTaken(FetchedFile& file, const std::vector<std::string>& taken);
+  // Backs the download up, owes its import, then deletes the taken files on the server.
+  bool backupAndDelete(FetchedFile& file, const std::vector<std::string>& taken);
+  void appendEmptyFile(FetchedFile& file);
   bool uploadPlaceholder(FetchedFile& file);
   bool connectAndEnterFolder();
   // Fetches the unsubscribe requests; false when the run must not go on.
@@ -98,6 +120,7 @@ class ReceiveRun {
   bool backupAndEmpty(FetchedFile& file);
   // The SIZE stage; false (reported, the connection closed) when it fails.
   bool readSize(FetchedFile& file, std::int64_t& size, bool missingAllowed = false);
+  bool readSize(FetchedFile& file, const std::string& remote, std::int64_t& size, bool missingAllowed);
   // Imports the backups an earlier run left owed; adds their readers to the report.
   void importOwedBackups(IntakeReport& report);
   // Imports a file; entered in the record as backup (may be empty), removed once stored.

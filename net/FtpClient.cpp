@@ -89,6 +89,13 @@ std::int64_t FtpClient::size(const std::string& fileName) {
   return std::strtoll(text.c_str(), nullptr, 10);
 }
 
+void FtpClient::rename(const std::string& from, const std::string& to) {
+  sendCommand("RNFR " + from, {350});
+  sendCommand("RNTO " + to, {250});
+}
+
+void FtpClient::deleteFile(const std::string& fileName) { sendCommand("DELE " + fileName, {250}); }
+
 bool FtpClient::canResume() {
   if (!m_resumeTested) {
     m_canResume = sendCommand("REST 1") == 350;

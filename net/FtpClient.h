@@ -49,6 +49,10 @@ class FtpClient : public TcpClient {
   void get(const std::string& remoteName, const std::string& localFile, bool canOverwrite, bool resume);
   void put(const std::string& localFile, const std::string& remoteName, bool append);
   bool canResume();
+  // RNFR (350) then RNTO (250); another reply raises ProtocolReplyError with it.
+  void rename(const std::string& from, const std::string& to);
+  // DELE (250); another reply raises ProtocolReplyError with it.
+  void deleteFile(const std::string& fileName);
 
  private:
   using DataHandler = std::function<void(Socket& data)>;

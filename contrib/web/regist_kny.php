@@ -6,9 +6,10 @@
 // script. Each accepted registration is appended as one line to registdata.cgi in the
 // data folder (config.php), in the format the program's receive run imports:
 //     name TAB address TAB yyyy/mm/dd hh:nn:ss LF        (Shift-JIS)
-// The receive run fetches the file by FTP and replaces it with an empty one; this
-// script keeps appending to whatever is there, under an exclusive lock, a line whole
-// or not at all.
+// The receive run takes the file by FTP by renaming it (registdata.cgi.taking-...; on a
+// server without renames it empties the file instead); this script appends to whatever
+// is under the name, under an exclusive lock, a line whole or not at all, and creates
+// the file when it is gone.
 
 require_once __DIR__ . '/common.php';
 

@@ -1,11 +1,13 @@
 // The receive engine against a real pyftpdlib and a real database file, without any
-// window: download, backup, emptying of the server's copy, import, every stage failing
-// with the server's copy left intact, and stop requests.
+// window: the file taken by rename (or, where renames are refused, downloaded and
+// emptied), backup, import, every stage failing with the server's copy left intact,
+// and stop requests.
 #include <algorithm>
 #include <filesystem>
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <stdexcept>
 
@@ -21,6 +23,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// pyftpdlib's permissions without "f": RNFR is refused (550).
+const std::string kNoRename = "elradmwMT";
 
 const std::string kRegistrations = sj("山田\tyamada@example.com\t2024/05/01 10:11:12\r\n") +
                                    "\tsecond@example.com\t2024/05/02 08:09:10\r\n";
@@ -46,6 +51,23 @@ struct ReceiveRunTest : IntakeTest {
   void putRemote(const std::string& bytes) { TestProgram::writeFile(remotePath(), bytes); }
   std::string remote() const { return TestProgram::readFile(remotePath()); }
   std::string cancelPath() const { return server->home() + "/data/canceldata.cgi"; }
+  // The name this run takes the registrations under.
+  static std::string takenName() { return "/data/registdata.cgi.taking-20240507123456-" + std::to_string(::getpid()); }
+  // What the server still holds of the registrations: the file and any taken copy.
+  std::string serverHolds() const {
+    std::string all;
+    for (const std::string& name : remoteNames())
+      if (name.rfind("registdata.cgi", 0) == 0) all += TestProgram::readFile(server->home() + "/data/" + name);
+    return all;
+  }
+  // The files in the server's folder.
+  std::vector<std::string> remoteNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(server->home() + "/data"))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   // Checked settings as the window hands them over.
   FtpSettings settings(const std::string& hostPath = "/data", bool passive = true,
@@ -83,7 +105,7 @@ struct ReceiveRunTest : IntakeTest {
   }
 
   // A failed run: the stage's message boxed, nothing imported, and the registrations
-  // still on the server.
+  // still on the server (under their name, or taken by the run).
   void expectFailedRun(const IntakeReport& report, const std::string& message) {
     EXPECT_EQ(listener.boxStages(), std::vector<std::string>{message});
     EXPECT_EQ(report.failedStage, message);
@@ -91,7 +113,7 @@ struct ReceiveRunTest : IntakeTest {
     EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
     EXPECT_EQ(report.registered, 0);
     EXPECT_EQ(readerCount(), 0u);
-    EXPECT_EQ(remote(), kRegistrations);
+    EXPECT_EQ(serverHolds(), kRegistrations);
   }
 };
 
@@ -108,7 +130,7 @@ TEST(ReceiveRunNames, HostFileBackupAndLocalNames) {
 
 class ReceiveRunModes : public ReceiveRunTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(ReceiveRunModes, DownloadsBacksUpEmptiesTheServerCopyAndImports) {
+TEST_P(ReceiveRunModes, TakesTheFileByRenameBacksItUpDeletesItAndImports) {
   const bool passive = GetParam();
   startServer();
   putRemote(kRegistrations);
@@ -121,6 +143,7 @@ TEST_P(ReceiveRunModes, DownloadsBacksUpEmptiesTheServerCopyAndImports) {
   EXPECT_EQ(report.registered, 2);
   EXPECT_FALSE(report.refusedLinesLogged);
   EXPECT_EQ(remote(), "");
+  EXPECT_EQ(remoteNames(), std::vector<std::string>{"registdata.cgi"});
   EXPECT_EQ(TestProgram::readFile(local + "/registdata.cgi"), kRegistrations);
   EXPECT_EQ(TestProgram::readFile(local + "/registdata_20240507_123456.bak"), kRegistrations);
   EXPECT_TRUE(fs::exists(local + "/registdata.non"));
@@ -137,6 +160,7 @@ TEST_P(ReceiveRunModes, DownloadsBacksUpEmptiesTheServerCopyAndImports) {
   EXPECT_FALSE(fs::exists(program.file("FtpRcv_Err.log")));
 
   // The stages in their order (listing lines and status lines in between).
+  const std::string taken = takenName();
   const std::vector<std::string> stages = {
       sj("開始"),
       sj("ファイル作成開始 -> ") + local + "/registdata.non",
@@ -152,9 +176,13 @@ TEST_P(ReceiveRunModes, DownloadsBacksUpEmptiesTheServerCopyAndImports) {
       sj("FTP ChangeDir開始 ") + (passive ? "/data" : "/data/"),
       sj("FTP ChangeDir正常終了"),
       sj("FTP List取得開始"),
-      sj("FTP List取得開始"),
-      sj("空ファイル送信開始") + local + "/registdata.non -> /data/registdata.cgi",
-      sj("空ファイル送信成功"),
+      sj("FTP NameList取得開始"),
+      sj("FTP Rename開始 /data/registdata.cgi -> ") + taken,
+      sj("FTP Rename正常終了"),
+      sj("空ファイル追記開始") + local + "/registdata.non -> /data/registdata.cgi",
+      sj("空ファイル追記成功"),
+      sj("FTP Delete開始 ") + taken,
+      sj("FTP Delete正常終了"),
       sj("FTP List取得開始"),
       sj("FTP List取得開始"),
       sj("FTP切断開始"),
@@ -233,14 +261,21 @@ TEST_F(ReceiveRunTest, TheBoxOfAFailedStageGivesItsReasonOnTheNextLine) {
   EXPECT_EQ(report.failedStage, sj("ファイルSize取得失敗 -> /data/registdata.cgi"));
 }
 
-TEST_F(ReceiveRunTest, RefusedUploadKeepsTheServerCopyAndSkipsTheImport) {
-  startServer("elr");  // may read and list, may not store
-  putRemote(kRegistrations);
-  const IntakeReport report = run(settings());
-  expectFailedRun(report, sj("空ファイル送信失敗") + local + "/registdata.non -> /data/registdata.cgi");
-  // The download and its backup were made before the upload was refused.
-  EXPECT_EQ(TestProgram::readFile(local + "/registdata_20240507_123456.bak"), kRegistrations);
-  EXPECT_FALSE(logged(sj("DB登録開始")));
+TEST_F(ReceiveRunTest, RefusedEmptyingOrDeleteKeepsTheServerCopyAndSkipsTheImport) {
+  // pyftpdlib's permissions, and the stage that fails.
+  const std::pair<std::string, std::string> cases[] = {
+      {"elr", sj("空ファイル送信失敗") + local + "/registdata.non -> /data/registdata.cgi"},  // no STOR
+      {"elrafmwMT", sj("FTP Delete失敗 -> ") + takenName()}};                             // no DELE
+  for (const auto& [perm, stage] : cases) {
+    startServer(perm);
+    putRemote(kRegistrations);
+    const IntakeReport report = run(settings());
+    expectFailedRun(report, stage);
+    // The download and its backup were made before the server refused; nothing is owed.
+    EXPECT_EQ(TestProgram::readFile(local + "/registdata_20240507_123456.bak"), kRegistrations);
+    EXPECT_TRUE(BackupRecord(local).owed().empty());
+    EXPECT_FALSE(logged(sj("DB登録開始")));
+  }
 }
 
 TEST_F(ReceiveRunTest, ConnectionDroppedDuringTheDownload) {
@@ -255,11 +290,11 @@ TEST_F(ReceiveRunTest, ConnectionDroppedDuringTheDownload) {
     dropped = true;
   };
   const IntakeReport report = run(settings());
-  EXPECT_EQ(listener.boxStages(),
-            std::vector<std::string>{sj("ファイル受信失敗/data/registdata.cgi -> ") + local + "/registdata.cgi"});
+  EXPECT_EQ(listener.boxStages(), std::vector<std::string>{sj("ファイル受信失敗") + takenName() + " -> " + local +
+                                                           "/registdata.cgi"});
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_EQ(readerCount(), 0u);
-  EXPECT_EQ(TestProgram::readFile(remotePath()), big);
+  EXPECT_EQ(serverHolds(), big);
   EXPECT_FALSE(fs::exists(local + "/registdata_20240507_123456.bak"));
 }
 
@@ -311,14 +346,14 @@ TEST_F(ReceiveRunTest, StopDuringTheDownloadEndsItAndLeavesTheServerCopy) {
   const IntakeReport report = run(settings());
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_TRUE(listener.boxes.empty());
-  EXPECT_TRUE(logged(sj("ファイル受信失敗/data/registdata.cgi -> ") + local + "/registdata.cgi"));
+  EXPECT_TRUE(logged(sj("ファイル受信失敗") + takenName() + " -> " + local + "/registdata.cgi"));
   EXPECT_FALSE(fs::exists(local + "/registdata_20240507_123456.bak"));
   EXPECT_EQ(readerCount(), 0u);
-  EXPECT_EQ(TestProgram::readFile(remotePath()), big);
+  EXPECT_EQ(serverHolds(), big);
 }
 
 TEST_F(ReceiveRunTest, StopOnceTheServerCopyIsEmptiedStillImportsTheDownload) {
-  startServer();
+  startServer(kNoRename);
   putRemote(kRegistrations);
   listener.onMessage = [&](const std::string& text) {
     if (text == sj("空ファイル送信成功")) stop = true;
@@ -353,7 +388,7 @@ TEST_F(ReceiveRunTest, MaskRefusedInListIsListedAgainWithoutIt) {
 }
 
 TEST_F(ReceiveRunTest, DownloadShorterThanItsSizeFailsAndLeavesTheServerCopy) {
-  startServer();
+  startServer(kNoRename);
   putRemote(kRegistrations);
   // The server sends only half of what SIZE announced, then reports success (226).
   const std::string half = kRegistrations.substr(0, kRegistrations.size() / 2);
@@ -371,7 +406,7 @@ TEST_F(ReceiveRunTest, DownloadShorterThanItsSizeFailsAndLeavesTheServerCopy) {
 }
 
 TEST_F(ReceiveRunTest, RegistrationAddedAfterTheDownloadIsDownloadedAgainBeforeEmptying) {
-  startServer();
+  startServer(kNoRename);
   putRemote(kRegistrations);
   const std::string added = "Late\tlate@example.com\t2024/05/03 01:02:03\r\n";
   int downloads = 0;
@@ -386,10 +421,26 @@ TEST_F(ReceiveRunTest, RegistrationAddedAfterTheDownloadIsDownloadedAgainBeforeE
   EXPECT_EQ(TestProgram::readFile(local + "/" + kBackup), kRegistrations + added);
   EXPECT_EQ(remote(), "");
   EXPECT_TRUE(logged(sj("受信中に登録データが追加されました。再受信します -> /data/registdata.cgi")));
+  EXPECT_TRUE(logged(sj("FTP Renameが拒否されたため、空ファイル送信で受信します -> /data/registdata.cgi")));
+}
+
+TEST_F(ReceiveRunTest, LinesAddedAfterSizeArriveWithTheDownloadAndAreKept) {
+  startServer(kNoRename);
+  putRemote(kRegistrations);
+  const std::string added = "Late\tlate@example.com\t2024/05/03 01:02:03\r\n";
+  listener.onMessage = [&](const std::string& text) {
+    if (text == sj("ファイルSize取得成功")) putRemote(kRegistrations + added);
+  };
+  const IntakeReport report = run(settings());
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.registered, 3);
+  EXPECT_EQ(TestProgram::readFile(local + "/" + kBackup), kRegistrations + added);
+  EXPECT_EQ(remote(), "");
+  EXPECT_FALSE(logged(sj("受信中に登録データが追加されました。再受信します -> /data/registdata.cgi")));
 }
 
 TEST_F(ReceiveRunTest, FileThatKeepsGrowingIsLeftOnTheServer) {
-  startServer();
+  startServer(kNoRename);
   putRemote(kRegistrations);
   std::string content = kRegistrations;
   int downloads = 0;
@@ -408,6 +459,36 @@ TEST_F(ReceiveRunTest, FileThatKeepsGrowingIsLeftOnTheServer) {
   EXPECT_EQ(report.outcome, IntakeReport::Outcome::Interrupted);
   EXPECT_EQ(readerCount(), 0u);
   EXPECT_EQ(remote(), content);
+  EXPECT_TRUE(BackupRecord(local).owed().empty());
+}
+
+TEST_F(ReceiveRunTest, FilesTakenByARunThatDiedAreTakenFirstAndNothingIsLost) {
+  startServer();
+  const std::string taken = server->home() + "/data/registdata.cgi.taking-";
+  const std::string older = "Older\tolder@example.com\t2024/05/05 01:00:00\n";
+  const std::string old = "Old\told@example.com\t2024/05/06 01:00:00\n";
+  TestProgram::writeFile(taken + "20240506000000-77", old);
+  TestProgram::writeFile(taken + "20240505000000-99", older);
+  putRemote(kRegistrations);
+  IntakeReport report = run(settings());
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(report.registered, 4);
+  EXPECT_EQ(TestProgram::readFile(local + "/" + kBackup), older + old + kRegistrations);
+  EXPECT_EQ(remoteNames(), std::vector<std::string>{"registdata.cgi"});
+  EXPECT_TRUE(logged(sj("前回の受信で取り出したファイルを受信します -> /data/registdata.cgi.taking-20240505000000-99")));
+
+  // A run that died after its backup was owed and before the delete: the next run
+  // imports the backup, takes the file again, and refuses its address as known.
+  const std::string twice = "Twice\ttwice@example.com\t2024/05/07 01:00:00\n";
+  TestProgram::writeFile(local + "/registdata_20240507_000000.bak", twice);
+  BackupRecord(local).markOwed("registdata_20240507_000000.bak");
+  TestProgram::writeFile(taken + "20240507000000-5", twice);
+  Clock::setFixedStamp("20240508090000");
+  report = run(settings());
+  EXPECT_EQ(report.outcome, IntakeReport::Outcome::Completed);
+  EXPECT_EQ(readerCount(), 5u);
+  EXPECT_TRUE(report.refusedLinesLogged);
+  EXPECT_EQ(remoteNames(), std::vector<std::string>{"registdata.cgi"});
   EXPECT_TRUE(BackupRecord(local).owed().empty());
 }
 
@@ -541,22 +622,20 @@ TEST_F(ReceiveRunTest, UnsubscribeRequestsAreFetchedFirstAndAppliedAfterTheRegis
   EXPECT_TRUE(logged(sj("配信停止: 送信区分を不可にしました -> 00002 Yamada@Example.com")));
 
   const auto log = runLog();
-  const size_t cancelsEmptied = logIndex(log, sj("空ファイル送信成功"));
-  const size_t registrationsEmptied =
-      logIndex(log, sj("空ファイル送信開始") + local + "/registdata.non -> /data/registdata.cgi");
+  const std::string taking = ".cgi.taking-20240507123456-" + std::to_string(::getpid());
+  const size_t cancelsTaken = logIndex(log, sj("FTP Delete開始 /data/canceldata") + taking);
+  const size_t registrationsTaken = logIndex(log, sj("FTP Delete開始 /data/registdata") + taking);
   const size_t imported = logIndex(log, sj("DB登録成功"));
   const size_t applied = logIndex(log, sj("配信停止データ反映開始 -> ") + local + "/" + kCancelBackup);
-  EXPECT_LT(logIndex(log, sj("空ファイル送信開始") + local + "/canceldata.non -> /data/canceldata.cgi"),
-            cancelsEmptied);
-  EXPECT_LT(cancelsEmptied, registrationsEmptied);
-  EXPECT_LT(registrationsEmptied, imported);
+  EXPECT_LT(cancelsTaken, registrationsTaken);
+  EXPECT_LT(registrationsTaken, imported);
   EXPECT_LT(imported, applied);
   EXPECT_LT(applied, log.size());
   EXPECT_LT(logIndex(log, sj("配信停止データ反映成功")), log.size());
 }
 
 TEST_F(ReceiveRunTest, RequestAddedDuringTheRunIsDownloadedAgainAndAShortDownloadFails) {
-  startServer();
+  startServer(kNoRename);
   storeReader("00001", "a@example.com");
   storeReader("00002", "b@example.com");
   storeReader("00003", "c@example.com");

@@ -5,6 +5,10 @@
 
 #include <filesystem>
 #include <regex>
+#include <set>
+#include <thread>
+#include <atomic>
+#include <cstdio>
 
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
@@ -106,8 +110,11 @@ TEST_F(RegistrationScriptTest, RefusesWhatWouldBreakTheFileOrTheDatabase) {
   // The data file, with its readers' addresses, is never served.
   web.post("/regist_kny.cgi", form("ok", "ok@example.com"), &status);
   ASSERT_EQ(status, 200);
-  web.get("/registdata.cgi", &status);
-  EXPECT_EQ(status, 403);
+  for (const char* taken : {"/registdata.cgi", "/registdata.cgi.taking-20240507123456-42",
+                            "/canceldata.cgi.taking-20240507123456-42"}) {
+    web.get(taken, &status);
+    EXPECT_EQ(status, 403) << taken;
+  }
 }
 
 // A full disk (here a size limit on the server's files) stops the write part way: the
@@ -168,6 +175,43 @@ TEST_F(RegistrationScriptTest, ARegistrationFromTheFormEndsUpAsAReader) {
   onTheSite.post("/regist_kny.cgi", form("次の人", "next@example.com"), &status);
   EXPECT_EQ(status, 200);
   EXPECT_NE(TestProgram::readFile(site + "/registdata.cgi").find("next@example.com"), std::string::npos);
+}
+
+TEST_F(RegistrationScriptTest, RegistrationsPostedDuringReceiveRunsAreNeverLost) {
+  FtpTestServer ftp("quor", "pass");
+  const std::string site = ftp.home() + "/data";
+  PhpTestServer onTheSite(site);
+  std::atomic<bool> posted{false};
+  std::vector<std::string> accepted;  // the addresses the script told "ご登録を受け付けました"
+  std::thread poster([&] {
+    for (int i = 0; i < 150; ++i) {
+      int status = 0;
+      const std::string address = "r" + std::to_string(i) + "@example.com";
+      onTheSite.post("/regist_kny.cgi", form("r", address), &status);
+      if (status == 200) accepted.push_back(address);
+    }
+    posted = true;
+  });
+  int runs = 0;
+  for (; !posted; ++runs) {
+    char stamp[15];
+    std::snprintf(stamp, sizeof stamp, "2024050712%02d%02d", runs / 60 % 60, runs % 60);
+    Clock::setFixedStamp(stamp);
+    receiveFrom(ftp.port());
+  }
+  poster.join();
+
+  // Every accepted address is a reader now or still in a file on the server.
+  std::set<std::string> found;
+  for (const auto& row : readers({"MAILADDRESS"})) found.insert(trim(row[0]));
+  for (const auto& entry : fs::directory_iterator(site)) {
+    const std::string content = TestProgram::readFile(entry.path().string());
+    static const std::regex address("r[0-9]+@example\\.com");
+    for (std::sregex_iterator m(content.begin(), content.end(), address), end; m != end; ++m) found.insert(m->str());
+  }
+  EXPECT_EQ(accepted.size(), 150u);
+  for (const std::string& a : accepted) EXPECT_EQ(found.count(a), 1u) << a;
+  EXPECT_GE(runs, 2);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -105,6 +106,35 @@ TEST_P(FtpClientReal, ReceiveRunAgainstPyftpdlib) {
 
 INSTANTIATE_TEST_SUITE_P(PassiveAndActive, FtpClientReal, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Passive" : "Active"; });
+
+TEST(FtpClient, RenameAndDeleteAgainstPyftpdlib) {
+  // permissions, from, to, and the command refused with 550: a rename refused, else the
+  // second DELE of the renamed file.
+  const std::vector<std::array<std::string, 4>> cases = {
+      {"elradfmwMT", "a.cgi", "a.cgi.taking-1", "DELE"},
+      {"elradmwMT", "a.cgi", "a.cgi.taking-1", "RNFR"},  // no "f": renames refused
+      {"elradfmwMT", "missing.cgi", "b.cgi", "RNFR"},
+      {"elradfmwMT", "a.cgi", "nowhere/b.cgi", "RNTO"}};
+  for (const auto& [perm, from, to, refused] : cases) {
+    FtpTestServer server("quor", "pass", perm);
+    writeFileBytes(server.home() + "/a.cgi", "line\n");
+    FtpClient ftp;
+    point(ftp, server.port());
+    ftp.connect(true, 50000);
+    try {
+      ftp.rename(from, to);
+      EXPECT_EQ(readFileBytes(server.home() + "/" + to), "line\n");
+      ftp.deleteFile(to);
+      ftp.deleteFile(to);
+      ADD_FAILURE() << "nothing refused: " << perm << " " << to;
+    } catch (const ProtocolReplyError& e) {
+      EXPECT_EQ(e.command(), refused) << perm << " " << from << " " << to;
+      EXPECT_EQ(std::string(e.what()).rfind("550 ", 0), 0u) << e.what();
+    }
+    EXPECT_EQ(std::filesystem::exists(server.home() + "/a.cgi"), refused != "DELE") << to;
+    EXPECT_FALSE(std::filesystem::exists(server.home() + "/" + to));
+  }
+}
 
 TEST(FtpClient, PassiveReplyParsing) {
   PassiveAddress a = parsePassiveReply("Entering Passive Mode (192,168,1,2,19,137).");
