@@ -152,10 +152,15 @@ TEST(SmtpTlsRefusals, NoPlainTextWhereTlsIsRequired) {
     EXPECT_EQ(failureText<MissingServerFeatureError>([&] { smtp.connect(-1); }), "The server does not offer STARTTLS.");
     EXPECT_FALSE(smtp.connected());
   }
-  {  // Login without TLS on a server that allows it only after STARTTLS.
+  {  // Login without TLS on a server that allows it only after STARTTLS: refused
+     // before any password goes out, and the client says STARTTLS is there; allowed, the
+     // server offers no login in clear.
     SmtpTestServer server(tlsServer(certs().localhost, false));
     SmtpClient smtp;
     point(smtp, server.port(), SmtpSecurity::None);
+    EXPECT_EQ(failureText<MissingServerFeatureError>([&] { smtp.connect(-1); }),
+              "The password is not sent without encryption; the server offers STARTTLS.");
+    smtp.loginWithoutTls = true;
     EXPECT_EQ(failureText<MissingServerFeatureError>([&] { smtp.connect(-1); }),
               "The server does not offer SMTP AUTH PLAIN or LOGIN.");
   }
