@@ -120,7 +120,7 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
             "[Mail]\r\nSmtp=smtp.example.com\r\nMailAdress=info@example.com\r\nMail1_Wait_Second=5\r\n"
             "PasSave=1\r\nPOP_before_SMTP=1\r\nPop_Saver=pop.example.com\r\nPop_UsrName=taro\r\n"
             "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n" +
-                "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
+                "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpPlainLogin=0\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
                 "SenderName=" + sj("クオル 事務局") + "\r\nOnePerDay=1\r\n"
                 "UnsubscribeUrl=https://example.com/unsubscribe.php\r\n");
   EXPECT_EQ(s.mail.defaultReaderName, sj("読者様"));  // what was written, for the field
