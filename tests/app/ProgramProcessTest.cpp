@@ -109,6 +109,21 @@ TEST(ProgramProcess, EndsWithStatusZeroOnTerminateInterruptAndHangUp) {
   }
 }
 
+// A lock file that cannot be made (here a folder stands in its place) is nobody's lock:
+// the program starts as usual.
+TEST(ProgramProcess, StartsWhereItsLockFileCannotBeCreated) {
+  PortableFolder folder;
+  fs::create_directory(folder.dir / "QuorMail.lock");
+  ProgramProcess program(folder.program, folder.dir / "stderr.txt");
+  ASSERT_TRUE(waitUntil([&] {
+    return program.hasDatabaseOpen() || !program.running() ||
+           readFileBytes(folder.dir / "stderr.txt").find("QuorMailは既に起動しています。") != std::string::npos;
+  }));
+  EXPECT_TRUE(program.hasDatabaseOpen()) << readFileBytes(folder.dir / "stderr.txt");
+  ::kill(program.pid(), SIGTERM);
+  EXPECT_TRUE(exitedWithZero(program.waitForExit()));
+}
+
 TEST(ProgramProcess, ASecondWindowOnTheSameDataIsRefusedAndTheFirstGoesOn) {
   PortableFolder folder;
   ProgramProcess first(folder.program, folder.dir / "first.txt");

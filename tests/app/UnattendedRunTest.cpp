@@ -176,6 +176,20 @@ TEST_F(UnattendedRunTest, NeverAsksAndEndsWithTheCheckMessageAndItsStatus) {
 }
 
 TEST_F(UnattendedRunTest, AFailedRunAndAMissingDatabaseHaveTheirOwnStatus) {
+  // A receive that fails still lets the readers be sent their mails; the status says it failed.
+  FtpSettings f;
+  f.host = "127.0.0.254";  // nobody listens there
+  f.user = "op";
+  f.passwordMode = 1;
+  f.password = "secret";
+  f.hostFolder = "/data";
+  f.localFolder = program.dir().string();
+  writeMailSettings(0, "127.0.0.1", f);
+  command("receive-and-send");
+  EXPECT_EQ(exitCode, 1) << out;
+  EXPECT_TRUE(smtp.waitForMessages(2)) << out;
+
+  program.exec(" UPDATE USERLIST SET NEXTSTORY = ID");
   smtp.stop();  // nobody answers on the port any more
   command("send");
   EXPECT_EQ(exitCode, 1) << out;

@@ -29,13 +29,15 @@ TEST(JisCoverage, FindsWhatIso2022JpCannotCarryWithLineAndColumn) {
 }
 
 TEST(JisCoverage, OrdinaryJapaneseAndUserDefinedCharacters) {
-  EXPECT_TRUE(JisCoverage::find(sj("ステップメール第２回です。「よろしく」※〒℃")).empty());
-  // A user-defined character has no substitute and stays as it is.
-  const std::string userDefined = "\xF0\x40";
-  const auto found = JisCoverage::find("a" + userDefined);
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found[0].substitute, "");
-  EXPECT_EQ(JisCoverage::replaceWithSubstitutes("a" + userDefined), "a" + userDefined);
+  EXPECT_TRUE(JisCoverage::find(sj("ステップメール第２回です。「よろしく」※〒℃熙")).empty());
+  // A user-defined character, or an NEC-selected IBM one (leads 0xED, 0xEE), without a
+  // substitute is found and stays as it is.
+  for (const std::string other : {"\xF0\x40", "\xED\x40", "\xEE\xFC"}) {
+    const auto found = JisCoverage::find("a" + other);
+    ASSERT_EQ(found.size(), 1u) << other;
+    EXPECT_EQ(found[0].substitute, "");
+    EXPECT_EQ(JisCoverage::replaceWithSubstitutes("a" + other), "a" + other);
+  }
 }
 
 }  // namespace

@@ -571,6 +571,23 @@ TEST_F(ReceiveRunTest, KillBetweenTheCommitAndTheRecordImportsNothingTwice) {
   EXPECT_TRUE(BackupRecord(local).owed().empty());
 }
 
+// A real run enters its last reader in the record before the commit, and a commit the
+// database refuses leaves the backup owed.
+TEST_F(ReceiveRunTest, ImportRefusedAtItsCommitKeepsTheRecordNamingItsLastReader) {
+  startServer();
+  putRemote(kRegistrations);
+  program.exec("CREATE EXCEPTION COMMIT_REFUSED 'commit refused'");
+  program.exec("CREATE TRIGGER REFUSE_COMMIT ON TRANSACTION COMMIT AS BEGIN IF (EXISTS (SELECT 1 FROM USERLIST "
+               "WHERE MAILADDRESS STARTING WITH 'second@')) THEN EXCEPTION COMMIT_REFUSED; END");
+  EXPECT_EQ(run(settings()).outcome, IntakeReport::Outcome::Interrupted);
+  EXPECT_EQ(readerCount(), 0u);
+  const std::vector<BackupRecord::Entry> owed = BackupRecord(local).owed();
+  ASSERT_EQ(owed.size(), 1u);
+  EXPECT_EQ(owed[0].backup, kBackup);
+  EXPECT_EQ(owed[0].id, "00002");
+  EXPECT_EQ(owed[0].mail, "second@example.com");
+}
+
 TEST_F(ReceiveRunTest, FilesHoldingAddressesAreTheOwnersAlone) {
   startServer();
   putRemote(kRegistrations + sj("名無し\t\t2024/05/01 10:11:12\n"));

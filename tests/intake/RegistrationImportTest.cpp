@@ -82,21 +82,21 @@ TEST_F(RegistrationImportTest, AnAddressAReaderHasIsRefusedAndThatReaderLeftAsIt
   storeReader("00002", "hanako@example.jp");
   storeReader("00003", sj("ア") + "a@example.jp");  // 83 41: the trail byte reads as "A"
   EXPECT_TRUE(import(std::string("Taro\t TARO@example.COM \t2024/05/06 07:08:09\n") +
-                     "New\tnew@example.com\t2024/05/06 07:08:09\n" +
-                     "Again\tNEW@Example.com\t2024/05/06 07:08:10\n" +
+                     "New\tzed@example.com\t2024/05/06 07:08:09\n" +
+                     "Again\tZED@Example.com\t2024/05/06 07:08:10\n" +
                      "Hanako\thanako@example.jp\t2024/05/06 07:08:11\n"));
   EXPECT_EQ(importer.registeredCount(), 1);
   const std::string refused = sj("このメールアドレスは既に登録されています。DBに登録出来ませんでした。");
   EXPECT_EQ(errorLog(), (std::vector<std::string>{
                             kPrefix + refused + tail("Taro", "TARO@example.COM", "2024/05/06 07:08:09"),
-                            kPrefix + refused + tail("Again", "NEW@Example.com", "2024/05/06 07:08:10"),
+                            kPrefix + refused + tail("Again", "ZED@Example.com", "2024/05/06 07:08:10"),
                             kPrefix + refused + tail("Hanako", "hanako@example.jp", "2024/05/06 07:08:11"),
                         }));
   const auto rows = readers({"ID", "MAILADDRESS", "SYORIKBN"});
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"00001", pad("Taro@Example.com", 50), "00"}))
       << "a file re-activated an unsubscribed reader";
-  EXPECT_EQ(rows[3][1], pad("new@example.com", 50));
+  EXPECT_EQ(rows[3][1], pad("zed@example.com", 50));
   // 83 41 is "ア": its trail byte is no "A" to lower into "ャ" (83 61).
   EXPECT_EQ(ImportRules::addressKey(sj("ア") + "a@example.jp"), sj("ア") + "a@example.jp");
 }

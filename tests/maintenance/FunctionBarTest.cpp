@@ -20,27 +20,25 @@ QString keyShownFor(const QWidget& window, const QPushButton* button) {
   return QString();
 }
 
-void expectEveryKeyShown(WindowBase& window, const std::vector<QString>& captions) {
+// Each of the twelve bar buttons shows the key that presses it, and its caption whole.
+void expectEveryKeyShown(WindowBase& window) {
   window.show();
   QApplication::processEvents();
   const auto& bar = window.functionButtons();
+  ASSERT_EQ(bar.size(), 12u);
   for (size_t i = 0; i < bar.size(); ++i) {
-    EXPECT_EQ(bar[i]->text(), captions[i]);  // the captions stay as they are
-    EXPECT_EQ(keyShownFor(window, bar[i]), QStringLiteral("F%1").arg(i + 1)) << window.windowTitle().toStdString() << i;
+    SCOPED_TRACE(window.windowTitle().toStdString() + " F" + std::to_string(i + 1));
+    EXPECT_EQ(keyShownFor(window, bar[i]), QStringLiteral("F%1").arg(i + 1));
+    EXPECT_LE(bar[i]->fontMetrics().horizontalAdvance(bar[i]->text()), bar[i]->width());
   }
 }
 
 TEST(FunctionBar, EveryButtonOfTheMaintenanceWindowsShowsItsKey) {
   TestProgram p;
   ReaderWindow readers(p.ctx());
-  expectEveryKeyShown(readers, {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"), QStringLiteral("履 歴"),
-                                QStringLiteral("F5"), QStringLiteral("クリア"), QStringLiteral("F-7"), QStringLiteral("削 除"),
-                                QStringLiteral("F-9"), QStringLiteral("検 索"), QStringLiteral("F-11"), QStringLiteral("終了")});
+  expectEveryKeyShown(readers);
   StoryWindow stories(p.ctx());
-  expectEveryKeyShown(stories, {QStringLiteral("登 録"), QStringLiteral("次"), QStringLiteral("前"),
-                                QStringLiteral("読者名挿入"), QStringLiteral("F5"), QStringLiteral("クリア"),
-                                QStringLiteral("F-7"), QStringLiteral("削 除"), QStringLiteral("F-9"), QStringLiteral("検索"),
-                                QStringLiteral("F-11"), QStringLiteral("ｷｬﾝｾﾙ")});
+  expectEveryKeyShown(stories);
 }
 
 }  // namespace

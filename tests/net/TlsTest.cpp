@@ -122,18 +122,26 @@ TEST_P(SmtpTls, RefusedLoginCarriesTheServersReply) {
 
 TEST_P(SmtpTls, CertificatesThatDoNotVerifyAreRefused) {
   const bool implicit = GetParam() == SmtpSecurity::ImplicitTls;
-  for (const auto& [pair, reason] : {std::make_pair(certs().wrongHost, "hostname mismatch"),
-                                     std::make_pair(certs().expired, "certificate has expired")}) {
-    SmtpTestServer server(tlsServer(pair, implicit, false));
+  struct Case {
+    TestCertificates::Pair pair;
+    const char* host;
+    const char* reason;
+  };
+  for (const Case& c : {Case{certs().wrongHost, "localhost", "hostname mismatch"},
+                        Case{certs().wrongHost, "127.0.0.1", "IP address mismatch"},
+                        Case{certs().expired, "localhost", "certificate has expired"}}) {
+    SmtpTestServer server(tlsServer(c.pair, implicit, false));
     SmtpClient smtp;
     point(smtp, server.port(), GetParam());
+    smtp.host = c.host;
     smtp.setAuthenticationType(AuthenticationType::none);
     MailMessage m = simpleMail();
     EXPECT_EQ(failureText<CertificateError>([&] {
                 smtp.connect(-1);
                 smtp.send(m);
               }),
-              kCannotVerify + reason);
+              kCannotVerify + c.reason)
+        << c.host;
     EXPECT_FALSE(smtp.connected());
     EXPECT_TRUE(server.messages().empty());
   }

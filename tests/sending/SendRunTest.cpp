@@ -462,6 +462,26 @@ TEST_F(SendRunTest, StopWhileTheServerNeverAnswersEndsTheRunWithoutAdvancingTheR
   EXPECT_EQ(stored("00001")[0], "00001");
   EXPECT_EQ(stored("00001")[2], "00000000");
   EXPECT_EQ(stored("00002")[0], "00001");
+
+  // The stop comes while the client waits for the reply to the final ".": the server may
+  // have the mail, so the reader's outcome is unknown and the reader stays.
+  stop = false;
+  ScriptedServer atDot([&](ScriptedServer::Peer& p) {
+    p.send("220 ready\r\n");
+    for (std::string line = p.readLine(); line != "DATA" && !line.empty(); line = p.readLine()) p.send("250 ok\r\n");
+    p.send("354 go ahead\r\n");
+    for (int i = 0; i < 100 && p.readLine() != "."; ++i) {
+    }
+    stop = true;
+    clientLeft = p.waitForClose(60000);
+  });
+  run.listDueReaders();
+  run.setSettings(settings(atDot.port()));
+  run.list().markAll();
+  EXPECT_EQ(run.run(recorder).unknown, 1);
+  atDot.join();
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("結果不明"), sj("  ○  ")}));
+  EXPECT_EQ(stored("00001")[0], "00001");
 }
 
 TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
@@ -772,6 +792,7 @@ TEST_F(SendRunTest, IntervalsHoldReadersBackUntilTheirDayAndOnlyDueReadersCanBeM
   EXPECT_EQ(eligibilities(run), (std::vector<std::string>{sj("可") + " 20240104", sj("待機") + " 20240508",
                                                           sj("待機") + " 20240508", sj("可") + " 20240507"}));
   EXPECT_EQ(run.list().dueCount(), 2);
+  EXPECT_EQ(DueList::countDueNow(program.sql(), SendOptions()), 2);  // the main menu's count
   run.list().mark(1);  // not due: refused
   EXPECT_EQ(run.list().markedCount(), 0);
   run.list().markAll();
@@ -794,6 +815,7 @@ TEST_F(SendRunTest, IntervalsHoldReadersBackUntilTheirDayAndOnlyDueReadersCanBeM
   run.listDueReaders();
   EXPECT_EQ(eligibilities(run), (std::vector<std::string>{sj("待機") + " 20240514", sj("可") + " 20240508",
                                                           sj("可") + " 20240508"}));
+  EXPECT_EQ(DueList::countDueNow(program.sql(), SendOptions()), 2);
 
   // Nobody due: the start check says so, as when nobody is listed.
   Clock::setFixedStamp("20240502090000");

@@ -147,6 +147,7 @@ TEST(EncodeHeader, EncodesWordsThatNeedItAndKeepsBlanksBetweenJapaneseWords) {
   EXPECT_EQ(encodeHeader(sj("お知らせ")), "=?ISO-2022-JP?B?GyRCJCpDTiRpJDsbKEI=?=");
   EXPECT_EQ(encodeHeader(sj("お知らせ No.1")), "=?ISO-2022-JP?B?GyRCJCpDTiRpJDsbKEI=?= No.1");
   EXPECT_EQ(encodeHeader(sj("山田 太郎")), encodeWord(sj("山田 太郎")));
+  EXPECT_EQ(encodeHeader(sj("お知らせ\tNo.1\tです")), encodeWord(sj("お知らせ")) + "\tNo.1\t" + encodeWord(sj("です")));
 }
 
 // RFC 1468 ends a Japanese run with ESC ( B (ASCII); ESC ( J (JIS Roman) would make a
