@@ -177,6 +177,13 @@ class CommandSendPolicy : public SendPolicy {
     return CharacterDecision::stop;
   }
 
+  // Nobody is there to agree: the command says when it may send and ends (not a failure).
+  bool sendOutsideWindow(const std::string& text) override {
+    m_line(text);
+    m_status = UnattendedRun::kDone;
+    return false;
+  }
+
   bool confirm(const DueList&) override { return true; }
 
   // What the window would ask for must be saved: a command never asks.
@@ -247,6 +254,8 @@ int UnattendedRun::send(bool dryRun) {
   switch (report.endedEarly) {
     case SendReport::EndedEarly::none:
       return kDone;
+    case SendReport::EndedEarly::paced:
+      return kDone;  // the limit or the window: the message is printed, the rest stays due
     case SendReport::EndedEarly::stopped:
       line(u8("中断しました。"));
       return kInterrupted;

@@ -130,6 +130,16 @@ HistoryStore::Deferrals HistoryStore::deferrals(int readerId, int story) {
   return d;
 }
 
+std::vector<std::string> HistoryStore::mailsSince(int sinceDate) {
+  std::vector<std::string> times;
+  StoreQuery::eachRow(m_q, " SELECT SENTDATE, SENTTIME FROM SENDHISTORY WHERE SENTDATE >= :pSINCE AND OUTCOME IN (0, 4)",
+                      {{"pSINCE", DateStamp(sinceDate, 0).dateText()}}, [&](const Statement& q) {
+                        times.push_back(q.fieldByName("SENTDATE") + q.fieldByName("SENTTIME"));
+                        return true;
+                      });
+  return times;
+}
+
 std::vector<HistoryEntry> HistoryStore::lastRun() {
   std::optional<std::string> run;
   StoreQuery::eachRow(m_q, kNewestRun, {}, [&](const Statement& q) {

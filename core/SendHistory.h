@@ -51,6 +51,9 @@ class HistoryStore {
     int firstDate = 0;
   };
   Deferrals deferrals(int readerId, int story);
+  // The times ("yyyymmddhhnnss") of the mails that went out (sent, or unknown and maybe
+  // delivered) from the given date yyyymmdd on: what the provider's limits count.
+  std::vector<std::string> mailsSince(int sinceDate);
   // The entries of the newest run entered, oldest first, of readers still listed (the
   // search goes reader by reader through the one index); empty without any history.
   std::vector<HistoryEntry> lastRun();

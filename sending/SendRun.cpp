@@ -48,6 +48,15 @@ SendReport SendRun::run(SendListener& listener) {
   m_runRecorded = false;
   m_attempts = 0;
   const bool popFirst = m_settings.popBeforeSmtp();
+  // The pace's counts: the mails of today and yesterday in the history, then this run's.
+  m_pace = SendPace(m_settings);
+  try {
+    m_pace.start(HistoryStore(m_query).mailsSince(toIntOr(SendPace::dayBefore(stamp.substr(0, 8)), 0)));
+  } catch (const DbError& e) {
+    m_query.close();
+    listener.error(e.what());
+    m_report.endedEarly = SendReport::EndedEarly::failed;
+  }
   const std::vector<std::string> header = DueReader::headerCells();
   int handled = 0;
   int shownSent = -1;
@@ -57,6 +66,13 @@ SendReport SendRun::run(SendListener& listener) {
       listener.progress(m_report.sent, marked);
     }
     if (!m_list.at(i).marked()) continue;
+    const std::string now = Clock::nowStamp();
+    SendPace::Stop paced = m_pace.check(now);
+    if (paced == SendPace::Stop::outsideWindow && m_windowIgnored) paced = SendPace::Stop::none;
+    if (paced != SendPace::Stop::none) {
+      endRun(listener, SendReport::EndedEarly::paced, m_pace.stopText(paced, marked - handled, now));
+      break;
+    }
     listener.connectionStatus("", "");
     if (popFirst) {
       setMark(listener, i, SendMark::working);
@@ -77,7 +93,8 @@ SendReport SendRun::run(SendListener& listener) {
     listener.connectionStatus("", "");
     listener.idle();
     if (handled < marked && carryingOn())
-      waitSeconds(listener, popFirst ? 2 : 1, toIntOr(trim(m_settings.waitSeconds), 10));
+      // The hourly limit spreads the mails evenly: never closer than an hour / the limit.
+      waitSeconds(listener, popFirst ? 2 : 1, std::max(toIntOr(trim(m_settings.waitSeconds), 10), m_pace.spacingSeconds()));
   }
   listener.progress(m_report.sent, marked);
   listener.idle();
@@ -156,6 +173,7 @@ void SendRun::serve(std::size_t index, SendListener& listener) {
   const DeliveryResult r = deliver(mail, listener);
   switch (r.verdict) {
     case DeliveryVerdict::Accepted:
+      m_pace.sent(Clock::nowStamp());
       ++m_report.sent;
       setMark(listener, index, SendMark::sent);
       advanceReader(index, listener);
@@ -173,6 +191,7 @@ void SendRun::serve(std::size_t index, SendListener& listener) {
       return;
     }
     case DeliveryVerdict::OutcomeUnknown:
+      m_pace.sent(Clock::nowStamp());  // it may count with the provider
       // The mail may have been delivered: the reader is not advanced, and the history
       // says so for the operator to look at.
       settle(listener, index, SendMark::unknown, SendOutcome::unknown, story, r.code, r.errorText);

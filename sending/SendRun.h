@@ -10,6 +10,7 @@
 #include "sending/SendLog.h"
 #include "core/SendHistory.h"
 #include "sending/SendOptions.h"
+#include "sending/SendPace.h"
 #include "settings/SettingsFiles.h"
 
 class Pop3Client;
@@ -20,7 +21,9 @@ class Statement;
 // How a run ended, and what became of its readers.
 struct SendReport {
   // Why the run ended before its last marked reader; none: it served them all.
-  enum class EndedEarly { none, stopped, serverDeferred, setupProblem, contentRefused, failed };
+  // paced: a limit of the provider's pace was reached or the sending window closed; the
+  // readers left stay due (an outcome, not a failure).
+  enum class EndedEarly { none, stopped, serverDeferred, setupProblem, contentRefused, failed, paced };
   bool completed = false;  // false: stopped by the operator or ended early
   int sent = 0;
   int marked = 0;
@@ -72,6 +75,11 @@ class SendRun {
   bool sendMail(std::size_t index, SendListener& listener);
   void advanceReader(std::size_t index, SendListener& listener);
 
+  // The sending days and hours are kept unless the operator chose to send outside them;
+  // the limits always are.
+  void setWindowIgnored(bool ignored) { m_windowIgnored = ignored; }
+  SendPace& pace() { return m_pace; }
+
   // The send history is kept by default; benchmarks turn it off to measure its cost.
   void setHistoryKept(bool kept) { m_historyKept = kept; }
 
@@ -109,6 +117,8 @@ class SendRun {
   Delivery m_delivery;
   SendReport m_report;
   std::string m_runId;
+  SendPace m_pace;
+  bool m_windowIgnored = false;
   bool m_runRecorded = false;
   int m_attempts = 0;  // entries of this run so far
   bool m_historyKept = true;

@@ -17,6 +17,13 @@ bool SendSession::prepare() {
     m_policy.refuse(check);
     return false;
   }
+  const std::string now = Clock::nowStamp();
+  const SendPace pace(m_run.settings());
+  const bool outside = !pace.inWindow(now);
+  if (outside &&
+      !m_policy.sendOutsideWindow(pace.stopText(SendPace::Stop::outsideWindow, m_run.list().markedCount(), now)))
+    return false;
+  m_run.setWindowIgnored(outside);
   MailBuilder& mails = m_run.mails();
   mails.setReplaceUncarriable(false);
   const CharacterCheck characters = mails.checkCharacters(m_run.list(), m_run.list().markedIndexes());

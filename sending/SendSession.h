@@ -22,6 +22,9 @@ class SendPolicy {
   // readers' own names only). A reader whose name holds a character without a
   // substitute is passed over whatever the decision.
   virtual CharacterDecision decideCharacters(const CharacterCheck& check) = 0;
+  // It is not a sending day or hour (text: why, and when the next window opens): true
+  // sends all the same, without stopping at the window's end.
+  virtual bool sendOutsideWindow(const std::string& text) = 0;
   // The last word before the run: true goes ahead.
   virtual bool confirm(const DueList& list) = 0;
   // Puts the passwords the run needs into the settings; false sends nothing.

@@ -444,6 +444,17 @@ class SendWindow::Policy : public SendPolicy {
                                                                : CharacterDecision::withoutSubstitutes;
     return m_window.acceptSubstitutes(check) ? CharacterDecision::substitute : CharacterDecision::stop;
   }
+  // The operator may send outside the sending days and hours; the chain nobody watches
+  // does not.
+  bool sendOutsideWindow(const std::string& text) override {
+    const QString shown = Sjis::toQ(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (m_window.m_mode == Mode::afterReceive) {
+      showMessage(shown);
+      m_window.m_closeTimer->start();
+      return false;
+    }
+    return askYesNo(shown + QStringLiteral("\n\n今、送信しますか？"));
+  }
   // Only a run the operator started asks; the receive-then-send chain goes ahead.
   bool confirm(const DueList&) override { return m_window.m_mode != Mode::sendOnly || m_window.confirmRun(); }
   bool obtainPasswords(MailSettings&) override { return m_window.obtainPasswords(); }

@@ -1,5 +1,7 @@
 #include "sending/StartCheck.h"
 
+#include "sending/SendPace.h"
+
 #include <algorithm>
 
 #include "core/Sjis.h"
@@ -50,6 +52,8 @@ StartCheck checkSettings(MailSettings& s) {
                      "暗号化を「STARTTLS」にして下さい（ポート587が一般的です）。暗号化に対応していないサーバだけは、"
                      "「暗号化なしでログインする」を選んで下さい。");
   }
+  const SendPace pace(s);
+  if (!pace.problem().empty()) return StartCheck{settings, pace.problem()};
   s.waitSeconds = trim(s.waitSeconds);
   if (s.waitSeconds.empty()) return problem(settings, "秒数を入力して下さい。");
   if (toIntOr(s.waitSeconds, -1) == -1) return problem(settings, "秒数に誤りがあります。");

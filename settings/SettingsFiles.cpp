@@ -113,6 +113,11 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.onePerDayMode = ini.readInteger(kMail, "OnePerDay", newInstallation ? 1 : 0);
   s.unsubscribeUrl = ini.readString(kMail, "UnsubscribeUrl", "");
   s.substituteCharactersMode = ini.readInteger(kMail, "SubstituteCharacters", 1);
+  s.hourLimit = trim(ini.readString(kMail, "HourLimit", "0"));
+  s.dayLimit = trim(ini.readString(kMail, "DayLimit", "0"));
+  s.sendDays = trim(ini.readString(kMail, "SendDays", "1111111"));
+  s.skipHolidaysMode = ini.readInteger(kMail, "SkipHolidays", 0);
+  s.sendHours = trim(ini.readString(kMail, "SendHours", ""));
   return s;
 }
 

@@ -64,6 +64,15 @@ struct MailSettings {
   // for characters a reader's name holds that the mail cannot carry, 0 passes such a
   // reader over.
   int substituteCharactersMode = 1;
+  // The provider's pace, as written (checked by the start check): mails per hour and
+  // per day ("0": no limit), the days of the week mail may go out (seven 0/1 digits,
+  // Monday first), 1 for no mail on Japanese public holidays, and the daily window
+  // "HHMM-HHMM" (empty: all day).
+  std::string hourLimit = "0";
+  std::string dayLimit = "0";
+  std::string sendDays = "1111111";
+  int skipHolidaysMode = 0;
+  std::string sendHours;
 
   bool passwordSaved() const { return popPasswordMode == 1; }
   bool passwordAsked() const { return popPasswordMode == 0; }

@@ -644,6 +644,34 @@ TEST_F(SendRunTest, EveryReaderGetsAnOutcomeOfItsOwn) {
   EXPECT_TRUE(smtp.messages().empty());
 }
 
+// The daily limit counts the mails of earlier runs of the day from the history: the run
+// that reaches it ends cleanly and the readers it did not serve stay due.
+TEST_F(SendRunTest, TheDayLimitCountsEarlierRunsAndEndsTheRunCleanly) {
+  story("00001", "s1", "b1");
+  for (const char* id : {"00001", "00002", "00003", "00004"}) reader(id, "a", "00001");
+  SmtpTestServer smtp;
+  MailSettings s = settings(smtp.port());
+  s.dayLimit = "3";
+  std::vector<SendReport> reports;
+  for (int round : {1, 2}) {
+    run.listDueReaders();  // the second time: readers 3 and 4 only
+    run.setSettings(s);
+    run.list().mark(0);
+    run.list().mark(1);
+    Recorder seen;
+    reports.push_back(run.run(seen));
+    if (round == 2) {
+      ASSERT_EQ(seen.errors.size(), 1u);
+      EXPECT_EQ(seen.errors[0], sj("本日の送信上限 3 通に達しました。残り 1 名は次回送信します。"));
+    }
+  }
+  EXPECT_EQ(reports[0].endedEarly, SendReport::EndedEarly::none);
+  EXPECT_EQ(reports[1].endedEarly, SendReport::EndedEarly::paced);
+  EXPECT_EQ(smtp.messages().size(), 3u);
+  EXPECT_EQ(program.rows(" SELECT NEXTSTORY FROM USERLIST ORDER BY ID", {"NEXTSTORY"}),
+            (std::vector<std::vector<std::string>>{{"00002"}, {"00002"}, {"00002"}, {"00001"}}));
+}
+
 TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePassword) {
   TestCertificates::get();
   story("00001", "s1", "b1");

@@ -27,6 +27,11 @@ struct ScriptedPolicy : SendPolicy {
     asked.push_back(check.onlyInNames() ? "names" : "characters");
     return characters;
   }
+  bool outsideWindow = true;
+  bool sendOutsideWindow(const std::string&) override {
+    asked.push_back("outside");
+    return outsideWindow;
+  }
   bool confirm(const DueList&) override {
     asked.push_back("confirm");
     return confirms;
