@@ -14,6 +14,7 @@
 #include "core/DataFolder.h"
 #include "core/Database.h"
 #include "core/Sjis.h"
+#include "core/Clock.h"
 #include "core/Reader.h"
 #include "core/SendHistory.h"
 #include "core/StoryStore.h"
@@ -28,6 +29,7 @@
 #include "sending/SendOptions.h"
 #include "net/Pop3Client.h"
 #include "net/SmtpClient.h"
+#include "sending/SendPace.h"
 #include "sending/SendRun.h"
 #include "sending/SendSession.h"
 #include "settings/PasswordRules.h"
@@ -240,7 +242,7 @@ int UnattendedRun::send(bool dryRun) {
   }
   run.setSettings(std::move(mail));
   run.list().markAll();
-  if (dryRun) return listPlannedMails(run.list());
+  if (dryRun) return listPlannedMails(run.list(), run.settings());
 
   if (!session.prepare()) return policy.status();
   line(u8("送信開始: ") + std::to_string(run.list().markedCount()) + u8(" 名"));
@@ -268,27 +270,43 @@ int UnattendedRun::send(bool dryRun) {
   }
 }
 
-int UnattendedRun::listPlannedMails(const DueList& list) {
-  // Every subject once, then one line per reader the run would send to.
+int UnattendedRun::listPlannedMails(const DueList& list, const MailSettings& settings) {
+  // Every subject once, then one line per reader the run would send to; readers the
+  // pace keeps for a later run follow with the reason.
   std::map<int, std::string> subjects;
   StoryStore(m_ctx.query).forEachSubject(
       [&](int number, const std::string& subject) { subjects[number] = trimRight(subject); });
   // Subjects converted once; the lines go out together (one write, not one a reader).
   std::map<int, std::string> shown;
   for (const auto& [no, subject] : subjects) shown[no] = Sjis::toUtf8(subject);
+  const std::string now = Clock::nowStamp();
+  SendPace pace(settings);
+  pace.start(HistoryStore(m_ctx.query).mailsSince(toIntOr(SendPace::dayBefore(now.substr(0, 8)), 0)));
+  const int allowed = pace.inWindow(now) ? pace.allowedNow(now) : 0;
+  const std::string why = pace.reasonText(pace.binding(now), now);  // CP932
+  const std::string shownWhy = Sjis::toUtf8(why);
   const std::string missing = "(ストーリーなし)";
   std::string listing;
+  std::string later;
   int count = 0;
+  int waiting = 0;
   for (const DueReader& r : list.readers()) {
     if (!r.marked()) continue;
     const int story = r.reader.nextStory;
     const auto found = shown.find(story);
-    listing += idText(r.reader.id) + "\t" + std::to_string(story) + "\t" + Sjis::toUtf8(trim(r.reader.address)) + "\t" +
-               (found == shown.end() ? missing : found->second) + "\n";
-    ++count;
+    const std::string line = idText(r.reader.id) + "\t" + std::to_string(story) + "\t" +
+                             Sjis::toUtf8(trim(r.reader.address)) + "\t" + (found == shown.end() ? missing : found->second);
+    if (allowed < 0 || count < allowed) {
+      listing += line + "\n";
+      ++count;
+    } else {
+      later += line + "\t" + shownWhy + "\n";
+      ++waiting;
+    }
   }
-  m_out << listing;
+  m_out << listing << later;
   line(u8("送信予定: ") + std::to_string(count) + u8(" 名 (送信していません)"));
+  if (waiting > 0) line(u8("次回以降: ") + std::to_string(waiting) + u8(" 名 ") + why);
   return kDone;
 }
 

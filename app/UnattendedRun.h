@@ -2,6 +2,7 @@
 #include <atomic>
 
 class DueList;
+struct MailSettings;
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -34,7 +35,7 @@ class UnattendedRun {
 
  private:
   // The dry run: one line per reader the run would send to, and their number.
-  int listPlannedMails(const DueList& list);
+  int listPlannedMails(const DueList& list, const MailSettings& settings);
   void line(const std::string& cp932);
   void error(const std::string& cp932);
 

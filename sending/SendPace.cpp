@@ -166,16 +166,23 @@ SendPace::Stop SendPace::check(const std::string& now) const {
   return Stop::none;
 }
 
-std::string SendPace::stopText(Stop stop, int left, const std::string& now) const {
-  const std::string rest = u8("残り ") + std::to_string(left) + u8(" 名は次回送信します。");
+SendPace::Stop SendPace::binding(const std::string& now) const {
+  if (!inWindow(now)) return Stop::outsideWindow;
+  const int dayLeft = m_dayLimit > 0 ? std::max(m_dayLimit - sentToday(now), 0) : -1;
+  const int hourLeft = m_hourLimit > 0 ? std::max(m_hourLimit - sentLastHour(now), 0) : -1;
+  if (dayLeft < 0 && hourLeft < 0) return Stop::none;
+  return hourLeft < 0 || (dayLeft >= 0 && dayLeft <= hourLeft) ? Stop::dayLimit : Stop::hourLimit;
+}
+
+std::string SendPace::reasonText(Stop stop, const std::string& now) const {
   switch (stop) {
     case Stop::dayLimit:
-      return u8("本日の送信上限 ") + std::to_string(m_dayLimit) + u8(" 通に達しました。") + rest;
+      return u8("本日の送信上限 ") + std::to_string(m_dayLimit) + u8(" 通に達しました。");
     case Stop::hourLimit:
-      return u8("1時間あたりの送信上限 ") + std::to_string(m_hourLimit) + u8(" 通に達しました。") + rest;
+      return u8("1時間あたりの送信上限 ") + std::to_string(m_hourLimit) + u8(" 通に達しました。");
     case Stop::outsideWindow: {
       const std::string next = nextWindow(now);
-      std::string text = u8("送信できる曜日・時間帯ではありません。") + rest;
+      std::string text = u8("送信できる曜日・時間帯ではありません。");
       if (!next.empty())
         text += u8("次に送信できるのは ") + shownTime(dateOf(next), minuteOfDay(next)) + u8(" からです。");
       return text;
@@ -183,4 +190,15 @@ std::string SendPace::stopText(Stop stop, int left, const std::string& now) cons
     default:
       return std::string();
   }
+}
+
+std::string SendPace::stopText(Stop stop, int left, const std::string& now) const {
+  const std::string reason = reasonText(stop, now);
+  const std::string rest = u8("残り ") + std::to_string(left) + u8(" 名は次回送信します。");
+  // The window's next opening comes last.
+  if (stop == Stop::outsideWindow) {
+    const std::string first = u8("送信できる曜日・時間帯ではありません。");
+    return first + rest + reason.substr(first.size());
+  }
+  return reason + rest;
 }

@@ -43,6 +43,11 @@ class SendPace {
 
   int hourLimit() const { return m_hourLimit; }
   int dayLimit() const { return m_dayLimit; }
+  // Which stop keeps further mails now: the window when closed, else the limit that
+  // leaves fewer mails; none without a limit.
+  Stop binding(const std::string& now) const;
+  // Why a stop keeps mails back, one or two sentences (CP932).
+  std::string reasonText(Stop stop, const std::string& now) const;
   // The message of a stop (CP932): the limit reached, or the window closed, with how
   // many readers are left for the next run.
   std::string stopText(Stop stop, int left, const std::string& now) const;

@@ -99,6 +99,21 @@ TEST_F(UnattendedRunTest, DryRunListsEachDueReaderWithStoryAndSubjectAndSendsNot
   EXPECT_FALSE(fs::exists(program.file("SndMail.log")));
 }
 
+TEST_F(UnattendedRunTest, DryRunSaysWhoWaitsForALaterRunAndWhy) {
+  IniFile(program.file("QuorMail.env")).writeString("Mail", "DayLimit", "1");
+  command("send --dry-run");
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_NE(out.find("00001\t1\treader00001@example.com\t第1話 はじめに\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("00002\t2\treader00002@example.com\t第2話\t本日の送信上限 1 通に達しました。\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("送信予定: 1 名"), std::string::npos) << out;
+  EXPECT_NE(out.find("次回以降: 1 名 本日の送信上限 1 通に達しました。"), std::string::npos) << out;
+  // No sending day at all is a settings error.
+  IniFile(program.file("QuorMail.env")).writeString("Mail", "SendDays", "0000000");
+  command("send");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_TRUE(smtp.messages().empty());
+}
+
 TEST_F(UnattendedRunTest, SendWorksWhileAnotherProcessHoldsTheDatabaseOpen) {
   command("send");
   EXPECT_EQ(exitCode, 0) << out;

@@ -108,6 +108,21 @@ TEST_F(SendSessionTest, AsksInOrderAndStopsAtTheFirstNo) {
   EXPECT_NE(run.mails().compose(run.list().at(0)).body.find(sj("高橋様")), std::string::npos);
 }
 
+// 2024-05-07 12:34 is a Tuesday: outside a weekend-only window the policy is asked; its
+// yes sends all the same.
+TEST_F(SendSessionTest, OutsideTheSendingDaysThePolicyDecides) {
+  prepareList(sj("山田"));
+  MailSettings s = run.settings();
+  s.sendDays = "0000011";
+  run.setSettings(s);
+  for (const bool yes : {false, true}) {
+    policy = ScriptedPolicy{};
+    policy.outsideWindow = yes;
+    EXPECT_EQ(SendSession(run, policy).prepare(), yes);
+    EXPECT_EQ(policy.asked.front(), "outside");
+  }
+}
+
 TEST_F(SendSessionTest, ARefusedStartAsksNothingElse) {
   prepareList(sj("山田"), false);
   EXPECT_FALSE(SendSession(run, policy).prepare());
