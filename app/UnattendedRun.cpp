@@ -29,7 +29,7 @@
 #include "sending/SendOptions.h"
 #include "net/Pop3Client.h"
 #include "net/SmtpClient.h"
-#include "sending/SendPace.h"
+#include "settings/SendPace.h"
 #include "sending/SendRun.h"
 #include "sending/SendSession.h"
 #include "settings/PasswordRules.h"

@@ -10,7 +10,7 @@
 #include "sending/SendLog.h"
 #include "core/SendHistory.h"
 #include "sending/SendOptions.h"
-#include "sending/SendPace.h"
+#include "settings/SendPace.h"
 #include "settings/SettingsFiles.h"
 
 class Pop3Client;

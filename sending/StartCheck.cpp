@@ -1,6 +1,6 @@
 #include "sending/StartCheck.h"
 
-#include "sending/SendPace.h"
+#include "settings/SendPace.h"
 
 #include <algorithm>
 

@@ -175,6 +175,11 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "OnePerDay", m.onePerDay() ? 1 : 0);
   m.unsubscribeUrl = trim(m.unsubscribeUrl);
   ini.writeString(kMail, "UnsubscribeUrl", m.unsubscribeUrl);
+  ini.writeString(kMail, "HourLimit", m.hourLimit);
+  ini.writeString(kMail, "DayLimit", m.dayLimit);
+  ini.writeString(kMail, "SendDays", m.sendDays);
+  ini.writeInteger(kMail, "SkipHolidays", m.skipHolidaysMode == 1 ? 1 : 0);
+  ini.writeString(kMail, "SendHours", m.sendHours);
 }
 
 bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(unsubscribeUrl) == UnsubscribeUrlProblem::None; }

@@ -1,5 +1,7 @@
 #include "settings/SettingsWindow.h"
 
+#include "settings/SendPace.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -28,6 +30,7 @@ namespace {
 
 constexpr int kFtpPage = 0;
 constexpr int kMailPage = 1;
+constexpr int kPacePage = 2;
 
 // The usual SMTP port of each security mode: plain, STARTTLS (submission), TLS from the first byte.
 constexpr int kUsualSmtpPorts[] = {25, 587, 465};
@@ -107,6 +110,7 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
   layout->addWidget(pages, 1);
   buildFtpPage();
   buildMailPage();
+  buildPacePage();
 
   // A static panel about the program in place of the maker's web page.
   informationPanel = makeInformationPanel(this);
@@ -327,6 +331,64 @@ void SettingsWindow::buildMailPage() {
   right->addStretch(1);
 }
 
+void SettingsWindow::buildPacePage() {
+  pacePage = new QWidget;
+  pages->addTab(pacePage, QStringLiteral("送信ペース"));
+  auto* page = new QVBoxLayout(pacePage);
+  auto* group = new QGroupBox(QStringLiteral("プロバイダの送信制限に合わせる"), pacePage);
+  page->addWidget(group);
+  page->addStretch(1);
+  auto* grid = new QGridLayout(group);
+  grid->setVerticalSpacing(8);
+  const auto limitEdit = [&](const char* name) {
+    NavigatingEdit* e = addDigits(group, name);
+    e->setMaxLength(6);
+    e->setFixedWidth(72);
+    return e;
+  };
+  hourLimitEdit = limitEdit("hourLimitEdit");
+  dayLimitEdit = limitEdit("dayLimitEdit");
+  grid->addWidget(new QLabel(QStringLiteral("1時間あたりの送信上限"), group), 0, 0);
+  grid->addLayout(inlineField(group, QString(), hourLimitEdit, QStringLiteral("通（0: 上限なし）")), 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("1日あたりの送信上限"), group), 1, 0);
+  grid->addLayout(inlineField(group, QString(), dayLimitEdit, QStringLiteral("通（0: 上限なし）")), 1, 1);
+  auto* days = new QHBoxLayout;
+  days->setSpacing(6);
+  const char* const names[7] = {"月", "火", "水", "木", "金", "土", "日"};
+  for (int d = 0; d < 7; ++d) {
+    sendDayBoxes[d] = addCheck(group, "sendDayBox", QString::fromUtf8(names[d]));
+    days->addWidget(sendDayBoxes[d]);
+  }
+  days->addSpacing(12);
+  skipHolidaysBox = addCheck(group, "skipHolidaysBox", QStringLiteral("祝日は送信しない"));
+  days->addWidget(skipHolidaysBox);
+  days->addStretch(1);
+  grid->addWidget(new QLabel(QStringLiteral("送信する曜日"), group), 2, 0);
+  grid->addLayout(days, 2, 1);
+  const auto timeEdit = [&](const char* name) {
+    NavigatingEdit* e = addDigits(group, name);
+    e->setMaxLength(4);
+    e->setPlaceholderText(QStringLiteral("HHMM"));
+    e->setFixedWidth(64);
+    return e;
+  };
+  sendFromEdit = timeEdit("sendFromEdit");
+  sendUntilEdit = timeEdit("sendUntilEdit");
+  auto* hours = new QHBoxLayout;
+  hours->setSpacing(6);
+  hours->addWidget(sendFromEdit);
+  hours->addWidget(new QLabel(QStringLiteral("～"), group));
+  hours->addWidget(sendUntilEdit);
+  hours->addWidget(new QLabel(QStringLiteral("（例: 0800 ～ 2100。空欄: 終日）"), group));
+  hours->addStretch(1);
+  grid->addWidget(new QLabel(QStringLiteral("送信する時間帯"), group), 3, 0);
+  grid->addLayout(hours, 3, 1);
+  grid->addWidget(new QLabel(QStringLiteral("上限に達した時や時間帯を過ぎた時は送信を終え、残りの読者には次回送信します。\n"
+                                            "1時間あたりの上限がある時は、メールの間隔を均等に空けます。"),
+                             group),
+                  4, 0, 1, 2);
+}
+
 void SettingsWindow::buildButtonBar() {
   auto* bar = new QHBoxLayout;
   std::array<QPushButton*, 12> buttons{};
@@ -413,6 +475,14 @@ void SettingsWindow::loadFields() {
   setTextOf(smtpPasswordEdit, s.mail.smtpPassword);
   onePerDayBox->setChecked(s.mail.onePerDay());
   setTextOf(unsubscribeUrlEdit, s.mail.unsubscribeUrl);
+  setTextOf(hourLimitEdit, s.mail.hourLimit);
+  setTextOf(dayLimitEdit, s.mail.dayLimit);
+  for (int d = 0; d < 7; ++d)
+    sendDayBoxes[d]->setChecked(s.mail.sendDays.size() != 7 || s.mail.sendDays[static_cast<std::size_t>(d)] != '0');
+  skipHolidaysBox->setChecked(s.mail.skipHolidaysMode == 1);
+  const std::size_t dash = s.mail.sendHours.find('-');
+  setTextOf(sendFromEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(0, dash));
+  setTextOf(sendUntilEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(dash + 1));
 }
 
 void SettingsWindow::saveFields() {
@@ -447,14 +517,37 @@ void SettingsWindow::saveFields() {
   s.mail.senderName = textOf(senderNameEdit);
   s.mail.onePerDayMode = onePerDayBox->isChecked() ? 1 : 0;
   s.mail.unsubscribeUrl = textOf(unsubscribeUrlEdit);
+  paceOf(s.mail);
   ::writeSettings(m_paths, s);
   setTextOf(missingNameEdit, s.mail.defaultReaderName);
   setTextOf(senderNameEdit, s.mail.senderName);
   setTextOf(unsubscribeUrlEdit, s.mail.unsubscribeUrl);
 }
 
+void SettingsWindow::paceOf(MailSettings& m) const {
+  m.hourLimit = trim(textOf(hourLimitEdit));
+  m.dayLimit = trim(textOf(dayLimitEdit));
+  if (m.hourLimit.empty()) m.hourLimit = "0";
+  if (m.dayLimit.empty()) m.dayLimit = "0";
+  m.sendDays.clear();
+  for (QCheckBox* box : sendDayBoxes) m.sendDays += box->isChecked() ? '1' : '0';
+  m.skipHolidaysMode = skipHolidaysBox->isChecked() ? 1 : 0;
+  const std::string from = trim(textOf(sendFromEdit));
+  const std::string until = trim(textOf(sendUntilEdit));
+  m.sendHours = from.empty() && until.empty() ? std::string() : from + "-" + until;
+}
+
 void SettingsWindow::save() {
   if (!checkField(SettingsCheck::All)) return;
+  MailSettings pace;
+  paceOf(pace);
+  const std::string paceProblem = SendPace(pace).problem();
+  if (!paceProblem.empty()) {
+    pages->setCurrentIndex(kPacePage);
+    showMessage(Sjis::toQ(paceProblem));
+    hourLimitEdit->setFocus();
+    return;
+  }
   applyButtonMask("000000000000");
   try {
     saveFields();
@@ -500,7 +593,7 @@ void SettingsWindow::smtpSecurityChosen(int mode) {
 
 bool SettingsWindow::fail(NavigatingEdit* field, const QString& message) {
   if (!message.isEmpty()) showMessage(message);
-  pages->setCurrentIndex(ftpPage->isAncestorOf(field) ? kFtpPage : kMailPage);
+  pages->setCurrentIndex(ftpPage->isAncestorOf(field) ? kFtpPage : pacePage->isAncestorOf(field) ? kPacePage : kMailPage);
   field->setFocus();
   return false;
 }

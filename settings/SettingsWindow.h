@@ -83,6 +83,14 @@ class SettingsWindow : public WindowBase {
   QComboBox* smtpSecurityBox;  // 0 none, 1 STARTTLS, 2 SSL/TLS
   QCheckBox* smtpLoginBox;
   QCheckBox* smtpPlainLoginBox;
+  // The provider's pace (third page).
+  QWidget* pacePage;
+  NavigatingEdit* hourLimitEdit;
+  NavigatingEdit* dayLimitEdit;
+  QCheckBox* sendDayBoxes[7];
+  QCheckBox* skipHolidaysBox;
+  NavigatingEdit* sendFromEdit;
+  NavigatingEdit* sendUntilEdit;
   NavigatingEdit* smtpUserEdit;
   NavigatingEdit* smtpPasswordEdit;
   QCheckBox* saveSmtpPasswordBox;
@@ -132,6 +140,9 @@ class SettingsWindow : public WindowBase {
 
   void buildFtpPage();
   void buildMailPage();
+  void buildPacePage();
+  // The pace page's fields into the settings, as the keys hold them.
+  void paceOf(MailSettings& m) const;
   void buildButtonBar();
 
   SettingsPaths m_paths;

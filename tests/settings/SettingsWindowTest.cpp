@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -566,6 +568,26 @@ TEST_F(SettingsWindowTest, AFocusedCheckBoxLooksDifferent) {
 
 // The window must fit a 1366x768 screen at 100 % and a 1920x1080 screen at 150 % (1280x720
 // logical pixels), each less a task bar of 40 and a window frame of about 8 by 32.
+// The pace page writes the keys the send run reads, and a window that is no time of day
+// keeps the window open on that page.
+TEST_F(SettingsWindowTest, ThePacePageSavesTheLimitsDaysAndHours) {
+  open(1);
+  fillValid();
+  w.hourLimitEdit->setText("100");
+  w.sendDayBoxes[5]->setChecked(false);
+  w.sendDayBoxes[6]->setChecked(false);
+  w.skipHolidaysBox->setChecked(true);
+  w.sendFromEdit->setText("2500");
+  w.sendUntilEdit->setText("2100");
+  w.saveButton->click();
+  expectFailure(q("送信する時間帯の設定に誤りがあります。（例: 0800-2100）"), 2, w.hourLimitEdit);
+  w.sendFromEdit->setText("0800");
+  w.saveButton->click();
+  const MailSettings saved = loadMailSettings(paths);
+  EXPECT_EQ(std::make_tuple(saved.hourLimit, saved.dayLimit, saved.sendDays, saved.skipHolidaysMode, saved.sendHours),
+            std::make_tuple(std::string("100"), std::string("0"), std::string("1111100"), 1, std::string("0800-2100")));
+}
+
 TEST_F(SettingsWindowTest, BothPagesFitTheSmallScreens) {
   const QSize roomy(1366 - 8, 768 - 40 - 32);
   const QSize small(1280 - 8, 720 - 40 - 32);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Sjis.h"
-#include "sending/SendPace.h"
+#include "settings/SendPace.h"
 #include "settings/SettingsFiles.h"
 
 namespace {

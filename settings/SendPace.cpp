@@ -1,4 +1,4 @@
-#include "sending/SendPace.h"
+#include "settings/SendPace.h"
 
 #include <algorithm>
 #include <cstdio>
