@@ -16,6 +16,9 @@
 
 #include "controls/StripedGrid.h"
 #include "core/HistoryDialog.h"
+#include "settings/SendPace.h"
+#include "core/SendHistory.h"
+#include "core/Clock.h"
 #include "core/AppContext.h"
 #include "core/Dialogs.h"
 #include "core/InformationPanel.h"
@@ -294,6 +297,7 @@ void SendWindow::activate() {
   m_lastStoryEdit->setText(Sjis::toQ(m_run.list().lastStoryText()));
   fillGrid();
   showIdle();
+  showPace(mail);
   m_run.setSettings(std::move(mail));
   m_startButton->setEnabled(true);
   setIdleButtons(true);
@@ -343,6 +347,29 @@ void SendWindow::showReader(std::size_t index, const DueReader& reader) {
   m_readerGrid->setRow(row, shownCells(reader));
   if (reader.mark == SendMark::working && row >= kFirstScrolledRow)
     m_readerGrid->verticalScrollBar()->setValue(row - 14 - 1);
+}
+
+void SendWindow::showPace(const MailSettings& mail) {
+  // How many of the listed readers this run may serve under the provider's pace, and why
+  // not more; nothing when no limit or window holds them back.
+  const SendPace pace(mail);
+  if (!pace.problem().empty()) return;
+  const std::string now = Clock::nowStamp();
+  SendPace counted = pace;
+  try {
+    counted.start(HistoryStore(m_ctx.query).mailsSince(toIntOr(SendPace::dayBefore(now.substr(0, 8)), 0)));
+  } catch (const DbError&) {
+    m_ctx.query.close();
+    return;
+  }
+  const int allowed = counted.inWindow(now) ? counted.allowedNow(now) : 0;
+  if (allowed < 0 || allowed >= m_run.list().dueCount()) return;
+  const SendPace::Stop binding = counted.binding(now);
+  m_statusLabel->setText(binding == SendPace::Stop::outsideWindow
+                             ? Sjis::toQ(counted.reasonText(binding, now))
+                             : QStringLiteral("今回送信できるのは %1 名までです（%2）。")
+                                   .arg(allowed)
+                                   .arg(Sjis::toQ(counted.limitText(binding))));
 }
 
 void SendWindow::showIdle() {

@@ -57,6 +57,7 @@ class SendWindow : public WindowBase {
   QLineEdit* listedCountEdit() const { return m_listedCountEdit; }
   QLabel* progressLabel() const { return m_progressLabel; }
   QLabel* countsLabel() const { return m_countsLabel; }
+  QLabel* statusLabel() const { return m_statusLabel; }
   MailPreview* preview() const { return m_preview; }
   QLabel* countdownLabel() const { return m_countdownLabel; }
   QLabel* successLabel() const { return m_successLabel; }
@@ -84,6 +85,8 @@ class SendWindow : public WindowBase {
   void openMailSettings();
   void showPreview();
   void sendTestMail();
+  // Under the provider's pace, how many readers this run may serve (status line).
+  void showPace(const MailSettings& mail);
   // The outcomes of the newest run in the send history, in a dialog.
   void showLastRun();
   // What the send session asks the operator (the window's SendPolicy).

@@ -174,12 +174,17 @@ SendPace::Stop SendPace::binding(const std::string& now) const {
   return hourLeft < 0 || (dayLeft >= 0 && dayLeft <= hourLeft) ? Stop::dayLimit : Stop::hourLimit;
 }
 
+std::string SendPace::limitText(Stop stop) const {
+  if (stop == Stop::dayLimit) return u8("本日の送信上限 ") + std::to_string(m_dayLimit) + u8(" 通");
+  if (stop == Stop::hourLimit) return u8("1時間あたりの送信上限 ") + std::to_string(m_hourLimit) + u8(" 通");
+  return std::string();
+}
+
 std::string SendPace::reasonText(Stop stop, const std::string& now) const {
   switch (stop) {
     case Stop::dayLimit:
-      return u8("本日の送信上限 ") + std::to_string(m_dayLimit) + u8(" 通に達しました。");
     case Stop::hourLimit:
-      return u8("1時間あたりの送信上限 ") + std::to_string(m_hourLimit) + u8(" 通に達しました。");
+      return limitText(stop) + u8("に達しました。");
     case Stop::outsideWindow: {
       const std::string next = nextWindow(now);
       std::string text = u8("送信できる曜日・時間帯ではありません。");

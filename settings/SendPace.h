@@ -46,6 +46,8 @@ class SendPace {
   // Which stop keeps further mails now: the window when closed, else the limit that
   // leaves fewer mails; none without a limit.
   Stop binding(const std::string& now) const;
+  // "本日の送信上限 N 通" or "1時間あたりの送信上限 N 通" (CP932); empty for other stops.
+  std::string limitText(Stop stop) const;
   // Why a stop keeps mails back, one or two sentences (CP932).
   std::string reasonText(Stop stop, const std::string& now) const;
   // The message of a stop (CP932): the limit reached, or the window closed, with how

@@ -299,6 +299,16 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   }
 }
 
+TEST_F(SendWindowTest, TheStatusLineSaysHowManyThePaceLetGo) {
+  settings("", 25);
+  IniFile(program.file("QuorMail.env")).writeString("Mail", "DayLimit", "1");
+  story("00001");
+  reader("00001", "", "00001");
+  reader("00002", "", "00001");
+  open();
+  EXPECT_EQ(window->statusLabel()->text(), q("今回送信できるのは 1 名までです（本日の送信上限 1 通）。"));
+}
+
 TEST_F(SendWindowTest, RefusedConnectionShowsTheErrorBoxAndEndsTheRun) {
   settings("", freeLocalPort());
   story("00001");
