@@ -37,12 +37,12 @@ struct Arm {
   double seconds = 0;
   SendReport report;
 
-  Arm(const std::string& name, const SmtpTestServer::Options& options, bool history)
+  Arm(const std::string& name, const SmtpTestServer::Options& options, bool history, const std::string& pace = "")
       : server(options), dir(bench::freshProgramDir("outcomes-" + name)), ctx(dir),
         run(ctx.query, dir / "SndMail.log", smtp, pop3) {
     bench::writeFile(dir / "QuorMail.env",
                      "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=office@example.com\r\nPOP_before_SMTP=0\r\nPasSave=2\r\n"
-                     "Mail1_Wait_Second=0\r\nLogWrt=0\r\nSMTPPORT=" + std::to_string(server.port()) + "\r\n");
+                     "Mail1_Wait_Second=0\r\nLogWrt=0\r\nSMTPPORT=" + std::to_string(server.port()) + "\r\n" + pace);
     ctx.openDatabase();
     bench::fillReaders(ctx.query, kReaders);
     StoryStore(ctx.query).save(Story{1, Sjis::fromUtf8("第１回 お知らせ"), Sjis::fromUtf8("##readername##様\r\n本文です。\r\n")});
@@ -90,8 +90,11 @@ int main(int argc, char** argv) {
     Arm accepted("accepted", {}, true);
     Arm outcomes("mixed", mixed, true);
     Arm bare("bare", {}, false);
+    // Limits that are never reached and a window open all week: every mail is checked.
+    Arm paced("paced", {}, true,
+              "HourLimit=100000\r\nDayLimit=100000\r\nSendDays=1111111\r\nSkipHolidays=1\r\nSendHours=0000-2400\r\n");
     for (std::size_t from = 0; from < static_cast<std::size_t>(kReaders); from += 100)
-      for (Arm* arm : {&accepted, &outcomes, &bare}) arm->serve(from, from + 100);
+      for (Arm* arm : {&accepted, &outcomes, &bare, &paced}) arm->serve(from, from + 100);
     const SendReport& r = outcomes.report;
     std::printf("%d due readers, wait 0\n", kReaders);
     std::printf("  all accepted:                 %6.2f ms per mail (sent %d)\n", accepted.perMail() * 1000,
@@ -101,6 +104,8 @@ int main(int argc, char** argv) {
     std::printf("  ratio mixed/accepted:         %6.2f (target <= 1.2)\n", outcomes.perMail() / accepted.perMail());
     std::printf("  without the send history:     %6.2f ms per mail\n", bare.perMail() * 1000);
     std::printf("  ratio with/without history:   %6.2f (target <= 1.1)\n", accepted.perMail() / bare.perMail());
+    std::printf("  with limits and windows:      %6.2f ms per mail (sent %d)\n", paced.perMail() * 1000, paced.report.sent);
+    std::printf("  ratio with/without them:      %6.2f (target <= 1.05)\n", paced.perMail() / accepted.perMail());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "failed: %s\n", e.what());
     return 1;
