@@ -113,6 +113,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.onePerDayMode = ini.readInteger(kMail, "OnePerDay", newInstallation ? 1 : 0);
   s.unsubscribeUrl = ini.readString(kMail, "UnsubscribeUrl", "");
   s.substituteCharactersMode = ini.readInteger(kMail, "SubstituteCharacters", 1);
+  s.mailsPerConnection = ini.readInteger(kMail, "MailsPerConnection", 1);
   return s;
 }
 
@@ -170,6 +171,7 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "OnePerDay", m.onePerDay() ? 1 : 0);
   m.unsubscribeUrl = trim(m.unsubscribeUrl);
   ini.writeString(kMail, "UnsubscribeUrl", m.unsubscribeUrl);
+  ini.writeInteger(kMail, "MailsPerConnection", m.mailsPerConnection);
 }
 
 bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(unsubscribeUrl) == UnsubscribeUrlProblem::None; }

@@ -64,6 +64,9 @@ struct MailSettings {
   // for characters a reader's name holds that the mail cannot carry, 0 passes such a
   // reader over.
   int substituteCharactersMode = 1;
+  // Mails sent over one SMTP session; 1 (also when the key is absent) opens a session
+  // for each mail.
+  int mailsPerConnection = 1;
 
   bool passwordSaved() const { return popPasswordMode == 1; }
   bool passwordAsked() const { return popPasswordMode == 0; }
