@@ -72,20 +72,62 @@ DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener
   return DeliveryResult{true, false, DeliveryVerdict::Accepted, {}, {}, {}, {}};
 }
 
+namespace {
+
+// The server ended the idle session before this mail's sender was taken: the connection
+// is gone, or it answered 421, at the mail's RSET or MAIL FROM. Nothing of the mail went out.
+bool sessionWasGone(const DeliveryResult& r) {
+  if (r.command != "RSET" && r.command != "MAIL FROM") return false;
+  return r.verdict == DeliveryVerdict::ServerUnreachable ||
+         (r.verdict == DeliveryVerdict::ServerDeferred && r.code.compare(0, 3, "421") == 0);
+}
+
+}  // namespace
+
+bool Delivery::sessionOpen() const { return m_smtp.connected(); }
+
+void Delivery::endSession() {
+  if (m_smtp.connected()) m_smtp.disconnect();
+  m_sessionMails = 0;
+}
+
 DeliveryResult Delivery::deliver(MailMessage& message, const std::string& recipient,
                                  const MailSettings& settings, SendListener& listener) {
   listener.sending(recipient);
+  const bool reused = sessionOpen();
+  DeliveryResult result = sendOnce(message, settings);
+  if (reused && sessionWasGone(result)) {
+    endSession();
+    if (settings.popBeforeSmtp()) {
+      const DeliveryResult login = logInForSmtp(settings, listener);
+      if (!login.accepted) return login;
+      Clock::pause(1000 * std::max(0, toIntOr(trim(settings.popWaitSeconds), 0)), [this] { return !stopRequested(); });
+      if (stopRequested()) return DeliveryResult{false, false, DeliveryVerdict::Stopped, {}, {}, {}, {}};
+      listener.sending(recipient);
+    }
+    result = sendOnce(message, settings);
+  }
+  // A mail not accepted leaves the session in doubt: the next mail starts a new one. A
+  // count of 1 or less gives each mail its own session.
+  if (!result.accepted || ++m_sessionMails >= settings.mailsPerConnection) endSession();
+  return result;
+}
+
+DeliveryResult Delivery::sendOnce(MailMessage& message, const MailSettings& settings) {
   bool accepted = false;
   std::string pending;
   try {
-    m_smtp.host = trim(settings.smtpServer);
-    m_smtp.port = settings.smtpPort;
-    m_smtp.security = static_cast<SmtpSecurity>(settings.smtpSecurity);
-    m_smtp.setAuthenticationType(settings.smtpLogin() ? AuthenticationType::login : AuthenticationType::none);
-    m_smtp.loginWithoutTls = settings.smtpPlainLogin();
-    m_smtp.user = settings.smtpUser;
-    m_smtp.password = settings.smtpPassword;
-    m_smtp.connect(-1);
+    if (!m_smtp.connected()) {
+      m_sessionMails = 0;
+      m_smtp.host = trim(settings.smtpServer);
+      m_smtp.port = settings.smtpPort;
+      m_smtp.security = static_cast<SmtpSecurity>(settings.smtpSecurity);
+      m_smtp.setAuthenticationType(settings.smtpLogin() ? AuthenticationType::login : AuthenticationType::none);
+      m_smtp.loginWithoutTls = settings.smtpPlainLogin();
+      m_smtp.user = settings.smtpUser;
+      m_smtp.password = settings.smtpPassword;
+      m_smtp.connect(-1);
+    }
     try {
       m_smtp.send(message);
       accepted = true;
@@ -95,7 +137,6 @@ DeliveryResult Delivery::deliver(MailMessage& message, const std::string& recipi
       m_smtp.disconnect();
       throw;
     }
-    m_smtp.disconnect();
   } catch (const StoppedError& e) {
     const DeliveryVerdict verdict = accepted ? DeliveryVerdict::Accepted : failureVerdict(e, pending);
     if (m_smtp.connected()) m_smtp.disconnect();

@@ -19,6 +19,12 @@ namespace {
 
 std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 
+// Ends the SMTP session a run or a single mail left open, however it ends.
+struct SessionEnd {
+  Delivery& delivery;
+  ~SessionEnd() { delivery.endSession(); }
+};
+
 }  // namespace
 
 SendRun::SendRun(Statement& query, std::filesystem::path logPath, SmtpClient& smtp, Pop3Client& pop3)
@@ -57,6 +63,7 @@ SendReport SendRun::run(SendListener& listener) {
     listener.error(e.what());
     m_report.endedEarly = SendReport::EndedEarly::failed;
   }
+  const SessionEnd sessionEnd{m_delivery};
   const std::vector<std::string> header = DueReader::headerCells();
   int handled = 0;
   int shownSent = -1;
@@ -74,7 +81,8 @@ SendReport SendRun::run(SendListener& listener) {
       break;
     }
     listener.connectionStatus("", "");
-    if (popFirst) {
+    // POP before SMTP logs in once for each SMTP session.
+    if (popFirst && !m_delivery.sessionOpen()) {
       setMark(listener, i, SendMark::working);
       const bool loggedIn = logInForSmtp(listener);
       setMark(listener, i, loggedIn ? SendMark::marked : SendMark::failed);
@@ -94,7 +102,8 @@ SendReport SendRun::run(SendListener& listener) {
     listener.idle();
     if (handled < marked && carryingOn())
       // The hourly limit spreads the mails evenly: never closer than an hour / the limit.
-      waitSeconds(listener, popFirst ? 2 : 1, std::max(toIntOr(trim(m_settings.waitSeconds), 10), m_pace.spacingSeconds()));
+      waitSeconds(listener, popFirst && !m_delivery.sessionOpen() ? 2 : 1,
+                  std::max(toIntOr(trim(m_settings.waitSeconds), 10), m_pace.spacingSeconds()));
   }
   listener.progress(m_report.sent, marked);
   listener.idle();
@@ -320,6 +329,7 @@ DeliveryResult SendRun::deliver(const ComposedMail& mail, SendListener& listener
   return m_delivery.deliver(*message, mail.recipient, m_settings, listener);
 }
 bool SendRun::sendMail(std::size_t index, SendListener& listener) {
+  const SessionEnd sessionEnd{m_delivery};
   const ComposedMail mail = m_mails.compose(m_list.at(index));
   if (!mail.found) return false;
   const DeliveryResult r = deliver(mail, listener);
@@ -327,6 +337,7 @@ bool SendRun::sendMail(std::size_t index, SendListener& listener) {
   return r.accepted;
 }
 bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendListener& listener) {
+  const SessionEnd sessionEnd{m_delivery};
   m_failed = false;
   ComposedMail mail = m_mails.compose(m_list.at(index));
   if (!mail.found) {

@@ -118,6 +118,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.sendDays = trim(ini.readString(kMail, "SendDays", "1111111"));
   s.skipHolidaysMode = ini.readInteger(kMail, "SkipHolidays", 0);
   s.sendHours = trim(ini.readString(kMail, "SendHours", ""));
+  s.mailsPerConnection = ini.readInteger(kMail, "MailsPerConnection", 1);
   return s;
 }
 
@@ -180,6 +181,7 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeString(kMail, "SendDays", m.sendDays);
   ini.writeInteger(kMail, "SkipHolidays", m.skipHolidaysMode == 1 ? 1 : 0);
   ini.writeString(kMail, "SendHours", m.sendHours);
+  ini.writeInteger(kMail, "MailsPerConnection", m.mailsPerConnection);
 }
 
 bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(unsubscribeUrl) == UnsubscribeUrlProblem::None; }

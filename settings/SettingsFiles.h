@@ -73,6 +73,9 @@ struct MailSettings {
   std::string sendDays = "1111111";
   int skipHolidaysMode = 0;
   std::string sendHours;
+  // Mails sent over one SMTP session; 1 (also when the key is absent) opens a session
+  // for each mail.
+  int mailsPerConnection = 1;
 
   bool passwordSaved() const { return popPasswordMode == 1; }
   bool passwordAsked() const { return popPasswordMode == 0; }

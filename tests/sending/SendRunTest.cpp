@@ -5,6 +5,8 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <tuple>
 
 #include "core/Clock.h"
 #include "core/Sjis.h"
@@ -62,7 +64,10 @@ struct SendRunTest : ::testing::Test {
     Clock::setFixedStamp("20240507123456");
     run.setStopFlag(&stop);
   }
-  void TearDown() override { Clock::setFixedStamp(""); }
+  void TearDown() override {
+    Clock::setFixedStamp("");
+    Clock::setPausesSkipped(false);
+  }
 
   static MailSettings settings(int smtpPort) {
     MailSettings s;
@@ -484,7 +489,21 @@ TEST_F(SendRunTest, StopWhileTheServerNeverAnswersEndsTheRunWithoutAdvancingTheR
   EXPECT_EQ(stored("00001")[0], "00001");
 }
 
-TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
+// The connection that carried each message, in arrival order, counted from the first
+// message's (the server's start-up probe takes a connection number too).
+std::vector<int> connectionsOf(const std::vector<SmtpTestServer::Message>& messages) {
+  std::vector<int> numbers;
+  for (const SmtpTestServer::Message& m : messages) {
+    const std::size_t at = m.envelope.find("\"connection\": ");
+    numbers.push_back(at == std::string::npos ? 0 : std::atoi(m.envelope.c_str() + at + 14));
+  }
+  const int first = numbers.empty() ? 1 : numbers.front();
+  for (int& n : numbers) n -= first - 1;
+  return numbers;
+}
+
+TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachSmtpSession) {
+  Clock::setPausesSkipped(true);
   SmtpTestServer smtp;
   Pop3TestServer pop("popuser", "secret");
   story("00001", "s1", "b1");
@@ -524,6 +543,105 @@ TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachMail) {
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  中止  ")}));
   EXPECT_EQ(smtp.messages().size(), 1u);
   EXPECT_EQ(stored("00001")[0], "00001");
+
+  // Two mails to a session: three readers need two logins.
+  reader("00002", "b", "00001");
+  reader("00003", "c", "00001");
+  run.listDueReaders();
+  run.settings().password = "secret";
+  run.settings().mailsPerConnection = 2;
+  run.list().markAll();
+  Recorder sessions;
+  EXPECT_TRUE(run.run(sessions).completed);
+  EXPECT_EQ(std::count(sessions.events.begin(), sessions.events.end(), "login"), 2);
+  ASSERT_TRUE(smtp.waitForMessages(4));
+  EXPECT_EQ(connectionsOf(smtp.messages()), (std::vector<int>{1, 2, 2, 3}));
+}
+
+TEST_F(SendRunTest, MailsShareAnSmtpSessionUpToTheCountAndANewOneFollowsAMailNotAccepted) {
+  struct Case {
+    int mailsPerConnection;
+    const char* refused;  // an address the server refuses at RCPT, or ""
+    std::vector<int> connections;
+  };
+  const Case cases[] = {
+      {1, "", {1, 2, 3, 4, 5}}, {2, "", {1, 1, 2, 2, 3}}, {5, "", {1, 1, 1, 1, 1}},
+      {5, "reader00003@example.com", {1, 1, 2, 2}},
+  };
+  Clock::setPausesSkipped(true);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mailsPerConnection) + " " + c.refused);
+    program.exec(" DELETE FROM USERLIST");
+    story("00001", "s1", "b1");
+    for (const char* id : {"00001", "00002", "00003", "00004", "00005"}) reader(id, "r", "00001");
+    SmtpTestServer server(SmtpTestServer::Options{{c.refused}});
+    run.listDueReaders();
+    run.setSettings(settings(server.port()));
+    run.settings().mailsPerConnection = c.mailsPerConnection;
+    run.list().markAll();
+    EXPECT_TRUE(run.run(recorder).completed);
+    ASSERT_TRUE(server.waitForMessages(c.connections.size()));
+    EXPECT_EQ(connectionsOf(server.messages()), c.connections);
+    EXPECT_FALSE(smtp.connected());  // the run's end closed the last session
+  }
+}
+
+TEST_F(SendRunTest, ASessionTheServerEndedBetweenMailsIsOpenedAgainForTheNextMail) {
+  // Takes every mail; on its first connection it answers the command after the first
+  // mail with goodbye and closes (nullptr: it keeps the session).
+  const auto server = [](const char* goodbye) {
+    return [goodbye, connection = std::make_shared<int>(0)](ScriptedServer::Peer& p) {
+      const bool first = ++*connection == 1;
+      p.send("220 ready\r\n");
+      for (std::string line = p.readLine(), answer; !line.empty() && line != "QUIT"; line = p.readLine()) {
+        if (line == "DATA") {
+          p.send("354 go ahead\r\n");
+          for (int i = 0; i < 100 && p.readLine() != "."; ++i) {
+          }
+        }
+        if (first && goodbye && answer == "250 accepted\r\n") {
+          p.send(goodbye);
+          return;
+        }
+        p.send(answer = line == "DATA" ? "250 accepted\r\n" : "250 ok\r\n");
+      }
+    };
+  };
+  // What the client sends for reader n's mail, its text left out.
+  const auto mail = [](int n) {
+    return "RSET|MAIL FROM:<owner@example.com>|RCPT TO:<reader0000" + std::to_string(n) + "@example.com>|DATA|.|";
+  };
+  const std::string reopened = "EHLO me|" + mail(1) + "RSET|EHLO me|" + mail(2) + mail(3) + "QUIT|";
+  const std::tuple<const char*, int, std::string> cases[] = {
+      {nullptr, 1, "EHLO me|" + mail(1) + mail(2) + mail(3) + "QUIT|"},
+      {"421 4.4.2 idle too long\r\n", 2, reopened},
+      {"", 2, reopened},  // closed without a word
+  };
+  Clock::setPausesSkipped(true);
+  smtp.heloName = "me";
+  for (const auto& [goodbye, connections, exchange] : cases) {
+    SCOPED_TRACE(goodbye ? goodbye : "kept");
+    program.exec(" DELETE FROM USERLIST");
+    story("00001", "s1", "b1");
+    for (const char* id : {"00001", "00002", "00003"}) reader(id, "r", "00001");
+    ScriptedServer scripted(server(goodbye), connections);
+    run.listDueReaders();
+    run.setSettings(settings(scripted.port()));
+    run.settings().mailsPerConnection = 3;
+    run.list().markAll();
+    Recorder seen;
+    EXPECT_EQ(run.run(seen).sent, 3);
+    scripted.join();
+    EXPECT_TRUE(seen.errors.empty()) << seen.errors[0];
+    std::string commands;
+    bool inData = false;
+    for (const std::string& line : scripted.received()) {
+      if (line == ".") inData = false;
+      if (!inData) commands += line + "|";
+      if (line == "DATA") inData = true;
+    }
+    EXPECT_EQ(commands, exchange);
+  }
 }
 
 }  // namespace

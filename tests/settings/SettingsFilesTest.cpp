@@ -47,6 +47,7 @@ class SettingsFilesTest : public ::testing::Test {
     s.ftp.tlsMode = 1;
     s.mail.onePerDayMode = 1;
     s.mail.unsubscribeUrl = " https://example.com/unsubscribe.php ";
+    s.mail.mailsPerConnection = 50;
     return s;
   }
 
@@ -122,8 +123,15 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
             "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n" +
                 "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpPlainLogin=0\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
                 "SenderName=" + sj("クオル 事務局") + "\r\nOnePerDay=1\r\n"
-                "UnsubscribeUrl=https://example.com/unsubscribe.php\r\nHourLimit=0\r\nDayLimit=0\r\nSendDays=1111111\r\n"
-                "SkipHolidays=0\r\nSendHours=\r\n");
+                "UnsubscribeUrl=https://example.com/unsubscribe.php
+HourLimit=0
+DayLimit=0
+SendDays=1111111
+"
+                "SkipHolidays=0
+SendHours=
+MailsPerConnection=50
+");
   EXPECT_EQ(s.mail.defaultReaderName, sj("読者様"));  // what was written, for the field
   EXPECT_EQ(s.mail.unsubscribeUrl, "https://example.com/unsubscribe.php");
 
@@ -145,6 +153,7 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
   EXPECT_TRUE(back.ftp.useTls());
   EXPECT_TRUE(back.mail.onePerDay());
   EXPECT_TRUE(back.mail.hasUnsubscribeUrl());
+  EXPECT_EQ(back.mail.mailsPerConnection, 50);
   // The SMTP password file is the third of its kind: same cipher, owner only.
   EXPECT_EQ(paths.smtpPassword.filename(), "QuorMail3.env");
   EXPECT_EQ(TestProgram::readFile(paths.smtpPassword), encipherPassword("smtp-secret"));
@@ -181,6 +190,7 @@ TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
   EXPECT_FALSE(s.mail.onePerDay());
   EXPECT_EQ(s.mail.unsubscribeUrl, "");
   EXPECT_FALSE(s.mail.hasUnsubscribeUrl());
+  EXPECT_EQ(s.mail.mailsPerConnection, 1);  // a session for each mail
 
   // A save keeps the hand-set port and deletes the password file nobody asked for.
   writeSettings(paths, s);

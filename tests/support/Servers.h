@@ -62,7 +62,8 @@ class SmtpTestServer : public ServerProcess {
 
   struct Message {
     std::string data;      // raw DATA bytes
-    std::string envelope;  // JSON: mail_from, rcpt_tos, host_name, extended_smtp, tls, login
+    std::string envelope;  // JSON: mail_from, rcpt_tos, host_name, extended_smtp, tls, login,
+                           // connection (its number, from 1)
     std::string emlPath;
   };
   // Complete messages so far, in arrival order.

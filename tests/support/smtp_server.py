@@ -1,8 +1,9 @@
 """SMTP server for the tests: aiosmtpd storing each message's raw DATA and envelope.
 
 For message n it writes n.eml (DATA bytes as received, CR LF kept, dots un-stuffed)
-and then n.json (envelope, greeting name, TLS, login), the latter by rename so that its
-presence means the message is complete.
+and then n.json (envelope, greeting name, TLS, login, the number of the connection that
+carried it, from 1), the latter by rename so that its presence means the message is
+complete.
 
 With --cert/--key it offers STARTTLS (or, with --implicit-tls, speaks TLS from the
 first byte); with --auth-user/--auth-password it requires SMTP AUTH with exactly
@@ -10,6 +11,7 @@ that account before MAIL, and over STARTTLS only after the TLS handshake.
 """
 import argparse
 import asyncio
+import itertools
 import json
 import os
 import signal
@@ -69,6 +71,7 @@ class StoringHandler:
             "extended_smtp": bool(session.extended_smtp),
             "tls": server.transport.get_extra_info("ssl_object") is not None,
             "login": session.auth_data if session.authenticated else None,
+            "connection": server.connection_number,
         }
         with open(base + ".tmp", "w") as f:
             json.dump(info, f)
@@ -122,9 +125,15 @@ def main():
         options["auth_require_tls"] = not a.implicit_tls
         if a.no_plain:
             options["auth_exclude_mechanism"] = ["PLAIN"]
+    connections = itertools.count(1)
+
+    def session():
+        smtp = SMTP(handler, hostname=fqdn, enable_SMTPUTF8=True, **options)
+        smtp.connection_number = next(connections)
+        return smtp
+
     server = loop.run_until_complete(
-        loop.create_server(lambda: SMTP(handler, hostname=fqdn, enable_SMTPUTF8=True, **options), "127.0.0.1",
-                           a.port, ssl=context if a.implicit_tls else None))
+        loop.create_server(session, "127.0.0.1", a.port, ssl=context if a.implicit_tls else None))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     try:
         loop.run_forever()
