@@ -383,10 +383,14 @@ void SettingsWindow::buildPacePage() {
   hours->addStretch(1);
   grid->addWidget(new QLabel(QStringLiteral("送信する時間帯"), group), 3, 0);
   grid->addLayout(hours, 3, 1);
+  mailsPerConnectionEdit = limitEdit("mailsPerConnectionEdit");
+  mailsPerConnectionEdit->setMaxLength(3);
+  grid->addWidget(new QLabel(QStringLiteral("1回の接続で送るメール数"), group), 4, 0);
+  grid->addLayout(inlineField(group, QString(), mailsPerConnectionEdit, QStringLiteral("通（1: メールごとに接続）")), 4, 1);
   grid->addWidget(new QLabel(QStringLiteral("上限に達した時や時間帯を過ぎた時は送信を終え、残りの読者には次回送信します。\n"
                                             "1時間あたりの上限がある時は、メールの間隔を均等に空けます。"),
                              group),
-                  4, 0, 1, 2);
+                  5, 0, 1, 2);
 }
 
 void SettingsWindow::buildButtonBar() {
@@ -480,6 +484,7 @@ void SettingsWindow::loadFields() {
   for (int d = 0; d < 7; ++d)
     sendDayBoxes[d]->setChecked(s.mail.sendDays.size() != 7 || s.mail.sendDays[static_cast<std::size_t>(d)] != '0');
   skipHolidaysBox->setChecked(s.mail.skipHolidaysMode == 1);
+  setTextOf(mailsPerConnectionEdit, std::to_string(std::max(s.mail.mailsPerConnection, 1)));
   const std::size_t dash = s.mail.sendHours.find('-');
   setTextOf(sendFromEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(0, dash));
   setTextOf(sendUntilEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(dash + 1));
@@ -535,6 +540,7 @@ void SettingsWindow::paceOf(MailSettings& m) const {
   const std::string from = trim(textOf(sendFromEdit));
   const std::string until = trim(textOf(sendUntilEdit));
   m.sendHours = from.empty() && until.empty() ? std::string() : from + "-" + until;
+  m.mailsPerConnection = std::max(toIntOr(trim(textOf(mailsPerConnectionEdit)), 1), 1);
 }
 
 void SettingsWindow::save() {

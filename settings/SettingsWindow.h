@@ -91,6 +91,7 @@ class SettingsWindow : public WindowBase {
   QCheckBox* skipHolidaysBox;
   NavigatingEdit* sendFromEdit;
   NavigatingEdit* sendUntilEdit;
+  NavigatingEdit* mailsPerConnectionEdit;
   NavigatingEdit* smtpUserEdit;
   NavigatingEdit* smtpPasswordEdit;
   QCheckBox* saveSmtpPasswordBox;

@@ -123,15 +123,8 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
             "Pop_After_Snd_Second=10\r\nLogWrt=0\r\nMax_Moji= 72\r\nNothing_UserName=" + sj("読者様") + "\r\n" +
                 "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpPlainLogin=0\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
                 "SenderName=" + sj("クオル 事務局") + "\r\nOnePerDay=1\r\n"
-                "UnsubscribeUrl=https://example.com/unsubscribe.php
-HourLimit=0
-DayLimit=0
-SendDays=1111111
-"
-                "SkipHolidays=0
-SendHours=
-MailsPerConnection=50
-");
+                "UnsubscribeUrl=https://example.com/unsubscribe.php\r\nHourLimit=0\r\nDayLimit=0\r\nSendDays=1111111\r\n"
+                "SkipHolidays=0\r\nSendHours=\r\nMailsPerConnection=50\r\n");
   EXPECT_EQ(s.mail.defaultReaderName, sj("読者様"));  // what was written, for the field
   EXPECT_EQ(s.mail.unsubscribeUrl, "https://example.com/unsubscribe.php");
 
