@@ -81,7 +81,7 @@ QCheckBox* addCheck(QWidget* parent, const char* name, const QString& caption) {
 QHBoxLayout* inlineField(QWidget* parent, const QString& label, QWidget* field, const QString& tail) {
   auto* row = new QHBoxLayout;
   row->setSpacing(6);
-  row->addWidget(new QLabel(label, parent));
+  if (!label.isEmpty()) row->addWidget(new QLabel(label, parent));
   row->addWidget(field);
   row->addWidget(new QLabel(tail, parent));
   row->addStretch(1);

@@ -18,6 +18,8 @@
 #include "maintenance/ReaderWindow.h"
 #include "maintenance/StoryWindow.h"
 #include "sending/SendWindow.h"
+#include "settings/SettingsWindow.h"
+#include <QTabWidget>
 #include "core/WindowBase.h"
 
 int main(int argc, char** argv) {
@@ -82,6 +84,18 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   stories->grab().save(QString::fromStdString(out + "/story-window.png"));
   stories->hide();
+
+  // The settings window's pages, the provider's pace last.
+  SettingsWindow settings(ctx);
+  settings.prepare(SettingsWindow::Page::mail);
+  settings.show();
+  QApplication::processEvents();
+  for (int page = 0; page < settings.pages->count(); ++page) {
+    settings.pages->setCurrentIndex(page);
+    QApplication::processEvents();
+    settings.grab().save(QString::fromStdString(out + "/settings-" + std::to_string(page) + ".png"));
+  }
+  settings.hide();
 
   // With a second argument "all", every other window too, for a look at the layouts.
   if (argc > 2 && std::string(argv[2]) == "all") {
