@@ -12,6 +12,8 @@
 class MailMessage {
  public:
   EmailAddress from;
+  // The envelope sender (MAIL FROM), where bounces go; empty: the From address.
+  std::string envelopeSender;
   EmailAddressList recipients;
   std::string subject;
   std::vector<std::string> body;

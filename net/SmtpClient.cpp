@@ -149,8 +149,10 @@ void SmtpClient::send(MailMessage& message) {
   const std::vector<std::string> lines = messageLines(message);
   const std::vector<std::string> recipients = envelopeRecipients(message);
 
+  const std::string& sender = message.envelopeSender.empty() ? message.from.address : message.envelopeSender;
+  if (sender.find_first_of("\r\n<>") != std::string::npos) throw UnsafeTextError("The envelope sender contains CR, LF or an angle bracket.");
   sendCommand("RSET");
-  sendCommand("MAIL FROM", "MAIL FROM:<" + message.from.address + ">", {250});
+  sendCommand("MAIL FROM", "MAIL FROM:<" + sender + ">", {250});
   for (const std::string& address : recipients) sendCommand("RCPT TO", "RCPT TO:<" + address + ">", {250, 251});
   sendCommand("DATA", {354});
   std::string block;

@@ -99,6 +99,7 @@ std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail)
   auto message = std::make_unique<MailMessage>();
   message->from.setText(JapaneseText::encodeHeader(mail.senderAddress));
   if (!mail.senderName.empty()) message->from.name = mail.senderName;
+  message->envelopeSender = trim(m_settings.bounceAddress);
   message->recipients.setText(mail.recipient);
   message->subject = mail.subject;
   message->setBodyText(JapaneseText::sjisToJis(mail.body));

@@ -39,6 +39,10 @@ StartCheck checkSettings(MailSettings& s) {
   if (s.senderAddress.empty()) return problem(settings, "メールアドレスが設定されていません。");
   if (!isHalfWidth(s.senderAddress))
     return problem(settings, "メールアドレスに全角文字があります。\r\r半角文字で設定して下さい。");
+  s.bounceAddress = trim(s.bounceAddress);
+  if (!s.bounceAddress.empty() && (!isHalfWidth(s.bounceAddress) || s.bounceAddress.find('@') == std::string::npos ||
+                                   s.bounceAddress.find_first_of(" \t\r\n<>,;\"") != std::string::npos))
+    return problem(settings, "エラーメールの宛先に誤りがあります。");
   if (s.smtpSecurity < 0 || s.smtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
   if (s.smtpLogin()) {
     s.smtpUser = trim(s.smtpUser);

@@ -118,6 +118,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.sendDays = trim(ini.readString(kMail, "SendDays", "1111111"));
   s.skipHolidaysMode = ini.readInteger(kMail, "SkipHolidays", 0);
   s.sendHours = trim(ini.readString(kMail, "SendHours", ""));
+  s.bounceAddress = trim(ini.readString(kMail, "BounceAddress", ""));
   s.mailsPerConnection = ini.readInteger(kMail, "MailsPerConnection", 1);
   return s;
 }

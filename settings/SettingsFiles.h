@@ -73,6 +73,9 @@ struct MailSettings {
   std::string sendDays = "1111111";
   int skipHolidaysMode = 0;
   std::string sendHours;
+  // The envelope sender (MAIL FROM, the Return-Path), where bounces go; empty: the
+  // sender address.
+  std::string bounceAddress;
   // Mails sent over one SMTP session; 1 (also when the key is absent) opens a session
   // for each mail.
   int mailsPerConnection = 1;

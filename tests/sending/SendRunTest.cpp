@@ -672,6 +672,8 @@ TEST_F(SendRunTest, MailGoesOverStartTlsOrImplicitTlsWithLoginAndReadsBackAsType
     run.listDueReaders();
     run.setSettings(submission(smtp.port(), security));
     run.settings().smtpPassword = "s3cret pass";
+    // Bounces go where the envelope sender says; without it, to the From address.
+    run.settings().bounceAddress = security == 2 ? " bounces@example.com " : "";
     run.list().markAll();
     ASSERT_TRUE(checkStart(run.list(), run.settings()).ready());
     Recorder seen;
@@ -681,6 +683,9 @@ TEST_F(SendRunTest, MailGoesOverStartTlsOrImplicitTlsWithLoginAndReadsBackAsType
     const SmtpTestServer::Message m = smtp.messages()[0];
     EXPECT_NE(m.envelope.find("\"tls\": true"), std::string::npos) << m.envelope;
     EXPECT_NE(m.envelope.find("\"login\": \"quor\""), std::string::npos) << m.envelope;
+    EXPECT_NE(m.envelope.find(security == 2 ? "\"mail_from\": \"bounces@example.com\"" : "\"mail_from\": \"owner@example.com\""),
+              std::string::npos)
+        << m.envelope;
 
     const std::string mail = decoded(m);
     EXPECT_EQ(headerOf(mail, "Subject"), "第2話 最終") << mail;
