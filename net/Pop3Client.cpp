@@ -21,7 +21,12 @@ void Pop3Client::readReply() {
 void Pop3Client::connect(int timeoutMs) {
   TcpClient::connect(timeoutMs);
   try {
+    if (security == Pop3Security::ImplicitTls) startTls();
     getResponse({OK});
+    if (security == Pop3Security::Stls) {
+      if (sendCommand("STLS") != OK) throw MissingServerFeatureError("The server does not offer STLS.");
+      startTls();
+    }
     sendCommand("USER " + user, {OK});
     sendCommand("PASS", "PASS " + password, {OK});
   } catch (...) {

@@ -37,7 +37,9 @@ DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener
   listener.loggingIn();
   Pop3Client& pop = m_pop3;
   pop.host = trim(settings.popServer);
-  pop.port = m_pop3Port;
+  pop.security = static_cast<Pop3Security>(settings.popSecurity);
+  // TLS from the first byte has its own port.
+  pop.port = m_pop3Port != 110 ? m_pop3Port : pop.security == Pop3Security::ImplicitTls ? 995 : 110;
   pop.user = settings.popUser;
   pop.password = settings.password;
   pop.onStatus = [&listener](TcpConnection&, ConnectionStatus status, const std::string& text) {

@@ -43,6 +43,8 @@ StartCheck checkSettings(MailSettings& s) {
   if (!s.bounceAddress.empty() && (!isHalfWidth(s.bounceAddress) || s.bounceAddress.find('@') == std::string::npos ||
                                    s.bounceAddress.find_first_of(" \t\r\n<>,;\"") != std::string::npos))
     return problem(settings, "エラーメールの宛先に誤りがあります。");
+  if (s.popBeforeSmtp() && (s.popSecurity < 0 || s.popSecurity > 2))
+    return problem(settings, "POP3の暗号化の設定に誤りがあります。");
   if (s.smtpSecurity < 0 || s.smtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
   if (s.smtpLogin()) {
     s.smtpUser = trim(s.smtpUser);

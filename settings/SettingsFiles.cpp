@@ -119,6 +119,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.skipHolidaysMode = ini.readInteger(kMail, "SkipHolidays", 0);
   s.sendHours = trim(ini.readString(kMail, "SendHours", ""));
   s.bounceAddress = trim(ini.readString(kMail, "BounceAddress", ""));
+  s.popSecurity = ini.readInteger(kMail, "PopSecurity", 0);
   s.mailsPerConnection = ini.readInteger(kMail, "MailsPerConnection", 1);
   return s;
 }

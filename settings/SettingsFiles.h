@@ -76,6 +76,8 @@ struct MailSettings {
   // The envelope sender (MAIL FROM, the Return-Path), where bounces go; empty: the
   // sender address.
   std::string bounceAddress;
+  // TLS for POP before SMTP: 0 none, 1 STLS, 2 TLS from the first byte (port 995).
+  int popSecurity = 0;
   // Mails sent over one SMTP session; 1 (also when the key is absent) opens a session
   // for each mail.
   int mailsPerConnection = 1;

@@ -7,6 +7,7 @@
 #include "net/FtpClient.h"
 #include "net/MailMessage.h"
 #include "net/NetErrors.h"
+#include "net/Pop3Client.h"
 #include "net/SmtpClient.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
@@ -150,6 +151,41 @@ TEST_P(SmtpTls, CertificatesThatDoNotVerifyAreRefused) {
 INSTANTIATE_TEST_SUITE_P(StartTlsAndImplicit, SmtpTls,
                          ::testing::Values(SmtpSecurity::StartTls, SmtpSecurity::ImplicitTls),
                          [](const auto& info) { return info.param == SmtpSecurity::StartTls ? "StartTls" : "Implicit"; });
+
+// POP before SMTP over STLS and over TLS from the first byte against dovecot: the login
+// succeeds with a certificate for the host; STLS on a server without TLS, or a
+// certificate for another name, ends it before any password goes out.
+TEST(Pop3Tls, LogsInOverStlsOrTlsAndRefusesWhatCannotBeVerified) {
+  const struct {
+    Pop3Security security;
+    const TestCertificates::Pair* cert;  // nullptr: a server without TLS
+    const char* failure;                 // a part of the error, or nullptr for a login
+  } cases[] = {
+      {Pop3Security::Stls, &certs().localhost, nullptr},
+      {Pop3Security::ImplicitTls, &certs().localhost, nullptr},
+      {Pop3Security::Stls, nullptr, "The server does not offer STLS."},
+      {Pop3Security::ImplicitTls, &certs().wrongHost, "hostname mismatch"},
+  };
+  for (const auto& c : cases) {
+    const bool implicit = c.security == Pop3Security::ImplicitTls;
+    Pop3TestServer server("popuser", "secret", c.cert ? c.cert->cert : "", c.cert ? c.cert->key : "", implicit);
+    Pop3Client pop;
+    pop.host = "localhost";
+    pop.port = server.port();
+    pop.user = "popuser";
+    pop.password = "secret";
+    pop.security = c.security;
+    try {
+      pop.connect(10000);
+      EXPECT_EQ(c.failure, nullptr) << static_cast<int>(c.security);
+      pop.disconnect();
+    } catch (const std::exception& e) {
+      ASSERT_NE(c.failure, nullptr) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.failure), std::string::npos) << e.what();
+      EXPECT_FALSE(pop.connected());
+    }
+  }
+}
 
 TEST(SmtpTlsRefusals, NoPlainTextWhereTlsIsRequired) {
   certs();

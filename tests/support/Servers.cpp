@@ -172,7 +172,11 @@ FtpTestServer::FtpTestServer(const std::string& user, const std::string& passwor
          password, "--home", home(), "--plain-list"});
 }
 
-Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& password) {
+Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& password)
+    : Pop3TestServer(user, password, std::string(), std::string(), false) {}
+
+Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& password, const std::string& certFile,
+                               const std::string& keyFile, bool implicitTls) {
   const std::string d = m_dir.path();
   std::filesystem::create_directories(d + "/home/Maildir/new");
   std::filesystem::create_directories(d + "/home/Maildir/cur");
@@ -180,21 +184,23 @@ Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& passw
   runCommand("chown -R 65534:65534 '" + d + "/home'");
   writeFileBytes(d + "/users", user + ":{PLAIN}" + password + ":65534:65534::" + d + "/home::\n");
   runCommand("chgrp dovecot '" + d + "/users' && chmod 640 '" + d + "/users'");
+  const std::string port = std::to_string(m_port);
+  const std::string ssl = certFile.empty() ? "ssl = no\n" : "ssl = yes\nssl_cert = <" + certFile + "\nssl_key = <" + keyFile + "\n";
   writeFileBytes(d + "/dovecot.conf",
                  "base_dir = " + d + "/run\n"
                  "state_dir = " + d + "/state\n"
                  "log_path = " + d + "/dovecot.log\n"
                  "protocols = pop3\n"
-                 "listen = 127.0.0.1\n"
-                 "ssl = no\n"
+                 "listen = 127.0.0.1\n" + ssl +
                  "disable_plaintext_auth = no\n"
                  "auth_failure_delay = 0\n"
                  "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " + d + "/users\n}\n"
                  "userdb {\n  driver = passwd-file\n  args = " + d + "/users\n}\n"
                  "mail_location = maildir:~/Maildir\n"
                  "service pop3-login {\n  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " +
-                     std::to_string(m_port) +
-                     "\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
+                     (implicitTls ? std::string("0") : port) +
+                     "\n  }\n  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " + (implicitTls ? port : std::string("0")) +
+                     "\n    ssl = yes\n  }\n}\n"
                      "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n");
   start({"/usr/sbin/dovecot", "-F", "-c", d + "/dovecot.conf"});
 }

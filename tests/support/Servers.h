@@ -90,6 +90,9 @@ class FtpTestServer : public ServerProcess {
 class Pop3TestServer : public ServerProcess {
  public:
   Pop3TestServer(const std::string& user, const std::string& password);
+  // With a certificate: STLS offered on the port, or (implicitTls) TLS from the first byte.
+  Pop3TestServer(const std::string& user, const std::string& password, const std::string& certFile,
+                 const std::string& keyFile, bool implicitTls);
 };
 
 // Debian's Python, which has the server packages.
