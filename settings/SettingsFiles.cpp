@@ -184,6 +184,9 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "SkipHolidays", m.skipHolidaysMode == 1 ? 1 : 0);
   ini.writeString(kMail, "SendHours", m.sendHours);
   ini.writeInteger(kMail, "MailsPerConnection", m.mailsPerConnection);
+  ini.writeInteger(kMail, "PopSecurity", m.popSecurity);
+  m.bounceAddress = trim(m.bounceAddress);
+  ini.writeString(kMail, "BounceAddress", m.bounceAddress);
 }
 
 bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(unsubscribeUrl) == UnsubscribeUrlProblem::None; }

@@ -276,7 +276,15 @@ void SettingsWindow::buildMailPage() {
   popGrid->setVerticalSpacing(4);
   popServerEdit = addEdit(popGroup, "EPop_Saver", 100, true);
   popGrid->addWidget(new QLabel(QStringLiteral("POP3ｻｰﾊﾞ名"), popGroup), 0, 0);
-  popGrid->addWidget(popServerEdit, 0, 1);
+  popSecurityBox = new QComboBox(popGroup);
+  popSecurityBox->setObjectName(QStringLiteral("popSecurityBox"));
+  popSecurityBox->addItems({QStringLiteral("なし"), QStringLiteral("STLS"), QStringLiteral("SSL/TLS (995)")});
+  auto* popServerRow = new QHBoxLayout;
+  popServerRow->setSpacing(6);
+  popServerRow->addWidget(popServerEdit, 1);
+  popServerRow->addWidget(new QLabel(QStringLiteral("暗号化"), popGroup));
+  popServerRow->addWidget(popSecurityBox);
+  popGrid->addLayout(popServerRow, 0, 1);
   popUserEdit = addEdit(popGroup, "EPop_UsrName", 100, true);
   popGrid->addWidget(new QLabel(QStringLiteral("POP3ﾕｰｻﾞ名"), popGroup), 1, 0);
   popGrid->addWidget(popUserEdit, 1, 1);
@@ -328,6 +336,13 @@ void SettingsWindow::buildMailPage() {
   unsubscribeLayout->addWidget(new QLabel(
       QStringLiteral("データフォルダの QuorMailSecret.env を、\nサーバーの unsubscribe.php と同じフォルダにコピーして下さい。"),
       unsubscribe));
+  auto* bounceRow = new QHBoxLayout;
+  bounceRow->setSpacing(6);
+  bounceAddressEdit = addEdit(mailPage, "bounceAddressEdit", 100, true);
+  bounceAddressEdit->setPlaceholderText(QStringLiteral("空欄: 差出人アドレス"));
+  bounceRow->addWidget(new QLabel(QStringLiteral("エラーメールの宛先"), mailPage));
+  bounceRow->addWidget(bounceAddressEdit, 1);
+  right->addLayout(bounceRow);
   right->addStretch(1);
 }
 
@@ -484,6 +499,8 @@ void SettingsWindow::loadFields() {
   for (int d = 0; d < 7; ++d)
     sendDayBoxes[d]->setChecked(s.mail.sendDays.size() != 7 || s.mail.sendDays[static_cast<std::size_t>(d)] != '0');
   skipHolidaysBox->setChecked(s.mail.skipHolidaysMode == 1);
+  popSecurityBox->setCurrentIndex(s.mail.popSecurity >= 0 && s.mail.popSecurity <= 2 ? s.mail.popSecurity : 0);
+  setTextOf(bounceAddressEdit, s.mail.bounceAddress);
   setTextOf(mailsPerConnectionEdit, std::to_string(std::max(s.mail.mailsPerConnection, 1)));
   const std::size_t dash = s.mail.sendHours.find('-');
   setTextOf(sendFromEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(0, dash));
@@ -509,6 +526,8 @@ void SettingsWindow::saveFields() {
   s.mail.popServer = textOf(popServerEdit);
   s.mail.popUser = textOf(popUserEdit);
   s.mail.popWaitSeconds = textOf(popWaitSecondsEdit);
+  s.mail.popSecurity = popSecurityBox->currentIndex();
+  s.mail.bounceAddress = textOf(bounceAddressEdit);
   s.mail.logMode = writeLogBox->isChecked() ? 1 : 0;
   s.mail.lineWidth = textOf(lineWidthEdit);
   s.mail.defaultReaderName = textOf(missingNameEdit);

@@ -83,6 +83,8 @@ class SettingsWindow : public WindowBase {
   QComboBox* smtpSecurityBox;  // 0 none, 1 STARTTLS, 2 SSL/TLS
   QCheckBox* smtpLoginBox;
   QCheckBox* smtpPlainLoginBox;
+  QComboBox* popSecurityBox;
+  NavigatingEdit* bounceAddressEdit;
   // The provider's pace (third page).
   QWidget* pacePage;
   NavigatingEdit* hourLimitEdit;

@@ -124,7 +124,7 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
                 "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpPlainLogin=0\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
                 "SenderName=" + sj("クオル 事務局") + "\r\nOnePerDay=1\r\n"
                 "UnsubscribeUrl=https://example.com/unsubscribe.php\r\nHourLimit=0\r\nDayLimit=0\r\nSendDays=1111111\r\n"
-                "SkipHolidays=0\r\nSendHours=\r\nMailsPerConnection=50\r\n");
+                "SkipHolidays=0\r\nSendHours=\r\nMailsPerConnection=50\r\nPopSecurity=0\r\nBounceAddress=\r\n");
   EXPECT_EQ(s.mail.defaultReaderName, sj("読者様"));  // what was written, for the field
   EXPECT_EQ(s.mail.unsubscribeUrl, "https://example.com/unsubscribe.php");
 

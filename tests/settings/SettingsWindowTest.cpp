@@ -583,9 +583,13 @@ TEST_F(SettingsWindowTest, ThePacePageSavesTheLimitsDaysAndHours) {
   expectFailure(q("送信する時間帯の設定に誤りがあります。（例: 0800-2100）"), 2, w.hourLimitEdit);
   w.sendFromEdit->setText("0800");
   w.mailsPerConnectionEdit->setText("50");
+  w.popSecurityBox->setCurrentIndex(2);
+  w.bounceAddressEdit->setText(" bounces@example.com ");
   w.saveButton->click();
   const MailSettings saved = loadMailSettings(paths);
   EXPECT_EQ(saved.mailsPerConnection, 50);
+  EXPECT_EQ(saved.popSecurity, 2);
+  EXPECT_EQ(saved.bounceAddress, "bounces@example.com");
   EXPECT_EQ(std::make_tuple(saved.hourLimit, saved.dayLimit, saved.sendDays, saved.skipHolidaysMode, saved.sendHours),
             std::make_tuple(std::string("100"), std::string("0"), std::string("1111100"), 1, std::string("0800-2100")));
 }
