@@ -56,32 +56,18 @@ class ConsoleSendListener : public SendListener {
     if (m_lastMark.size() <= index) m_lastMark.resize(index + 1, SendMark::none);
     if (m_lastMark[index] == r.mark) return;
     m_lastMark[index] = r.mark;
-    const char* what = nullptr;
+    // The outcomes in the history's words; a failure or a stop in the run's own.
+    std::string what;
     switch (r.mark) {
-      case SendMark::sent:
-        what = "送信済";
-        break;
+      case SendMark::sent: what = Sjis::toUtf8(outcomeText(SendOutcome::sent)); break;
       case SendMark::skipped:
-      case SendMark::passedOver:
-        what = "スキップ";
-        break;
-      case SendMark::deferred:
-        what = "保留";
-        break;
-      case SendMark::refused:
-        what = "宛先不明で停止";
-        break;
-      case SendMark::unknown:
-        what = "結果不明";
-        break;
-      case SendMark::failed:
-        what = "送信失敗";
-        break;
-      case SendMark::stopped:
-        what = "中止";
-        break;
-      default:
-        return;
+      case SendMark::passedOver: what = Sjis::toUtf8(outcomeText(SendOutcome::skipped)); break;
+      case SendMark::deferred: what = Sjis::toUtf8(outcomeText(SendOutcome::deferred)); break;
+      case SendMark::refused: what = Sjis::toUtf8(outcomeText(SendOutcome::refused)); break;
+      case SendMark::unknown: what = Sjis::toUtf8(outcomeText(SendOutcome::unknown)); break;
+      case SendMark::failed: what = "送信失敗"; break;
+      case SendMark::stopped: what = "中止"; break;
+      default: return;
     }
     m_out << what << " " << idText(r.reader.id) << " " << Sjis::toUtf8(trim(r.reader.address)) << "\n" << std::flush;
   }
@@ -281,7 +267,7 @@ int UnattendedRun::listPlannedMails(const DueList& list, const MailSettings& set
   for (const auto& [no, subject] : subjects) shown[no] = Sjis::toUtf8(subject);
   const std::string now = Clock::nowStamp();
   SendPace pace(settings);
-  pace.start(HistoryStore(m_ctx.query).mailsSince(toIntOr(SendPace::dayBefore(now.substr(0, 8)), 0)));
+  pace.startFromHistory(m_ctx.query, now);
   const int allowed = pace.inWindow(now) ? pace.allowedNow(now) : 0;
   const std::string why = pace.reasonText(pace.binding(now), now);  // CP932
   const std::string shownWhy = Sjis::toUtf8(why);

@@ -116,12 +116,7 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   try {
     const TestCertificates& certs = TestCertificates::get();
-    SmtpTestServer::Options options;
-    options.certFile = certs.localhost.cert;
-    options.keyFile = certs.localhost.key;
-    options.authUser = "bench";
-    options.authPassword = "bench-pass";
-    SmtpTestServer server(options);
+    SmtpTestServer server(SmtpTestServer::tlsLogin(certs.localhost.cert, certs.localhost.key, "bench", "bench-pass"));
 
     TempDir scratch;
     // The reference times itself, so its interpreter start-up is not counted.

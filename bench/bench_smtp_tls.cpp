@@ -13,12 +13,7 @@ constexpr int kMails = 200;
 
 int main() {
   const TestCertificates& certs = TestCertificates::get();
-  SmtpTestServer::Options options;
-  options.certFile = certs.localhost.cert;
-  options.keyFile = certs.localhost.key;
-  options.authUser = "bench";
-  options.authPassword = "bench-pass";
-  SmtpTestServer server(options);
+  SmtpTestServer server(SmtpTestServer::tlsLogin(certs.localhost.cert, certs.localhost.key, "bench", "bench-pass"));
   const bench::SampleMail mail;
   const std::string& subject = mail.subject;
 

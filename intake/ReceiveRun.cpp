@@ -240,6 +240,14 @@ bool ReceiveRun::transferFailed(const std::exception& e, const std::string& mess
   return false;
 }
 
+bool ReceiveRun::listingFailed(const std::exception& e) {
+  stageFailed(e);
+  showAndLog(text("FTP List取得失敗"));
+  if (m_failedStage.empty()) m_failedStage = text("FTP List取得失敗");  // logged, not boxed
+  dropConnection();
+  return false;
+}
+
 void ReceiveRun::dropConnection() {
   try {
     m_ftp->disconnect();
@@ -318,11 +326,7 @@ bool ReceiveRun::findLeftovers() {
     m_log.write(e.what());
     return true;
   } catch (const std::exception& e) {
-    stageFailed(e);
-    showAndLog(text("FTP List取得失敗"));
-    if (m_failedStage.empty()) m_failedStage = text("FTP List取得失敗");  // logged, not boxed
-    dropConnection();
-    return false;
+    return listingFailed(e);
   }
   // The stamp in the names sorts them oldest first.
   std::sort(names.begin(), names.end());
@@ -620,11 +624,7 @@ bool ReceiveRun::listHostFolder() {
       m_ftp->list(lines, "", true);
     }
   } catch (const std::exception& e) {
-    stageFailed(e);
-    showAndLog(text("FTP List取得失敗"));
-    if (m_failedStage.empty()) m_failedStage = text("FTP List取得失敗");  // logged, not boxed
-    dropConnection();
-    return false;
+    return listingFailed(e);
   }
   for (const std::string& line : lines) m_log.write(line);
   m_listener.messageLine(text("FTP List取得成功"));

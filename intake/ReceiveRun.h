@@ -143,6 +143,8 @@ class ReceiveRun {
   // A failed transfer: the error logged, the connection closed, the message shown,
   // logged and boxed; always false.
   bool transferFailed(const std::exception& e, const std::string& message);
+  // A failed listing: logged and shown (not boxed), the connection closed; always false.
+  bool listingFailed(const std::exception& e);
   // Closes the control connection without a stage of its own.
   void dropConnection();
 

@@ -57,7 +57,7 @@ SendReport SendRun::run(SendListener& listener) {
   // The pace's counts: the mails of today and yesterday in the history, then this run's.
   m_pace = SendPace(m_settings);
   try {
-    m_pace.start(HistoryStore(m_query).mailsSince(toIntOr(SendPace::dayBefore(stamp.substr(0, 8)), 0)));
+    m_pace.startFromHistory(m_query, stamp);
   } catch (const DbError& e) {
     m_query.close();
     listener.error(e.what());

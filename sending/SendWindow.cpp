@@ -357,7 +357,7 @@ void SendWindow::showPace(const MailSettings& mail) {
   const std::string now = Clock::nowStamp();
   SendPace counted = pace;
   try {
-    counted.start(HistoryStore(m_ctx.query).mailsSince(toIntOr(SendPace::dayBefore(now.substr(0, 8)), 0)));
+    counted.startFromHistory(m_ctx.query, now);
   } catch (const DbError&) {
     m_ctx.query.close();
     return;

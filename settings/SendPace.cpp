@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "core/JapaneseHolidays.h"
+#include "core/SendHistory.h"
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
 #include "settings/SettingsFiles.h"
@@ -88,7 +89,9 @@ SendPace::SendPace(const MailSettings& s) {
   }
 }
 
-std::string SendPace::dayBefore(const std::string& yyyymmdd) { return std::to_string(dayAfter(toIntOr(yyyymmdd, 0), -1)); }
+void SendPace::startFromHistory(Statement& query, const std::string& now) {
+  start(HistoryStore(query).mailsSince(dayAfter(dateOf(now), -1)));
+}
 
 void SendPace::start(const std::vector<std::string>& earlierMails) {
   m_mails.clear();

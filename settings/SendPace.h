@@ -4,6 +4,7 @@
 #include <vector>
 
 struct MailSettings;
+class Statement;
 
 // The provider's pace: how many mails may go out per hour and per day, on which days of
 // the week (and whether not on Japanese public holidays) and in which daily window.
@@ -20,12 +21,13 @@ class SendPace {
 
   // The settings' fault as the operator's message (CP932), or empty.
   const std::string& problem() const { return m_problem; }
-  // The day before "yyyymmdd", as "yyyymmdd".
-  static std::string dayBefore(const std::string& yyyymmdd);
 
   // The mails that went out before this run, newest last or in any order: the stamps
   // of the history's sent and unknown entries of today and yesterday.
   void start(const std::vector<std::string>& earlierMails);
+  // start() with the mails of the send history since the day before now (DbError when
+  // the database fails).
+  void startFromHistory(Statement& query, const std::string& now);
   // Whether a mail may go out now; none when it may.
   Stop check(const std::string& now) const;
   // A mail went out now.

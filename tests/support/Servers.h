@@ -58,6 +58,17 @@ class SmtpTestServer : public ServerProcess {
     bool offerPlain = true;  // false: LOGIN only
   };
   SmtpTestServer() : SmtpTestServer(Options{}) {}
+  // A submission server: STARTTLS (or TLS from the first byte) and AUTH with one account.
+  static Options tlsLogin(const std::string& certFile, const std::string& keyFile, const std::string& user,
+                          const std::string& password, bool implicitTls = false) {
+    Options o;
+    o.certFile = certFile;
+    o.keyFile = keyFile;
+    o.implicitTls = implicitTls;
+    o.authUser = user;
+    o.authPassword = password;
+    return o;
+  }
   explicit SmtpTestServer(const Options& options);
 
   struct Message {
