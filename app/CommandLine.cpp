@@ -44,6 +44,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
       c.action = Action::ReceiveAndSend;
     else if (command == "history")
       c.action = Action::History;
+    else if (command == "bounces")
+      c.action = Action::Bounces;
     else {
       c.action = Action::UsageError;
       c.error = "不明なコマンドです: " + command;
@@ -84,6 +86,7 @@ void CommandLine::printHelp(std::ostream& out) {
          "  history [--reader N] [--since YYYYMMDD]\n"
          "                       送信履歴を CSV で表示します (読者番号 N の分、YYYYMMDD 以降の分)\n"
          "                       列: reader,story,time,outcome,code,reply\n"
+         "  bounces              エラーメールの受信箱を読み、宛先不明の読者を停止します\n"
          "  --help               この説明を表示します\n"
          "  --version            バージョンを表示します\n"
          "\n"

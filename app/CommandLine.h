@@ -7,7 +7,7 @@
 // What the command line asks for: the windows (no arguments), an unattended run, or
 // help and version. Parsing needs no display and no database.
 struct CommandLine {
-  enum class Action { Windows, Help, Version, Receive, Send, ReceiveAndSend, History, UsageError };
+  enum class Action { Windows, Help, Version, Receive, Send, ReceiveAndSend, History, Bounces, UsageError };
   Action action = Action::Windows;
   bool dryRun = false;
   // For History: only this reader's entries, only entries from this date (yyyymmdd) on.

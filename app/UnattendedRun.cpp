@@ -16,6 +16,7 @@
 #include "core/Sjis.h"
 #include "core/Clock.h"
 #include "core/Reader.h"
+#include "core/SendGuard.h"
 #include "core/SendHistory.h"
 #include "core/StoryStore.h"
 #include "core/SjisText.h"
@@ -24,7 +25,9 @@
 #include "intake/ReceiveCheck.h"
 #include "intake/ReceiveRun.h"
 #include "intake/ReceiveSession.h"
+#include "sending/BounceRun.h"
 #include "sending/DueReader.h"
+#include "sending/StartCheck.h"
 #include "sending/SendListener.h"
 #include "sending/SendOptions.h"
 #include "net/Pop3Client.h"
@@ -44,6 +47,13 @@ std::string oneLine(std::string text) {
   for (char& c : text)
     if (c == '\r' || c == '\n') c = ' ';
   return text;
+}
+
+// One line per reader a bounce was about, then the counts.
+void printBounces(std::ostream& out, const BounceReport& report) {
+  for (const BounceOutcome& o : report.outcomes)
+    out << Sjis::toUtf8(oneLine(u8("エラーメール ") + BounceRun::lineText(o))) << "\n";
+  out << Sjis::toUtf8(report.summary()) << "\n" << std::flush;
 }
 
 // Prints what a send run reports: one line per mail.
@@ -72,6 +82,7 @@ class ConsoleSendListener : public SendListener {
     m_out << what << " " << idText(r.reader.id) << " " << Sjis::toUtf8(trim(r.reader.address)) << "\n" << std::flush;
   }
   void error(const std::string& text) override { m_err << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush; }
+  void bouncesRead(const BounceReport& report) override { printBounces(m_out, report); }
 
  private:
   std::ostream& m_out;
@@ -256,6 +267,46 @@ int UnattendedRun::send(bool dryRun) {
   }
 }
 
+int UnattendedRun::bounces() {
+  MailSettings mail = loadMailSettings(SettingsPaths::of(m_ctx));
+  if (!mail.readBounces()) {
+    error(u8("エラーメールの受信箱が設定されていません。「FTP、Mail 設定」のエラーメールのページで設定して下さい。"));
+    return kSettingsError;
+  }
+  const StartCheck check = checkBounceSettings(mail);
+  if (!check.ready()) {
+    error(check.message);
+    return kSettingsError;
+  }
+  // Bounces stop readers: not while a send run works on them.
+  std::unique_ptr<SendGuard> guard;
+  try {
+    guard = SendGuard::acquire(m_ctx.databaseName(), Clock::nowStamp());
+  } catch (const DbError& e) {
+    error(e.what());
+    return kRunFailed;
+  }
+  if (!guard) {
+    error(SendGuard::busyText());
+    return kSendBusy;
+  }
+  Pop3Client pop3;
+  BounceRun run(m_ctx.query, mail, pop3);
+  run.setStopFlag(&m_stop);
+  HistoryRun historyRun = HistoryRun::start();
+  const BounceReport report = run.run(historyRun);
+  printBounces(m_out, report);
+  if (report.stoppedByOperator) {
+    line(u8("中断しました。"));
+    return kInterrupted;
+  }
+  if (report.failed()) {
+    error(report.error);
+    return kRunFailed;
+  }
+  return kDone;
+}
+
 int UnattendedRun::listPlannedMails(const DueList& list, const MailSettings& settings) {
   // Every subject once, then one line per reader the run would send to; readers the
   // pace keeps for a later run follow with the reason.
@@ -390,6 +441,8 @@ int runUnattended(int action, bool dryRun, const std::filesystem::path& programD
         return command.receiveAndSend();
       case CommandLine::Action::History:
         return command.history(historyReader, historySince);
+      case CommandLine::Action::Bounces:
+        return command.bounces();
       default:
         return UnattendedRun::kSettingsError;
     }

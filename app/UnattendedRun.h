@@ -25,6 +25,10 @@ class UnattendedRun {
   int send(bool dryRun);
   int receive();
   int receiveAndSend();
+  // `quormail bounces`: reads the bounce mailbox once, one line per reader a bounce was
+  // about; 1 when the mailbox could not be read, 2 when it is not set up, 4 while a send
+  // run holds the send lock.
+  int bounces();
   // `quormail history`: the send history as CSV (a header line, then one line an
   // attempt, oldest first), of one reader and from a date (yyyymmdd) on when given.
   int history(std::optional<int> reader, std::optional<int> since);

@@ -36,7 +36,8 @@ int main(int argc, char* argv[]) {
     case CommandLine::Action::Receive:
     case CommandLine::Action::Send:
     case CommandLine::Action::ReceiveAndSend:
-    case CommandLine::Action::History: {
+    case CommandLine::Action::History:
+    case CommandLine::Action::Bounces: {
       // No display and no Qt application: the program's folder from the system.
       std::error_code ec;
       const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);

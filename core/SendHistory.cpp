@@ -1,7 +1,9 @@
 #include "core/SendHistory.h"
 
 #include <array>
+#include <ctime>
 
+#include "core/Clock.h"
 #include "core/Database.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
@@ -153,4 +155,29 @@ std::vector<HistoryEntry> HistoryStore::lastRun() {
     return true;
   });
   return entries;
+}
+
+bool HistoryStore::givesUp(const Deferrals& deferrals, int today) {
+  if (deferrals.runs < kDeferralRuns || deferrals.firstDate <= 0) return false;
+  const auto toDays = [](int date) {
+    std::tm t{};
+    t.tm_year = date / 10000 - 1900;
+    t.tm_mon = date / 100 % 100 - 1;
+    t.tm_mday = date % 100;
+    t.tm_hour = 12;
+    return static_cast<long>(timegm(&t) / 86400);
+  };
+  return toDays(today) - toDays(deferrals.firstDate) >= kDeferralDays;
+}
+
+HistoryRun HistoryRun::start() {
+  return HistoryRun{Clock::nowStamp() + "-" + std::to_string(Clock::tickMs() % 100000), false, 0};
+}
+
+void HistoryRun::add(HistoryStore& store, HistoryEntry entry) {
+  entry.runId = id;
+  entry.seq = ++entries;
+  if (!entered) store.recordRun(id, entry.time);
+  entered = true;
+  store.add(entry);
 }

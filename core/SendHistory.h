@@ -6,6 +6,7 @@
 
 #include "core/DateStamp.h"
 
+class HistoryStore;
 class Statement;
 
 // What one attempt of a send run to mail a reader came to.
@@ -23,8 +24,23 @@ struct HistoryEntry {
   SendOutcome outcome = SendOutcome::sent;
   std::string code;     // "550 5.1.1": the reply code, a blank, the enhanced code; or ""
   std::string reply;    // the server's text (CP932), or the reason of a skip
-  std::string runId;    // the run the attempt belonged to, e.g. "20261209171500-12345"
+  std::string runId{};  // the run the attempt belonged to, e.g. "20261209171500-12345"
   int seq = 0;          // the attempt's place in its run, from 1
+};
+
+// A run's place in the history: its id, whether SENDRUNS holds it yet, and how many
+// entries it has written.
+struct HistoryRun {
+  std::string id;
+  bool entered = false;
+  int entries = 0;
+
+  // A new run's id from the clock: "yyyymmddhhnnss-NNNNN".
+  static HistoryRun start();
+  // Writes an entry of this run, numbered after the last one (joining an open
+  // transaction); the run is entered with its first entry, in that entry's transaction.
+  // A caller whose transaction failed restores the run as it was before.
+  void add(HistoryStore& store, HistoryEntry entry);
 };
 
 // Every statement on SENDHISTORY, run on the given statement object with bound values.
@@ -51,6 +67,11 @@ class HistoryStore {
     int firstDate = 0;
   };
   Deferrals deferrals(int readerId, int story);
+  // A reader deferred in this many runs, over at least this many days, is given up on.
+  static constexpr int kDeferralRuns = 5;
+  static constexpr int kDeferralDays = 3;
+  // Whether the deferrals of a reader, seen on the date today (yyyymmdd), give it up.
+  static bool givesUp(const Deferrals& deferrals, int today);
   // The times ("yyyymmddhhnnss") of the mails that went out (sent, or unknown and maybe
   // delivered) from the given date yyyymmdd on: what the provider's limits count.
   std::vector<std::string> mailsSince(int sinceDate);

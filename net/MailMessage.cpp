@@ -68,13 +68,13 @@ void MailMessage::generateHeader() {
   headers.setValue("Content-Type", "text/plain; charset=ISO-2022-JP");
   headers.setValue("Content-Transfer-Encoding", "7bit");
   headers.setValue("Date", formatMailDate(std::time(nullptr)));
-  headers.setValue("Message-ID", checkedValue(newMessageId(from.address)));
+  headers.setValue("Message-ID", checkedValue(newMessageId(from.address, messageIdTag)));
   headers.setValue("X-Priority", "3");
   headers.setValue("X-Mailer", "KnyMailer 1.00.10");
   headers.addAll(extraHeaders);
 }
 
-std::string newMessageId(const std::string& senderAddress) {
+std::string newMessageId(const std::string& senderAddress, const std::string& tag) {
   static std::atomic<unsigned> counter{0};
   static const std::uint64_t processSalt = [] {
     std::random_device device;
@@ -88,7 +88,9 @@ std::string newMessageId(const std::string& senderAddress) {
   std::snprintf(unique, sizeof unique, "%llx.%x.%u.%llx",
                 static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()),
                 static_cast<unsigned>(::getpid()), counter.fetch_add(1), static_cast<unsigned long long>(processSalt));
-  return "<" + std::string(unique) + "@" + domain + ">";
+  if (tag.find_first_not_of("0123456789.ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") != std::string::npos)
+    throw UnsafeTextError("Message-ID tag holds characters other than letters, digits and dots.");
+  return "<" + tag + unique + "@" + domain + ">";
 }
 
 std::string formatMailDate(std::time_t when) {

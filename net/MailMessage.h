@@ -18,6 +18,9 @@ class MailMessage {
   std::string subject;
   std::vector<std::string> body;
   HeaderList extraHeaders;
+  // Put before the unique part of the Message-ID (letters, digits and dots), so that a
+  // bounce quoting it names the mail; empty: none.
+  std::string messageIdTag;
   HeaderList headers;  // filled by generateHeader
 
   // Sets the body from one text, split into lines at CR LF, CR or LF.
@@ -30,9 +33,9 @@ class MailMessage {
   void checkHeaderSafety() const;
 };
 
-// "<unique@domain>", the domain taken from the sender's address (the local host name
-// when it has none); unique across calls and processes.
-std::string newMessageId(const std::string& senderAddress);
+// "<tag unique@domain>", the domain taken from the sender's address (the local host
+// name when it has none); unique across calls and processes.
+std::string newMessageId(const std::string& senderAddress, const std::string& tag = {});
 
 // lines of a text split at CR LF, CR or LF; a final line end adds no empty line.
 std::vector<std::string> splitTextLines(const std::string& text);

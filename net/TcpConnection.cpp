@@ -116,6 +116,26 @@ void TcpConnection::readReplyWithin(int timeoutMs) {
   m_pending.clear();
 }
 
+std::string TcpConnection::readDotTerminated(int timeoutMs, std::size_t maxBytes) {
+  m_deadlineActive = timeoutMs > 0;
+  m_deadlineMs = timeoutMs;
+  m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  m_replyStarted = m_inPos < m_in.size();
+  struct EndOfReply {
+    bool& active;
+    ~EndOfReply() { active = false; }
+  } endOfReply{m_deadlineActive};
+  std::string text;
+  for (;;) {
+    const std::string line = readLine();
+    if (line == ".") return text;
+    const std::size_t skip = !line.empty() && line[0] == '.' ? 1 : 0;
+    if (text.size() + line.size() + 2 > maxBytes)
+      throw NetError("Message too long (more than " + std::to_string(maxBytes) + " bytes).");
+    text.append(line, skip, std::string::npos).append("\r\n");
+  }
+}
+
 int TcpConnection::checkReplyCode(std::initializer_list<int> expected) const {
   const int code = lastReply.code;
   if (expected.size() > 0 && std::find(expected.begin(), expected.end(), code) == expected.end())

@@ -71,6 +71,10 @@ class TcpConnection {
   // Reads one reply within timeoutMs overall (0: no overall limit), and within the
   // line and byte limits.
   void readReplyWithin(int timeoutMs);
+  // Reads the lines of a multi-line answer up to the line of a single dot, undoing the
+  // dot-stuffing, each line ended by CR LF; within timeoutMs overall (0: no limit) and
+  // maxBytes (else NetError, the rest left unread).
+  std::string readDotTerminated(int timeoutMs, std::size_t maxBytes);
   // Raises ProtocolReplyError unless lastReply's code is expected (empty: any).
   int checkReplyCode(std::initializer_list<int> expected) const;
   // The next reply read answers command.

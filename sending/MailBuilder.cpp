@@ -9,6 +9,7 @@
 #include "core/StoryStore.h"
 #include "core/TextUtil.h"
 #include "net/MailMessage.h"
+#include "sending/BounceParser.h"
 #include "sending/DueList.h"
 #include "sending/MailComposer.h"
 #include "sending/SendOptions.h"
@@ -103,6 +104,8 @@ std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail)
   message->recipients.setText(mail.recipient);
   message->subject = mail.subject;
   message->setBodyText(JapaneseText::sjisToJis(mail.body));
+  // A bounce of a story mail names the reader and the story; a test mail's names nobody.
+  if (!mail.test) message->messageIdTag = storyMessageTag(toIntOr(mail.readerId, 0), mail.story);
   std::string link;
   if (!m_options.unsubscribeUrl.empty())
     link = mail.test ? UnsubscribeLink::testUrl(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId)

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <string>
 
+struct BounceReport;
 struct DueReader;
 
 // What a send run reports while it works, and the question it puts to the operator
@@ -25,6 +26,8 @@ class SendListener {
   virtual void countdown(const std::string& /*text*/) {}
   // No wait and no connection in progress: the working and countdown texts go away.
   virtual void idle() {}
+  // The bounce mailbox was read at the start of the run (failed() says it could not be).
+  virtual void bouncesRead(const BounceReport& /*report*/) {}
   // An error box; returns once the operator has closed it.
   virtual void error(const std::string& /*text*/) {}
 };

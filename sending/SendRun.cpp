@@ -13,6 +13,7 @@
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
 #include "net/MailMessage.h"
+#include "sending/BounceRun.h"
 #include "sending/SendListener.h"
 
 namespace {
@@ -32,6 +33,7 @@ SendRun::SendRun(Statement& query, std::filesystem::path logPath, SmtpClient& sm
       m_log(std::move(logPath)),
       m_list(query),
       m_mails(query, m_settings, m_options),
+      m_pop3(pop3),
       m_delivery(smtp, pop3) {}
 
 void SendRun::setStopFlag(const std::atomic<bool>* stop) {
@@ -49,10 +51,8 @@ SendReport SendRun::run(SendListener& listener) {
   m_failed = false;
   m_report = SendReport{};
   const int marked = m_report.marked = m_list.markedCount();
-  const std::string stamp = Clock::nowStamp();
-  m_runId = stamp + "-" + std::to_string(Clock::tickMs() % 100000);
-  m_runRecorded = false;
-  m_attempts = 0;
+  m_run = HistoryRun::start();
+  const std::string stamp = m_run.id.substr(0, 14);
   const bool popFirst = m_settings.popBeforeSmtp();
   // The pace's counts: the mails of today and yesterday in the history, then this run's.
   m_pace = SendPace(m_settings);
@@ -63,6 +63,7 @@ SendReport SendRun::run(SendListener& listener) {
     listener.error(e.what());
     m_report.endedEarly = SendReport::EndedEarly::failed;
   }
+  if (m_settings.readBounces() && carryingOn()) readBounces(listener);
   const SessionEnd sessionEnd{m_delivery};
   const std::vector<std::string> header = DueReader::headerCells();
   int handled = 0;
@@ -118,23 +119,6 @@ SendReport SendRun::run(SendListener& listener) {
 }
 
 namespace {
-
-// A reader deferred in this many runs, over at least kDeferralDays days, is given up on.
-constexpr int kDeferralRuns = 5;
-constexpr int kDeferralDays = 3;
-
-// Days from one yyyymmdd date to another.
-int daysBetween(int from, int to) {
-  const auto toDays = [](int date) {
-    std::tm t{};
-    t.tm_year = date / 10000 - 1900;
-    t.tm_mon = date / 100 % 100 - 1;
-    t.tm_mday = date % 100;
-    t.tm_hour = 12;
-    return static_cast<long>(timegm(&t) / 86400);
-  };
-  return static_cast<int>(toDays(to) - toDays(from));
-}
 
 // What to check in the settings when the server refuses them, by the command refused.
 std::string setupAdvice(const DeliveryResult& r) {
@@ -193,8 +177,7 @@ void SendRun::serve(std::size_t index, SendListener& listener) {
     case DeliveryVerdict::RecipientDeferred: {
       settle(listener, index, SendMark::deferred, SendOutcome::deferred, story, r.code, r.reply);
       const HistoryStore::Deferrals deferrals = HistoryStore(m_query).deferrals(now->id, story);
-      const int today = toIntOr(Clock::nowStamp().substr(0, 8), 0);
-      if (deferrals.runs >= kDeferralRuns && daysBetween(deferrals.firstDate, today) >= kDeferralDays)
+      if (HistoryStore::givesUp(deferrals, toIntOr(Clock::nowStamp().substr(0, 8), 0)))
         stopReader(listener, index, story, r.code,
                    u8("保留が ") + std::to_string(deferrals.runs) + u8(" 回続いたため停止: ") + r.reply);
       return;
@@ -246,9 +229,9 @@ void SendRun::settle(SendListener& listener, std::size_t index, SendMark mark, S
   const std::string stamp = Clock::nowStamp();
   try {
     addHistory(HistoryEntry{m_list.at(index).reader.id, story,
-                            DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)), outcome, code, reply, m_runId});
+                            DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)), outcome, code, reply});
   } catch (const DbError& e) {
-    m_runRecorded = false;
+    m_run.entered = false;
     m_query.close();
     listener.error(u8("INSERT 失敗 ") + e.what());
   }
@@ -265,23 +248,20 @@ void SendRun::stopReader(SendListener& listener, std::size_t index, int story, c
     ReaderStore(m_query).stop(id);
     if (m_historyKept)
       addHistory(HistoryEntry{id, story, DateStamp::fromText(stamp.substr(0, 8), stamp.substr(8, 6)),
-                              SendOutcome::refused, code, reply, m_runId});
+                              SendOutcome::refused, code, reply});
     transaction.commit();
   } catch (const DbError& e) {
-    m_runRecorded = false;
+    m_run.entered = false;
     m_query.close();
     listener.error(u8("UPDATE 失敗 ") + e.what());
   }
 }
 
 void SendRun::addHistory(HistoryEntry entry) {
-  HistoryStore history(m_query);
-  entry.seq = ++m_attempts;
   // The run is entered with its first attempt, in that attempt's transaction: a run
   // that recorded nothing is not the last run of anyone's view.
-  if (!m_runRecorded) history.recordRun(m_runId, entry.time);
-  m_runRecorded = true;
-  history.add(entry);
+  HistoryStore history(m_query);
+  m_run.add(history, std::move(entry));
 }
 
 void SendRun::endRun(SendListener& listener, SendReport::EndedEarly why, const std::string& message) {
@@ -306,6 +286,17 @@ std::string SendRun::countdownText(int kind, int secondsLeft) {
   std::string text = u8(kind == 2 ? "POP before SMTPのログインまで " : "メール送信まで ");
   if (minutes > 0) text += std::to_string(minutes) + u8(" 分 ");
   return text + std::to_string(seconds) + u8(" 秒です。");
+}
+
+void SendRun::readBounces(SendListener& listener) {
+  listener.connectionStatus(u8("エラーメールを受信中"), trim(m_settings.bouncePopServer));
+  BounceRun bounces(m_query, m_settings, m_pop3);
+  bounces.setStopFlag(m_stop);
+  const BounceReport report = bounces.run(m_run);
+  listener.connectionStatus("", "");
+  listener.bouncesRead(report);
+  // The mailbox is read again at the next run; the mails go out all the same.
+  if (report.failed()) listener.error(report.error);
 }
 
 bool SendRun::logInForSmtp(SendListener& listener) {
@@ -376,10 +367,10 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
     Transaction transaction(m_query.database());
     ReaderStore(m_query).advance(id, story, sent);
     if (m_historyKept)
-      addHistory(HistoryEntry{id, story, sent, SendOutcome::sent, "", "", m_runId});
+      addHistory(HistoryEntry{id, story, sent, SendOutcome::sent, "", ""});
     transaction.commit();
   } catch (const DbError& e) {
-    m_runRecorded = false;
+    m_run.entered = false;
     m_query.close();
     listener.error(u8("UPDATE 失敗 ") + e.what());
   }

@@ -34,7 +34,8 @@ struct SendReport {
   EndedEarly endedEarly = EndedEarly::none;
 };
 
-// The send run without any window: sends each marked reader of its due list the next
+// The send run without any window: reads the bounce mailbox when the settings say so,
+// then sends each marked reader of its due list the next
 // story mail (built by its mail builder, delivered by its delivery over the clients it
 // is handed), advances the reader in the database once the server accepted the mail,
 // writes the send log and waits the configured seconds between mails. Every wait ends
@@ -100,9 +101,11 @@ class SendRun {
   // Ends the run early with the operator's message (the server's reply on the next line).
   void endRun(SendListener& listener, SendReport::EndedEarly why, const std::string& message);
   // Writes an attempt to the send history (joining an open transaction), the run with
-  // the first of them. A caller whose write failed sets m_runRecorded back.
+  // the first of them. A caller whose write failed sets m_run.entered back.
   void addHistory(HistoryEntry entry);
   bool logInForSmtp(SendListener& listener);
+  // Reads the bounce mailbox before the first mail; its entries belong to this run.
+  void readBounces(SendListener& listener);
   // Waits the given seconds (at least one) in whole-second steps, showing what is left.
   void waitSeconds(SendListener& listener, int kind, int seconds);
   void setMark(SendListener& listener, std::size_t index, SendMark mark);
@@ -114,13 +117,12 @@ class SendRun {
   SendOptions m_options;
   DueList m_list;
   MailBuilder m_mails;
+  Pop3Client& m_pop3;
   Delivery m_delivery;
   SendReport m_report;
-  std::string m_runId;
+  HistoryRun m_run;
   SendPace m_pace;
   bool m_windowIgnored = false;
-  bool m_runRecorded = false;
-  int m_attempts = 0;  // entries of this run so far
   bool m_historyKept = true;
   bool m_failed = false;
   const std::atomic<bool>* m_stop = nullptr;

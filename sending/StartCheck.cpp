@@ -43,6 +43,7 @@ StartCheck checkSettings(MailSettings& s) {
   if (!s.bounceAddress.empty() && (!isHalfWidth(s.bounceAddress) || s.bounceAddress.find('@') == std::string::npos ||
                                    s.bounceAddress.find_first_of(" \t\r\n<>,;\"") != std::string::npos))
     return problem(settings, "エラーメールの宛先に誤りがあります。");
+  if (const StartCheck bounces = checkBounceSettings(s); !bounces.ready()) return bounces;
   if (s.popBeforeSmtp() && (s.popSecurity < 0 || s.popSecurity > 2))
     return problem(settings, "POP3の暗号化の設定に誤りがあります。");
   if (s.smtpSecurity < 0 || s.smtpSecurity > 2) return problem(settings, "SMTPの暗号化の設定に誤りがあります。");
@@ -77,5 +78,24 @@ StartCheck checkSettings(MailSettings& s) {
   s.lineWidth = trim(s.lineWidth);
   if (s.lineWidth.empty()) return problem(settings, "文字数を設定して下さい。");
   if (toIntOr(s.lineWidth, 0) == 0) return problem(settings, "文字数に誤りがあります。");
+  return {};
+}
+
+StartCheck checkBounceSettings(MailSettings& s) {
+  auto problem = [](const char* message) { return StartCheck{StartCheck::Outcome::settingsProblem, u8(message)}; };
+  if (!s.readBounces()) return {};
+  s.bouncePopServer = trim(s.bouncePopServer);
+  if (s.bouncePopServer.empty())
+    return problem("エラーメールのPOP3サーバ名が設定されていません。\r\r「FTP、Mail 設定」のエラーメールのページで入力して下さい。");
+  if (!isHalfWidth(s.bouncePopServer))
+    return problem("エラーメールのPOP3サーバ名に全角文字があります。\r\r半角文字で入力して下さい。");
+  if (s.bouncePopPort < 1 || s.bouncePopPort > 65535) return problem("エラーメールのPOP3ポート番号に誤りがあります。");
+  if (s.bouncePopSecurity < 0 || s.bouncePopSecurity > 2)
+    return problem("エラーメールのPOP3の暗号化の設定に誤りがあります。");
+  s.bouncePopUser = trim(s.bouncePopUser);
+  if (s.bouncePopUser.empty())
+    return problem("エラーメールのPOP3ユーザ名が設定されていません。\r\r「FTP、Mail 設定」のエラーメールのページで入力して下さい。");
+  if (s.bouncePopPassword.empty())
+    return problem("エラーメールのPOP3パスワードが保存されていません。\r\r「FTP、Mail 設定」のエラーメールのページで入力して下さい。");
   return {};
 }

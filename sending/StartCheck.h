@@ -18,3 +18,5 @@ struct StartCheck {
 StartCheck checkStart(const DueList& list, MailSettings& settings);
 // Its settings part alone (for a test mail).
 StartCheck checkSettings(MailSettings& settings);
+// The bounce mailbox's settings, when it is to be read (part of checkSettings).
+StartCheck checkBounceSettings(MailSettings& settings);

@@ -68,7 +68,8 @@ std::string savedPassword(int flag, const fs::path& file) { return flag == 1 ? r
 }  // namespace
 
 SettingsPaths SettingsPaths::of(const AppContext& ctx) {
-  return {ctx.file("QuorMail.env"), ctx.file("QuorMail1.env"), ctx.file("QuorMail2.env"), ctx.file("QuorMail3.env")};
+  return {ctx.file("QuorMail.env"), ctx.file("QuorMail1.env"), ctx.file("QuorMail2.env"), ctx.file("QuorMail3.env"),
+          ctx.file("QuorMail4.env")};
 }
 
 FtpSettings loadFtpSettings(const SettingsPaths& paths) {
@@ -121,6 +122,12 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.bounceAddress = trim(ini.readString(kMail, "BounceAddress", ""));
   s.popSecurity = ini.readInteger(kMail, "PopSecurity", 0);
   s.mailsPerConnection = ini.readInteger(kMail, "MailsPerConnection", 1);
+  s.bouncePopMode = ini.readInteger(kMail, "BouncePop", 0);
+  s.bouncePopServer = trim(ini.readString(kMail, "BouncePopServer", ""));
+  s.bouncePopSecurity = ini.readInteger(kMail, "BouncePopSecurity", 0);
+  s.bouncePopPort = portOf(ini.readString(kMail, "BouncePopPort", ""), s.bouncePopSecurity == 2 ? 995 : 110);
+  s.bouncePopUser = trim(ini.readString(kMail, "BouncePopUser", ""));
+  s.bouncePopPassword = readPasswordFile(paths.bouncePassword);
   return s;
 }
 
@@ -187,6 +194,18 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "PopSecurity", m.popSecurity);
   m.bounceAddress = trim(m.bounceAddress);
   ini.writeString(kMail, "BounceAddress", m.bounceAddress);
+  ini.writeInteger(kMail, "BouncePop", m.readBounces() ? 1 : 0);
+  m.bouncePopServer = trim(m.bouncePopServer);
+  ini.writeString(kMail, "BouncePopServer", m.bouncePopServer);
+  ini.writeInteger(kMail, "BouncePopPort", m.bouncePopPort);
+  ini.writeInteger(kMail, "BouncePopSecurity", m.bouncePopSecurity);
+  m.bouncePopUser = trim(m.bouncePopUser);
+  ini.writeString(kMail, "BouncePopUser", m.bouncePopUser);
+  // The mailbox's password is always saved: the bounces are read by runs nobody watches.
+  if (trim(m.bouncePopPassword).empty())
+    deleteIfExists(paths.bouncePassword);
+  else
+    writePasswordFile(paths.bouncePassword, m.bouncePopPassword);
 }
 
 bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(unsubscribeUrl) == UnsubscribeUrlProblem::None; }

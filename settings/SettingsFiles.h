@@ -10,6 +10,7 @@ struct SettingsPaths {
   std::filesystem::path ftpPassword;  // QuorMail1.env
   std::filesystem::path popPassword;  // QuorMail2.env
   std::filesystem::path smtpPassword;  // QuorMail3.env
+  std::filesystem::path bouncePassword;  // QuorMail4.env, the bounce mailbox's
 
   static SettingsPaths of(const AppContext& ctx);
 };
@@ -78,6 +79,16 @@ struct MailSettings {
   std::string bounceAddress;
   // TLS for POP before SMTP: 0 none, 1 STLS, 2 TLS from the first byte (port 995).
   int popSecurity = 0;
+  // The bounce mailbox, read at the start of every send run when bouncePopMode is 1:
+  // its POP3 server, port (absent: 110, or 995 for TLS from the first byte; 0 when
+  // written wrong), security (as popSecurity), user and the password saved in
+  // QuorMail4.env.
+  int bouncePopMode = 0;
+  std::string bouncePopServer;
+  int bouncePopPort = 110;
+  int bouncePopSecurity = 0;
+  std::string bouncePopUser;
+  std::string bouncePopPassword;
   // Mails sent over one SMTP session; 1 (also when the key is absent) opens a session
   // for each mail.
   int mailsPerConnection = 1;
@@ -91,6 +102,7 @@ struct MailSettings {
   bool smtpPasswordSaved() const { return smtpPasswordMode == 1; }
   bool onePerDay() const { return onePerDayMode == 1; }
   bool substituteCharacters() const { return substituteCharactersMode != 0; }
+  bool readBounces() const { return bouncePopMode == 1; }
   // True when unsubscribeUrl passes checkUnsubscribeUrl: mails then carry that address.
   bool hasUnsubscribeUrl() const;
 };

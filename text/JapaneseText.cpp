@@ -280,4 +280,71 @@ std::string base64(const std::string& bytes) {
   return out;
 }
 
+std::string fromBase64(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() / 4 * 3);
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (const char ch : text) {
+    int value;
+    if (ch >= 'A' && ch <= 'Z')
+      value = ch - 'A';
+    else if (ch >= 'a' && ch <= 'z')
+      value = ch - 'a' + 26;
+    else if (ch >= '0' && ch <= '9')
+      value = ch - '0' + 52;
+    else if (ch == '+')
+      value = 62;
+    else if (ch == '/')
+      value = 63;
+    else if (ch == '=')
+      break;
+    else
+      continue;
+    bits = bits << 6 | static_cast<std::uint32_t>(value);
+    if (++count == 4) {
+      out.push_back(static_cast<char>(bits >> 16 & 0xFF));
+      out.push_back(static_cast<char>(bits >> 8 & 0xFF));
+      out.push_back(static_cast<char>(bits & 0xFF));
+      bits = 0;
+      count = 0;
+    }
+  }
+  if (count == 3) {
+    out.push_back(static_cast<char>(bits >> 10 & 0xFF));
+    out.push_back(static_cast<char>(bits >> 2 & 0xFF));
+  } else if (count == 2) {
+    out.push_back(static_cast<char>(bits >> 4 & 0xFF));
+  }
+  return out;
+}
+
+std::string fromQuotedPrintable(const std::string& text) {
+  const auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '=') {
+      out.push_back(text[i]);
+      continue;
+    }
+    if (i + 2 < text.size() && text[i + 1] == '\r' && text[i + 2] == '\n') {
+      i += 2;
+    } else if (i + 1 < text.size() && text[i + 1] == '\n') {
+      i += 1;
+    } else if (i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back('=');
+    }
+  }
+  return out;
+}
+
 }  // namespace JapaneseText

@@ -34,5 +34,11 @@ std::string encodeWord(const std::string& sjis);
 std::string cutAtInvalidChar(const std::string& sjis);
 // Standard base64 with padding and no line breaks.
 std::string base64(const std::string& bytes);
+// The bytes of base64 text; characters outside the alphabet (line breaks) are passed
+// over and decoding ends at the padding.
+std::string fromBase64(const std::string& text);
+// The bytes of quoted-printable text (RFC 2045): "=XX" decoded, soft line breaks
+// ("=" at a line's end) removed; a malformed "=" stays as it is.
+std::string fromQuotedPrintable(const std::string& text);
 
 }  // namespace JapaneseText

@@ -16,6 +16,8 @@
 #include <thread>
 
 #include <filesystem>
+#include <memory>
+#include <regex>
 
 #include "core/IniFile.h"
 #include "core/SendGuard.h"
@@ -188,6 +190,34 @@ TEST_F(UnattendedRunTest, NeverAsksAndEndsWithTheCheckMessageAndItsStatus) {
   command("send --now");
   EXPECT_EQ(exitCode, 2) << out;
   EXPECT_NE(out.find("不明なオプションです: --now"), std::string::npos) << out;
+}
+
+TEST_F(UnattendedRunTest, BouncesReadsTheMailboxOnceWithAStatusForEachEnding) {
+  command("bounces");
+  EXPECT_EQ(exitCode, 2) << out;
+  EXPECT_NE(out.find("エラーメールの受信箱が設定されていません。"), std::string::npos) << out;
+
+  auto mailbox = std::make_unique<Pop3TestServer>("bounce", "pw");
+  const std::string bounce =
+      TestProgram::readFile(QUORMAIL_SOURCE_DIR "/tests/sending/bounces/gmail-5.1.1.eml");
+  mailbox->deliver(std::regex_replace(bounce, std::regex("reader00001@gmail.com"), "reader00001@example.com"));
+  IniFile ini(program.file("QuorMail.env"));
+  ini.writeInteger("Mail", "BouncePop", 1);
+  ini.writeString("Mail", "BouncePopServer", "127.0.0.1");
+  ini.writeInteger("Mail", "BouncePopPort", mailbox->port());
+  ini.writeString("Mail", "BouncePopUser", "bounce");
+  writePasswordFile(program.file("QuorMail4.env"), "pw");
+  command("bounces");
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_NE(out.find("エラーメール 00001 reader00001@example.com 宛先不明で停止 550 5.1.1 550-5.1.1 The email"),
+            std::string::npos) << out;
+  EXPECT_NE(out.find("エラーメール 1 件: 停止 1 名、保留 0 名、不明なメール 0 通"), std::string::npos) << out;
+  EXPECT_EQ(program.rows(" SELECT SYORIKBN FROM USERLIST WHERE ID = '00001'", {"SYORIKBN"})[0][0], "00");
+
+  mailbox.reset();  // nobody answers on the port any more
+  command("bounces");
+  EXPECT_EQ(exitCode, 1) << out;
+  EXPECT_NE(out.find("エラーメールの受信箱を開けませんでした。"), std::string::npos) << out;
 }
 
 TEST_F(UnattendedRunTest, AFailedRunAndAMissingDatabaseHaveTheirOwnStatus) {

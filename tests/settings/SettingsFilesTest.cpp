@@ -114,6 +114,12 @@ TEST_F(SettingsFilesTest, AnUnsubscribeAddressIsUsableOnlyAsAPlainHttpsAddress) 
 
 TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
   AllSettings s = filled();
+  s.mail.bouncePopMode = 1;
+  s.mail.bouncePopServer = " pop.example.com ";
+  s.mail.bouncePopPort = 995;
+  s.mail.bouncePopSecurity = 2;
+  s.mail.bouncePopUser = "bounces";
+  s.mail.bouncePopPassword = "bounce-secret";
   writeSettings(paths, s);
   EXPECT_EQ(TestProgram::readFile(paths.env),
             "[FTP]\r\nFTP_HOST_ADR=ftp.example.com\r\nFTP_USER=taro\r\nFTP_PAS=1\r\n"
@@ -124,7 +130,9 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
                 "SMTPPORT=587\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpPlainLogin=0\r\nSmtpUser=taro@example.com\r\nSmtpPasSave=1\r\n"
                 "SenderName=" + sj("クオル 事務局") + "\r\nOnePerDay=1\r\n"
                 "UnsubscribeUrl=https://example.com/unsubscribe.php\r\nHourLimit=0\r\nDayLimit=0\r\nSendDays=1111111\r\n"
-                "SkipHolidays=0\r\nSendHours=\r\nMailsPerConnection=50\r\nPopSecurity=0\r\nBounceAddress=\r\n");
+                "SkipHolidays=0\r\nSendHours=\r\nMailsPerConnection=50\r\nPopSecurity=0\r\nBounceAddress=\r\n"
+                "BouncePop=1\r\nBouncePopServer=pop.example.com\r\nBouncePopPort=995\r\nBouncePopSecurity=2\r\n"
+                "BouncePopUser=bounces\r\n");
   EXPECT_EQ(s.mail.defaultReaderName, sj("読者様"));  // what was written, for the field
   EXPECT_EQ(s.mail.unsubscribeUrl, "https://example.com/unsubscribe.php");
 
@@ -152,6 +160,12 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
   EXPECT_EQ(TestProgram::readFile(paths.smtpPassword), encipherPassword("smtp-secret"));
   EXPECT_EQ(mode(paths.smtpPassword), 0600u);
   EXPECT_EQ(TestProgram::readFile(paths.env).find("smtp-secret"), std::string::npos);
+  // The bounce mailbox's password is always saved, in the fourth file.
+  EXPECT_EQ(paths.bouncePassword.filename(), "QuorMail4.env");
+  EXPECT_EQ(mode(paths.bouncePassword), 0600u);
+  EXPECT_EQ(back.mail.bouncePopPassword, "bounce-secret");
+  EXPECT_EQ(back.mail.bouncePopPort, 995);
+  EXPECT_TRUE(back.mail.readBounces());
 }
 
 TEST_F(SettingsFilesTest, AHandAddedKeySurvivesEverySave) {

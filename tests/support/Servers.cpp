@@ -172,6 +172,29 @@ FtpTestServer::FtpTestServer(const std::string& user, const std::string& passwor
          password, "--home", home(), "--plain-list"});
 }
 
+void Pop3TestServer::deliver(const std::string& raw) {
+  // Maildir: written under tmp/ and renamed into new/, named so that the order holds.
+  char name[64];
+  std::snprintf(name, sizeof name, "%010d.M%d.test", 1700000000 + m_delivered, m_delivered);
+  ++m_delivered;
+  const std::string home = m_dir.path() + "/home/Maildir/";
+  writeFileBytes(home + "tmp/" + name, raw);
+  std::filesystem::rename(home + "tmp/" + name, home + "new/" + name);
+  runCommand("chown 65534:65534 '" + home + "new/" + name + "'");
+}
+
+std::vector<std::string> Pop3TestServer::mails() const {
+  std::vector<std::filesystem::path> files;
+  for (const char* sub : {"new", "cur"})
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.path() + "/home/Maildir/" + sub))
+      files.push_back(entry.path());
+  std::sort(files.begin(), files.end(),
+            [](const auto& a, const auto& b) { return a.filename().string() < b.filename().string(); });
+  std::vector<std::string> out;
+  for (const auto& f : files) out.push_back(readFileBytes(f.string()));
+  return out;
+}
+
 Pop3TestServer::Pop3TestServer(const std::string& user, const std::string& password)
     : Pop3TestServer(user, password, std::string(), std::string(), false) {}
 

@@ -104,6 +104,13 @@ class Pop3TestServer : public ServerProcess {
   // With a certificate: STLS offered on the port, or (implicitTls) TLS from the first byte.
   Pop3TestServer(const std::string& user, const std::string& password, const std::string& certFile,
                  const std::string& keyFile, bool implicitTls);
+  // Drops a mail (its bytes as received) into the user's mailbox.
+  void deliver(const std::string& raw);
+  // The mails in the mailbox now, as their bytes, in the order they were dropped.
+  std::vector<std::string> mails() const;
+
+ private:
+  int m_delivered = 0;
 };
 
 // Debian's Python, which has the server packages.
