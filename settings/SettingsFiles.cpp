@@ -71,6 +71,8 @@ SettingsPaths SettingsPaths::of(const AppContext& ctx) {
   return {ctx.file("QuorMail.env"), ctx.file("QuorMail1.env"), ctx.file("QuorMail2.env"), ctx.file("QuorMail3.env")};
 }
 
+std::filesystem::path SettingsPaths::footerTemplate() const { return env.parent_path() / LegalFooter::kFile; }
+
 FtpSettings loadFtpSettings(const SettingsPaths& paths) {
   const IniFile ini(paths.env);
   FtpSettings s;
@@ -121,6 +123,10 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.bounceAddress = trim(ini.readString(kMail, "BounceAddress", ""));
   s.popSecurity = ini.readInteger(kMail, "PopSecurity", 0);
   s.mailsPerConnection = ini.readInteger(kMail, "MailsPerConnection", 1);
+  s.legalFooterMode = ini.readInteger(kMail, "LegalFooter", newInstallation ? 1 : 0);
+  s.senderPostalAddress = ini.readString(kMail, "SenderPostalAddress", "");
+  s.senderContact = ini.readString(kMail, "SenderContact", "");
+  s.footerTemplate = LegalFooter::load(paths.footerTemplate());
   return s;
 }
 
@@ -187,6 +193,12 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "PopSecurity", m.popSecurity);
   m.bounceAddress = trim(m.bounceAddress);
   ini.writeString(kMail, "BounceAddress", m.bounceAddress);
+  ini.writeInteger(kMail, "LegalFooter", m.legalFooter() ? 1 : 0);
+  m.senderPostalAddress = trim(m.senderPostalAddress);
+  ini.writeString(kMail, "SenderPostalAddress", m.senderPostalAddress);
+  m.senderContact = trim(m.senderContact);
+  ini.writeString(kMail, "SenderContact", m.senderContact);
+  LegalFooter::save(paths.footerTemplate(), m.footerTemplate);
 }
 
 bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(unsubscribeUrl) == UnsubscribeUrlProblem::None; }
