@@ -42,8 +42,9 @@ MailBuilder::StoryText MailBuilder::readStory(int story) {
   return text;
 }
 
-ComposedMail MailBuilder::compose(const DueReader& reader) {
+ComposedMail MailBuilder::compose(const DueReader& reader, bool test) {
   ComposedMail mail;
+  mail.test = test;
   mail.story = reader.reader.nextStory;
   mail.readerId = idText(reader.reader.id);
   mail.registered = reader.reader.registered.dateText() + reader.reader.registered.timeText();
@@ -66,15 +67,27 @@ ComposedMail MailBuilder::compose(const DueReader& reader) {
     }
   }
   std::string senderName = trim(m_settings.senderName);
+  std::string footerTemplate = m_settings.footerTemplate;
+  FooterItems footer{senderName, trim(m_settings.senderPostalAddress), trim(m_settings.senderContact), {}};
   if (m_replaceUncarriable) {
-    for (std::string* text : {&story.subject, &story.body, &name, &defaultName, &senderName})
+    for (std::string* text : {&story.subject, &story.body, &name, &defaultName, &senderName, &footerTemplate,
+                              &footer.senderName, &footer.postalAddress, &footer.contact})
       *text = JisCoverage::replaceWithSubstitutes(*text);
   }
   // Name and subject go into the message as Shift-JIS: it encodes them and keeps the
   // blanks between Japanese words, which separate encoded words would lose.
   mail.subject = JapaneseText::cutAtInvalidChar(story.subject);
   mail.senderName = JapaneseText::cutAtInvalidChar(senderName);
-  mail.body = composeBody(name, defaultName, story.body, toIntOr(trim(m_settings.lineWidth), 80));
+  const int width = toIntOr(trim(m_settings.lineWidth), 80);
+  mail.body = composeBody(name, defaultName, story.body, width);
+  if (m_settings.legalFooter()) {
+    // The reader's own link, as List-Unsubscribe gives it: the web page when there is one.
+    footer.unsubscribeLink = unsubscribeUrl(mail);
+    if (footer.unsubscribeLink.empty())
+      footer.unsubscribeLink = mail.test ? UnsubscribeLink::testMailto(mail.senderAddress)
+                                         : UnsubscribeLink::mailto(mail.senderAddress, mail.readerId);
+    mail.body += "\r\n" + composeFooter(footerTemplate, footer, width);
+  }
   return mail;
 }
 
@@ -96,6 +109,13 @@ const std::string& MailBuilder::unsubscribeSecret() {
   return m_secret;
 }
 
+std::string MailBuilder::unsubscribeUrl(const ComposedMail& mail) {
+  if (m_options.unsubscribeUrl.empty()) return std::string();
+  return mail.test ? UnsubscribeLink::testUrl(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId)
+                   : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId,
+                                          mail.registered);
+}
+
 std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail) {
   auto message = std::make_unique<MailMessage>();
   message->from.setText(JapaneseText::encodeHeader(mail.senderAddress));
@@ -106,11 +126,7 @@ std::unique_ptr<MailMessage> MailBuilder::buildMessage(const ComposedMail& mail)
   message->setBodyText(JapaneseText::sjisToJis(mail.body));
   // A bounce of a story mail names the reader and the story; a test mail's names nobody.
   if (!mail.test) message->messageIdTag = storyMessageTag(toIntOr(mail.readerId, 0), mail.story);
-  std::string link;
-  if (!m_options.unsubscribeUrl.empty())
-    link = mail.test ? UnsubscribeLink::testUrl(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId)
-                     : UnsubscribeLink::url(m_options.unsubscribeUrl, unsubscribeSecret(), mail.readerId,
-                                           mail.registered);
+  const std::string link = unsubscribeUrl(mail);
   message->extraHeaders.setValue("List-Unsubscribe",
                                  mail.test ? UnsubscribeLink::testListUnsubscribe(mail.senderAddress, link)
                                            : UnsubscribeLink::listUnsubscribe(mail.senderAddress, mail.readerId, link));
@@ -133,6 +149,11 @@ CharacterCheck MailBuilder::checkCharacters(const DueList& list, const std::vect
     }
   };
   add(u8("差出人名"), trim(m_settings.senderName));
+  if (m_settings.legalFooter()) {
+    add(u8("法定表示のひな形"), m_settings.footerTemplate);
+    add(u8("法定表示の住所"), trim(m_settings.senderPostalAddress));
+    add(u8("法定表示の連絡先"), trim(m_settings.senderContact));
+  }
   // The stories in number order, each once; then the names put into their bodies.
   std::map<int, bool> namedStories;  // story -> its body takes the reader's name
   for (std::size_t index : indexes)

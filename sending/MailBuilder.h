@@ -18,7 +18,7 @@ struct CharacterCheck {
   std::string report;
   int found = 0;
   // Found in what every reader's mail shares: the sender's name, a story's subject or
-  // body, the name used for readers without one.
+  // body, the name used for readers without one, the legal footer's template and items.
   int foundShared = 0;
   // Every character found in the shared texts has a usual substitute.
   bool allReplaceable = true;
@@ -38,7 +38,8 @@ struct ComposedMail {
   std::string senderAddress;
   std::string senderName;  // empty: the address alone
   std::string subject;
-  // The body after name insertion and line breaks, lines ending in CR LF.
+  // The body after name insertion and line breaks, then (when switched on) a blank line
+  // and the legal footer; lines ending in CR LF.
   std::string body;
   // Why this reader is not to be sent the mail: its name holds a character ISO-2022-JP
   // cannot carry, and substitutes are not in use or there is none (CP932).
@@ -56,7 +57,8 @@ class MailBuilder {
   // Settings and options are read at each call: the run owns them.
   MailBuilder(Statement& query, const MailSettings& settings, const SendOptions& options);
 
-  ComposedMail compose(const DueReader& reader);
+  // A test mail carries the test unsubscribe links, in the footer as in the headers.
+  ComposedMail compose(const DueReader& reader, bool test = false);
   // The mail as a mail reader shows it: sender, recipient and subject lines, a blank
   // line, the body as it arrives (CP932, lines ending in CR LF).
   std::string previewText(const DueReader& reader);
@@ -77,6 +79,8 @@ class MailBuilder {
   };
   StoryText readStory(int story);
   const std::string& unsubscribeSecret();
+  // The https unsubscribe link of the mail; empty when no unsubscribe URL is set.
+  std::string unsubscribeUrl(const ComposedMail& mail);
 
   Statement& m_query;
   const MailSettings& m_settings;

@@ -330,14 +330,13 @@ bool SendRun::sendMail(std::size_t index, SendListener& listener) {
 bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendListener& listener) {
   const SessionEnd sessionEnd{m_delivery};
   m_failed = false;
-  ComposedMail mail = m_mails.compose(m_list.at(index));
+  ComposedMail mail = m_mails.compose(m_list.at(index), true);
   if (!mail.found) {
     listener.error(u8("ストーリー番号 ") + std::to_string(mail.story) + u8(" のメールがありません。"));
     return false;
   }
   mail.subject = u8("[テスト]") + mail.subject;
   mail.recipient = trim(address);
-  mail.test = true;
   if (m_settings.popBeforeSmtp()) {
     const bool loggedIn = logInForSmtp(listener);
     listener.idle();

@@ -8,6 +8,7 @@
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "sending/DueList.h"
+#include "settings/LegalFooter.h"
 #include "settings/SettingsFiles.h"
 
 namespace {
@@ -78,6 +79,32 @@ StartCheck checkSettings(MailSettings& s) {
   s.lineWidth = trim(s.lineWidth);
   if (s.lineWidth.empty()) return problem(settings, "文字数を設定して下さい。");
   if (toIntOr(s.lineWidth, 0) == 0) return problem(settings, "文字数に誤りがあります。");
+  if (s.legalFooter()) {
+    // Each item the footer's template shows must be filled in: the law wants them all.
+    // Full-width blanks alone count as empty.
+    s.senderName = trim(s.senderName);
+    s.senderPostalAddress = trim(s.senderPostalAddress);
+    s.senderContact = trim(s.senderContact);
+    const struct {
+      const char* placeholder;
+      const std::string& value;
+      const char* message;
+    } items[] = {
+        {LegalFooter::kSenderName, s.senderName,
+         "法定表示の送信者名（差出人名）が空です。「FTP、Mail 設定」のメールのページで入力して下さい。"},
+        {LegalFooter::kPostalAddress, s.senderPostalAddress,
+         "法定表示の住所が空です。「FTP、Mail 設定」の法定表示のページで入力して下さい。"},
+        {LegalFooter::kContact, s.senderContact,
+         "法定表示の連絡先が空です。「FTP、Mail 設定」の法定表示のページで入力して下さい。"},
+    };
+    for (const auto& item : items)
+      if (trimFullWidth(item.value).empty() && s.footerTemplate.find(item.placeholder) != std::string::npos)
+        return problem(settings, item.message);
+    if (s.footerTemplate.find(LegalFooter::kUnsubscribe) == std::string::npos)
+      return problem(settings,
+                     "法定表示に配信停止のリンク（##unsubscribe##）がありません。「FTP、Mail 設定」の法定表示のページで"
+                     "入れて下さい。");
+  }
   return {};
 }
 

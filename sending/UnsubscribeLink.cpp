@@ -78,13 +78,21 @@ bool usableUrl(const std::string& base) {
   return checkUnsubscribeUrl(trim(base)) == UnsubscribeUrlProblem::None;
 }
 
+std::string mailto(const std::string& senderAddress, const std::string& readerId) {
+  return "mailto:" + senderAddress + "?subject=unsubscribe%20" + readerId;
+}
+
+std::string testMailto(const std::string& senderAddress) {
+  return "mailto:" + senderAddress + "?subject=unsubscribe%20test%20mail";
+}
+
 std::string listUnsubscribe(const std::string& senderAddress, const std::string& readerId,
                             const std::string& linkUrl) {
-  return listValue("mailto:" + senderAddress + "?subject=unsubscribe%20" + readerId, linkUrl);
+  return listValue(mailto(senderAddress, readerId), linkUrl);
 }
 
 std::string testListUnsubscribe(const std::string& senderAddress, const std::string& testLinkUrl) {
-  return listValue("mailto:" + senderAddress + "?subject=unsubscribe%20test%20mail", testLinkUrl);
+  return listValue(testMailto(senderAddress), testLinkUrl);
 }
 
 std::string listUnsubscribePost(const std::string& linkUrl) {

@@ -33,6 +33,10 @@ std::string url(const std::string& base, const std::string& secret, const std::s
 std::string testUrl(const std::string& base, const std::string& secret, const std::string& readerId);
 // Whether the setting holds an https address the links can point to.
 bool usableUrl(const std::string& base);
+// The mailto: address of a reader's unsubscribe request: the sender's address with
+// "unsubscribe <number>" as the subject; the test mail's names no reader.
+std::string mailto(const std::string& senderAddress, const std::string& readerId);
+std::string testMailto(const std::string& senderAddress);
 // The header values: List-Unsubscribe, and List-Unsubscribe-Post (empty without a URL).
 std::string listUnsubscribe(const std::string& senderAddress, const std::string& readerId,
                             const std::string& linkUrl);

@@ -72,6 +72,8 @@ SettingsPaths SettingsPaths::of(const AppContext& ctx) {
           ctx.file("QuorMail4.env")};
 }
 
+std::filesystem::path SettingsPaths::footerTemplate() const { return env.parent_path() / LegalFooter::kFile; }
+
 FtpSettings loadFtpSettings(const SettingsPaths& paths) {
   const IniFile ini(paths.env);
   FtpSettings s;
@@ -122,6 +124,10 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   s.bounceAddress = trim(ini.readString(kMail, "BounceAddress", ""));
   s.popSecurity = ini.readInteger(kMail, "PopSecurity", 0);
   s.mailsPerConnection = ini.readInteger(kMail, "MailsPerConnection", 1);
+  s.legalFooterMode = ini.readInteger(kMail, "LegalFooter", newInstallation ? 1 : 0);
+  s.senderPostalAddress = ini.readString(kMail, "SenderPostalAddress", "");
+  s.senderContact = ini.readString(kMail, "SenderContact", "");
+  s.footerTemplate = LegalFooter::load(paths.footerTemplate());
   s.bouncePopMode = ini.readInteger(kMail, "BouncePop", 0);
   s.bouncePopServer = trim(ini.readString(kMail, "BouncePopServer", ""));
   s.bouncePopSecurity = ini.readInteger(kMail, "BouncePopSecurity", 0);
@@ -194,6 +200,12 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "PopSecurity", m.popSecurity);
   m.bounceAddress = trim(m.bounceAddress);
   ini.writeString(kMail, "BounceAddress", m.bounceAddress);
+  ini.writeInteger(kMail, "LegalFooter", m.legalFooter() ? 1 : 0);
+  m.senderPostalAddress = trim(m.senderPostalAddress);
+  ini.writeString(kMail, "SenderPostalAddress", m.senderPostalAddress);
+  m.senderContact = trim(m.senderContact);
+  ini.writeString(kMail, "SenderContact", m.senderContact);
+  LegalFooter::save(paths.footerTemplate(), m.footerTemplate);
   ini.writeInteger(kMail, "BouncePop", m.readBounces() ? 1 : 0);
   m.bouncePopServer = trim(m.bouncePopServer);
   ini.writeString(kMail, "BouncePopServer", m.bouncePopServer);

@@ -2,6 +2,8 @@
 #include <filesystem>
 #include <string>
 
+#include "settings/LegalFooter.h"
+
 class AppContext;
 
 // The three settings files beside the program.
@@ -13,6 +15,8 @@ struct SettingsPaths {
   std::filesystem::path bouncePassword;  // QuorMail4.env, the bounce mailbox's
 
   static SettingsPaths of(const AppContext& ctx);
+  // QuorMailFooter.txt beside QuorMail.env, the legal footer's template.
+  std::filesystem::path footerTemplate() const;
 };
 
 // The "FTP" section as read (values trimmed), with the saved FTP password.
@@ -92,6 +96,16 @@ struct MailSettings {
   // Mails sent over one SMTP session; 1 (also when the key is absent) opens a session
   // for each mail.
   int mailsPerConnection = 1;
+  // 1: every mail's body ends with the legal footer. The load gives 1 when the settings
+  // file does not exist yet and 0 when an older file lacks the key, so existing
+  // installations keep their bodies until the operator switches it on.
+  int legalFooterMode = 0;
+  // The footer's items beside the sender's name: the postal address, and a telephone
+  // number, e-mail address or URL for questions.
+  std::string senderPostalAddress;
+  std::string senderContact;
+  // The footer's template (CP932), from its own file beside the settings file.
+  std::string footerTemplate = LegalFooter::defaultTemplate();
 
   bool passwordSaved() const { return popPasswordMode == 1; }
   bool passwordAsked() const { return popPasswordMode == 0; }
@@ -103,6 +117,7 @@ struct MailSettings {
   bool onePerDay() const { return onePerDayMode == 1; }
   bool substituteCharacters() const { return substituteCharactersMode != 0; }
   bool readBounces() const { return bouncePopMode == 1; }
+  bool legalFooter() const { return legalFooterMode == 1; }
   // True when unsubscribeUrl passes checkUnsubscribeUrl: mails then carry that address.
   bool hasUnsubscribeUrl() const;
 };
@@ -131,11 +146,12 @@ std::string loadTimeZone(const SettingsPaths& paths);
 // (CP932), else empty.
 std::string applyTimeZone(const SettingsPaths& paths);
 
-// Saves both sections key by key in their fixed order and writes or deletes the password
-// files (a switch of 1 saves the password; a blank password or another switch deletes
-// the file). Texts that the save trims are trimmed in `s` too, so the caller can show
-// what was written. Stops at the first failure with IniFileError or std::runtime_error;
-// what was written before stays written.
+// Saves both sections key by key in their fixed order and the footer's template (see
+// LegalFooter::save), and writes or deletes the password files (a switch of 1 saves the
+// password; a blank password or another switch deletes the file). Texts that the save
+// trims are trimmed in `s` too, so the caller can show what was written. Stops at the
+// first failure with IniFileError or std::runtime_error; what was written before stays
+// written.
 void writeSettings(const SettingsPaths& paths, AllSettings& s);
 
 // The password saved in the file; empty when there is none or it cannot be deciphered.

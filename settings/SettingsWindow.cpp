@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -111,6 +112,7 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
   buildFtpPage();
   buildMailPage();
   buildPacePage();
+  buildFooterPage();
 
   // A static panel about the program in place of the maker's web page.
   informationPanel = makeInformationPanel(this);
@@ -140,6 +142,7 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
     });
   }
   connect(chooseLocalFolderButton, &QPushButton::clicked, this, &SettingsWindow::chooseLocalFolder);
+  connect(defaultFooterButton, &QPushButton::clicked, this, &SettingsWindow::restoreDefaultFooter);
   // Also when the load sets the box: its state then decides the group as a click does.
   connect(popBeforeSmtpBox, &QCheckBox::toggled, this, &SettingsWindow::popBeforeSmtpToggled);
   popBeforeSmtpToggled();
@@ -408,6 +411,49 @@ void SettingsWindow::buildPacePage() {
                   5, 0, 1, 2);
 }
 
+void SettingsWindow::buildFooterPage() {
+  footerPage = new QWidget;
+  pages->addTab(footerPage, QStringLiteral("法定表示"));
+  auto* page = new QVBoxLayout(footerPage);
+  page->setSpacing(4);
+  legalFooterBox = addCheck(footerPage, "legalFooterBox", QStringLiteral("本文の末尾に法定表示を付ける"));
+  page->addWidget(legalFooterBox);
+  auto* grid = new QGridLayout;
+  grid->setVerticalSpacing(4);
+  // Japanese input stays available in both fields.
+  postalAddressEdit = addEdit(footerPage, "postalAddressEdit", 200, false);
+  contactEdit = addEdit(footerPage, "contactEdit", 200, false);
+  contactEdit->setPlaceholderText(QStringLiteral("電話番号、メールアドレス、又は、URL"));
+  grid->addWidget(new QLabel(QStringLiteral("住所"), footerPage), 0, 0);
+  grid->addWidget(postalAddressEdit, 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("お問い合わせ先"), footerPage), 1, 0);
+  grid->addWidget(contactEdit, 1, 1);
+  page->addLayout(grid);
+  auto* templateRow = new QHBoxLayout;
+  templateRow->addWidget(new QLabel(QStringLiteral("法定表示の文面（") + QString::fromLatin1(LegalFooter::kFile) +
+                                        QStringLiteral("）"),
+                                    footerPage));
+  templateRow->addStretch(1);
+  defaultFooterButton = new QPushButton(QStringLiteral("既定に戻す"), footerPage);
+  defaultFooterButton->setObjectName(QStringLiteral("defaultFooterButton"));
+  defaultFooterButton->setAutoDefault(false);
+  templateRow->addWidget(defaultFooterButton);
+  page->addLayout(templateRow);
+  footerTemplateEdit = new QPlainTextEdit(footerPage);
+  footerTemplateEdit->setObjectName(QStringLiteral("footerTemplateEdit"));
+  footerTemplateEdit->setTabChangesFocus(true);
+  footerTemplateEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+  page->addWidget(footerTemplateEdit, 1);
+  page->addWidget(new QLabel(QStringLiteral("##sendername## は差出人名（メール設定のページ）、##postaladdress## は住所、"
+                                            "##contact## はお問い合わせ先、\n##unsubscribe## は読者ごとの配信停止のリンク"
+                                            "（配信停止URL、空欄の時は配信停止のメールアドレス）に置き換えます。"),
+                             footerPage));
+}
+
+void SettingsWindow::restoreDefaultFooter() {
+  footerTemplateEdit->setPlainText(Sjis::toQ(LegalFooter::defaultTemplate()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
 void SettingsWindow::buildButtonBar() {
   auto* bar = new QHBoxLayout;
   std::array<QPushButton*, 12> buttons{};
@@ -505,6 +551,10 @@ void SettingsWindow::loadFields() {
   const std::size_t dash = s.mail.sendHours.find('-');
   setTextOf(sendFromEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(0, dash));
   setTextOf(sendUntilEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(dash + 1));
+  legalFooterBox->setChecked(s.mail.legalFooter());
+  setTextOf(postalAddressEdit, s.mail.senderPostalAddress);
+  setTextOf(contactEdit, s.mail.senderContact);
+  footerTemplateEdit->setPlainText(Sjis::toQ(s.mail.footerTemplate).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 void SettingsWindow::saveFields() {
@@ -542,10 +592,17 @@ void SettingsWindow::saveFields() {
   s.mail.onePerDayMode = onePerDayBox->isChecked() ? 1 : 0;
   s.mail.unsubscribeUrl = textOf(unsubscribeUrlEdit);
   paceOf(s.mail);
+  s.mail.legalFooterMode = legalFooterBox->isChecked() ? 1 : 0;
+  s.mail.senderPostalAddress = textOf(postalAddressEdit);
+  s.mail.senderContact = textOf(contactEdit);
+  // The file keeps CR LF line ends, as the mail does.
+  s.mail.footerTemplate = Sjis::fromQ(footerTemplateEdit->toPlainText().replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
   ::writeSettings(m_paths, s);
   setTextOf(missingNameEdit, s.mail.defaultReaderName);
   setTextOf(senderNameEdit, s.mail.senderName);
   setTextOf(unsubscribeUrlEdit, s.mail.unsubscribeUrl);
+  setTextOf(postalAddressEdit, s.mail.senderPostalAddress);
+  setTextOf(contactEdit, s.mail.senderContact);
 }
 
 void SettingsWindow::paceOf(MailSettings& m) const {

@@ -8,6 +8,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QPlainTextEdit;
 class QTabWidget;
 class QWidget;
 class NavigatingEdit;
@@ -35,8 +36,9 @@ enum class SettingsCheck {
   All
 };
 
-// The settings window: FTP and mail settings on two pages, checked field by field and
-// saved to the settings files. Each opening puts the focus in the shown page's first field.
+// The settings window: FTP and mail settings, the provider's pace and the legal footer on
+// four pages, checked field by field and saved to the settings files. Each opening puts
+// the focus in the shown page's first field.
 class SettingsWindow : public WindowBase {
   Q_OBJECT
  public:
@@ -94,6 +96,13 @@ class SettingsWindow : public WindowBase {
   NavigatingEdit* sendFromEdit;
   NavigatingEdit* sendUntilEdit;
   NavigatingEdit* mailsPerConnectionEdit;
+  // The legal footer (fourth page).
+  QWidget* footerPage;
+  QCheckBox* legalFooterBox;
+  NavigatingEdit* postalAddressEdit;
+  NavigatingEdit* contactEdit;
+  QPlainTextEdit* footerTemplateEdit;
+  QPushButton* defaultFooterButton;
   NavigatingEdit* smtpUserEdit;
   NavigatingEdit* smtpPasswordEdit;
   QCheckBox* saveSmtpPasswordBox;
@@ -124,6 +133,8 @@ class SettingsWindow : public WindowBase {
   // Puts the usual port of the chosen mode in the port field when it still holds
   // another mode's usual port (or nothing).
   void smtpSecurityChosen(int mode);
+  // The built-in footer into the template field.
+  void restoreDefaultFooter();
 
  protected:
   // Enter on a check box or the security choice moves on to the next field, as in the edits.
@@ -144,6 +155,7 @@ class SettingsWindow : public WindowBase {
   void buildFtpPage();
   void buildMailPage();
   void buildPacePage();
+  void buildFooterPage();
   // The pace page's fields into the settings, as the keys hold them.
   void paceOf(MailSettings& m) const;
   void buildButtonBar();

@@ -41,6 +41,30 @@ TEST(MailComposer, EveryLineEndsWithCrLf) {
   EXPECT_EQ(composeBody("", "", "", 80), "");
 }
 
+TEST(MailComposer, FillsTheFooterAndWrapsItButNeverBreaksTheUnsubscribeLink) {
+  const std::string link = "https://example.jp/u.php?id=00001&code=0123456789abcdef";
+  const FooterItems items{sj("山田商店"), sj("東京都千代田区千代田1-1"), "03-1234-5678", link};
+  struct Case {
+    const char* what;
+    std::string footerTemplate;
+    int width;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"every placeholder, lines in CR LF", sj("発行者：##sendername##\r\n住所：##postaladdress##\r\n") + "##contact##\r\n",
+       80, sj("発行者：山田商店\r\n住所：東京都千代田区千代田1-1\r\n") + "03-1234-5678\r\n"},
+      {"LF line ends, a blank line, no break at the end", "a##contact##\n\nb", 80, "a03-1234-5678\r\n\r\nb\r\n"},
+      {"a filled value is not searched again", "##sendername####contact##", 80, sj("山田商店") + "03-1234-5678\r\n"},
+      {"wrapped at the width, never inside a character", sj("住所：##postaladdress##"), 20,
+       sj("住所：東京都千代田区\r\n千代田1-1") + "\r\n"},
+      {"a link longer than the width stays whole", "##unsubscribe##", 20, link + "\r\n"},
+      {"a link line that fits stays one line", sj("停止：##unsubscribe##"), 80, sj("停止：") + link + "\r\n"},
+      {"too long: the link on a line of its own, the text around it wrapped",
+       sj("配信停止はこちら：##unsubscribe##") + " (1)", 10, sj("配信停止は\r\nこちら：\r\n") + link + "\r\n (1)\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(composeFooter(c.footerTemplate, items, c.width), c.expected) << c.what;
+}
+
 TEST(SendLog, HeaderOnceThenOneLinePerRowAndDeletedAtRunStart) {
   TestProgram p(false);
   SendLog log(p.file("SndMail.log"));

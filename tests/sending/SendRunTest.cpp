@@ -1127,3 +1127,73 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   EXPECT_EQ(status, 200);
   EXPECT_EQ(TestProgram::readFile(web.docroot() + "/canceldata.cgi").substr(0, 21), "00012-20240101090000\t");
 }
+
+TEST_F(SendRunTest, StartCheckWantsEveryItemTheLegalFooterShows) {
+  story("00001", "s", "b");
+  reader("00001", "a", "00001");
+  run.listDueReaders();
+  run.list().markAll();
+  const char* const noLink = "法定表示に配信停止のリンク（##unsubscribe##）がありません。「FTP、Mail 設定」の法定表示のページで入れて下さい。";
+  const std::vector<std::tuple<const char*, std::function<void(MailSettings&)>, const char*>> cases = {
+      {"every item filled in", [](MailSettings&) {}, nullptr},
+      {"switched off", [](MailSettings& m) { m = settings(25); }, nullptr},
+      {"no sender name", [](MailSettings& m) { m.senderName = " "; },
+       "法定表示の送信者名（差出人名）が空です。「FTP、Mail 設定」のメールのページで入力して下さい。"},
+      {"no postal address", [](MailSettings& m) { m.senderPostalAddress = sj("　"); },
+       "法定表示の住所が空です。「FTP、Mail 設定」の法定表示のページで入力して下さい。"},
+      {"no contact", [](MailSettings& m) { m.senderContact = ""; },
+       "法定表示の連絡先が空です。「FTP、Mail 設定」の法定表示のページで入力して下さい。"},
+      {"no contact, and the template shows none",
+       [](MailSettings& m) {
+         m.senderContact = "";
+         m.footerTemplate = sj("発行者：##sendername##\r\n住所：##postaladdress##\r\n##unsubscribe##\r\n");
+       },
+       nullptr},
+      {"no link in the template", [](MailSettings& m) { m.footerTemplate = sj("発行者：##sendername##\r\n"); }, noLink},
+  };
+  for (const auto& [what, change, message] : cases) {
+    MailSettings s = settings(25);
+    s.legalFooterMode = 1;
+    s.senderName = sj("クオル商店");
+    s.senderPostalAddress = sj("東京都千代田区1-1");
+    s.senderContact = "03-1234-5678";
+    change(s);
+    run.setSettings(s);
+    const StartCheck check = checkStart(run.list(), run.settings());
+    if (message) {
+      EXPECT_EQ(check.outcome, StartCheck::Outcome::settingsProblem) << what;
+      EXPECT_EQ(check.message, sj(message)) << what;
+    } else {
+      EXPECT_TRUE(check.ready()) << what << ": " << check.message;
+    }
+  }
+}
+
+TEST_F(SendRunTest, TheLegalFooterArrivesWithEveryItemAndTheReadersOwnLink) {
+  SmtpTestServer smtp;
+  story("00001", sj("第1話"), sj("##readername##様\r\n本文です。"));
+  reader("00012", sj("山田"), "00001");
+  run.listDueReaders();
+  MailSettings s = settings(smtp.port());
+  s.legalFooterMode = 1;
+  s.senderName = sj("クオル商店");
+  s.senderPostalAddress = sj("東京都千代田区千代田1-1");
+  s.senderContact = "03-1234-5678";
+  run.setSettings(s);
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[Mail]\r\nUnsubscribeUrl=https://www.example.jp/mail/unsubscribe.php\r\n");
+  run.setOptions(SendOptions::load(SettingsPaths{program.file("QuorMail.env"), {}, {}, {}}));
+  const std::string preview = Sjis::toUtf8(run.mails().previewText(run.list().at(0)));
+  run.list().markAll();
+  ASSERT_TRUE(run.run(recorder).completed);
+  ASSERT_TRUE(smtp.waitForMessages(1));
+  const std::string mail = decoded(smtp.messages()[0]);
+  const std::string links = headerOf(mail, "List-Unsubscribe");
+  const std::string link = links.substr(links.find(", <") + 3, links.size() - links.find(", <") - 4);
+  ASSERT_EQ(link.rfind("https://www.example.jp/mail/unsubscribe.php?id=00012&", 0), 0u) << links;
+  const std::string body = mail.substr(mail.find("\n\n") + 2);
+  EXPECT_EQ(body, "山田様\r\n本文です。\r\n\r\n────────────────────\r\n発行者：クオル商店\r\n"
+                  "このメールの配信は、いつでも停止できます。\r\n配信停止はこちら\r\n" +
+                      link + "\r\n住所：東京都千代田区千代田1-1\r\nお問い合わせ：03-1234-5678\r\n");
+  EXPECT_EQ(preview.substr(preview.find("\r\n\r\n") + 4), body);
+}

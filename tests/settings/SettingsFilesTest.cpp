@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/IniFile.h"
+#include "core/JisCoverage.h"
 #include "settings/SettingsFiles.h"
 #include "tests/support/TestProgram.h"
 
@@ -48,6 +49,9 @@ class SettingsFilesTest : public ::testing::Test {
     s.mail.onePerDayMode = 1;
     s.mail.unsubscribeUrl = " https://example.com/unsubscribe.php ";
     s.mail.mailsPerConnection = 50;
+    s.mail.legalFooterMode = 1;
+    s.mail.senderPostalAddress = sj(" 東京都千代田区1-1 ");
+    s.mail.senderContact = " 03-1234-5678 ";
     return s;
   }
 
@@ -85,6 +89,30 @@ TEST_F(SettingsFilesTest, MissingFilesGiveTheDefaults) {
   saved.mail.onePerDayMode = 0;
   writeSettings(paths, saved);
   EXPECT_FALSE(loadMailSettings(paths).onePerDay());
+}
+
+// A new installation gets the legal footer; an existing file without the key keeps its
+// bodies. The template file is written only once it differs from the built-in text.
+TEST_F(SettingsFilesTest, TheLegalFooterIsOnForNewFilesOnlyAndItsTemplateFileIsWrittenWhenChanged) {
+  AllSettings s = readSettings(paths);
+  EXPECT_TRUE(s.mail.legalFooter());
+  EXPECT_EQ(s.mail.footerTemplate, LegalFooter::defaultTemplate());
+  EXPECT_TRUE(JisCoverage::find(LegalFooter::defaultTemplate()).empty());  // ISO-2022-JP carries it all
+  writeSettings(paths, s);
+  EXPECT_TRUE(loadMailSettings(paths).legalFooter());
+  EXPECT_FALSE(fs::exists(paths.footerTemplate()));
+
+  TestProgram::writeFile(paths.env, "[Mail]\r\nSmtp=smtp.example.com\r\n");
+  EXPECT_FALSE(loadMailSettings(paths).legalFooter());
+
+  s.mail.footerTemplate = sj("発行者：##sendername##\r\n##unsubscribe##\r\n");
+  writeSettings(paths, s);
+  EXPECT_EQ(TestProgram::readFile(paths.footerTemplate()), s.mail.footerTemplate);
+  EXPECT_EQ(loadMailSettings(paths).footerTemplate, s.mail.footerTemplate);
+  // Back to the built-in text: the existing file follows, so the save sticks.
+  s.mail.footerTemplate = LegalFooter::defaultTemplate();
+  writeSettings(paths, s);
+  EXPECT_EQ(TestProgram::readFile(paths.footerTemplate()), LegalFooter::defaultTemplate());
 }
 
 TEST_F(SettingsFilesTest, AnUnsubscribeAddressIsUsableOnlyAsAPlainHttpsAddress) {
@@ -131,6 +159,7 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
                 "SenderName=" + sj("クオル 事務局") + "\r\nOnePerDay=1\r\n"
                 "UnsubscribeUrl=https://example.com/unsubscribe.php\r\nHourLimit=0\r\nDayLimit=0\r\nSendDays=1111111\r\n"
                 "SkipHolidays=0\r\nSendHours=\r\nMailsPerConnection=50\r\nPopSecurity=0\r\nBounceAddress=\r\n"
+                "LegalFooter=1\r\nSenderPostalAddress=" + sj("東京都千代田区1-1") + "\r\nSenderContact=03-1234-5678\r\n"
                 "BouncePop=1\r\nBouncePopServer=pop.example.com\r\nBouncePopPort=995\r\nBouncePopSecurity=2\r\n"
                 "BouncePopUser=bounces\r\n");
   EXPECT_EQ(s.mail.defaultReaderName, sj("読者様"));  // what was written, for the field
@@ -155,6 +184,9 @@ TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
   EXPECT_TRUE(back.mail.onePerDay());
   EXPECT_TRUE(back.mail.hasUnsubscribeUrl());
   EXPECT_EQ(back.mail.mailsPerConnection, 50);
+  EXPECT_TRUE(back.mail.legalFooter());
+  EXPECT_EQ(back.mail.senderPostalAddress, sj("東京都千代田区1-1"));
+  EXPECT_EQ(back.mail.senderContact, "03-1234-5678");
   // The SMTP password file is the third of its kind: same cipher, owner only.
   EXPECT_EQ(paths.smtpPassword.filename(), "QuorMail3.env");
   EXPECT_EQ(TestProgram::readFile(paths.smtpPassword), encipherPassword("smtp-secret"));
