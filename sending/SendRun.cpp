@@ -63,10 +63,9 @@ SendReport SendRun::run(SendListener& listener) {
     listener.error(e.what());
     m_report.endedEarly = SendReport::EndedEarly::failed;
   }
-  if (m_settings.readBounces() && carryingOn()) readBounces(listener);
   const SessionEnd sessionEnd{m_delivery};
   const std::vector<std::string> header = DueReader::headerCells();
-  int handled = 0;
+  int handled = m_settings.readBounces() && carryingOn() ? readBounces(listener) : 0;
   int shownSent = -1;
   for (std::size_t i = 0; i < m_list.size() && carryingOn(); ++i) {
     if (shownSent != m_report.sent) {
@@ -288,7 +287,7 @@ std::string SendRun::countdownText(int kind, int secondsLeft) {
   return text + std::to_string(seconds) + u8(" 秒です。");
 }
 
-void SendRun::readBounces(SendListener& listener) {
+int SendRun::readBounces(SendListener& listener) {
   listener.connectionStatus(u8("エラーメールを受信中"), trim(m_settings.bouncePopServer));
   BounceRun bounces(m_query, m_settings, m_pop3);
   bounces.setStopFlag(m_stop);
@@ -297,6 +296,18 @@ void SendRun::readBounces(SendListener& listener) {
   listener.bouncesRead(report);
   // The mailbox is read again at the next run; the mails go out all the same.
   if (report.failed()) listener.error(report.error);
+  // Marked readers a bounce stopped are not mailed: they show as stopped at once.
+  int taken = 0;
+  for (const BounceOutcome& o : report.outcomes) {
+    if (!o.stopped) continue;
+    for (std::size_t i = 0; i < m_list.size(); ++i)
+      if (m_list.at(i).reader.id == o.readerId && m_list.at(i).marked()) {
+        setMark(listener, i, SendMark::refused);
+        ++m_report.refused;
+        ++taken;
+      }
+  }
+  return taken;
 }
 
 bool SendRun::logInForSmtp(SendListener& listener) {

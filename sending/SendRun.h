@@ -105,7 +105,8 @@ class SendRun {
   void addHistory(HistoryEntry entry);
   bool logInForSmtp(SendListener& listener);
   // Reads the bounce mailbox before the first mail; its entries belong to this run.
-  void readBounces(SendListener& listener);
+  // Returns how many marked readers it stopped (they are not mailed).
+  int readBounces(SendListener& listener);
   // Waits the given seconds (at least one) in whole-second steps, showing what is left.
   void waitSeconds(SendListener& listener, int kind, int seconds);
   void setMark(SendListener& listener, std::size_t index, SendMark mark);

@@ -25,6 +25,7 @@
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
+#include "sending/BounceRun.h"
 #include "sending/MailPreview.h"
 #include "sending/SendListener.h"
 #include "settings/PasswordPrompt.h"
@@ -99,8 +100,12 @@ class SendWindow::Reporter : public SendListener {
   }
   void progress(int sent, int marked) override {
     m_thread.post([w = &m_window, sent, marked] {
-      w->m_progressLabel->setText(QStringLiteral("%1 / %2 送信済").arg(sent).arg(marked));
+      w->m_progressLabel->setText(QStringLiteral("%1 / %2 送信済").arg(sent).arg(marked) +
+                                  (w->m_bounceSummary.isEmpty() ? QString() : QStringLiteral("　") + w->m_bounceSummary));
     });
+  }
+  void bouncesRead(const BounceReport& report) override {
+    m_thread.post([w = &m_window, summary = Sjis::toQ(report.summary())] { w->m_bounceSummary = summary; });
   }
   void connectionStatus(const std::string& status, const std::string& detail) override {
     m_thread.post([w = &m_window, status = Sjis::toQ(status), detail = Sjis::toQ(detail)] {
@@ -309,6 +314,7 @@ void SendWindow::activate() {
 
 void SendWindow::fillGrid() {
   m_progressLabel->clear();
+  m_bounceSummary.clear();
   m_statusLabel->clear();
   m_statusDetailLabel->clear();
   const std::vector<DueReader>& readers = m_run.list().readers();

@@ -132,6 +132,7 @@ class SendWindow : public WindowBase {
   QLineEdit* m_lastStoryEdit;
   QLineEdit* m_listedCountEdit;
   QLabel* m_progressLabel;
+  QString m_bounceSummary;  // what this run's reading of the bounce mailbox did
   QLabel* m_countsLabel;
   QLabel* m_statusLabel;
   QLabel* m_statusDetailLabel;

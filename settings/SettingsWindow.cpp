@@ -113,6 +113,7 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
   buildMailPage();
   buildPacePage();
   buildFooterPage();
+  buildBouncePage();
 
   // A static panel about the program in place of the maker's web page.
   informationPanel = makeInformationPanel(this);
@@ -339,14 +340,62 @@ void SettingsWindow::buildMailPage() {
   unsubscribeLayout->addWidget(new QLabel(
       QStringLiteral("データフォルダの QuorMailSecret.env を、\nサーバーの unsubscribe.php と同じフォルダにコピーして下さい。"),
       unsubscribe));
-  auto* bounceRow = new QHBoxLayout;
-  bounceRow->setSpacing(6);
-  bounceAddressEdit = addEdit(mailPage, "bounceAddressEdit", 100, true);
-  bounceAddressEdit->setPlaceholderText(QStringLiteral("空欄: 差出人アドレス"));
-  bounceRow->addWidget(new QLabel(QStringLiteral("エラーメールの宛先"), mailPage));
-  bounceRow->addWidget(bounceAddressEdit, 1);
-  right->addLayout(bounceRow);
   right->addStretch(1);
+}
+
+void SettingsWindow::buildBouncePage() {
+  bouncePage = new QWidget;
+  pages->addTab(bouncePage, QStringLiteral("エラーメール"));
+  auto* page = new QVBoxLayout(bouncePage);
+  page->setSpacing(6);
+  auto* address = new QGroupBox(QStringLiteral("エラーメールの宛先（Return-Path）"), bouncePage);
+  page->addWidget(address);
+  auto* addressRow = new QHBoxLayout(address);
+  bounceAddressEdit = addEdit(address, "bounceAddressEdit", 100, true);
+  bounceAddressEdit->setPlaceholderText(QStringLiteral("空欄: 差出人アドレス"));
+  addressRow->addWidget(new QLabel(QStringLiteral("エラーメールの宛先"), address));
+  addressRow->addWidget(bounceAddressEdit, 1);
+
+  readBouncesBox = addCheck(bouncePage, "readBouncesBox",
+                            QStringLiteral("送信の前にエラーメールの受信箱を読み、宛先不明の読者を停止する"));
+  page->addWidget(readBouncesBox);
+  auto* mailbox = new QGroupBox(QStringLiteral("エラーメールの受信箱（POP3）"), bouncePage);
+  page->addWidget(mailbox);
+  auto* grid = new QGridLayout(mailbox);
+  grid->setVerticalSpacing(4);
+  bounceServerEdit = addEdit(mailbox, "bounceServerEdit", 100, true);
+  bounceSecurityBox = new QComboBox(mailbox);
+  bounceSecurityBox->setObjectName(QStringLiteral("bounceSecurityBox"));
+  bounceSecurityBox->addItems({QStringLiteral("なし"), QStringLiteral("STLS"), QStringLiteral("SSL/TLS (995)")});
+  bouncePortEdit = addDigits(mailbox, "bouncePortEdit");
+  bouncePortEdit->setMaxLength(5);
+  bouncePortEdit->setFixedWidth(64);
+  auto* serverRow = new QHBoxLayout;
+  serverRow->setSpacing(6);
+  serverRow->addWidget(bounceServerEdit, 1);
+  serverRow->addWidget(new QLabel(QStringLiteral("ﾎﾟｰﾄ番号"), mailbox));
+  serverRow->addWidget(bouncePortEdit);
+  serverRow->addWidget(new QLabel(QStringLiteral("暗号化"), mailbox));
+  serverRow->addWidget(bounceSecurityBox);
+  grid->addWidget(new QLabel(QStringLiteral("POP3ｻｰﾊﾞ名"), mailbox), 0, 0);
+  grid->addLayout(serverRow, 0, 1);
+  bounceUserEdit = addEdit(mailbox, "bounceUserEdit", 100, true);
+  grid->addWidget(new QLabel(QStringLiteral("POP3ﾕｰｻﾞ名"), mailbox), 1, 0);
+  grid->addWidget(bounceUserEdit, 1, 1);
+  bouncePasswordEdit = addPassword(mailbox, "bouncePasswordEdit", 100);
+  grid->addWidget(new QLabel(QStringLiteral("POP3ﾊﾟｽﾜｰﾄﾞ"), mailbox), 2, 0);
+  grid->addWidget(bouncePasswordEdit, 2, 1);
+  page->addWidget(new QLabel(
+      QStringLiteral("パスワードは暗号化してデータフォルダの QuorMail4.env に保存します（自動の送信でも読めるように）。\n"
+                     "宛先不明のエラーメールは読者を停止してから受信箱から削除します。\n"
+                     "エラーメールでないメール、どの読者のものか分からないメールは受信箱に残します。"),
+      bouncePage));
+  page->addStretch(1);
+  // The usual port of the chosen security, unless another port was typed.
+  connect(bounceSecurityBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int mode) {
+    const std::string port = trim(textOf(bouncePortEdit));
+    if (port.empty() || port == "110" || port == "995") setTextOf(bouncePortEdit, mode == 2 ? "995" : "110");
+  });
 }
 
 void SettingsWindow::buildPacePage() {
@@ -547,6 +596,13 @@ void SettingsWindow::loadFields() {
   skipHolidaysBox->setChecked(s.mail.skipHolidaysMode == 1);
   popSecurityBox->setCurrentIndex(s.mail.popSecurity >= 0 && s.mail.popSecurity <= 2 ? s.mail.popSecurity : 0);
   setTextOf(bounceAddressEdit, s.mail.bounceAddress);
+  readBouncesBox->setChecked(s.mail.readBounces());
+  setTextOf(bounceServerEdit, s.mail.bouncePopServer);
+  bounceSecurityBox->setCurrentIndex(
+      s.mail.bouncePopSecurity >= 0 && s.mail.bouncePopSecurity <= 2 ? s.mail.bouncePopSecurity : 0);
+  setTextOf(bouncePortEdit, std::to_string(s.mail.bouncePopPort));
+  setTextOf(bounceUserEdit, s.mail.bouncePopUser);
+  setTextOf(bouncePasswordEdit, s.mail.bouncePopPassword);
   setTextOf(mailsPerConnectionEdit, std::to_string(std::max(s.mail.mailsPerConnection, 1)));
   const std::size_t dash = s.mail.sendHours.find('-');
   setTextOf(sendFromEdit, dash == std::string::npos ? std::string() : s.mail.sendHours.substr(0, dash));
@@ -578,6 +634,12 @@ void SettingsWindow::saveFields() {
   s.mail.popWaitSeconds = textOf(popWaitSecondsEdit);
   s.mail.popSecurity = popSecurityBox->currentIndex();
   s.mail.bounceAddress = textOf(bounceAddressEdit);
+  s.mail.bouncePopMode = readBouncesBox->isChecked() ? 1 : 0;
+  s.mail.bouncePopServer = textOf(bounceServerEdit);
+  s.mail.bouncePopSecurity = bounceSecurityBox->currentIndex();
+  s.mail.bouncePopPort = toIntOr(trim(textOf(bouncePortEdit)), 0);
+  s.mail.bouncePopUser = textOf(bounceUserEdit);
+  s.mail.bouncePopPassword = textOf(bouncePasswordEdit);
   s.mail.logMode = writeLogBox->isChecked() ? 1 : 0;
   s.mail.lineWidth = textOf(lineWidthEdit);
   s.mail.defaultReaderName = textOf(missingNameEdit);

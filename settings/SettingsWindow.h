@@ -86,7 +86,15 @@ class SettingsWindow : public WindowBase {
   QCheckBox* smtpLoginBox;
   QCheckBox* smtpPlainLoginBox;
   QComboBox* popSecurityBox;
+  // Bounces (fifth page): the envelope sender and the mailbox read before each run.
+  QWidget* bouncePage;
   NavigatingEdit* bounceAddressEdit;
+  QCheckBox* readBouncesBox;
+  NavigatingEdit* bounceServerEdit;
+  NavigatingEdit* bouncePortEdit;
+  QComboBox* bounceSecurityBox;
+  NavigatingEdit* bounceUserEdit;
+  NavigatingEdit* bouncePasswordEdit;
   // The provider's pace (third page).
   QWidget* pacePage;
   NavigatingEdit* hourLimitEdit;
@@ -155,6 +163,7 @@ class SettingsWindow : public WindowBase {
   void buildFtpPage();
   void buildMailPage();
   void buildPacePage();
+  void buildBouncePage();
   void buildFooterPage();
   // The pace page's fields into the settings, as the keys hold them.
   void paceOf(MailSettings& m) const;

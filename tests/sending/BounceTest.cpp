@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <functional>
 
 #include "core/Clock.h"
 #include "core/ReaderStore.h"
@@ -15,6 +17,7 @@
 #include "sending/BounceRun.h"
 #include "sending/SendListener.h"
 #include "sending/SendRun.h"
+#include "sending/StartCheck.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestCertificates.h"
 #include "tests/support/TestProgram.h"
@@ -67,6 +70,33 @@ TEST(BounceParser, ReadsReportsAndPlainBouncesAndLeavesRepliesAlone) {
   EXPECT_EQ(tagged.mail->readerId, 12);
   EXPECT_EQ(tagged.mail->story, 7);
   EXPECT_EQ(tagged.kind, BounceKind::bounce);
+}
+
+TEST(BounceSettings, TheStartCheckWantsTheWholeMailboxOnlyWhenItIsRead) {
+  MailSettings whole;
+  whole.bouncePopMode = 1;
+  whole.bouncePopServer = " pop.example.com ";
+  whole.bouncePopUser = "bounce";
+  whole.bouncePopPassword = "pw";
+  const struct {
+    std::function<void(MailSettings&)> change;
+    const char* starts;  // "" for ready
+  } cases[] = {
+      {[](MailSettings&) {}, ""},
+      {[](MailSettings& s) { s.bouncePopServer = ""; }, "エラーメールのPOP3サーバ名が設定されていません。"},
+      {[](MailSettings& s) { s.bouncePopPort = 0; }, "エラーメールのPOP3ポート番号に誤りがあります。"},
+      {[](MailSettings& s) { s.bouncePopSecurity = 3; }, "エラーメールのPOP3の暗号化の設定に誤りがあります。"},
+      {[](MailSettings& s) { s.bouncePopUser = " "; }, "エラーメールのPOP3ユーザ名が設定されていません。"},
+      {[](MailSettings& s) { s.bouncePopPassword = ""; }, "エラーメールのPOP3パスワードが保存されていません。"},
+      {[](MailSettings& s) { s.bouncePopMode = 0, s.bouncePopServer = ""; }, ""},
+  };
+  for (const auto& c : cases) {
+    MailSettings s = whole;
+    c.change(s);
+    const StartCheck check = checkBounceSettings(s);
+    EXPECT_EQ(check.message.substr(0, std::strlen(sj(c.starts).c_str())), sj(c.starts)) << c.starts;
+    EXPECT_EQ(check.ready(), *c.starts == '\0');
+  }
 }
 
 struct BounceRunTest : ::testing::Test {
@@ -178,6 +208,8 @@ TEST_F(BounceRunTest, ASendRunReadsTheMailboxFirstAndDoesNotMailAReaderItStopped
   const SendReport report = send.run(listener);
   EXPECT_EQ(listener.summaries, std::vector<std::string>{sj("エラーメール 1 件: 停止 1 名、保留 0 名、不明なメール 0 通")});
   EXPECT_EQ(report.sent, 1);
+  EXPECT_EQ(report.refused, 1);
+  EXPECT_EQ(send.list().at(0).mark, SendMark::refused);
   ASSERT_EQ(smtp.messages().size(), 1u);
   EXPECT_NE(smtp.messages()[0].data.find("To: reader00002@example.com"), std::string::npos);
   // The story mail's Message-ID names its reader and story, for the bounces to come.
