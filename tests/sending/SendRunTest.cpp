@@ -19,6 +19,7 @@
 #include "sending/SendRun.h"
 #include "sending/StartCheck.h"
 #include "sending/UnsubscribeLink.h"
+#include "settings/UnsubscribeSecret.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestCertificates.h"
@@ -1098,7 +1099,7 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   std::string mail = decoded(smtp.messages()[0]);
   EXPECT_EQ(headerOf(mail, "List-Unsubscribe"), "<mailto:owner@example.com?subject=unsubscribe%2000012>") << mail;
   EXPECT_EQ(headerOf(mail, "List-Unsubscribe-Post"), "");
-  EXPECT_FALSE(std::filesystem::exists(program.file(UnsubscribeLink::kSecretFile)));
+  EXPECT_FALSE(std::filesystem::exists(program.file(UnsubscribeSecret::kFile)));
 
   // With the script's https address in the settings file: its link with the check code.
   TestProgram::writeFile(program.file("QuorMail.env"),
@@ -1115,13 +1116,13 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   ASSERT_EQ(links.substr(0, prefix.size()), prefix) << mail;
   EXPECT_EQ(headerOf(mail, "List-Unsubscribe-Post"), "List-Unsubscribe=One-Click");
   const std::string script = links.substr(prefix.size(), links.size() - prefix.size() - 1);
-  const std::string secret = TestProgram::readFile(program.file(UnsubscribeLink::kSecretFile));
+  const std::string secret = TestProgram::readFile(program.file(UnsubscribeSecret::kFile));
   EXPECT_EQ(script, "unsubscribe.php?id=00012&since=20240101090000&code=" +
                         UnsubscribeLink::checkCode(trim(secret), "00012-20240101090000"));
 
   // The mail client's one click, posted to the script with the program's secret beside it.
   PhpTestServer web;
-  std::filesystem::copy_file(program.file(UnsubscribeLink::kSecretFile), web.docroot() + "/QuorMailSecret.env");
+  std::filesystem::copy_file(program.file(UnsubscribeSecret::kFile), web.docroot() + "/QuorMailSecret.env");
   int status = 0;
   web.post("/" + script, "List-Unsubscribe=One-Click", &status);
   EXPECT_EQ(status, 200);

@@ -6,6 +6,7 @@
 #include "core/IniFile.h"
 #include "core/JisCoverage.h"
 #include "settings/SettingsFiles.h"
+#include "settings/UnsubscribeSecret.h"
 #include "tests/support/TestProgram.h"
 
 namespace fs = std::filesystem;
@@ -70,7 +71,7 @@ TEST_F(SettingsFilesTest, MissingFilesGiveTheDefaults) {
   EXPECT_EQ(s.ftp.passwordMode, 0);
   EXPECT_EQ(s.ftp.passiveMode, 1);
   EXPECT_EQ(s.mail.popPasswordMode, 0);
-  EXPECT_EQ(s.mail.popBeforeSmtpMode, 1);
+  EXPECT_FALSE(s.mail.popBeforeSmtp());  // a new installation logs in to SMTP only
   EXPECT_EQ(s.mail.logMode, 1);
   EXPECT_EQ(s.mail.popWaitSeconds, "10");
   EXPECT_EQ(s.mail.waitSeconds, "30");
@@ -121,6 +122,16 @@ TEST_F(SettingsFilesTest, AnUnsubscribeAddressIsUsableOnlyAsAPlainHttpsAddress) 
       {"https://example.com/unsubscribe.php", UnsubscribeUrlProblem::None},
       {"https://example.com/u.php?list=1&x=%41", UnsubscribeUrlProblem::None},
       {"http://example.com/unsubscribe.php", UnsubscribeUrlProblem::NotHttps},
+      // Plain http only for a script on this machine.
+      {"http://localhost/unsubscribe.php", UnsubscribeUrlProblem::None},
+      {"http://127.0.0.1:8080/unsubscribe.php", UnsubscribeUrlProblem::None},
+      {"http://localhost:8080", UnsubscribeUrlProblem::None},
+      {"http://localhost.example.com/u.php", UnsubscribeUrlProblem::NotHttps},
+      {"http://127.0.0.1.example.com/u.php", UnsubscribeUrlProblem::NotHttps},
+      {"http://localhost@example.com/u.php", UnsubscribeUrlProblem::NotHttps},
+      {"http://localhost:80@example.com/u.php", UnsubscribeUrlProblem::NotHttps},
+      {"http://localhost:/u.php", UnsubscribeUrlProblem::NotHttps},
+      {"http://127.0.0.2/u.php", UnsubscribeUrlProblem::NotHttps},
       {"HTTPS://example.com/", UnsubscribeUrlProblem::NotHttps},
       {"https://", UnsubscribeUrlProblem::NotHttps},
       {"example.com/unsubscribe.php", UnsubscribeUrlProblem::NotHttps},
@@ -138,6 +149,26 @@ TEST_F(SettingsFilesTest, AnUnsubscribeAddressIsUsableOnlyAsAPlainHttpsAddress) 
   const MailSettings m = loadMailSettings(paths);
   EXPECT_EQ(m.unsubscribeUrl, "http://example.com/u.php");
   EXPECT_FALSE(m.hasUnsubscribeUrl());
+}
+
+// The operator uploads the secret before the first mail links to it, so a save of a
+// usable address makes it; a save without one makes none, and a saved secret is kept.
+TEST_F(SettingsFilesTest, SavingAnUnsubscribeAddressMakesTheSecretOnce) {
+  AllSettings s = readSettings(paths);
+  for (const char* url : {"", "http://example.com/u.php"}) {
+    s.mail.unsubscribeUrl = url;
+    writeSettings(paths, s);
+    EXPECT_FALSE(fs::exists(paths.unsubscribeSecret())) << url;
+  }
+  s.mail.unsubscribeUrl = "http://localhost:8000/unsubscribe.php";
+  writeSettings(paths, s);
+  EXPECT_EQ(paths.unsubscribeSecret(), program.file("QuorMailSecret.env"));
+  const std::string secret = TestProgram::readFile(paths.unsubscribeSecret());
+  EXPECT_EQ(secret.size(), 65u);  // 64 hex digits and a line end
+  EXPECT_EQ(mode(paths.unsubscribeSecret()), 0600u);
+  writeSettings(paths, s);
+  EXPECT_EQ(TestProgram::readFile(paths.unsubscribeSecret()), secret);
+  EXPECT_EQ(UnsubscribeSecret::loadOrCreate(paths.unsubscribeSecret()) + "\n", secret);
 }
 
 TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
@@ -227,6 +258,7 @@ TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
   EXPECT_FALSE(s.ftp.useTls());
   // An installation from before the daily limit keeps sending as it did; no web unsubscribe.
   EXPECT_FALSE(s.mail.onePerDay());
+  EXPECT_TRUE(s.mail.popBeforeSmtp());
   EXPECT_EQ(s.mail.unsubscribeUrl, "");
   EXPECT_FALSE(s.mail.hasUnsubscribeUrl());
   EXPECT_EQ(s.mail.mailsPerConnection, 1);  // a session for each mail
