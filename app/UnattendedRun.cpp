@@ -380,6 +380,10 @@ int UnattendedRun::receive() {
   run.log().write("Env_FileName->" + Sjis::fromPath(SettingsPaths::of(m_ctx).env));
   const IntakeReport report = run.run(settings);
   line(u8("登録件数: ") + std::to_string(report.registered));
+  if (report.cancelled > 0) {
+    line(u8("配信停止 ") + std::to_string(report.cancelled) + u8(" 名"));
+    for (const std::string& reader : report.stoppedReaders) line("  " + reader);
+  }
   if (report.refusedLinesLogged)
     error(u8("ＤＢに登録できなかったデータがあります。エラーログを確認して下さい。 ") +
           Sjis::fromPath(m_ctx.file("FtpRcv_Err.log")));

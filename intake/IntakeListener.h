@@ -16,6 +16,7 @@ struct IntakeReport {
   Outcome outcome = Outcome::NotStarted;
   int registered = 0;                 // readers counted as added by this run
   int cancelled = 0;                  // readers the receive run's unsubscribe requests stopped
+  std::vector<std::string> stoppedReaders;  // those readers, "number address"
   bool refusedLinesLogged = false;    // the receive run wrote FtpRcv_Err.log
   std::string failedStage;            // the receive run's first failed stage, as shown
   std::vector<std::string> rejected;  // CSV lines refused for their address, "address,name"

@@ -153,7 +153,10 @@ void ReceiveRun::applyOwedCancels(IntakeReport& report) {
     try {
       // Applying a request twice changes nothing: a kill before the removal below
       // only makes the next run apply it again.
-      report.cancelled += CancelImport(m_query, m_log).importFile(Sjis::toPath(path));
+      CancelImport cancels(m_query, m_log);
+      report.cancelled += cancels.importFile(Sjis::toPath(path));
+      report.stoppedReaders.insert(report.stoppedReaders.end(), cancels.stoppedReaders().begin(),
+                                   cancels.stoppedReaders().end());
     } catch (const std::exception& e) {
       m_query.close();
       m_log.write(e.what());

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -103,6 +104,15 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   countRow->addWidget(countBox);
   countRow->addStretch(1);
   root->addLayout(countRow);
+  stoppedLine = new QLabel(this);
+  stoppedLine->setObjectName(QStringLiteral("stoppedLine"));
+  stoppedLine->setAlignment(Qt::AlignCenter);
+  root->addWidget(stoppedLine);
+  stoppedList = new QListWidget(this);
+  stoppedList->setObjectName(QStringLiteral("stoppedList"));
+  stoppedList->setFocusPolicy(Qt::NoFocus);
+  stoppedList->setMaximumHeight(96);
+  root->addWidget(stoppedList);
 
   transferCountLabel = steady(new QLabel(this));
   transferCountLabel->setAlignment(Qt::AlignCenter);
@@ -175,6 +185,9 @@ void ReceiveWindow::clearDisplay() {
   countBox->setText(Sjis::toQ(ImportRules::countText(0)));
   successLabel->hide();
   failureLabel->hide();
+  stoppedLine->hide();
+  stoppedList->clear();
+  stoppedList->hide();
   transferProgress->hide();
   messageLine->clear();
   statusLine->clear();
@@ -248,6 +261,12 @@ void ReceiveWindow::runFinished(const QString& error) {
   }
   successLabel->setVisible(completed);
   failureLabel->setVisible(!completed);
+  if (m_report.cancelled > 0) {
+    stoppedLine->setText(QStringLiteral("配信停止 %1 名").arg(m_report.cancelled));
+    stoppedLine->show();
+    for (const std::string& reader : m_report.stoppedReaders) stoppedList->addItem(Sjis::toQ(reader));
+    stoppedList->show();
+  }
   if (m_report.refusedLinesLogged) {
     const std::string warning = text("ＤＢに登録できなかったデータがあります。エラーログを確認して下さい。");
     showMessageLine(warning);

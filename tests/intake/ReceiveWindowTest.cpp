@@ -3,6 +3,7 @@
 // stalled server with the window's events still flowing.
 #include <QDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -105,6 +106,27 @@ TEST_F(ReceiveWindowTest, RunShowsCountTransferAndResult) {
   const std::string log = runLog();
   EXPECT_EQ(log.find("[240507 12:34:56] Env_FileName->" + program.file("QuorMail.env").string() + "\r\n"), 0u);
   EXPECT_NE(log.find("registdata.cgi"), std::string::npos);
+}
+
+TEST_F(ReceiveWindowTest, ReadersStoppedByUnsubscribeRequestsAreCountedAndListed) {
+  startServer();
+  storeReader("00001", "old@example.com");
+  TestProgram::writeFile(remotePath(), kRegistrations);
+  TestProgram::writeFile(server->home() + "/data/canceldata.cgi",
+                         "00001\t2024/05/07 09:00:00\nsecond@example.com\t2024/05/07 09:01:00\n");
+  settings();
+  run();
+  EXPECT_TRUE(window->stoppedLine->isVisibleTo(window.get()));
+  EXPECT_EQ(window->stoppedLine->text(), q("配信停止 2 名"));
+  ASSERT_EQ(window->stoppedList->count(), 2);
+  EXPECT_EQ(window->stoppedList->item(0)->text(), q("00001 old@example.com"));
+  EXPECT_EQ(window->stoppedList->item(1)->text(), q("00003 second@example.com"));
+
+  // A receive without requests shows neither.
+  TestProgram::writeFile(remotePath(), kRegistrations);
+  run();
+  EXPECT_FALSE(window->stoppedLine->isVisibleTo(window.get()));
+  EXPECT_FALSE(window->stoppedList->isVisibleTo(window.get()));
 }
 
 TEST_F(ReceiveWindowTest, FailedStageIsBoxedWithItsReasonAndStaysInSight) {
