@@ -4,10 +4,12 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "app/Windows.h"
 #include "core/MainMenu.h"
+#include "settings/SettingsWindow.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -18,7 +20,9 @@ namespace {
 TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
   TestProgram program;
   ScriptedDialogs boxes;
-  TestProgram::writeFile(program.file("QuorMail.env"), "[Mail]\r\nPasSave=2\r\n");
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=127.0.0.1\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\nFTP_LOCAL_PATH=" +
+                             program.dir().string() + "\r\n[Mail]\r\nPasSave=2\r\n");
   MainMenu menu(program.ctx());
   connectMenu(menu, program.ctx());
   auto windows = createWindows(program.ctx());
@@ -47,6 +51,40 @@ TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
     EXPECT_TRUE(menu.isVisible()) << b->text().toStdString();
   }
   EXPECT_EQ(opened.size(), 7u);
+}
+
+// Both receive buttons need FTP: without it they name what is missing and offer the
+// settings' FTP page (yes) or do nothing (no).
+TEST(WindowsSmoke, ReceivingWithoutFtpNamesTheMissingFieldsAndOffersTheFtpPage) {
+  TestProgram program;
+  ScriptedDialogs boxes;
+  TestProgram::writeFile(program.file("QuorMail.env"), "[FTP]\r\nFTP_USER=u\r\n");
+  MainMenu menu(program.ctx());
+  connectMenu(menu, program.ctx());
+  auto windows = createWindows(program.ctx());
+  menu.show();
+  std::vector<int> openedPages;
+  QTimer closer;
+  closer.setInterval(30);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* w = qobject_cast<SettingsWindow*>(QApplication::activeModalWidget())) {
+      openedPages.push_back(w->pages->currentIndex());
+      w->reject();
+    }
+  });
+  closer.start();
+  const QString question = QString::fromUtf8(
+      "読者情報の受信には、FTPの設定が必要です。\n未設定: ホスト名（アドレス）、ホストのフォルダ、ローカルフォルダ\n\n"
+      "「FTP、Mail 設定」のFTPの設定を開きますか？");
+  const std::pair<QPushButton*, MsgResult> presses[] = {{menu.receiveButton, MsgResult::Yes},
+                                                        {menu.receiveThenSendButton, MsgResult::No}};
+  for (const auto& [button, answer] : presses) {
+    boxes.clear();
+    boxes.queueAnswer(answer);
+    button->click();
+    EXPECT_EQ(boxes.texts(), std::vector<QString>{question});
+  }
+  EXPECT_EQ(openedPages, std::vector<int>{0});  // the FTP page, once
 }
 
 }  // namespace
