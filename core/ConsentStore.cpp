@@ -15,11 +15,11 @@ namespace {
 constexpr int kDetailWidth = 400;  // CONSENTS.DETAIL, in bytes
 
 const char* const kColumns = " SELECT READERID, MAILADDRESS, SOURCE, GIVEN, DETAIL, SEQ FROM CONSENTS";
-// SEQ numbers the rows of one reader ID from 1: the largest is the newest.
+// SEQ numbers the rows in the order they were written: an ID's largest is its newest.
+// A sequence, not a look-up of the ID's rows, so an import pays one insert per reader.
 const char* const kInsert =
     " INSERT INTO CONSENTS (READERID, MAILADDRESS, SOURCE, GIVEN, DETAIL, SEQ)"
-    " VALUES (:pID, :pADDRESS, :pSOURCE, :pGIVEN, :pDETAIL,"
-    " (SELECT COALESCE(MAX(SEQ), 0) + 1 FROM CONSENTS WHERE READERID = :pID))";
+    " VALUES (:pID, :pADDRESS, :pSOURCE, :pGIVEN, :pDETAIL, NEXT VALUE FOR CONSENTS_SEQ)";
 
 ConsentSource sourceOf(const std::string& column) {
   const int n = toIntOr(trim(column), -1);

@@ -28,6 +28,10 @@ bool hasIndex(Statement& q, const std::string& index) {
   return exists(q, "RDB$INDICES", "RDB$INDEX_NAME = '" + index + "'");
 }
 
+bool hasSequence(Statement& q, const std::string& sequence) {
+  return exists(q, "RDB$GENERATORS", "RDB$GENERATOR_NAME = '" + sequence + "'");
+}
+
 bool hasConstraint(Statement& q, const std::string& constraint) {
   return exists(q, "RDB$RELATION_CONSTRAINTS", "RDB$CONSTRAINT_NAME = '" + constraint + "'");
 }
@@ -80,4 +84,5 @@ void upgradeSchema(Statement& q) {
         " GIVEN CHAR(14) NOT NULL, DETAIL VARCHAR(400), SEQ INTEGER NOT NULL)");
     run(q, " CREATE INDEX IX_CONSENTS_READERID ON CONSENTS (READERID)");
   }
+  if (!hasSequence(q, "CONSENTS_SEQ")) run(q, " CREATE SEQUENCE CONSENTS_SEQ");
 }

@@ -27,6 +27,7 @@ TEST(SchemaUpgrade, AnOlderDatabaseGainsTheNewColumnAndTablesOnceWhenOpened) {
   p.exec(" DROP TABLE SENDLOCK");
   p.exec(" DROP TABLE SENDRUNS");
   p.exec(" DROP TABLE CONSENTS");
+  p.exec(" DROP SEQUENCE CONSENTS_SEQ");
   ASSERT_TRUE(intervalColumn(p).empty());
 
   p.ctx().openDatabase();
