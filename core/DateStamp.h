@@ -16,6 +16,8 @@ class DateStamp {
   // "yyyymmdd" and "hhmmss", zero-filled: the column texts and what windows show.
   std::string dateText() const;
   std::string timeText() const;
+  // "yyyy/mm/dd hh:nn:ss": how the history and the consent record show a moment.
+  std::string displayText() const;
 
   bool operator==(const DateStamp& other) const { return m_date == other.m_date && m_time == other.m_time; }
   bool operator!=(const DateStamp& other) const { return !(*this == other); }
