@@ -53,38 +53,24 @@ TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
   EXPECT_EQ(opened.size(), 7u);
 }
 
-// Both receive buttons need FTP: without it they name what is missing and offer the
-// settings' FTP page (yes) or do nothing (no).
+// Receiving without FTP names what is missing and offers the settings' FTP page.
 TEST(WindowsSmoke, ReceivingWithoutFtpNamesTheMissingFieldsAndOffersTheFtpPage) {
   TestProgram program;
   ScriptedDialogs boxes;
   TestProgram::writeFile(program.file("QuorMail.env"), "[FTP]\r\nFTP_USER=u\r\n");
-  MainMenu menu(program.ctx());
-  connectMenu(menu, program.ctx());
   auto windows = createWindows(program.ctx());
-  menu.show();
-  std::vector<int> openedPages;
+  int openedPage = -1;
   QTimer closer;
-  closer.setInterval(30);
   QObject::connect(&closer, &QTimer::timeout, [&] {
-    if (auto* w = qobject_cast<SettingsWindow*>(QApplication::activeModalWidget())) {
-      openedPages.push_back(w->pages->currentIndex());
-      w->reject();
-    }
+    if (auto* w = qobject_cast<SettingsWindow*>(QApplication::activeModalWidget()))
+      openedPage = w->pages->currentIndex(), w->reject();
   });
-  closer.start();
-  const QString question = QString::fromUtf8(
-      "読者情報の受信には、FTPの設定が必要です。\n未設定: ホスト名（アドレス）、ホストのフォルダ、ローカルフォルダ\n\n"
-      "「FTP、Mail 設定」のFTPの設定を開きますか？");
-  const std::pair<QPushButton*, MsgResult> presses[] = {{menu.receiveButton, MsgResult::Yes},
-                                                        {menu.receiveThenSendButton, MsgResult::No}};
-  for (const auto& [button, answer] : presses) {
-    boxes.clear();
-    boxes.queueAnswer(answer);
-    button->click();
-    EXPECT_EQ(boxes.texts(), std::vector<QString>{question});
-  }
-  EXPECT_EQ(openedPages, std::vector<int>{0});  // the FTP page, once
+  closer.start(30);
+  openMenuTask(program.ctx(), MainMenu::Task::receiveThenSend);
+  EXPECT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.lastText(), QString::fromUtf8("読者情報の受信には、FTPの設定が必要です。\n未設定: ホスト名（アドレス）、"
+                                                "ホストのフォルダ、ローカルフォルダ\n\n「FTP、Mail 設定」のFTPの設定を開きますか？"));
+  EXPECT_EQ(openedPage, 0);
 }
 
 }  // namespace
