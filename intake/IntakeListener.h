@@ -20,6 +20,8 @@ struct IntakeReport {
   bool refusedLinesLogged = false;    // the receive run wrote FtpRcv_Err.log
   std::string failedStage;            // the receive run's first failed stage, as shown
   std::vector<std::string> rejected;  // CSV lines refused for their address, "address,name"
+  int refused = 0;     // CSV lines not stored (those in rejected)
+  int duplicates = 0;  // of them, addresses a reader already has or an earlier line had
 };
 
 // What an intake engine tells its window while it works. The calls come from the
