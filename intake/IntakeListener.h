@@ -17,6 +17,7 @@ struct IntakeReport {
   int registered = 0;                 // readers counted as added by this run
   int cancelled = 0;                  // readers the receive run's unsubscribe requests stopped
   bool refusedLinesLogged = false;    // the receive run wrote FtpRcv_Err.log
+  bool stopped = false;               // the operator's stop ended the receive run
   std::string failedStage;            // the receive run's first failed stage, as shown
   std::vector<std::string> rejected;  // CSV lines refused for their address, "address,name"
 };

@@ -43,7 +43,7 @@ const std::string& markText(SendMark mark) {
       Sjis::fromUtf8("処理中"),
       Sjis::fromUtf8("  済  "),
       Sjis::fromUtf8("  Skip  "),
-      Sjis::fromUtf8("エラー"),
+      Sjis::fromUtf8("送信失敗"),
       Sjis::fromUtf8("  中止  "),
       Sjis::fromUtf8("保留"),
       Sjis::fromUtf8("停止"),
