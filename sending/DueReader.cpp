@@ -18,7 +18,7 @@ std::string padded(std::string text, int width) {
 }  // namespace
 
 const std::array<DueColumnSpec, DueReader::kColumnCount> DueReader::kColumns = {{
-    {DueColumn::mark, "送信指示", 56, kLeft, true, 0},
+    {DueColumn::mark, "送信指示", 64, kLeft, true, 0},  // wide enough for "送信失敗"
     {DueColumn::eligibility, "送信区分", 55, kLeft, true, 0},
     {DueColumn::id, "読者ID", 64, kCentre, true, 0},
     {DueColumn::nextStory, "次回ｽﾄｰﾘ番号", 82, kCentre, true, 0},
