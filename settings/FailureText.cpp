@@ -14,6 +14,7 @@ struct LinkWords {
   const char* server;    // "SMTPサーバ"
   const char* page;      // "「FTP、Mail 設定」のメールのページ"
   const char* host;      // the host name field
+  const char* address;   // the host name and port fields
   const char* port;      // the port and security fields
   const char* login;     // the user name and password fields
   const char* secure;    // the command that turns the connection secure
@@ -21,14 +22,14 @@ struct LinkWords {
 
 const LinkWords& wordsOf(FailedLink link) {
   static const LinkWords smtp{"SMTPサーバ", "「FTP、Mail 設定」のメールのページ", "SMTPｻｰﾊﾞ名",
-                              "ﾎﾟｰﾄ番号と暗号化", "ユーザ名とパスワード", "STARTTLS"};
+                              "SMTPｻｰﾊﾞ名とﾎﾟｰﾄ番号", "ﾎﾟｰﾄ番号と暗号化", "ユーザ名とパスワード", "STARTTLS"};
   static const LinkWords pop{"POP3サーバ（POP before SMTP）", "「FTP、Mail 設定」のメールのページ", "POP3ｻｰﾊﾞ名",
-                             "POP3ｻｰﾊﾞ名の横の暗号化", "POP3ﾕｰｻﾞ名とPOP3ﾊﾟｽﾜｰﾄﾞ", "STLS"};
+                             "POP3ｻｰﾊﾞ名", "暗号化", "POP3ﾕｰｻﾞ名とPOP3ﾊﾟｽﾜｰﾄﾞ", "STLS"};
   static const LinkWords bounce{"エラーメールのPOP3サーバ", "「FTP、Mail 設定」のエラーメールのページ", "POP3ｻｰﾊﾞ名",
-                                "ﾎﾟｰﾄ番号と暗号化", "POP3ﾕｰｻﾞ名とPOP3ﾊﾟｽﾜｰﾄﾞ", "STLS"};
+                                "POP3ｻｰﾊﾞ名とﾎﾟｰﾄ番号", "ﾎﾟｰﾄ番号と暗号化", "POP3ﾕｰｻﾞ名とPOP3ﾊﾟｽﾜｰﾄﾞ", "STLS"};
   static const LinkWords ftp{"FTPサーバ", "「FTP、Mail 設定」のFTPのページ", "ホスト名（アドレス）",
-                             "「TLSで暗号化する」の設定", "ユーザ名とパスワード", "AUTH TLS"};
-  static const LinkWords database{"データベース", "", "", "", "", ""};
+                             "ホスト名（アドレス）", "「TLSで暗号化する」の設定", "ユーザ名とパスワード", "AUTH TLS"};
+  static const LinkWords database{"データベース", "", "", "", "", "", ""};
   switch (link) {
     case FailedLink::smtp: return smtp;
     case FailedLink::popBeforeSmtp: return pop;
@@ -110,15 +111,13 @@ std::string failureAdvice(FailureKind kind, FailedLink link) {
   std::string text;
   switch (kind) {
     case FailureKind::connectRefused:
-      text = server + "に接続できませんでした（接続を拒否されました）。" + check + w.host + "、" + w.port +
-             "を確かめて下さい。";
+      text = server + "に接続できませんでした（接続を拒否されました）。" + check + w.address + "を確かめて下さい。";
       break;
     case FailureKind::hostNotFound:
       text = server + "が見つかりませんでした。" + check + w.host + "を確かめて下さい。インターネットに繋がっているかも確かめて下さい。";
       break;
     case FailureKind::connectTimeout:
-      text = server + "に接続できませんでした（時間切れ）。" + check + w.host + "、" + w.port +
-             "を確かめて下さい。ファイアウォールが通信を止めていないかも確かめて下さい。";
+      text = server + "に接続できませんでした（時間切れ）。" + check + w.address + "を確かめて下さい。ファイアウォールが通信を止めていないかも確かめて下さい。";
       break;
     case FailureKind::replyTimeout:
       text = server + "から時間内に応答がありませんでした。時間をおいてやり直して下さい。続く時は、" + check + w.port +
@@ -172,7 +171,7 @@ std::string failureAdvice(FailureKind kind, FailedLink link) {
       text = "データベースを読み書きできませんでした。データフォルダの QUORMAIL.GDB があるか、ディスクに空きがあるか確かめて下さい。";
       break;
     case FailureKind::serverRefused:
-      text = server + "が要求を受け付けませんでした。" + check + w.host + "、" + w.port + "と" + w.login + "を確かめて下さい。";
+      text = server + "が要求を受け付けませんでした。" + check + w.host + "、" + w.port + "、" + w.login + "を確かめて下さい。";
       break;
     case FailureKind::other:
       return std::string();

@@ -218,7 +218,7 @@ TEST_F(UnattendedRunTest, BouncesReadsTheMailboxOnceWithAStatusForEachEnding) {
   command("bounces");
   EXPECT_EQ(exitCode, 1) << out;
   EXPECT_NE(out.find("エラーメールのPOP3サーバに接続できませんでした（接続を拒否されました）。"
-                     "「FTP、Mail 設定」のエラーメールのページで、POP3ｻｰﾊﾞ名、ﾎﾟｰﾄ番号と暗号化を確かめて下さい。"
+                     "「FTP、Mail 設定」のエラーメールのページで、POP3ｻｰﾊﾞ名とﾎﾟｰﾄ番号を確かめて下さい。"
                      " / Socket Error # 10061 Connection refused."),
             std::string::npos) << out;
 }

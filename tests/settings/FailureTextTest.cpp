@@ -75,7 +75,7 @@ TEST(FailureText, EachFailureKindNamesWhatToCheck) {
       {"connect refused", FailedLink::smtp, [&] { smtpConnect("127.0.0.1", freeLocalPort(), SmtpSecurity::None); },
        FailureKind::connectRefused,
        "SMTPサーバに接続できませんでした（接続を拒否されました）。「FTP、Mail 設定」のメールのページで、"
-       "SMTPｻｰﾊﾞ名、ﾎﾟｰﾄ番号と暗号化を確かめて下さい。",
+       "SMTPｻｰﾊﾞ名とﾎﾟｰﾄ番号を確かめて下さい。",
        "Connection refused."},
       {"host not found", FailedLink::smtp, [&] { smtpConnect("nonexistent.invalid", 25, SmtpSecurity::None); },
        FailureKind::hostNotFound, "SMTPサーバが見つかりませんでした。「FTP、Mail 設定」のメールのページで、SMTPｻｰﾊﾞ名を",
