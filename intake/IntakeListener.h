@@ -18,6 +18,7 @@ struct IntakeReport {
   int cancelled = 0;                  // readers the receive run's unsubscribe requests stopped
   std::vector<std::string> stoppedReaders;  // those readers, "number address"
   bool refusedLinesLogged = false;    // the receive run wrote FtpRcv_Err.log
+  bool stopped = false;               // the operator's stop ended the receive run
   std::string failedStage;            // the receive run's first failed stage, as shown
   std::vector<std::string> rejected;  // CSV lines refused for their address, "address,name"
   int refused = 0;     // CSV lines not stored (those in rejected)

@@ -124,7 +124,7 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   transferProgress->setSizePolicy(kept);
   root->addWidget(transferProgress);
   successLabel = makeResultLabel(QStringLiteral("正常終了"), this, Qt::blue);
-  failureLabel = makeResultLabel(QStringLiteral("エラー又は中断"), this, Qt::red);
+  failureLabel = makeResultLabel(QStringLiteral("エラーで終了しました。"), this, Qt::red);
   root->addWidget(successLabel);
   root->addWidget(failureLabel);
   root->addWidget(makeInformationPanel(this), 1);
@@ -254,12 +254,15 @@ void ReceiveWindow::runFinished(const QString& error) {
     // A fault the run did not expect: boxed, and the window is ready for another try.
     showError(error);
     successLabel->hide();
+    failureLabel->setText(QStringLiteral("エラーで終了しました。"));
     failureLabel->show();
     applyButtonMask("100000000001");
     if (m_mode == Mode::beforeSend) chainTimer->start();
     return;
   }
   successLabel->setVisible(completed);
+  // The operator's stop is told apart from an error.
+  failureLabel->setText(m_report.stopped ? QStringLiteral("中断しました。") : QStringLiteral("エラーで終了しました。"));
   failureLabel->setVisible(!completed);
   if (m_report.cancelled > 0) {
     stoppedLine->setText(QStringLiteral("配信停止 %1 名").arg(m_report.cancelled));

@@ -128,10 +128,12 @@ TEST_F(ReceiveWindowTest, FailedStageIsBoxedWithItsReasonAndStaysInSight) {
   settings("wrong");
   run();
   // Only the stage's box, with the server's reason: no "no data" box after a failure.
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗\n530 Authentication failed.")}));
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTPサーバにログインできませんでした。「FTP、Mail 設定」のFTPのページで、"
+                                                    "ユーザ名とパスワードを確かめて下さい。\n530 Authentication failed.")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
-  EXPECT_EQ(window->messageLine->text(), q("FTP接続失敗"));
+  EXPECT_EQ(window->messageLine->text(), q("FTPログイン失敗"));  // the stage, not the last connection status
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
+  EXPECT_EQ(window->failureLabel->text(), q("エラーで終了しました。"));
   EXPECT_FALSE(window->successLabel->isVisibleTo(window.get()));
   EXPECT_EQ(readerCount(), 0u);
 }
@@ -177,6 +179,7 @@ TEST_F(ReceiveWindowTest, CloseDuringAStalledServerStopsTheRunWhileTheWindowStay
   EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("本当に処理を中止しますか?")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Warning);
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
+  EXPECT_EQ(window->failureLabel->text(), q("中断しました。"));
   EXPECT_EQ(readerCount(), 0u);
   EXPECT_NE(runLog().find(sj("FTP接続失敗")), std::string::npos);
   EXPECT_TRUE(window->endButton->isEnabled());
