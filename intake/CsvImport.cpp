@@ -95,7 +95,10 @@ CsvLayout CsvImport::detectLayout(const std::vector<std::string>& lines) {
     second += atIn(lines[i], 1) ? 1 : 0;
   }
   if (first + second == 0) return layout;  // no address anywhere: nothing to go by
-  layout.header = !lines.empty() && !atIn(lines[0], 0) && !atIn(lines[0], 1);
+  // A header names its columns: no "@" and no "." (an address that lost its "@" is a
+  // line to refuse, not a header).
+  layout.header = !lines.empty() && !atIn(lines[0], 0) && !atIn(lines[0], 1) &&
+                  lines[0].find('.') == std::string::npos;
   if (first == 0) layout.addressColumn = 1;
   return layout;
 }

@@ -50,8 +50,8 @@ class CsvImport {
   // The first non-empty lines of a file (at most count), as read by the import; empty
   // when it cannot be read.
   static std::vector<std::string> firstLines(const std::filesystem::path& file, std::size_t count);
-  // The layout the lines show: a first line without any address followed by lines with
-  // one is a header; addresses found only in the second column make "name,address".
+  // The layout the lines show: a first line without "@" or "." followed by lines with
+  // an address is a header; addresses found only in the second column make "name,address".
   static CsvLayout detectLayout(const std::vector<std::string>& lines);
   // The lines (header passed over) as the import would store them, without the checks
   // against the database.

@@ -51,9 +51,26 @@ CsvImportWindow::CsvImportWindow(AppContext& ctx, QWidget* parent)
     : WindowBase(ctx, parent), m_runThread(new RunThread(this)) {
   setWindowTitle(QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  resize(560, 360);
+  resize(560, 460);
 
   auto* layout = new QVBoxLayout(this);
+  layoutLabel = new QLabel(QStringLiteral("ファイルの形式: 1行に1人、「メールアドレス,名前」の順（Shift-JIS）。\n"
+                                          "例: taro@example.jp,山田太郎\n"
+                                          "1行目が見出しの時は読み飛ばします。「名前,メールアドレス」の順でも読めます。"),
+                           this);
+  layoutLabel->setObjectName(QStringLiteral("layoutLabel"));
+  layout->addWidget(layoutLabel);
+  previewLabel = new QLabel(this);
+  previewLabel->setObjectName(QStringLiteral("previewLabel"));
+  previewLabel->setTextFormat(Qt::PlainText);
+  previewLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Room for the heading and five rows, kept while hidden: the window never resizes.
+  previewLabel->setMinimumHeight(previewLabel->fontMetrics().lineSpacing() * 6 + 4);
+  QSizePolicy keep = previewLabel->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  previewLabel->setSizePolicy(keep);
+  previewLabel->hide();
+  layout->addWidget(previewLabel);
   auto* countRow = new QHBoxLayout;
   countCaption = new QLabel(QStringLiteral("登録件数"), this);
   countBox = new NavigatingEdit(this);
@@ -69,8 +86,17 @@ CsvImportWindow::CsvImportWindow(AppContext& ctx, QWidget* parent)
 
   successLabel = makeResultLabel(QStringLiteral("正常終了"), this);
   failureLabel = makeResultLabel(QStringLiteral("エラー又は中断"), this);
+  nothingLabel = makeResultLabel(QStringLiteral("登録できたデータはありません"), this);
+  countsLabel = new QLabel(this);
+  countsLabel->setObjectName(QStringLiteral("countsLabel"));
+  countsLabel->setAlignment(Qt::AlignCenter);
+  countsLabel->setMinimumHeight(countsLabel->fontMetrics().lineSpacing() + 4);
+  countsLabel->setSizePolicy(keep);
+  countsLabel->hide();
   layout->addWidget(successLabel);
   layout->addWidget(failureLabel);
+  layout->addWidget(nothingLabel);
+  layout->addWidget(countsLabel);
   layout->addWidget(makeInformationPanel(this), 1);
 
   auto* bar = new QHBoxLayout;
@@ -107,6 +133,9 @@ void CsvImportWindow::activate() {
   m_closeAfterRun = false;
   successLabel->hide();
   failureLabel->hide();
+  nothingLabel->hide();
+  countsLabel->hide();
+  previewLabel->hide();
   countBox->clear();
 }
 
@@ -115,14 +144,45 @@ void CsvImportWindow::startImport() {
   countBox->clear();
   successLabel->hide();
   failureLabel->hide();
+  nothingLabel->hide();
+  countsLabel->hide();
+  previewLabel->hide();
   startButton->setEnabled(false);
   const QString chosen = Dialogs::instance().openFile(QString(), QString(), kFilter);
-  if (chosen.isEmpty() || !askYesNo(QStringLiteral("処理を開始してもよろしいですか？"), MsgIcon::Information)) {
+  if (chosen.isEmpty() || !chooseLayout(pathOf(chosen)) ||
+      !askYesNo(QStringLiteral("処理を開始してもよろしいですか？"), MsgIcon::Information)) {
     becomeReady();
     return;
   }
   m_report = IntakeReport();
-  m_runThread->start([this, file = pathOf(chosen)] { m_engine->run(file); });
+  m_runThread->start([this, file = pathOf(chosen), layout = m_layout] { m_engine->run(file, layout); });
+}
+
+bool CsvImportWindow::chooseLayout(const std::filesystem::path& file) {
+  constexpr std::size_t kSampleLines = 20;
+  constexpr std::size_t kShownRows = 5;
+  m_layout = CsvLayout();
+  // A pipe or a device is read once, by the import itself.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return true;
+  const std::vector<std::string> lines = CsvImport::firstLines(file, kSampleLines);
+  m_layout = CsvImport::detectLayout(lines);
+  if (m_layout.addressColumn == 1 &&
+      !askYesNo(QStringLiteral("1列目にメールアドレスが無く、2列目にあります。\r"
+                               "「名前,メールアドレス」の順として取り込みますか？"),
+                MsgIcon::Question))
+    m_layout.addressColumn = 0;
+  const std::vector<CsvPreviewRow> rows = CsvImport::preview(lines, m_layout);
+  QString text = QStringLiteral("登録する内容（先頭 %1 行）:").arg(std::min(rows.size(), kShownRows));
+  if (m_layout.header) text += QStringLiteral("　1行目は見出しとして読み飛ばします。");
+  for (std::size_t i = 0; i < rows.size() && i < kShownRows; ++i) {
+    text += QStringLiteral("\n  ") + Sjis::toQ(rows[i].address) + QStringLiteral(" ／ ") +
+            (rows[i].name.empty() ? QStringLiteral("（名前なし）") : Sjis::toQ(rows[i].name));
+    if (!rows[i].refusal.empty()) text += QStringLiteral("　→ 登録しません: ") + Sjis::toQ(rows[i].refusal);
+  }
+  previewLabel->setText(text);
+  previewLabel->show();
+  return true;
 }
 
 void CsvImportWindow::importFinished(const QString& error) {
@@ -134,8 +194,16 @@ void CsvImportWindow::importFinished(const QString& error) {
   } else {
     offerRejected();
     if (m_report.outcome != IntakeReport::Outcome::NotStarted) {
-      successLabel->setVisible(m_report.outcome == IntakeReport::Outcome::Completed);
+      // A file of which nothing could be stored is no success, even read to its end.
+      const bool completed = m_report.outcome == IntakeReport::Outcome::Completed;
+      successLabel->setVisible(completed && m_report.registered > 0);
+      nothingLabel->setVisible(completed && m_report.registered == 0);
       failureLabel->setVisible(m_report.outcome == IntakeReport::Outcome::Interrupted);
+      countsLabel->setText(QStringLiteral("登録 %1 件、登録できなかった行 %2 件（うち登録済みのアドレス %3 件）")
+                               .arg(m_report.registered)
+                               .arg(m_report.refused)
+                               .arg(m_report.duplicates));
+      countsLabel->show();
     }
   }
   becomeReady();

@@ -2,6 +2,9 @@
 #include <memory>
 
 #include "core/WindowBase.h"
+#include <filesystem>
+
+#include "intake/CsvImport.h"
 #include "intake/IntakeListener.h"
 
 class QLabel;
@@ -30,6 +33,10 @@ class CsvImportWindow : public WindowBase {
   NavigatingEdit* countBox;
   QLabel* successLabel;
   QLabel* failureLabel;
+  QLabel* layoutLabel;   // the layout the import expects, with an example line
+  QLabel* previewLabel;  // the chosen file's first rows as they will be stored
+  QLabel* countsLabel;   // after a run: registered, refused, already registered
+  QLabel* nothingLabel;  // a run that stored nothing
 
  public slots:
   void startImport();
@@ -47,10 +54,14 @@ class CsvImportWindow : public WindowBase {
   // The window's state after a run or a start that was called off.
   void becomeReady();
   void offerRejected();
+  // The layout of the chosen file (asking once when it reads "name,address") and its
+  // first rows shown; false when the operator called the import off.
+  bool chooseLayout(const std::filesystem::path& file);
 
   bool m_closeAfterRun = false;
   RunThread* m_runThread;
   std::unique_ptr<Listener> m_listener;
   std::unique_ptr<CsvImport> m_engine;
   IntakeReport m_report;
+  CsvLayout m_layout;
 };

@@ -42,6 +42,44 @@ TEST_F(CsvImportTest, InsertsAddressAndNameWithTheImportDefaults) {
   EXPECT_FALSE(consents.newest(9));
 }
 
+TEST_F(CsvImportTest, TheLayoutIsReadFromTheFirstLinesAndTheRunCountsWhatItRefused) {
+  const struct {
+    std::vector<std::string> lines;
+    int addressColumn;
+    bool header;
+  } cases[] = {
+      {{"a@b.jp,A", "c@d.jp,C"}, 0, false},
+      {{sj("メールアドレス,名前"), "a@b.jp,A"}, 0, true},
+      {{"name,mail", "A,a@b.jp", "C,c@d.jp"}, 1, true},
+      {{sj("山田,yamada@example.jp"), "C,c@d.jp"}, 1, false},
+      {{"nobody.example.com,N", "a@b.jp,A"}, 0, false},  // an address without "@" is no header
+      {{"name,mail", "A,B"}, 0, false},                  // no address anywhere: nothing to go by
+  };
+  for (const auto& c : cases) {
+    const CsvLayout layout = CsvImport::detectLayout(c.lines);
+    EXPECT_EQ(layout.addressColumn, c.addressColumn) << c.lines[0];
+    EXPECT_EQ(layout.header, c.header) << c.lines[0];
+  }
+  // A "name,address" file with a header, one address refused and one already registered.
+  storeReaders(1, 1);  // old@example.com
+  const std::string content = sj("名前,メールアドレス\n山田,taro@example.jp\nB,old@example.com\nC,broken@\n");
+  CsvLayout layout;
+  layout.addressColumn = 1;
+  layout.header = true;
+  const std::vector<CsvPreviewRow> rows = CsvImport::preview(CsvImport::firstLines(csv, 0), layout);
+  EXPECT_TRUE(rows.empty());  // nothing read yet
+  TestProgram::writeFile(csv, content);
+  const std::vector<CsvPreviewRow> shown = CsvImport::preview(CsvImport::firstLines(csv, 20), layout);
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].address + "/" + shown[0].name + "/" + shown[0].refusal, "taro@example.jp/" + sj("山田") + "/");
+  EXPECT_FALSE(shown[2].refusal.empty());
+  const IntakeReport report = importer.run(csv, layout);
+  EXPECT_EQ(report.registered, 1);
+  EXPECT_EQ(report.refused, 2);
+  EXPECT_EQ(report.duplicates, 1);
+  EXPECT_EQ(readers({"NAME"}).back()[0], pad(sj("山田"), 60));  // the name is the first column
+}
+
 TEST_F(CsvImportTest, AnAddressAReaderHasIsRefusedIntoTheListAndThatReaderLeftAsItIs) {
   storeReader("00001", "Taro@Example.com", "00");  // unsubscribed
   const IntakeReport report =

@@ -114,6 +114,27 @@ TEST_F(CsvWindowTest, RefusedLinesAreOfferedAndSavedWithTheCsvEnding) {
   EXPECT_EQ(count(), QStringLiteral("    1"));
 }
 
+TEST_F(CsvWindowTest, ANameAddressFileIsAskedAboutOnceShownFirstAndCounted) {
+  boxes.queueAnswer(MsgResult::Yes);  // name,address
+  boxes.queueAnswer(MsgResult::Yes);  // start
+  boxes.queueAnswer(MsgResult::No);   // no list of the refused line
+  run(sj("名前,メールアドレス\n山田,taro@example.jp\nB,noaddress.example.jp\n"));
+  ASSERT_EQ(boxes.texts().size(), 3u);
+  EXPECT_TRUE(boxes.texts()[0].contains(QStringLiteral("「名前,メールアドレス」の順として取り込みますか？")));
+  EXPECT_EQ(boxes.texts()[1], kAsk);
+  EXPECT_TRUE(form.previewLabel->text().contains(QStringLiteral("taro@example.jp ／ 山田")));
+  EXPECT_TRUE(form.previewLabel->text().contains(QStringLiteral("1行目は見出しとして読み飛ばします")));
+  EXPECT_EQ(form.countsLabel->text(), QStringLiteral("登録 1 件、登録できなかった行 1 件（うち登録済みのアドレス 0 件）"));
+  EXPECT_TRUE(form.nothingLabel->isHidden());
+  // Read to its end with nothing stored: no success.
+  boxes.queueAnswer(MsgResult::Yes);
+  boxes.queueAnswer(MsgResult::No);
+  run("taro@example.jp,again\n");
+  EXPECT_TRUE(form.successLabel->isHidden());
+  EXPECT_FALSE(form.nothingLabel->isHidden());
+  EXPECT_EQ(form.countsLabel->text(), QStringLiteral("登録 0 件、登録できなかった行 1 件（うち登録済みのアドレス 1 件）"));
+}
+
 TEST_F(CsvWindowTest, EngineBoxesAppearOnTheWindowsSide) {
   storeReaders(99999, 99999);
   run("a@b.jp,A\n");
