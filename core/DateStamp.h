@@ -16,6 +16,14 @@ class DateStamp {
   // "yyyymmdd" and "hhmmss", zero-filled: the column texts and what windows show.
   std::string dateText() const;
   std::string timeText() const;
+  // What windows show: "2026/12/09" and "08:00:00", and a dash for no date.
+  std::string shownDate() const;
+  std::string shownTime() const;
+  // The dash shown for no date (CP932).
+  static const std::string& noneShown();
+  // A date or time as typed or shown ("2026/12/09", "08:00:00", the dash): its digits;
+  // the dash gives no digits.
+  static std::string digitsOf(const std::string& shown);
 
   bool operator==(const DateStamp& other) const { return m_date == other.m_date && m_time == other.m_time; }
   bool operator!=(const DateStamp& other) const { return !(*this == other); }

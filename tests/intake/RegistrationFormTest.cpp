@@ -51,6 +51,20 @@ TEST(RegistrationFormText, EachButtonCopiesTheFormItsBoxShowsWithCrLf) {
   }
 }
 
+// 768 pixels of a 1366x768 screen, and 720 logical pixels of 1920x1080 at 150 %, less the
+// task bar and the title bar.
+TEST(RegistrationFormText, FitsASmallScreenAndNamesTheClipboard) {
+  TestProgram p(false);
+  RegistrationFormWindow form(p.ctx());
+  form.prepare();
+  form.show();
+  EXPECT_LE(form.height(), 640);
+  EXPECT_LE(form.minimumSizeHint().height(), form.height());
+  EXPECT_LE(form.backButton->geometry().bottom(), form.height());
+  for (QPushButton* b : {form.copyNameAndAddressButton, form.copyAddressOnlyButton, form.copyCancelFormButton})
+    EXPECT_TRUE(b->text().endsWith(QStringLiteral("をクリップボードにコピー"))) << b->text().toStdString();
+}
+
 TEST(RegistrationFormText, CopyIsConfirmedOnScreenAndEscapeCloses) {
   TestProgram p(false);
   ScriptedDialogs boxes;

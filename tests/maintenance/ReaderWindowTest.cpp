@@ -122,19 +122,24 @@ TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
   EXPECT_EQ(w.nextStoryEdit->text(), QStringLiteral("    0"));
   enter(w.nextStoryEdit, QStringLiteral("x"));
 
-  enter(w.firstSentDateEdit, QString());
-  EXPECT_EQ(w.firstSentDateEdit->text(), QStringLiteral("00000000"));
-  enter(w.firstSentDateEdit, QStringLiteral("15"));
-  EXPECT_EQ(w.firstSentDateEdit->text(), QStringLiteral("20240515"));
-  enter(w.lastSentDateEdit, QStringLiteral("20240229"));
-  EXPECT_EQ(w.lastSentDateEdit->text(), QStringLiteral("20240229"));
+  // Dates and times are typed as digits or as shown, and shown as people read them.
+  const QString none(QChar(0x2015));
+  const std::pair<NavigatingEdit*, std::pair<QString, QString>> accepted[] = {
+      {w.firstSentDateEdit, {QString(), none}},
+      {w.firstSentDateEdit, {QStringLiteral("15"), QStringLiteral("2024/05/15")}},
+      {w.lastSentDateEdit, {QStringLiteral("20240229"), QStringLiteral("2024/02/29")}},
+      {w.lastSentDateEdit, {QStringLiteral("2026/12/09"), QStringLiteral("2026/12/09")}},
+      {w.firstSentTimeEdit, {QStringLiteral("240000"), QStringLiteral("24:00:00")}},
+      {w.firstSentTimeEdit, {QStringLiteral("08:00:00"), QStringLiteral("08:00:00")}},
+      {w.firstSentTimeEdit, {none, none}},
+  };
+  for (const auto& [field, typedAndShown] : accepted) {
+    enter(field, typedAndShown.first);
+    EXPECT_EQ(field->text(), typedAndShown.second) << typedAndShown.first.toStdString();
+  }
   enter(w.lastSentDateEdit, QStringLiteral("20230229"));
   enter(w.registeredDateEdit, QStringLiteral("1131"));
 
-  enter(w.firstSentTimeEdit, QStringLiteral("240000"));
-  EXPECT_EQ(w.firstSentTimeEdit->text(), QStringLiteral("240000"));
-  enter(w.firstSentTimeEdit, QString());
-  EXPECT_EQ(w.firstSentTimeEdit->text(), QStringLiteral("000000"));
   enter(w.lastSentTimeEdit, QStringLiteral("126000"));
   enter(w.registeredTimeEdit, QStringLiteral("12345"));
   enter(w.firstSentTimeEdit, QStringLiteral("123460"));  // 60 seconds
@@ -412,6 +417,34 @@ TEST_F(ReaderWindowTest, SearchByNameListsHitsAndHandsTheChoiceBack) {
   EXPECT_EQ(w.modeLabel->text(), QStringLiteral("修正中"));
 }
 
+TEST_F(ReaderWindowTest, SearchOpensListingTheNewestReaders) {
+  const std::pair<const char*, DateStamp> readers[] = {
+      {"00001", DateStamp(20240101, 90000)}, {"00002", DateStamp(20240301, 80000)},
+      {"00003", DateStamp(20240301, 70000)}, {"00004", DateStamp(20231231, 235959)}};
+  for (const auto& [id, registered] : readers) {
+    Reader r = reader(id, "n" + std::string(id), "a" + std::string(id) + "@x.jp");
+    r.registered = registered;
+    store(r);
+  }
+  open();
+  QTimer::singleShot(0, &search, [this] {
+    EXPECT_EQ(search.hitCountLabel->text(), QStringLiteral("最近の登録 4件"));
+    const std::vector<std::pair<QString, QString>> expected = {{QStringLiteral("00002"), QStringLiteral("2024/03/01")},
+                                                                {QStringLiteral("00003"), QStringLiteral("2024/03/01")},
+                                                                {QStringLiteral("00001"), QStringLiteral("2024/01/01")},
+                                                                {QStringLiteral("00004"), QStringLiteral("2023/12/31")}};
+    for (int row = 1; row <= 4; ++row) {
+      EXPECT_EQ(search.resultGrid->cell(0, row), expected[size_t(row - 1)].first);
+      EXPECT_EQ(search.resultGrid->cell(3, row), expected[size_t(row - 1)].second);
+    }
+    EXPECT_TRUE(search.conditionEdit->isEnabled());  // a search can still be typed
+    search.resultGrid->setRow(3);
+    search.choose();
+  });
+  w.searchReader();
+  EXPECT_EQ(w.idEdit->text(), QStringLiteral("    1"));
+}
+
 TEST_F(ReaderWindowTest, CancelledSearchRestoresTheId) {
   open();
   w.idEdit->setText(QStringLiteral("42"));
@@ -462,8 +495,9 @@ TEST_F(ReaderWindowTest, EnterOnAnEmptyIdProposesTheNextFreeOneWithNewReaderDefa
   EXPECT_EQ(w.statusEdit->text(), QStringLiteral(" 1"));
   EXPECT_EQ(w.statusCaption->text(), QStringLiteral("可"));
   EXPECT_EQ(w.nextStoryEdit->text(), QStringLiteral("    1"));
-  EXPECT_EQ(w.registeredDateEdit->text(), QStringLiteral("20240507"));
-  EXPECT_EQ(w.registeredTimeEdit->text(), QStringLiteral("120000"));
+  EXPECT_EQ(w.registeredDateEdit->text(), QStringLiteral("2024/05/07"));
+  EXPECT_EQ(w.registeredTimeEdit->text(), QStringLiteral("12:00:00"));
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("読者IDが空欄のため、新しい読者を読者ID 1 で登録します。"));
   w.nameEdit->setText(QStringLiteral("山田"));
   w.addressEdit->setText(QStringLiteral("yamada@example.com"));
   w.save();
@@ -564,6 +598,45 @@ TEST_F(ReaderWindowTest, UnsavedEditsAreConfirmedBeforeClosingAndASaveIsConfirme
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
   EXPECT_TRUE(trim(stored({"BIKO1"})[0][0]).empty());
+}
+
+TEST_F(ReaderWindowTest, ClearKeyAsksBeforeDiscardingEditsStartingOnNo) {
+  open();
+  w.show();
+  enter(w.idEdit, QStringLiteral("7"));
+  typeInto(w.remark1Edit, QStringLiteral("x"));
+  dialogs.queueAnswer(MsgResult::No);
+  QTest::keyClick(w.remark1Edit, Qt::Key_F6);
+  EXPECT_TRUE(editMode());
+  EXPECT_EQ(w.remark1Edit->text(), QStringLiteral("x"));
+  QTest::keyClick(w.remark1Edit, Qt::Key_F6);  // Yes
+  EXPECT_FALSE(editMode());
+  EXPECT_TRUE(w.remark1Edit->text().isEmpty());
+  ASSERT_EQ(dialogs.shown().size(), 2u);
+  for (const ScriptedDialogs::Shown& box : dialogs.shown()) {
+    EXPECT_EQ(box.text, QStringLiteral("変更を保存せずに画面をクリアしますか？"));
+    EXPECT_EQ(box.buttons, MsgButtons::YesNoDefaultNo);
+  }
+  // Nothing edited: cleared without a word.
+  enter(w.idEdit, QStringLiteral("7"));
+  QTest::keyClick(w.remark1Edit, Qt::Key_F6);
+  EXPECT_FALSE(editMode());
+  EXPECT_EQ(dialogs.shown().size(), 2u);
+}
+
+TEST_F(ReaderWindowTest, DateAndTimeFieldsSayWhyTheyRefuseACharacter) {
+  open();
+  enter(w.idEdit, QStringLiteral("7"));
+  const std::pair<NavigatingEdit*, QString> refusals[] = {
+      {w.registeredDateEdit, QStringLiteral("日付は半角数字で入力して下さい（例: 2026/12/09 または 20261209）。")},
+      {w.registeredTimeEdit, QStringLiteral("時間は半角数字で入力して下さい（例: 08:00:00 または 080000）。")},
+  };
+  for (const auto& [field, why] : refusals) {
+    field->clear();
+    typeInto(field, QStringLiteral("1a"));
+    EXPECT_EQ(field->text(), QStringLiteral("1"));
+    EXPECT_EQ(w.messageLine->text(), why);
+  }
 }
 
 TEST_F(ReaderWindowTest, KeysDriveTheScreen) {

@@ -397,7 +397,7 @@ TEST_F(StoryWindowTest, DeleteAsksFirstAndKeepsTheMailOnNo) {
   EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("削除してもよろしいですか？"),
                                                    QStringLiteral("削除してもよろしいですか？")}));
   EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Warning);
-  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNo);
+  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNoDefaultNo);  // Enter keeps the mail
   auto rows = stored();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "00002");
@@ -457,12 +457,16 @@ TEST_F(StoryWindowTest, ReaderNamePlaceholderReplacesTheSelection) {
 
 TEST_F(StoryWindowTest, SearchListsEveryMailAndLoadsTheChoice) {
   for (int i = 1; i <= 45; ++i) store(zeroFill(std::to_string(i), 5), "subject " + std::to_string(i));
+  StoryStore(p.sql()).save(Story{45, "subject 45", "body", 7});
   open();
   w.numberEdit->setText(QStringLiteral("30"));  // emptied before the dialog opens
   QTimer::singleShot(0, &search, [this] {
     EXPECT_EQ(search.listGrid->rowCount(), 46);
     EXPECT_EQ(search.listGrid->cell(0, 12), QStringLiteral("00012"));
     EXPECT_EQ(search.listGrid->cell(1, 45), QStringLiteral("subject 45"));
+    // Each mail's interval after the reader's previous one.
+    EXPECT_EQ(search.listGrid->cell(2, 12), QStringLiteral("0 日後"));
+    EXPECT_EQ(search.listGrid->cell(2, 45), QStringLiteral("7 日後"));
     search.listGrid->setRow(12);
     search.choose();
   });
@@ -551,6 +555,21 @@ TEST_F(StoryWindowTest, UnsavedEditsAreConfirmedBeforeCancelAndASaveIsConfirmed)
   w.cancel();  // Yes: the change is thrown away
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(dialogs.texts().size(), 2u);
+  EXPECT_EQ(stored()[0][1], "one");
+}
+
+TEST_F(StoryWindowTest, ClearKeyAsksBeforeDiscardingEdits) {
+  store("00001", "one", "first");
+  open();
+  w.show();
+  typeNumber("1");
+  QTest::keyClicks(w.subjectEdit, "x");
+  dialogs.queueAnswer(MsgResult::No);
+  QTest::keyClick(w.subjectEdit, Qt::Key_F6);
+  EXPECT_TRUE(editMode());
+  QTest::keyClick(w.subjectEdit, Qt::Key_F6);  // Yes
+  EXPECT_FALSE(editMode());
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>(2, QStringLiteral("変更を保存せずに画面をクリアしますか？")));
   EXPECT_EQ(stored()[0][1], "one");
 }
 
