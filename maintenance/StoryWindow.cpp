@@ -80,6 +80,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   WindowParts::setInputMethodOpen(intervalEdit, false);
   WindowParts::keepTextReadable(intervalEdit);
   connect(intervalEdit, &QLineEdit::textEdited, this, [this] { m_lineEdited = true; });
+  for (NavigatingEdit* number : {numberEdit, intervalEdit})
+    connect(number, &NavigatingEdit::characterRefused, this, [this](const QString& why) { messageLine->setText(why); });
   connect(intervalEdit, &NavigatingEdit::keyPressed, this, [this](int ch) {
     if (ch == 13) WindowParts::runGuarded([this] { checkFields(StoryCheck::Interval); });
   });

@@ -656,6 +656,15 @@ TEST_F(SendWindowTest, CountsFollowEveryMarkAndF1AsksBeforeAnythingIsSent) {
   EXPECT_EQ(window->countsLabel()->text(), countsText(2, 0));
 }
 
+TEST_F(SendWindowTest, TheAddressColumnShowsAFortyCharacterAddressWhole) {
+  settings("", 25);
+  open();
+  const int column = static_cast<int>(DueColumn::address);
+  const QString address = QStringLiteral("hanako.suzuki.accounting@mail.example.jp");
+  ASSERT_EQ(address.size(), 40);
+  EXPECT_GE(window->readerGrid()->columnWidth(column), window->readerGrid()->fontMetrics().horizontalAdvance(address) + 10);
+}
+
 TEST_F(SendWindowTest, IntervalsShowTheDueDateAndReadersNotDueCannotBeMarked) {
   settings("", 25);
   story("00001");
