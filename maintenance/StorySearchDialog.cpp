@@ -29,7 +29,7 @@ StorySearchDialog::StorySearchDialog(AppContext& ctx, QWidget* parent) : WindowB
   setupSearchGrid(
       listGrid, {{QStringLiteral("ｽﾄｰﾘｰ番号"), Qt::AlignHCenter, 79},
                  {QStringLiteral("件名"), Qt::AlignLeft, 456},
-                 {QStringLiteral("前回の送信から"), Qt::AlignLeft, 96}});
+                 {QStringLiteral("送信間隔"), Qt::AlignLeft, 96}});
   layout->addWidget(listGrid, 1);
 
   auto* buttons = new QHBoxLayout;
