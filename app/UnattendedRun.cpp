@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -16,6 +17,7 @@
 #include "core/Sjis.h"
 #include "core/Clock.h"
 #include "core/Reader.h"
+#include "core/ConsentStore.h"
 #include "core/SendGuard.h"
 #include "core/SendHistory.h"
 #include "core/StoryStore.h"
@@ -466,20 +468,33 @@ std::string csvField(const std::string& text) {
   return quoted + "\"";
 }
 
-// "YYYY/MM/DD HH:MM:SS"
-std::string csvTime(const DateStamp& t) {
-  const std::string d = t.dateText();
-  const std::string h = t.timeText();
-  return d.substr(0, 4) + "/" + d.substr(4, 2) + "/" + d.substr(6, 2) + " " + h.substr(0, 2) + ":" + h.substr(2, 2) +
-         ":" + h.substr(4, 2);
+// A reader's consent in the history's columns: no story, the time it was given, "同意: "
+// and its source as the outcome, the detail as the reply; "同意: 記録なし" without one.
+std::string consentRow(int readerId, const std::optional<Consent>& consent) {
+  if (!consent) return idText(readerId) + ",,,同意: 記録なし,,\n";
+  return idText(readerId) + ",," + consent->given.displayText() + ",同意: " +
+         Sjis::toUtf8(consentSourceText(consent->source)) + ",," + csvField(Sjis::toUtf8(consent->detail)) + "\n";
 }
 
 }  // namespace
 
 int UnattendedRun::history(std::optional<int> reader, std::optional<int> since) {
   std::string csv = "reader,story,time,outcome,code,reply\n";
+  // Each reader's consent comes before its first entry; one reader's always comes.
+  ConsentStore consentStore(m_ctx.query);
+  std::map<int, Consent> consents;
+  if (reader) {
+    csv += consentRow(*reader, consentStore.newest(*reader));
+  } else {
+    consents = consentStore.newestOfEach();
+  }
+  std::set<int> shown;
   HistoryStore(m_ctx.query).forEach(reader, since, [&](const HistoryEntry& e) {
-    csv += idText(e.readerId) + "," + std::to_string(e.story) + "," + csvTime(e.time) + "," +
+    if (!reader && shown.insert(e.readerId).second) {
+      const auto found = consents.find(e.readerId);
+      csv += consentRow(e.readerId, found == consents.end() ? std::nullopt : std::optional<Consent>(found->second));
+    }
+    csv += idText(e.readerId) + "," + std::to_string(e.story) + "," + e.time.displayText() + "," +
            Sjis::toUtf8(outcomeText(e.outcome)) + "," + csvField(e.code) + "," + csvField(Sjis::toUtf8(e.reply)) +
            "\n";
     // Written in pieces, so a long history never sits whole in memory.

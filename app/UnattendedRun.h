@@ -31,6 +31,8 @@ class UnattendedRun {
   int bounces();
   // `quormail history`: the send history as CSV (a header line, then one line an
   // attempt, oldest first), of one reader and from a date (yyyymmdd) on when given.
+  // Each reader's consent is a line of its own before the reader's first attempt; with
+  // a reader given, it is the first line after the header, attempts or not.
   int history(std::optional<int> reader, std::optional<int> since);
 
   // Opens (and on a first start in a data folder, creates) the database; false after

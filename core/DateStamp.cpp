@@ -46,3 +46,10 @@ std::string DateStamp::shownTime() const {
   const std::string t = timeText();
   return t.substr(0, 2) + ':' + t.substr(2, 2) + ':' + t.substr(4, 2);
 }
+
+std::string DateStamp::displayText() const {
+  const std::string d = dateText();
+  const std::string t = timeText();
+  return d.substr(0, 4) + "/" + d.substr(4, 2) + "/" + d.substr(6, 2) + " " + t.substr(0, 2) + ":" + t.substr(2, 2) +
+         ":" + t.substr(4, 2);
+}

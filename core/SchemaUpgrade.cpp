@@ -28,6 +28,10 @@ bool hasIndex(Statement& q, const std::string& index) {
   return exists(q, "RDB$INDICES", "RDB$INDEX_NAME = '" + index + "'");
 }
 
+bool hasSequence(Statement& q, const std::string& sequence) {
+  return exists(q, "RDB$GENERATORS", "RDB$GENERATOR_NAME = '" + sequence + "'");
+}
+
 bool hasConstraint(Statement& q, const std::string& constraint) {
   return exists(q, "RDB$RELATION_CONSTRAINTS", "RDB$CONSTRAINT_NAME = '" + constraint + "'");
 }
@@ -73,4 +77,12 @@ void upgradeSchema(Statement& q) {
     run(q, " CREATE TABLE SENDLOCK (ID INTEGER NOT NULL, RUNID VARCHAR(40), CONSTRAINT PK_SENDLOCK PRIMARY KEY (ID))");
     run(q, " INSERT INTO SENDLOCK (ID) VALUES (1)");
   }
+  // The readers' consent records; the readers already stored have none.
+  if (!hasTable(q, "CONSENTS")) {
+    run(q,
+        " CREATE TABLE CONSENTS (READERID CHAR(5) NOT NULL, MAILADDRESS CHAR(50), SOURCE SMALLINT NOT NULL,"
+        " GIVEN CHAR(14) NOT NULL, DETAIL VARCHAR(400), SEQ INTEGER NOT NULL)");
+    run(q, " CREATE INDEX IX_CONSENTS_READERID ON CONSENTS (READERID)");
+  }
+  if (!hasSequence(q, "CONSENTS_SEQ")) run(q, " CREATE SEQUENCE CONSENTS_SEQ");
 }

@@ -65,6 +65,23 @@ CREATE TABLE SENDRUNS (
   CONSTRAINT PK_SENDRUNS PRIMARY KEY (RUNID)
 );
 
+/* How and when each reader consented to receive the mails: SOURCE 0 the web form (DETAIL
+   the form's address), 1 a CSV import (DETAIL the file's name), 2 typed by hand; GIVEN
+   yyyymmddhhnnss. Rows are never deleted, so the record outlives its reader; a reader's
+   consent is the row of its ID with the largest SEQ, taken from CONSENTS_SEQ as the row is
+   written (an ID used again gets a newer row). */
+CREATE TABLE CONSENTS (
+  READERID     CHAR(5)  NOT NULL,
+  MAILADDRESS  CHAR(50),
+  SOURCE       SMALLINT NOT NULL,
+  GIVEN        CHAR(14) NOT NULL,
+  DETAIL       VARCHAR(400),
+  SEQ          INTEGER  NOT NULL
+);
+
+CREATE INDEX IX_CONSENTS_READERID ON CONSENTS (READERID);
+CREATE SEQUENCE CONSENTS_SEQ;
+
 /* One row that a send run holds locked while it works: a second run finds it locked. */
 CREATE TABLE SENDLOCK (
   ID     INTEGER NOT NULL,

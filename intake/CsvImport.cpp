@@ -41,6 +41,7 @@ std::vector<std::string> CsvImport::splitLine(const std::string& line) {
 IntakeReport CsvImport::run(const std::filesystem::path& file) {
   IntakeReport report;
   m_registered = 0;
+  m_fileName = Sjis::fromPath(file);
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     const int err = errno;
@@ -118,11 +119,15 @@ bool CsvImport::insertReader(const std::string& address, const std::string& name
   };
   if (m_last < 0 || m_last >= ImportRules::kLastReaderNo) return outOfNumbers();
   const std::string now = Clock::nowStamp();
-  Reader reader =
-      ImportRules::newReader(m_last + 1, address, DateStamp::fromText(now.substr(0, 8), now.substr(8, 6)), name);
+  const DateStamp imported = DateStamp::fromText(now.substr(0, 8), now.substr(8, 6));
+  Reader reader = ImportRules::newReader(m_last + 1, address, imported, name);
+  Consent consent;
+  consent.source = ConsentSource::csvImport;
+  consent.given = imported;
+  consent.detail = m_fileName;
   try {
-    ReaderStore store(m_query);
-    if (ImportRules::insertReader(store, transaction, kSavepoint, reader) == ImportRules::InsertOutcome::outOfNumbers)
+    if (ImportRules::insertReader(m_query, transaction, kSavepoint, reader, consent) ==
+        ImportRules::InsertOutcome::outOfNumbers)
       return outOfNumbers();
   } catch (const DbError& e) {
     m_listener.showBox(OperatorBox::Plain, text("DB INSERT 失敗 ") + "\r" + e.what());

@@ -17,7 +17,8 @@ class Transaction;
 // savepoint per line, committed once at its end, also after a stop or a failure (the
 // readers before it stay, as the operator was told). A number that a concurrent
 // import took first is replaced by the next free one. A stop request takes effect
-// between two lines.
+// between two lines. Each reader added records its consent: a CSV import of this file at
+// the time of the import.
 class CsvImport {
  public:
   static constexpr int kMaxFields = 255;
@@ -40,6 +41,8 @@ class CsvImport {
  private:
   // Inserts the reader of a line's address and name; false ends the import.
   bool insertReader(const std::string& address, const std::string& name, Transaction& transaction);
+
+  std::string m_fileName;  // the file as the operator chose it: each new reader's consent
 
   Statement& m_query;
   IntakeListener& m_listener;

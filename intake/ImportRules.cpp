@@ -131,12 +131,18 @@ bool isDigits(const std::string& text, size_t length) {
   return true;
 }
 
-InsertOutcome insertReader(ReaderStore& store, Transaction& transaction, const char* savepoint, Reader& reader) {
+InsertOutcome insertReader(Statement& query, Transaction& transaction, const char* savepoint, Reader& reader,
+                           const Consent& consent) {
+  ReaderStore store(query);
   for (int attempt = 0;; ++attempt) {
     try {
       // The next line's savepoint of the same name replaces this one.
       transaction.savepoint(savepoint);
       store.insert(reader);
+      Consent record = consent;
+      record.readerId = reader.id;
+      record.address = reader.address;
+      ConsentStore(query).add(record);
       return InsertOutcome::inserted;
     } catch (const DbError& e) {
       transaction.rollbackToSavepoint(savepoint);

@@ -3,9 +3,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/ConsentStore.h"
 #include "core/Reader.h"
 
 class ReaderStore;
+class Statement;
 class Transaction;
 
 // What both reader imports share.
@@ -52,10 +54,12 @@ bool isKeyConflict(const std::string& error);
 // How many times an import moves on to the next free number before it gives up.
 constexpr int kNumberRetries = 5;
 enum class InsertOutcome { inserted, outOfNumbers };
-// Inserts the reader under its own savepoint of the transaction. When another writer
-// stored its number meanwhile, the reader takes the number after the largest one now
-// and tries again, up to kNumberRetries times; reader.id then holds the number used.
+// Inserts the reader and its consent record (source, time and detail of the given one,
+// the reader's number and address) under one savepoint of the transaction. When another
+// writer stored its number meanwhile, the reader takes the number after the largest one
+// now and tries again, up to kNumberRetries times; reader.id then holds the number used.
 // Any other refusal is rolled back to the savepoint and propagates as DbError.
-InsertOutcome insertReader(ReaderStore& store, Transaction& transaction, const char* savepoint, Reader& reader);
+InsertOutcome insertReader(Statement& query, Transaction& transaction, const char* savepoint, Reader& reader,
+                           const Consent& consent);
 
 }  // namespace ImportRules

@@ -22,21 +22,22 @@ std::string text(const char* utf8) { return Sjis::fromUtf8(utf8); }
 const char kLineSavepoint[] = "REGISTRATION_LINE";
 
 struct Registration {
-  std::string name, mail, stamp;  // the three fields, trimmed
+  std::string name, mail, stamp, form;  // the four fields, trimmed
 };
 
-// Splits at TAB; text after a third TAB is ignored, missing fields stay empty.
+// Splits at TAB; text after a fourth TAB is ignored, missing fields stay empty (lines
+// written before the scripts added the form's address have three).
 Registration splitLine(const std::string& line) {
-  std::string fields[3];
+  std::string fields[4];
   size_t start = 0;
-  for (int i = 0; i < 3 && start <= line.size(); ++i) {
+  for (int i = 0; i < 4 && start <= line.size(); ++i) {
     const size_t tab = line.find('\t', start);
     fields[i] = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
     if (tab == std::string::npos) break;
     start = tab + 1;
   }
   for (std::string& f : fields) f = trimFullWidth(trim(f));
-  return {fields[0], fields[1], fields[2]};
+  return {fields[0], fields[1], fields[2], fields[3]};
 }
 
 // Characters from..to (1-based, inclusive) of the text, as far as they exist.
@@ -170,9 +171,12 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
 
   ++last;  // used up even when the insert fails
   Reader reader = ImportRules::newReader(last, mail, DateStamp::fromText(date, time), name);
+  Consent consent;
+  consent.source = ConsentSource::webForm;
+  consent.given = reader.registered;
+  consent.detail = r.form.empty() ? text("フォームのアドレス不明") : r.form;
   try {
-    ReaderStore store(m_query);
-    if (ImportRules::insertReader(store, transaction, kLineSavepoint, reader) ==
+    if (ImportRules::insertReader(m_query, transaction, kLineSavepoint, reader, consent) ==
         ImportRules::InsertOutcome::outOfNumbers)
       return outOfNumbers();
   } catch (const DbError& e) {

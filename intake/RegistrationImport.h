@@ -13,8 +13,10 @@ class Transaction;
 struct Reader;
 
 // Adds the registrations of the downloaded "registdata.cgi" as new readers: one line
-// "name TAB address TAB yyyy/mm/dd hh:nn:ss" per registration, numbered on from the
-// largest reader number. An address that a reader already has (letter case aside), or
+// "name TAB address TAB yyyy/mm/dd hh:nn:ss [TAB form's address]" per registration,
+// numbered on from the largest reader number. Each reader added records its consent:
+// the web form at the line's time, with the form's address (or that it is unknown, for
+// lines written before the scripts gave it). An address that a reader already has (letter case aside), or
 // that an earlier line of the file brought, is refused: an import only adds readers and
 // never touches one that exists, so a reader who unsubscribed stays so. Refused lines
 // go to the error log, every stage to the run log.

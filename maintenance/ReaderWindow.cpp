@@ -11,6 +11,7 @@
 #include "core/HistoryDialog.h"
 #include "core/AppContext.h"
 #include "core/ColumnWidths.h"
+#include "core/ConsentStore.h"
 #include "core/Database.h"
 #include "core/ReaderStore.h"
 #include "core/SendHistory.h"
@@ -134,6 +135,10 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
   statusHint->addWidget(new QLabel(QStringLiteral("０：送信不可　１：送信可　"), this));
   statusHint->addStretch(1);
   grid->addLayout(statusHint, 1, 2);
+  consentLabel = new QLabel(this);
+  consentLabel->setObjectName(QStringLiteral("LConsent"));
+  consentLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  grid->addWidget(consentLabel, row, 0, 1, 3);
   grid->setColumnStretch(2, 1);
   layout->addLayout(grid);
 
@@ -346,6 +351,7 @@ void ReaderWindow::proposeNextId() {
 void ReaderWindow::clearFields() {
   modeLabel->clear();
   statusCaption->clear();
+  consentLabel->clear();
   for (NavigatingEdit* f : dataFields()) f->clear();
   messageLine->clear();
   saveButton->setEnabled(false);
@@ -388,6 +394,7 @@ void ReaderWindow::showReader(const Reader& r) {
   setText(remark2Edit, r.note2);
   setText(remark3Edit, r.note3);
   showStatusCaption();
+  consentLabel->setText(Sjis::toQ(consentLine(ConsentStore(m_ctx.query).newest(r.id))));
 }
 
 // ---- operations ---------------------------------------------------------------------
@@ -447,7 +454,15 @@ void ReaderWindow::saveReader() {
   r.note3 = text(remark3Edit);
   WriteKind kind = WriteKind::Insert;
   try {
+    Transaction transaction(m_ctx.query.database());
     ReaderStore(m_ctx.query).save(r, &kind);
+    // Only a new reader records its consent: an edited one keeps the one it has.
+    if (kind == WriteKind::Insert) {
+      const std::string now = Clock::nowStamp();
+      ConsentStore(m_ctx.query)
+          .add({r.id, r.address, ConsentSource::typedByHand, DateStamp::fromText(now.substr(0, 8), now.substr(8, 6)), ""});
+    }
+    transaction.commit();
     messageLine->setText(WindowParts::savedText());
   } catch (const DbError& e) {
     WindowParts::reportFailure(

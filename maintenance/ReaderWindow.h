@@ -48,7 +48,8 @@ class ReaderWindow : public WindowBase {
   // Edit mode enables the data fields; key-entry mode the ID and browsing.
   void setEditMode(bool editing);
   void disableAllButtons();
-  // Inserts or updates; a failure is reported in the message line and the error box.
+  // Inserts or updates; a new reader's consent (typed by hand, now) is stored with it.
+  // A failure is reported in the message line and the error box.
   void saveReader();
   // "可" or "不可" beside the status.
   void showStatusCaption();
@@ -84,6 +85,8 @@ class ReaderWindow : public WindowBase {
   NavigatingEdit* remark3Edit;
   QLabel* modeLabel;
   QLabel* statusCaption;
+  // How and when the shown reader consented (read-only): "同意: 手入力 2026/12/09 08:00:00".
+  QLabel* consentLabel;
   QLabel* messageLine;
   QPushButton* saveButton;
   QPushButton* nextButton;

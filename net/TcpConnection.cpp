@@ -92,17 +92,19 @@ std::size_t TcpConnection::receiveSome(char* buffer, std::size_t capacity) {
   }
 }
 
+TcpConnection::ReplyDeadline::ReplyDeadline(TcpConnection& c, int timeoutMs) : m_connection(c) {
+  c.m_deadlineActive = timeoutMs > 0;
+  c.m_deadlineMs = timeoutMs;
+  c.m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  c.m_replyStarted = c.m_inPos < c.m_in.size();
+}
+
+TcpConnection::ReplyDeadline::~ReplyDeadline() { m_connection.m_deadlineActive = false; }
+
 void TcpConnection::readReply() { readReplyWithin(replyTimeoutMs); }
 
 void TcpConnection::readReplyWithin(int timeoutMs) {
-  m_deadlineActive = timeoutMs > 0;
-  m_deadlineMs = timeoutMs;
-  m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  m_replyStarted = m_inPos < m_in.size();
-  struct EndOfReply {
-    bool& active;
-    ~EndOfReply() { active = false; }
-  } endOfReply{m_deadlineActive};
+  const ReplyDeadline deadline(*this, timeoutMs);
   std::size_t lineCount = 0;
   std::size_t byteCount = 0;
   // Every line counts, the empty ones the reply reader skips included.
@@ -117,14 +119,7 @@ void TcpConnection::readReplyWithin(int timeoutMs) {
 }
 
 std::string TcpConnection::readDotTerminated(int timeoutMs, std::size_t maxBytes) {
-  m_deadlineActive = timeoutMs > 0;
-  m_deadlineMs = timeoutMs;
-  m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  m_replyStarted = m_inPos < m_in.size();
-  struct EndOfReply {
-    bool& active;
-    ~EndOfReply() { active = false; }
-  } endOfReply{m_deadlineActive};
+  const ReplyDeadline deadline(*this, timeoutMs);
   std::string text;
   for (;;) {
     const std::string line = readLine();

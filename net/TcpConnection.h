@@ -94,6 +94,15 @@ class TcpConnection {
 
  private:
   std::size_t receiveSome(char* buffer, std::size_t capacity);
+  // The overall limit of one reply (0: none), from its construction to its end.
+  class ReplyDeadline {
+   public:
+    ReplyDeadline(TcpConnection& connection, int timeoutMs);
+    ~ReplyDeadline();
+
+   private:
+    TcpConnection& m_connection;
+  };
 
   std::unique_ptr<Socket> m_socket;
   const std::atomic<bool>* m_stop = nullptr;

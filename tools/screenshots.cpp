@@ -11,6 +11,7 @@
 #include "core/AppContext.h"
 #include "core/MainMenu.h"
 #include "core/Sjis.h"
+#include "core/ConsentStore.h"
 #include "core/ReaderStore.h"
 #include "core/StoryStore.h"
 #include "core/TextUtil.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     r.status = SendStatus::sendable;
     r.nextStory = i == 4 ? 2 : 1;
     readerStore.save(r);
+    ConsentStore(ctx.query).add({r.id, r.address, ConsentSource::webForm, r.registered, "https://example.jp/regist_kny.cgi"});
   }
 
   menu.show();

@@ -5,7 +5,9 @@
 // "email" to regist_kny.cgi; the .htaccess beside this file hands that name to this
 // script. Each accepted registration is appended as one line to registdata.cgi in the
 // data folder (config.php), in the format the program's receive run imports:
-//     name TAB address TAB yyyy/mm/dd hh:nn:ss LF        (Shift-JIS)
+//     name TAB address TAB yyyy/mm/dd hh:nn:ss TAB form address LF        (Shift-JIS)
+// The form address (the page the registration was posted to) goes into the reader's
+// consent record; the program also imports older lines without it.
 // The receive run takes the file by FTP by renaming it (registdata.cgi.taking-...; on a
 // server without renames it empties the file instead); this script appends to whatever
 // is under the name, under an exclusive lock, a line whole or not at all, and creates
@@ -15,6 +17,7 @@ require_once __DIR__ . '/common.php';
 
 const NAME_MAX_BYTES = 60;      // USERLIST.NAME
 const ADDRESS_MAX_BYTES = 50;   // USERLIST.MAILADDRESS
+const FORM_ADDRESS_MAX_BYTES = 200;  // within CONSENTS.DETAIL
 // The zone of the stamps this script writes: the program's TimeZone setting names the same one.
 const TIME_ZONE = 'Asia/Tokyo';
 
@@ -46,6 +49,19 @@ function toShiftJis(string $text, string $charset): ?string {
     if ($from === 'CP932') return @iconv('CP932', 'UTF-8', $text) === false ? null : $text;
     $converted = @iconv($from, 'CP932', $text);
     return $converted === false ? null : $converted;
+}
+
+// The address the form posted to: scheme, host and script path from the server's
+// variables, without the query. Only printable ASCII is kept (no TAB, CR or LF can
+// break the line), and at most FORM_ADDRESS_MAX_BYTES of it.
+function formAddress(): string {
+    $https = strtolower((string)($_SERVER['HTTPS'] ?? ''));
+    $scheme = ($https !== '' && $https !== 'off') ? 'https' : 'http';
+    $host = (string)($_SERVER['HTTP_HOST'] ?? ($_SERVER['SERVER_NAME'] ?? ''));
+    if (preg_match('/^[A-Za-z0-9.:\[\]-]+$/', $host) !== 1) $host = (string)($_SERVER['SERVER_NAME'] ?? '');
+    $path = explode('?', (string)($_SERVER['REQUEST_URI'] ?? ($_SERVER['SCRIPT_NAME'] ?? '')), 2)[0];
+    $address = preg_replace('/[^\x21-\x7E]/', '', $scheme . '://' . $host . $path);
+    return substr($address, 0, FORM_ADDRESS_MAX_BYTES);
 }
 
 function field(string $key): string {
@@ -80,7 +96,7 @@ if (strlen($name) > NAME_MAX_BYTES) {
 }
 
 $now = new DateTime('now', new DateTimeZone(TIME_ZONE));
-$line = $name . "\t" . $address . "\t" . $now->format('Y/m/d H:i:s') . "\n";
+$line = $name . "\t" . $address . "\t" . $now->format('Y/m/d H:i:s') . "\t" . formAddress() . "\n";
 
 if (!appendLine(REGISTRATION_FILE, $line)) {
     answer(503, '登録できません', '只今登録を受け付けられません。時間をおいてもう一度お試し下さい。');

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/ConsentStore.h"
 #include "core/ReaderStore.h"
 #include "core/SendGuard.h"
 #include "core/SendHistory.h"
@@ -14,9 +15,10 @@ std::vector<std::vector<std::string>> intervalColumn(TestProgram& p) {
                 {"F"});
 }
 
-// A database of an older version gains the interval column, the send history and the
-// send lock row when the program opens it, once, and keeps its story mails; a send
-// history of the first shape loses its extra indexes and keeps its entries.
+// A database of an older version gains the interval column, the send history, the send
+// lock row and the consent records (none for its readers) when the program opens it,
+// once, and keeps its story mails; a send history of the first shape loses its extra
+// indexes and keeps its entries.
 TEST(SchemaUpgrade, AnOlderDatabaseGainsTheNewColumnAndTablesOnceWhenOpened) {
   TestProgram p;
   StoryStore(p.sql()).save(Story{1, "s", "b"});
@@ -24,6 +26,8 @@ TEST(SchemaUpgrade, AnOlderDatabaseGainsTheNewColumnAndTablesOnceWhenOpened) {
   p.exec(" DROP TABLE SENDHISTORY");
   p.exec(" DROP TABLE SENDLOCK");
   p.exec(" DROP TABLE SENDRUNS");
+  p.exec(" DROP TABLE CONSENTS");
+  p.exec(" DROP SEQUENCE CONSENTS_SEQ");
   ASSERT_TRUE(intervalColumn(p).empty());
 
   p.ctx().openDatabase();
@@ -39,6 +43,9 @@ TEST(SchemaUpgrade, AnOlderDatabaseGainsTheNewColumnAndTablesOnceWhenOpened) {
   HistoryStore(p.sql()).add({5, 1, DateStamp(20261209, 120000), SendOutcome::deferred, "450 4.2.1", "busy", "R"});
   HistoryStore(p.sql()).recordRun("R", DateStamp(20261209, 120000));
   EXPECT_EQ(HistoryStore(p.sql()).lastRun().size(), 1u);
+  EXPECT_FALSE(ConsentStore(p.sql()).newest(5)) << "a reader of the older file has no record";
+  ConsentStore(p.sql()).add({5, "", ConsentSource::typedByHand, DateStamp(20261209, 120000), ""});
+  EXPECT_TRUE(ConsentStore(p.sql()).newest(5));
 
   // The first shape: a generated key, a primary key and three indexes, no table of runs.
   p.exec(" DROP TABLE SENDHISTORY");

@@ -1,5 +1,6 @@
 // The CSV import engine against a real database file: what it stores, refuses and
 // reports, without any window.
+#include "core/ConsentStore.h"
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
 #include "intake/CsvImport.h"
@@ -34,6 +35,11 @@ TEST_F(CsvImportTest, InsertsAddressAndNameWithTheImportDefaults) {
                                                 "00000000", "000000"}));
   EXPECT_EQ(rows[10][0] + rows[10][1] + rows[10][4],
             "00011" + pad("hanako@example.jp", 50) + pad("Hanako", 60));  // quotes dropped
+  // Each new reader's consent: this file, at the import's time.
+  ConsentStore consents(program.sql());
+  for (int id : {10, 11})
+    EXPECT_EQ(consentLine(consents.newest(id)), sj("同意: CSV取込 2024/05/07 12:34:56 ") + csv.string()) << id;
+  EXPECT_FALSE(consents.newest(9));
 }
 
 TEST_F(CsvImportTest, AnAddressAReaderHasIsRefusedIntoTheListAndThatReaderLeftAsItIs) {

@@ -1,6 +1,7 @@
 
 #include <algorithm>
 
+#include "core/ConsentStore.h"
 #include "core/Database.h"
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
@@ -31,7 +32,7 @@ struct RegistrationImportTest : IntakeTest {
 TEST_F(RegistrationImportTest, NumbersNewReadersOnFromTheLargestAndStoresEveryColumn) {
   storeReaders(1, 41);
   const std::string name = sj("山田　太郎");
-  EXPECT_TRUE(import(sj("　山田　太郎　") + "\t taro@example.com \t2024/05/06 07:08:09\r\n" +
+  EXPECT_TRUE(import(sj("　山田　太郎　") + "\t taro@example.com \t2024/05/06 07:08:09\t https://example.jp/r.cgi \r\n" +
                      "\thanako@example.jp\t2023-12-31 23:59:58\n"));
   EXPECT_EQ(importer.registeredCount(), 2);
   EXPECT_FALSE(importer.refusedLinesLogged());
@@ -46,6 +47,11 @@ TEST_F(RegistrationImportTest, NumbersNewReadersOnFromTheLargestAndStoresEveryCo
   EXPECT_EQ(rows[42][4], pad("", 60));
   EXPECT_EQ(runLog(), (std::vector<std::string>{kPrefix + sj("DB登録開始"), kPrefix + sj("DB登録成功")}));
   EXPECT_TRUE(listener.boxes.empty());
+  // The consent: the form at the line's time, its address when the line gives it.
+  ConsentStore consents(program.sql());
+  EXPECT_EQ(consentLine(consents.newest(42)), sj("同意: Webフォーム 2024/05/06 07:08:09 https://example.jp/r.cgi"));
+  EXPECT_EQ(consents.newest(42)->address, "taro@example.com");
+  EXPECT_EQ(consentLine(consents.newest(43)), sj("同意: Webフォーム 2023/12/31 23:59:58 フォームのアドレス不明"));
 }
 
 TEST_F(RegistrationImportTest, RefusesOrMendsBadLinesAndLogsEachAsWritten) {

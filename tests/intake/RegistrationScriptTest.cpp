@@ -64,14 +64,20 @@ TEST_F(RegistrationScriptTest, AppendsOneShiftJisLinePerRegistrationWhateverTheP
   web.post("/regist_kny.cgi", form("\xa4\xa2", "euc@example.com") + "&_charset_=EUC-JP", &status);
   EXPECT_EQ(status, 200);
 
-  const std::regex line("([^\t\n]*)\t([^\t\n]+)\t(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d)\n");
+  // The last field is the address the form posted to, without the query.
+  web.post("/regist_kny.cgi?from=top", form("", "query@example.com"), &status);
+  EXPECT_EQ(status, 200);
+  const std::regex line("([^\t\n]*)\t([^\t\n]+)\t(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d)\t([^\t\n]+)\n");
   const std::string text = stored();
   std::vector<std::pair<std::string, std::string>> found;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it) {
     found.emplace_back((*it)[1], (*it)[2]);
+    EXPECT_EQ((*it)[4].str(), web.url("/regist_kny.cgi"));
+  }
   const std::vector<std::pair<std::string, std::string>> expected = {
       {sj("山田 太郎"), "taro@example.com"}, {sj("佐藤 花子"), "hanako@example.co.jp"}, {"", "noname@example.com"},
-      {sj("ﾎｼﾐｷ"), "kana@example.com"},     {sj("あ"), "euc@example.com"}};
+      {sj("ﾎｼﾐｷ"), "kana@example.com"},     {sj("あ"), "euc@example.com"},
+      {"", "query@example.com"}};
   EXPECT_EQ(found, expected) << text;
 }
 

@@ -14,6 +14,7 @@
 #include "controls/NavigatingEdit.h"
 #include "controls/StripedGrid.h"
 #include "core/Clock.h"
+#include "core/ConsentStore.h"
 #include "core/Sjis.h"
 #include "core/ReaderStore.h"
 #include "core/SjisText.h"
@@ -667,6 +668,21 @@ TEST_F(ReaderWindowTest, KeysDriveTheScreen) {
   EXPECT_EQ(w.idEdit->text(), QStringLiteral("   12"));
   QTest::keyClick(w.idEdit, Qt::Key_F12);
   EXPECT_FALSE(w.isVisible());
+}
+
+// A new reader records its consent, typed by hand when saved; an edited one keeps what
+// it has (here, from an older database, nothing). The window shows the line.
+TEST_F(ReaderWindowTest, ANewReaderRecordsItsConsentAndAnEditedOneKeepsIt) {
+  store(reader("5", "Old", "old@example.com"));
+  open();
+  enter(w.idEdit, QStringLiteral("5"));
+  EXPECT_EQ(w.consentLabel->text(), QStringLiteral("同意: 記録なし"));
+  w.save();
+  newReader("7");
+  w.save();
+  EXPECT_EQ(ConsentStore(p.sql()).newestOfEach().size(), 1u) << "only the new reader has a record";
+  enter(w.idEdit, QStringLiteral("7"));
+  EXPECT_EQ(w.consentLabel->text(), QStringLiteral("同意: 手入力 2024/05/07 12:00:00"));
 }
 
 }  // namespace
