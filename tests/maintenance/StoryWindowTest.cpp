@@ -558,21 +558,6 @@ TEST_F(StoryWindowTest, UnsavedEditsAreConfirmedBeforeCancelAndASaveIsConfirmed)
   EXPECT_EQ(stored()[0][1], "one");
 }
 
-TEST_F(StoryWindowTest, ClearKeyAsksBeforeDiscardingEdits) {
-  store("00001", "one", "first");
-  open();
-  w.show();
-  typeNumber("1");
-  QTest::keyClicks(w.subjectEdit, "x");
-  dialogs.queueAnswer(MsgResult::No);
-  QTest::keyClick(w.subjectEdit, Qt::Key_F6);
-  EXPECT_TRUE(editMode());
-  QTest::keyClick(w.subjectEdit, Qt::Key_F6);  // Yes
-  EXPECT_FALSE(editMode());
-  EXPECT_EQ(dialogs.texts(), std::vector<QString>(2, QStringLiteral("変更を保存せずに画面をクリアしますか？")));
-  EXPECT_EQ(stored()[0][1], "one");
-}
-
 TEST_F(StoryWindowTest, BrowsedMailIsReadableNotGreyedOut) {
   store("00001", "WWWWWW", "WWWWWW");
   open();
