@@ -37,6 +37,7 @@
 #include "settings/SendPace.h"
 #include "sending/SendRun.h"
 #include "sending/SendSession.h"
+#include "settings/FailureText.h"
 #include "settings/PasswordRules.h"
 #include "settings/SettingsFiles.h"
 
@@ -49,6 +50,26 @@ std::string oneLine(std::string text) {
   for (char& c : text)
     if (c == '\r' || c == '\n') c = ' ';
   return text;
+}
+
+// An error of several lines (what happened and what to check, then the server's own
+// reply) printed as one line, its lines joined by " / ".
+std::string errorLine(const std::string& text) {
+  std::string out;
+  std::string piece;
+  const auto flush = [&] {
+    const std::string kept = trim(piece);
+    if (!kept.empty()) out += (out.empty() ? "" : " / ") + kept;
+    piece.clear();
+  };
+  for (char c : text) {
+    if (c == '\r' || c == '\n')
+      flush();
+    else
+      piece += c;
+  }
+  flush();
+  return out;
 }
 
 // One line per reader a bounce was about, then the counts.
@@ -83,7 +104,7 @@ class ConsoleSendListener : public SendListener {
     }
     m_out << what << " " << idText(r.reader.id) << " " << Sjis::toUtf8(trim(r.reader.address)) << "\n" << std::flush;
   }
-  void error(const std::string& text) override { m_err << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush; }
+  void error(const std::string& text) override { m_err << Sjis::toUtf8(errorLine(text)) << "\n" << std::flush; }
   void bouncesRead(const BounceReport& report) override { printBounces(m_out, report); }
 
  private:
@@ -103,7 +124,7 @@ class ConsoleIntakeListener : public IntakeListener {
     m_out << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush;
   }
   void showBox(OperatorBox, const std::string& text) override {
-    m_err << Sjis::toUtf8(oneLine(text)) << "\n" << std::flush;
+    m_err << Sjis::toUtf8(errorLine(text)) << "\n" << std::flush;
   }
   const std::string& lastStage() const { return m_last; }
 
@@ -125,7 +146,7 @@ UnattendedRun::UnattendedRun(AppContext& ctx, std::ostream& out, std::ostream& e
 
 void UnattendedRun::line(const std::string& cp932) { m_out << Sjis::toUtf8(oneLine(cp932)) << "\n" << std::flush; }
 
-void UnattendedRun::error(const std::string& cp932) { m_err << Sjis::toUtf8(oneLine(cp932)) << "\n" << std::flush; }
+void UnattendedRun::error(const std::string& cp932) { m_err << Sjis::toUtf8(errorLine(cp932)) << "\n" << std::flush; }
 
 bool UnattendedRun::openDatabase(bool mayCreate) {
   try {
@@ -236,7 +257,7 @@ int UnattendedRun::send(bool dryRun) {
     if (!session.guard()) return policy.status();
     run.listDueReaders();
   } catch (const DbError& e) {
-    error(u8("送信対象の読込みに失敗しました: ") + e.what());
+    error(u8("送信対象の読込みに失敗しました。") + failureText(e, FailedLink::database));
     return kRunFailed;
   }
   run.setSettings(std::move(mail));
@@ -264,7 +285,7 @@ int UnattendedRun::send(bool dryRun) {
       error(u8("SMTPサーバの求めで送信を途中で終了しました。"));
       return kRunFailed;
     default:
-      error(u8("メール送信に失敗しました。"));
+      error(u8("エラーで終了しました。"));
       return kRunFailed;
   }
 }
@@ -285,7 +306,7 @@ int UnattendedRun::bounces() {
   try {
     guard = SendGuard::acquire(m_ctx.databaseName(), Clock::nowStamp());
   } catch (const DbError& e) {
-    error(e.what());
+    error(failureText(e, FailedLink::database));
     return kRunFailed;
   }
   if (!guard) {
@@ -382,6 +403,10 @@ int UnattendedRun::receive() {
   run.log().write("Env_FileName->" + Sjis::fromPath(SettingsPaths::of(m_ctx).env));
   const IntakeReport report = run.run(settings);
   line(u8("登録件数: ") + std::to_string(report.registered));
+  if (report.cancelled > 0) {
+    line(u8("配信停止 ") + std::to_string(report.cancelled) + u8(" 名"));
+    for (const std::string& reader : report.stoppedReaders) line("  " + reader);
+  }
   if (report.refusedLinesLogged)
     error(u8("ＤＢに登録できなかったデータがあります。エラーログを確認して下さい。 ") +
           Sjis::fromPath(m_ctx.file("FtpRcv_Err.log")));
@@ -390,7 +415,9 @@ int UnattendedRun::receive() {
     return kInterrupted;
   }
   if (report.outcome != IntakeReport::Outcome::Completed) {
-    error(u8("読者情報の受信に失敗しました: ") + listener.lastStage());
+    // The stage that failed, not the connection's last status.
+    error(u8("エラーで終了しました。失敗した処理: ") +
+          (report.failedStage.empty() ? listener.lastStage() : report.failedStage));
     return kRunFailed;
   }
   return kDone;

@@ -64,6 +64,8 @@ int CancelImport::cancel(const std::string& what) {
       continue;
     }
     store.stop(id);
+    const std::optional<Reader> reader = store.find(id);
+    m_stopped.push_back(idText(id) + " " + (reader ? trim(reader->address) : what));
     m_log.write(u8("配信停止: 送信区分を不可にしました -> ") + idText(id) + " " + what);
     ++changed;
   }

@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <vector>
 
 class Statement;
 class RunLog;
@@ -23,10 +24,13 @@ class CancelImport {
 
   // Applies every line of the file; the number of readers whose status changed.
   int importFile(const std::filesystem::path& file);
+  // The readers this import stopped, in the order of the requests: "number address".
+  const std::vector<std::string>& stoppedReaders() const { return m_stopped; }
 
  private:
   int cancel(const std::string& what);
 
   Statement& m_query;
   RunLog& m_log;
+  std::vector<std::string> m_stopped;
 };

@@ -38,7 +38,82 @@ std::vector<std::string> CsvImport::splitLine(const std::string& line) {
   return fields;
 }
 
-IntakeReport CsvImport::run(const std::filesystem::path& file) {
+namespace {
+
+// A line's address and name, with what the import checks of them by themselves.
+struct Fields {
+  bool blank = false;
+  std::string address;       // as stored, before cutting at the column
+  std::string shownAddress;  // trimmed, control bytes as '?'
+  std::string name;
+  bool hasAt = false;
+  std::string fault;  // a refused address's reason (an address without "@" has none)
+};
+
+Fields fieldsOf(const std::string& line, const CsvLayout& layout) {
+  std::vector<std::string> f = CsvImport::splitLine(line);
+  f.resize(2);
+  for (std::string& s : f) s = trim(s);
+  Fields out;
+  out.address = fitWidth(f[static_cast<std::size_t>(layout.addressColumn)], ColumnWidth::kName);
+  out.name = f[static_cast<std::size_t>(layout.nameColumn())];
+  out.shownAddress = trim(out.address);
+  out.blank = trim(out.shownAddress + out.name).empty();
+  out.hasAt = ImportRules::holdsChar(out.address, '@');
+  // Checked as it would be stored: an address cut at the column's width is refused.
+  if (out.hasAt) out.fault = ImportRules::addressFault(trim(fitWidth(out.address, ColumnWidth::kAddress)));
+  // The list is a text file: no control bytes in it.
+  if (!out.fault.empty())
+    for (char& c : out.shownAddress)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> CsvImport::firstLines(const std::filesystem::path& file, std::size_t count) {
+  std::vector<std::string> found;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return found;
+  LineReader lines(in, false);
+  for (std::string line; found.size() < count && lines.next(line);)
+    if (!trim(line).empty()) found.push_back(line);
+  return found;
+}
+
+CsvLayout CsvImport::detectLayout(const std::vector<std::string>& lines) {
+  CsvLayout layout;
+  const auto atIn = [](const std::string& line, int column) {
+    std::vector<std::string> f = splitLine(line);
+    f.resize(2);
+    return ImportRules::holdsChar(f[static_cast<std::size_t>(column)], '@');
+  };
+  int first = 0;
+  int second = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    first += atIn(lines[i], 0) ? 1 : 0;
+    second += atIn(lines[i], 1) ? 1 : 0;
+  }
+  if (first + second == 0) return layout;  // no address anywhere: nothing to go by
+  layout.header = !lines.empty() && !atIn(lines[0], 0) && !atIn(lines[0], 1);
+  if (first == 0) layout.addressColumn = 1;
+  return layout;
+}
+
+std::vector<CsvPreviewRow> CsvImport::preview(const std::vector<std::string>& lines, const CsvLayout& layout) {
+  std::vector<CsvPreviewRow> rows;
+  for (std::size_t i = layout.header ? 1 : 0; i < lines.size(); ++i) {
+    const Fields f = fieldsOf(lines[i], layout);
+    if (f.blank) continue;
+    CsvPreviewRow row{trim(fitWidth(f.address, ColumnWidth::kAddress)), trim(fitWidth(f.name, ColumnWidth::kName)),
+                      f.fault};
+    if (!f.hasAt) row.refusal = text("メールアドレスがありません。");
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+IntakeReport CsvImport::run(const std::filesystem::path& file, CsvLayout layout) {
   IntakeReport report;
   m_registered = 0;
   m_fileName = Sjis::fromPath(file);
@@ -59,41 +134,36 @@ IntakeReport CsvImport::run(const std::filesystem::path& file) {
     // Loaded once: each line is looked up in memory, not in the database.
     std::unordered_set<std::string> known = ImportRules::knownAddresses(store);
     LineReader lines(in, false);
+    bool headerPending = layout.header;
     for (std::string line; lines.next(line);) {
       // A stop between two lines takes effect before the next reader is inserted.
       if (m_stop.load()) {
         completed = false;
         break;
       }
-      std::vector<std::string> f = splitLine(line);
-      f.resize(2);
-      for (std::string& s : f) s = trim(s);
-      f[0] = fitWidth(f[0], ColumnWidth::kName);
-      const std::string address = trim(f[0]);
-      if (trim(address + f[1]).empty()) continue;
-      const bool hasAt = ImportRules::holdsChar(f[0], '@');
-      // Checked as it would be stored: an address cut at the column's width is refused.
-      const std::string fault =
-          hasAt ? ImportRules::addressFault(trim(fitWidth(f[0], ColumnWidth::kAddress))) : std::string();
-      if (!fault.empty()) {
-        std::string shown = address;  // the list is a text file: no control bytes in it
-        for (char& c : shown)
-          if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-        report.rejected.push_back(shown + "," + f[1] + "," + fault);
-      } else if (hasAt) {
-        const std::string key = ImportRules::addressKey(fitWidth(f[0], ColumnWidth::kAddress));
-        if (known.count(key) != 0) {
-          report.rejected.push_back(address + "," + f[1] + "," + text("このメールアドレスは既に登録されています。"));
-          continue;
-        }
-        if (!insertReader(f[0], f[1], transaction)) {
-          completed = false;
-          break;
-        }
-        known.insert(key);
-      } else {
-        report.rejected.push_back(address + "," + f[1]);
+      const Fields f = fieldsOf(line, layout);
+      if (f.blank) continue;
+      if (headerPending) {
+        headerPending = false;
+        continue;
       }
+      if (!f.fault.empty() || !f.hasAt) {
+        ++report.refused;
+        report.rejected.push_back(f.shownAddress + "," + f.name + (f.fault.empty() ? "" : "," + f.fault));
+        continue;
+      }
+      const std::string key = ImportRules::addressKey(fitWidth(f.address, ColumnWidth::kAddress));
+      if (known.count(key) != 0) {
+        ++report.refused;
+        ++report.duplicates;
+        report.rejected.push_back(f.shownAddress + "," + f.name + "," + text("このメールアドレスは既に登録されています。"));
+        continue;
+      }
+      if (!insertReader(f.address, f.name, transaction)) {
+        completed = false;
+        break;
+      }
+      known.insert(key);
     }
     m_query.close();
     transaction.commit();

@@ -16,9 +16,13 @@ struct IntakeReport {
   Outcome outcome = Outcome::NotStarted;
   int registered = 0;                 // readers counted as added by this run
   int cancelled = 0;                  // readers the receive run's unsubscribe requests stopped
+  std::vector<std::string> stoppedReaders;  // those readers, "number address"
   bool refusedLinesLogged = false;    // the receive run wrote FtpRcv_Err.log
+  bool stopped = false;               // the operator's stop ended the receive run
   std::string failedStage;            // the receive run's first failed stage, as shown
   std::vector<std::string> rejected;  // CSV lines refused for their address, "address,name"
+  int refused = 0;     // CSV lines not stored (those in rejected)
+  int duplicates = 0;  // of them, addresses a reader already has or an earlier line had
 };
 
 // What an intake engine tells its window while it works. The calls come from the

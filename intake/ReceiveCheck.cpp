@@ -1,6 +1,7 @@
 #include "intake/ReceiveCheck.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "core/Sjis.h"
 #include "core/SjisText.h"
@@ -13,6 +14,17 @@ ReceiveCheck problem(const char* utf8) {
   return ReceiveCheck{ReceiveCheck::Outcome::settingsProblem, Sjis::fromUtf8(utf8)};
 }
 }  // namespace
+
+std::vector<std::string> ReceiveCheck::missingItems(const FtpSettings& s) {
+  const std::pair<const std::string*, const char*> fields[] = {{&s.host, "ホスト名（アドレス）"},
+                                                               {&s.user, "ユーザ名"},
+                                                               {&s.hostFolder, "ホストのフォルダ"},
+                                                               {&s.localFolder, "ローカルフォルダ"}};
+  std::vector<std::string> missing;
+  for (const auto& [value, caption] : fields)
+    if (trim(*value).empty()) missing.push_back(Sjis::fromUtf8(caption));
+  return missing;
+}
 
 ReceiveCheck ReceiveCheck::of(FtpSettings& s) {
   s.host = trim(s.host);

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 struct FtpSettings;
 
@@ -13,4 +14,7 @@ struct ReceiveCheck {
 
   bool ready() const { return outcome == Outcome::ready; }
   static ReceiveCheck of(FtpSettings& settings);
+  // The FTP page's fields a receive needs and the settings leave empty, by their
+  // captions (CP932), in the page's order; empty when FTP is set up.
+  static std::vector<std::string> missingItems(const FtpSettings& settings);
 };

@@ -25,6 +25,7 @@
 #include "net/ConnectionStatus.h"
 #include "net/FtpClient.h"
 #include "net/NetErrors.h"
+#include "settings/FailureText.h"
 #include "settings/SettingsFiles.h"
 
 namespace fs = std::filesystem;
@@ -116,6 +117,7 @@ IntakeReport ReceiveRun::run(const FtpSettings& settings) {
   m_log.write(text("終了"));
   report.outcome = m_succeeded ? IntakeReport::Outcome::Completed : IntakeReport::Outcome::Interrupted;
   report.failedStage = m_failedStage;
+  report.stopped = m_stopped || m_stop.load();
   m_listener.finished(report);
   return report;
 }
@@ -126,6 +128,7 @@ void ReceiveRun::importRegistrations(const std::string& file, const std::string&
   if (!backup.empty())
     import.beforeCommit = [&](const Reader& last) { m_registrations.record.markCommitting(backup, last); };
   m_succeeded = import.importFile(Sjis::toPath(file), m_succeeded);
+  if (!m_succeeded && m_failedStage.empty()) m_failedStage = text("DB登録失敗");
   report.registered = import.registeredCount();
   report.refusedLinesLogged = report.refusedLinesLogged || import.refusedLinesLogged();
   if (!import.complete() || backup.empty()) return;
@@ -153,14 +156,17 @@ void ReceiveRun::applyOwedCancels(IntakeReport& report) {
     try {
       // Applying a request twice changes nothing: a kill before the removal below
       // only makes the next run apply it again.
-      report.cancelled += CancelImport(m_query, m_log).importFile(Sjis::toPath(path));
+      CancelImport cancels(m_query, m_log);
+      report.cancelled += cancels.importFile(Sjis::toPath(path));
+      report.stoppedReaders.insert(report.stoppedReaders.end(), cancels.stoppedReaders().begin(),
+                                   cancels.stoppedReaders().end());
     } catch (const std::exception& e) {
       m_query.close();
       m_log.write(e.what());
       m_succeeded = false;
       const std::string message = text("配信停止データ反映失敗 -> ") + path;
       showAndLog(message);
-      errorBox(message, e.what());
+      errorBox(message, e);
       return;
     }
     showAndLog(text("配信停止データ反映成功"));
@@ -226,6 +232,12 @@ void ReceiveRun::errorBox(const std::string& t, const std::string& reason) {
   m_listener.showBox(OperatorBox::Error, why.empty() ? t : t + "\n" + why);
 }
 
+void ReceiveRun::errorBox(const std::string& t, const std::exception& e) {
+  if (m_failedStage.empty()) m_failedStage = t;
+  if (m_stopped) return;
+  m_listener.showBox(OperatorBox::Error, failureText(e, FailedLink::ftp, t));
+}
+
 void ReceiveRun::stageFailed(const std::exception& e) {
   m_log.write(e.what());
   m_succeeded = false;
@@ -236,7 +248,7 @@ bool ReceiveRun::transferFailed(const std::exception& e, const std::string& mess
   stageFailed(e);
   dropConnection();
   showAndLog(message);
-  errorBox(message, e.what());
+  errorBox(message, e);
   return false;
 }
 
@@ -283,7 +295,7 @@ bool ReceiveRun::removeLocalFile(const std::string& path) {
     stageFailed(e);
     const std::string message = text("ローカルファイル削除失敗 -> ") + path;
     showAndLog(message);
-    errorBox(message, e.what());
+    errorBox(message, e);
     return false;
   }
   return true;
@@ -431,7 +443,7 @@ bool ReceiveRun::backupAndDelete(FetchedFile& file, const std::vector<std::strin
     m_log.write(e.what());
     dropConnection();
     showAndLog(text("FTP受信ファイルバックアップ失敗"));
-    errorBox(text("FTP受信ファイルバックアップ失敗"), e.what());
+    errorBox(text("FTP受信ファイルバックアップ失敗"), e);
     m_succeeded = false;
     return false;
   };
@@ -476,9 +488,15 @@ bool ReceiveRun::backupAndDelete(FetchedFile& file, const std::vector<std::strin
 }
 
 bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
-  auto fail = [this](const std::string& message, const std::string& reason = std::string()) {
+  auto fail = [this](const std::string& message) {
     showAndLog(message);
-    errorBox(message, reason);
+    errorBox(message);
+    m_succeeded = false;
+    return false;
+  };
+  auto failWith = [this](const std::string& message, const std::exception& e) {
+    showAndLog(message);
+    errorBox(message, e);
     m_succeeded = false;
     return false;
   };
@@ -492,7 +510,7 @@ bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
       PrivateFile::copyDurably(Sjis::toPath(file.download), Sjis::toPath(backup));
     } catch (const std::exception& e) {
       m_log.write(e.what());
-      return fail(text("FTP受信ファイルバックアップ失敗"), e.what());
+      return failWith(text("FTP受信ファイルバックアップ失敗"), e);
     }
     // A line added since the download must not vanish with the emptying.
     std::int64_t now = -1;
@@ -514,7 +532,7 @@ bool ReceiveRun::backupAndEmpty(FetchedFile& file) {
   } catch (const std::exception& e) {
     m_log.write(e.what());
     dropConnection();
-    return fail(text("FTP受信ファイルバックアップ失敗"), e.what());
+    return failWith(text("FTP受信ファイルバックアップ失敗"), e);
   }
   file.backup = leaf;
   if (uploadPlaceholder(file)) return true;
@@ -542,7 +560,7 @@ bool ReceiveRun::readSize(FetchedFile& file, const std::string& remote, std::int
     dropConnection();
     const std::string message = text("ファイルSize取得Err -> ") + remote;
     m_listener.messageLine(message);
-    errorBox(message, e.what());
+    errorBox(message, e);
     return false;
   }
   if (size == -1 && missingAllowed) {
@@ -557,7 +575,7 @@ bool ReceiveRun::readSize(FetchedFile& file, const std::string& remote, std::int
     dropConnection();
     const std::string message = text("ファイルSize取得失敗 -> ") + remote;
     showAndLog(message);
-    errorBox(message, reply);
+    errorBox(message, ProtocolReplyError("SIZE", m_ftp->lastReply));
     return false;
   }
   return true;
@@ -565,24 +583,19 @@ bool ReceiveRun::readSize(FetchedFile& file, const std::string& remote, std::int
 
 bool ReceiveRun::createEmptyFile(const std::string& path) {
   showAndLog(text("ファイル作成開始 -> ") + path);
-  bool failed = false;
-  std::string error;
   try {
     const std::string name = nativeName(path);
     std::FILE* f = std::fopen(name.c_str(), "wb");
-    failed = !f || std::fclose(f) != 0;
-    if (failed) error = std::strerror(errno);
+    if (!f || std::fclose(f) != 0) throw std::system_error(errno, std::generic_category(), path);
   } catch (const std::exception& e) {
-    failed = true;
-    error = e.what();
+    m_log.write(e.what());
+    m_succeeded = false;
+    const std::string message = text("ファイル作成失敗 -> ") + path;
+    showAndLog(message);
+    errorBox(message, e);
+    return false;
   }
-  if (!failed) return true;
-  m_log.write(error);
-  m_succeeded = false;
-  const std::string message = text("ファイル作成失敗 -> ") + path;
-  showAndLog(message);
-  errorBox(message, error);
-  return false;
+  return true;
 }
 
 bool ReceiveRun::disconnect() {
@@ -591,7 +604,7 @@ bool ReceiveRun::disconnect() {
     m_ftp->disconnect();
   } catch (const std::exception& e) {
     stageFailed(e);
-    errorBox(text("FTP切断失敗"), e.what());
+    errorBox(text("FTP切断失敗"), e);
     return false;
   }
   m_log.write(text("FTP切断成功"));
@@ -604,8 +617,11 @@ bool ReceiveRun::connect() {
     m_ftp->connect(true, 50000);
   } catch (const std::exception& e) {
     stageFailed(e);
-    showAndLog(text("FTP接続失敗"));
-    errorBox(text("FTP接続失敗"), e.what());
+    // The client logs in as part of connecting: a refused login is its own stage.
+    const std::string stage =
+        text(failureKind(e, FailedLink::ftp) == FailureKind::loginRefused ? "FTPログイン失敗" : "FTP接続失敗");
+    showAndLog(stage);
+    errorBox(stage, e);
     return false;
   }
   showAndLog(text("FTP接続成功"));
@@ -639,7 +655,7 @@ bool ReceiveRun::changeToHostFolder() {
   } catch (const std::exception& e) {
     stageFailed(e);
     showAndLog(text("FTP ChangeDir失敗"));
-    errorBox(text("FTP ChangeDir失敗"), e.what());
+    errorBox(text("FTP ChangeDir失敗"), e);
     dropConnection();
     return false;
   }

@@ -138,6 +138,9 @@ class ReceiveRun {
   // on the next line. Left out when the operator's stop ended the stage. The first
   // failed stage's text is kept for the report.
   void errorBox(const std::string& text, const std::string& reason = std::string());
+  // The same for a failure caught: what happened and what to check in the settings
+  // (text when the failure is of no known kind), then the failure's own text.
+  void errorBox(const std::string& text, const std::exception& failure);
   // Logs the error's own text and marks the run failed.
   void stageFailed(const std::exception& e);
   // A failed transfer: the error logged, the connection closed, the message shown,

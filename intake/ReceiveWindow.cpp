@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -103,6 +104,15 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   countRow->addWidget(countBox);
   countRow->addStretch(1);
   root->addLayout(countRow);
+  stoppedLine = new QLabel(this);
+  stoppedLine->setObjectName(QStringLiteral("stoppedLine"));
+  stoppedLine->setAlignment(Qt::AlignCenter);
+  root->addWidget(stoppedLine);
+  stoppedList = new QListWidget(this);
+  stoppedList->setObjectName(QStringLiteral("stoppedList"));
+  stoppedList->setFocusPolicy(Qt::NoFocus);
+  stoppedList->setMaximumHeight(96);
+  root->addWidget(stoppedList);
 
   transferCountLabel = steady(new QLabel(this));
   transferCountLabel->setAlignment(Qt::AlignCenter);
@@ -114,7 +124,7 @@ ReceiveWindow::ReceiveWindow(AppContext& ctx, QWidget* parent)
   transferProgress->setSizePolicy(kept);
   root->addWidget(transferProgress);
   successLabel = makeResultLabel(QStringLiteral("正常終了"), this, Qt::blue);
-  failureLabel = makeResultLabel(QStringLiteral("エラー又は中断"), this, Qt::red);
+  failureLabel = makeResultLabel(QStringLiteral("エラーで終了しました。"), this, Qt::red);
   root->addWidget(successLabel);
   root->addWidget(failureLabel);
   root->addWidget(makeInformationPanel(this), 1);
@@ -175,6 +185,9 @@ void ReceiveWindow::clearDisplay() {
   countBox->setText(Sjis::toQ(ImportRules::countText(0)));
   successLabel->hide();
   failureLabel->hide();
+  stoppedLine->hide();
+  stoppedList->clear();
+  stoppedList->hide();
   transferProgress->hide();
   messageLine->clear();
   statusLine->clear();
@@ -241,13 +254,22 @@ void ReceiveWindow::runFinished(const QString& error) {
     // A fault the run did not expect: boxed, and the window is ready for another try.
     showError(error);
     successLabel->hide();
+    failureLabel->setText(QStringLiteral("エラーで終了しました。"));
     failureLabel->show();
     applyButtonMask("100000000001");
     if (m_mode == Mode::beforeSend) chainTimer->start();
     return;
   }
   successLabel->setVisible(completed);
+  // The operator's stop is told apart from an error.
+  failureLabel->setText(m_report.stopped ? QStringLiteral("中断しました。") : QStringLiteral("エラーで終了しました。"));
   failureLabel->setVisible(!completed);
+  if (m_report.cancelled > 0) {
+    stoppedLine->setText(QStringLiteral("配信停止 %1 名").arg(m_report.cancelled));
+    stoppedLine->show();
+    for (const std::string& reader : m_report.stoppedReaders) stoppedList->addItem(Sjis::toQ(reader));
+    stoppedList->show();
+  }
   if (m_report.refusedLinesLogged) {
     const std::string warning = text("ＤＢに登録できなかったデータがあります。エラーログを確認して下さい。");
     showMessageLine(warning);

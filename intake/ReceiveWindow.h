@@ -8,6 +8,7 @@
 #include "settings/SettingsFiles.h"
 
 class QLabel;
+class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -56,6 +57,9 @@ class ReceiveWindow : public WindowBase {
   QProgressBar* transferProgress;
   QLabel* successLabel;
   QLabel* failureLabel;
+  // After a receive that applied unsubscribe requests: "配信停止 N 名" and those readers.
+  QLabel* stoppedLine;
+  QListWidget* stoppedList;
   QPushButton* startButton;
   QPushButton* endButton;
   QTimer* chainTimer;

@@ -14,6 +14,7 @@
 #include "intake/IntakeListener.h"
 #include "intake/LineReader.h"
 #include "intake/RunLog.h"
+#include "settings/FailureText.h"
 
 namespace {
 
@@ -62,6 +63,13 @@ void RegistrationImport::fail(const std::string& t) {
   m_listener.showBox(OperatorBox::Error, t);
 }
 
+void RegistrationImport::databaseFailed(const std::exception& e) {
+  // The log keeps the database's own words; the box says what to do first.
+  m_succeeded = false;
+  showAndLog(e.what());
+  m_listener.showBox(OperatorBox::Error, failureText(e, FailedLink::database));
+}
+
 void RegistrationImport::refuseLine(const std::string& t) {
   m_listener.messageLine(t);
   if (m_log.writeError(t)) m_refusedLinesLogged = true;
@@ -86,7 +94,7 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
   } catch (const DbError& e) {
     // Without the largest number no reader can be numbered: nothing is read.
     m_query.close();
-    fail(e.what());
+    databaseFailed(e);
     numbered = false;
   }
   if (numbered) {
@@ -111,7 +119,7 @@ bool RegistrationImport::importFile(const std::filesystem::path& file, bool runS
       // Not one reader of the file is stored: none of them counts.
       m_query.close();
       m_registered = countedBefore;
-      fail(e.what());
+      databaseFailed(e);
     }
   }
   // Success only when the file's readers were stored; refused lines are logged on their own.
@@ -183,7 +191,7 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
     m_succeeded = false;
     m_log.write(text("DB INSERT 失敗"));
     showAndLog(e.what());
-    m_listener.showBox(OperatorBox::Error, e.what());
+    m_listener.showBox(OperatorBox::Error, failureText(e, FailedLink::database));
     return true;
   }
   last = reader.id;

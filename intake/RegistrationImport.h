@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -58,6 +59,8 @@ class RegistrationImport {
   void showAndLog(const std::string& text);
   // Marks the run failed and shows the text on the message line, in the log and boxed.
   void fail(const std::string& text);
+  // A database failure: its text logged, the box with what to do and the text.
+  void databaseFailed(const std::exception& e);
 
   Statement& m_query;
   RunLog& m_log;

@@ -1,5 +1,7 @@
 #include "net/FtpClient.h"
 
+#include <cerrno>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -132,24 +134,25 @@ void FtpClient::get(const std::string& remoteName, const std::string& localFile,
     throw NetError("Destination file already exists.");
   }
   File file(std::fopen(localFile.c_str(), mode));
-  if (!file) throw NetError("Cannot create file " + localFile);
+  if (!file) throw LocalFileError("Cannot create file " + localFile, errno);
   transfer("RETR " + remoteName, {125, 150, 154}, {125, 150, 154}, restartAt, [&](Socket& data) {
     std::vector<char> block(kBlockSize);
     std::int64_t count = 0;
     for (;;) {
       const std::size_t got = data.receive(block.data(), block.size(), readTimeoutMs);
       if (got == 0) break;
-      if (std::fwrite(block.data(), 1, got, file.get()) != got) throw NetError("Cannot write file " + localFile);
+      if (std::fwrite(block.data(), 1, got, file.get()) != got)
+        throw LocalFileError("Cannot write file " + localFile, errno);
       count += static_cast<std::int64_t>(got);
       if (onWork) onWork(*this, WorkMode::read, count);
     }
   });
-  if (std::fclose(file.release()) != 0) throw NetError("Cannot write file " + localFile);
+  if (std::fclose(file.release()) != 0) throw LocalFileError("Cannot write file " + localFile, errno);
 }
 
 void FtpClient::put(const std::string& localFile, const std::string& remoteName, bool append) {
   File file(std::fopen(localFile.c_str(), "rb"));
-  if (!file) throw NetError("Cannot open file " + localFile);
+  if (!file) throw LocalFileError("Cannot open file " + localFile, errno);
   const std::string command = remoteName.empty() ? "STOU" : (append ? "APPE " : "STOR ") + remoteName;
   transfer(command, {110, 125, 150}, {125, 150}, 0, [&](Socket& data) {
     std::vector<char> block(kBlockSize);
@@ -161,7 +164,7 @@ void FtpClient::put(const std::string& localFile, const std::string& remoteName,
       count += static_cast<std::int64_t>(got);
       if (onWork) onWork(*this, WorkMode::write, count);
     }
-    if (std::ferror(file.get())) throw NetError("Cannot read file " + localFile);
+    if (std::ferror(file.get())) throw LocalFileError("Cannot read file " + localFile, errno);
     data.closeAfterSending(readTimeoutMs > 0 ? readTimeoutMs : 10000);
   });
 }

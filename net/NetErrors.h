@@ -111,7 +111,17 @@ class ProtocolReplyError : public NetError {
 // The server lacks what the settings ask for: STARTTLS, or a login mechanism we speak.
 class MissingServerFeatureError : public NetError {
  public:
-  using NetError::NetError;
+  enum class Feature {
+    secureConnection,  // STARTTLS, STLS or AUTH TLS
+    loginMechanism,    // SMTP AUTH PLAIN or LOGIN
+    plainLogin,        // we refuse to send the password without encryption
+  };
+  explicit MissingServerFeatureError(const std::string& text, Feature feature = Feature::secureConnection)
+      : NetError(text), m_feature(feature) {}
+  Feature feature() const { return m_feature; }
+
+ private:
+  Feature m_feature;
 };
 
 class AddressParseError : public NetError {
@@ -134,5 +144,27 @@ class TlsError : public NetError {
 // The server's certificate could not be verified; the message names OpenSSL's reason.
 class CertificateError : public TlsError {
  public:
-  using TlsError::TlsError;
+  enum class Problem {
+    untrusted,  // no trusted authority vouches for it (self-signed, unknown issuer)
+    expired,    // outside its validity period
+    otherHost,  // made out for another host name or address
+    other,
+  };
+  explicit CertificateError(const std::string& text, Problem problem = Problem::other)
+      : TlsError(text), m_problem(problem) {}
+  Problem problem() const { return m_problem; }
+
+ private:
+  Problem m_problem;
+};
+
+// A local file the client writes or reads failed; errorNumber() is the system's errno
+// (ENOSPC: the disk is full).
+class LocalFileError : public NetError {
+ public:
+  LocalFileError(const std::string& text, int errorNumber) : NetError(text), m_errno(errorNumber) {}
+  int errorNumber() const { return m_errno; }
+
+ private:
+  int m_errno;
 };

@@ -59,7 +59,8 @@ void SmtpClient::connect(int timeoutMs) {
       if (security == SmtpSecurity::None && !loginWithoutTls)
         throw MissingServerFeatureError(offers("STARTTLS")
                                             ? "The password is not sent without encryption; the server offers STARTTLS."
-                                            : "The password is not sent without encryption.");
+                                            : "The password is not sent without encryption.",
+                                        MissingServerFeatureError::Feature::plainLogin);
       authenticate();
     }
   } catch (...) {
@@ -102,7 +103,8 @@ void SmtpClient::authenticate() {
     sendCommand("AUTH", JapaneseText::base64(user), {334});
     sendCommand("AUTH", JapaneseText::base64(password), {235});
   } else {
-    throw MissingServerFeatureError("The server does not offer SMTP AUTH PLAIN or LOGIN.");
+    throw MissingServerFeatureError("The server does not offer SMTP AUTH PLAIN or LOGIN.",
+                                    MissingServerFeatureError::Feature::loginMechanism);
   }
   m_didAuthenticate = true;
 }

@@ -19,6 +19,27 @@ namespace {
 const char kCannotVerify[] =
     "\x8f\xd8\x96\xbe\x8f\x91\x82\xf0\x8c\x9f\x8f\xd8\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1: ";
 
+// What an OpenSSL verify result means for the operator.
+CertificateError::Problem problemOf(long verify) {
+  switch (verify) {
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return CertificateError::Problem::expired;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+      return CertificateError::Problem::otherHost;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_CERT_UNTRUSTED:
+      return CertificateError::Problem::untrusted;
+    default:
+      return CertificateError::Problem::other;
+  }
+}
+
 std::string envOrEmpty(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
@@ -119,7 +140,7 @@ TlsSession::Step TlsSession::handshake() {
   const long verify = SSL_get_verify_result(m_ssl);
   if (verify != X509_V_OK) {
     ERR_clear_error();
-    throw CertificateError(kCannotVerify + std::string(X509_verify_cert_error_string(verify)));
+    throw CertificateError(kCannotVerify + std::string(X509_verify_cert_error_string(verify)), problemOf(verify));
   }
   const Step step = failure(rc, "TLS handshake failed: ");
   if (step == Step::Closed) throw TlsError("TLS handshake failed: connection closed during the handshake");

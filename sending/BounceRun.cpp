@@ -12,6 +12,7 @@
 #include "net/NetErrors.h"
 #include "net/Pop3Client.h"
 #include "sending/BounceParser.h"
+#include "settings/FailureText.h"
 #include "settings/SettingsFiles.h"
 
 namespace {
@@ -116,9 +117,9 @@ BounceReport BounceRun::run(HistoryRun& historyRun) {
     report.stoppedByOperator = true;
     return report;
   } catch (const std::exception& e) {
-    report.error = u8("エラーメールの受信箱を開けませんでした。「FTP、Mail 設定」のエラーメールのページで、"
-                      "POP3サーバ名、ポート番号、暗号化、ユーザ名とパスワードを確かめて下さい。\r") +
-                   e.what();
+    report.error = failureText(e, FailedLink::bouncePop,
+                               u8("エラーメールの受信箱を開けませんでした。「FTP、Mail 設定」のエラーメールのページで、"
+                                  "POP3ｻｰﾊﾞ名、ﾎﾟｰﾄ番号、暗号化、POP3ﾕｰｻﾞ名とPOP3ﾊﾟｽﾜｰﾄﾞを確かめて下さい。"));
     return report;
   }
 
@@ -165,7 +166,7 @@ BounceReport BounceRun::run(HistoryRun& historyRun) {
       historyRun = before;
       for (auto it = changed.rbegin(); it != changed.rend(); ++it) readers.find(it->first)->status = it->second;
       m_query.close();
-      report.error = u8("エラーメールの結果を書き込めませんでした。\r") + e.what();
+      report.error = u8("エラーメールの結果を書き込めませんでした。") + failureText(e, FailedLink::database);
       staged.clear();
       return false;
     }
@@ -216,13 +217,13 @@ BounceReport BounceRun::run(HistoryRun& historyRun) {
     pop.disconnect();
   } catch (const DbError& e) {
     m_query.close();
-    report.error = u8("読者を読めませんでした。\r") + e.what();
+    report.error = u8("読者を読めませんでした。") + failureText(e, FailedLink::database);
     pop.disconnect();
   } catch (const std::exception& e) {
     // What was read is applied; its mails stay in the mailbox and are read again.
     commit();
     report.deleted = 0;
-    report.error = u8("エラーメールの受信箱を最後まで読めませんでした。\r") + e.what();
+    report.error = failureText(e, FailedLink::bouncePop, u8("エラーメールの受信箱を最後まで読めませんでした。"));
     pop.disconnect();
   }
   return report;

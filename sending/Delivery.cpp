@@ -12,6 +12,7 @@
 #include "net/Pop3Client.h"
 #include "net/SmtpClient.h"
 #include "sending/SendListener.h"
+#include "settings/FailureText.h"
 #include "settings/SettingsFiles.h"
 
 namespace {
@@ -50,17 +51,18 @@ DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener
     Pop3Client& pop;
     ~StatusOff() { pop.onStatus = nullptr; }
   } statusOff{pop};
-  const auto failed = [&](const char* prefix, const std::exception& e) {
-    listener.error(u8(prefix) + e.what());
-    return DeliveryResult{false, true, failureVerdict(e, std::string()), {}, {}, {}, e.what()};
+  const auto failed = [&](const char* fallback, const std::exception& e) {
+    const std::string text = failureText(e, FailedLink::popBeforeSmtp, u8(fallback));
+    listener.error(text);
+    return DeliveryResult{false, true, failureVerdict(e, std::string()), {}, {}, {}, e.what(), text};
   };
-  const DeliveryResult stopped{false, false, DeliveryVerdict::Stopped, {}, {}, {}, {}};
+  const DeliveryResult stopped{false, false, DeliveryVerdict::Stopped, {}, {}, {}, {}, {}};
   try {
     pop.connect(-1);
   } catch (const StoppedError&) {
     return stopped;
   } catch (const std::exception& e) {
-    return failed("Pop Connect 失敗 \r", e);
+    return failed("POP before SMTPのログインに失敗しました。", e);
   }
   // The login must stand a moment before the mail goes out.
   Clock::pause(5000, [this] { return !stopRequested(); });
@@ -69,9 +71,9 @@ DeliveryResult Delivery::logInForSmtp(const MailSettings& settings, SendListener
   } catch (const StoppedError&) {
     return stopped;
   } catch (const std::exception& e) {
-    return failed("Pop Disconnect 失敗\r", e);
+    return failed("POP before SMTPのログアウトに失敗しました。", e);
   }
-  return DeliveryResult{true, false, DeliveryVerdict::Accepted, {}, {}, {}, {}};
+  return DeliveryResult{true, false, DeliveryVerdict::Accepted, {}, {}, {}, {}, {}};
 }
 
 namespace {
@@ -104,7 +106,7 @@ DeliveryResult Delivery::deliver(MailMessage& message, const std::string& recipi
       const DeliveryResult login = logInForSmtp(settings, listener);
       if (!login.accepted) return login;
       Clock::pause(1000 * std::max(0, toIntOr(trim(settings.popWaitSeconds), 0)), [this] { return !stopRequested(); });
-      if (stopRequested()) return DeliveryResult{false, false, DeliveryVerdict::Stopped, {}, {}, {}, {}};
+      if (stopRequested()) return DeliveryResult{false, false, DeliveryVerdict::Stopped, {}, {}, {}, {}, {}};
       listener.sending(recipient);
     }
     result = sendOnce(message, settings);
@@ -142,9 +144,10 @@ DeliveryResult Delivery::sendOnce(MailMessage& message, const MailSettings& sett
   } catch (const StoppedError& e) {
     const DeliveryVerdict verdict = accepted ? DeliveryVerdict::Accepted : failureVerdict(e, pending);
     if (m_smtp.connected()) m_smtp.disconnect();
-    return DeliveryResult{accepted, false, verdict, {}, {}, {}, {}};
+    return DeliveryResult{accepted, false, verdict, {}, {}, {}, {}, {}};
   } catch (const std::exception& e) {
-    DeliveryResult result{false, false, failureVerdict(e, pending), pending, {}, {}, e.what()};
+    DeliveryResult result{false, false, failureVerdict(e, pending), pending, {}, {}, e.what(),
+                          failureText(e, FailedLink::smtp, u8("SMTPサーバにメールを送信できませんでした。"))};
     if (const auto* refused = dynamic_cast<const ProtocolReplyError*>(&e)) {
       result.command = refused->command();
       result.code = std::to_string(refused->replyCode());
@@ -153,5 +156,5 @@ DeliveryResult Delivery::sendOnce(MailMessage& message, const MailSettings& sett
     }
     return result;
   }
-  return DeliveryResult{true, false, DeliveryVerdict::Accepted, {}, {}, {}, {}};
+  return DeliveryResult{true, false, DeliveryVerdict::Accepted, {}, {}, {}, {}, {}};
 }

@@ -18,7 +18,9 @@ struct DeliveryResult {
   std::string command;    // what the failure answered ("RCPT TO", "." ...), else empty
   std::string code;       // the reply code and its enhanced code ("550 5.1.1"), else empty
   std::string reply;      // the server's text (CP932 as received), else empty
-  std::string errorText;  // the failure's text as the operator is shown it
+  std::string errorText;  // the failure's own text (the server's reply, the socket's error)
+  // What happened and what to check, then errorText on a second line; empty unless failed.
+  std::string operatorText;
 };
 
 // The protocol session of the send run: POP before SMTP, and the mails over SMTP

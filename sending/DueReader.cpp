@@ -18,7 +18,7 @@ std::string padded(std::string text, int width) {
 }  // namespace
 
 const std::array<DueColumnSpec, DueReader::kColumnCount> DueReader::kColumns = {{
-    {DueColumn::mark, "送信指示", 56, kLeft, true, 0},
+    {DueColumn::mark, "送信指示", 64, kLeft, true, 0},  // wide enough for "送信失敗"
     {DueColumn::eligibility, "送信区分", 55, kLeft, true, 0},
     {DueColumn::id, "読者ID", 64, kCentre, true, 0},
     {DueColumn::nextStory, "次回ｽﾄｰﾘ番号", 82, kCentre, true, 0},
@@ -43,7 +43,7 @@ const std::string& markText(SendMark mark) {
       Sjis::fromUtf8("処理中"),
       Sjis::fromUtf8("  済  "),
       Sjis::fromUtf8("  Skip  "),
-      Sjis::fromUtf8("エラー"),
+      Sjis::fromUtf8("送信失敗"),
       Sjis::fromUtf8("  中止  "),
       Sjis::fromUtf8("保留"),
       Sjis::fromUtf8("停止"),

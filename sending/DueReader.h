@@ -6,7 +6,8 @@
 #include "core/Reader.h"
 
 // What the mark column of a listed reader says: chosen for sending, or how the run
-// left it. skipped: the mail failed or its story is missing; deferred: the server will
+// left it. skipped: its story is missing; failed: an error ended the run at this reader
+// (its login or its mail failed); deferred: the server will
 // take it later (the reader stays due); refused: the address is refused for good (the
 // reader is stopped); passedOver: the reader was not sent to for a reason of its own;
 // unknown: the mail went out whole but its reply never came.

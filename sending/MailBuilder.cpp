@@ -15,6 +15,7 @@
 #include "sending/SendOptions.h"
 #include "sending/UnsubscribeLink.h"
 #include "settings/SettingsFiles.h"
+#include "settings/UnsubscribeSecret.h"
 #include "text/JapaneseText.h"
 
 namespace {
@@ -105,7 +106,7 @@ std::string MailBuilder::previewText(const DueReader& reader) {
 }
 
 const std::string& MailBuilder::unsubscribeSecret() {
-  if (m_secret.empty()) m_secret = UnsubscribeLink::loadOrCreateSecret(m_options.secretFile);
+  if (m_secret.empty()) m_secret = UnsubscribeSecret::loadOrCreate(m_options.secretFile);
   return m_secret;
 }
 

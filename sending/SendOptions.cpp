@@ -1,7 +1,6 @@
 #include "sending/SendOptions.h"
 
 #include "core/TextUtil.h"
-#include "sending/UnsubscribeLink.h"
 #include "settings/SettingsFiles.h"
 
 SendOptions SendOptions::load(const SettingsPaths& paths) { return of(loadMailSettings(paths), paths); }
@@ -10,6 +9,6 @@ SendOptions SendOptions::of(const MailSettings& mail, const SettingsPaths& paths
   SendOptions o;
   o.onePerDay = mail.onePerDay();
   if (mail.hasUnsubscribeUrl()) o.unsubscribeUrl = trim(mail.unsubscribeUrl);
-  o.secretFile = paths.env.parent_path() / UnsubscribeLink::kSecretFile;
+  o.secretFile = paths.unsubscribeSecret();
   return o;
 }

@@ -15,6 +15,7 @@
 #include "net/MailMessage.h"
 #include "sending/BounceRun.h"
 #include "sending/SendListener.h"
+#include "settings/FailureText.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ SendReport SendRun::run(SendListener& listener) {
     m_pace.startFromHistory(m_query, stamp);
   } catch (const DbError& e) {
     m_query.close();
-    listener.error(e.what());
+    listener.error(failureText(e, FailedLink::database));
     m_report.endedEarly = SendReport::EndedEarly::failed;
   }
   const SessionEnd sessionEnd{m_delivery};
@@ -118,21 +119,6 @@ SendReport SendRun::run(SendListener& listener) {
 }
 
 namespace {
-
-// What to check in the settings when the server refuses them, by the command refused.
-std::string setupAdvice(const DeliveryResult& r) {
-  const std::string page = "「FTP、Mail 設定」のメールのページで、";
-  std::string what;
-  if (r.command == "AUTH")
-    what = "SMTPサーバにログインできませんでした。" + page + "ユーザ名とパスワードを確かめて下さい。";
-  else if (r.command == "MAIL FROM")
-    what = "SMTPサーバが差出人アドレスを受け付けませんでした。" + page + "メールアドレスを確かめて下さい。";
-  else if (r.command.empty() && r.code.empty())
-    what = "SMTPサーバと安全に接続できませんでした。" + page + "SMTPサーバ名と暗号化の設定を確かめて下さい。";
-  else
-    what = "SMTPサーバが設定を受け付けませんでした。" + page + "SMTPサーバ名、ポート番号、暗号化とログインの設定を確かめて下さい。";
-  return Sjis::fromUtf8(what);
-}
 
 // The failure as the server or the connection gave it, on one line.
 std::string replyLine(const DeliveryResult& r) { return trimRight(r.errorText); }
@@ -194,11 +180,11 @@ void SendRun::serve(std::size_t index, SendListener& listener) {
                  replyLine(r));
       return;
     case DeliveryVerdict::SetupProblem:
-      setMark(listener, index, SendMark::skipped);
-      endRun(listener, SendReport::EndedEarly::setupProblem, setupAdvice(r) + "\r" + replyLine(r));
+      setMark(listener, index, SendMark::failed);
+      endRun(listener, SendReport::EndedEarly::setupProblem, r.operatorText);
       return;
     case DeliveryVerdict::ContentRefused:
-      setMark(listener, index, SendMark::skipped);
+      setMark(listener, index, SendMark::failed);
       endRun(listener, SendReport::EndedEarly::contentRefused,
              u8("ストーリー ") + std::to_string(story) +
                  u8(" のメールをSMTPサーバが受け付けませんでした。ストーリーメンテナンスで件名と本文を確かめて下さい。\r") +
@@ -208,8 +194,8 @@ void SendRun::serve(std::size_t index, SendListener& listener) {
       setMark(listener, index, SendMark::stopped);
       return;
     case DeliveryVerdict::ServerUnreachable:
-      setMark(listener, index, SendMark::skipped);
-      listener.error(u8("QuickSend 失敗\r") + r.errorText);
+      setMark(listener, index, SendMark::failed);
+      listener.error(r.operatorText);
       m_failed = true;
       return;
   }
@@ -232,7 +218,7 @@ void SendRun::settle(SendListener& listener, std::size_t index, SendMark mark, S
   } catch (const DbError& e) {
     m_run.entered = false;
     m_query.close();
-    listener.error(u8("INSERT 失敗 ") + e.what());
+    listener.error(u8("INSERT 失敗 ") + failureText(e, FailedLink::database));
   }
 }
 
@@ -252,7 +238,7 @@ void SendRun::stopReader(SendListener& listener, std::size_t index, int story, c
   } catch (const DbError& e) {
     m_run.entered = false;
     m_query.close();
-    listener.error(u8("UPDATE 失敗 ") + e.what());
+    listener.error(u8("UPDATE 失敗 ") + failureText(e, FailedLink::database));
   }
 }
 
@@ -326,6 +312,8 @@ DeliveryResult SendRun::deliver(const ComposedMail& mail, SendListener& listener
     DeliveryResult result;
     result.verdict = DeliveryVerdict::ServerUnreachable;
     result.errorText = e.what();
+    result.operatorText = failureText(
+        e, FailedLink::smtp, u8("配信停止リンクの鍵ファイル (QuorMailSecret.env) を読み書きできませんでした。"));
     return result;
   }
   return m_delivery.deliver(*message, mail.recipient, m_settings, listener);
@@ -335,7 +323,7 @@ bool SendRun::sendMail(std::size_t index, SendListener& listener) {
   const ComposedMail mail = m_mails.compose(m_list.at(index));
   if (!mail.found) return false;
   const DeliveryResult r = deliver(mail, listener);
-  if (!r.accepted && r.verdict != DeliveryVerdict::Stopped) listener.error(u8("QuickSend 失敗\r") + r.errorText);
+  if (!r.accepted && r.verdict != DeliveryVerdict::Stopped) listener.error(r.operatorText);
   return r.accepted;
 }
 bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendListener& listener) {
@@ -356,7 +344,7 @@ bool SendRun::sendTestMail(std::size_t index, const std::string& address, SendLi
     if (!carryingOn()) return false;
   }
   const DeliveryResult r = deliver(mail, listener);
-  if (!r.accepted && r.verdict != DeliveryVerdict::Stopped) listener.error(u8("QuickSend 失敗\r") + r.errorText);
+  if (!r.accepted && r.verdict != DeliveryVerdict::Stopped) listener.error(r.operatorText);
   listener.idle();
   return r.accepted;
 }
@@ -382,6 +370,6 @@ void SendRun::advanceReader(std::size_t index, SendListener& listener) {
   } catch (const DbError& e) {
     m_run.entered = false;
     m_query.close();
-    listener.error(u8("UPDATE 失敗 ") + e.what());
+    listener.error(u8("UPDATE 失敗 ") + failureText(e, FailedLink::database));
   }
 }

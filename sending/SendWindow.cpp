@@ -222,7 +222,7 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
   m_workingNoteLabel = boldLabel(this, QStringLiteral("-- 処理中 --"), Qt::red);
   m_countdownLabel = new QLabel(this);
   m_successLabel = boldLabel(this, QStringLiteral("正常終了"), Qt::blue);
-  m_errorLabel = boldLabel(this, QStringLiteral("異常終了、又は、ユーザによる中断指示"), Qt::red);
+  m_errorLabel = boldLabel(this, QStringLiteral("エラーで終了しました。"), Qt::red);
   for (QWidget* w : std::initializer_list<QWidget*>{m_statusLabel, m_workingLabel, m_workingNoteLabel,
                                                    m_countdownLabel, m_successLabel, m_errorLabel})
     progress->addWidget(w);
@@ -517,6 +517,7 @@ void SendWindow::start() {
     // ended abnormally before it began.
     m_ctx.query.close();
     showError(Sjis::toQ(e.what()));
+    m_errorLabel->setText(QStringLiteral("エラーで終了しました。"));
     m_errorLabel->show();
     if (m_mode == Mode::afterReceive) m_closeTimer->start();
   }
@@ -531,6 +532,7 @@ void SendWindow::refuseStart(const StartCheck& check) {
   // In the chain the window closes itself once the operator has confirmed.
   if (check.outcome == StartCheck::Outcome::nothingDue && m_mode == Mode::afterReceive) m_closeTimer->start();
   if (check.outcome == StartCheck::Outcome::busy && m_mode == Mode::afterReceive) {
+    m_errorLabel->setText(QStringLiteral("エラーで終了しました。"));
     m_errorLabel->show();
     m_closeTimer->start();
   }
@@ -552,6 +554,7 @@ bool SendWindow::acceptSubstitutes(const CharacterCheck& check) {
   const auto refuse = [this](const QString& text) {
     showError(text);
     if (m_mode == Mode::afterReceive) {
+      m_errorLabel->setText(QStringLiteral("エラーで終了しました。"));
       m_errorLabel->show();
       m_closeTimer->start();
     }
@@ -718,6 +721,10 @@ void SendWindow::runFinished(const QString& error) {
   } else {
     m_session.reset();  // lets go of the send lock
     m_successLabel->setVisible(m_report.completed);
+    // The operator's stop is told apart from an error.
+    m_errorLabel->setText(m_report.endedEarly == SendReport::EndedEarly::stopped && error.isEmpty()
+                              ? QStringLiteral("中断しました。")
+                              : QStringLiteral("エラーで終了しました。"));
     m_errorLabel->setVisible(!m_report.completed);
     m_previewButton->setEnabled(true);
     m_lastRunButton->setEnabled(true);

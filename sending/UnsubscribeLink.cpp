@@ -2,13 +2,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
-#include <openssl/rand.h>
 
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
-#include "core/PrivateFile.h"
 #include "core/TextUtil.h"
 #include "settings/SettingsFiles.h"
 
@@ -38,19 +32,6 @@ std::string listValue(const std::string& mailto, const std::string& linkUrl) {
 }
 
 }  // namespace
-
-std::string loadOrCreateSecret(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (in) {
-    const std::string secret = trim(std::string(std::istreambuf_iterator<char>(in), {}));
-    if (!secret.empty()) return secret;
-  }
-  unsigned char random[32];
-  if (RAND_bytes(random, sizeof random) != 1) throw std::runtime_error("RAND_bytes failed");
-  const std::string secret = hex(random, sizeof random);
-  PrivateFile::write(file, secret + "\n");
-  return secret;
-}
 
 std::string checkCode(const std::string& secret, const std::string& text) {
   unsigned char mac[EVP_MAX_MD_SIZE];

@@ -15,11 +15,7 @@
 // reader.
 namespace UnsubscribeLink {
 
-// The file of the secret, beside the password files.
-constexpr const char* kSecretFile = "QuorMailSecret.env";
-
-// The secret in the file; made (32 random bytes as hex, owner-only file) when missing.
-std::string loadOrCreateSecret(const std::filesystem::path& file);
+// The secret is settings/UnsubscribeSecret's.
 // The first 32 hex digits of HMAC-SHA256(secret, text).
 std::string checkCode(const std::string& secret, const std::string& text);
 // What a reader's link names and its code is made from: "<number>-<yyyymmddhhnnss>",

@@ -17,6 +17,7 @@
 #include "core/TextUtil.h"
 #include "settings/Blowfish.h"
 #include "settings/CbcMode.h"
+#include "settings/UnsubscribeSecret.h"
 
 namespace fs = std::filesystem;
 
@@ -63,6 +64,20 @@ void writePassword(IniFile& ini, const char* section, const char* key, int flag,
   if (!save || trim(password).empty()) deleteIfExists(file);
 }
 
+// "http://localhost" or "http://127.0.0.1", an optional port, then a path: a script
+// served on this machine, where no certificate is at hand.
+bool isLocalHttp(const std::string& url) {
+  const std::string scheme = "http://";
+  if (url.compare(0, scheme.size(), scheme) != 0) return false;
+  const std::size_t hostEnd = url.find_first_of(":/?#", scheme.size());
+  const std::string host = url.substr(scheme.size(), hostEnd - scheme.size());
+  if (host != "localhost" && host != "127.0.0.1") return false;
+  if (hostEnd == std::string::npos || url[hostEnd] != ':') return true;
+  const std::size_t portEnd = url.find_first_of("/?#", hostEnd + 1);
+  const std::string port = url.substr(hostEnd + 1, portEnd - hostEnd - 1);
+  return !port.empty() && portOf(port, 0) != 0;
+}
+
 std::string savedPassword(int flag, const fs::path& file) { return flag == 1 ? readPasswordFile(file) : std::string(); }
 
 }  // namespace
@@ -73,6 +88,8 @@ SettingsPaths SettingsPaths::of(const AppContext& ctx) {
 }
 
 std::filesystem::path SettingsPaths::footerTemplate() const { return env.parent_path() / LegalFooter::kFile; }
+
+std::filesystem::path SettingsPaths::unsubscribeSecret() const { return env.parent_path() / UnsubscribeSecret::kFile; }
 
 FtpSettings loadFtpSettings(const SettingsPaths& paths) {
   const IniFile ini(paths.env);
@@ -93,7 +110,7 @@ MailSettings loadMailSettings(const SettingsPaths& paths) {
   const bool newInstallation = !fs::exists(paths.env, ec);
   const IniFile ini(paths.env);
   MailSettings s;
-  s.popBeforeSmtpMode = ini.readInteger(kMail, "POP_before_SMTP", 1);
+  s.popBeforeSmtpMode = ini.readInteger(kMail, "POP_before_SMTP", newInstallation ? 0 : 1);
   s.popServer = ini.readString(kMail, "Pop_Saver", "");
   s.popUser = ini.readString(kMail, "Pop_UsrName", "");
   s.popPasswordMode = ini.readInteger(kMail, "PasSave", 0);
@@ -191,6 +208,8 @@ void writeSettings(const SettingsPaths& paths, AllSettings& s) {
   ini.writeInteger(kMail, "OnePerDay", m.onePerDay() ? 1 : 0);
   m.unsubscribeUrl = trim(m.unsubscribeUrl);
   ini.writeString(kMail, "UnsubscribeUrl", m.unsubscribeUrl);
+  // The operator uploads the secret beside the script before the first mail links to it.
+  if (m.hasUnsubscribeUrl()) UnsubscribeSecret::loadOrCreate(paths.unsubscribeSecret());
   ini.writeString(kMail, "HourLimit", m.hourLimit);
   ini.writeString(kMail, "DayLimit", m.dayLimit);
   ini.writeString(kMail, "SendDays", m.sendDays);
@@ -225,7 +244,8 @@ bool MailSettings::hasUnsubscribeUrl() const { return checkUnsubscribeUrl(unsubs
 UnsubscribeUrlProblem checkUnsubscribeUrl(const std::string& url) {
   if (url.empty()) return UnsubscribeUrlProblem::Empty;
   const std::string scheme = "https://";
-  if (url.size() <= scheme.size() || url.compare(0, scheme.size(), scheme) != 0) return UnsubscribeUrlProblem::NotHttps;
+  const bool https = url.size() > scheme.size() && url.compare(0, scheme.size(), scheme) == 0;
+  if (!https && !isLocalHttp(url)) return UnsubscribeUrlProblem::NotHttps;
   for (const char ch : url) {
     const auto c = static_cast<unsigned char>(ch);
     if (c >= 0x80) return UnsubscribeUrlProblem::NotAscii;

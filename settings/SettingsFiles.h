@@ -17,6 +17,8 @@ struct SettingsPaths {
   static SettingsPaths of(const AppContext& ctx);
   // QuorMailFooter.txt beside QuorMail.env, the legal footer's template.
   std::filesystem::path footerTemplate() const;
+  // QuorMailSecret.env beside QuorMail.env, the unsubscribe links' secret.
+  std::filesystem::path unsubscribeSecret() const;
 };
 
 // The "FTP" section as read (values trimmed), with the saved FTP password.
@@ -43,7 +45,9 @@ struct MailSettings {
   std::string waitSeconds = "30";
   int popPasswordMode = 0;       // 1 saved in QuorMail2.env, 0 asked at each run, else neither
   std::string password;  // from QuorMail2.env when popPasswordMode is 1, else empty
-  int popBeforeSmtpMode = 1;
+  // 1: log in to the POP3 server before each SMTP session. The load gives 0 when the
+  // settings file does not exist yet and 1 when an older file lacks the key.
+  int popBeforeSmtpMode = 0;
   std::string popServer;
   std::string popUser;
   std::string popWaitSeconds = "10";
@@ -63,7 +67,8 @@ struct MailSettings {
   // 1: at most one story mail per reader and day. The load gives 1 when the settings file
   // does not exist yet (a new installation) and 0 when an older file lacks the key.
   int onePerDayMode = 0;
-  // The https address of the operator's unsubscribe script; empty: mailto only.
+  // The https address of the operator's unsubscribe script (http for a trial on this
+  // machine); empty: mailto only.
   std::string unsubscribeUrl;
   // For runs nobody watches (the chain and the commands): 1 puts the usual substitutes
   // for characters a reader's name holds that the mail cannot carry, 0 passes such a
@@ -125,7 +130,8 @@ struct MailSettings {
 // What is wrong with an unsubscribe address; Empty is allowed and means "none".
 enum class UnsubscribeUrlProblem { None, Empty, NotHttps, BlankOrControl, NotAscii };
 // An address is usable when it starts with "https://", names something after it and holds
-// printable ASCII only (it goes into a mail header as it is).
+// printable ASCII only (it goes into a mail header as it is). "http://" is allowed only
+// for localhost and 127.0.0.1 (with or without a port): a trial on this machine.
 UnsubscribeUrlProblem checkUnsubscribeUrl(const std::string& url);
 
 // Both sections, as the settings window loads and saves them.
@@ -151,7 +157,7 @@ std::string applyTimeZone(const SettingsPaths& paths);
 // password; a blank password or another switch deletes the file). Texts that the save
 // trims are trimmed in `s` too, so the caller can show what was written. Stops at the
 // first failure with IniFileError or std::runtime_error; what was written before stays
-// written.
+// written. A usable unsubscribe address also makes the links' secret when it is missing.
 void writeSettings(const SettingsPaths& paths, AllSettings& s);
 
 // The password saved in the file; empty when there is none or it cannot be deciphered.

@@ -3,10 +3,12 @@
 #include "settings/SendPace.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -93,7 +95,7 @@ QHBoxLayout* inlineField(QWidget* parent, const QString& label, QWidget* field, 
 
 // A field whose check is "not empty, then no double-byte characters".
 struct SettingsWindow::TextCheck {
-  enum class When { Always, FtpPasswordSaved, PopBefore, PopBeforeAndPasswordSaved, SmtpLogin, SmtpLoginAndPasswordSaved };
+  enum class When { Always, FtpUsed, FtpPasswordSaved, PopBefore, PopBeforeAndPasswordSaved, SmtpLogin, SmtpLoginAndPasswordSaved };
   SettingsCheck check;
   NavigatingEdit* SettingsWindow::*field;
   When when;
@@ -150,6 +152,9 @@ SettingsWindow::SettingsWindow(AppContext& ctx, QWidget* parent) : WindowBase(ct
   connect(smtpLoginBox, &QCheckBox::toggled, this, &SettingsWindow::smtpLoginToggled);
   smtpLoginToggled();
   connect(smtpSecurityBox, qOverload<int>(&QComboBox::currentIndexChanged), this, &SettingsWindow::smtpSecurityChosen);
+  // Typing only: a port the load or a security choice puts there proposes nothing.
+  connect(smtpPortEdit, &QLineEdit::textEdited, this, &SettingsWindow::smtpPortTyped);
+  connect(copySecretPathButton, &QPushButton::clicked, this, &SettingsWindow::copySecretPath);
 }
 
 void SettingsWindow::buildFtpPage() {
@@ -340,6 +345,21 @@ void SettingsWindow::buildMailPage() {
   unsubscribeLayout->addWidget(new QLabel(
       QStringLiteral("データフォルダの QuorMailSecret.env を、\nサーバーの unsubscribe.php と同じフォルダにコピーして下さい。"),
       unsubscribe));
+  secretPathLabel = new QLabel(unsubscribe);
+  secretPathLabel->setObjectName(QStringLiteral("secretPathLabel"));
+  secretPathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  secretPathLabel->setWordWrap(true);
+  secretPathLabel->setToolTip(QStringLiteral("配信停止URLを登録すると作成します。"));
+  // A long path wraps inside the column instead of widening the page.
+  secretPathLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  copySecretPathButton = new QPushButton(QStringLiteral("コピー"), unsubscribe);
+  copySecretPathButton->setObjectName(QStringLiteral("copySecretPathButton"));
+  copySecretPathButton->setAutoDefault(false);
+  auto* secretRow = new QHBoxLayout;
+  secretRow->setSpacing(6);
+  secretRow->addWidget(secretPathLabel, 1);
+  secretRow->addWidget(copySecretPathButton, 0, Qt::AlignTop);
+  unsubscribeLayout->addLayout(secretRow);
   right->addStretch(1);
 }
 
@@ -538,7 +558,16 @@ void SettingsWindow::activate() {
   pages->setCurrentIndex(mail ? kMailPage : kFtpPage);
   // Also over the focus the load or an earlier opening left elsewhere.
   (mail ? smtpServerEdit : ftpHostEdit)->setFocus(Qt::OtherFocusReason);
+  showSecretPath();
   applyButtonMask("199999999991");
+}
+
+void SettingsWindow::showSecretPath() {
+  secretPathLabel->setText(Sjis::toQ(Sjis::fromPath(m_paths.unsubscribeSecret())));
+}
+
+void SettingsWindow::copySecretPath() {
+  QGuiApplication::clipboard()->setText(Sjis::toQ(Sjis::fromPath(m_paths.unsubscribeSecret())));
 }
 
 bool SettingsWindow::handleKey(QKeyEvent* event) {
@@ -665,6 +694,7 @@ void SettingsWindow::saveFields() {
   setTextOf(unsubscribeUrlEdit, s.mail.unsubscribeUrl);
   setTextOf(postalAddressEdit, s.mail.senderPostalAddress);
   setTextOf(contactEdit, s.mail.senderContact);
+  showSecretPath();
 }
 
 void SettingsWindow::paceOf(MailSettings& m) const {
@@ -683,15 +713,6 @@ void SettingsWindow::paceOf(MailSettings& m) const {
 
 void SettingsWindow::save() {
   if (!checkField(SettingsCheck::All)) return;
-  MailSettings pace;
-  paceOf(pace);
-  const std::string paceProblem = SendPace(pace).problem();
-  if (!paceProblem.empty()) {
-    pages->setCurrentIndex(kPacePage);
-    showMessage(Sjis::toQ(paceProblem));
-    hourLimitEdit->setFocus();
-    return;
-  }
   applyButtonMask("000000000000");
   try {
     saveFields();
@@ -735,7 +756,26 @@ void SettingsWindow::smtpSecurityChosen(int mode) {
   if (typed.empty() || usualOfAnother) setTextOf(smtpPortEdit, std::to_string(kUsualSmtpPorts[mode]));
 }
 
+void SettingsWindow::smtpPortTyped() {
+  const int port = toIntOr(trim(textOf(smtpPortEdit)), -1);
+  const int mode = port == kUsualSmtpPorts[1] ? 1 : port == kUsualSmtpPorts[2] ? 2 : -1;
+  if (mode < 0) return;
+  // The choice proposes this same port back, so the field stays as typed.
+  smtpSecurityBox->setCurrentIndex(mode);
+  smtpLoginBox->setChecked(true);
+}
+
+bool SettingsWindow::ftpUsed() const {
+  for (const NavigatingEdit* e : {ftpHostEdit, ftpUserEdit, ftpHostFolderEdit, localFolderEdit})
+    if (!trim(textOf(e)).empty()) return true;
+  return false;
+}
+
 bool SettingsWindow::fail(NavigatingEdit* field, const QString& message) {
+  if (m_failures) {
+    m_failures->push_back({field, message});
+    return false;
+  }
   if (!message.isEmpty()) showMessage(message);
   pages->setCurrentIndex(ftpPage->isAncestorOf(field) ? kFtpPage : pacePage->isAncestorOf(field) ? kPacePage : kMailPage);
   field->setFocus();
@@ -745,7 +785,8 @@ bool SettingsWindow::fail(NavigatingEdit* field, const QString& message) {
 bool SettingsWindow::checkText(const TextCheck& check) {
   using When = TextCheck::When;
   const bool pop = popBeforeSmtpBox->isChecked();
-  const bool applies = check.when == When::Always || (check.when == When::FtpPasswordSaved && saveFtpPasswordBox->isChecked()) ||
+  const bool applies = check.when == When::Always || (check.when == When::FtpUsed && ftpUsed()) ||
+                       (check.when == When::FtpPasswordSaved && ftpUsed() && saveFtpPasswordBox->isChecked()) ||
                        (check.when == When::PopBefore && pop) ||
                        (check.when == When::PopBeforeAndPasswordSaved && pop && savePopPasswordBox->isChecked()) ||
                        (check.when == When::SmtpLogin && smtpLoginBox->isChecked()) ||
@@ -763,6 +804,7 @@ bool SettingsWindow::checkText(const TextCheck& check) {
 bool SettingsWindow::checkLocalFolder() {
   const std::string text = trim(textOf(localFolderEdit));
   setTextOf(localFolderEdit, text);
+  if (text.empty() && !ftpUsed()) return true;
   if (text.empty()) return fail(localFolderEdit, QStringLiteral("ローカルフォルダ名を入力して下さい。"));
   const std::filesystem::path folder = Sjis::toPath(text);
   std::error_code ec;
@@ -846,16 +888,23 @@ bool SettingsWindow::checkUnsubscribeUrlField() {
   return true;
 }
 
+bool SettingsWindow::checkPace() {
+  MailSettings pace;
+  paceOf(pace);
+  const std::string problem = SendPace(pace).problem();
+  return problem.empty() || fail(hourLimitEdit, Sjis::toQ(problem));
+}
+
 bool SettingsWindow::checkField(SettingsCheck which) {
   using When = TextCheck::When;
   static const TextCheck kTextChecks[] = {
-      {SettingsCheck::FtpHost, &SettingsWindow::ftpHostEdit, When::Always, u"ホスト名、又は、アドレスを入力して下さい。",
+      {SettingsCheck::FtpHost, &SettingsWindow::ftpHostEdit, When::FtpUsed, u"ホスト名、又は、アドレスを入力して下さい。",
        u"全角文字があります。\r\r半角文字で入力して下さい。"},
-      {SettingsCheck::FtpUser, &SettingsWindow::ftpUserEdit, When::Always, u"ユーザ名を入力して下さい。",
+      {SettingsCheck::FtpUser, &SettingsWindow::ftpUserEdit, When::FtpUsed, u"ユーザ名を入力して下さい。",
        u"ユーザ名に全角文字があります。\r\r半角文字で入力して下さい。"},
       {SettingsCheck::FtpPassword, &SettingsWindow::ftpPasswordEdit, When::FtpPasswordSaved, u"パスワードを入力して下さい。",
        u"パスワードに全角文字があります。\r\r半角文字で入力して下さい。"},
-      {SettingsCheck::HostFolder, &SettingsWindow::ftpHostFolderEdit, When::Always, u"ホストのフォルダ名を入力して下さい。",
+      {SettingsCheck::HostFolder, &SettingsWindow::ftpHostFolderEdit, When::FtpUsed, u"ホストのフォルダ名を入力して下さい。",
        u"ホストのフォルダ名に全角文字があります。\r\r半角文字で入力して下さい。"},
       {SettingsCheck::SmtpServer, &SettingsWindow::smtpServerEdit, When::Always, u"SMTPｻｰﾊﾞ名を入力して下さい。",
        u"SMTPｻｰﾊﾞ名に全角文字があります。\r\r半角文字で入力して下さい。"},
@@ -873,9 +922,20 @@ bool SettingsWindow::checkField(SettingsCheck which) {
        u"パスワードに全角文字があります。\r\r半角文字で入力して下さい。"},
   };
   if (which == SettingsCheck::All) {
-    for (int c = 0; c < static_cast<int>(SettingsCheck::All); ++c)
-      if (!checkField(static_cast<SettingsCheck>(c))) return false;
-    return true;
+    std::vector<Failure> failures;
+    m_failures = &failures;
+    for (int c = 0; c < static_cast<int>(SettingsCheck::All); ++c) checkField(static_cast<SettingsCheck>(c));
+    m_failures = nullptr;
+    if (failures.empty()) return true;
+    QStringList lines;
+    for (const Failure& f : failures)
+      if (!f.message.isEmpty()) lines << f.message;
+    // One failure keeps its message as it is; in a list each takes one line.
+    if (lines.size() == 1)
+      showMessage(lines.front());
+    else if (!lines.isEmpty())
+      showMessage(lines.replaceInStrings(QStringLiteral("\r\r"), QString()).join(QLatin1Char('\n')));
+    return fail(failures.front().field, QString());
   }
   switch (which) {
     case SettingsCheck::LocalFolder: return checkLocalFolder();
@@ -885,6 +945,7 @@ bool SettingsWindow::checkField(SettingsCheck which) {
     case SettingsCheck::SmtpPort: return checkSmtpPort();
     case SettingsCheck::SenderName: return checkSenderName();
     case SettingsCheck::UnsubscribeUrl: return checkUnsubscribeUrlField();
+    case SettingsCheck::Pace: return checkPace();
     default: break;
   }
   for (const TextCheck& c : kTextChecks)

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "core/WindowBase.h"
 #include "settings/SettingsFiles.h"
@@ -13,7 +14,8 @@ class QTabWidget;
 class QWidget;
 class NavigatingEdit;
 
-// The field checks in the order a save runs them; All runs every one.
+// The field checks in the order a save runs them; All runs every one. The FTP fields are
+// checked only once one of them holds something: FTP serves the web registrations alone.
 enum class SettingsCheck {
   FtpHost,
   FtpUser,
@@ -33,6 +35,7 @@ enum class SettingsCheck {
   PopWaitSeconds,
   LineWidth,
   UnsubscribeUrl,
+  Pace,
   All
 };
 
@@ -57,8 +60,8 @@ class SettingsWindow : public WindowBase {
   // Loads the settings and shows the page it was opened on, once after an opening.
   void activate() override;
 
-  // Checks one field or all in order; shows the first failure's message,
-  // switches to its page and focuses it.
+  // Checks one field or all in order. One field: shows its failure. All: shows every
+  // failure in one box, a line each, then switches to the first one's page and focuses it.
   bool checkField(SettingsCheck which);
   // The settings files into the fields, and the fields into the files.
   void loadFields();
@@ -127,6 +130,9 @@ class SettingsWindow : public WindowBase {
   NavigatingEdit* missingNameEdit;
   QCheckBox* onePerDayBox;
   NavigatingEdit* unsubscribeUrlEdit;
+  // The full path of the links' secret, for uploading it beside the script.
+  QLabel* secretPathLabel;
+  QPushButton* copySecretPathButton;
 
   QLabel* informationPanel;
   QPushButton* saveButton;
@@ -141,6 +147,11 @@ class SettingsWindow : public WindowBase {
   // Puts the usual port of the chosen mode in the port field when it still holds
   // another mode's usual port (or nothing).
   void smtpSecurityChosen(int mode);
+  // A port the operator types that implies a security proposes it with the login:
+  // 587 STARTTLS, 465 SSL/TLS.
+  void smtpPortTyped();
+  // The secret's path onto the clipboard.
+  void copySecretPath();
   // The built-in footer into the template field.
   void restoreDefaultFooter();
 
@@ -158,7 +169,17 @@ class SettingsWindow : public WindowBase {
   bool checkSmtpPort();
   bool checkSenderName();
   bool checkUnsubscribeUrlField();
+  bool checkPace();
+  // Whether any FTP field holds something: then the FTP page must be complete.
+  bool ftpUsed() const;
+  void showSecretPath();
   bool fail(NavigatingEdit* field, const QString& message);
+  // While a full check runs, the failures are gathered here instead of shown one by one.
+  struct Failure {
+    NavigatingEdit* field;
+    QString message;
+  };
+  std::vector<Failure>* m_failures = nullptr;
 
   void buildFtpPage();
   void buildMailPage();

@@ -89,7 +89,7 @@ TEST_F(MainMenuTest, StatusLineGuidesTheFirstStartAndFollowsTheData) {
   form->dueReaderCount = [this] { return dueReaderCount(program.ctx()); };
   form->hide();
   form->show();
-  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 未完了（FTPの設定、メール設定）\n"
+  EXPECT_EQ(form->statusLine->text(), QStringLiteral("設定: 未完了（メール設定）\n"
                                                      "ストーリー 0通　読者 0名　送信対象 0名\n"
                                                      "→「FTP、Mail 設定」で入力してください。"));
 

@@ -217,7 +217,10 @@ TEST_F(UnattendedRunTest, BouncesReadsTheMailboxOnceWithAStatusForEachEnding) {
   mailbox.reset();  // nobody answers on the port any more
   command("bounces");
   EXPECT_EQ(exitCode, 1) << out;
-  EXPECT_NE(out.find("エラーメールの受信箱を開けませんでした。"), std::string::npos) << out;
+  EXPECT_NE(out.find("エラーメールのPOP3サーバに接続できませんでした（接続を拒否されました）。"
+                     "「FTP、Mail 設定」のエラーメールのページで、POP3ｻｰﾊﾞ名とﾎﾟｰﾄ番号を確かめて下さい。"
+                     " / Socket Error # 10061 Connection refused."),
+            std::string::npos) << out;
 }
 
 TEST_F(UnattendedRunTest, AFailedRunAndAMissingDatabaseHaveTheirOwnStatus) {

@@ -4,10 +4,12 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "app/Windows.h"
 #include "core/MainMenu.h"
+#include "settings/SettingsWindow.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestProgram.h"
 
@@ -18,7 +20,9 @@ namespace {
 TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
   TestProgram program;
   ScriptedDialogs boxes;
-  TestProgram::writeFile(program.file("QuorMail.env"), "[Mail]\r\nPasSave=2\r\n");
+  TestProgram::writeFile(program.file("QuorMail.env"),
+                         "[FTP]\r\nFTP_HOST_ADR=127.0.0.1\r\nFTP_USER=u\r\nFTP_HOST_PATH=/cgi\r\nFTP_LOCAL_PATH=" +
+                             program.dir().string() + "\r\n[Mail]\r\nPasSave=2\r\n");
   MainMenu menu(program.ctx());
   connectMenu(menu, program.ctx());
   auto windows = createWindows(program.ctx());
@@ -47,6 +51,26 @@ TEST(WindowsSmoke, EveryMenuButtonOpensItsWindowAndReturns) {
     EXPECT_TRUE(menu.isVisible()) << b->text().toStdString();
   }
   EXPECT_EQ(opened.size(), 7u);
+}
+
+// Receiving without FTP names what is missing and offers the settings' FTP page.
+TEST(WindowsSmoke, ReceivingWithoutFtpNamesTheMissingFieldsAndOffersTheFtpPage) {
+  TestProgram program;
+  ScriptedDialogs boxes;
+  TestProgram::writeFile(program.file("QuorMail.env"), "[FTP]\r\nFTP_USER=u\r\n");
+  auto windows = createWindows(program.ctx());
+  int openedPage = -1;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* w = qobject_cast<SettingsWindow*>(QApplication::activeModalWidget()))
+      openedPage = w->pages->currentIndex(), w->reject();
+  });
+  closer.start(30);
+  openMenuTask(program.ctx(), MainMenu::Task::receiveThenSend);
+  EXPECT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.lastText(), QString::fromUtf8("読者情報の受信には、FTPの設定が必要です。\n未設定: ホスト名（アドレス）、"
+                                                "ホストのフォルダ、ローカルフォルダ\n\n「FTP、Mail 設定」のFTPの設定を開きますか？"));
+  EXPECT_EQ(openedPage, 0);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ TEST_F(CancelImportTest, NumbersAndAddressesStopTheirReadersAndUnknownNamesAreOn
   EXPECT_EQ(statusOf("00002"), "00");
   EXPECT_EQ(statusOf("00003"), "01") << "a reader nobody named was stopped";
   EXPECT_EQ(statusOf("00004"), "00");
+  EXPECT_EQ(import.stoppedReaders(), (std::vector<std::string>{"00001 taro@example.com", "00002 Hanako@Example.com"}));
   const std::string logged = TestProgram::readFile(program.file("FtpRcv.log"));
   EXPECT_NE(logged.find(sj("配信停止: 送信区分を不可にしました -> 00001 00001")), std::string::npos) << logged;
   EXPECT_NE(logged.find(sj("配信停止: 送信区分を不可にしました -> 00002 hanako@example.COM")), std::string::npos);

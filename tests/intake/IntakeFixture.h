@@ -48,13 +48,6 @@ struct RecordingListener : IntakeListener {
     return out;
   }
 
-  // Each box's first line: the failed stage as described (a reason may follow).
-  std::vector<std::string> boxStages() const {
-    std::vector<std::string> out;
-    for (const auto& b : boxes) out.push_back(b.second.substr(0, b.second.find('\n')));
-    return out;
-  }
-
   std::string message;  // the message line as last set
   std::int64_t transferSize = -1;
   std::pair<std::int64_t, std::int64_t> lastProgress{-1, -1};

@@ -4,6 +4,7 @@
 // cannot be verified refused.
 #include <filesystem>
 #include <memory>
+#include <tuple>
 
 #include "core/Sjis.h"
 #include "intake/ReceiveRun.h"
@@ -77,15 +78,16 @@ TEST_F(ReceiveRunTlsTest, EveryStageGoesOverTlsPassiveAndActive) {
   program.exec(" DELETE FROM USERLIST");
   const IntakeReport plain = run(true, false);
   EXPECT_EQ(plain.outcome, IntakeReport::Outcome::Interrupted);
-  EXPECT_EQ(listener.boxStages(), std::vector<std::string>{sj("FTP接続失敗")});
+  EXPECT_EQ(plain.failedStage, sj("FTP接続失敗"));
   EXPECT_EQ(TestProgram::readFile(remotePath()), kRegistrations);
   EXPECT_EQ(readerCount(), 0u);
 }
 
 TEST_F(ReceiveRunTlsTest, ACertificateThatCannotBeVerifiedStopsTheConnectionWithItsReason) {
   const TestCertificates& certs = TestCertificates::get();
-  for (const auto& [pair, reason] : {std::make_pair(certs.wrongHost, "hostname mismatch"),
-                                     std::make_pair(certs.expired, "certificate has expired")}) {
+  for (const auto& [pair, reason, sentence] :
+       {std::make_tuple(certs.wrongHost, "hostname mismatch", "FTPサーバの証明書は別のサーバ名のものです。"),
+        std::make_tuple(certs.expired, "certificate has expired", "FTPサーバの証明書が有効期限の外です。")}) {
     SCOPED_TRACE(reason);
     startServer(pair);
     const IntakeReport report = run(true, true);
@@ -93,8 +95,8 @@ TEST_F(ReceiveRunTlsTest, ACertificateThatCannotBeVerifiedStopsTheConnectionWith
     // The box says why, not only that the connection failed.
     ASSERT_EQ(listener.boxes.size(), 1u);
     const std::string box = listener.boxes[0].second;
-    EXPECT_EQ(box.find(sj("FTP接続失敗\n証明書を検証できません: ")), 0u) << Sjis::toUtf8(box);
-    EXPECT_NE(box.find(reason), std::string::npos) << Sjis::toUtf8(box);
+    EXPECT_EQ(box.find(sj(sentence)), 0u) << Sjis::toUtf8(box);
+    EXPECT_NE(box.find(sj("\n証明書を検証できません: ") + reason), std::string::npos) << Sjis::toUtf8(box);
     EXPECT_NE(runLog().find(sj("証明書を検証できません: ") + reason), std::string::npos) << runLog();
     EXPECT_EQ(TestProgram::readFile(remotePath()), kRegistrations);
     EXPECT_EQ(readerCount(), 0u);

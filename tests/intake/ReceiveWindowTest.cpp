@@ -3,6 +3,7 @@
 // stalled server with the window's events still flowing.
 #include <QDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -107,16 +108,32 @@ TEST_F(ReceiveWindowTest, RunShowsCountTransferAndResult) {
   EXPECT_NE(log.find("registdata.cgi"), std::string::npos);
 }
 
+TEST_F(ReceiveWindowTest, ReadersStoppedByUnsubscribeRequestsAreCountedAndListed) {
+  startServer();
+  storeReader("00001", "old@example.com");
+  TestProgram::writeFile(remotePath(), kRegistrations);
+  TestProgram::writeFile(server->home() + "/data/canceldata.cgi",
+                         "00001\t2024/05/07 09:00:00\nsecond@example.com\t2024/05/07 09:01:00\n");
+  settings();
+  run();
+  EXPECT_EQ(window->stoppedLine->text(), q("配信停止 2 名"));
+  ASSERT_EQ(window->stoppedList->count(), 2);
+  EXPECT_EQ(window->stoppedList->item(0)->text(), q("00001 old@example.com"));
+  EXPECT_EQ(window->stoppedList->item(1)->text(), q("00003 second@example.com"));
+}
+
 TEST_F(ReceiveWindowTest, FailedStageIsBoxedWithItsReasonAndStaysInSight) {
   startServer();
   TestProgram::writeFile(remotePath(), kRegistrations);
   settings("wrong");
   run();
   // Only the stage's box, with the server's reason: no "no data" box after a failure.
-  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTP接続失敗\n530 Authentication failed.")}));
+  EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("FTPサーバにログインできませんでした。「FTP、Mail 設定」のFTPのページで、"
+                                                    "ユーザ名とパスワードを確かめて下さい。\n530 Authentication failed.")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Error);
-  EXPECT_EQ(window->messageLine->text(), q("FTP接続失敗"));
+  EXPECT_EQ(window->messageLine->text(), q("FTPログイン失敗"));  // the stage, not the last connection status
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
+  EXPECT_EQ(window->failureLabel->text(), q("エラーで終了しました。"));
   EXPECT_FALSE(window->successLabel->isVisibleTo(window.get()));
   EXPECT_EQ(readerCount(), 0u);
 }
@@ -162,6 +179,7 @@ TEST_F(ReceiveWindowTest, CloseDuringAStalledServerStopsTheRunWhileTheWindowStay
   EXPECT_EQ(boxes.texts(), (std::vector<QString>{q("本当に処理を中止しますか?")}));
   EXPECT_EQ(boxes.shown()[0].icon, MsgIcon::Warning);
   EXPECT_TRUE(window->failureLabel->isVisibleTo(window.get()));
+  EXPECT_EQ(window->failureLabel->text(), q("中断しました。"));
   EXPECT_EQ(readerCount(), 0u);
   EXPECT_NE(runLog().find(sj("FTP接続失敗")), std::string::npos);
   EXPECT_TRUE(window->endButton->isEnabled());

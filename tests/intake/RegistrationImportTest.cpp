@@ -194,7 +194,7 @@ TEST_F(RegistrationImportTest, RejectedInsertIsUndoneAloneAndTheNextLinesGoOn) {
   const auto lines = runLog();
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[1], kPrefix + sj("DB INSERT 失敗"));
-  EXPECT_EQ(lines[2], kPrefix + listener.boxes[0].second);
+  EXPECT_EQ(lines[2].rfind(kPrefix + "exception 1\n-REFUSED_READER\n-refused by the test", 0), 0u) << lines[2];
   // The failure marks the run failed: the reader after it is stored, not counted.
   EXPECT_EQ(importer.registeredCount(), 1);
 }

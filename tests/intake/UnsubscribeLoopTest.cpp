@@ -14,6 +14,7 @@
 #include "intake/ImportRules.h"
 #include "sending/SendRun.h"
 #include "sending/UnsubscribeLink.h"
+#include "settings/UnsubscribeSecret.h"
 #include "tests/intake/IntakeFixture.h"
 #include "tests/support/Servers.h"
 #include "tests/support/WebServer.h"
@@ -46,9 +47,9 @@ TEST_F(UnsubscribeLoopTest, AOneClickUnsubscribeFromAMailStopsTheReaderAtTheNext
   ASSERT_EQ(dueNow(), (std::vector<std::string>{"7", "8"}));
 
   // The program's secret goes on the site beside the script.
-  const std::string secret = UnsubscribeLink::loadOrCreateSecret(program.file(UnsubscribeLink::kSecretFile));
+  const std::string secret = UnsubscribeSecret::loadOrCreate(program.file(UnsubscribeSecret::kFile));
   fs::create_directories(site);
-  fs::copy_file(program.file(UnsubscribeLink::kSecretFile), site + "/" + UnsubscribeLink::kSecretFile);
+  fs::copy_file(program.file(UnsubscribeSecret::kFile), site + "/" + UnsubscribeSecret::kFile);
   PhpTestServer web(site);
 
   // Reader 7's mail: its List-Unsubscribe header, of which a mail client takes the URL.
@@ -96,9 +97,9 @@ TEST_F(UnsubscribeLoopTest, AOneClickUnsubscribeFromAMailStopsTheReaderAtTheNext
 // a link from a mail of the deleted reader stops neither of them.
 TEST_F(UnsubscribeLoopTest, AnOldMailsLinkDoesNotStopTheNewReaderOfItsNumber) {
   ReaderStore(program.sql()).insert(ImportRules::newReader(1, "alice@example.com", DateStamp(20240102, 30405), "A"));
-  const std::string secret = UnsubscribeLink::loadOrCreateSecret(program.file(UnsubscribeLink::kSecretFile));
+  const std::string secret = UnsubscribeSecret::loadOrCreate(program.file(UnsubscribeSecret::kFile));
   fs::create_directories(site);
-  fs::copy_file(program.file(UnsubscribeLink::kSecretFile), site + "/" + UnsubscribeLink::kSecretFile);
+  fs::copy_file(program.file(UnsubscribeSecret::kFile), site + "/" + UnsubscribeSecret::kFile);
   PhpTestServer web(site);
   const std::string oldLink = UnsubscribeLink::url("/unsubscribe.php", secret, "00001", "20240102030405");
   program.exec(" DELETE FROM USERLIST WHERE ID = '00001'");

@@ -19,6 +19,7 @@
 #include "sending/SendRun.h"
 #include "sending/StartCheck.h"
 #include "sending/UnsubscribeLink.h"
+#include "settings/UnsubscribeSecret.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Servers.h"
 #include "tests/support/TestCertificates.h"
@@ -391,7 +392,7 @@ TEST_F(SendRunTest, FailedMailsEndTheRunAndLeaveTheReaders) {
     const char* errorHas;
   };
   const std::vector<Case> cases = {
-      {"refused connection", "", {}, true, "Connection refused"},
+      {"refused connection", "", {}, true, "SMTPサーバに接続できませんでした（接続を拒否されました）。"},
       {"line break in the address", "x@example.com\r\nRCPT TO:<victim@example.com>", {}, false, ""},
   };
   for (const Case& c : cases) {
@@ -408,9 +409,8 @@ TEST_F(SendRunTest, FailedMailsEndTheRunAndLeaveTheReaders) {
     const SendReport report = run.run(seen);
     EXPECT_FALSE(report.completed);
     ASSERT_EQ(seen.errors.size(), 1u);
-    EXPECT_EQ(seen.errors[0].rfind(sj("QuickSend 失敗\r"), 0), 0u) << seen.errors[0];
-    EXPECT_NE(seen.errors[0].find(c.errorHas), std::string::npos) << seen.errors[0];
-    EXPECT_EQ(marks(), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
+    EXPECT_EQ(seen.errors[0].rfind(sj(c.errorHas), 0), 0u) << seen.errors[0];
+    EXPECT_EQ(marks(), (std::vector<std::string>{sj("送信失敗"), sj("  ○  ")}));
     EXPECT_TRUE(smtp.messages().empty());
     EXPECT_EQ(stored("00001")[0], "00001");
     EXPECT_EQ(stored("00002")[0], "00001");
@@ -538,8 +538,9 @@ TEST_F(SendRunTest, PopBeforeSmtpLogsInBeforeEachSmtpSession) {
   Recorder refused;
   EXPECT_FALSE(run.run(refused).completed);
   ASSERT_EQ(refused.errors.size(), 1u);
-  EXPECT_EQ(refused.errors[0].rfind(sj("Pop Connect 失敗 \r"), 0), 0u) << refused.errors[0];
-  EXPECT_TRUE(refused.saw("reader 0 " + sj("エラー") + " 1"));
+  EXPECT_EQ(refused.errors[0].rfind(sj("POP3サーバ（POP before SMTP）にログインできませんでした。"), 0), 0u)
+      << refused.errors[0];
+  EXPECT_TRUE(refused.saw("reader 0 " + sj("送信失敗") + " 1"));
   EXPECT_EQ(marks(), (std::vector<std::string>{sj("  中止  ")}));
   EXPECT_EQ(smtp.messages().size(), 1u);
   EXPECT_EQ(stored("00001")[0], "00001");
@@ -724,7 +725,7 @@ TEST_F(SendRunTest, EveryReaderGetsAnOutcomeOfItsOwn) {
        SendReport::EndedEarly::none, nullptr},
       {"server asks to slow down", slowDown, {sj("保留"), sj("  ○  ")}, {"00001", "00001"}, {"01", "01"},
        SendReport::EndedEarly::serverDeferred, "421 4.7.0 Too many connections"},
-      {"content refused", content, {sj("  Skip  "), sj("  ○  ")}, {"00001", "00001"}, {"01", "01"},
+      {"content refused", content, {sj("送信失敗"), sj("  ○  ")}, {"00001", "00001"}, {"01", "01"},
        SendReport::EndedEarly::contentRefused, "554 5.6.0 Message refused"},
       {"connection lost after the mail", dropped, {sj("結果不明"), sj("結果不明")}, {"00001", "00001"}, {"01", "01"},
        SendReport::EndedEarly::none, nullptr},
@@ -811,9 +812,9 @@ TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePa
   ASSERT_EQ(recorder.errors.size(), 1u);
   // The server's own words (aiosmtpd's reply to a wrong password).
   EXPECT_EQ(recorder.errors[0], sj("SMTPサーバにログインできませんでした。「FTP、Mail 設定」のメールのページで、"
-                                   "ユーザ名とパスワードを確かめて下さい。\r535 5.7.8 Authentication credentials invalid"));
+                                   "ユーザ名とパスワードを確かめて下さい。\n535 5.7.8 Authentication credentials invalid"));
   EXPECT_EQ(recorder.errors[0].find("wrong-Pa55word"), std::string::npos);
-  EXPECT_EQ(marks(), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
+  EXPECT_EQ(marks(), (std::vector<std::string>{sj("送信失敗"), sj("  ○  ")}));
   EXPECT_TRUE(smtp.messages().empty());
   EXPECT_EQ(stored("00001")[0], "00001");
   EXPECT_EQ(stored("00002")[0], "00001");
@@ -825,8 +826,8 @@ TEST_F(SendRunTest, RefusedLoginShowsTheServersReplyStopsTheRunAndNeverLogsThePa
 TEST_F(SendRunTest, ACertificateThatCannotBeVerifiedStopsTheRunWithItsReason) {
   const TestCertificates& certs = TestCertificates::get();
   story("00001", "s1", "b1");
-  for (const auto& [pair, reason] : {std::make_pair(certs.wrongHost, "hostname mismatch"),
-                                     std::make_pair(certs.expired, "certificate has expired")}) {
+  for (const auto& [pair, reason] : {std::make_pair(certs.wrongHost, "は別のサーバ名のものです。"),
+                                     std::make_pair(certs.expired, "が有効期限の外です。")}) {
     for (const int security : {1, 2}) {
       SCOPED_TRACE(std::string(reason) + " " + std::to_string(security));
       program.exec(" DELETE FROM USERLIST");
@@ -839,8 +840,8 @@ TEST_F(SendRunTest, ACertificateThatCannotBeVerifiedStopsTheRunWithItsReason) {
       Recorder seen;
       EXPECT_FALSE(run.run(seen).completed);
       ASSERT_EQ(seen.errors.size(), 1u);
-      EXPECT_EQ(seen.errors[0], sj("SMTPサーバと安全に接続できませんでした。「FTP、Mail 設定」のメールのページで、"
-                                   "SMTPサーバ名と暗号化の設定を確かめて下さい。\r証明書を検証できません: ") + reason);
+      // Over STARTTLS and over TLS from the first byte alike.
+      EXPECT_EQ(seen.errors[0].rfind(sj("SMTPサーバの証明書") + sj(reason), 0), 0u);
       EXPECT_TRUE(smtp.messages().empty());
       EXPECT_EQ(stored("00001")[0], "00001");
     }
@@ -1098,7 +1099,7 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   std::string mail = decoded(smtp.messages()[0]);
   EXPECT_EQ(headerOf(mail, "List-Unsubscribe"), "<mailto:owner@example.com?subject=unsubscribe%2000012>") << mail;
   EXPECT_EQ(headerOf(mail, "List-Unsubscribe-Post"), "");
-  EXPECT_FALSE(std::filesystem::exists(program.file(UnsubscribeLink::kSecretFile)));
+  EXPECT_FALSE(std::filesystem::exists(program.file(UnsubscribeSecret::kFile)));
 
   // With the script's https address in the settings file: its link with the check code.
   TestProgram::writeFile(program.file("QuorMail.env"),
@@ -1115,13 +1116,13 @@ TEST_F(SendRunTest, EveryMailCarriesUnsubscribeLinksAndItsOneClickUrlReachesTheW
   ASSERT_EQ(links.substr(0, prefix.size()), prefix) << mail;
   EXPECT_EQ(headerOf(mail, "List-Unsubscribe-Post"), "List-Unsubscribe=One-Click");
   const std::string script = links.substr(prefix.size(), links.size() - prefix.size() - 1);
-  const std::string secret = TestProgram::readFile(program.file(UnsubscribeLink::kSecretFile));
+  const std::string secret = TestProgram::readFile(program.file(UnsubscribeSecret::kFile));
   EXPECT_EQ(script, "unsubscribe.php?id=00012&since=20240101090000&code=" +
                         UnsubscribeLink::checkCode(trim(secret), "00012-20240101090000"));
 
   // The mail client's one click, posted to the script with the program's secret beside it.
   PhpTestServer web;
-  std::filesystem::copy_file(program.file(UnsubscribeLink::kSecretFile), web.docroot() + "/QuorMailSecret.env");
+  std::filesystem::copy_file(program.file(UnsubscribeSecret::kFile), web.docroot() + "/QuorMailSecret.env");
   int status = 0;
   web.post("/" + script, "List-Unsubscribe=One-Click", &status);
   EXPECT_EQ(status, 200);

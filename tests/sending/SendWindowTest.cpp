@@ -322,11 +322,14 @@ TEST_F(SendWindowTest, RefusedConnectionShowsTheErrorBoxAndEndsTheRun) {
   window->markAllButton()->click();
   startAndWait();
   ASSERT_EQ(boxes.shown().size(), 2u);  // the confirmation, then the error
-  EXPECT_TRUE(boxes.lastText().startsWith(q("QuickSend 失敗\r"))) << boxes.lastText().toStdString();
-  EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("Connection refused"))) << boxes.lastText().toStdString();
+  EXPECT_TRUE(boxes.lastText().startsWith(q("SMTPサーバに接続できませんでした（接続を拒否されました）。")))
+      << boxes.lastText().toStdString();
+  EXPECT_TRUE(boxes.lastText().contains(QStringLiteral("\nSocket Error # 10061 Connection refused.")))
+      << boxes.lastText().toStdString();
   EXPECT_EQ(boxes.shown()[1].icon, MsgIcon::Error);
-  EXPECT_EQ(column(0), (std::vector<std::string>{sj("  Skip  "), sj("  ○  ")}));
+  EXPECT_EQ(column(0), (std::vector<std::string>{sj("送信失敗"), sj("  ○  ")}));
   EXPECT_TRUE(window->errorLabel()->isVisibleTo(window.get()));
+  EXPECT_EQ(window->errorLabel()->text(), q("エラーで終了しました。"));
   EXPECT_FALSE(window->successLabel()->isVisibleTo(window.get()));
   EXPECT_EQ(nextStoryStored("00001"), "00001");
 }
@@ -458,6 +461,7 @@ TEST_F(SendWindowTest, TerminationSignalStopsTheRunBeforeTheProgramEnds) {
   EXPECT_FALSE(runningWhenEnded);
   EXPECT_EQ(boxes.texts(), std::vector<QString>{confirmation(2, "1")});
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  中止  "), sj("  ○  ")}));
+  EXPECT_EQ(window->errorLabel()->text(), q("中断しました。"));
   EXPECT_EQ(nextStoryStored("00001"), "00001");
 }
 

@@ -6,6 +6,7 @@
 #include "core/IniFile.h"
 #include "core/JisCoverage.h"
 #include "settings/SettingsFiles.h"
+#include "settings/UnsubscribeSecret.h"
 #include "tests/support/TestProgram.h"
 
 namespace fs = std::filesystem;
@@ -70,7 +71,7 @@ TEST_F(SettingsFilesTest, MissingFilesGiveTheDefaults) {
   EXPECT_EQ(s.ftp.passwordMode, 0);
   EXPECT_EQ(s.ftp.passiveMode, 1);
   EXPECT_EQ(s.mail.popPasswordMode, 0);
-  EXPECT_EQ(s.mail.popBeforeSmtpMode, 1);
+  EXPECT_FALSE(s.mail.popBeforeSmtp());  // a new installation logs in to SMTP only
   EXPECT_EQ(s.mail.logMode, 1);
   EXPECT_EQ(s.mail.popWaitSeconds, "10");
   EXPECT_EQ(s.mail.waitSeconds, "30");
@@ -121,6 +122,11 @@ TEST_F(SettingsFilesTest, AnUnsubscribeAddressIsUsableOnlyAsAPlainHttpsAddress) 
       {"https://example.com/unsubscribe.php", UnsubscribeUrlProblem::None},
       {"https://example.com/u.php?list=1&x=%41", UnsubscribeUrlProblem::None},
       {"http://example.com/unsubscribe.php", UnsubscribeUrlProblem::NotHttps},
+      // Plain http only for a script on this machine.
+      {"http://localhost/unsubscribe.php", UnsubscribeUrlProblem::None},
+      {"http://127.0.0.1:8080/unsubscribe.php", UnsubscribeUrlProblem::None},
+      {"http://localhost.example.com/u.php", UnsubscribeUrlProblem::NotHttps},
+      {"http://localhost@example.com/u.php", UnsubscribeUrlProblem::NotHttps},
       {"HTTPS://example.com/", UnsubscribeUrlProblem::NotHttps},
       {"https://", UnsubscribeUrlProblem::NotHttps},
       {"example.com/unsubscribe.php", UnsubscribeUrlProblem::NotHttps},
@@ -138,6 +144,18 @@ TEST_F(SettingsFilesTest, AnUnsubscribeAddressIsUsableOnlyAsAPlainHttpsAddress) 
   const MailSettings m = loadMailSettings(paths);
   EXPECT_EQ(m.unsubscribeUrl, "http://example.com/u.php");
   EXPECT_FALSE(m.hasUnsubscribeUrl());
+}
+
+// A save of a usable address makes the secret (64 hex digits, owner-only) once.
+TEST_F(SettingsFilesTest, SavingAnUnsubscribeAddressMakesTheSecretOnce) {
+  AllSettings s = readSettings(paths);
+  s.mail.unsubscribeUrl = "http://localhost:8000/unsubscribe.php";
+  writeSettings(paths, s);
+  const std::string secret = TestProgram::readFile(program.file("QuorMailSecret.env"));
+  EXPECT_EQ(secret.size(), 65u);
+  EXPECT_EQ(mode(paths.unsubscribeSecret()), 0600u);
+  writeSettings(paths, s);
+  EXPECT_EQ(UnsubscribeSecret::loadOrCreate(paths.unsubscribeSecret()) + "\n", secret);
 }
 
 TEST_F(SettingsFilesTest, SaveWritesTheKeysInOrderAndLoadsThemBack) {
@@ -227,6 +245,7 @@ TEST_F(SettingsFilesTest, AFileWrittenBeforeTheDeliveryKeysSendsAsBefore) {
   EXPECT_FALSE(s.ftp.useTls());
   // An installation from before the daily limit keeps sending as it did; no web unsubscribe.
   EXPECT_FALSE(s.mail.onePerDay());
+  EXPECT_TRUE(s.mail.popBeforeSmtp());
   EXPECT_EQ(s.mail.unsubscribeUrl, "");
   EXPECT_FALSE(s.mail.hasUnsubscribeUrl());
   EXPECT_EQ(s.mail.mailsPerConnection, 1);  // a session for each mail

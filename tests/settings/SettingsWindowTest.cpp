@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -139,23 +141,27 @@ TEST_F(SettingsWindowTest, MissingFilesLoadTheDefaults) {
   EXPECT_EQ(w.waitSecondsEdit->text(), " 30");
   EXPECT_EQ(w.popWaitSecondsEdit->text(), " 10");
   EXPECT_EQ(w.lineWidthEdit->text(), " 80");
-  EXPECT_TRUE(w.popBeforeSmtpBox->isChecked());
+  EXPECT_FALSE(w.popBeforeSmtpBox->isChecked());
   EXPECT_TRUE(w.writeLogBox->isChecked());
   EXPECT_TRUE(w.passiveBox->isChecked());
   EXPECT_FALSE(w.saveFtpPasswordBox->isChecked());
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
-TEST_F(SettingsWindowTest, FullCheckStopsAtTheFirstFailingFieldInOrder) {
+TEST_F(SettingsWindowTest, FullCheckListsEveryFailureAndGoesToTheFirst) {
   open(1);
-  w.ftpHostEdit->setText("   ");
+  // Every failure in one box, a line each; the FTP page is checked once a field holds something.
+  w.ftpHostEdit->setText(q("ｆｔｐ"));
+  w.smtpPortEdit->setText("0");
   EXPECT_FALSE(w.checkField(SettingsCheck::All));
   ASSERT_EQ(dialogs.shown().size(), 1u);
-  EXPECT_EQ(dialogs.shown()[0].title, q("クオル"));
   EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::Ok);
-  expectFailure(q("ホスト名、又は、アドレスを入力して下さい。"), 0, w.ftpHostEdit);
-  EXPECT_EQ(w.ftpHostEdit->text(), "");  // trimmed in place
+  expectFailure(q("全角文字があります。半角文字で入力して下さい。\nユーザ名を入力して下さい。\nローカルフォルダ名を入力して下さい。\n"
+                  "ホストのフォルダ名を入力して下さい。\nSMTPｻｰﾊﾞ名を入力して下さい。\nメールアドレスを入力して下さい。\n"
+                  "SMTPポート番号に誤りがあります。"),
+                0, w.ftpHostEdit);
 
+  // One failure alone keeps its message as it is.
   struct Case {
     std::function<void()> spoil;
     const char* message;
@@ -250,6 +256,10 @@ TEST_F(SettingsWindowTest, ChecksThatDependOnTheBoxesPassWhenTheBoxesAreOff) {
   for (NavigatingEdit* e : {w.smtpUserEdit, w.smtpPasswordEdit}) e->setText("");
   w.senderNameEdit->setText("");  // no name: the address alone
   EXPECT_TRUE(w.checkField(SettingsCheck::All));
+  // No FTP at all, even with its password box ticked.
+  w.saveFtpPasswordBox->setChecked(true);
+  for (NavigatingEdit* e : {w.ftpHostEdit, w.ftpUserEdit, w.ftpHostFolderEdit, w.localFolderEdit}) e->setText(" ");
+  EXPECT_TRUE(w.checkField(SettingsCheck::All));
   // With the login on but its password not saved, only that password may stay blank.
   w.smtpLoginBox->setChecked(true);
   w.saveSmtpPasswordBox->setChecked(false);
@@ -333,7 +343,8 @@ TEST_F(SettingsWindowTest, FolderButtonStartsAtTheProgramFolderAndChecksTheChoic
 
 TEST_F(SettingsWindowTest, PopBeforeSmtpBoxSwitchesTheGroupAndFocusesTheServer) {
   open(1);
-  ASSERT_TRUE(w.popBeforeSmtpBox->isChecked());
+  ASSERT_FALSE(w.popBeforeSmtpBox->isChecked());  // off in new settings
+  w.popBeforeSmtpBox->setChecked(true);
   w.popBeforeSmtpBox->click();
   EXPECT_FALSE(w.popGroup->isEnabled());
   for (NavigatingEdit* e : {w.popServerEdit, w.popUserEdit, w.popPasswordEdit, w.popWaitSecondsEdit})
@@ -395,6 +406,33 @@ TEST_F(SettingsWindowTest, ChoosingASecurityModeProposesItsUsualPortOnlyOverAnot
   w.smtpSecurityBox->setCurrentIndex(2);
   EXPECT_EQ(w.smtpPortEdit->text(), "465");
   EXPECT_TRUE(dialogs.shown().empty());
+}
+
+TEST_F(SettingsWindowTest, TypingTheSubmissionOrTlsPortProposesItsSecurityWithTheLogin) {
+  const std::tuple<const char*, int, bool> cases[] = {{"587", 1, true}, {"465", 2, true}, {"2525", 0, false}};
+  open(1);
+  for (const auto& [port, security, login] : cases) {
+    w.smtpSecurityBox->setCurrentIndex(0);
+    w.smtpLoginBox->setChecked(false);
+    w.smtpPortEdit->clear();
+    QTest::keyClicks(w.smtpPortEdit, port);
+    EXPECT_EQ(w.smtpSecurityBox->currentIndex(), security) << port;
+    EXPECT_EQ(w.smtpLoginBox->isChecked(), login) << port;
+  }
+  // A port the file holds proposes nothing: the operator's choice stays.
+  TestProgram::writeFile(paths.env, "[Mail]\r\nSMTPPORT=587\r\nSmtpSecurity=0\r\nSmtpAuth=0\r\n");
+  open(1);
+  EXPECT_EQ(w.smtpSecurityBox->currentIndex(), 0);
+  EXPECT_FALSE(w.smtpLoginBox->isChecked());
+}
+
+TEST_F(SettingsWindowTest, TheSecretsPathIsShownAndCopied) {
+  open(1);
+  const QString path = QString::fromStdString(program.file("QuorMailSecret.env").string());
+  EXPECT_EQ(w.secretPathLabel->text(), path);
+  QApplication::clipboard()->clear();
+  w.copySecretPathButton->click();
+  EXPECT_EQ(QApplication::clipboard()->text(), path);
 }
 
 TEST_F(SettingsWindowTest, SaveChecksWritesAndCloses) {
@@ -533,7 +571,8 @@ TEST_F(SettingsWindowTest, EnterMovesPastCheckBoxesAndTheSecurityChoiceWithoutTo
     QWidget* from;
     QWidget* to;
   };
-  // The POP3 group is on (the default), so its fields follow its box.
+  // With the POP3 group on, its fields follow its box.
+  w.popBeforeSmtpBox->setChecked(true);
   const Step steps[] = {{w.saveFtpPasswordBox, w.ftpHostFolderEdit},
                         {w.passiveBox, w.ftpTlsBox},
                         {w.smtpSecurityBox, w.smtpLoginBox},
