@@ -84,11 +84,16 @@ void openMenuTask(AppContext& ctx, MainMenu::Task task) {
     case Task::send:
       if (auto* w = windowOf<SendWindow>(ctx, WindowId::Send)) w->openModal(SendWindow::Mode::sendOnly);
       break;
-    case Task::receiveThenSend:
+    case Task::receiveThenSend: {
       if (!ftpReadyForReceive(ctx)) break;
-      if (auto* w = windowOf<ReceiveWindow>(ctx, WindowId::Receive)) w->openModal(ReceiveWindow::Mode::beforeSend);
-      if (auto* w = windowOf<SendWindow>(ctx, WindowId::Send)) w->openModal(SendWindow::Mode::afterReceive);
+      int registered = 0;
+      if (auto* w = windowOf<ReceiveWindow>(ctx, WindowId::Receive)) {
+        w->openModal(ReceiveWindow::Mode::beforeSend);
+        registered = w->registeredCount();
+      }
+      if (auto* w = windowOf<SendWindow>(ctx, WindowId::Send)) w->openModal(SendWindow::Mode::afterReceive, registered);
       break;
+    }
     case Task::settings:
       if (auto* w = windowOf<SettingsWindow>(ctx, WindowId::Settings)) w->openModal(SettingsWindow::Page::ftp);
       break;

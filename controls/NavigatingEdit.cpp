@@ -1,6 +1,7 @@
 #include "controls/NavigatingEdit.h"
 
 #include <QKeyEvent>
+#include <QToolTip>
 
 NavigatingEdit::NavigatingEdit(QWidget* parent) : QLineEdit(parent) {}
 
@@ -42,14 +43,21 @@ void NavigatingEdit::keyPressEvent(QKeyEvent* e) {
     return;
   }
   const QString text = e->text();
-  if (text.isEmpty()) {
+  // Selecting all and copying change nothing a check would have to judge.
+  if (text.isEmpty() || e->matches(QKeySequence::SelectAll) || e->matches(QKeySequence::Copy)) {
     QLineEdit::keyPressEvent(e);  // caret movement, remove, ...
     return;
   }
   const QChar ch = text.at(0);
   const bool isBackspace = key == Qt::Key_Backspace;
-  if (digitsOnly && !isBackspace && !(ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))) {
-    emit keyPressed(0);  // discarded, clipboard shortcuts included
+  const bool digit = ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+  if (digitsOnly && !isBackspace && !digit && !digitsAlsoAllow.contains(ch)) {
+    emit keyPressed(0);  // discarded, paste and cut included
+    // A printable character gets its reason; a refused shortcut needs none.
+    if (ch.isPrint()) {
+      QToolTip::showText(mapToGlobal(cursorRect().bottomLeft()), refusalText, this);
+      emit characterRefused(refusalText);
+    }
     e->accept();
     return;
   }

@@ -13,9 +13,17 @@ class DateStamp {
   int date() const { return m_date; }
   int time() const { return m_time; }
   bool none() const { return m_date == 0 && m_time == 0; }
-  // "yyyymmdd" and "hhmmss", zero-filled: the column texts and what windows show.
+  // "yyyymmdd" and "hhmmss", zero-filled: the column texts.
   std::string dateText() const;
   std::string timeText() const;
+  // What windows show: "2026/12/09" and "08:00:00", and a dash for no date.
+  std::string shownDate() const;
+  std::string shownTime() const;
+  // The dash shown for no date (CP932).
+  static const std::string& noneShown();
+  // A date or time as typed or shown ("2026/12/09", "08:00:00", the dash): its digits;
+  // the dash gives no digits.
+  static std::string digitsOf(const std::string& shown);
   // "yyyy/mm/dd hh:nn:ss": how the history and the consent record show a moment.
   std::string displayText() const;
 

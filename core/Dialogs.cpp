@@ -24,11 +24,18 @@ void makeButtonsJapanese(QMessageBox& box) {
   }
 }
 
+// The window a box or file dialog belongs to: the modal window being worked in (it stays
+// in sight behind the dialog), else the active one.
+QWidget* owner() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return QApplication::activeWindow();
+}
+
 // The program's own service: real message boxes and file dialogs.
 class WidgetDialogs : public Dialogs {
  public:
   MsgResult message(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons) override {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(owner());
     box.setWindowTitle(title);
     box.setText(text);
     switch (icon) {
@@ -42,6 +49,10 @@ class WidgetDialogs : public Dialogs {
       case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
       case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
       case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+      case MsgButtons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
       case MsgButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
@@ -56,25 +67,25 @@ class WidgetDialogs : public Dialogs {
   }
 
   QString openFile(const QString& title, const QString& dir, const QString& filter) override {
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, dir, filter);
+    return QFileDialog::getOpenFileName(owner(), title, dir, filter);
   }
 
   QString saveFile(const QString& title, const QString& dir, const QString& fileName,
                    const QString& filter) override {
     const QString start = fileName.isEmpty() ? dir : dir + "/" + fileName;
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, start, filter);
+    return QFileDialog::getSaveFileName(owner(), title, start, filter);
   }
 
   QString chooseFolder(const QString& title, const QString& dir) override {
     // Qt's own folder dialog offers "Create New Folder".
-    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, dir,
+    return QFileDialog::getExistingDirectory(owner(), title, dir,
                                              QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   }
 
   std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override {
     bool ok = false;
     const QString text =
-        QInputDialog::getText(QApplication::activeWindow(), title, label, QLineEdit::Normal, initial, &ok);
+        QInputDialog::getText(owner(), title, label, QLineEdit::Normal, initial, &ok);
     if (!ok) return std::nullopt;
     return text;
   }
@@ -101,4 +112,8 @@ void showError(const QString& text) {
 
 bool askYesNo(const QString& text, MsgIcon icon, const QString& title) {
   return Dialogs::instance().message(title, text, icon, MsgButtons::YesNo) == MsgResult::Yes;
+}
+
+bool askBeforeLosing(const QString& text) {
+  return Dialogs::instance().message(appTitle(), text, MsgIcon::Warning, MsgButtons::YesNoDefaultNo) == MsgResult::Yes;
 }

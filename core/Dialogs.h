@@ -3,7 +3,8 @@
 #include <optional>
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: a question that deletes or discards, いいえ the default button.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgResult { Ok, Cancel, Yes, No };
 
 // Every message box and file dialog of the program goes through here, so tests can
@@ -38,3 +39,6 @@ void showMessage(const QString& text);
 void showError(const QString& text);
 // A Yes/No question; true for Yes.
 bool askYesNo(const QString& text, MsgIcon icon = MsgIcon::Question, const QString& title = appTitle());
+// A Yes/No question before deleting or throwing away: warning icon, いいえ the default
+// button, so Enter keeps the data; true for Yes.
+bool askBeforeLosing(const QString& text);

@@ -12,12 +12,8 @@
 
 namespace {
 
-// "YYYY/MM/DD HH:MM:SS"
-QString timeText(const DateStamp& t) {
-  const QString d = QString::fromStdString(t.dateText());
-  const QString h = QString::fromStdString(t.timeText());
-  return d.mid(0, 4) + '/' + d.mid(4, 2) + '/' + d.mid(6, 2) + ' ' + h.mid(0, 2) + ':' + h.mid(2, 2) + ':' + h.mid(4, 2);
-}
+// "2026/12/09 08:00:00"
+QString timeText(const DateStamp& t) { return Sjis::toQ(t.shownDate() + ' ' + t.shownTime()); }
 
 }  // namespace
 

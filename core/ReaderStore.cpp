@@ -18,6 +18,8 @@ const char* const kBefore = " SELECT USERLIST.* FROM USERLIST WHERE ID < :pID OR
 const char* const kByName = " SELECT USERLIST.* FROM USERLIST WHERE NAME >= :pNAME ORDER BY NAME";
 const char* const kByAddress =
     " SELECT USERLIST.* FROM USERLIST WHERE MAILADDRESS >= :pMAILADDRESS ORDER BY MAILADDRESS";
+const char* const kNewest =
+    " SELECT FIRST 30 USERLIST.* FROM USERLIST ORDER BY TOUROKUDATE DESC, TOUROKUTIME DESC, ID DESC";
 const char* const kMaxId = " SELECT MAX(ID) FROM USERLIST";
 const char* const kCount = " SELECT COUNT(*) AS N FROM USERLIST";
 const char* const kAddressHolder =
@@ -166,6 +168,14 @@ int ReaderStore::search(ReaderSearchBy by, const std::string& condition, const s
     return true;
   });
   return hits;
+}
+
+void ReaderStore::newest(const std::function<void(const Reader&)>& visit) {
+  static_assert(kNewestCount == 30, "the statement's FIRST");
+  eachRow(m_q, kNewest, {}, [&](Statement& row) {
+    visit(readRow(row));
+    return true;
+  });
 }
 
 void ReaderStore::forEach(const std::function<void(Reader&)>& visit) {

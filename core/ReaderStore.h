@@ -32,6 +32,9 @@ class ReaderStore {
   // Every reader whose searched column begins with the condition, in that column's
   // order. Returns the number of hits.
   int search(ReaderSearchBy by, const std::string& condition, const std::function<void(const Reader&)>& hit);
+  // The kNewestCount readers registered last, newest first.
+  static constexpr int kNewestCount = 30;
+  void newest(const std::function<void(const Reader&)>& visit);
   // Every reader in ID order, read in one query.
   void forEach(const std::function<void(Reader&)>& visit);
   int count();

@@ -225,8 +225,9 @@ void CsvImportWindow::offerRejected() {
                     QStringLiteral("登録できなかったデータをファイルに保存しますか？"),
                 MsgIcon::Warning))
     return;
-  QString target =
-      Dialogs::instance().saveFile(QString(), QString(), QStringLiteral("メールアドレスエラー.csv"), kFilter);
+  // Proposed in the data folder, where the operator finds the program's other files.
+  QString target = Dialogs::instance().saveFile(QString(), QString::fromStdString(m_ctx.programDir().string()),
+                                                QStringLiteral("メールアドレスエラー.csv"), kFilter);
   if (target.isEmpty()) return;
   if (QFileInfo(target).suffix().isEmpty()) target += QStringLiteral(".csv");
   // The operator relies on this file to correct the refused lines: say when it is not there.

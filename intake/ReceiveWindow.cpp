@@ -308,13 +308,13 @@ void ReceiveWindow::showMessageLine(const std::string& t) { messageLine->setText
 void ReceiveWindow::startTransferDisplay(std::int64_t size) {
   m_progressShift = 0;
   while ((size >> m_progressShift) > INT_MAX) ++m_progressShift;
-  transferCountLabel->setText(QStringLiteral("0 of %1").arg(size));
+  transferCountLabel->setText(QStringLiteral("0 / %1 バイト").arg(size));
   transferProgress->setRange(0, static_cast<int>(size >> m_progressShift));
   transferProgress->setValue(0);
   transferProgress->show();
 }
 
 void ReceiveWindow::showTransfer(std::int64_t count, std::int64_t size) {
-  transferCountLabel->setText(QStringLiteral("%1 of %2").arg(count).arg(size));
+  transferCountLabel->setText(QStringLiteral("%1 / %2 バイト").arg(count).arg(size));
   transferProgress->setValue(static_cast<int>(count >> m_progressShift));
 }

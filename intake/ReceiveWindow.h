@@ -39,6 +39,8 @@ class ReceiveWindow : public WindowBase {
   }
   void activate() override;
   bool running() const;
+  // How many readers the last run registered.
+  int registeredCount() const { return m_report.registered; }
 
   RunThread& runThread() { return *m_runThread; }
   ReceiveRun& engine() { return *m_engine; }

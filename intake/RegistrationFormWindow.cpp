@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -16,6 +17,7 @@ namespace {
 
 QPlainTextEdit* snippetBox(const std::string& snippet, QWidget* parent) {
   auto* box = new QPlainTextEdit(parent);
+  box->setMinimumHeight(80);
   box->setReadOnly(true);
   box->setLineWrapMode(QPlainTextEdit::NoWrap);
   box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -36,14 +38,15 @@ void copySnippet(QPlainTextEdit* box, const std::string& snippet) {
 
 RegistrationFormWindow::RegistrationFormWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, parent) {
   setWindowTitle(QStringLiteral("クオル　読者登録フォーム出力"));
-  resize(640, 860);
+  // Fits a 1366x768 screen, and 1920x1080 at 150 %, with the back button in sight.
+  resize(700, 600);
   auto* layout = new QVBoxLayout(this);
   nameAndAddressView = snippetBox(RegistrationForm::nameAndAddress(), this);
-  copyNameAndAddressButton = new QPushButton(QStringLiteral("名前とメールアドレス入力フォームをクリックボードにコピー"), this);
+  copyNameAndAddressButton = new QPushButton(QStringLiteral("名前とメールアドレス入力フォームをクリップボードにコピー"), this);
   addressOnlyView = snippetBox(RegistrationForm::addressOnly(), this);
-  copyAddressOnlyButton = new QPushButton(QStringLiteral("メールアドレス入力フォームをクリックボードにコピー"), this);
+  copyAddressOnlyButton = new QPushButton(QStringLiteral("メールアドレス入力フォームをクリップボードにコピー"), this);
   cancelFormView = snippetBox(RegistrationForm::cancelForm(), this);
-  copyCancelFormButton = new QPushButton(QStringLiteral("配信停止フォームをクリックボードにコピー"), this);
+  copyCancelFormButton = new QPushButton(QStringLiteral("配信停止フォームをクリップボードにコピー"), this);
   backButton = new QPushButton(QStringLiteral("メニューへ戻る"), this);
   for (QPushButton* b : {copyNameAndAddressButton, copyAddressOnlyButton, copyCancelFormButton, backButton})
     b->setAutoDefault(false);
@@ -55,9 +58,12 @@ RegistrationFormWindow::RegistrationFormWindow(AppContext& ctx, QWidget* parent)
   layout->addWidget(copyCancelFormButton);
   copyStatusLabel = new QLabel(this);
   copyStatusLabel->setObjectName(QStringLiteral("copyStatusLabel"));
-  layout->addWidget(copyStatusLabel);
-  layout->addWidget(backButton);
-  layout->addWidget(makeInformationPanel(this));
+  // The status, the back button and the information panel share the last row.
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(copyStatusLabel, 1);
+  bottom->addWidget(backButton);
+  bottom->addWidget(makeInformationPanel(this));
+  layout->addLayout(bottom);
   connect(copyNameAndAddressButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyNameAndAddress);
   connect(copyAddressOnlyButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyAddressOnly);
   connect(copyCancelFormButton, &QPushButton::clicked, this, &RegistrationFormWindow::copyCancelForm);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/DateStamp.h"
 #include "core/TextUtil.h"
 
 namespace {
@@ -36,20 +37,21 @@ FieldCheck checkDays(const std::string& typed, int maxValue, const QString& wron
 }
 
 FieldCheck checkDate(const std::string& typed, const QString& wrong) {
-  const std::string trimmed = trim(typed);
-  if (toIntOr(trimmed, 0) == 0) return FieldCheck{true, "00000000", QString()};
-  const std::string date = completeDate(trimmed);
+  const std::string digits = DateStamp::digitsOf(typed);
+  if (toIntOr(digits, 0) == 0) return FieldCheck{true, DateStamp::noneShown(), QString()};
+  const std::string date = completeDate(digits);
   if (date.empty()) return refuse(wrong);
-  return FieldCheck{true, date, QString()};
+  return FieldCheck{true, DateStamp(toIntOr(date, 0), 0).shownDate(), QString()};
 }
 
 FieldCheck checkTime(const std::string& typed, const QString& wrong) {
-  const std::string trimmed = trim(typed);
-  if (toIntOr(trimmed, 0) == 0) return FieldCheck{true, "000000", QString()};
-  if (trimmed.size() != 6 || !allDigits(trimmed)) return refuse(wrong);
-  const int hours = toIntOr(trimmed.substr(0, 2), -1);
-  const int minutes = toIntOr(trimmed.substr(2, 2), -1);
-  const int seconds = toIntOr(trimmed.substr(4, 2), -1);
+  const std::string digits = DateStamp::digitsOf(typed);
+  if (toIntOr(digits, 0) == 0) return FieldCheck{true, DateStamp::noneShown(), QString()};
+  if (digits.size() != 6 || !allDigits(digits)) return refuse(wrong);
+  const int hours = toIntOr(digits.substr(0, 2), -1);
+  const int minutes = toIntOr(digits.substr(2, 2), -1);
+  const int seconds = toIntOr(digits.substr(4, 2), -1);
   if (hours > 24 || minutes > 59 || seconds > 59) return refuse(wrong);
-  return FieldCheck{true, trimmed, QString()};
+  // Any date will do: only the time is shown.
+  return FieldCheck{true, DateStamp(1, toIntOr(digits, 0)).shownTime(), QString()};
 }

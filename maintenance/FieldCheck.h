@@ -27,12 +27,14 @@ FieldCheck checkNumber(const std::string& typed, int width, const NumberMessages
 // without leading zeros.
 FieldCheck checkDays(const std::string& typed, int maxValue, const QString& wrong);
 
-// A date field: nothing or zero means "no date" (00000000); otherwise the typed digits
-// completed from today's date, refused when that gives no valid date.
+// A date field, typed as digits or as shown ("2026/12/09"): nothing, zero or the dash
+// means no date (shown as the dash); otherwise the digits completed from today's date,
+// refused when that gives no valid date, shown as "2026/12/09".
 FieldCheck checkDate(const std::string& typed, const QString& wrong);
 
-// A time field: nothing or zero means 000000; otherwise exactly six digits hhnnss with
-// hours 00-24, minutes and seconds 00-59, kept as typed.
+// A time field, typed as digits or as shown ("08:00:00"): nothing, zero or the dash
+// means none (the dash); otherwise exactly six digits hhnnss with hours 00-24, minutes
+// and seconds 00-59, shown as "08:00:00".
 FieldCheck checkTime(const std::string& typed, const QString& wrong);
 
 // True when the text is one or more decimal digits.

@@ -21,7 +21,7 @@
 
 ReaderSearchDialog::ReaderSearchDialog(AppContext& ctx, QWidget* parent) : WindowBase(ctx, parent) {
   setWindowTitle(QStringLiteral("クオル 読者マスターメンテナンス 検索"));
-  resize(660, 600);
+  resize(760, 600);
   auto* layout = new QVBoxLayout(this);
 
   // Object names stay the controls' established names: tools that drive the windows look
@@ -55,7 +55,8 @@ ReaderSearchDialog::ReaderSearchDialog(AppContext& ctx, QWidget* parent) : Windo
   const QString wide = QString(QChar(0x3000));
   setupSearchGrid(resultGrid, {{QStringLiteral("読者ID"), Qt::AlignHCenter, 60},
                         {wide.repeated(14) + QStringLiteral("読　者　名"), Qt::AlignLeft, 286},
-                        {wide.repeated(4) + QStringLiteral("メールアドレス"), Qt::AlignLeft, 254}});
+                        {wide.repeated(4) + QStringLiteral("メールアドレス"), Qt::AlignLeft, 254},
+                        {QStringLiteral("登録日"), Qt::AlignLeft, 90}});
   resultGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   layout->addWidget(resultGrid, 1);
 
@@ -103,6 +104,7 @@ void ReaderSearchDialog::chooseInto(QLineEdit* idField) {
   conditionEdit->clear();
   clearResults();
   m_idField = idField;
+  WindowParts::runGuarded([this] { listNewest(); });
   exec();
   m_initPending = false;
 }
@@ -127,19 +129,9 @@ void ReaderSearchDialog::search() {
   const std::string condition = trimFullWidth(trim(Sjis::fromQ(conditionEdit->text())));
   conditionEdit->setText(Sjis::toQ(condition));
 
-  resultGrid->beginUpdate();
-  int hits = 0;
-  int row = 0;
-  try {
-    hits = ReaderStore(m_ctx.query).search(searchBy(), condition, [&](const Reader& r) {
-      if (++row > resultGrid->rowCount() - 1) resultGrid->setRowCount(row + 1);
-      resultGrid->setRow(row, {Sjis::toQ(idText(r.id)), Sjis::toQ(r.name), Sjis::toQ(r.address)});
-    });
-  } catch (...) {
-    resultGrid->endUpdate();
-    throw;
-  }
-  resultGrid->endUpdate();
+  const int hits = fill([&](const std::function<void(const Reader&)>& row) {
+    return ReaderStore(m_ctx.query).search(searchBy(), condition, row);
+  });
 
   if (hits > 0) {
     resultGrid->setRow(1);
@@ -154,6 +146,40 @@ void ReaderSearchDialog::search() {
     conditionEdit->setFocus();
     chooseButton->setEnabled(false);
   }
+}
+
+int ReaderSearchDialog::fill(const std::function<int(const std::function<void(const Reader&)>&)>& query) {
+  resultGrid->beginUpdate();
+  int row = 0;
+  int hits = 0;
+  try {
+    hits = query([&](const Reader& r) {
+      if (++row > resultGrid->rowCount() - 1) resultGrid->setRowCount(row + 1);
+      resultGrid->setRow(row, {Sjis::toQ(idText(r.id)), Sjis::toQ(r.name), Sjis::toQ(r.address),
+                               Sjis::toQ(r.registered.shownDate())});
+    });
+  } catch (...) {
+    resultGrid->endUpdate();
+    throw;
+  }
+  resultGrid->endUpdate();
+  return hits;
+}
+
+void ReaderSearchDialog::listNewest() {
+  const int listed = fill([&](const std::function<void(const Reader&)>& row) {
+    int n = 0;
+    ReaderStore(m_ctx.query).newest([&](const Reader& r) {
+      row(r);
+      ++n;
+    });
+    return n;
+  });
+  if (listed == 0) return;
+  // The condition stays open for a search; the list can be chosen from at once.
+  resultGrid->setRow(1);
+  hitCountLabel->setText(QStringLiteral("最近の登録 %1件").arg(listed));
+  chooseButton->setEnabled(true);
 }
 
 void ReaderSearchDialog::choose() {

@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 #include "core/WindowBase.h"
 #include "core/ReaderStore.h"
 
@@ -9,15 +11,16 @@ class QRadioButton;
 class NavigatingEdit;
 class StripedGrid;
 
-// Reader search dialog: lists the readers whose name or mail address begins with the
-// condition; the chosen reader's ID is written into the opener's ID field.
+// Reader search dialog: opens listing the readers registered last, and lists the readers
+// whose name or mail address begins with the condition; the chosen reader's ID is
+// written into the opener's ID field.
 class ReaderSearchDialog : public WindowBase {
   Q_OBJECT
  public:
   explicit ReaderSearchDialog(AppContext& ctx, QWidget* parent = nullptr);
 
-  // Opens the dialog modally with an empty condition and list; a chosen reader's ID is
-  // written into idField.
+  // Opens the dialog modally with an empty condition and the newest readers listed; a
+  // chosen reader's ID is written into idField.
   void chooseInto(QLineEdit* idField);
 
   void activate() override;
@@ -25,6 +28,8 @@ class ReaderSearchDialog : public WindowBase {
   void clearResults();
   // Lists the readers matching the condition (Enter in the condition).
   void search();
+  // Lists the readers registered last, newest first (the dialog opens with them).
+  void listNewest();
   // Writes the selected reader's ID into the opener's field and closes (Yes).
   void choose();
   // Empties the condition and the list.
@@ -51,6 +56,9 @@ class ReaderSearchDialog : public WindowBase {
   bool handleKey(QKeyEvent* event) override;
 
  private:
+  // Fills the list through query, which hands each reader to its argument and returns
+  // the number of hits.
+  int fill(const std::function<int(const std::function<void(const Reader&)>&)>& query);
   QLineEdit* m_idField = nullptr;
   // Raised while chooseInto runs, so the first activation focuses the condition.
   bool m_initPending = false;

@@ -27,6 +27,8 @@
 
 namespace {
 
+QString newReaderCaption() { return QStringLiteral("新規登録"); }
+
 const NumberMessages kIdMessages{QStringLiteral("読者IDを入力して下さい。"), QStringLiteral("読者IDに誤りがあります。"),
                                  QStringLiteral("読者IDにゼロは入力できません。")};
 const NumberMessages kStatusMessages{QStringLiteral("送信区分を入力して下さい。"),
@@ -67,7 +69,11 @@ struct FieldSpec {
   int maxBytes;
   bool digitsOnly;
   bool japanese;
+  const char* alsoAllow = "";  // the separators a date or time field takes
 };
+
+const QString kDateRefusal = QStringLiteral("日付は半角数字で入力して下さい（例: 2026/12/09 または 20261209）。");
+const QString kTimeRefusal = QStringLiteral("時間は半角数字で入力して下さい（例: 08:00:00 または 080000）。");
 
 }  // namespace
 
@@ -84,12 +90,12 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
       {&ReaderWindow::nextStoryEdit, "ENEXTSTORY", QStringLiteral("次回ｽﾄｰﾘｰ番号"), 8, 0, false, false},
       {&ReaderWindow::nameEdit, "ENAME", QStringLiteral("読者名"), 60, kNameWidth, false, true},
       {&ReaderWindow::addressEdit, "EMAILADDRESS", QStringLiteral("メールアドレス"), 60, kAddressWidth, false, false},
-      {&ReaderWindow::firstSentDateEdit, "ESNDFASTDATE", QStringLiteral("初回送信日"), 8, 0, true, false},
-      {&ReaderWindow::firstSentTimeEdit, "ESNDFASTTIME", QStringLiteral("初回送信時間"), 6, 0, true, false},
-      {&ReaderWindow::lastSentDateEdit, "ESNDLASTDATE", QStringLiteral("前回送信日"), 8, 0, true, false},
-      {&ReaderWindow::lastSentTimeEdit, "ESNDLASTTIME", QStringLiteral("前回送信時間"), 6, 0, true, false},
-      {&ReaderWindow::registeredDateEdit, "ETourokuDate", QStringLiteral("登録日"), 8, 0, true, false},
-      {&ReaderWindow::registeredTimeEdit, "ETourokuTime", QStringLiteral("登録時間"), 6, 0, true, false},
+      {&ReaderWindow::firstSentDateEdit, "ESNDFASTDATE", QStringLiteral("初回送信日"), 10, 0, true, false, "/"},
+      {&ReaderWindow::firstSentTimeEdit, "ESNDFASTTIME", QStringLiteral("初回送信時間"), 8, 0, true, false, ":"},
+      {&ReaderWindow::lastSentDateEdit, "ESNDLASTDATE", QStringLiteral("前回送信日"), 10, 0, true, false, "/"},
+      {&ReaderWindow::lastSentTimeEdit, "ESNDLASTTIME", QStringLiteral("前回送信時間"), 8, 0, true, false, ":"},
+      {&ReaderWindow::registeredDateEdit, "ETourokuDate", QStringLiteral("登録日"), 10, 0, true, false, "/"},
+      {&ReaderWindow::registeredTimeEdit, "ETourokuTime", QStringLiteral("登録時間"), 8, 0, true, false, ":"},
       {&ReaderWindow::remark1Edit, "EBiko1", QStringLiteral("備考１"), 60, kRemarkWidth, false, true},
       {&ReaderWindow::remark2Edit, "EBiko2", QStringLiteral("備考２"), 60, kRemarkWidth, false, true},
       {&ReaderWindow::remark3Edit, "EBiko3", QStringLiteral("備考３"), 60, kRemarkWidth, false, true},
@@ -102,6 +108,9 @@ ReaderWindow::ReaderWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, p
     e->setMaxLength(f.maxLength);
     if (f.maxBytes > 0) WindowParts::limitTypingBytes(e, f.maxBytes);
     e->digitsOnly = f.digitsOnly;
+    e->digitsAlsoAllow = QString::fromLatin1(f.alsoAllow);
+    if (*f.alsoAllow) e->refusalText = *f.alsoAllow == '/' ? kDateRefusal : kTimeRefusal;
+    connect(e, &NavigatingEdit::characterRefused, this, [this](const QString& why) { messageLine->setText(why); });
     WindowParts::setInputMethodOpen(e, f.japanese);
     WindowParts::keepTextReadable(e);
     // As wide as the field's content, plus the frame and a little room.
@@ -180,6 +189,10 @@ std::array<NavigatingEdit*, 13> ReaderWindow::dataFields() const {
 
 std::string ReaderWindow::text(const NavigatingEdit* field) const { return Sjis::fromQ(field->text()); }
 void ReaderWindow::setText(NavigatingEdit* field, const std::string& value) { field->setText(Sjis::toQ(value)); }
+
+DateStamp ReaderWindow::typedStamp(const NavigatingEdit* date, const NavigatingEdit* time) const {
+  return DateStamp::fromText(DateStamp::digitsOf(text(date)), DateStamp::digitsOf(text(time)));
+}
 
 void ReaderWindow::focusId() {
   idEdit->selectAll();
@@ -312,8 +325,11 @@ void ReaderWindow::showStatusCaption() {
 
 void ReaderWindow::fieldEntered(NavigatingEdit* field) {
   if (field == idEdit) {
-    if (trim(text(idEdit)).empty()) proposeNextId();
+    const bool proposed = trim(text(idEdit)).empty();
+    if (proposed) proposeNextId();
     if (checkField(ReaderCheck::Id)) lookUp();
+    if (proposed && !idEdit->isEnabled() && modeLabel->text() == newReaderCaption())
+      messageLine->setText(QStringLiteral("読者IDが空欄のため、新しい読者を読者ID %1 で登録します。").arg(idEdit->text().trimmed()));
     return;
   }
   // The data fields follow the checks from Status on.
@@ -368,12 +384,12 @@ void ReaderWindow::showReader(const Reader& r) {
   setText(nextStoryEdit, zeroSuppress(idText(r.nextStory)));
   setText(nameEdit, r.name);
   setText(addressEdit, r.address);
-  setText(firstSentDateEdit, r.firstSent.dateText());
-  setText(firstSentTimeEdit, r.firstSent.timeText());
-  setText(lastSentDateEdit, r.lastSent.dateText());
-  setText(lastSentTimeEdit, r.lastSent.timeText());
-  setText(registeredDateEdit, r.registered.dateText());
-  setText(registeredTimeEdit, r.registered.timeText());
+  setText(firstSentDateEdit, r.firstSent.shownDate());
+  setText(firstSentTimeEdit, r.firstSent.shownTime());
+  setText(lastSentDateEdit, r.lastSent.shownDate());
+  setText(lastSentTimeEdit, r.lastSent.shownTime());
+  setText(registeredDateEdit, r.registered.shownDate());
+  setText(registeredTimeEdit, r.registered.shownTime());
   setText(remark1Edit, r.note1);
   setText(remark2Edit, r.note2);
   setText(remark3Edit, r.note3);
@@ -393,7 +409,7 @@ void ReaderWindow::lookUp() {
     setEditMode(true);
     deleteButton->setEnabled(false);
     historyButton->setEnabled(false);
-    modeLabel->setText(QStringLiteral("新規登録"));
+    modeLabel->setText(newReaderCaption());
   } else {
     messageLine->clear();
     showReader(*row);
@@ -413,8 +429,9 @@ void ReaderWindow::showNewReaderDefaults() {
   const std::string now = Clock::nowStamp();
   setText(statusEdit, checkNumber("1", 2, kStatusMessages, 1).text);
   setText(nextStoryEdit, checkNumber("1", 5, kNextStoryMessages).text);
-  setText(registeredDateEdit, now.substr(0, 8));
-  setText(registeredTimeEdit, now.substr(8, 6));
+  const DateStamp registered = DateStamp::fromText(now.substr(0, 8), now.substr(8, 6));
+  setText(registeredDateEdit, registered.shownDate());
+  setText(registeredTimeEdit, registered.shownTime());
   showStatusCaption();
 }
 
@@ -426,12 +443,12 @@ void ReaderWindow::saveReader() {
   Reader r;
   r.id = toIntOr(text(idEdit), 0);
   r.address = text(addressEdit);
-  r.registered = DateStamp::fromText(text(registeredDateEdit), text(registeredTimeEdit));
+  r.registered = typedStamp(registeredDateEdit, registeredTimeEdit);
   r.name = text(nameEdit);
   r.status = static_cast<SendStatus>(toIntOr(trim(text(statusEdit)), 0));
   r.nextStory = toIntOr(text(nextStoryEdit), 0);
-  r.firstSent = DateStamp::fromText(text(firstSentDateEdit), text(firstSentTimeEdit));
-  r.lastSent = DateStamp::fromText(text(lastSentDateEdit), text(lastSentTimeEdit));
+  r.firstSent = typedStamp(firstSentDateEdit, firstSentTimeEdit);
+  r.lastSent = typedStamp(lastSentDateEdit, lastSentTimeEdit);
   r.note1 = text(remark1Edit);
   r.note2 = text(remark2Edit);
   r.note3 = text(remark3Edit);
@@ -470,7 +487,7 @@ void ReaderWindow::save() {
 
 void ReaderWindow::deleteReader() {
   if (trim(text(idEdit)).empty() || !checkField(ReaderCheck::Id)) return;
-  if (!askYesNo(QStringLiteral("削除してもよろしいですか？"), MsgIcon::Warning)) return;
+  if (!askBeforeLosing(QStringLiteral("削除してもよろしいですか？"))) return;
   m_ctx.query.close();
   const std::string id = zeroFill(text(idEdit), ColumnWidth::kReaderId);
   setText(idEdit, id);
@@ -513,6 +530,7 @@ void ReaderWindow::showNext() { browse(true); }
 void ReaderWindow::showPrevious() { browse(false); }
 
 void ReaderWindow::clearScreen() {
+  if (hasUnsavedEdits() && !WindowParts::confirmClear()) return;
   clearFields();
   idEdit->clear();
   setEditMode(false);

@@ -107,6 +107,8 @@ class ReaderWindow : public WindowBase {
   // Send status 1, next story 1, registered now.
   void showNewReaderDefaults();
   void setText(NavigatingEdit* field, const std::string& value);
+  // The moment a date field and a time field hold, typed or as shown.
+  DateStamp typedStamp(const NavigatingEdit* date, const NavigatingEdit* time) const;
   // Puts a checked field's text back, or shows the refusal and empties the field.
   bool take(NavigatingEdit* field, const FieldCheck& check, bool focusOnlyIfEnabled);
   bool checkAddress();

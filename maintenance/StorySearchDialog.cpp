@@ -19,7 +19,7 @@
 
 StorySearchDialog::StorySearchDialog(AppContext& ctx, QWidget* parent) : WindowBase(ctx, parent) {
   setWindowTitle(QStringLiteral("クオル　ストーリ検索"));
-  resize(600, 520);
+  resize(660, 520);
   auto* layout = new QVBoxLayout(this);
 
   // Object names stay the controls' established names: tools that drive the windows look
@@ -27,7 +27,9 @@ StorySearchDialog::StorySearchDialog(AppContext& ctx, QWidget* parent) : WindowB
   listGrid = new StripedGrid(this);
   listGrid->setObjectName(QStringLiteral("SG1"));
   setupSearchGrid(
-      listGrid, {{QStringLiteral("ｽﾄｰﾘｰ番号"), Qt::AlignHCenter, 79}, {QStringLiteral("subject"), Qt::AlignLeft, 486}});
+      listGrid, {{QStringLiteral("ｽﾄｰﾘｰ番号"), Qt::AlignHCenter, 79},
+                 {QStringLiteral("件名"), Qt::AlignLeft, 456},
+                 {QStringLiteral("送信間隔"), Qt::AlignLeft, 96}});
   layout->addWidget(listGrid, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -60,7 +62,7 @@ void StorySearchDialog::fillList() {
   int n = 1;
   for (const Story& s : rows) {
     if (n > listGrid->rowCount() - 1) listGrid->setRowCount(listGrid->rowCount() + 1);
-    listGrid->setRow(n, {Sjis::toQ(idText(s.number)), Sjis::toQ(s.subject)});
+    listGrid->setRow(n, {Sjis::toQ(idText(s.number)), Sjis::toQ(s.subject), QStringLiteral("%1 日後").arg(s.intervalDays)});
     ++n;
   }
   listGrid->endUpdate();

@@ -67,7 +67,7 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   WindowParts::setInputMethodOpen(subjectEdit, true);
   WindowParts::keepTextReadable(subjectEdit);
   connect(subjectEdit, &QLineEdit::textEdited, this, [this] { m_lineEdited = true; });
-  fields->addWidget(new QLabel(QStringLiteral("subject"), this), 1, 0);
+  fields->addWidget(new QLabel(QStringLiteral("件名"), this), 1, 0);
   fields->addWidget(subjectEdit, 1, 1, 1, 2);
 
   // "前回の送信から [N] 日後": when the mail is due after the reader's previous one.
@@ -80,6 +80,8 @@ StoryWindow::StoryWindow(AppContext& ctx, QWidget* parent) : WindowBase(ctx, par
   WindowParts::setInputMethodOpen(intervalEdit, false);
   WindowParts::keepTextReadable(intervalEdit);
   connect(intervalEdit, &QLineEdit::textEdited, this, [this] { m_lineEdited = true; });
+  for (NavigatingEdit* number : {numberEdit, intervalEdit})
+    connect(number, &NavigatingEdit::characterRefused, this, [this](const QString& why) { messageLine->setText(why); });
   connect(intervalEdit, &NavigatingEdit::keyPressed, this, [this](int ch) {
     if (ch == 13) WindowParts::runGuarded([this] { checkFields(StoryCheck::Interval); });
   });
@@ -406,6 +408,7 @@ void StoryWindow::insertReaderName() {
 }
 
 void StoryWindow::clearScreen() {
+  if (hasUnsavedEdits() && !WindowParts::confirmClear()) return;
   clearMail();
   numberEdit->clear();
   setEditMode(false);
@@ -416,7 +419,7 @@ void StoryWindow::clearScreen() {
 
 void StoryWindow::deleteMail() {
   if (trim(numberText()).empty() || !checkFields(StoryCheck::Number)) return;
-  if (!askYesNo(QStringLiteral("削除してもよろしいですか？"), MsgIcon::Warning)) {
+  if (!askBeforeLosing(QStringLiteral("削除してもよろしいですか？"))) {
     focusNumber();
     return;
   }

@@ -99,7 +99,9 @@ void keepTextReadable(QWidget* field) {
   field->setPalette(palette);
 }
 
-bool confirmDiscard() { return askYesNo(QStringLiteral("変更を保存せずに閉じますか？"), MsgIcon::Warning); }
+bool confirmDiscard() { return askBeforeLosing(QStringLiteral("変更を保存せずに閉じますか？")); }
+
+bool confirmClear() { return askBeforeLosing(QStringLiteral("変更を保存せずに画面をクリアしますか？")); }
 
 QString savedText() { return QStringLiteral("登録しました。"); }
 

@@ -55,6 +55,8 @@ void keepTextReadable(QWidget* field);
 
 // Asks before unsaved edits are thrown away by closing; true to close.
 bool confirmDiscard();
+// Asks before unsaved edits are thrown away by the clear key; true to clear.
+bool confirmClear();
 
 // The confirmation of a save in a window's message line.
 QString savedText();

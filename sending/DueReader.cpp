@@ -22,15 +22,15 @@ const std::array<DueColumnSpec, DueReader::kColumnCount> DueReader::kColumns = {
     {DueColumn::eligibility, "送信区分", 55, kLeft, true, 0},
     {DueColumn::id, "読者ID", 64, kCentre, true, 0},
     {DueColumn::nextStory, "次回ｽﾄｰﾘ番号", 82, kCentre, true, 0},
-    {DueColumn::dueDate, "次回送信日", 76, kCentre, false, 0},
-    {DueColumn::lastSentDate, "前回送信日", 76, kCentre, true, 0},
+    {DueColumn::dueDate, "次回送信日", 84, kCentre, false, 0},
+    {DueColumn::lastSentDate, "前回送信日", 84, kCentre, true, 0},
     {DueColumn::lastSentTime, "前回送信時間", 80, kCentre, true, 0},
     {DueColumn::name, "読者名", 220, kLeft, true, ColumnWidth::kName},
     {DueColumn::address, "メールアドレス", 244, kLeft, true, ColumnWidth::kAddress},
-    {DueColumn::firstSentDate, "送信開始日", 72, kCentre, true, 0},
+    {DueColumn::firstSentDate, "送信開始日", 84, kCentre, true, 0},
     {DueColumn::firstSentTime, "送信開始時間", 84, kCentre, true, 0},
-    {DueColumn::registeredDate, "登録日 ", 64, kCentre, true, 0},
-    {DueColumn::registeredTime, "登録時間", 64, kCentre, true, 0},
+    {DueColumn::registeredDate, "登録日 ", 84, kCentre, true, 0},
+    {DueColumn::registeredTime, "登録時間", 72, kCentre, true, 0},
     {DueColumn::note1, "備考１", 64, kLeft, true, ColumnWidth::kNote},
     {DueColumn::note2, "備考２", 64, kLeft, true, ColumnWidth::kNote},
     {DueColumn::note3, "備考３", 64, kLeft, true, ColumnWidth::kNote},
@@ -80,6 +80,20 @@ std::string DueReader::cell(DueColumn column) const {
     case DueColumn::note3: return r.note3;
   }
   return std::string();
+}
+
+std::string DueReader::shownCell(DueColumn column) const {
+  const Reader& r = reader;
+  switch (column) {
+    case DueColumn::dueDate: return dueDate.none() ? std::string() : dueDate.shownDate();
+    case DueColumn::lastSentDate: return r.lastSent.shownDate();
+    case DueColumn::lastSentTime: return r.lastSent.shownTime();
+    case DueColumn::firstSentDate: return r.firstSent.shownDate();
+    case DueColumn::firstSentTime: return r.firstSent.shownTime();
+    case DueColumn::registeredDate: return r.registered.shownDate();
+    case DueColumn::registeredTime: return r.registered.shownTime();
+    default: return cell(column);
+  }
 }
 
 std::vector<std::string> DueReader::cells() const {

@@ -29,7 +29,7 @@ enum class CellAlignment { left, centre };
 struct DueColumnSpec {
   DueColumn column;
   const char* caption;  // UTF-8; also the send log's header
-  int width;            // in the window, pixels
+  int width;            // in the window, pixels (at least)
   CellAlignment alignment;
   bool logged;
   int logWidth;  // the log writes the text blank-padded to this many bytes (0: as it is)
@@ -47,8 +47,11 @@ struct DueReader {
   DateStamp dueDate;
 
   bool marked() const { return mark == SendMark::marked; }
-  // The text of one cell as the window shows it (CP932).
+  // The text of one cell as the send log writes it, dates as stored (CP932).
   std::string cell(DueColumn column) const;
+  // The text of one cell as the window shows it: dates "2026/12/09", times "08:00:00",
+  // a dash for none (CP932).
+  std::string shownCell(DueColumn column) const;
   // The logged cells in column order, as the send log writes them (CP932).
   std::vector<std::string> cells() const;
   // The logged captions as CP932 cells.

@@ -82,7 +82,7 @@ std::vector<QString> shownCells(const DueReader& r) {
     else if (spec.column == DueColumn::eligibility)
       cells.push_back(shownEligibility(r.eligibility));
     else
-      cells.push_back(Sjis::toQ(r.cell(spec.column)));
+      cells.push_back(Sjis::toQ(r.shownCell(spec.column)));
   }
   return cells;
 }
@@ -99,10 +99,7 @@ class SendWindow::Reporter : public SendListener {
     m_thread.post([w = &m_window, index, reader] { w->showReader(index, reader); });
   }
   void progress(int sent, int marked) override {
-    m_thread.post([w = &m_window, sent, marked] {
-      w->m_progressLabel->setText(QStringLiteral("%1 / %2 送信済").arg(sent).arg(marked) +
-                                  (w->m_bounceSummary.isEmpty() ? QString() : QStringLiteral("　") + w->m_bounceSummary));
-    });
+    m_thread.post([w = &m_window, sent, marked] { w->showProgress(sent, marked); });
   }
   void bouncesRead(const BounceReport& report) override {
     m_thread.post([w = &m_window, summary = Sjis::toQ(report.summary())] { w->m_bounceSummary = summary; });
@@ -189,10 +186,16 @@ SendWindow::SendWindow(AppContext& ctx, QWidget* parent)
     const DueColumnSpec& spec = DueReader::kColumns[static_cast<size_t>(c)];
     col.setCaption(QString::fromUtf8(spec.caption));
     col.setAlignment(alignmentOf(c));
-    col.width = spec.width;
+    // The address column takes a 40-character address whole.
+    const int width = spec.column == DueColumn::address
+                          ? std::max(spec.width, fontMetrics().horizontalAdvance(
+                                                     QStringLiteral("taro.yamada.sales-department@example.com")) +
+                                                     2 * kCellPaddingX + 4)
+                          : spec.width;
+    col.width = width;
     col.canEdit = c == 0;
     col.imeMode = ImeMode::close;
-    m_readerGrid->setColWidth(c, spec.width);
+    m_readerGrid->setColWidth(c, width);
   }
   m_readerGrid->setDefaultRowHeight(20 + 2 * kCellPaddingY);
   m_readerGrid->defaultDrawing = false;  // drawCell draws every cell, with padding
@@ -342,6 +345,11 @@ void SendWindow::fillGrid() {
   showCounts();
 }
 
+void SendWindow::showProgress(int sent, int marked) {
+  m_progressLabel->setText(QStringLiteral("%1 / %2 送信済").arg(sent).arg(marked) +
+                           (m_bounceSummary.isEmpty() ? QString() : QStringLiteral("　") + m_bounceSummary));
+}
+
 void SendWindow::showCounts() {
   m_countsLabel->setText(QStringLiteral("送信対象 %1名　選択 %2名").arg(m_run.list().dueCount()).arg(m_run.list().markedCount()));
 }
@@ -397,6 +405,7 @@ void SendWindow::markKey(int row, QChar key) {
     m_run.list().unmark(index);
   showReader(index, m_run.list().readers()[index]);
   showCounts();
+  showProgress(0, m_run.list().markedCount());
   if ((key == QLatin1Char('1') || key == QLatin1Char('0')) && canMoveOn) m_readerGrid->setRow(row + 1);
 }
 
@@ -419,6 +428,7 @@ void SendWindow::showMarks() {
   }
   m_readerGrid->endUpdate();
   showCounts();
+  showProgress(0, m_run.list().markedCount());
 }
 
 bool SendWindow::handleKey(QKeyEvent* event) {
@@ -488,8 +498,8 @@ class SendWindow::Policy : public SendPolicy {
     }
     return askYesNo(shown + QStringLiteral("\n\n今、送信しますか？"));
   }
-  // Only a run the operator started asks; the receive-then-send chain goes ahead.
-  bool confirm(const DueList&) override { return m_window.m_mode != Mode::sendOnly || m_window.confirmRun(); }
+  // Every run the window starts asks once, the receive-then-send chain included.
+  bool confirm(const DueList&) override { return m_window.confirmRun(); }
   bool obtainPasswords(MailSettings&) override { return m_window.obtainPasswords(); }
 
  private:
@@ -565,11 +575,16 @@ bool SendWindow::confirmRun() {
   const std::vector<int> numbers = m_run.list().markedStories();
   for (std::size_t i = 0; i < numbers.size() && i < 20; ++i) stories << QString::number(numbers[i]);
   if (numbers.size() > 20) stories << QStringLiteral("…");
-  const QString text = QStringLiteral("%1名の読者にメールを送信します。よろしいですか？\nストーリー番号: %2")
-                           .arg(m_run.list().markedCount())
-                           .arg(stories.join(QStringLiteral(", ")));
+  QString text = QStringLiteral("%1名の読者にメールを送信します。よろしいですか？\nストーリー番号: %2")
+                     .arg(m_run.list().markedCount())
+                     .arg(stories.join(QStringLiteral(", ")));
+  if (m_mode == Mode::afterReceive)
+    text = QStringLiteral("受信を終えました。新規登録 %1名、送信対象 %2名です。\n\n").arg(m_newRegistrations).arg(m_run.list().dueCount()) + text;
   // Yes is the box's default button: F1 then Enter sends.
-  return askYesNo(text);
+  if (askYesNo(text)) return true;
+  // Declined in the chain: the window stays open as the operator's own send window.
+  m_mode = Mode::sendOnly;
+  return false;
 }
 
 bool SendWindow::obtainPasswords() {

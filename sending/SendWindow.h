@@ -32,14 +32,16 @@ class SendWindow : public WindowBase {
   ~SendWindow() override;
 
   // sendOnly: the operator marks readers and starts the run; afterReceive: the second
-  // half of receive-then-send marks every due reader and starts at once.
+  // half of receive-then-send marks every due reader and starts once the operator has
+  // confirmed, told how many readers the receive registered (newRegistrations).
   enum class Mode { sendOnly, afterReceive };
-  void prepare(Mode mode) {
+  void prepare(Mode mode, int newRegistrations = 0) {
     m_mode = mode;
+    m_newRegistrations = newRegistrations;
     WindowBase::prepare();
   }
-  int openModal(Mode mode) {
-    prepare(mode);
+  int openModal(Mode mode, int newRegistrations = 0) {
+    prepare(mode, newRegistrations);
     return exec();
   }
   void activate() override;
@@ -76,6 +78,7 @@ class SendWindow : public WindowBase {
 
  private:
   Mode m_mode = Mode::sendOnly;
+  int m_newRegistrations = 0;
   class Reporter;
 
   void start();
@@ -104,6 +107,8 @@ class SendWindow : public WindowBase {
   void setIdleButtons(bool enabled);
   void runFinished(const QString& error);
   void showCounts();
+  // "sent / marked 送信済", with what the bounce mailbox did after it.
+  void showProgress(int sent, int marked);
 
   void fillGrid();
   void showReader(std::size_t index, const DueReader& reader);

@@ -31,6 +31,11 @@ PasswordPrompt::PasswordPrompt(QWidget* parent) : QDialog(parent) {
   layout->addWidget(passwordEdit);
   auto* row = new QHBoxLayout;
   row->addStretch(1);
+  // Confirms as Enter in the field does.
+  okButton = new QPushButton(QStringLiteral("OK"), this);
+  okButton->setObjectName(QStringLiteral("Bok"));
+  okButton->setAutoDefault(false);
+  row->addWidget(okButton);
   cancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
   cancelButton->setObjectName(QStringLiteral("Bcan"));
   cancelButton->setAutoDefault(false);
@@ -39,6 +44,7 @@ PasswordPrompt::PasswordPrompt(QWidget* parent) : QDialog(parent) {
   passwordEdit->setFocus();
 
   connect(passwordEdit, &NavigatingEdit::keyPressed, this, &PasswordPrompt::passwordKeyPressed);
+  connect(okButton, &QPushButton::clicked, this, [this] { done(kConfirmed); });
   connect(cancelButton, &QPushButton::clicked, this, &PasswordPrompt::cancel);
 }
 

@@ -6,7 +6,7 @@ class QLabel;
 class QPushButton;
 class NavigatingEdit;
 
-// The password prompt: Enter in the field confirms, the button cancels.
+// The password prompt: Enter in the field or OK confirms, キャンセル cancels.
 class PasswordPrompt : public QDialog {
   Q_OBJECT
  public:
@@ -19,6 +19,7 @@ class PasswordPrompt : public QDialog {
 
   QLabel* promptLabel;
   NavigatingEdit* passwordEdit;
+  QPushButton* okButton;
   QPushButton* cancelButton;
 
  public slots:

@@ -77,14 +77,24 @@ TEST_F(WindowOfEdits, ClearedNavigationFlagsLeaveTheFocusAndRaiseNoKeyDown) {
 
 TEST_F(WindowOfEdits, DigitsOnlyAcceptsDigitsAndBackspaceOnly) {
   b->digitsOnly = true;
+  b->digitsAlsoAllow = QStringLiteral("/");
+  std::vector<QString> refusals;
+  QObject::connect(b, &NavigatingEdit::characterRefused, [&](const QString& why) { refusals.push_back(why); });
   b->setFocus();
-  for (const char* t : {"1", "a", "-", ".", "5"}) key(b, t[0], QString::fromLatin1(t));
-  EXPECT_EQ(b->text(), QStringLiteral("15"));
+  for (const char* t : {"1", "a", "-", "/", "5"}) key(b, t[0], QString::fromLatin1(t));
+  EXPECT_EQ(b->text(), QStringLiteral("1/5"));
+  // Each refused character is explained.
+  EXPECT_EQ(refusals, (std::vector<QString>(2, QStringLiteral("半角数字で入力して下さい。"))));
+  key(b, Qt::Key_A, QStringLiteral("\x01"), Qt::ControlModifier);  // select all works
+  EXPECT_EQ(b->selectedText(), QStringLiteral("1/5"));
+  key(b, Qt::Key_1, QStringLiteral("1"));  // replaces the selection
+  key(b, Qt::Key_2, QStringLiteral("2"));
   key(b, Qt::Key_Backspace, QStringLiteral("\b"));
   EXPECT_EQ(b->text(), QStringLiteral("1"));
   QApplication::clipboard();
   key(b, Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);  // paste shortcut is discarded
   EXPECT_EQ(b->text(), QStringLiteral("1"));
+  EXPECT_EQ(refusals.size(), 2u);  // a shortcut needs no reason
   key(b, Qt::Key_Return, QStringLiteral("\r"));
   EXPECT_EQ(pressed.back(), 13);  // Enter still reaches the handler
   EXPECT_FALSE(downs.empty());  // ordinary keys raise the key-down event

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QTranslator>
 #include <map>
@@ -17,6 +18,7 @@ namespace {
 // one of its buttons; gives the texts of the standard buttons the box showed.
 struct AnsweredBox {
   std::map<QMessageBox::StandardButton, QString> buttons;
+  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
   MsgResult result = MsgResult::Ok;
 };
 
@@ -34,6 +36,7 @@ AnsweredBox askRealBox(MsgButtons kind, QMessageBox::StandardButton answer) {
     }
     poll.stop();
     for (QAbstractButton* b : box->buttons()) out.buttons[box->standardButton(b)] = b->text();
+    out.defaultButton = box->standardButton(box->defaultButton());
     box->button(answer)->click();
   });
   poll.start(10);
@@ -64,6 +67,11 @@ TEST(RealDialogs, QuestionBoxesReadJapaneseEvenWithoutTheTranslation) {
   const AnsweredBox ok = askRealBox(MsgButtons::OkCancel, QMessageBox::Cancel);
   EXPECT_EQ(ok.result, MsgResult::Cancel);
   EXPECT_EQ(ok.buttons.at(QMessageBox::Cancel), QStringLiteral("キャンセル"));
+}
+
+TEST(RealDialogs, OnlyQuestionsThatLoseDataStartOnNo) {
+  for (const auto& [kind, startsOnNo] : {std::pair{MsgButtons::YesNo, false}, {MsgButtons::YesNoDefaultNo, true}})
+    EXPECT_EQ(askRealBox(kind, QMessageBox::Yes).defaultButton == QMessageBox::No, startsOnNo);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "core/Clock.h"
+#include "core/DateStamp.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
 #include "tests/support/TestProgram.h"
@@ -77,6 +78,17 @@ TEST(DateComplete, RejectsImpossibleDates) {
   {
     FixedClock notLeap("20230507101010");
     EXPECT_EQ(completeDate("0229"), "");
+  }
+}
+
+TEST(DateStamp, ShowsDatesAndTimesAsPeopleReadThemAndReadsThemBack) {
+  const std::string dash = "\x81\x5C";  // the CP932 dash
+  const std::pair<DateStamp, std::string> cases[] = {{DateStamp(20261209, 80000), "2026/12/09 08:00:00"},
+                                                     {DateStamp(20240101, 0), "2024/01/01 00:00:00"},
+                                                     {DateStamp(), dash + " " + dash}};
+  for (const auto& [stamp, shown] : cases) {
+    EXPECT_EQ(stamp.shownDate() + " " + stamp.shownTime(), shown);
+    EXPECT_EQ(DateStamp::fromText(DateStamp::digitsOf(stamp.shownDate()), DateStamp::digitsOf(stamp.shownTime())), stamp);
   }
 }
 

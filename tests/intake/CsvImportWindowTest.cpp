@@ -108,7 +108,9 @@ TEST_F(CsvWindowTest, RefusedLinesAreOfferedAndSavedWithTheCsvEnding) {
                                                                        "データがあります。\r登録できなかったデータを"
                                                                        "ファイルに保存しますか？")}));
   EXPECT_EQ(boxes.shown()[1].icon, MsgIcon::Warning);
-  EXPECT_TRUE(boxes.fileRequests.back().endsWith(QStringLiteral("|メールアドレスエラー.csv")));
+  // Proposed in the data folder.
+  EXPECT_EQ(boxes.fileRequests.back(), QStringLiteral("|%1|メールアドレスエラー.csv")
+                                           .arg(QString::fromStdString(program.ctx().programDir().string())));
   EXPECT_EQ(TestProgram::readFile(program.file("errors.csv")), "nobody.example.com,Nobody\r\nnoat,x\r\n");
   EXPECT_FALSE(form.successLabel->isHidden());
   EXPECT_EQ(count(), QStringLiteral("    1"));

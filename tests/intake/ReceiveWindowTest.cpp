@@ -95,7 +95,7 @@ TEST_F(ReceiveWindowTest, RunShowsCountTransferAndResult) {
 
   EXPECT_EQ(readerCount(), 2u);
   EXPECT_EQ(window->countBox->text(), QStringLiteral("    2"));
-  EXPECT_EQ(window->transferCountLabel->text(), QString("%1 of %1").arg(kRegistrations.size()));
+  EXPECT_EQ(window->transferCountLabel->text(), QStringLiteral("%1 / %1 バイト").arg(kRegistrations.size()));
   EXPECT_EQ(window->transferProgress->value(), window->transferProgress->maximum());
   EXPECT_TRUE(window->successLabel->isVisibleTo(window.get()));
   EXPECT_FALSE(window->failureLabel->isVisibleTo(window.get()));

@@ -51,6 +51,17 @@ TEST(RegistrationFormText, EachButtonCopiesTheFormItsBoxShowsWithCrLf) {
   }
 }
 
+// 768 pixels of a 1366x768 screen, and 720 logical pixels of 1920x1080 at 150 %, less the
+// task bar and the title bar.
+TEST(RegistrationFormText, FitsASmallScreenAndNamesTheClipboard) {
+  TestProgram p(false);
+  RegistrationFormWindow form(p.ctx());
+  form.prepare();
+  form.show();
+  EXPECT_LE(std::max(form.height(), form.minimumSizeHint().height()), 640);
+  EXPECT_TRUE(form.copyCancelFormButton->text().endsWith(QStringLiteral("をクリップボードにコピー")));
+}
+
 TEST(RegistrationFormText, CopyIsConfirmedOnScreenAndEscapeCloses) {
   TestProgram p(false);
   ScriptedDialogs boxes;

@@ -123,19 +123,24 @@ TEST_F(ReaderWindowTest, FieldChecksNormaliseOrRefuse) {
   EXPECT_EQ(w.nextStoryEdit->text(), QStringLiteral("    0"));
   enter(w.nextStoryEdit, QStringLiteral("x"));
 
-  enter(w.firstSentDateEdit, QString());
-  EXPECT_EQ(w.firstSentDateEdit->text(), QStringLiteral("00000000"));
-  enter(w.firstSentDateEdit, QStringLiteral("15"));
-  EXPECT_EQ(w.firstSentDateEdit->text(), QStringLiteral("20240515"));
-  enter(w.lastSentDateEdit, QStringLiteral("20240229"));
-  EXPECT_EQ(w.lastSentDateEdit->text(), QStringLiteral("20240229"));
+  // Dates and times are typed as digits or as shown, and shown as people read them.
+  const QString none(QChar(0x2015));
+  const std::pair<NavigatingEdit*, std::pair<QString, QString>> accepted[] = {
+      {w.firstSentDateEdit, {QString(), none}},
+      {w.firstSentDateEdit, {QStringLiteral("15"), QStringLiteral("2024/05/15")}},
+      {w.lastSentDateEdit, {QStringLiteral("20240229"), QStringLiteral("2024/02/29")}},
+      {w.lastSentDateEdit, {QStringLiteral("2026/12/09"), QStringLiteral("2026/12/09")}},
+      {w.firstSentTimeEdit, {QStringLiteral("240000"), QStringLiteral("24:00:00")}},
+      {w.firstSentTimeEdit, {QStringLiteral("08:00:00"), QStringLiteral("08:00:00")}},
+      {w.firstSentTimeEdit, {none, none}},
+  };
+  for (const auto& [field, typedAndShown] : accepted) {
+    enter(field, typedAndShown.first);
+    EXPECT_EQ(field->text(), typedAndShown.second) << typedAndShown.first.toStdString();
+  }
   enter(w.lastSentDateEdit, QStringLiteral("20230229"));
   enter(w.registeredDateEdit, QStringLiteral("1131"));
 
-  enter(w.firstSentTimeEdit, QStringLiteral("240000"));
-  EXPECT_EQ(w.firstSentTimeEdit->text(), QStringLiteral("240000"));
-  enter(w.firstSentTimeEdit, QString());
-  EXPECT_EQ(w.firstSentTimeEdit->text(), QStringLiteral("000000"));
   enter(w.lastSentTimeEdit, QStringLiteral("126000"));
   enter(w.registeredTimeEdit, QStringLiteral("12345"));
   enter(w.firstSentTimeEdit, QStringLiteral("123460"));  // 60 seconds
@@ -413,6 +418,25 @@ TEST_F(ReaderWindowTest, SearchByNameListsHitsAndHandsTheChoiceBack) {
   EXPECT_EQ(w.modeLabel->text(), QStringLiteral("修正中"));
 }
 
+TEST_F(ReaderWindowTest, SearchOpensListingTheNewestReaders) {
+  const int registered[] = {20240101, 20240301, 20231231};
+  for (int i = 0; i < 3; ++i) {
+    Reader r = reader("0000" + std::to_string(i + 1), "n", "a" + std::to_string(i) + "@x.jp");
+    r.registered = DateStamp(registered[i], 0);
+    store(r);
+  }
+  open();
+  QTimer::singleShot(0, &search, [this] {
+    EXPECT_EQ(search.hitCountLabel->text(), QStringLiteral("最近の登録 3件"));
+    for (const auto& [row, id] : {std::pair{1, "00002"}, {2, "00001"}, {3, "00003"}})
+      EXPECT_EQ(search.resultGrid->cell(0, row), QString::fromLatin1(id));
+    EXPECT_EQ(search.resultGrid->cell(3, 1), QStringLiteral("2024/03/01"));
+    search.choose();
+  });
+  w.searchReader();
+  EXPECT_EQ(w.idEdit->text(), QStringLiteral("    2"));
+}
+
 TEST_F(ReaderWindowTest, CancelledSearchRestoresTheId) {
   open();
   w.idEdit->setText(QStringLiteral("42"));
@@ -463,8 +487,9 @@ TEST_F(ReaderWindowTest, EnterOnAnEmptyIdProposesTheNextFreeOneWithNewReaderDefa
   EXPECT_EQ(w.statusEdit->text(), QStringLiteral(" 1"));
   EXPECT_EQ(w.statusCaption->text(), QStringLiteral("可"));
   EXPECT_EQ(w.nextStoryEdit->text(), QStringLiteral("    1"));
-  EXPECT_EQ(w.registeredDateEdit->text(), QStringLiteral("20240507"));
-  EXPECT_EQ(w.registeredTimeEdit->text(), QStringLiteral("120000"));
+  EXPECT_EQ(w.registeredDateEdit->text(), QStringLiteral("2024/05/07"));
+  EXPECT_EQ(w.registeredTimeEdit->text(), QStringLiteral("12:00:00"));
+  EXPECT_EQ(w.messageLine->text(), QStringLiteral("読者IDが空欄のため、新しい読者を読者ID 1 で登録します。"));
   w.nameEdit->setText(QStringLiteral("山田"));
   w.addressEdit->setText(QStringLiteral("yamada@example.com"));
   w.save();
@@ -565,6 +590,20 @@ TEST_F(ReaderWindowTest, UnsavedEditsAreConfirmedBeforeClosingAndASaveIsConfirme
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(dialogs.texts(), std::vector<QString>{QStringLiteral("変更を保存せずに閉じますか？")});
   EXPECT_TRUE(trim(stored({"BIKO1"})[0][0]).empty());
+}
+
+TEST_F(ReaderWindowTest, ClearKeyAsksBeforeDiscardingEditsStartingOnNo) {
+  open();
+  w.show();
+  enter(w.idEdit, QStringLiteral("7"));
+  typeInto(w.remark1Edit, QStringLiteral("x"));
+  dialogs.queueAnswer(MsgResult::No);
+  QTest::keyClick(w.remark1Edit, Qt::Key_F6);
+  EXPECT_EQ(w.remark1Edit->text(), QStringLiteral("x"));
+  QTest::keyClick(w.remark1Edit, Qt::Key_F6);  // Yes
+  EXPECT_FALSE(editMode());
+  EXPECT_EQ(dialogs.texts(), std::vector<QString>(2, QStringLiteral("変更を保存せずに画面をクリアしますか？")));
+  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNoDefaultNo);
 }
 
 TEST_F(ReaderWindowTest, KeysDriveTheScreen) {

@@ -397,7 +397,7 @@ TEST_F(StoryWindowTest, DeleteAsksFirstAndKeepsTheMailOnNo) {
   EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QStringLiteral("削除してもよろしいですか？"),
                                                    QStringLiteral("削除してもよろしいですか？")}));
   EXPECT_EQ(dialogs.shown()[0].icon, MsgIcon::Warning);
-  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNo);
+  EXPECT_EQ(dialogs.shown()[0].buttons, MsgButtons::YesNoDefaultNo);  // Enter keeps the mail
   auto rows = stored();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "00002");
@@ -457,12 +457,16 @@ TEST_F(StoryWindowTest, ReaderNamePlaceholderReplacesTheSelection) {
 
 TEST_F(StoryWindowTest, SearchListsEveryMailAndLoadsTheChoice) {
   for (int i = 1; i <= 45; ++i) store(zeroFill(std::to_string(i), 5), "subject " + std::to_string(i));
+  StoryStore(p.sql()).save(Story{45, "subject 45", "body", 7});
   open();
   w.numberEdit->setText(QStringLiteral("30"));  // emptied before the dialog opens
   QTimer::singleShot(0, &search, [this] {
     EXPECT_EQ(search.listGrid->rowCount(), 46);
     EXPECT_EQ(search.listGrid->cell(0, 12), QStringLiteral("00012"));
     EXPECT_EQ(search.listGrid->cell(1, 45), QStringLiteral("subject 45"));
+    // Each mail's interval after the reader's previous one.
+    EXPECT_EQ(search.listGrid->cell(2, 12), QStringLiteral("0 日後"));
+    EXPECT_EQ(search.listGrid->cell(2, 45), QStringLiteral("7 日後"));
     search.listGrid->setRow(12);
     search.choose();
   });

@@ -265,6 +265,7 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   open();
   window->markKey(1, QLatin1Char('1'));
   window->markKey(2, QLatin1Char('1'));
+  EXPECT_EQ(window->progressLabel()->text(), q("0 / 2 送信済"));  // the counter follows the marks
   window->startButton()->click();
   EXPECT_TRUE(window->running());
   EXPECT_EQ(window->endButton()->text(), q("F12 中 断"));
@@ -276,7 +277,8 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  済  "), sj("  済  "), ""}));
   EXPECT_EQ(column(1), (std::vector<std::string>{sj("可"), sj("全済"), sj("可")}));
   EXPECT_EQ(column(3), (std::vector<std::string>{"    2", "    3", "    1"}));
-  EXPECT_EQ(column(5), (std::vector<std::string>{"20240507", "20240507", "00000000"}));
+  // Dates as people read them in the list, as stored in the send log.
+  EXPECT_EQ(column(5), (std::vector<std::string>{"2024/05/07", "2024/05/07", DateStamp::noneShown()}));
   EXPECT_EQ(window->progressLabel()->text(), q("2 / 2 送信済"));
   EXPECT_TRUE(window->successLabel()->isVisibleTo(window.get()));
   EXPECT_FALSE(window->errorLabel()->isVisibleTo(window.get()));
@@ -287,6 +289,8 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   EXPECT_EQ(boxes.texts(), std::vector<QString>{confirmation(2, "1, 2")});
   const std::string log = TestProgram::readFile(program.file("SndMail.log"));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
+  EXPECT_NE(log.find("20240507"), std::string::npos);
+  EXPECT_EQ(log.find("2024/05/07"), std::string::npos);
 
   // F5 shows this run's outcomes, one row a reader.
   window->lastRunButton()->click();
@@ -499,16 +503,27 @@ TEST_F(SendWindowTest, UnexpectedFailureOfTheRunShowsTheErrorBoxAndEndsReady) {
   EXPECT_TRUE(smtp.messages().empty());
 }
 
-TEST_F(SendWindowTest, ChainMarksAllAndStartsByItselfOrClosesWhenNothingIsDue) {
+TEST_F(SendWindowTest, ChainMarksAllAndAsksOnceWithTheCountsOrClosesWhenNothingIsDue) {
   SmtpTestServer smtp;
   settings("", smtp.port());
   story("00001");
   reader("00001", "a", "00001");
-  open(0);
+  const QString question = q("受信を終えました。新規登録 2名、送信対象 1名です。\n\n") + confirmation(1, "1");
+  // Declined: nothing goes out, and the window stays open for the operator.
+  boxes.queueAnswer(MsgResult::No);
+  window = std::make_unique<SendWindow>(program.ctx());
+  window->prepare(SendWindow::Mode::afterReceive, 2);
+  window->activate();
+  window->waitForRun();
+  EXPECT_TRUE(smtp.messages().empty());
+  EXPECT_TRUE(window->startButton()->isEnabled());
+  window->prepare(SendWindow::Mode::afterReceive, 2);
+  window->activate();
   window->waitForRun();
   EXPECT_EQ(smtp.messages().size(), 1u);
   EXPECT_EQ(column(0), (std::vector<std::string>{sj("  済  ")}));
-  EXPECT_TRUE(boxes.shown().empty()) << "the chain asked: " << boxes.lastText().toStdString();
+  EXPECT_EQ(boxes.texts(), std::vector<QString>(2, question));
+  boxes.clear();
 
   window.reset();
   program.exec(" DELETE FROM USERLIST");
@@ -645,6 +660,14 @@ TEST_F(SendWindowTest, CountsFollowEveryMarkAndF1AsksBeforeAnythingIsSent) {
   EXPECT_EQ(window->countsLabel()->text(), countsText(2, 0));
 }
 
+TEST_F(SendWindowTest, TheAddressColumnShowsAFortyCharacterAddressWhole) {
+  settings("", 25);
+  open();
+  const QString address = QStringLiteral("hanako.suzuki.accounting@mail.example.jp");  // 40 characters
+  EXPECT_GE(window->readerGrid()->columnWidth(static_cast<int>(DueColumn::address)),
+            window->readerGrid()->fontMetrics().horizontalAdvance(address) + 10);
+}
+
 TEST_F(SendWindowTest, IntervalsShowTheDueDateAndReadersNotDueCannotBeMarked) {
   settings("", 25);
   story("00001");
@@ -655,7 +678,7 @@ TEST_F(SendWindowTest, IntervalsShowTheDueDateAndReadersNotDueCannotBeMarked) {
   program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240501' WHERE ID = '00002'");
   open();
   EXPECT_EQ(window->readerGrid()->model()->headerData(4, Qt::Horizontal).toString(), q("次回送信日"));
-  EXPECT_EQ(column(4), (std::vector<std::string>{"20240111", "20240511"}));
+  EXPECT_EQ(column(4), (std::vector<std::string>{"2024/01/11", "2024/05/11"}));
   EXPECT_EQ(column(1), (std::vector<std::string>{sj("可"), sj("待機")}));
   window->markKey(2, QLatin1Char('1'));
   EXPECT_EQ(cell(0, 2), "");
@@ -669,7 +692,7 @@ TEST_F(SendWindowTest, IntervalsShowTheDueDateAndReadersNotDueCannotBeMarked) {
   program.exec(" UPDATE USERLIST SET SNDLASTDATE = '20240507'");
   open();
   EXPECT_EQ(column(1), (std::vector<std::string>{sj("待機"), sj("待機")}));
-  EXPECT_EQ(column(4), (std::vector<std::string>{"20240508", "20240508"}));
+  EXPECT_EQ(column(4), (std::vector<std::string>{"2024/05/08", "2024/05/08"}));
 }
 
 TEST_F(SendWindowTest, PreviewShowsTheSelectedReadersMailAsItArrives) {

@@ -86,7 +86,10 @@ TEST_F(PasswordPromptTest, AsksAgainUntilThePasswordPasses) {
   PromptScript script(form);
   script.type(QStringLiteral("   "));
   script.type(QStringLiteral("ｐａｓｓ"));
-  script.type(QStringLiteral("  pop-pass  "));
+  script.then([](PasswordPrompt* f) {  // OK confirms as Enter does
+    f->passwordEdit->setText(QStringLiteral("  pop-pass  "));
+    f->okButton->click();
+  });
   const auto password = askPassword(program.ctx(), PasswordFor::Pop3);
   ASSERT_TRUE(password.has_value());
   EXPECT_EQ(*password, "pop-pass");
