@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "core/Sjis.h"
 #include "core/TextUtil.h"
@@ -164,10 +165,28 @@ struct Database::Impl {
   ITransaction* joined = nullptr;  // the open Transaction's, when there is one
   unsigned dialect = 3;
   std::string reopenFailure;
+  // The statements executed while the open Transaction lasts, prepared once by their
+  // text: an import runs the same INSERTs for every line. Freed when it ends.
+  std::map<std::string, IStatement*> prepared;
 
   ~Impl() { detach(); }
 
+  void freePrepared() {
+    if (prepared.empty()) return;  // a status would start the engine
+    OwnedStatus owned;
+    ThrowStatusWrapper status(owned.status);
+    for (auto& entry : prepared) {
+      try {
+        entry.second->free(&status);
+      } catch (const FbException&) {
+        release(entry.second);
+      }
+    }
+    prepared.clear();
+  }
+
   void detach() {
+    freePrepared();
     if (!attachment) return;
     OwnedStatus owned;
     ThrowStatusWrapper status(owned.status);
@@ -346,6 +365,7 @@ struct Statement::Impl {
   ITransaction* transaction = nullptr;
   bool ownsTransaction = true;  // false while joining the connection's Transaction
   IStatement* statement = nullptr;
+  bool sharedStatement = false;  // statement belongs to the Transaction's prepared ones
   IResultSet* cursor = nullptr;
   IMessageMetadata* outMeta = nullptr;
   IMessageMetadata* inMeta = nullptr;
@@ -394,7 +414,9 @@ struct Statement::Impl {
         release(cursor);
       }
     }
-    if (statement) {
+    if (statement && sharedStatement) {
+      statement = nullptr;
+    } else if (statement) {
       try {
         statement->free(&status);
         statement = nullptr;
@@ -433,14 +455,22 @@ struct Statement::Impl {
     transaction = ownsTransaction ? att->startTransaction(&st, tpbLength, tpb) : db.m_impl->joined;
   }
 
-  // Prepares the text in the current transaction and fills the parameter buffer.
-  void prepare(ThrowStatusWrapper& st) {
+  // Prepares the text in the current transaction and fills the parameter buffer. A
+  // statement joining the connection's Transaction may reuse one prepared before in it.
+  void prepare(ThrowStatusWrapper& st, bool reusable = false) {
     // Only a statement with bound values has its ":name" markers replaced; others (PSQL
     // blocks referring to their own variables) reach the engine as written.
     std::vector<std::string> names;
     const std::string text = params.empty() ? sql : positionalSql(sql, names);
-    statement = attachment()->prepare(&st, transaction, static_cast<unsigned>(text.size()), text.c_str(), db.m_impl->dialect,
-                                      IStatement::PREPARE_PREFETCH_METADATA);
+    sharedStatement = reusable && !ownsTransaction;
+    const auto found = sharedStatement ? db.m_impl->prepared.find(text) : db.m_impl->prepared.end();
+    if (found != db.m_impl->prepared.end()) {
+      statement = found->second;
+    } else {
+      statement = attachment()->prepare(&st, transaction, static_cast<unsigned>(text.size()), text.c_str(),
+                                        db.m_impl->dialect, IStatement::PREPARE_PREFETCH_METADATA);
+      if (sharedStatement) db.m_impl->prepared.emplace(text, statement);
+    }
     if (names.empty()) return;
     IMessageMetadata* declared = statement->getInputMetadata(&st);
     IMetadataBuilder* builder = declared->getBuilder(&st);
@@ -708,11 +738,11 @@ unsigned long long Statement::execute() {
   try {
     guarded([&](ThrowStatusWrapper& st) {
       m_impl->begin(st, att, kWriteTpb, sizeof kWriteTpb);
-      m_impl->prepare(st);
+      m_impl->prepare(st, true);
       m_impl->statement->execute(&st, m_impl->transaction, m_impl->inMeta, m_impl->inMeta ? m_impl->inBuffer.data() : nullptr, nullptr,
                             nullptr);
       changed = m_impl->statement->getAffectedRecords(&st);
-      m_impl->statement->free(&st);
+      if (!m_impl->sharedStatement) m_impl->statement->free(&st);
       m_impl->statement = nullptr;
       if (m_impl->ownsTransaction) m_impl->transaction->commit(&st);
       m_impl->transaction = nullptr;
@@ -749,6 +779,7 @@ void Transaction::rollback() { end(false); }
 void Transaction::end(bool commit) {
   ITransaction*& t = m_db.m_impl->joined;
   if (!t) return;
+  m_db.m_impl->freePrepared();
   OwnedStatus owned;
   ThrowStatusWrapper st(owned.status);
   try {

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/ReaderStore.h"
+#include "core/TextUtil.h"
 #include "tests/support/TestProgram.h"
 
 namespace {
@@ -44,6 +45,26 @@ TEST(Database, NamedParameterDeletesOneRow) {
   auto rows = p.rows(kAllReaders, {"ID"});
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "00002");
+}
+
+// Inside a transaction a statement is prepared once and executed again with values of
+// other lengths; after the transaction the table can be changed (nothing holds it).
+TEST(Database, AStatementReusedInATransactionTakesEachValueAndLetsGoAtItsEnd) {
+  TestProgram p;
+  {
+    Transaction transaction(p.sql().database());
+    for (int id : {1, 2, 3}) {
+      Reader r = sampleReader(id);
+      r.name = std::string(static_cast<std::size_t>(id * 7), 'n');
+      ReaderStore(p.sql()).insert(r);
+    }
+    transaction.commit();
+  }
+  auto rows = p.rows(" SELECT ID, NAME FROM USERLIST ORDER BY ID", {"ID", "NAME"});
+  ASSERT_EQ(rows.size(), 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(trimRight(rows[i][1]), std::string(static_cast<std::size_t>((i + 1) * 7), 'n'));
+  p.exec(" ALTER TABLE USERLIST ADD SCRATCH INTEGER");
+  p.exec(" ALTER TABLE USERLIST DROP SCRATCH");
 }
 
 // A text column's parameter cannot carry more than a text value holds.
