@@ -721,10 +721,15 @@ void SendWindow::runFinished(const QString& error) {
   } else {
     m_session.reset();  // lets go of the send lock
     m_successLabel->setVisible(m_report.completed);
-    // The operator's stop is told apart from an error.
+    // The operator's stop and the provider's pace are told apart from an error.
+    const bool paced = m_report.endedEarly == SendReport::EndedEarly::paced && error.isEmpty();
     m_errorLabel->setText(m_report.endedEarly == SendReport::EndedEarly::stopped && error.isEmpty()
                               ? QStringLiteral("中断しました。")
-                              : QStringLiteral("エラーで終了しました。"));
+                          : paced ? QStringLiteral("送信ペースの上限で終了しました。残りは次回送信します。")
+                                  : QStringLiteral("エラーで終了しました。"));
+    QPalette palette = m_errorLabel->palette();
+    palette.setColor(QPalette::WindowText, paced ? QColor(Qt::blue) : QColor(Qt::red));
+    m_errorLabel->setPalette(palette);
     m_errorLabel->setVisible(!m_report.completed);
     m_previewButton->setEnabled(true);
     m_lastRunButton->setEnabled(true);

@@ -303,14 +303,20 @@ TEST_F(SendWindowTest, RunShowsEachReaderSentAndEndsReady) {
   }
 }
 
-TEST_F(SendWindowTest, TheStatusLineSaysHowManyThePaceLetGo) {
-  settings("", 25);
+TEST_F(SendWindowTest, TheStatusLineSaysHowManyThePaceLetGoAndItsEndIsNoError) {
+  SmtpTestServer smtp;
+  settings("", smtp.port());
   IniFile(program.file("QuorMail.env")).writeString("Mail", "DayLimit", "1");
   story("00001");
   reader("00001", "", "00001");
   reader("00002", "", "00001");
   open();
   EXPECT_EQ(window->statusLabel()->text(), q("今回送信できるのは 1 名までです（本日の送信上限 1 通）。"));
+  window->markAllButton()->click();
+  window->startButton()->click();
+  window->waitForRun();
+  EXPECT_EQ(smtp.messages().size(), 1u);
+  EXPECT_EQ(window->errorLabel()->text(), q("送信ペースの上限で終了しました。残りは次回送信します。"));
 }
 
 TEST_F(SendWindowTest, RefusedConnectionShowsTheErrorBoxAndEndsTheRun) {
