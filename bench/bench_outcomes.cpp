@@ -9,67 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchSupport.h"
+#include "bench/SendArm.h"
 #include "core/Clock.h"
 #include "core/Sjis.h"
-#include "core/StoryStore.h"
-#include "net/Pop3Client.h"
-#include "net/SmtpClient.h"
-#include "sending/SendListener.h"
-#include "sending/SendRun.h"
-#include "settings/SettingsFiles.h"
-#include "tests/support/Servers.h"
 
 namespace {
 
 constexpr int kReaders = 1000;
 
 
-// One arm of the comparison: its own server, program folder, database and run over
-// the same 1,000 readers, wait 0.
-struct Arm {
-  SmtpTestServer server;
-  std::filesystem::path dir;
-  AppContext ctx;
-  SmtpClient smtp;
-  Pop3Client pop3;
-  SendRun run;
-  double seconds = 0;
-  SendReport report;
-
+// One arm of the comparison over the same 1,000 readers.
+struct Arm : bench::SendArm {
   Arm(const std::string& name, const SmtpTestServer::Options& options, bool history, const std::string& pace = "")
-      : server(options), dir(bench::freshProgramDir("outcomes-" + name)), ctx(dir),
-        run(ctx.query, dir / "SndMail.log", smtp, pop3) {
-    bench::writeFile(dir / "QuorMail.env",
-                     "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=office@example.com\r\nPOP_before_SMTP=0\r\nPasSave=2\r\n"
-                     "Mail1_Wait_Second=0\r\nLogWrt=0\r\nSMTPPORT=" + std::to_string(server.port()) + "\r\n" + pace);
-    ctx.openDatabase();
-    bench::fillReaders(ctx.query, kReaders);
-    StoryStore(ctx.query).save(Story{1, Sjis::fromUtf8("第１回 お知らせ"), Sjis::fromUtf8("##readername##様\r\n本文です。\r\n")});
+      : SendArm("outcomes-" + name, options, kReaders, pace,
+                Sjis::fromUtf8("##readername##様\r\n本文です。\r\n")) {
     run.setHistoryKept(history);
-    run.setSettings(loadMailSettings(SettingsPaths::of(ctx)));
-    run.listDueReaders();
   }
-  ~Arm() {
-    ctx.query.close();
-    ctx.database.close();
-    std::filesystem::remove_all(dir);
-  }
-
-  // One run over the readers from..to-1.
-  void serve(std::size_t from, std::size_t to) {
-    SendListener quiet;
-    run.list().unmarkAll();
-    for (std::size_t i = from; i < to; ++i) run.list().mark(i);
-    const auto t = std::chrono::steady_clock::now();
-    const SendReport r = run.run(quiet);
-    seconds += bench::seconds(t);
-    report.sent += r.sent;
-    report.refused += r.refused;
-    report.deferred += r.deferred;
-    report.skipped += r.skipped;
-  }
-  double perMail() const { return seconds / kReaders; }
 };
 
 }  // namespace
