@@ -51,7 +51,7 @@ CsvImportWindow::CsvImportWindow(AppContext& ctx, QWidget* parent)
     : WindowBase(ctx, parent), m_runThread(new RunThread(this)) {
   setWindowTitle(QStringLiteral("クオル　ＣＳＶファイルから読者情報を登録"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  resize(560, 460);
+  resize(560, 520);  // the start question, centred, leaves the preview rows in sight
 
   auto* layout = new QVBoxLayout(this);
   layoutLabel = new QLabel(QStringLiteral("ファイルの形式: 1行に1人、「メールアドレス,名前」の順（Shift-JIS）。\n"
