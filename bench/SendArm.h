@@ -1,8 +1,10 @@
 #pragma once
-// One arm of a send-run benchmark: its own aiosmtpd server, program folder, database and
-// run over a number of due readers, wait 0. Each serve() is one timed run.
+// One arm of a send-run benchmark: its own aiosmtpd server (or one the arms share), its
+// program folder, database and run over a number of due readers, wait 0. Each serve() is
+// one timed run.
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "bench/BenchSupport.h"
@@ -19,7 +21,7 @@
 namespace bench {
 
 struct SendArm {
-  SmtpTestServer server;
+  std::unique_ptr<SmtpTestServer> ownServer;  // none when the arm uses a shared one
   std::filesystem::path dir;
   AppContext ctx;
   SmtpClient smtp;
@@ -30,13 +32,25 @@ struct SendArm {
   SendReport report;  // every run's counts added up
 
   // mailSettings: lines of the Mail section beyond the common ones, each ended by CR LF.
+  // With its own server, started with the options.
   SendArm(const std::string& name, const SmtpTestServer::Options& options, int readerCount,
           const std::string& mailSettings, const std::string& storyBody)
-      : server(options), dir(freshProgramDir(name)), ctx(dir), run(ctx.query, dir / "SndMail.log", smtp, pop3),
-        readers(readerCount) {
+      : SendArm(name, std::make_unique<SmtpTestServer>(options), "127.0.0.1", 0, readerCount, mailSettings,
+                storyBody) {}
+  // With a server the arms share, at the given host (the name its certificate holds) and port.
+  SendArm(const std::string& name, const std::string& host, int port, int readerCount,
+          const std::string& mailSettings, const std::string& storyBody)
+      : SendArm(name, nullptr, host, port, readerCount, mailSettings, storyBody) {}
+
+ private:
+  SendArm(const std::string& name, std::unique_ptr<SmtpTestServer> server, const std::string& host, int port,
+          int readerCount, const std::string& mailSettings, const std::string& storyBody)
+      : ownServer(std::move(server)), dir(freshProgramDir(name)), ctx(dir),
+        run(ctx.query, dir / "SndMail.log", smtp, pop3), readers(readerCount) {
     writeFile(dir / "QuorMail.env",
-              "[Mail]\r\nSmtp=127.0.0.1\r\nMailAdress=office@example.com\r\nPOP_before_SMTP=0\r\nPasSave=2\r\n"
-              "Mail1_Wait_Second=0\r\nLogWrt=0\r\nSMTPPORT=" + std::to_string(server.port()) + "\r\n" + mailSettings);
+              "[Mail]\r\nSmtp=" + host + "\r\nMailAdress=office@example.com\r\nPOP_before_SMTP=0\r\nPasSave=2\r\n"
+              "Mail1_Wait_Second=0\r\nLogWrt=0\r\nSMTPPORT=" + std::to_string(ownServer ? ownServer->port() : port) +
+                  "\r\n" + mailSettings);
     ctx.openDatabase();
     fillReaders(ctx.query, readers);
     StoryStore(ctx.query).save(Story{1, Sjis::fromUtf8("第１回 お知らせ"), storyBody});
@@ -46,6 +60,8 @@ struct SendArm {
     run.setSettings(mail);
     run.listDueReaders();
   }
+
+ public:
   ~SendArm() {
     ctx.query.close();
     ctx.database.close();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "bench/SendArm.h"
 #include "bench/SmtpBench.h"
 #include "core/Clock.h"
 #include "core/Sjis.h"
@@ -34,43 +35,14 @@ namespace {
 constexpr int kMails = 1000;
 constexpr int kTurn = 100;
 
-// One send run over its own program folder and 1,000 due readers.
-struct Arm {
-  std::filesystem::path dir;
-  AppContext ctx;
-  SmtpClient smtp;
-  Pop3Client pop3;
-  SendRun run;
-  double seconds = 0;
-  int sent = 0;
-
+// One send run over its own program folder and 1,000 due readers, on the shared server.
+struct Arm : bench::SendArm {
   Arm(const std::string& name, int port, int mailsPerConnection)
-      : dir(bench::freshProgramDir("connections-" + name)), ctx(dir), run(ctx.query, dir / "SndMail.log", smtp, pop3) {
-    bench::writeFile(dir / "QuorMail.env",
-                     "[Mail]\r\nSmtp=localhost\r\nMailAdress=office@example.com\r\nPOP_before_SMTP=0\r\nPasSave=2\r\n"
-                     "Mail1_Wait_Second=0\r\nLogWrt=0\r\nSMTPPORT=" + std::to_string(port) +
-                         "\r\nSmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpUser=bench\r\nMailsPerConnection=" +
-                         std::to_string(mailsPerConnection) + "\r\n");
-    ctx.openDatabase();
-    bench::fillReaders(ctx.query, kMails);
-    StoryStore(ctx.query).save(Story{1, Sjis::fromUtf8("第１回 お知らせ"), Sjis::fromUtf8("##readername##様\r\n本文です。\r\n")});
-    run.setSettings(loadMailSettings(SettingsPaths::of(ctx)));
+      : SendArm("connections-" + name, "localhost", port, kMails,
+                "SmtpSecurity=1\r\nSmtpAuth=1\r\nSmtpUser=bench\r\nMailsPerConnection=" +
+                    std::to_string(mailsPerConnection) + "\r\n",
+                Sjis::fromUtf8("##readername##様\r\n本文です。\r\n")) {
     run.settings().smtpPassword = "bench-pass";
-    run.listDueReaders();
-  }
-  ~Arm() {
-    ctx.query.close();
-    ctx.database.close();
-    std::filesystem::remove_all(dir);
-  }
-
-  void serve(std::size_t from, std::size_t to) {
-    SendListener quiet;
-    run.list().unmarkAll();
-    for (std::size_t i = from; i < to; ++i) run.list().mark(i);
-    const auto t = std::chrono::steady_clock::now();
-    sent += run.run(quiet).sent;
-    seconds += bench::seconds(t);
   }
 };
 
@@ -165,8 +137,8 @@ int main(int argc, char** argv) {
     line("delivery, 50 per connection:", fifty.seconds, fifty.sent);
     line("delivery, 1 per connection:", one.seconds, one.sent);
     line("smtplib, 50 per connection:", smtplib, kMails);
-    line("send run, 50 per connection:", shared.seconds, shared.sent);
-    line("send run, 1 per connection:", single.seconds, single.sent);
+    line("send run, 50 per connection:", shared.seconds, shared.report.sent);
+    line("send run, 1 per connection:", single.seconds, single.report.sent);
     std::printf("  delivery, 1 per / 50 per connection: %5.2f (target >= 3)\n", one.seconds / fifty.seconds);
     std::printf("  delivery 50 per / smtplib 50 per:    %5.2f (target <= 1.3)\n", fifty.seconds / smtplib);
     std::printf("  send run, 1 per / 50 per connection: %5.2f\n", single.seconds / shared.seconds);

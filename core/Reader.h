@@ -23,3 +23,9 @@ struct Reader {
 
 // The column text of a reader ID or a story number: five digits, zero-filled ("00012").
 std::string idText(int number);
+
+// Lower-cases the ASCII letters in place, leaving the second byte of a double-byte
+// character alone.
+void lowerAscii(std::string& text);
+// An address as readers' addresses are compared: trimmed, letter case aside.
+std::string addressKey(const std::string& address);

@@ -124,6 +124,22 @@ std::optional<Reader> firstReader(Statement& q, const char* sql, const std::stri
 
 std::string idText(int number) { return zeroFill(std::to_string(number), ColumnWidth::kReaderId); }
 
+void lowerAscii(std::string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (isLeadByte(c) && i + 1 < text.size())
+      ++i;
+    else if (c >= 'A' && c <= 'Z')
+      text[i] = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
+std::string addressKey(const std::string& address) {
+  std::string key = trim(address);
+  lowerAscii(key);
+  return key;
+}
+
 std::optional<Reader> ReaderStore::find(int id) { return firstReader(m_q, kById, idText(id)); }
 
 int ReaderStore::maxId() {

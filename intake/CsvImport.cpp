@@ -155,7 +155,7 @@ IntakeReport CsvImport::run(const std::filesystem::path& file, CsvLayout layout)
         report.rejected.push_back(f.shownAddress + "," + f.name + (f.fault.empty() ? "" : "," + f.fault));
         continue;
       }
-      const std::string key = ImportRules::addressKey(fitWidth(f.address, ColumnWidth::kAddress));
+      const std::string key = addressKey(fitWidth(f.address, ColumnWidth::kAddress));
       if (known.count(key) != 0) {
         ++report.refused;
         ++report.duplicates;

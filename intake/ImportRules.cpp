@@ -85,28 +85,6 @@ std::string addressFault(const std::string& address) {
   return std::string();
 }
 
-namespace {
-
-// Lower-cases the ASCII letters in place, leaving the second byte of a double-byte
-// character alone.
-void lowerAscii(std::string& key) {
-  for (size_t i = 0; i < key.size(); ++i) {
-    const auto c = static_cast<unsigned char>(key[i]);
-    if (isLeadByte(c) && i + 1 < key.size())
-      ++i;
-    else if (c >= 'A' && c <= 'Z')
-      key[i] = static_cast<char>(c - 'A' + 'a');
-  }
-}
-
-}  // namespace
-
-std::string addressKey(const std::string& address) {
-  std::string key = trim(address);
-  lowerAscii(key);
-  return key;
-}
-
 std::unordered_set<std::string> knownAddresses(ReaderStore& store) {
   std::unordered_set<std::string> keys;
   keys.reserve(ImportRules::kLastReaderNo + 1);

@@ -37,11 +37,7 @@ int lastReaderNo(ReaderStore& store);
 // when it may be stored.
 std::string addressFault(const std::string& address);
 
-// The address as the duplicate check compares it: trimmed, its ASCII letters in lower
-// case (the second byte of a double-byte character is left alone).
-std::string addressKey(const std::string& address);
-
-// The keys (addressKey) of every stored reader's address, read in one query: an import
+// The keys (addressKey of core/Reader.h) of every stored reader's address, read in one query: an import
 // loads them once and looks each line up in memory.
 std::unordered_set<std::string> knownAddresses(ReaderStore& store);
 

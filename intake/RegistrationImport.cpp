@@ -158,7 +158,7 @@ bool RegistrationImport::importLine(const std::string& line, int& last, Transact
     refuseLine(fault + text("DBに登録出来ませんでした。") + tail());
     return true;
   }
-  const std::string key = ImportRules::addressKey(mail);
+  const std::string key = addressKey(mail);
   if (refuseKnownAddresses && m_knownAddresses.count(key) != 0) {
     refuseLine(text("このメールアドレスは既に登録されています。DBに登録出来ませんでした。") + tail());
     return true;

@@ -71,5 +71,5 @@ class RegistrationImport {
   int m_registered = 0;
   int m_inserted = 0;
   bool m_refusedLinesLogged = false;
-  std::unordered_set<std::string> m_knownAddresses;  // ImportRules::addressKey of each
+  std::unordered_set<std::string> m_knownAddresses;  // addressKey of each
 };

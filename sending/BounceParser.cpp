@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+#include "core/Reader.h"
 #include "core/Sjis.h"
 #include "core/SjisText.h"
 #include "core/TextUtil.h"
@@ -19,7 +20,7 @@ constexpr int kMaxDepth = 8;
 constexpr int kReasonBytes = 300;
 
 std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  lowerAscii(s);
   return s;
 }
 
@@ -105,6 +106,7 @@ std::string toCp932(const std::string& text, const std::string& charset) {
 
 // What the walk over a mail collects.
 struct Collected {
+  Headers top;                        // the mail's own header
   std::vector<Headers> statusGroups;  // the per-recipient field blocks of delivery reports
   std::string reportText;             // the readable text of the report itself (CP932)
   std::vector<Headers> returnedHeaders;  // the headers of the returned mail, if attached
@@ -136,6 +138,7 @@ void walk(const std::string& raw, int depth, bool top, Collected& out) {
   if (depth > kMaxDepth) return;
   const auto [block, rawBody] = splitMessage(raw);
   const Headers headers = parseHeaders(block);
+  if (top) out.top = headers;
   if (!top && depth > 0 && headers.empty() && rawBody.empty()) return;
   const std::string contentType = field(headers, "content-type");
   const std::string type = contentType.empty() ? "text/plain" : mediaType(contentType);
@@ -366,7 +369,7 @@ ParsedBounce parseBounce(const std::string& raw) {
   ParsedBounce result;
   Collected c;
   walk(raw, 0, true, c);
-  const Headers top = parseHeaders(splitMessage(raw).first);
+  const Headers& top = c.top;
   result.mail = returnedTag(c);
   if (!c.statusGroups.empty()) {
     result.deliveryStatus = true;

@@ -22,12 +22,6 @@ std::string u8(const char* text) { return Sjis::fromUtf8(text); }
 // Outcomes are committed, and their mails deleted, this many mails at a time.
 constexpr std::size_t kBatch = 100;
 
-std::string addressKey(const std::string& address) {
-  std::string key = trim(address);
-  std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return key;
-}
-
 struct KnownReader {
   SendStatus status = SendStatus::sendable;
   int nextStory = 1;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <unordered_set>
 
 #include "core/Clock.h"
 #include "core/Database.h"
@@ -283,16 +284,17 @@ int SendRun::readBounces(SendListener& listener) {
   // The mailbox is read again at the next run; the mails go out all the same.
   if (report.failed()) listener.error(report.error);
   // Marked readers a bounce stopped are not mailed: they show as stopped at once.
+  // One pass over the list, however many bounces there were.
+  std::unordered_set<int> stopped;
+  for (const BounceOutcome& o : report.outcomes)
+    if (o.stopped) stopped.insert(o.readerId);
   int taken = 0;
-  for (const BounceOutcome& o : report.outcomes) {
-    if (!o.stopped) continue;
-    for (std::size_t i = 0; i < m_list.size(); ++i)
-      if (m_list.at(i).reader.id == o.readerId && m_list.at(i).marked()) {
-        setMark(listener, i, SendMark::refused);
-        ++m_report.refused;
-        ++taken;
-      }
-  }
+  for (std::size_t i = 0; i < m_list.size() && !stopped.empty(); ++i)
+    if (m_list.at(i).marked() && stopped.count(m_list.at(i).reader.id) != 0) {
+      setMark(listener, i, SendMark::refused);
+      ++m_report.refused;
+      ++taken;
+    }
   return taken;
 }
 

@@ -104,7 +104,7 @@ TEST_F(RegistrationImportTest, AnAddressAReaderHasIsRefusedAndThatReaderLeftAsIt
       << "a file re-activated an unsubscribed reader";
   EXPECT_EQ(rows[3][1], pad("zed@example.com", 50));
   // 83 41 is "ア": its trail byte is no "A" to lower into "ャ" (83 61).
-  EXPECT_EQ(ImportRules::addressKey(sj("ア") + "a@example.jp"), sj("ア") + "a@example.jp");
+  EXPECT_EQ(addressKey(sj("ア") + "a@example.jp"), sj("ア") + "a@example.jp");
 }
 
 // A registration glued onto half of another (a full disk on the web host) makes an
